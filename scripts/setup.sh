@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Installs what is missing (with apt when root, else prints the apt line), then configures and builds.
+# Usage: scripts/setup.sh [run|test]  -- run starts Tamrisk, test runs every test headless.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+PACKAGES=(build-essential cmake pkg-config qt6-base-dev libqt6sql6-sqlite libqt6svg6-dev qt6-translations-l10n
+          libgl-dev fonts-dejavu-core fonts-noto-core poppler-utils python3)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  if [ "$(id -u)" = 0 ]; then
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  else
+    echo "Missing packages. Install them with:"
+    echo "  sudo apt-get install ${missing[*]}"
+    exit 1
+  fi
+fi
+
+BUILD=${BUILD_DIR:-build}
+cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$BUILD" -j"$(nproc)"
+
+case "${1:-}" in
+  run)
+    exec "$BUILD/src/app/tamrisk" "${@:2}"
+    ;;
+  test)
+    cd "$BUILD"
+    ctest --output-on-failure --timeout 600
+    ;;
+esac

@@ -1,0 +1,165 @@
+#include "platform/MessageBox.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace platform {
+
+namespace {
+struct SeamState {
+    bool enabled = false;
+    QList<int> answers;
+    QList<MessageBoxSeam::Record> records;
+    void (*hook)(const MessageBoxSeam::Record &) = nullptr;
+};
+SeamState &seam()
+{
+    static SeamState s;
+    return s;
+}
+
+int defaultResult(int style)
+{
+    const QList<int> results = buttonResults(mb::buttonsOf(style));
+    const int index = mb::defaultButtonOf(style) >> 8;
+    return index < results.size() ? results.at(index) : results.first();
+}
+
+QMessageBox::ButtonRole roleFor(int result)
+{
+    switch (result) {
+    case mb::OK:
+    case mb::Yes:
+    case mb::Retry:
+        return QMessageBox::AcceptRole;
+    case mb::No:
+        return QMessageBox::NoRole;
+    case mb::Cancel:
+    case mb::Abort:
+        return QMessageBox::RejectRole;
+    default:
+        return QMessageBox::ActionRole;
+    }
+}
+
+QString systemCaption(int result)
+{
+    switch (result) {
+    case mb::OK: return QMessageBox::tr("OK");
+    case mb::Cancel: return QMessageBox::tr("Cancel");
+    case mb::Abort: return QMessageBox::tr("Abort");
+    case mb::Retry: return QMessageBox::tr("Retry");
+    case mb::Ignore: return QMessageBox::tr("Ignore");
+    case mb::Yes: return QMessageBox::tr("Yes");
+    case mb::No: return QMessageBox::tr("No");
+    }
+    return {};
+}
+} // namespace
+
+QList<int> buttonResults(int buttonSet)
+{
+    switch (buttonSet) {
+    case mb::OkCancel: return {mb::OK, mb::Cancel};
+    case mb::AbortRetryIgnore: return {mb::Abort, mb::Retry, mb::Ignore};
+    case mb::YesNoCancel: return {mb::Yes, mb::No, mb::Cancel};
+    case mb::YesNo: return {mb::Yes, mb::No};
+    case mb::RetryCancel: return {mb::Retry, mb::Cancel};
+    default: return {mb::OK};
+    }
+}
+
+int showMessageBox(QWidget *owner, const QString &prompt, const QString &title, int style,
+                   const QMap<int, QString> &buttonCaptions)
+{
+    SeamState &s = seam();
+    if (s.enabled) {
+        MessageBoxSeam::Record record{prompt, title, style, buttonCaptions};
+        s.records.append(record);
+        if (s.hook)
+            s.hook(record);
+        if (!s.answers.isEmpty())
+            return s.answers.takeFirst();
+        return defaultResult(style);
+    }
+
+    QMessageBox box(owner);
+    box.setWindowTitle(title);
+    box.setText(prompt);
+    box.setTextFormat(Qt::PlainText);
+    switch (mb::iconOf(style)) {
+    case mb::Critical: box.setIcon(QMessageBox::Critical); break;
+    case mb::Question: box.setIcon(QMessageBox::Question); break;
+    case mb::Exclamation: box.setIcon(QMessageBox::Warning); break;
+    case mb::Information: box.setIcon(QMessageBox::Information); break;
+    default: break;
+    }
+    const bool rtl = (style & mb::RtlReading) != 0;
+    box.setLayoutDirection(rtl ? Qt::RightToLeft : Qt::LeftToRight);
+    if (auto *label = box.findChild<QLabel *>(QStringLiteral("qt_msgbox_label"))) {
+        // With right-to-left reading the mirrored layout already puts "leading" on the right.
+        const bool right = (style & mb::Right) != 0;
+        label->setAlignment(Qt::AlignVCenter | (right ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignAbsolute);
+    }
+
+    QMap<QAbstractButton *, int> results;
+    const QList<int> set = buttonResults(mb::buttonsOf(style));
+    for (int result : set) {
+        const QString caption = buttonCaptions.value(result, systemCaption(result));
+        QPushButton *button = box.addButton(caption, roleFor(result));
+        button->setObjectName(QStringLiteral("button%1").arg(result));
+        results.insert(button, result);
+    }
+    QPushButton *help = nullptr;
+    if (style & mb::HelpButton) {
+        help = box.addButton(QMessageBox::tr("Help"), QMessageBox::HelpRole);
+        // The old box kept itself open when help was pressed.
+        help->disconnect();
+    }
+    const int defaultIndex = mb::defaultButtonOf(style) >> 8;
+    QList<QAbstractButton *> ordered;
+    for (int result : set)
+        ordered.append(results.key(result));
+    if (help)
+        ordered.append(help);
+    if (defaultIndex < ordered.size())
+        box.setDefaultButton(qobject_cast<QPushButton *>(ordered.at(defaultIndex)));
+    if (set.contains(mb::Cancel))
+        box.setEscapeButton(results.key(mb::Cancel));
+    else if (set.size() == 1)
+        box.setEscapeButton(results.key(set.first()));
+
+    box.setWindowModality(owner ? Qt::WindowModal : Qt::ApplicationModal);
+    if (style & mb::SystemModal)
+        box.setWindowModality(Qt::ApplicationModal);
+    if (style & mb::SetForeground) {
+        box.setWindowFlag(Qt::WindowStaysOnTopHint);
+    }
+    box.exec();
+    if (style & mb::SetForeground)
+        box.activateWindow();
+    const int result = results.value(box.clickedButton(), 0);
+    if (result)
+        return result;
+    // Closed by the title bar: the old box answered Cancel where it had one, else the only button.
+    return set.contains(mb::Cancel) ? mb::Cancel : set.first();
+}
+
+void MessageBoxSeam::enable(bool on) { seam().enabled = on; }
+bool MessageBoxSeam::enabled() { return seam().enabled; }
+void MessageBoxSeam::setNextAnswer(int result) { seam().answers.append(result); }
+void MessageBoxSeam::clear()
+{
+    seam().answers.clear();
+    seam().records.clear();
+    seam().hook = nullptr;
+}
+const QList<MessageBoxSeam::Record> &MessageBoxSeam::records() { return seam().records; }
+int MessageBoxSeam::count() { return seam().records.size(); }
+MessageBoxSeam::Record MessageBoxSeam::last() { return seam().records.isEmpty() ? Record{} : seam().records.last(); }
+void MessageBoxSeam::setHook(void (*hook)(const Record &)) { seam().hook = hook; }
+
+} // namespace platform

@@ -1,0 +1,300 @@
+#include "store/Library.h"
+
+#include "store/LibraryConnection.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+
+namespace store {
+
+namespace {
+
+int g_transactionDepth = 0;
+
+[[noreturn]] void fail(const QSqlQuery &query)
+{
+    throw StoreError(describeSqlError(query.lastError().text()));
+}
+
+QSqlQuery prepare(const QString &sql)
+{
+    if (!LibraryConnection::isOpen())
+        throw StoreError(QStringLiteral("قاعدة البيانات غير مفتوحة"));
+    QSqlQuery query(LibraryConnection::database());
+    query.setForwardOnly(true);
+    if (!query.prepare(sql))
+        fail(query);
+    return query;
+}
+
+void run(QSqlQuery &query)
+{
+    if (!query.exec())
+        fail(query);
+}
+
+QVariant nullable(const QVariant &value)
+{
+    return value.isValid() ? value : QVariant(QMetaType::fromType<QString>());
+}
+
+QVariant groubValue(const QVariant &groub)
+{
+    if (groub.isNull())
+        return QVariant(QMetaType::fromType<qlonglong>());
+    bool ok = false;
+    const qlonglong id = groub.toString().trimmed().toLongLong(&ok);
+    return ok ? QVariant(id) : groub;
+}
+
+QVariant userValue(const QVariant &user)
+{
+    if (user.isNull())
+        return QVariant(QMetaType::fromType<int>());
+    return QVariant(isTrue(user) ? 1 : 0);
+}
+
+// One statement that changes rows of one id; returns whether a row had it.
+bool changeRow(const QString &sql, const QVariantList &values)
+{
+    bool changed = false;
+    Library::transaction([&] {
+        QSqlQuery query = prepare(sql);
+        for (const QVariant &v : values)
+            query.addBindValue(v);
+        run(query);
+        changed = query.numRowsAffected() > 0;
+    });
+    return changed;
+}
+
+Snippet readSnippet(const QSqlQuery &q)
+{
+    Snippet s;
+    s.id = q.value(0).toInt();
+    s.head = q.value(1);
+    s.groub = q.value(2);
+    s.code = q.value(3);
+    s.learn = q.value(4);
+    s.user = q.value(5);
+    return s;
+}
+
+const char *kSnippetColumns = "SELECT id, Head, Groub, code, Learn, User FROM Code";
+
+} // namespace
+
+bool isTrue(const QVariant &flag)
+{
+    if (flag.isNull() || !flag.isValid())
+        return false;
+    if (flag.typeId() == QMetaType::QString) {
+        const QString text = flag.toString().trimmed();
+        if (text.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0)
+            return true;
+        return text.toLongLong() != 0;
+    }
+    return flag.toLongLong() != 0;
+}
+
+QList<Category> Library::categories()
+{
+    QSqlQuery q = prepare(QStringLiteral("SELECT Groub, Caption FROM Groub ORDER BY rowid"));
+    run(q);
+    QList<Category> result;
+    while (q.next())
+        result.append({q.value(0).toInt(), q.value(1)});
+    return result;
+}
+
+QList<SnippetSummary> Library::snippetSummaries()
+{
+    QSqlQuery q = prepare(QStringLiteral("SELECT id, Head, Groub, User FROM Code ORDER BY rowid"));
+    run(q);
+    QList<SnippetSummary> result;
+    while (q.next())
+        result.append({q.value(0).toInt(), q.value(1), q.value(2), q.value(3)});
+    return result;
+}
+
+std::optional<Snippet> Library::snippet(qint32 id)
+{
+    QSqlQuery q = prepare(QString::fromLatin1(kSnippetColumns) + QStringLiteral(" WHERE id = ?"));
+    q.addBindValue(id);
+    run(q);
+    if (!q.next())
+        return std::nullopt;
+    return readSnippet(q);
+}
+
+std::optional<QVariant> Library::snippetField(qint32 id, const QString &field)
+{
+    QString column;
+    if (field.compare(QLatin1String("Head"), Qt::CaseInsensitive) == 0)
+        column = QStringLiteral("Head");
+    else if (field.compare(QLatin1String("code"), Qt::CaseInsensitive) == 0)
+        column = QStringLiteral("code");
+    else if (field.compare(QLatin1String("Learn"), Qt::CaseInsensitive) == 0)
+        column = QStringLiteral("Learn");
+    else
+        throw StoreError(QStringLiteral("حقل غير معروف: ") + field);
+    QSqlQuery q = prepare(QStringLiteral("SELECT %1 FROM Code WHERE id = ?").arg(column));
+    q.addBindValue(id);
+    run(q);
+    if (!q.next())
+        return std::nullopt;
+    return q.value(0);
+}
+
+qint64 Library::snippetCount()
+{
+    QSqlQuery q = prepare(QStringLiteral("SELECT count(*) FROM Code"));
+    run(q);
+    return q.next() ? q.value(0).toLongLong() : 0;
+}
+
+qint64 Library::categoryCount()
+{
+    QSqlQuery q = prepare(QStringLiteral("SELECT count(*) FROM Groub"));
+    run(q);
+    return q.next() ? q.value(0).toLongLong() : 0;
+}
+
+QList<QVariant> Library::snippetTitles()
+{
+    QSqlQuery q = prepare(QStringLiteral("SELECT Head FROM Code ORDER BY rowid"));
+    run(q);
+    QList<QVariant> result;
+    while (q.next())
+        result.append(q.value(0));
+    return result;
+}
+
+QList<Snippet> Library::allSnippets()
+{
+    QSqlQuery q = prepare(QString::fromLatin1(kSnippetColumns) + QStringLiteral(" ORDER BY rowid"));
+    run(q);
+    QList<Snippet> result;
+    while (q.next())
+        result.append(readSnippet(q));
+    return result;
+}
+
+qint32 Library::addCategory(const QVariant &caption)
+{
+    qint32 id = 0;
+    transaction([&] {
+        QSqlQuery q = prepare(QStringLiteral("INSERT INTO Groub (Caption) VALUES (?)"));
+        q.addBindValue(nullable(caption));
+        run(q);
+        id = q.lastInsertId().toInt();
+    });
+    return id;
+}
+
+bool Library::renameCategory(qint32 id, const QVariant &caption)
+{
+    return changeRow(QStringLiteral("UPDATE Groub SET Caption = ? WHERE Groub = ?"), {nullable(caption), id});
+}
+
+bool Library::deleteCategory(qint32 id)
+{
+    bool deleted = false;
+    transaction([&] {
+        QSqlQuery snippets = prepare(QStringLiteral("DELETE FROM Code WHERE Groub = ?"));
+        snippets.addBindValue(id);
+        run(snippets);
+        QSqlQuery category = prepare(QStringLiteral("DELETE FROM Groub WHERE Groub = ?"));
+        category.addBindValue(id);
+        run(category);
+        deleted = category.numRowsAffected() > 0;
+    });
+    return deleted;
+}
+
+qint32 Library::addSnippet(const Snippet &s)
+{
+    qint32 id = 0;
+    transaction([&] {
+        QSqlQuery q = prepare(QStringLiteral("INSERT INTO Code (Head, Groub, code, Learn, User) VALUES (?, ?, ?, ?, ?)"));
+        q.addBindValue(nullable(s.head));
+        q.addBindValue(groubValue(s.groub));
+        q.addBindValue(nullable(s.code));
+        q.addBindValue(nullable(s.learn));
+        q.addBindValue(userValue(s.user));
+        run(q);
+        id = q.lastInsertId().toInt();
+    });
+    return id;
+}
+
+bool Library::updateSnippet(const Snippet &s)
+{
+    return changeRow(QStringLiteral("UPDATE Code SET Head = ?, Groub = ?, code = ?, Learn = ? WHERE id = ?"),
+                     {nullable(s.head), groubValue(s.groub), nullable(s.code), nullable(s.learn), s.id});
+}
+
+bool Library::renameSnippet(qint32 id, const QVariant &head)
+{
+    return changeRow(QStringLiteral("UPDATE Code SET Head = ? WHERE id = ?"), {nullable(head), id});
+}
+
+bool Library::setUserFlag(qint32 id, const QVariant &user)
+{
+    return changeRow(QStringLiteral("UPDATE Code SET User = ? WHERE id = ?"), {userValue(user), id});
+}
+
+bool Library::deleteSnippet(qint32 id)
+{
+    return changeRow(QStringLiteral("DELETE FROM Code WHERE id = ?"), {id});
+}
+
+int Library::clearUserMarks()
+{
+    int changed = 0;
+    transaction([&] {
+        // Read the flags as the readers do, so "true" in any stored form is cleared.
+        QSqlQuery q = prepare(QStringLiteral("SELECT id, User FROM Code WHERE User IS NOT NULL"));
+        run(q);
+        QList<qint32> ids;
+        while (q.next())
+            if (isTrue(q.value(1)))
+                ids.append(q.value(0).toInt());
+        QSqlQuery update = prepare(QStringLiteral("UPDATE Code SET User = 0 WHERE id = ?"));
+        for (qint32 id : ids) {
+            update.bindValue(0, id);
+            run(update);
+        }
+        changed = int(ids.size());
+    });
+    return changed;
+}
+
+void Library::transaction(const std::function<void()> &work)
+{
+    if (g_transactionDepth > 0) {
+        work();
+        return;
+    }
+    QSqlDatabase db = LibraryConnection::database();
+    QSqlQuery begin(db);
+    if (!begin.exec(QStringLiteral("BEGIN IMMEDIATE")))
+        fail(begin);
+    ++g_transactionDepth;
+    try {
+        work();
+    } catch (...) {
+        --g_transactionDepth;
+        QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+        throw;
+    }
+    --g_transactionDepth;
+    QSqlQuery commit(db);
+    if (!commit.exec(QStringLiteral("COMMIT"))) {
+        const QString text = commit.lastError().text();
+        QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+        throw StoreError(describeSqlError(text));
+    }
+}
+
+} // namespace store

@@ -1,0 +1,19 @@
+#pragma once
+// Tree node keys are the only link between the tree and the library:
+// root "M1", category "K" + Groub id, snippet "T" + id.
+#include <QString>
+#include <QtGlobal>
+
+namespace store {
+
+enum class NodeKind { Root, Category, Snippet };
+
+inline const QString RootKey = QStringLiteral("M1");
+
+NodeKind nodeKind(const QString &key);
+// Decimal value of the key without its first character, rounded to 32 bits (0 when not a number).
+qint32 nodeId(const QString &key);
+QString categoryKey(qint64 id);
+QString snippetKey(qint64 id);
+
+} // namespace store

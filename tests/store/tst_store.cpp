@@ -1,0 +1,195 @@
+#include "TestSupport.h"
+
+#include "store/Library.h"
+#include "store/LibraryConnection.h"
+#include "store/NodeKey.h"
+
+#include <QProcess>
+#include <QSqlQuery>
+
+using namespace store;
+
+class TestStore : public QObject
+{
+    Q_OBJECT
+private slots:
+    void generatedIdsAreUniqueAndNeverReused()
+    {
+        testing::TempLibrary lib;
+        const qint32 a = Library::addCategory(QStringLiteral("أ"));
+        const qint32 b = Library::addCategory(QStringLiteral("ب"));
+        QVERIFY(a > 0);
+        QVERIFY(b > a);
+        const qint32 s1 = lib.addSnippet("one", a);
+        QVERIFY(Library::deleteSnippet(s1));
+        const qint32 s2 = lib.addSnippet("two", a);
+        QVERIFY(s2 > s1);
+        QVERIFY(Library::deleteCategory(b));
+        QVERIFY(Library::addCategory(QStringLiteral("ج")) > b);
+    }
+
+    void deletingACategoryRemovesItsSnippets()
+    {
+        testing::TempLibrary lib;
+        const qint32 a = lib.addCategory("a");
+        const qint32 b = lib.addCategory("b");
+        lib.addSnippet("a1", a);
+        lib.addSnippet("a2", a);
+        lib.addSnippet("b1", b);
+        QCOMPARE(Library::snippetCount(), 3);
+        QVERIFY(Library::deleteCategory(a));
+        QCOMPARE(Library::snippetCount(), 1);
+        QCOMPARE(Library::snippetSummaries().first().head.toString(), QStringLiteral("b1"));
+        QVERIFY(!Library::deleteCategory(a));
+    }
+
+    void tableAndFieldNamesIgnoreCase()
+    {
+        testing::TempLibrary lib;
+        lib.addSnippet("x", lib.addCategory("c"));
+        QSqlQuery q(LibraryConnection::database());
+        QVERIFY(q.exec("SELECT count(*) FROM [code]"));
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toInt(), 1);
+        QVERIFY(q.exec("SELECT HEAD, groub, CODE, learn, user FROM [Code]"));
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toString(), QStringLiteral("x"));
+        QCOMPARE(*Library::snippetField(1, QStringLiteral("HEAD")), QVariant(QStringLiteral("x")));
+    }
+
+    void keysFindRowsByNumber()
+    {
+        QCOMPARE(nodeId(QStringLiteral("T42")), 42);
+        QCOMPARE(nodeId(QStringLiteral("K7")), 7);
+        QCOMPARE(nodeId(QStringLiteral("M1")), 1);
+        QCOMPARE(nodeKind(QStringLiteral("T42")), NodeKind::Snippet);
+        QCOMPARE(nodeKind(QStringLiteral("K1")), NodeKind::Category);
+        QCOMPARE(nodeKind(QStringLiteral("M1")), NodeKind::Root);
+        testing::TempLibrary lib;
+        const qint32 c = lib.addCategory("c");
+        for (int i = 1; i < 42; ++i)
+            lib.exec("INSERT INTO Code (id, Head, Groub) VALUES (?, ?, ?)", {i, QString::number(i), c});
+        lib.exec("INSERT INTO Code (id, Head, Groub, code) VALUES (42, 'answer', ?, 'x = 42')", {c});
+        const auto row = Library::snippet(nodeId(snippetKey(42)));
+        QVERIFY(row.has_value());
+        QCOMPARE(row->head.toString(), QStringLiteral("answer"));
+        QVERIFY(!Library::snippet(4200).has_value());
+    }
+
+    void nullFieldsStayNull()
+    {
+        testing::TempLibrary lib;
+        lib.exec("INSERT INTO Code (Head, Groub, code, Learn, User) VALUES ('n', 1, 'c', NULL, NULL)");
+        const auto row = Library::snippet(1);
+        QVERIFY(row->learn.isNull());
+        QVERIFY(row->user.isNull());
+        QVERIFY(!isTrue(row->user));
+        QCOMPARE(Library::clearUserMarks(), 0);
+        QVERIFY(Library::snippet(1)->user.isNull());
+    }
+
+    void failedTransactionLeavesNothing()
+    {
+        testing::TempLibrary lib;
+        const qint32 c = lib.addCategory("c");
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, Library::transaction([&] {
+            lib.addSnippet("first", c);
+            throw std::runtime_error("stop");
+        }));
+        QCOMPARE(Library::snippetCount(), 0);
+    }
+
+    void killDuringWriteLeavesReadableLibrary()
+    {
+        testing::TempLibrary lib;
+        const qint32 c = lib.addCategory("c");
+        lib.addSnippet("kept", c);
+        const QString path = lib.path();
+        LibraryConnection::close();
+        // A child writes many rows in one transaction and is killed before it commits.
+        QProcess child;
+        child.setProgram(QCoreApplication::applicationFilePath());
+        child.setArguments({QStringLiteral("--write-forever"), path});
+        child.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
+        child.start();
+        QVERIFY(child.waitForStarted());
+        QVERIFY(child.waitForReadyRead(20000));
+        QCOMPARE(child.readLine().trimmed(), QByteArray("writing"));
+        child.kill();
+        QVERIFY(child.waitForFinished());
+        QString error;
+        QVERIFY2(LibraryConnection::open(path, &error), qPrintable(error));
+        QSqlQuery q(LibraryConnection::database());
+        QVERIFY(q.exec("PRAGMA integrity_check"));
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toString(), QStringLiteral("ok"));
+        QCOMPARE(Library::snippetCount(), 1);
+    }
+
+    void foreignFilesAreRefusedUntouched()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("codedb.mdb");
+        const QByteArray junk = "Standard Jet DB\0 not really" + QByteArray(5000, 'x');
+        testing::writeFile(path, junk);
+        QString error;
+        QVERIFY(!LibraryConnection::open(path, &error));
+        QVERIFY(!error.isEmpty());
+        QCOMPARE(testing::readFile(path), junk);
+        QVERIFY(!LibraryConnection::isOpen());
+    }
+
+    void libraryWithoutTablesIsRefused()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("codedb.mdb");
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "other");
+            db.setDatabaseName(path);
+            QVERIFY(db.open());
+            QSqlQuery(db).exec("CREATE TABLE Groub (Groub INTEGER PRIMARY KEY, Caption TEXT)");
+            db.close();
+        }
+        QSqlDatabase::removeDatabase("other");
+        const QByteArray before = testing::readFile(path);
+        QString error;
+        QVERIFY(!LibraryConnection::open(path, &error));
+        QVERIFY2(error.contains("Code"), qPrintable(error));
+        QCOMPARE(testing::readFile(path), before);
+    }
+};
+
+static int writeForever(const QString &path)
+{
+    if (!LibraryConnection::open(path))
+        return 2;
+    Library::transaction([] {
+        store::Snippet s;
+        s.groub = 1;
+        s.code = QString(4000, QLatin1Char('x'));
+        for (int i = 0;; ++i) {
+            s.head = QString::number(i);
+            Library::addSnippet(s);
+            if (i == 200) {
+                fputs("writing\n", stdout);
+                fflush(stdout);
+            }
+        }
+    });
+    return 0;
+}
+
+int main(int argc, char **argv)
+{
+    if (argc == 3 && qstrcmp(argv[1], "--write-forever") == 0) {
+        QCoreApplication app(argc, argv);
+        return writeForever(QString::fromLocal8Bit(argv[2]));
+    }
+    testing::isolateHome();
+    QApplication app(argc, argv);
+    testing::resetSeams();
+    TestStore tc;
+    return QTest::qExec(&tc, argc, argv);
+}
+
+#include "tst_store.moc"
