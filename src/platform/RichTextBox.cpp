@@ -1,0 +1,226 @@
+#include "platform/RichTextBox.h"
+
+#include "platform/Rtf.h"
+#include "platform/Text.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPrinter>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextDocumentFragment>
+
+namespace platform {
+
+namespace {
+bool isWordChar(QChar c) { return c.isLetterOrNumber() || c == QLatin1Char('_') || c.isMark(); }
+} // namespace
+
+QFont codeFont(double pointSize)
+{
+    static const QStringList families = [] {
+        QStringList wanted = {QStringLiteral("Courier New (Arabic)"), QStringLiteral("Courier New"),
+                              QStringLiteral("DejaVu Sans Mono"), QStringLiteral("Noto Sans Mono"),
+                              QStringLiteral("Liberation Mono")};
+        const QStringList installed = QFontDatabase::families();
+        QStringList present;
+        for (const QString &f : wanted)
+            if (installed.contains(f))
+                present.append(f);
+        present.append(QFontDatabase::systemFont(QFontDatabase::FixedFont).family());
+        return present;
+    }();
+    QFont font(families.first());
+    font.setFamilies(families);
+    font.setPointSizeF(pointSize);
+    font.setStyleHint(QFont::TypeWriter);
+    font.setFixedPitch(true);
+    return font;
+}
+
+RichTextBox::RichTextBox(QWidget *parent)
+    : QTextEdit(parent)
+{
+    setAcceptRichText(false);
+    setUndoRedoEnabled(true);
+}
+
+QString RichTextBox::text() const { return withCrLf(document()->toPlainText()); }
+
+void RichTextBox::setText(const QString &text)
+{
+    QString plain = text;
+    plain.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    plain.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    const QTextCharFormat format = currentCharFormat();
+    document()->setPlainText(plain);
+    QTextCursor all(document());
+    all.select(QTextCursor::Document);
+    QTextCharFormat plainFormat;
+    plainFormat.setFont(format.font());
+    all.setCharFormat(plainFormat);
+}
+
+QString RichTextBox::textRTF() const { return documentToRtf(*document()); }
+
+void RichTextBox::setTextRTF(const QString &rtf)
+{
+    if (rtf.isEmpty()) {
+        const QFont keep = document()->defaultFont();
+        document()->clear();
+        document()->setDefaultFont(keep);
+        setCurrentCharFormat(QTextCharFormat());
+        return;
+    }
+    if (!looksLikeRtf(rtf) || !rtfToDocument(rtf, document()))
+        setText(rtf);
+}
+
+int RichTextBox::selStart() const { return textCursor().selectionStart(); }
+
+int RichTextBox::selLength() const
+{
+    const QTextCursor c = textCursor();
+    return c.selectionEnd() - c.selectionStart();
+}
+
+QString RichTextBox::selText() const
+{
+    QString s = textCursor().selectedText();
+    s.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    s.replace(QChar::LineSeparator, QLatin1Char('\n'));
+    return withCrLf(s);
+}
+
+void RichTextBox::setSelText(const QString &text)
+{
+    QString plain = text;
+    plain.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    QTextCursor c = textCursor();
+    c.insertText(plain);
+    setTextCursor(c);
+}
+
+void RichTextBox::setSelColor(const QColor &color)
+{
+    QTextCharFormat f;
+    f.setForeground(color);
+    QTextCursor c = textCursor();
+    if (c.hasSelection())
+        c.mergeCharFormat(f);
+    else
+        mergeCurrentCharFormat(f);
+}
+
+int RichTextBox::find(const QString &needle, int start, bool wholeWord, bool matchCase)
+{
+    if (needle.isEmpty())
+        return -1;
+    const QString hay = document()->toPlainText();
+    const Qt::CaseSensitivity cs = matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive;
+    qsizetype pos = std::max(0, start);
+    while ((pos = hay.indexOf(needle, pos, cs)) >= 0) {
+        const qsizetype end = pos + needle.size();
+        const bool startOk = pos == 0 || !isWordChar(hay.at(pos - 1));
+        const bool endOk = end >= hay.size() || !isWordChar(hay.at(end));
+        if (!wholeWord || (startOk && endOk)) {
+            QTextCursor c(document());
+            c.setPosition(int(pos));
+            c.setPosition(int(end), QTextCursor::KeepAnchor);
+            setTextCursor(c);
+            return int(pos);
+        }
+        ++pos;
+    }
+    return -1;
+}
+
+void RichTextBox::setFontNameSize(const QString &family, double pointSize)
+{
+    QFont font = family.isEmpty() ? codeFont(pointSize) : QFont(family);
+    if (!family.isEmpty()) {
+        font = codeFont(pointSize);
+        QStringList families = font.families();
+        families.removeAll(family);
+        families.prepend(family);
+        font.setFamilies(families);
+    }
+    font.setPointSizeF(pointSize);
+    document()->setDefaultFont(font);
+    QTextCharFormat f;
+    f.setFontFamilies(font.families());
+    f.setFontPointSize(pointSize);
+    QTextCursor all(document());
+    all.select(QTextCursor::Document);
+    all.mergeCharFormat(f);
+    QTextCharFormat current = currentCharFormat();
+    current.merge(f);
+    setCurrentCharFormat(current);
+}
+
+void RichTextBox::setNoWrap() { setLineWrapMode(QTextEdit::NoWrap); }
+
+bool RichTextBox::loadFile(const QString &path, QString *error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = QStringLiteral("تعذر فتح الملف: ") + file.errorString();
+        return false;
+    }
+    const QByteArray bytes = file.readAll();
+    if (looksBinary(bytes)) {
+        if (error)
+            *error = QStringLiteral("الملف ليس ملفاً نصياً ولا يمكن عرضه");
+        return false;
+    }
+    const QString text = decodeText(bytes);
+    if (looksLikeRtf(text))
+        setTextRTF(text);
+    else
+        setText(text);
+    return true;
+}
+
+bool RichTextBox::saveFile(const QString &path, QString *error) const
+{
+    QFile file(path);
+    const QByteArray bytes = textRTF().toLatin1();
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size()) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+void RichTextBox::printTo(QPrinter *printer, bool selectionOnly) const
+{
+    QTextDocument copy;
+    if (selectionOnly && textCursor().hasSelection()) {
+        QTextCursor c(&copy);
+        c.insertFragment(textCursor().selection());
+    } else {
+        copy.setHtml(document()->toHtml());
+    }
+    copy.setDefaultFont(document()->defaultFont());
+    copy.print(printer);
+}
+
+void RichTextBox::mouseReleaseEvent(QMouseEvent *event)
+{
+    QTextEdit::mouseReleaseEvent(event);
+    emit mouseReleased(event->button(), event->globalPosition().toPoint());
+}
+
+void RichTextBox::contextMenuEvent(QContextMenuEvent *event)
+{
+    // The windows show their own pop-up menus on the right button's release.
+    event->accept();
+}
+
+} // namespace platform
