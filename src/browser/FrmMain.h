@@ -73,9 +73,18 @@ public:
     void hideProgress();
     bool codeTabSelected() const;
 
+    // The code menu's user-snippet items: enabled (menu bar) or also shown/hidden (pop-up).
+    void updateCodeMenu(bool popup);
+    // The tree's pop-up: the code menu without "UsrUn" and its separator.
+    void showCodePopup(const QPoint &globalPos);
+
     int splitterPos() const;
     void setSplitterPos(int twips);
     void layoutControls();
+
+signals:
+    // The window closed after the exit question: the program ends.
+    void closedForGood();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -83,6 +92,9 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    bool splitterEvent(QEvent *event);
+    void showHelp();
+
     struct Private;
     Private *d;
 };

@@ -1,0 +1,107 @@
+#include "app/Application.h"
+
+#include "browser/FrmMain.h"
+#include "browser/Icons.h"
+#include "messages/ArabicMsgBox.h"
+#include "store/LibraryConnection.h"
+#include "store/LibraryLocation.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFileInfo>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTimer>
+#include <QTranslator>
+#include <QTreeWidget>
+
+namespace app {
+
+void installCommands(browser::FrmMain &main)
+{
+    Q_UNUSED(main);
+}
+
+bool openLibrary(const QString &path, QString *message)
+{
+    QString reason;
+    bool ok = false;
+    if (QFileInfo::exists(path)) {
+        ok = store::LibraryConnection::open(path, &reason);
+    } else {
+        const QString folder = QFileInfo(path).absolutePath();
+        if (!QDir().mkpath(folder))
+            reason = QStringLiteral("تعذر إنشاء المجلد ") + folder;
+        else
+            ok = store::LibraryConnection::create(path, &reason, true);
+    }
+    if (!ok && message)
+        *message = QStringLiteral("تعذر فتح مكتبة الأكواد:\n") + QDir::toNativeSeparators(path) +
+                   QStringLiteral("\n\n") + reason;
+    return ok;
+}
+
+int run(int argc, char **argv)
+{
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("tamrisk"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Tamrisk"));
+    QApplication::setApplicationVersion(QStringLiteral(PROJECT_VERSION));
+    QApplication::setLayoutDirection(Qt::RightToLeft);
+    QApplication::setWindowIcon(browser::appIcon());
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    QTranslator qtArabic;
+    if (qtArabic.load(QLocale(QLocale::Arabic), QStringLiteral("qtbase"), QStringLiteral("_"),
+                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtArabic);
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Tamrisk"));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    QCommandLineOption libraryOption(QStringLiteral("library"), QStringLiteral("Open this library file."),
+                                     QStringLiteral("FILE"));
+    parser.addOption(libraryOption);
+    QCommandLineOption screenshotOption(QStringLiteral("screenshot"),
+                                        QStringLiteral("Render the main window to a PNG file and quit."),
+                                        QStringLiteral("PNG"));
+    parser.addOption(screenshotOption);
+    parser.process(application);
+
+    const QString path = parser.isSet(libraryOption) ? QFileInfo(parser.value(libraryOption)).absoluteFilePath()
+                                                     : store::defaultLibraryPath();
+    QString message;
+    if (!openLibrary(path, &message)) {
+        messages::showError(nullptr, message);
+        return 1;
+    }
+
+    browser::FrmMain main;
+    installCommands(main);
+    main.load();
+    QObject::connect(&main, &browser::FrmMain::closedForGood, &application, &QApplication::quit,
+                     Qt::QueuedConnection);
+    main.show();
+    if (parser.isSet(screenshotOption)) {
+        // Select the first snippet so the picture shows the view as well as the tree.
+        QTimer::singleShot(200, &main, [&] {
+            if (QTreeWidgetItem *root = main.TVCodeHead()->topLevelItem(0)) {
+                root->setExpanded(true);
+                if (root->childCount() && root->child(0)->childCount()) {
+                    root->child(0)->setExpanded(true);
+                    main.selectNode(browser::FrmMain::keyOf(root->child(0)->child(0)));
+                    main.ShowSelectedSnippet();
+                }
+            }
+            QTimer::singleShot(200, &main, [&] {
+                main.grab().save(parser.value(screenshotOption));
+                application.exit(0);
+            });
+        });
+    }
+    return application.exec();
+}
+
+} // namespace app

@@ -1,0 +1,20 @@
+#pragma once
+#include <QString>
+
+namespace browser {
+class FrmMain;
+}
+
+namespace app {
+
+// Connects every subsystem's commands to the main window's menu items and toolbar.
+void installCommands(browser::FrmMain &main);
+
+// Opens the library at path, creating it with the starter snippets when it does not exist.
+// On failure returns false with an Arabic message naming the file and the reason.
+bool openLibrary(const QString &path, QString *message);
+
+// The whole program: arguments, library, main window, event loop.
+int run(int argc, char **argv);
+
+} // namespace app

@@ -1,0 +1,7 @@
+#pragma once
+#include <QString>
+
+namespace browser {
+// The short help page shown by the help command.
+QString helpHtml();
+}
