@@ -497,7 +497,12 @@ void FrmMain::SetTreeExpanded(bool expand)
         d->tree->expandAll();
     else
         d->tree->collapseAll();
-    if (QTreeWidgetItem *current = d->tree->currentItem())
+    // Scroll to the selected node only where it is still shown: scrolling would open its parents.
+    QTreeWidgetItem *current = d->tree->currentItem();
+    bool shown = current != nullptr;
+    for (QTreeWidgetItem *p = current ? current->parent() : nullptr; p && shown; p = p->parent())
+        shown = p->isExpanded();
+    if (shown)
         d->tree->scrollToItem(current);
     d->tree->setUpdatesEnabled(true);
 }
