@@ -1,0 +1,98 @@
+#include "TestSupport.h"
+
+#include "app/Application.h"
+#include "store/Library.h"
+#include "store/LibraryConnection.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+
+class TestStartup : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init() { testing::resetSeams(); }
+    void cleanup() { store::LibraryConnection::close(); }
+
+    void firstStartCreatesTheStarterLibrary()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("sub/codedb.mdb");
+        QString message;
+        QVERIFY2(app::openLibrary(path, &message), qPrintable(message));
+        QVERIFY(QFile::exists(path));
+        QVERIFY(store::Library::categoryCount() >= 3);
+        QVERIFY(store::Library::snippetCount() >= 5);
+        int mine = 0;
+        for (const auto &s : store::Library::snippetSummaries())
+            mine += store::isTrue(s.user) ? 1 : 0;
+        QVERIFY(mine > 0);
+    }
+
+    void foreignFileIsReportedAndLeftAlone()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("codedb.mdb");
+        const QByteArray bytes = QByteArray("\x00\x01\x00\x00Standard Jet DB", 19) + QByteArray(4096, '\x11');
+        testing::writeFile(path, bytes);
+        QString message;
+        QVERIFY(!app::openLibrary(path, &message));
+        QVERIFY(message.contains(QDir::toNativeSeparators(path)));
+        QVERIFY(message.contains(QStringLiteral("ليس قاعدة بيانات")));
+        QCOMPARE(testing::readFile(path), bytes);
+    }
+
+    void missingInAReadOnlyPlaceIsReported()
+    {
+        // Tests may run as root, who writes anywhere: a path under a file can never be created.
+        QTemporaryDir dir;
+        testing::writeFile(dir.filePath("blocker"), "x");
+        const QString path = dir.filePath("blocker/codedb.mdb");
+        QString message;
+        QVERIFY(!app::openLibrary(path, &message));
+        QVERIFY(message.contains(path));
+    }
+
+    void programShowsTheMessageAndExits()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("codedb.mdb");
+        testing::writeFile(path, "not a library at all");
+        QProcess program;
+        program.setProgram(QCoreApplication::applicationFilePath());
+        program.setArguments({"--run-program", "--library", path});
+        program.start();
+        QVERIFY(program.waitForFinished(30000));
+        QCOMPARE(program.exitCode(), 1);
+        QVERIFY(program.readAllStandardOutput().contains(QStringLiteral("تعذر فتح مكتبة الأكواد").toUtf8()));
+        QCOMPARE(testing::readFile(path), QByteArray("not a library at all"));
+    }
+};
+
+static void printBox(const platform::MessageBoxSeam::Record &record)
+{
+    fputs(record.prompt.toUtf8().constData(), stdout);
+    fflush(stdout);
+}
+
+int main(int argc, char **argv)
+{
+    if (argc > 1 && qstrcmp(argv[1], "--run-program") == 0) {
+        // The real program, with its message box answered and printed.
+        platform::MessageBoxSeam::enable(true);
+        platform::MessageBoxSeam::setHook(printBox);
+        QList<char *> args{argv[0]};
+        for (int i = 2; i < argc; ++i)
+            args.append(argv[i]);
+        int n = int(args.size());
+        return app::run(n, args.data());
+    }
+    testing::isolateHome();
+    QApplication application(argc, argv);
+    testing::resetSeams();
+    TestStartup tc;
+    return QTest::qExec(&tc, argc, argv);
+}
+
+#include "tst_startup.moc"
