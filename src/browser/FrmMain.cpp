@@ -631,11 +631,12 @@ void FrmMain::ColorKeywords(const QString &source, bool codeTab)
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
 
-    // The work area builds the coloured document; the view then takes it whole.
-    QTextDocument *doc = d->hidden->document();
-    doc->clear();
+    // The work area builds the coloured document away from any editor, so nothing is laid out
+    // or drawn per insertion; the view then takes it whole.
+    auto *doc = new QTextDocument(d->hidden);
     const QFont font = platform::codeFont(10);
     doc->setDefaultFont(font);
+    doc->setUndoRedoEnabled(false);
     QTextOption option = doc->defaultTextOption();
     option.setTextDirection(codeTab ? Qt::LeftToRight : Qt::LayoutDirectionAuto);
     doc->setDefaultTextOption(option);
@@ -681,7 +682,7 @@ void FrmMain::ColorKeywords(const QString &source, bool codeTab)
     const bool oldIsOurs = old && old->parent() == d->view;
     doc->setParent(d->view);
     d->view->setDocument(doc);
-    d->hidden->setDocument(new QTextDocument(d->hidden));
+    d->hidden->document()->clear();
     if (oldIsOurs)
         delete old;
     d->view->setCurrentCharFormat(plain);
