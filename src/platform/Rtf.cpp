@@ -391,6 +391,7 @@ struct CharState
     bool italic = false;
     bool underline = false;
     bool strike = false;
+    bool hidden = false;
     int colour = -1; // index into the colour table, -1 = automatic
     int font = -1;
     int size = 24; // half-points
@@ -484,7 +485,7 @@ QString decodeCodePage(const QByteArray &bytes, int codePage)
 enum class Word {
     Unknown, SkipDestination, FontTable, ColourTable, AnsiCodePage, DefaultFont, UnicodeSkip,
     Unicode, Par, Line, Tab, Symbol, Plain, Bold, Italic, Underline, UnderlineNone, Strike,
-    Colour, Font, FontSize, FontCharset, FontModern, Pard, RtlPar, LtrPar, AlignLeft, AlignRight,
+    Hidden, Colour, Font, FontSize, FontCharset, FontModern, Pard, RtlPar, LtrPar, AlignLeft, AlignRight,
     AlignCenter, AlignJustify, Red, Green, Blue,
 };
 
@@ -519,7 +520,7 @@ const QHash<QString, WordInfo> &wordTable()
             {"uldashd", Word::Underline}, {"uldashdd", Word::Underline}, {"ulwave", Word::Underline},
             {"ulth", Word::Underline}, {"ulhwave", Word::Underline}, {"ululdbwave", Word::Underline},
             {"ulnone", Word::UnderlineNone}, {"strike", Word::Strike}, {"striked", Word::Strike},
-            {"cf", Word::Colour}, {"f", Word::Font}, {"fs", Word::FontSize},
+            {"v", Word::Hidden}, {"cf", Word::Colour}, {"f", Word::Font}, {"fs", Word::FontSize},
             {"fcharset", Word::FontCharset}, {"fmodern", Word::FontModern}, {"pard", Word::Pard},
             {"rtlpar", Word::RtlPar}, {"ltrpar", Word::LtrPar}, {"ql", Word::AlignLeft},
             {"qr", Word::AlignRight}, {"qc", Word::AlignCenter}, {"qj", Word::AlignJustify},
@@ -874,6 +875,9 @@ void Reader::controlWord(const WordInfo &info, bool hasParam, int param)
     case Word::Strike:
         cs.strike = on;
         break;
+    case Word::Hidden:
+        cs.hidden = on;
+        break;
     case Word::Colour:
         cs.colour = param;
         break;
@@ -996,6 +1000,8 @@ void Reader::text(QStringView s)
         }
         return;
     case Destination::Body:
+        if (m_state.chars.hidden)
+            return;
         break;
     }
     beginContent();

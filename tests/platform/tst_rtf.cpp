@@ -340,7 +340,7 @@ private slots:
             "{\\header header text\\par}{\\footer footer text}"
             "{\\pict\\wmetafile8\\picw100 0123456789abcdef{}}"
             "\\pard A{\\*\\bkmkstart mark}B{\\field{\\*\\fldinst HYPERLINK \"http://x\"}{\\fldrslt C}}"
-            "D{\\pict\\bin4 {}}x}E\\par}";
+            "D{\\pict\\bin4 {}}x}{\\v hidden}E\\v0\\par}";
         QCOMPARE(load(rtf), QStringLiteral("ABCDE"));
     }
 
@@ -547,6 +547,21 @@ private slots:
         // Text that is not RTF is shown as it is.
         box.setTextRTF(QStringLiteral("plain {text}\r\nline 2"));
         QCOMPARE(box.text(), QStringLiteral("plain {text}\r\nline 2"));
+    }
+
+    void richTextBoxKeepsItsFontAfterClearing()
+    {
+        // The box's font (the code font) applies to text set after the content was cleared.
+        platform::RichTextBox box;
+        const QFont code = platform::codeFont(10);
+        box.setFontNameSize(QString(), 10);
+        box.setTextRTF(QStringLiteral("{\\rtf1{\\colortbl;\\red0\\green0\\blue128;}\\cf1 Dim}"));
+        box.setTextRTF(QString());
+        box.setText(QStringLiteral("Dim x"));
+        const QFont shown = formatAt(*box.document(), 0).font().resolve(box.document()->defaultFont());
+        QCOMPARE(shown.family(), code.family());
+        QCOMPARE(shown.pointSizeF(), 10.0);
+        QVERIFY(!colourAt(*box.document(), 0).isValid());
     }
 
     void richTextBoxRtfRoundTrip()
