@@ -21,18 +21,6 @@ namespace platform {
 
 namespace {
 
-// Unicode -> Windows-1256 byte, 0 when the code page lacks the character.
-const std::array<unsigned char, 65536> &windows1256Bytes()
-{
-    static const std::array<unsigned char, 65536> table = [] {
-        std::array<unsigned char, 65536> t{};
-        for (int b = 0x80; b < 0x100; ++b)
-            t[windows1256ToUnicode(static_cast<unsigned char>(b)).unicode()] = static_cast<unsigned char>(b);
-        return t;
-    }();
-    return table;
-}
-
 void appendNumber(QString &out, qint64 n)
 {
     char16_t digits[24];
@@ -48,21 +36,13 @@ void appendNumber(QString &out, qint64 n)
     out.append(reinterpret_cast<const QChar *>(digits + at), 24 - at);
 }
 
-// Each non-ASCII UTF-16 unit as \uN followed by its Windows-1256 byte as the fallback.
-// The fallback is a \'HH escape rather than "?" so that readers which skip \u (the HTML
-// export among them) still get the Arabic letter; upper-case hex keeps the HTML export
-// from taking it for one of its named entities.
+// Each non-ASCII UTF-16 unit as \uN with "?" as the one fallback character for readers
+// without Unicode; a signed 16-bit N, as RTF wants.
 void appendUnicodeEscape(QString &out, char16_t unit)
 {
-    static const char hex[] = "0123456789ABCDEF";
     out.append(QLatin1String("\\u"));
     appendNumber(out, static_cast<qint16>(unit));
-    unsigned char fallback = unit < 0x80 ? '?' : windows1256Bytes()[unit];
-    if (fallback == 0)
-        fallback = '?';
-    out.append(QLatin1String("\\'"));
-    out.append(QLatin1Char(hex[fallback >> 4]));
-    out.append(QLatin1Char(hex[fallback & 0xF]));
+    out.append(QLatin1Char('?'));
 }
 
 bool plainAscii(char16_t c) { return c >= 0x20 && c < 0x7F && c != u'\\' && c != u'{' && c != u'}'; }

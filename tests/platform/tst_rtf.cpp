@@ -177,12 +177,11 @@ private slots:
         QTextDocument doc;
         doc.setPlainText(QStringLiteral("ا") + QStringLiteral("漢") + QStringLiteral("😀"));
         const QString rtf = documentToRtf(doc);
-        // Arabic alef: \u1575 with its Windows-1256 byte as the fallback.
-        QVERIFY(rtf.contains(QLatin1String("\\u1575\\'C7")));
-        // A character the code page lacks falls back to "?".
-        QVERIFY(rtf.contains(QLatin1String("\\u28450\\'3F")));
+        // Arabic alef: \u1575 with "?" as the fallback.
+        QVERIFY(rtf.contains(QLatin1String("\\u1575?")));
+        QVERIFY(rtf.contains(QLatin1String("\\u28450?")));
         // Outside the BMP: two signed surrogate values.
-        QVERIFY(rtf.contains(QLatin1String("\\u-10179\\'3F\\u-8704\\'3F")));
+        QVERIFY(rtf.contains(QLatin1String("\\u-10179?\\u-8704?")));
     }
 
     // ---- writer layout ----
