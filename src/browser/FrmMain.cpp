@@ -122,6 +122,49 @@ const QList<ToolButton> &toolButtons()
 
 QString u(const char *utf8) { return QString::fromUtf8(utf8); }
 
+// A tree node that keeps its key and its last stored text as members and shares its image:
+// a library of 100,000 snippets makes 100,000 of these.
+class NodeItem : public QTreeWidgetItem
+{
+public:
+    NodeItem(const QString &key, const QString &text, const QIcon &image)
+        : QTreeWidgetItem(QStringList{text})
+        , m_key(key)
+        , m_known(text)
+        , m_image(image)
+    {
+        setFlags(flags() | Qt::ItemIsEditable);
+    }
+
+    QVariant data(int column, int role) const override
+    {
+        if (column == 0) {
+            if (role == KeyRole)
+                return m_key;
+            if (role == KnownTextRole)
+                return m_known;
+            if (role == Qt::DecorationRole)
+                return m_image;
+        }
+        return QTreeWidgetItem::data(column, role);
+    }
+
+    void setData(int column, int role, const QVariant &value) override
+    {
+        if (column == 0 && role == KnownTextRole)
+            m_known = value.toString();
+        else
+            QTreeWidgetItem::setData(column, role, value);
+    }
+
+    qint32 id() const { return store::nodeId(m_key); }
+
+private:
+    QString m_key;
+    QString m_known;
+    QIcon m_image;
+};
+
 // Sorts items by their text the way people expect: Arabic and Latin collated, case ignored.
 void sortByText(QList<QTreeWidgetItem *> &items)
 {
@@ -131,14 +174,22 @@ void sortByText(QList<QTreeWidgetItem *> &items)
         c.setNumericMode(true);
         return c;
     }();
-    QList<QPair<QCollatorSortKey, QTreeWidgetItem *>> keyed;
+    struct Keyed {
+        QCollatorSortKey key;
+        qint32 id;
+        QTreeWidgetItem *item;
+    };
+    std::vector<Keyed> keyed;
     keyed.reserve(items.size());
     for (QTreeWidgetItem *item : items)
-        keyed.append({collator.sortKey(item->text(0)), item});
-    std::stable_sort(keyed.begin(), keyed.end(),
-                     [](const auto &a, const auto &b) { return a.first.compare(b.first) < 0; });
-    for (qsizetype i = 0; i < keyed.size(); ++i)
-        items[i] = keyed[i].second;
+        keyed.push_back({collator.sortKey(item->text(0)), static_cast<NodeItem *>(item)->id(), item});
+    // Equal titles keep the order in which they were added.
+    std::sort(keyed.begin(), keyed.end(), [](const Keyed &a, const Keyed &b) {
+        const int c = a.key.compare(b.key);
+        return c != 0 ? c < 0 : a.id < b.id;
+    });
+    for (qsizetype i = 0; i < qsizetype(keyed.size()); ++i)
+        items[i] = keyed[size_t(i)].item;
 }
 
 void sortChildren(QTreeWidgetItem *parent)
@@ -398,11 +449,7 @@ void FrmMain::ClearTree()
 
 QTreeWidgetItem *FrmMain::addRootNode()
 {
-    auto *root = new QTreeWidgetItem(QStringList{QStringLiteral("أكواد")});
-    root->setData(0, KeyRole, store::RootKey);
-    root->setData(0, KnownTextRole, root->text(0));
-    root->setIcon(0, treeImage(QStringLiteral("topopen")));
-    root->setFlags(root->flags() | Qt::ItemIsEditable);
+    auto *root = new NodeItem(store::RootKey, QStringLiteral("أكواد"), treeImage(QStringLiteral("topopen")));
     d->loading = true;
     d->tree->addTopLevelItem(root);
     d->loading = false;
@@ -429,11 +476,7 @@ void FrmMain::LoadCategories()
         const QString key = store::categoryKey(c.id);
         if (d->nodes.contains(key))
             continue;
-        auto *item = new QTreeWidgetItem(QStringList{c.caption.toString()});
-        item->setData(0, KeyRole, key);
-        item->setData(0, KnownTextRole, item->text(0));
-        item->setIcon(0, image);
-        item->setFlags(item->flags() | Qt::ItemIsEditable);
+        auto *item = new NodeItem(key, c.caption.toString(), image);
         d->nodes.insert(key, item);
         items.append(item);
     }
@@ -466,11 +509,7 @@ void FrmMain::LoadSnippets()
         const QString key = store::snippetKey(s.id);
         if (!parent || d->nodes.contains(key) || store::nodeKind(keyOf(parent)) != store::NodeKind::Category)
             continue;
-        auto *item = new QTreeWidgetItem(QStringList{s.head.toString()});
-        item->setData(0, KeyRole, key);
-        item->setData(0, KnownTextRole, item->text(0));
-        item->setIcon(0, image);
-        item->setFlags(item->flags() | Qt::ItemIsEditable);
+        auto *item = new NodeItem(key, s.head.toString(), image);
         if (store::isTrue(s.user))
             item->setForeground(0, UserBlue);
         d->nodes.insert(key, item);

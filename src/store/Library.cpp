@@ -109,7 +109,7 @@ QList<Category> Library::categories()
 
 QList<SnippetSummary> Library::snippetSummaries()
 {
-    QSqlQuery q = prepare(QStringLiteral("SELECT id, Head, Groub, User FROM Code ORDER BY rowid"));
+    QSqlQuery q = prepare(QStringLiteral("SELECT id, Head, Groub, User FROM Code"));
     run(q);
     QList<SnippetSummary> result;
     while (q.next())

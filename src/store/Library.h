@@ -33,6 +33,7 @@ class Library
 {
 public:
     static QList<Category> categories();
+    // In no particular order (read from a covering index when there is one).
     static QList<SnippetSummary> snippetSummaries();
     static std::optional<Snippet> snippet(qint32 id);
     // field is "Head", "code" or "Learn" (any case). Empty optional when the row is gone.

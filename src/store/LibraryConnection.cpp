@@ -58,6 +58,15 @@ QString checkOpenDatabase(QSqlDatabase &db)
     return missing;
 }
 
+// The tree needs only id, title, category and flag of every snippet: a covering index lets
+// it read those without paging through every snippet's code. Best effort: a read-only
+// library simply goes without.
+void addTreeIndex(QSqlDatabase &db)
+{
+    QSqlQuery q(db);
+    q.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS CodeTreeIndex ON Code (Groub, Head, User)"));
+}
+
 QString checkHeader(const QString &path)
 {
     QFileInfo info(path);
@@ -128,6 +137,7 @@ bool LibraryConnection::open(const QString &path, QString *error)
         reason = checkOpenDatabase(db);
         if (reason.isEmpty()) {
             g_path = path;
+            addTreeIndex(db);
             return true;
         }
         db.close();
@@ -165,6 +175,8 @@ bool LibraryConnection::create(const QString &path, QString *error, bool seed)
                     reason = describeSqlError(q.lastError().text());
             if (reason.isEmpty() && seed)
                 reason = writeStarterLibrary(db);
+            if (reason.isEmpty())
+                addTreeIndex(db);
             if (reason.isEmpty() && !q.exec(QStringLiteral("COMMIT")))
                 reason = describeSqlError(q.lastError().text());
         }
