@@ -657,7 +657,13 @@ void FrmMain::ShowSelectedSnippet()
     }
     if (field && field->isNull())
         return; // a Null field leaves the view as it was
-    ColorKeywords(field ? field->toString() : QString(), codeTabSelected());
+    try {
+        ColorKeywords(field ? field->toString() : QString(), codeTabSelected());
+    } catch (const std::exception &) {
+        // Out of memory on a huge snippet: the view stays empty, as it was cleared.
+        d->view->setTextRTF(QString());
+        platform::plainMessageBox(this, QStringLiteral("Error coloring text"), QStringLiteral("Tamrisk"));
+    }
     about::RepaintControl(d->view);
 }
 
