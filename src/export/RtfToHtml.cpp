@@ -1,0 +1,633 @@
+#include "export/RtfToHtml.h"
+
+#include "platform/Text.h"
+
+#include <QList>
+#include <QStringList>
+
+#include <limits>
+
+namespace exporting::rtfTohtml {
+
+namespace {
+
+const QString CrLf = QStringLiteral("\r\n");
+const QString Nbsp = QStringLiteral("&nbsp;");
+
+// Keyed by the two hex digits exactly as written in the escape (lower case only).
+struct Entity {
+    const char *code;
+    const char *text;
+};
+constexpr Entity kEntities[] = {
+    {"00", "&nbsp;"},  {"b4", "&copy;"},   {"ab", "&laquo;"},  {"bb", "&raquo;"},  {"bf", "&iexcl;"},
+    {"e0", "&Agrave;"}, {"e2", "&Aacute;"}, {"e7", "&Atilde;"}, {"e8", "&ETH;"},    {"ea", "&Eacute;"},
+    {"eb", "&Euml;"},  {"ee", "&Igrave;"}, {"ef", "&Iuml;"},   {"f4", "&Ntilde;"}, {"fb", "&Otilde;"},
+    {"fc", "&Uuml;"},  {"df", "&Yacute;"}, {"a7", "&sect;"},   {"b6", "&para;"},   {"b5", "&micro;"},
+    {"a6", "&brvbar;"}, {"b1", "&plusmn;"}, {"b7", "&middot;"}, {"a8", "&uml;"},    {"aa", "&cedil;"},
+    {"ba", "&ordm;"},  {"ac", "&not;"},    {"ad", "&shy;"},    {"af", "&macr;"},   {"b0", "&deg;"},
+    {"b9", "&sup1;"},  {"b2", "&sup2;"},   {"b3", "&sup3;"},   {"bc", "&frac14;"}, {"bd", "&frac12;"},
+    {"be", "&frac34;"}, {"a2", "&times;"},  {"a3", "&pound;"},  {"a4", "&curren;"}, {"a5", "&yen;"},
+    {"85", "..."},
+};
+
+const char *entityFor(QStringView hh)
+{
+    if (hh.size() != 2)
+        return nullptr;
+    for (const Entity &e : kEntities)
+        if (hh.at(0) == QLatin1Char(e.code[0]) && hh.at(1) == QLatin1Char(e.code[1]))
+            return e.text;
+    return nullptr;
+}
+
+bool isDigit(QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); }
+
+int hexValue(QChar c)
+{
+    const char16_t u = c.unicode();
+    if (u >= '0' && u <= '9')
+        return u - '0';
+    if (u >= 'a' && u <= 'f')
+        return u - 'a' + 10;
+    if (u >= 'A' && u <= 'F')
+        return u - 'A' + 10;
+    return -1;
+}
+
+// Consecutive digits from 'from', at most maxDigits of them, saturating instead of overflowing.
+qint64 readDigits(const QString &s, qsizetype from, qsizetype maxDigits = std::numeric_limits<qsizetype>::max())
+{
+    qint64 value = 0;
+    for (qsizetype i = from; i < s.size() && i - from < maxDigits && isDigit(s.at(i)); ++i)
+        value = std::min<qint64>(value * 10 + (s.at(i).unicode() - '0'), std::numeric_limits<int>::max());
+    return value;
+}
+
+QString escapeText(const QString &text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (QChar c : text) {
+        switch (c.unicode()) {
+        case '<': out += QLatin1String("&lt;"); break;
+        case '>': out += QLatin1String("&gt;"); break;
+        case '&': out += QLatin1String("&amp;"); break;
+        case '"': out += QLatin1String("&quot;"); break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
+class Converter
+{
+public:
+    Converter(const QString &rtf, const QString &options)
+        : m_rtf(rtf)
+        , m_n(rtf.size())
+    {
+        m_nl = options.contains(QLatin1String("+CR")) ? CrLf : QString();
+        m_passMarkup = options.contains(QLatin1String("+I"));
+    }
+
+    QString run(const QString &options);
+
+private:
+    QChar at(qsizetype i) const { return i >= 0 && i < m_n ? m_rtf.at(i) : QChar(); }
+    bool startsAt(qsizetype i, QLatin1StringView word) const
+    {
+        return i <= m_n && QStringView(m_rtf).sliced(i).startsWith(word);
+    }
+
+    void readColourTable();
+    void readFontTable();
+    QString colourComponent(qsizetype from) const;
+    void convertParagraph(qsizetype &p, qsizetype end);
+    void controlWord(qsizetype &p);
+    qsizetype nextClosingBrace(qsizetype from);
+    void leaveGroup()
+    {
+        if (!m_ucStack.isEmpty())
+            m_uc = m_ucStack.takeLast();
+    }
+
+    void appendLine(QStringView s);
+    void fontCheck();
+    void write(QStringView s);
+    void direct(QStringView s);
+    void emitDecoded(QChar c);
+
+    const QString &m_rtf;
+    const qsizetype m_n;
+    QString m_nl;
+    bool m_passMarkup = false;
+
+    QStringList m_colours{QString()};
+    QStringList m_fonts{QString()};
+
+    QString m_body, m_line, m_closing, m_face, m_colour;
+    bool m_sizeSet = false;
+    int m_size = 0;
+    bool m_pending = false;
+    QString m_align;
+    bool m_tableOpen = false;
+    QString m_listStart, m_itemStart, m_parEnd, m_prevParEnd, m_listEnd;
+    // Whether the line so far is nothing but "&nbsp;"s: the space rule asks this for every space.
+    bool m_lineOnlyNbsp = true;
+
+    // \ucN is scoped by groups: how many fallback characters follow each \uN.
+    int m_uc = 1;
+    QList<int> m_ucStack;
+
+    // The last "}" search, so that a long group skipped from many paragraphs is searched once.
+    qsizetype m_braceFrom = -1, m_braceAt = -1;
+};
+
+QString Converter::colourComponent(qsizetype from) const
+{
+    // The first character, then the next two each only when it is a digit, read as a number.
+    QString digits;
+    if (from < m_n)
+        digits += m_rtf.at(from);
+    if (isDigit(at(from + 1)))
+        digits += m_rtf.at(from + 1);
+    if (isDigit(at(from + 2)))
+        digits += m_rtf.at(from + 2);
+    qsizetype i = 0;
+    while (i < digits.size() && digits.at(i) == QLatin1Char(' '))
+        ++i;
+    const qint64 value = readDigits(digits, i);
+    QString hex = QString::number(value, 16).toUpper();
+    if (hex.size() < 2)
+        hex.prepend(QLatin1Char('0'));
+    return hex;
+}
+
+void Converter::readColourTable()
+{
+    const qsizetype start = m_rtf.indexOf(QLatin1String("\\colortbl"));
+    if (start < 0)
+        return;
+    const qsizetype end = m_rtf.indexOf(QLatin1String(";}"), start);
+    qsizetype red = m_rtf.indexOf(QLatin1String("\\red"), start);
+    int i = 0;
+    while (red >= 0 && red <= end) {
+        while (m_colours.size() <= i)
+            m_colours.append(QString());
+        QString entry = colourComponent(red + 4);
+        // A table without its \green or \blue reads the missing part as 0.
+        qsizetype last = red;
+        const qsizetype green = m_rtf.indexOf(QLatin1String("\\green"), red);
+        entry += green >= 0 ? colourComponent(green + 6) : QStringLiteral("00");
+        if (green >= 0)
+            last = green;
+        const qsizetype blue = m_rtf.indexOf(QLatin1String("\\blue"), last);
+        entry += blue >= 0 ? colourComponent(blue + 5) : QStringLiteral("00");
+        if (blue >= 0)
+            last = blue;
+        m_colours[i] = entry;
+        red = m_rtf.indexOf(QLatin1String("\\red"), last + 1);
+        ++i;
+    }
+}
+
+void Converter::readFontTable()
+{
+    const qsizetype start = m_rtf.indexOf(QLatin1String("\\fonttbl"));
+    if (start < 0)
+        return;
+    const qsizetype end = m_rtf.indexOf(QLatin1String(";}}"), start);
+    qsizetype found = m_rtf.indexOf(QLatin1String("\\f0"), start);
+    int j = 0;
+    while (found >= 0 && found <= end) {
+        while (m_fonts.size() <= j)
+            m_fonts.append(QString());
+        qsizetype space = found;
+        while (space < m_n && m_rtf.at(space) != QLatin1Char(' ') && space <= end)
+            ++space;
+        const qsizetype nameStart = space + 1;
+        qsizetype nameEnd = m_rtf.indexOf(QLatin1Char(';'), nameStart);
+        if (nameEnd < 0)
+            nameEnd = m_n;
+        m_fonts[j] = nameStart < m_n ? m_rtf.mid(nameStart, nameEnd - nameStart) : QString();
+        found = m_rtf.indexOf(QLatin1String("\\f") + QString::number(j + 1), std::min(nameStart, m_n));
+        ++j;
+    }
+}
+
+void Converter::appendLine(QStringView s)
+{
+    if (s.isEmpty())
+        return;
+    if (m_lineOnlyNbsp) {
+        bool nbspOnly = s.size() % Nbsp.size() == 0;
+        for (qsizetype i = 0; nbspOnly && i < s.size(); i += Nbsp.size())
+            nbspOnly = s.sliced(i, Nbsp.size()) == Nbsp;
+        m_lineOnlyNbsp = nbspOnly;
+    }
+    m_line.append(s);
+}
+
+void Converter::fontCheck()
+{
+    if (!m_pending || (m_face.isEmpty() && m_colour.isEmpty()))
+        return;
+    if (!m_align.isEmpty()) {
+        m_tableOpen = true;
+        if (m_align == QLatin1String("center"))
+            appendLine(u"<TABLE ALIGN=\"left\" CELLSPACING=0 CELLPADDING=0 WIDTH=\"100%\"><TR ALIGN=\"center\"><TD>");
+        else if (m_align == QLatin1String("right"))
+            appendLine(u"<TABLE ALIGN=\"left\" CELLSPACING=0 CELLPADDING=0 WIDTH=\"100%\"><TR ALIGN=\"right\"><TD>");
+        m_align.clear();
+    }
+    QString tag = QStringLiteral("<FONT");
+    if (!m_face.isEmpty())
+        tag += QStringLiteral(" FACE=\"") + m_face + QLatin1Char('"');
+    if (!m_colour.isEmpty())
+        tag += QStringLiteral(" COLOR=\"") + m_colour + QLatin1Char('"');
+    if (m_sizeSet)
+        tag += QStringLiteral(" SIZE = \"") + QString::number(m_size) + QLatin1Char('"');
+    tag += QLatin1Char('>');
+    appendLine(tag);
+}
+
+// A character or symbol of the text: the font tag it triggers stands before it.
+void Converter::write(QStringView s)
+{
+    fontCheck();
+    appendLine(s);
+    m_pending = false;
+}
+
+// A replacement appended directly: the font tag it triggers stands after it.
+void Converter::direct(QStringView s)
+{
+    appendLine(s);
+    fontCheck();
+    m_pending = false;
+}
+
+// A character that an escape decodes to is treated like the same character typed in the
+// text, so escaped markup characters cannot inject tags.
+void Converter::emitDecoded(QChar c)
+{
+    switch (c.unicode()) {
+    case 0:
+        return;
+    case '<':
+        m_passMarkup ? write(u"<") : direct(u"&lt;");
+        return;
+    case '>':
+        m_passMarkup ? write(u">") : direct(u"&gt;");
+        return;
+    case '&':
+        direct(u"&amp;");
+        return;
+    case '"':
+        direct(u"&quot;");
+        return;
+    default:
+        write(QStringView(&c, 1));
+    }
+}
+
+qsizetype Converter::nextClosingBrace(qsizetype from)
+{
+    if (m_braceFrom >= 0 && from >= m_braceFrom && (m_braceAt < 0 || from <= m_braceAt))
+        return m_braceAt;
+    m_braceFrom = from;
+    m_braceAt = m_rtf.indexOf(QLatin1Char('}'), from);
+    return m_braceAt;
+}
+
+void Converter::convertParagraph(qsizetype &p, qsizetype end)
+{
+    while (p <= end && p < m_n) {
+        const QChar c = m_rtf.at(p);
+        switch (c.unicode()) {
+        case '{':
+            m_ucStack.append(m_uc);
+            ++p;
+            break;
+        case '}':
+            appendLine(m_closing);
+            m_closing.clear();
+            leaveGroup();
+            ++p;
+            break;
+        case '\r':
+        case '\n':
+            ++p;
+            break;
+        case '<':
+            m_passMarkup ? write(u"<") : direct(u"&lt;");
+            ++p;
+            break;
+        case '>':
+            m_passMarkup ? write(u">") : direct(u"&gt;");
+            ++p;
+            break;
+        case '&':
+            direct(u"&amp;");
+            ++p;
+            break;
+        case '"':
+            direct(u"&quot;");
+            ++p;
+            break;
+        case ' ':
+            direct(m_lineOnlyNbsp ? QStringView(Nbsp) : QStringView(u" "));
+            ++p;
+            break;
+        case '\\':
+            controlWord(p);
+            break;
+        default:
+            write(QStringView(m_rtf).sliced(p, 1));
+            ++p;
+        }
+    }
+}
+
+void Converter::controlWord(qsizetype &p)
+{
+    const qsizetype q = p + 1; // first character after the backslash
+    const QChar first = at(q);
+    auto isDelimiter = [&](qsizetype len) {
+        const QChar d = at(q + len);
+        return d == QLatin1Char(' ') || d == QLatin1Char('\\');
+    };
+    auto followedBy = [&](QLatin1StringView word, QChar next) {
+        return startsAt(q, word) && at(q + word.size()) == next;
+    };
+    // The word, and its delimiter when that is a space.
+    auto consumeWord = [&](qsizetype len) {
+        p = q + len;
+        if (at(p) == QLatin1Char(' '))
+            ++p;
+    };
+    // Up to and including the first space, or up to the first backslash.
+    auto consumeToDelimiter = [&] {
+        qsizetype i = q;
+        while (i < m_n && m_rtf.at(i) != QLatin1Char(' ') && m_rtf.at(i) != QLatin1Char('\\'))
+            ++i;
+        p = i < m_n && m_rtf.at(i) == QLatin1Char(' ') ? i + 1 : i;
+    };
+    auto ignore = [&] {
+        qsizetype i = q;
+        while (i < m_n && m_rtf.at(i) != QLatin1Char(' ') && m_rtf.at(i) != QLatin1Char('\\')
+               && m_rtf.at(i) != QLatin1Char('}'))
+            ++i;
+        if (i < m_n && m_rtf.at(i) == QLatin1Char('}'))
+            leaveGroup();
+        p = i < m_n && m_rtf.at(i) != QLatin1Char('\\') ? i + 1 : i;
+    };
+    auto openTag = [&](qsizetype len, QStringView open, QStringView close) {
+        appendLine(open);
+        m_closing.prepend(close);
+        consumeWord(len);
+    };
+    auto symbol = [&](QLatin1StringView word, QStringView text) {
+        write(text);
+        p = q + word.size() + 1;
+    };
+    const QChar space = QLatin1Char(' ');
+    const QChar backslash = QLatin1Char('\\');
+
+    if (first == QLatin1Char('b') && isDelimiter(1)) {
+        openTag(1, u"<B>", u"</B>");
+    } else if (followedBy(QLatin1String("bullet"), space)) {
+        symbol(QLatin1String("bullet"), u"\u2022");
+    } else if (startsAt(q, QLatin1String("cf")) && isDigit(at(q + 2))) {
+        // Only the digits of the word itself: text starting with a digit after the
+        // delimiter is not part of the colour number.
+        const qint64 n = readDigits(m_rtf, q + 2, 5);
+        if (n < m_colours.size()) {
+            m_colour = QLatin1Char('#') + m_colours.at(int(n));
+            m_pending = true;
+        }
+        consumeToDelimiter();
+    } else if (followedBy(QLatin1String("emdash"), space)) {
+        symbol(QLatin1String("emdash"), u"\u2014");
+    } else if (first == QLatin1Char('f') && isDigit(at(q + 1))) {
+        const qint64 n = readDigits(m_rtf, q + 1);
+        if (n < m_fonts.size() && m_fonts.at(int(n)) != m_fonts.at(0)) {
+            m_face = m_fonts.at(int(n));
+            m_pending = true;
+        }
+        consumeToDelimiter();
+    } else if (startsAt(q, QLatin1String("fs")) && isDigit(at(q + 2))) {
+        const qint64 size = readDigits(m_rtf, q + 2) / 5 - 2;
+        if (size == 2) {
+            m_sizeSet = false;
+            m_size = 0;
+        } else {
+            m_sizeSet = true;
+            m_pending = true;
+            m_size = int(std::clamp<qint64>(size, 1, 8));
+        }
+        consumeToDelimiter();
+    } else if (first == QLatin1Char('i') && isDelimiter(1)) {
+        openTag(1, u"<I>", u"</I>");
+    } else if (followedBy(QLatin1String("ldblquote"), space)) {
+        symbol(QLatin1String("ldblquote"), u"\u201C");
+    } else if (followedBy(QLatin1String("lquote"), space)) {
+        symbol(QLatin1String("lquote"), u"\u2018");
+    } else if (startsAt(q, QLatin1String("plain")) && isDelimiter(5)) {
+        if (!m_face.isEmpty() || !m_colour.isEmpty()) {
+            if (!m_pending)
+                appendLine(u"</FONT>");
+            m_face.clear();
+            m_colour.clear();
+        }
+        if (m_tableOpen) {
+            appendLine(QString(QStringLiteral("</TD></TR></TABLE><BR>") + m_nl));
+            m_tableOpen = false;
+        }
+        appendLine(m_closing);
+        m_closing.clear();
+        consumeWord(5);
+    } else if (followedBy(QLatin1String("pnlvlblt"), backslash)) {
+        m_closing.clear();
+        m_listStart = QStringLiteral("<UL>");
+        m_itemStart = QStringLiteral("<LI>");
+        m_parEnd = QStringLiteral("</LI>");
+        m_listEnd = QStringLiteral("</UL>");
+        p = q + 8;
+    } else if (followedBy(QLatin1String("pntext"), backslash) || startsAt(q, QLatin1String("pntxtb"))) {
+        // The list's own number or bullet group; without its "}" nothing after it is read.
+        const qsizetype close = nextClosingBrace(q);
+        if (close >= 0)
+            leaveGroup();
+        p = close < 0 ? m_n : close + 1;
+    } else if (startsAt(q, QLatin1String("pard\\plain"))) {
+        appendLine(m_closing);
+        appendLine(m_listEnd);
+        m_closing.clear();
+        m_listEnd.clear();
+        m_itemStart.clear();
+        m_parEnd = QStringLiteral("<BR>") + m_nl;
+        p = q + 4;
+    } else if (startsAt(q, QLatin1String("qc")) && isDelimiter(2)) {
+        m_align = QStringLiteral("center");
+        consumeWord(2);
+    } else if (startsAt(q, QLatin1String("qr")) && isDelimiter(2)) {
+        m_align = QStringLiteral("right");
+        consumeWord(2);
+    } else if (followedBy(QLatin1String("rquote"), space)) {
+        symbol(QLatin1String("rquote"), u"\u2019");
+    } else if (followedBy(QLatin1String("rdblquote"), space)) {
+        symbol(QLatin1String("rdblquote"), u"\u201D");
+    } else if (startsAt(q, QLatin1String("strike")) && isDelimiter(6)) {
+        openTag(6, u"<STRIKE>", u"</STRIKE>");
+    } else if (followedBy(QLatin1String("tab"), space)) {
+        symbol(QLatin1String("tab"), u"&#9;");
+    } else if (startsAt(q, QLatin1String("ul")) && isDelimiter(2)) {
+        openTag(2, u"<U>", u"</U>");
+    } else if (first == QLatin1Char('\'')) {
+        const QStringView hh = QStringView(m_rtf).mid(q + 1, 2);
+        if (const char *entity = entityFor(hh)) {
+            write(QString::fromLatin1(entity));
+        } else {
+            // Like a hex number read from the left: the digits up to the first non-hex one.
+            int code = 0;
+            for (QChar h : hh) {
+                const int v = hexValue(h);
+                if (v < 0)
+                    break;
+                code = code * 16 + v;
+            }
+            emitDecoded(platform::windows1256ToUnicode(static_cast<unsigned char>(code)));
+        }
+        p = std::min(p + 4, m_n);
+    } else if (first == QLatin1Char('~')) {
+        write(u" ");
+        p += 2;
+    } else if (first == QLatin1Char('{') || first == QLatin1Char('}') || first == backslash) {
+        write(QStringView(m_rtf).sliced(q, 1));
+        p += 2;
+    } else if (first == QLatin1Char('\r') || first == QLatin1Char('\n')) {
+        appendLine(CrLf);
+        p += 2;
+    } else if (first == QLatin1Char('u')
+               && (isDigit(at(q + 1)) || (at(q + 1) == QLatin1Char('-') && isDigit(at(q + 2))))) {
+        // \uN: the character N (negative N counts from 65536), then \ucN fallback characters.
+        const bool negative = at(q + 1) == QLatin1Char('-');
+        qsizetype i = q + 1 + (negative ? 1 : 0);
+        qint64 value = readDigits(m_rtf, i);
+        while (isDigit(at(i)))
+            ++i;
+        if (negative)
+            value = 65536 - value;
+        if (at(i) == space)
+            ++i;
+        for (int skipped = 0; skipped < m_uc && i < m_n; ++skipped) {
+            const QChar f = m_rtf.at(i);
+            if (f == QLatin1Char('{') || f == QLatin1Char('}'))
+                break;
+            if (f == backslash) {
+                if (at(i + 1) != QLatin1Char('\''))
+                    break;
+                i = std::min(i + 4, m_n);
+            } else {
+                ++i;
+            }
+        }
+        if (value >= 0 && value <= 0xFFFF)
+            emitDecoded(QChar(char16_t(value)));
+        p = i;
+    } else {
+        if (startsAt(q, QLatin1String("uc")) && isDigit(at(q + 2)))
+            m_uc = int(std::min<qint64>(readDigits(m_rtf, q + 2), 16));
+        ignore();
+    }
+}
+
+QString Converter::run(const QString &options)
+{
+    QString title;
+    const qsizetype t = options.indexOf(QLatin1String("+T"));
+    if (t >= 0) {
+        const qsizetype close = options.indexOf(QLatin1Char('"'), t + 5);
+        if (close < 0)
+            throw ConversionError("the +T option has no closing double quote");
+        title = options.mid(t + 4, close - (t + 4));
+    }
+
+    readColourTable();
+    readFontTable();
+
+    qsizetype bodyStart = m_rtf.indexOf(QLatin1String("\r\n\\deflang"));
+    if (bodyStart >= 0) {
+        bodyStart += 2;
+    } else {
+        bodyStart = m_rtf.indexOf(QLatin1String("}\\deflang"));
+        if (bodyStart >= 0)
+            ++bodyStart;
+    }
+
+    if (bodyStart >= 0) {
+        bool crLfEnd = true;
+        qsizetype end = m_rtf.indexOf(QLatin1String("\r\n\\par"), bodyStart);
+        if (end < 0) {
+            crLfEnd = false;
+            end = m_rtf.indexOf(QLatin1String("\\par"), bodyStart);
+        }
+        qsizetype start = bodyStart;
+        while (end >= 0) {
+            qsizetype p = start;
+            convertParagraph(p, end);
+            m_body += m_prevParEnd;
+            m_body += m_listStart;
+            m_body += m_itemStart;
+            m_body += m_line;
+            if (m_parEnd.isEmpty())
+                m_parEnd = QStringLiteral("<BR>") + m_nl;
+            m_prevParEnd = m_parEnd;
+            if (p >= m_n)
+                break; // the scan has reached the end of the text
+            start = crLfEnd ? end + 2 : end;
+            crLfEnd = true;
+            end = m_rtf.indexOf(QLatin1String("\r\n\\par"), end + 1);
+            m_listStart.clear();
+            m_line.clear();
+            m_lineOnlyNbsp = true;
+        }
+    }
+
+    m_body += m_closing;
+    if (!m_face.isEmpty() || !m_colour.isEmpty())
+        m_body += QLatin1String("</FONT>");
+
+    if (!options.contains(QLatin1String("+H")))
+        return m_body;
+
+    QString html;
+    html.reserve(m_body.size() + 512);
+    html += QLatin1String("<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 3.2//EN\">") + CrLf;
+    html += QLatin1String("<HTML>") + CrLf;
+    html += QLatin1String("<HEAD>") + CrLf;
+    // The file is written in UTF-8; without this a browser guesses the encoding.
+    html += QLatin1String("<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=utf-8\">") + CrLf;
+    html += QLatin1String("<TITLE>") + escapeText(title) + QLatin1String("</TITLE>") + CrLf;
+    if (options.contains(QLatin1String("+G")))
+        html += QLatin1String("<META NAME=\"GENERATOR\" CONTENT=\"RTF2HTML by Pellandor\">");
+    html += CrLf;
+    html += QLatin1String("</HEAD>") + CrLf;
+    html += QLatin1String("<BODY>") + CrLf;
+    html += m_body;
+    html += QLatin1String("</BODY>") + CrLf;
+    html += QLatin1String("</HTML>");
+    return html;
+}
+
+} // namespace
+
+QString ConvertRtfToHtml(const QString &rtf, const QString &options)
+{
+    Converter converter(rtf, options);
+    return converter.run(options);
+}
+
+} // namespace exporting::rtfTohtml

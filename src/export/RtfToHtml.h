@@ -1,0 +1,24 @@
+#pragma once
+// rtfTohtml: turns the RTF of the snippet view into HTML 3.2 for the web page export.
+// A single forward scan made for the layout of our own RTF writer: font and colour tables
+// in the header, the body starting on a new line with \deflang, every paragraph break at
+// the start of a line as \par. Pure text processing; every call starts from empty state.
+#include <QString>
+
+#include <stdexcept>
+
+namespace exporting::rtfTohtml {
+
+// Raised for options that cannot be read (a "+T" title without its closing double quote).
+class ConversionError : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// options: any mix of the tokens "+CR" (CR LF line breaks in the body), "+I" ("<" and ">"
+// of the text pass through as markup), "+G" (generator line), "+T=\"title\"" and "+H"
+// (a complete HTML document). Throws ConversionError.
+QString ConvertRtfToHtml(const QString &rtf, const QString &options);
+
+} // namespace exporting::rtfTohtml
