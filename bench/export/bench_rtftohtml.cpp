@@ -83,10 +83,16 @@ double run(qsizetype textBytes, bool useWriter)
     } else {
         rtf = handMadeRtf(textBytes);
     }
-    QElapsedTimer timer;
-    timer.start();
-    const QString html = exporting::rtfTohtml::ConvertRtfToHtml(rtf, QStringLiteral("+H +CR"));
-    const double ms = timer.nsecsElapsed() / 1e6;
+    // Best of three: the machine is shared, and the best run is the converter's own cost.
+    QString html;
+    double ms = 0;
+    for (int round = 0; round < 3; ++round) {
+        QElapsedTimer timer;
+        timer.start();
+        html = exporting::rtfTohtml::ConvertRtfToHtml(rtf, QStringLiteral("+H +CR"));
+        const double roundMs = timer.nsecsElapsed() / 1e6;
+        ms = round == 0 ? roundMs : std::min(ms, roundMs);
+    }
     const double mb = rtf.size() / 1e6;
     std::printf("snippet %6.1f MB text: RTF %6.2f MB -> HTML %6.2f MB in %8.1f ms = %7.1f MB/s (%lld navy tags)\n",
                 textBytes / 1e6, mb, html.size() / 1e6, ms, mb / (ms / 1000.0),

@@ -41,6 +41,17 @@ const char *entityFor(QStringView hh)
     return nullptr;
 }
 
+// Characters with no rule of their own in the text.
+bool isOrdinary(QChar c)
+{
+    switch (c.unicode()) {
+    case '{': case '}': case '\r': case '\n': case '<': case '>': case '&': case '"': case ' ': case '\\':
+        return false;
+    default:
+        return true;
+    }
+}
+
 bool isDigit(QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); }
 
 int hexValue(QChar c)
@@ -122,6 +133,7 @@ private:
     const qsizetype m_n;
     QString m_nl;
     bool m_passMarkup = false;
+    bool m_frame = false;
 
     QStringList m_colours{QString()};
     QStringList m_fonts{QString()};
@@ -241,15 +253,15 @@ void Converter::fontCheck()
             appendLine(u"<TABLE ALIGN=\"left\" CELLSPACING=0 CELLPADDING=0 WIDTH=\"100%\"><TR ALIGN=\"right\"><TD>");
         m_align.clear();
     }
-    QString tag = QStringLiteral("<FONT");
+    m_lineOnlyNbsp = false;
+    m_line += QLatin1String("<FONT");
     if (!m_face.isEmpty())
-        tag += QStringLiteral(" FACE=\"") + m_face + QLatin1Char('"');
+        m_line += QLatin1String(" FACE=\"") + m_face + QLatin1Char('"');
     if (!m_colour.isEmpty())
-        tag += QStringLiteral(" COLOR=\"") + m_colour + QLatin1Char('"');
+        m_line += QLatin1String(" COLOR=\"") + m_colour + QLatin1Char('"');
     if (m_sizeSet)
-        tag += QStringLiteral(" SIZE = \"") + QString::number(m_size) + QLatin1Char('"');
-    tag += QLatin1Char('>');
-    appendLine(tag);
+        m_line += QLatin1String(" SIZE = \"") + QString::number(m_size) + QLatin1Char('"');
+    m_line += QLatin1Char('>');
 }
 
 // A character or symbol of the text: the font tag it triggers stands before it.
@@ -343,9 +355,14 @@ void Converter::convertParagraph(qsizetype &p, qsizetype end)
         case '\\':
             controlWord(p);
             break;
-        default:
-            write(QStringView(m_rtf).sliced(p, 1));
-            ++p;
+        default: {
+            // A run of ordinary characters at once: only its first one can trigger a font tag.
+            qsizetype runEnd = p + 1;
+            while (runEnd <= end && runEnd < m_n && isOrdinary(m_rtf.at(runEnd)))
+                ++runEnd;
+            write(QStringView(m_rtf).sliced(p, runEnd - p));
+            p = runEnd;
+        }
         }
     }
 }
@@ -558,6 +575,23 @@ QString Converter::run(const QString &options)
     readColourTable();
     readFontTable();
 
+    // The body is written straight after the document head, so the result is never copied.
+    m_body.reserve(m_n * 2 + 512);
+    m_frame = options.contains(QLatin1String("+H"));
+    if (m_frame) {
+        m_body += QLatin1String("<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 3.2//EN\">") + CrLf;
+        m_body += QLatin1String("<HTML>") + CrLf;
+        m_body += QLatin1String("<HEAD>") + CrLf;
+        // The file is written in UTF-8; without this a browser guesses the encoding.
+        m_body += QLatin1String("<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=utf-8\">") + CrLf;
+        m_body += QLatin1String("<TITLE>") + escapeText(title) + QLatin1String("</TITLE>") + CrLf;
+        if (options.contains(QLatin1String("+G")))
+            m_body += QLatin1String("<META NAME=\"GENERATOR\" CONTENT=\"RTF2HTML by Pellandor\">");
+        m_body += CrLf;
+        m_body += QLatin1String("</HEAD>") + CrLf;
+        m_body += QLatin1String("<BODY>") + CrLf;
+    }
+
     qsizetype bodyStart = m_rtf.indexOf(QLatin1String("\r\n\\deflang"));
     if (bodyStart >= 0) {
         bodyStart += 2;
@@ -591,7 +625,7 @@ QString Converter::run(const QString &options)
             crLfEnd = true;
             end = m_rtf.indexOf(QLatin1String("\r\n\\par"), end + 1);
             m_listStart.clear();
-            m_line.clear();
+            m_line.resize(0); // keeps its buffer for the next paragraph
             m_lineOnlyNbsp = true;
         }
     }
@@ -600,26 +634,9 @@ QString Converter::run(const QString &options)
     if (!m_face.isEmpty() || !m_colour.isEmpty())
         m_body += QLatin1String("</FONT>");
 
-    if (!options.contains(QLatin1String("+H")))
-        return m_body;
-
-    QString html;
-    html.reserve(m_body.size() + 512);
-    html += QLatin1String("<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 3.2//EN\">") + CrLf;
-    html += QLatin1String("<HTML>") + CrLf;
-    html += QLatin1String("<HEAD>") + CrLf;
-    // The file is written in UTF-8; without this a browser guesses the encoding.
-    html += QLatin1String("<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=utf-8\">") + CrLf;
-    html += QLatin1String("<TITLE>") + escapeText(title) + QLatin1String("</TITLE>") + CrLf;
-    if (options.contains(QLatin1String("+G")))
-        html += QLatin1String("<META NAME=\"GENERATOR\" CONTENT=\"RTF2HTML by Pellandor\">");
-    html += CrLf;
-    html += QLatin1String("</HEAD>") + CrLf;
-    html += QLatin1String("<BODY>") + CrLf;
-    html += m_body;
-    html += QLatin1String("</BODY>") + CrLf;
-    html += QLatin1String("</HTML>");
-    return html;
+    if (m_frame)
+        m_body += QLatin1String("</BODY>") + CrLf + QLatin1String("</HTML>");
+    return m_body;
 }
 
 } // namespace
