@@ -1,0 +1,124 @@
+#include "export/SaveAs.h"
+
+#include "about/Effects.h"
+#include "export/RtfToHtml.h"
+#include "messages/ArabicMsgBox.h"
+#include "platform/FileDialog.h"
+#include "platform/MessageBox.h"
+#include "platform/RichTextBox.h"
+#include "store/NodeKey.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QSaveFile>
+#include <QStorageInfo>
+
+namespace exporting {
+
+const QString SaveFilter = QStringLiteral("نص عادي|*.txt|نص متقدم|*.rtf|صفحة إنترنت|*.html");
+const QString SelectSnippetFirst = QStringLiteral("يجب أن تحدد الكود الذي تريد حفظه أولاً!  ") + messages::spaces(40);
+
+namespace {
+
+enum SaveType { PlainText = 1, RichText = 2, WebPage = 3 };
+
+// The file could not be written: the same message as a text file that cannot be written,
+// so that no failed save passes for a successful one.
+void showSaveFailure(QWidget *owner, const QString &path, bool writeFailed)
+{
+    platform::plainMessageBox(owner, saveTxtFileMessage(describeFileFailure(path, writeFailed)),
+                              QGuiApplication::applicationDisplayName());
+}
+
+void saveSelected(const CommandTarget &target)
+{
+    const QString key = target.selectedKey ? target.selectedKey() : QString();
+    if (store::nodeKind(key) != store::NodeKind::Snippet || key.isEmpty()) {
+        messages::ArabicMsgBox(target.owner, SelectSnippetFirst, messages::ErrorTitle, platform::mb::OkOnly,
+                               platform::mb::Critical);
+        return;
+    }
+    const platform::FileDialogResult chosen =
+        platform::getSaveFileName(target.owner, QString(), SaveFilter, PlainText);
+    if (!chosen.accepted || chosen.fileName.isEmpty())
+        return;
+    const QString &path = chosen.fileName; // as typed: no extension is added
+    switch (chosen.filterIndex) {
+    case RichText:
+        if (!target.view->saveFile(path))
+            showSaveFailure(target.owner, path, QFileInfo(path).isFile());
+        break;
+    case WebPage: {
+        QString html;
+        try {
+            html = rtfTohtml::ConvertRtfToHtml(target.view->textRTF(), QStringLiteral("+H +CR"));
+        } catch (const rtfTohtml::ConversionError &) {
+            messages::showError(target.owner, QStringLiteral("تعذر تحويل الكود إلى صفحة إنترنت"));
+            return;
+        }
+        SaveTxtFile(target.owner, html, path);
+        break;
+    }
+    default:
+        SaveTxtFile(target.owner, target.view->text(), path);
+    }
+}
+
+} // namespace
+
+void mnusaveas_Click(const CommandTarget &target)
+{
+    // Nothing selected in the tree: the root is selected and the command runs once more,
+    // which then asks for a snippet.
+    if (target.selectedKey && target.selectedKey().isEmpty() && target.selectNode)
+        target.selectNode(store::RootKey);
+    saveSelected(target);
+    about::RepaintControl(target.repaint);
+}
+
+FileFailure describeFileFailure(const QString &path, bool writeFailed, qint64 bytesNeeded)
+{
+    if (path.isEmpty())
+        return {75, QStringLiteral("Path/File access error")};
+    const QFileInfo info(path);
+    const QFileInfo folder(info.absolutePath());
+    if (!folder.exists() || !folder.isDir())
+        return {76, QStringLiteral("Path not found")};
+    if (info.isDir())
+        return {75, QStringLiteral("Path/File access error")};
+    if (writeFailed) {
+        const QStorageInfo storage(folder.absoluteFilePath());
+        if (storage.isValid() && storage.bytesAvailable() <= bytesNeeded)
+            return {61, QStringLiteral("Disk full")};
+        return {57, QStringLiteral("Device I/O error")};
+    }
+    if ((info.exists() && !info.isWritable()) || (!info.exists() && !folder.isWritable()))
+        return {70, QStringLiteral("Permission denied")};
+    return {75, QStringLiteral("Path/File access error")};
+}
+
+QString saveTxtFileMessage(const FileFailure &failure)
+{
+    return QStringLiteral("Error ") + QString::number(failure.number) + QStringLiteral(" (") + failure.description
+           + QStringLiteral(") in procedure SaveTxtFile of Form FrmMain");
+}
+
+bool SaveTxtFile(QWidget *owner, const QString &text, const QString &path)
+{
+    const QByteArray bytes = (text + QStringLiteral("\r\n")).toUtf8();
+    // Written beside the target and then moved over it, so a failed write leaves the old file whole.
+    QSaveFile file(path);
+    file.setDirectWriteFallback(true);
+    bool opened = !path.isEmpty() && file.open(QIODevice::WriteOnly);
+    const bool written = opened && file.write(bytes) == bytes.size() && file.commit();
+    if (written)
+        return true;
+    if (opened)
+        file.cancelWriting();
+    platform::plainMessageBox(owner, saveTxtFileMessage(describeFileFailure(path, opened, bytes.size())),
+                              QGuiApplication::applicationDisplayName());
+    return false;
+}
+
+} // namespace exporting

@@ -1,0 +1,79 @@
+#include "platform/PrintDialog.h"
+
+#include <QPrintDialog>
+#include <QPrinter>
+
+#include <optional>
+
+namespace platform {
+
+namespace {
+struct Answer {
+    PrintDialogResult result = PrintDialogResult::Cancelled;
+    QString pdfPath;
+    std::optional<bool> selection;
+};
+struct SeamState {
+    bool enabled = false;
+    QList<Answer> answers;
+    QList<PrintDialogRequest> requests;
+};
+SeamState &seam()
+{
+    static SeamState s;
+    return s;
+}
+} // namespace
+
+PrintDialogResult showPrintDialog(QWidget *parent, QPrinter *printer, int flags)
+{
+    const bool selection = flags & pd::Selection;
+    printer->setPrintRange(selection ? QPrinter::Selection : QPrinter::AllPages);
+
+    SeamState &s = seam();
+    if (s.enabled) {
+        s.requests.append(PrintDialogRequest{flags});
+        const Answer answer = s.answers.isEmpty() ? Answer{} : s.answers.takeFirst();
+        if (answer.result == PrintDialogResult::Accepted) {
+            printer->setOutputFormat(QPrinter::PdfFormat);
+            printer->setOutputFileName(answer.pdfPath);
+            if (answer.selection)
+                printer->setPrintRange(*answer.selection ? QPrinter::Selection : QPrinter::AllPages);
+        }
+        return answer.result;
+    }
+
+    // Without any print support there is nothing to choose; a PDF file always counts as a printer.
+    if (!printer->isValid())
+        return PrintDialogResult::NoPrinter;
+    QPrintDialog dialog(printer, parent);
+    QAbstractPrintDialog::PrintDialogOptions options = dialog.options();
+    options.setFlag(QAbstractPrintDialog::PrintSelection, selection);
+    if (flags & pd::NoPageNums) {
+        options.setFlag(QAbstractPrintDialog::PrintPageRange, false);
+        options.setFlag(QAbstractPrintDialog::PrintCurrentPage, false);
+    }
+    dialog.setOptions(options);
+    return dialog.exec() == QDialog::Accepted ? PrintDialogResult::Accepted : PrintDialogResult::Cancelled;
+}
+
+void PrintDialogSeam::enable(bool on) { seam().enabled = on; }
+bool PrintDialogSeam::enabled() { return seam().enabled; }
+void PrintDialogSeam::setNextPdf(const QString &path)
+{
+    seam().answers.append(Answer{PrintDialogResult::Accepted, path, std::nullopt});
+}
+void PrintDialogSeam::setNextPdf(const QString &path, bool selection)
+{
+    seam().answers.append(Answer{PrintDialogResult::Accepted, path, selection});
+}
+void PrintDialogSeam::setNextCancel() { seam().answers.append(Answer{}); }
+void PrintDialogSeam::setNextNoPrinter() { seam().answers.append(Answer{PrintDialogResult::NoPrinter, {}, {}}); }
+void PrintDialogSeam::clear()
+{
+    seam().answers.clear();
+    seam().requests.clear();
+}
+const QList<PrintDialogRequest> &PrintDialogSeam::requests() { return seam().requests; }
+
+} // namespace platform
