@@ -1,7 +1,9 @@
 #include "platform/PrintDialog.h"
 
+#include <QEvent>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QWidget>
 
 #include <optional>
 
@@ -23,6 +25,29 @@ SeamState &seam()
     static SeamState s;
     return s;
 }
+// The dialog enables its page range buttons each time it is shown, whatever its options say:
+// they are switched off again once it has been set up.
+class PageRangeLock : public QObject
+{
+public:
+    PageRangeLock(QDialog *dialog, bool on)
+        : m_dialog(dialog)
+    {
+        if (on)
+            dialog->installEventFilter(this);
+    }
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == m_dialog && event->type() == QEvent::Show)
+            for (const char *name : {"printRange", "pagesRadioButton", "printCurrentPage"})
+                if (QWidget *button = m_dialog->findChild<QWidget *>(QLatin1String(name)))
+                    button->setEnabled(false);
+        return false;
+    }
+
+private:
+    QDialog *m_dialog;
+};
 } // namespace
 
 PrintDialogResult showPrintDialog(QWidget *parent, QPrinter *printer, int flags)
@@ -54,6 +79,7 @@ PrintDialogResult showPrintDialog(QWidget *parent, QPrinter *printer, int flags)
         options.setFlag(QAbstractPrintDialog::PrintCurrentPage, false);
     }
     dialog.setOptions(options);
+    PageRangeLock lock(&dialog, flags & pd::NoPageNums);
     return dialog.exec() == QDialog::Accepted ? PrintDialogResult::Accepted : PrintDialogResult::Cancelled;
 }
 

@@ -13,6 +13,10 @@
 #include "store/NodeKey.h"
 
 #include <QAction>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QRadioButton>
+#include <QTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
@@ -306,6 +310,34 @@ private slots:
         QCOMPARE(PrintDialogSeam::requests().size(), 1);
         QVERIFY(QDir(out->path()).isEmpty());
         QCOMPARE(MessageBoxSeam::count(), 0);
+    }
+
+    void realDialogPresetsSelectionWithoutPageNumbers()
+    {
+        PrintDialogSeam::enable(false);
+        bool selectionChecked = false, selectionShown = false, pageRangeShown = true, seen = false;
+        QTimer::singleShot(0, [&] {
+            auto *dialog = qobject_cast<QPrintDialog *>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            seen = true;
+            if (auto *b = dialog->findChild<QRadioButton *>(QStringLiteral("printSelection"))) {
+                selectionChecked = b->isChecked();
+                selectionShown = !b->isHidden() && b->isEnabled();
+            }
+            if (auto *b = dialog->findChild<QRadioButton *>(QStringLiteral("printRange")))
+                pageRangeShown = !b->isHidden() && b->isEnabled();
+            dialog->reject();
+        });
+        QPrinter printer;
+        const auto result = platform::showPrintDialog(
+            main.get(), &printer, platform::pd::ReturnDc | platform::pd::NoPageNums | platform::pd::Selection);
+        PrintDialogSeam::enable(true);
+        QVERIFY(seen);
+        QCOMPARE(result, platform::PrintDialogResult::Cancelled);
+        QVERIFY(selectionShown);
+        QVERIFY(selectionChecked);
+        QVERIFY(!pageRangeShown);
     }
 
     void refusedPrintIsReported()
