@@ -1,8 +1,12 @@
 // The RTF-to-HTML converter, one group per rule, on RTF written by hand in the layout of
 // our writer: tables in the header, \deflang on a new line, "\par" at the start of a line.
 #include "export/RtfToHtml.h"
+#include "platform/Rtf.h"
 
+#include <QRegularExpression>
 #include <QTest>
+#include <QTextCursor>
+#include <QTextDocument>
 
 using exporting::rtfTohtml::ConversionError;
 using exporting::rtfTohtml::ConvertRtfToHtml;
@@ -223,6 +227,43 @@ private slots:
         QCOMPARE(ConvertRtfToHtml(unclosed, {}), QStringLiteral("a<BR>x"));
     }
 
+    void writerOutputForAColouredSnippet()
+    {
+        QTextDocument document;
+        QTextCursor cursor(&document);
+        QTextCharFormat plain;
+        plain.setForeground(QColor(Qt::black));
+        QTextCharFormat navy;
+        navy.setForeground(QColor(0, 0, 128));
+        cursor.insertText(QStringLiteral("Dim"), navy);
+        cursor.insertText(QStringLiteral(" total "), plain);
+        cursor.insertText(QStringLiteral("As"), navy);
+        cursor.insertText(QStringLiteral(" Long"), plain);
+        cursor.insertBlock();
+        cursor.insertText(QStringLiteral("total = 10 < 20 ' \u0645\u062c\u0645\u0648\u0639"), plain);
+        cursor.insertBlock();
+        cursor.insertText(QStringLiteral("End"), navy);
+        cursor.insertText(QStringLiteral(" "), plain);
+        cursor.insertText(QStringLiteral("Sub"), navy);
+
+        const QString html = ConvertRtfToHtml(platform::documentToRtf(document), QStringLiteral("+H +CR"));
+        const QString navyTag = QStringLiteral("<FONT COLOR=\"#000080\"");
+        for (const QString &keyword : {QStringLiteral("Dim"), QStringLiteral("As"), QStringLiteral("End"),
+                                       QStringLiteral("Sub")}) {
+            const qsizetype at = html.indexOf(QRegularExpression(QStringLiteral("[ >]") + keyword + QStringLiteral("\\b")));
+            QVERIFY2(at >= 0, qPrintable(keyword + QStringLiteral(" missing in ") + html));
+            // The nearest font tag before the keyword is the navy one.
+            const qsizetype tag = html.lastIndexOf(QStringLiteral("<FONT"), at);
+            QVERIFY2(tag >= 0 && html.mid(tag).startsWith(navyTag), qPrintable(keyword + QStringLiteral(" in ") + html));
+        }
+        // The plain words are not navy, and nothing of the text is lost.
+        const qsizetype total = html.indexOf(QStringLiteral("total = 10 &lt; 20"));
+        QVERIFY2(total >= 0, qPrintable(html));
+        QVERIFY(!html.mid(html.lastIndexOf(QStringLiteral("<FONT"), total)).startsWith(navyTag));
+        QVERIFY(html.contains(QStringLiteral("' \u0645\u062c\u0645\u0648\u0639")));
+        QCOMPARE(html.count(QStringLiteral("<BR>\r\n")), 2);
+    }
+
     void missingLayoutGivesEmptyBody()
     {
         QCOMPARE(ConvertRtfToHtml(header() + QStringLiteral("\\deflang1025\\plain text}"), {}), QString());
@@ -237,5 +278,5 @@ private slots:
     }
 };
 
-QTEST_APPLESS_MAIN(TestRtfToHtml)
+QTEST_MAIN(TestRtfToHtml)
 #include "tst_rtftohtml.moc"
