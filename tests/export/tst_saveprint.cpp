@@ -19,6 +19,7 @@
 #include <QTimer>
 #include <QDir>
 #include <QFileInfo>
+#include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTextCursor>
@@ -50,6 +51,26 @@ int pdfPages(const QString &pdf)
         if (line.startsWith(QLatin1String("Pages:")))
             return line.mid(6).trimmed().toInt();
     return -1;
+}
+
+// Whether the first page of the PDF, rendered, has pixels of the keyword colour (navy).
+bool pdfHasNavyText(const QString &pdf)
+{
+    const QString prefix = pdf + QStringLiteral(".page");
+    QProcess p;
+    p.start(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("100"), QStringLiteral("-f"),
+                                         QStringLiteral("1"), QStringLiteral("-singlefile"), QStringLiteral("-png"),
+                                         pdf, prefix});
+    if (!p.waitForFinished(30000) || p.exitCode() != 0)
+        return false;
+    const QImage page(prefix + QStringLiteral(".png"));
+    for (int y = 0; y < page.height(); ++y)
+        for (int x = 0; x < page.width(); ++x) {
+            const QColor c = page.pixelColor(x, y);
+            if (c.blue() > 90 && c.red() < 50 && c.green() < 50)
+                return true;
+        }
+    return false;
 }
 
 } // namespace
@@ -255,6 +276,7 @@ private slots:
         const QString text = pdfText(pdf);
         QVERIFY2(text.contains(QStringLiteral("beta second")), qPrintable(text));
         QVERIFY2(!text.contains(QStringLiteral("alpha")) && !text.contains(QStringLiteral("gamma")), qPrintable(text));
+        QVERIFY(!pdfHasNavyText(pdf)); // plain text: nothing navy
         QCOMPARE(MessageBoxSeam::count(), 0);
     }
 
@@ -270,6 +292,7 @@ private slots:
         QVERIFY2(text.contains(QStringLiteral("Dim x As Integer")) && text.contains(QStringLiteral("x = 1 < 2 & 3")),
                  qPrintable(text));
         QCOMPARE(pdfPages(pdf), 1);
+        QVERIFY(pdfHasNavyText(pdf)); // printed with the view's colours
     }
 
     void allChosenInTheDialogPrintsEverything()
