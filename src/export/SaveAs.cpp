@@ -25,16 +25,16 @@ enum SaveType { PlainText = 1, RichText = 2, WebPage = 3 };
 
 // The file could not be written: the same message as a text file that cannot be written,
 // so that no failed save passes for a successful one.
-void showSaveFailure(QWidget *owner, const QString &path, bool writeFailed)
+void showSaveFailure(QWidget *owner, const QString &path)
 {
-    platform::plainMessageBox(owner, saveTxtFileMessage(describeFileFailure(path, writeFailed)),
+    platform::plainMessageBox(owner, saveTxtFileMessage(describeFileFailure(path, false)),
                               QGuiApplication::applicationDisplayName());
 }
 
 void saveSelected(const CommandTarget &target)
 {
     const QString key = target.selectedKey ? target.selectedKey() : QString();
-    if (store::nodeKind(key) != store::NodeKind::Snippet || key.isEmpty()) {
+    if (store::nodeKind(key) != store::NodeKind::Snippet) {
         messages::ArabicMsgBox(target.owner, SelectSnippetFirst, messages::ErrorTitle, platform::mb::OkOnly,
                                platform::mb::Critical);
         return;
@@ -47,7 +47,7 @@ void saveSelected(const CommandTarget &target)
     switch (chosen.filterIndex) {
     case RichText:
         if (!target.view->saveFile(path))
-            showSaveFailure(target.owner, path, QFileInfo(path).isFile());
+            showSaveFailure(target.owner, path);
         break;
     case WebPage: {
         QString html;
