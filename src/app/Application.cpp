@@ -2,6 +2,7 @@
 
 #include "browser/FrmMain.h"
 #include "browser/Icons.h"
+#include "export/Commands.h"
 #include "messages/ArabicMsgBox.h"
 #include "store/LibraryConnection.h"
 #include "store/LibraryLocation.h"
@@ -20,7 +21,7 @@ namespace app {
 
 void installCommands(browser::FrmMain &main)
 {
-    Q_UNUSED(main);
+    exporting::installCommands(main);
 }
 
 bool openLibrary(const QString &path, QString *message)

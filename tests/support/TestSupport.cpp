@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include "platform/PrintDialog.h"
 #include "store/LibraryConnection.h"
 
 #include <QDir>
@@ -85,6 +86,8 @@ void resetSeams()
     platform::MessageBoxSeam::enable(true);
     platform::FileDialogSeam::clear();
     platform::FileDialogSeam::enable(true);
+    platform::PrintDialogSeam::clear();
+    platform::PrintDialogSeam::enable(true);
 }
 
 } // namespace testing
