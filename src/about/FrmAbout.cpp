@@ -1,13 +1,13 @@
 #include "about/FrmAbout.h"
 
 #include "about/Credits.h"
+#include "about/CreditsLabel.h"
 #include "about/Effects.h"
 #include "platform/MessageBox.h"
 #include "platform/Twips.h"
 
 #include <QDir>
 #include <QFile>
-#include <QGraphicsDropShadowEffect>
 #include <QLabel>
 #include <QPainter>
 #include <QSvgRenderer>
@@ -32,7 +32,7 @@ FrmAbout::FrmAbout(const QString &libraryFolder, QWidget *parent)
     setFixedSize(platform::twipsSize(ClientWidthTwips, ClientHeightTwips));
     PrepareDialog(this, false);
 
-    m_label = new QLabel(this);
+    m_label = new CreditsLabel(this);
     m_label->setObjectName(QStringLiteral("Label1"));
     m_label->setAccessibleName(windowTitle());
     QFont font;
@@ -40,16 +40,11 @@ FrmAbout::FrmAbout(const QString &libraryFolder, QWidget *parent)
     font.setPointSizeF(14.25);
     font.setBold(true);
     m_label->setFont(font);
-    m_label->setTextFormat(Qt::PlainText);
-    m_label->setWordWrap(true);
     m_label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    m_label->setStyleSheet(QStringLiteral("QLabel { color: #fdf6e3; background: transparent; }"));
-    // Keeps the credits readable where they pass over the bright parts of the picture.
-    auto *shadow = new QGraphicsDropShadowEffect(m_label);
-    shadow->setOffset(1, 1);
-    shadow->setBlurRadius(4);
-    shadow->setColor(QColor(0, 0, 0, 200));
-    m_label->setGraphicsEffect(shadow);
+    // Light text with a dark shadow stays readable over the bright parts of the picture.
+    QPalette palette = m_label->palette();
+    palette.setColor(QPalette::WindowText, QColor(0xfd, 0xf6, 0xe3));
+    m_label->setPalette(palette);
 
     QString credits = ReadWholeFile(creditsPath(libraryFolder));
     credits.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
@@ -113,9 +108,12 @@ void FrmAbout::AboutScrollTick()
 
 void FrmAbout::RedrawPic(const QImage &picture)
 {
-    m_picture = picture;
     const int side = picture.isNull() ? 0 : pictureSide(size(), picture.size());
     m_pictureRect = QRect(0, 0, side, side);
+    // Scaled once here: the credits scroll repaints the box fifty times a second.
+    m_picture = picture.isNull() ? QPixmap()
+                                 : QPixmap::fromImage(picture.scaled(side, side, Qt::IgnoreAspectRatio,
+                                                                     Qt::SmoothTransformation));
     update();
 }
 
@@ -125,8 +123,7 @@ void FrmAbout::paintEvent(QPaintEvent *event)
     if (m_picture.isNull())
         return;
     QPainter painter(this);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(m_pictureRect, m_picture);
+    painter.drawPixmap(m_pictureRect.topLeft(), m_picture);
 }
 
 void FrmAbout::done(int result)

@@ -2,6 +2,7 @@
 // The about box: the credits file scrolling up over the program's picture.
 #include <QDialog>
 #include <QImage>
+#include <QPixmap>
 #include <QTimer>
 
 class QLabel;
@@ -49,7 +50,7 @@ private:
     void placeLabel();
 
     QLabel *m_label = nullptr;
-    QImage m_picture;
+    QPixmap m_picture; // scaled to pictureRect()
     QRect m_pictureRect;
     QTimer m_scrollTimer;
     int m_labelTop = 0; // twips, from the top of the client area

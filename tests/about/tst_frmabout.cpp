@@ -190,6 +190,46 @@ private slots:
         QCOMPARE(QColor(shot.pixel(QPoint(box.height() / 2, box.height() / 2))), QColor(Qt::red));
     }
 
+    void longParagraphsWrapWithinTheLabel()
+    {
+        QTemporaryDir dir;
+        testing::writeFile(creditsPath(dir.path()), QByteArray("a\nb"));
+        FrmAbout twoLines(dir.path());
+        const int lineHeight = twoLines.Label1()->height() / 2;
+        QVERIFY(lineHeight > 0);
+        testing::writeFile(creditsPath(dir.path()), QString(QStringLiteral("كلمة ")).repeated(60).toUtf8());
+        FrmAbout wrapped(dir.path());
+        QVERIFY(wrapped.Label1()->height() >= 3 * lineHeight);
+        QVERIFY(wrapped.Label1()->width() < wrapped.width());
+    }
+
+    void laterLinesAreDrawnAsTheyScrollIntoView()
+    {
+        QTemporaryDir dir;
+        testing::writeFile(creditsPath(dir.path()), QByteArray());
+        FrmAbout empty(dir.path());
+        const QImage background = empty.grab().toImage();
+
+        testing::writeFile(creditsPath(dir.path()), manyLines(80).toUtf8());
+        FrmAbout box(dir.path());
+        QCOMPARE(box.grab().toImage(), background); // everything still below the box
+        // Scroll until the middle of the credits fills the box.
+        const int target = -int(platform::toTwipsY(box.Label1()->height())) / 2;
+        while (box.labelTopTwips() > target)
+            box.AboutScrollTick();
+        const QImage shot = box.grab().toImage();
+        int changedRows = 0;
+        for (int y = 0; y < shot.height(); ++y) {
+            for (int x = 0; x < shot.width(); ++x) {
+                if (shot.pixel(x, y) != background.pixel(x, y)) {
+                    ++changedRows;
+                    break;
+                }
+            }
+        }
+        QVERIFY2(changedRows > shot.height() / 3, qPrintable(QString::number(changedRows)));
+    }
+
     void shipsABackgroundPicture()
     {
         const QImage picture = FrmAbout::backgroundPicture();
