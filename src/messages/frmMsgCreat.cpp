@@ -67,6 +67,10 @@ frmMsgCreat::frmMsgCreat(QWidget *parent)
     m_txtMessageText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_txtMessageText->setTabChangesFocus(true);
     m_txtMessageText->setFixedHeight(platform::toPixelsY(800));
+    QTextOption messageOption = m_txtMessageText->document()->defaultTextOption();
+    messageOption.setTextDirection(Qt::RightToLeft);
+    messageOption.setAlignment(Qt::AlignRight | Qt::AlignAbsolute);
+    m_txtMessageText->document()->setDefaultTextOption(messageOption);
     auto *lblMessageTitle = named(new QLabel(titleCaption), QStringLiteral("lblMessageTitle"), titleCaption);
     m_txtMessageTitle = named(new QLineEdit(QStringLiteral("عنوان الرسالة")), QStringLiteral("txtMessageTitle"),
                               titleCaption);
@@ -148,13 +152,13 @@ frmMsgCreat::frmMsgCreat(QWidget *parent)
     m_lblHelpPath->setBuddy(m_txtHelpPath);
     m_lblHelpContext->setBuddy(m_txtHelpContext);
     auto *helpLayout = new QGridLayout(fraHelp);
-    helpLayout->addWidget(m_chkHelp, 0, 0, 1, 2);
-    helpLayout->addWidget(m_lblHelpPath, 1, 0, 1, 2);
-    helpLayout->addWidget(m_txtHelpPath, 2, 0);
-    helpLayout->addWidget(m_cmdBrowse, 2, 1);
-    helpLayout->addWidget(m_lblHelpContext, 3, 0, 1, 2);
-    helpLayout->addWidget(m_txtHelpContext, 4, 0, 1, 2);
-    helpLayout->setRowStretch(5, 1);
+    helpLayout->addWidget(m_chkHelp, 0, 0, 1, 3);
+    helpLayout->addWidget(m_lblHelpPath, 1, 0);
+    helpLayout->addWidget(m_txtHelpPath, 1, 1);
+    helpLayout->addWidget(m_cmdBrowse, 1, 2);
+    helpLayout->addWidget(m_lblHelpContext, 2, 0);
+    helpLayout->addWidget(m_txtHelpContext, 2, 1, 1, 2);
+    helpLayout->setRowStretch(3, 1);
     for (QWidget *w : {static_cast<QWidget *>(m_lblHelpPath), static_cast<QWidget *>(m_txtHelpPath),
                        static_cast<QWidget *>(m_cmdBrowse), static_cast<QWidget *>(m_lblHelpContext),
                        static_cast<QWidget *>(m_txtHelpContext)})
@@ -202,6 +206,9 @@ frmMsgCreat::frmMsgCreat(QWidget *parent)
     bottom->addLayout(commands);
 
     auto *form = new QVBoxLayout(this);
+    form->setContentsMargins(platform::toPixelsX(120), platform::toPixelsY(120), platform::toPixelsX(120),
+                             platform::toPixelsY(120));
+    form->setSpacing(platform::toPixelsY(90));
     form->addLayout(top);
     form->addLayout(options);
     form->addLayout(bottom, 1);
