@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QPointer>
+#include <QScreen>
 #include <QTemporaryDir>
 
 using namespace about;
@@ -38,6 +39,9 @@ private slots:
         QCOMPARE(box.windowTitle(), QStringLiteral("عن Tamrisk"));
         QCOMPARE(box.size(), platform::twipsSize(5760, 4485));
         QVERIFY(box.windowFlags() & Qt::Tool);
+        const QRect screen = box.screen()->geometry();
+        QCOMPARE(box.pos(), QPoint(screen.x() + (screen.width() - box.width()) / 2,
+                                   screen.y() + (screen.height() - box.height()) / 2));
         QLabel *label = box.findChild<QLabel *>(QStringLiteral("Label1"));
         QVERIFY(label);
         QCOMPARE(label->text(), QStringLiteral("الأول\nالثاني\n\nالرابع"));
