@@ -111,9 +111,14 @@ void FrmAbout::RedrawPic(const QImage &picture)
     const int side = picture.isNull() ? 0 : pictureSide(size(), picture.size());
     m_pictureRect = QRect(0, 0, side, side);
     // Scaled once here: the credits scroll repaints the box fifty times a second.
-    m_picture = picture.isNull() ? QPixmap()
-                                 : QPixmap::fromImage(picture.scaled(side, side, Qt::IgnoreAspectRatio,
-                                                                     Qt::SmoothTransformation));
+    m_picture = QPixmap();
+    if (!picture.isNull() && side > 0) {
+        const qreal ratio = devicePixelRatioF();
+        const int physical = qRound(side * ratio);
+        m_picture = QPixmap::fromImage(
+            picture.scaled(physical, physical, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+        m_picture.setDevicePixelRatio(ratio);
+    }
     update();
 }
 
