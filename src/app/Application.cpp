@@ -1,13 +1,19 @@
 #include "app/Application.h"
 
+#include "about/Credits.h"
+#include "about/Effects.h"
+#include "about/FrmAbout.h"
 #include "browser/FrmMain.h"
 #include "browser/Icons.h"
 #include "export/Commands.h"
 #include "messages/ArabicMsgBox.h"
+#include "messages/frmMsgCreat.h"
 #include "store/LibraryConnection.h"
 #include "store/LibraryLocation.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QTabBar>
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
@@ -19,9 +25,19 @@
 
 namespace app {
 
+QString libraryFolder() { return QFileInfo(store::LibraryConnection::path()).absolutePath(); }
+
 void installCommands(browser::FrmMain &main)
 {
     exporting::installCommands(main);
+    QObject::connect(main.command(QStringLiteral("MsgCreat")), &QAction::triggered, &main, [&main] {
+        messages::runDesigner(&main);
+        about::RepaintControl(main.TS1());
+    });
+    QObject::connect(main.command(QStringLiteral("smnuabout")), &QAction::triggered, &main, [&main] {
+        about::runAbout(&main, libraryFolder());
+        about::RepaintControl(main.TS1());
+    });
 }
 
 bool openLibrary(const QString &path, QString *message)
@@ -78,6 +94,9 @@ int run(int argc, char **argv)
         messages::showError(nullptr, message);
         return 1;
     }
+
+    // The about box shows the credits file beside the library; a new library gets ours.
+    about::installDefaultCredits(libraryFolder());
 
     browser::FrmMain main;
     installCommands(main);

@@ -10,6 +10,9 @@ namespace app {
 // Connects every subsystem's commands to the main window's menu items and toolbar.
 void installCommands(browser::FrmMain &main);
 
+// The folder of the open library, where its credits file lives.
+QString libraryFolder();
+
 // Opens the library at path, creating it with the starter snippets when it does not exist.
 // On failure returns false with an Arabic message naming the file and the reason.
 bool openLibrary(const QString &path, QString *message);
