@@ -180,6 +180,34 @@ QList<Snippet> Library::allSnippets()
     return result;
 }
 
+QList<SnippetText> Library::snippetTexts(qint64 afterRow, int maxRows, bool withCode, bool withLearn)
+{
+    QString sql = QStringLiteral("SELECT rowid, id, Head");
+    if (withCode)
+        sql += QStringLiteral(", code");
+    if (withLearn)
+        sql += QStringLiteral(", Learn");
+    sql += QStringLiteral(" FROM Code WHERE rowid > ? ORDER BY rowid LIMIT ?");
+    QSqlQuery q = prepare(sql);
+    q.addBindValue(afterRow);
+    q.addBindValue(qMax(maxRows, 1));
+    run(q);
+    QList<SnippetText> result;
+    while (q.next()) {
+        SnippetText t;
+        t.row = q.value(0).toLongLong();
+        t.id = q.value(1).toInt();
+        t.head = q.value(2);
+        int column = 3;
+        if (withCode)
+            t.code = q.value(column++);
+        if (withLearn)
+            t.learn = q.value(column);
+        result.append(std::move(t));
+    }
+    return result;
+}
+
 qint32 Library::addCategory(const QVariant &caption)
 {
     qint32 id = 0;

@@ -26,6 +26,13 @@ struct Snippet {
     QVariant head, groub, code, learn, user;
 };
 
+// One row of a text scan; row is the table-order position, code and learn are invalid unless asked for.
+struct SnippetText {
+    qint64 row = 0;
+    qint32 id = 0;
+    QVariant head, code, learn;
+};
+
 // A Null or false User reads as not the user's own.
 bool isTrue(const QVariant &flag);
 
@@ -43,6 +50,9 @@ public:
     // Titles of every snippet, in table order (for measuring the widest one).
     static QList<QVariant> snippetTitles();
     static QList<Snippet> allSnippets();
+    // At most maxRows snippets that follow `afterRow` in table order (0 = from the start), reading
+    // the long text columns only when asked, so a whole-table scan can go in slices.
+    static QList<SnippetText> snippetTexts(qint64 afterRow, int maxRows, bool withCode, bool withLearn);
 
     static qint32 addCategory(const QVariant &caption);
     // Each returns false when no row has the id (nothing written).

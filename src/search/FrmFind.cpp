@@ -1,0 +1,252 @@
+#include "search/FrmFind.h"
+
+#include "about/Effects.h"
+#include "browser/FrmMain.h"
+#include "messages/ArabicMsgBox.h"
+#include "platform/MessageBox.h"
+#include "platform/Twips.h"
+#include "store/LibraryConnection.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QStyle>
+#include <QTabBar>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace search {
+
+namespace {
+
+const QString kResultCaption = QStringLiteral("نتيجة البحث:");
+const QString kItems = QStringLiteral("عنصر/عناصر");
+const QString kEmptyWord = QStringLiteral("يجب أن تكتب الكلمة التي تبحث عنها في مربع كلمة البحث قبل")
+                           + QStringLiteral("\r\n") + QStringLiteral(" بدء عملية البحث...");
+const QString kGone = QStringLiteral("لم يعد هذا الكود موجوداً في المكتبة، فقد حُذف بعد البحث.");
+const QString kSearchFailed = QStringLiteral("تعذر إتمام البحث: ");
+
+// One slice of the scan stays well below what a user notices as a stall.
+constexpr int kSliceMs = 30;
+
+QPointer<FrmFind> g_instance;
+
+// Widths survive the dialog, so only the first search of a session measures every title.
+std::shared_ptr<TitleWidths> titleWidths(const QFont &font)
+{
+    static std::shared_ptr<TitleWidths> widths;
+    if (!widths || widths->font() != font)
+        widths = std::make_shared<TitleWidths>(font);
+    return widths;
+}
+
+} // namespace
+
+QString resultCaption(qsizetype count)
+{
+    const QString number = count < 0 ? QString::number(count) : QLatin1Char(' ') + QString::number(count);
+    return kResultCaption + number + kItems;
+}
+
+FrmFind *FrmFind::instance() { return g_instance.data(); }
+
+FrmFind *FrmFind::open(browser::FrmMain *main)
+{
+    if (!g_instance)
+        g_instance = new FrmFind(main);
+    g_instance->show();
+    g_instance->raise();
+    g_instance->activateWindow();
+    return g_instance.data();
+}
+
+FrmFind::FrmFind(browser::FrmMain *main)
+    : QDialog(nullptr)
+    , m_main(main)
+{
+    setObjectName(QStringLiteral("frmFind"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("بحث"));
+    setModal(false);
+
+    m_label1 = new QLabel(QStringLiteral("كلمة البحث:"), this);
+    m_label1->setObjectName(QStringLiteral("Label1"));
+    m_txtFind = new QLineEdit(this);
+    m_txtFind->setObjectName(QStringLiteral("TxtFind"));
+    m_txtFind->setAccessibleName(m_label1->text());
+    m_label1->setBuddy(m_txtFind);
+
+    m_frame1 = new QGroupBox(QStringLiteral("البحث في:"), this);
+    m_frame1->setObjectName(QStringLiteral("Frame1"));
+    m_frame1->setAccessibleName(m_frame1->title());
+    m_chCaption = new QCheckBox(QStringLiteral("عناوين الأكواد"), m_frame1);
+    m_chCaption->setObjectName(QStringLiteral("ChCaption"));
+    m_chCode = new QCheckBox(QStringLiteral("الأكواد"), m_frame1);
+    m_chCode->setObjectName(QStringLiteral("ChCode"));
+    m_chLearn = new QCheckBox(QStringLiteral("الشرح"), m_frame1);
+    m_chLearn->setObjectName(QStringLiteral("ChLearn"));
+    auto *boxes = new QVBoxLayout(m_frame1);
+    for (QCheckBox *box : {m_chCaption, m_chCode, m_chLearn}) {
+        box->setChecked(false);
+        box->setAccessibleName(box->text());
+        boxes->addWidget(box);
+    }
+
+    m_label2 = new QLabel(kResultCaption, this);
+    m_label2->setObjectName(QStringLiteral("Label2"));
+    m_lstFind = new QListWidget(this);
+    m_lstFind->setObjectName(QStringLiteral("LstFind"));
+    m_lstFind->setAccessibleName(kResultCaption);
+    m_lstFind->setSortingEnabled(false);
+    m_lstFind->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Every line takes the first line's size, which carries the extent of the widest title.
+    m_lstFind->setUniformItemSizes(true);
+    m_lstFind->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_label2->setBuddy(m_lstFind);
+
+    m_cmdFind = new QPushButton(QStringLiteral("بحث"), this);
+    m_cmdFind->setObjectName(QStringLiteral("CmdFind"));
+    m_cmdFind->setAccessibleName(m_cmdFind->text());
+    m_cmdFind->setDefault(true);
+    m_cmdFind->setAutoDefault(true);
+    m_cmdClose = new QPushButton(QStringLiteral("إغلاق"), this);
+    m_cmdClose->setObjectName(QStringLiteral("CmdClose"));
+    m_cmdClose->setAccessibleName(m_cmdClose->text());
+    m_cmdClose->setAutoDefault(false);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(m_label1);
+    layout->addWidget(m_txtFind);
+    layout->addWidget(m_frame1);
+    layout->addWidget(m_label2);
+    layout->addWidget(m_lstFind, 1);
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(m_cmdFind);
+    buttons->addWidget(m_cmdClose);
+    layout->addLayout(buttons);
+
+    setFixedSize(platform::twipsSize(3735, 4725));
+
+    m_slices = new QTimer(this);
+    m_slices->setSingleShot(true);
+    m_slices->setInterval(0);
+    connect(m_slices, &QTimer::timeout, this, &FrmFind::searchSlice);
+    connect(m_cmdFind, &QPushButton::clicked, this, &FrmFind::CmdFind_Click);
+    connect(m_cmdClose, &QPushButton::clicked, this, &FrmFind::CmdClose_Click);
+    connect(m_lstFind, &QListWidget::itemClicked, this,
+            [this](QListWidgetItem *item) { LstFind_Click(m_lstFind->row(item)); });
+
+    about::PrepareDialog(this);
+    about::MakeTopmost(this);
+}
+
+FrmFind::~FrmFind() = default;
+
+bool FrmFind::isSearching() const { return m_search != nullptr; }
+
+void FrmFind::CmdFind_Click()
+{
+    const QString word = m_txtFind->text(); // as typed: blanks are searched for as blanks
+    if (word.isEmpty()) {
+        messages::ArabicMsgBox(this, kEmptyWord, messages::ErrorTitle, platform::mb::OkOnly, platform::mb::Critical);
+        return;
+    }
+    m_lstFind->clear();
+    m_resultKeys.clear();
+    setExtent(0);
+    SearchFields fields;
+    fields.caption = m_chCaption->isChecked();
+    fields.code = m_chCode->isChecked();
+    fields.learn = m_chLearn->isChecked();
+    std::shared_ptr<TitleWidths> widths = titleWidths(m_lstFind->font());
+    m_search = std::make_unique<SnippetSearch>(word, fields, [widths](const QString &title) {
+        return widths->width(title);
+    });
+    searchSlice();
+}
+
+void FrmFind::searchSlice()
+{
+    if (!m_search)
+        return;
+    bool more = false;
+    try {
+        more = m_search->stepFor(kSliceMs);
+    } catch (const store::StoreError &error) {
+        // A half-read table would pass for a complete answer: show nothing rather than part.
+        m_search.reset();
+        m_lstFind->clear();
+        m_resultKeys.clear();
+        setExtent(0);
+        m_label2->setText(kResultCaption);
+        messages::showError(this, kSearchFailed + error.message());
+        emit searchFinished();
+        return;
+    }
+    const QList<SearchHit> &hits = m_search->hits();
+    for (qsizetype i = m_search->newHitsFrom(); i < hits.size(); ++i) {
+        m_lstFind->addItem(hits[i].title);
+        m_resultKeys.append(hits[i].key());
+    }
+    if (more)
+        m_slices->start();
+    else
+        finishSearch();
+}
+
+void FrmFind::finishSearch()
+{
+    setExtent(m_lstFind->count() > 0 ? m_search->widestTitle() : 0);
+    m_label2->setText(resultCaption(m_lstFind->count()));
+    m_search.reset();
+    emit searchFinished();
+}
+
+void FrmFind::setExtent(int pixels)
+{
+    m_extent = pixels;
+    if (m_lstFind->count() == 0)
+        return;
+    QListWidgetItem *first = m_lstFind->item(0);
+    const int margins = 2 * (m_lstFind->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, m_lstFind) + 1);
+    first->setSizeHint(QSize(pixels + margins, m_lstFind->sizeHintForRow(0)));
+}
+
+void FrmFind::LstFind_Click(int line)
+{
+    if (line < 0 || line >= m_resultKeys.size() || !m_main)
+        return;
+    const QString key = m_resultKeys.at(line);
+    if (!m_main->node(key)) {
+        messages::showError(this, kGone);
+        return;
+    }
+    m_main->selectNode(key);
+    m_main->activateWindow();
+    m_main->TVCodeHead()->setFocus(Qt::OtherFocusReason);
+    // The tree shows the snippet when it gains the focus; when it already had it, show it here.
+    m_main->ShowSelectedSnippet();
+}
+
+void FrmFind::CmdClose_Click() { close(); }
+
+void FrmFind::reject() { close(); }
+
+void FrmFind::closeEvent(QCloseEvent *event)
+{
+    m_slices->stop();
+    m_search.reset();
+    event->accept();
+    if (g_instance == this)
+        g_instance = nullptr;
+    if (m_main)
+        about::RepaintControl(m_main->TS1());
+}
+
+} // namespace search

@@ -1,0 +1,19 @@
+#include "search/SearchCommands.h"
+
+#include "browser/FrmMain.h"
+#include "search/FrmFind.h"
+
+#include <QAction>
+
+namespace search {
+
+void installCommands(browser::FrmMain &main)
+{
+    QAction *action = main.command(QStringLiteral("mnusearch"));
+    if (!action)
+        return;
+    browser::FrmMain *window = &main;
+    QObject::connect(action, &QAction::triggered, window, [window] { FrmFind::open(window); });
+}
+
+} // namespace search

@@ -1,0 +1,86 @@
+#pragma once
+// The find dialog's search without the dialog: which snippets contain a word, in table order.
+// The table is read in slices (step), so a window can stay responsive while a large library
+// is searched; runToEnd does the whole scan at once.
+#include <QFont>
+#include <QFontMetrics>
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <QStringView>
+#include <functional>
+
+namespace search {
+
+// The fields a search looks in; with none, nothing matches.
+struct SearchFields {
+    bool caption = false; // Head
+    bool code = false;    // code
+    bool learn = false;   // Learn
+};
+
+// The word anywhere in the text, ignoring case. Case is compared by Unicode case folding,
+// the same in every locale ("DIM" finds "Dim", "É" finds "é"); Arabic letters, diacritics
+// and tatweel compare as they are. The word is not trimmed.
+bool wordOccursIn(QStringView text, QStringView word);
+
+struct SearchHit {
+    qint32 id = 0;
+    QString title;
+    QString key() const; // the tree key "T" + id
+};
+
+// Remembers title widths in one font, since the widest title of the whole table is needed
+// after every search and measuring shaped text is the slow part.
+class TitleWidths
+{
+public:
+    explicit TitleWidths(const QFont &font);
+    int width(const QString &title);
+    const QFont &font() const { return m_font; }
+
+private:
+    QFont m_font;
+    QFontMetrics m_metrics;
+    QHash<QString, int> m_widths;
+};
+
+class SnippetSearch
+{
+public:
+    // measure gives a title's width; every title of the table is measured, matching or not.
+    using Measure = std::function<int(const QString &title)>;
+
+    SnippetSearch(const QString &word, SearchFields fields, Measure measure = {});
+
+    // Whether a row matches: title, then code, then comment, each only when its field is asked for.
+    // A row gives one result however many of its fields contain the word.
+    bool matches(const QString &title, const QString &code, const QString &learn) const;
+
+    // Reads and tests up to maxRows more rows; returns false once the whole table is done.
+    // Store failures throw store::StoreError; the search can then not go on.
+    bool step(int maxRows = 500);
+    // Steps until at least budgetMs have passed or the table is done; returns as step().
+    bool stepFor(int budgetMs);
+    void runToEnd();
+
+    bool finished() const { return m_finished; }
+    const QList<SearchHit> &hits() const { return m_hits; }
+    // Hits found by the last step call (the tail of hits()).
+    qsizetype newHitsFrom() const { return m_newHitsFrom; }
+    int widestTitle() const { return m_widest; }
+    qint64 rowsRead() const { return m_rowsRead; }
+
+private:
+    QString m_word;
+    SearchFields m_fields;
+    Measure m_measure;
+    QList<SearchHit> m_hits;
+    qsizetype m_newHitsFrom = 0;
+    qint64 m_lastRow = 0;
+    qint64 m_rowsRead = 0;
+    int m_widest = 0;
+    bool m_finished = false;
+};
+
+} // namespace search
