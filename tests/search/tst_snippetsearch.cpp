@@ -1,0 +1,222 @@
+#include "TestSupport.h"
+
+#include "search/FrmFind.h"
+#include "search/SnippetSearch.h"
+#include "store/Library.h"
+
+#include <QFontMetrics>
+
+using namespace search;
+
+namespace {
+
+QList<qint32> ids(const QList<SearchHit> &hits)
+{
+    QList<qint32> result;
+    for (const SearchHit &h : hits)
+        result.append(h.id);
+    return result;
+}
+
+QList<SearchHit> find(const QString &word, SearchFields fields)
+{
+    SnippetSearch s(word, fields);
+    s.runToEnd();
+    return s.hits();
+}
+
+constexpr SearchFields Title{true, false, false};
+constexpr SearchFields Code{false, true, false};
+constexpr SearchFields Learn{false, false, true};
+constexpr SearchFields All{true, true, true};
+
+} // namespace
+
+class TestSnippetSearch : public QObject
+{
+    Q_OBJECT
+private slots:
+    void wordInTitleAndCodeGivesOneResult()
+    {
+        testing::TempLibrary lib;
+        const qint32 g = lib.addCategory("g");
+        lib.addSnippet("other", g, "nothing");
+        const qint32 both = lib.addSnippet("Open file", g, "Open \"x\" For Input As #1", "open it");
+        const QList<SearchHit> hits = find("open", {true, true, false});
+        QCOMPARE(ids(hits), QList<qint32>{both});
+        QCOMPARE(hits.first().title, QStringLiteral("Open file"));
+        QCOMPARE(hits.first().key(), QStringLiteral("T%1").arg(both));
+        QCOMPARE(ids(find("open", All)), QList<qint32>{both});
+    }
+
+    void caseIsIgnored()
+    {
+        testing::TempLibrary lib;
+        const qint32 g = lib.addCategory("g");
+        const qint32 id = lib.addSnippet("t", g, "Dim x As Long");
+        QCOMPARE(ids(find("DIM", Code)), QList<qint32>{id});
+        QCOMPARE(ids(find("dim X as", Code)), QList<qint32>{id});
+        QVERIFY(find("Dimx", Code).isEmpty());
+    }
+
+    void foldingCoversMoreThanAscii()
+    {
+        QVERIFY(wordOccursIn(u"Élan vital", u"élan"));
+        QVERIFY(wordOccursIn(u"ΟΔΟΣ", u"οδοσ"));
+        QVERIFY(wordOccursIn(u"Straße", u"STRASSE") == QStringView(u"Straße").contains(u"STRASSE", Qt::CaseInsensitive));
+        QVERIFY(wordOccursIn(u"هذا الكود", u"الكود"));
+        QVERIFY(!wordOccursIn(u"الكود", u"الكـود")); // tatweel counts as a character
+        QVERIFY(!wordOccursIn(u"", u"a"));
+    }
+
+    void noFieldMeansNoResult()
+    {
+        testing::TempLibrary lib;
+        const qint32 g = lib.addCategory("g");
+        lib.addSnippet("word", g, "word", "word");
+        SnippetSearch s("word", {}, [](const QString &t) { return int(t.size()); });
+        s.runToEnd();
+        QVERIFY(s.hits().isEmpty());
+        QCOMPARE(s.widestTitle(), 4); // titles are still measured
+    }
+
+    void fieldsOutsideTheBoxesAreNotSearched()
+    {
+        testing::TempLibrary lib;
+        const qint32 g = lib.addCategory("g");
+        const qint32 inTitle = lib.addSnippet("needle", g, "x", "y");
+        const qint32 inCode = lib.addSnippet("a", g, "needle", "y");
+        const qint32 inLearn = lib.addSnippet("b", g, "x", "needle");
+        QCOMPARE(ids(find("needle", Title)), QList<qint32>{inTitle});
+        QCOMPARE(ids(find("needle", Code)), QList<qint32>{inCode});
+        QCOMPARE(ids(find("needle", Learn)), QList<qint32>{inLearn});
+        QCOMPARE(ids(find("needle", All)), (QList<qint32>{inTitle, inCode, inLearn}));
+    }
+
+    void nullFieldsReadAsEmpty()
+    {
+        testing::TempLibrary lib;
+        const qint32 g = lib.addCategory("g");
+        const qint32 first = lib.addSnippet("a", g, "x", "the word here");
+        const qint32 nullLearn = lib.addSnippet("b", g, "x", QVariant());
+        lib.exec("UPDATE Code SET Learn = NULL, Head = NULL, code = NULL WHERE id = ?", {nullLearn});
+        const qint32 third = lib.addSnippet("c", g, "x", "word");
+        QCOMPARE(ids(find("word", Learn)), (QList<qint32>{first, third}));
+        QCOMPARE(ids(find("word", All)), (QList<qint32>{first, third}));
+    }
+
+    void wordIsUsedAsTyped()
+    {
+        testing::TempLibrary lib;
+        const qint32 g = lib.addCategory("g");
+        const qint32 spaced = lib.addSnippet("End Sub", g);
+        lib.addSnippet("EndSub", g);
+        QCOMPARE(ids(find(" sub", Title)), QList<qint32>{spaced});
+        QCOMPARE(ids(find(" ", Title)), QList<qint32>{spaced});
+    }
+
+    void arabicWordInArabicComment()
+    {
+        testing::TempLibrary lib;
+        const qint32 g = lib.addCategory(QStringLiteral("فئة"));
+        lib.addSnippet(QStringLiteral("قراءة"), g, "x", QStringLiteral("يقرأ الملف سطراً سطراً"));
+        const qint32 id = lib.addSnippet(QStringLiteral("عرض"), g, "x", QStringLiteral("يعرض النتيجة في مربع نص"));
+        QCOMPARE(ids(find(QStringLiteral("النتيجة"), Learn)), QList<qint32>{id});
+    }
+
+    void resultsKeepTableOrder()
+    {
+        testing::TempLibrary lib;
+        const qint32 g = lib.addCategory("g");
+        const qint32 b = lib.addSnippet("b item", g);
+        const qint32 a = lib.addSnippet("a item", g);
+        const qint32 c = lib.addSnippet("c item", g);
+        QCOMPARE(ids(find("item", Title)), (QList<qint32>{b, a, c}));
+    }
+
+    void emptyTable()
+    {
+        testing::TempLibrary lib;
+        SnippetSearch s("x", All, [](const QString &) { return 7; });
+        QVERIFY(!s.step());
+        QVERIFY(s.finished());
+        QVERIFY(s.hits().isEmpty());
+        QCOMPARE(s.widestTitle(), 0);
+    }
+
+    void widestTitleIsOfTheWholeTable()
+    {
+        testing::TempLibrary lib;
+        const qint32 g = lib.addCategory("g");
+        const QString longest = QStringLiteral("a rather long title that does not match");
+        lib.addSnippet("short", g);
+        lib.addSnippet(longest, g);
+        lib.addSnippet("hit", g);
+        SnippetSearch s("hit", Title, [](const QString &t) { return int(t.size()) * 10; });
+        s.runToEnd();
+        QCOMPARE(s.hits().size(), 1);
+        QCOMPARE(s.widestTitle(), int(longest.size()) * 10);
+    }
+
+    void slicesGiveTheSameAnswer()
+    {
+        testing::TempLibrary lib;
+        const qint32 g = lib.addCategory("g");
+        QList<qint32> expected;
+        for (int i = 0; i < 37; ++i) {
+            const qint32 id = lib.addSnippet(QStringLiteral("s%1").arg(i), g, i % 3 ? "x" : "Zanzibar");
+            if (i % 3 == 0)
+                expected.append(id);
+        }
+        // A row deleted before the scan reaches it is simply not there.
+        SnippetSearch s("zanzibar", Code);
+        QVERIFY(s.step(5));
+        QCOMPARE(s.rowsRead(), 5);
+        QCOMPARE(ids(s.hits()), (QList<qint32>{expected[0], expected[1]}));
+        QCOMPARE(s.newHitsFrom(), 0);
+        QVERIFY(store::Library::deleteSnippet(expected.last()));
+        expected.removeLast();
+        int calls = 1;
+        while (s.step(5))
+            ++calls;
+        ++calls;
+        QCOMPARE(calls, 8); // 36 rows in slices of 5: the eighth call reads the last row
+        QVERIFY(s.finished());
+        QVERIFY(!s.step(5));
+        QCOMPARE(ids(s.hits()), expected);
+        QCOMPARE(s.rowsRead(), 36);
+    }
+
+    void moreThan32767RowsAndResults()
+    {
+        testing::TempLibrary lib;
+        const qint32 g = lib.addCategory("g");
+        lib.exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 40000) "
+                 "INSERT INTO Code (Head, Groub, code, Learn, User) SELECT 'title ' || i, ?, 'code', 'learn', 0 FROM n",
+                 {g});
+        const qint32 last = lib.addSnippet("the last one", g, "needle");
+        QCOMPARE(find("title", Title).size(), 40000);
+        QCOMPARE(ids(find("needle", Code)), QList<qint32>{last});
+    }
+
+    void titleWidthsMeasureInTheFont()
+    {
+        QFont font;
+        font.setPointSize(13);
+        TitleWidths widths(font);
+        const QString title = QStringLiteral("عنوان Title");
+        QCOMPARE(widths.width(title), QFontMetrics(font).horizontalAdvance(title));
+        QCOMPARE(widths.width(title), QFontMetrics(font).horizontalAdvance(title));
+        QCOMPARE(widths.width(QString()), 0);
+    }
+
+    void resultCaptionText()
+    {
+        QCOMPARE(resultCaption(3), QStringLiteral("نتيجة البحث:") + QStringLiteral(" 3") + QStringLiteral("عنصر/عناصر"));
+        QCOMPARE(resultCaption(0), QStringLiteral("نتيجة البحث: 0عنصر/عناصر"));
+        QCOMPARE(resultCaption(40000), QStringLiteral("نتيجة البحث: 40000عنصر/عناصر"));
+    }
+};
+
+TAMRISK_TEST_MAIN(TestSnippetSearch)
+#include "tst_snippetsearch.moc"
