@@ -164,6 +164,7 @@ void FrmFind::CmdFind_Click()
     fields.caption = m_chCaption->isChecked();
     fields.code = m_chCode->isChecked();
     fields.learn = m_chLearn->isChecked();
+    setCursor(Qt::BusyCursor); // the list fills while the table is read
     std::shared_ptr<TitleWidths> widths = titleWidths(m_lstFind->font());
     m_search = std::make_unique<SnippetSearch>(word, fields, [widths](const QString &title) {
         return widths->width(title);
@@ -181,6 +182,7 @@ void FrmFind::searchSlice()
     } catch (const store::StoreError &error) {
         // A half-read table would pass for a complete answer: show nothing rather than part.
         m_search.reset();
+        unsetCursor();
         m_lstFind->clear();
         m_resultKeys.clear();
         setExtent(0);
@@ -205,6 +207,7 @@ void FrmFind::finishSearch()
     setExtent(m_lstFind->count() > 0 ? m_search->widestTitle() : 0);
     m_label2->setText(resultCaption(m_lstFind->count()));
     m_search.reset();
+    unsetCursor();
     emit searchFinished();
 }
 

@@ -390,6 +390,9 @@ private slots:
         child<QLineEdit>("TxtFind")->setText("needle");
         child<QCheckBox>("ChCode")->setChecked(true);
         QTest::mouseClick(child<QPushButton>("CmdFind"), Qt::LeftButton);
+        // The click returns after one short slice; the rest is read between events.
+        QVERIFY(FrmFind::instance()->isSearching());
+        QVERIFY(list()->count() < 40);
         QTest::mouseClick(child<QPushButton>("CmdFind"), Qt::LeftButton);
         QTRY_VERIFY(!FrmFind::instance()->isSearching());
         QCOMPARE(list()->count(), 40);

@@ -187,6 +187,29 @@ private slots:
         QCOMPARE(s.rowsRead(), 36);
     }
 
+    void textScanReadsOnlyTheAskedColumnsInSlices()
+    {
+        testing::TempLibrary lib;
+        const qint32 g = lib.addCategory("g");
+        const qint32 a = lib.addSnippet("a", g, "code a", "learn a");
+        const qint32 b = lib.addSnippet("b", g, "code b", "learn b");
+        const qint32 c = lib.addSnippet(QVariant(), g, "code c", "learn c");
+        lib.exec("UPDATE Code SET Head = NULL WHERE id = ?", {c});
+        QList<store::SnippetText> rows = store::Library::snippetTexts(0, 2, false, true);
+        QCOMPARE(rows.size(), 2);
+        QCOMPARE(rows[0].id, a);
+        QVERIFY(!rows[0].code.isValid());
+        QCOMPARE(rows[1].learn.toString(), QStringLiteral("learn b"));
+        rows = store::Library::snippetTexts(rows[1].row, 2, true, false);
+        QCOMPARE(rows.size(), 1);
+        QCOMPARE(rows[0].id, c);
+        QVERIFY(rows[0].head.isNull());
+        QCOMPARE(rows[0].code.toString(), QStringLiteral("code c"));
+        QVERIFY(!rows[0].learn.isValid());
+        QVERIFY(store::Library::snippetTexts(rows[0].row, 2, true, true).isEmpty());
+        Q_UNUSED(b);
+    }
+
     void moreThan32767RowsAndResults()
     {
         testing::TempLibrary lib;
