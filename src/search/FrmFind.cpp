@@ -187,8 +187,8 @@ void FrmFind::searchSlice()
         m_resultKeys.clear();
         setExtent(0);
         m_label2->setText(kResultCaption);
-        messages::showError(this, kSearchFailed + error.message());
         emit searchFinished();
+        messages::showError(this, kSearchFailed + error.message());
         return;
     }
     const QList<SearchHit> &hits = m_search->hits();
@@ -230,11 +230,14 @@ void FrmFind::LstFind_Click(int line)
         messages::showError(this, kGone);
         return;
     }
+    QTreeWidget *tree = m_main->TVCodeHead();
+    const bool treeHadFocus = tree->hasFocus();
     m_main->selectNode(key);
     m_main->activateWindow();
-    m_main->TVCodeHead()->setFocus(Qt::OtherFocusReason);
+    tree->setFocus(Qt::OtherFocusReason);
     // The tree shows the snippet when it gains the focus; when it already had it, show it here.
-    m_main->ShowSelectedSnippet();
+    if (treeHadFocus)
+        m_main->ShowSelectedSnippet();
 }
 
 void FrmFind::CmdClose_Click() { close(); }
