@@ -4,12 +4,63 @@
 #include "store/NodeKey.h"
 
 #include <QElapsedTimer>
+#include <QHash>
+
+#include <vector>
 
 namespace search {
 
 bool wordOccursIn(QStringView text, QStringView word)
 {
     return text.contains(word, Qt::CaseInsensitive);
+}
+
+namespace {
+
+// Characters a fragment may hold: ASCII letters whose only case variants (by Unicode folding)
+// are the ASCII pair, and characters without case variants at all. Any match of the word in a
+// field then holds the fragment as SQLite's LIKE compares it.
+struct FragmentCharacters {
+    std::vector<bool> safe = std::vector<bool>(0x10000, false);
+
+    FragmentCharacters()
+    {
+        QHash<char16_t, int> classSize;
+        for (char32_t c = 0; c < 0x10000; ++c)
+            if (!QChar::isSurrogate(c))
+                ++classSize[char16_t(QChar::toCaseFolded(c))];
+        for (char32_t c = 0; c < 0x10000; ++c) {
+            if (QChar::isSurrogate(c))
+                continue;
+            const int size = classSize.value(char16_t(QChar::toCaseFolded(c)));
+            const bool asciiLetter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+            if (asciiLetter)
+                safe[c] = size == 2;
+            else
+                safe[c] = size == 1 && QChar::toCaseFolded(c) == c && QChar::toLower(c) == c && QChar::toUpper(c) == c;
+        }
+    }
+};
+
+} // namespace
+
+QString necessaryFragment(const QString &word)
+{
+    static const FragmentCharacters characters;
+    QString best, run;
+    const auto endRun = [&] {
+        if (run.size() > best.size())
+            best = run;
+        run.clear();
+    };
+    for (const QChar ch : word) {
+        if (characters.safe[ch.unicode()] && !ch.isSurrogate())
+            run.append(ch.unicode() < 0x80 ? ch.toLower() : ch);
+        else
+            endRun();
+    }
+    endRun();
+    return best;
 }
 
 QString SearchHit::key() const { return store::snippetKey(id); }
@@ -32,6 +83,7 @@ int TitleWidths::width(const QString &title)
 
 SnippetSearch::SnippetSearch(const QString &word, SearchFields fields, Measure measure)
     : m_word(word)
+    , m_fragment(necessaryFragment(word))
     , m_fields(fields)
     , m_measure(std::move(measure))
 {
@@ -53,7 +105,7 @@ bool SnippetSearch::step(int maxRows)
         return false;
     // Only the columns a test can look at are read: the code column is most of the table.
     const QList<store::SnippetText> rows =
-        store::Library::snippetTexts(m_lastRow, maxRows, m_fields.code, m_fields.learn);
+        store::Library::snippetTexts(m_lastRow, maxRows, m_fields.code, m_fields.learn, m_fragment);
     for (const store::SnippetText &row : rows) {
         const QString title = row.head.toString(); // Null reads as empty
         if (m_measure)

@@ -24,6 +24,13 @@ struct SearchFields {
 // and tatweel compare as they are. The word is not trimmed.
 bool wordOccursIn(QStringView text, QStringView word);
 
+// A piece of the word that any field containing the word must contain, ignoring the case of
+// ASCII letters only: the longest run of the word's characters whose case variants are just
+// the two ASCII letters or none at all ("k" and "s" have non-ASCII variants, Greek letters too).
+// Empty when there is no such run. The library skips long texts without it; the matching
+// itself stays wordOccursIn, so the answer is the same with or without it.
+QString necessaryFragment(const QString &word);
+
 struct SearchHit {
     qint32 id = 0;
     QString title;
@@ -73,6 +80,7 @@ public:
 
 private:
     QString m_word;
+    QString m_fragment;
     SearchFields m_fields;
     Measure m_measure;
     QList<SearchHit> m_hits;

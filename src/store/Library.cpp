@@ -180,15 +180,34 @@ QList<Snippet> Library::allSnippets()
     return result;
 }
 
-QList<SnippetText> Library::snippetTexts(qint64 afterRow, int maxRows, bool withCode, bool withLearn)
+QList<SnippetText> Library::snippetTexts(qint64 afterRow, int maxRows, bool withCode, bool withLearn,
+                                        const QString &fragment)
 {
+    const auto column = [&fragment](const char *name) {
+        const QString field = QLatin1String(name);
+        if (fragment.isEmpty())
+            return field;
+        return QStringLiteral("CASE WHEN typeof(%1) <> 'text' OR %1 LIKE ? ESCAPE '\\' THEN %1 END").arg(field);
+    };
+    // LIKE patterns have a length limit; the start of a fragment is as good a test as any piece of it.
+    QString pattern = fragment.left(2000);
+    pattern.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
+    pattern.replace(QLatin1Char('%'), QLatin1String("\\%"));
+    pattern.replace(QLatin1Char('_'), QLatin1String("\\_"));
+    pattern = QLatin1Char('%') + pattern + QLatin1Char('%');
     QString sql = QStringLiteral("SELECT rowid, id, Head");
     if (withCode)
-        sql += QStringLiteral(", code");
+        sql += QStringLiteral(", ") + column("code");
     if (withLearn)
-        sql += QStringLiteral(", Learn");
+        sql += QStringLiteral(", ") + column("Learn");
     sql += QStringLiteral(" FROM Code WHERE rowid > ? ORDER BY rowid LIMIT ?");
     QSqlQuery q = prepare(sql);
+    if (!fragment.isEmpty()) {
+        if (withCode)
+            q.addBindValue(pattern);
+        if (withLearn)
+            q.addBindValue(pattern);
+    }
     q.addBindValue(afterRow);
     q.addBindValue(qMax(maxRows, 1));
     run(q);

@@ -51,8 +51,12 @@ public:
     static QList<QVariant> snippetTitles();
     static QList<Snippet> allSnippets();
     // At most maxRows snippets that follow `afterRow` in table order (0 = from the start), reading
-    // the long text columns only when asked, so a whole-table scan can go in slices.
-    static QList<SnippetText> snippetTexts(qint64 afterRow, int maxRows, bool withCode, bool withLearn);
+    // the long text columns only when asked, so a whole-table scan can go in slices. With a
+    // fragment, a code or comment stored as text that does not contain it by SQLite's LIKE
+    // (ASCII letters in either case; the connection never turns case_sensitive_like on) comes
+    // back Null without being read.
+    static QList<SnippetText> snippetTexts(qint64 afterRow, int maxRows, bool withCode, bool withLearn,
+                                           const QString &fragment = {});
 
     static qint32 addCategory(const QVariant &caption);
     // Each returns false when no row has the id (nothing written).

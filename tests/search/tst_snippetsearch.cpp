@@ -210,6 +210,91 @@ private slots:
         Q_UNUSED(b);
     }
 
+    void fragmentHoldsOnlyCharactersWithoutExoticCaseVariants()
+    {
+        QCOMPARE(necessaryFragment("ZanZibar"), QStringLiteral("zanzibar"));
+        QCOMPARE(necessaryFragment("key"), QStringLiteral("ey"));          // KELVIN SIGN folds to k
+        QCOMPARE(necessaryFragment("Sub Main"), QStringLiteral("ub main")); // LONG S folds to s
+        QCOMPARE(necessaryFragment(QStringLiteral("قمرية")), QStringLiteral("قمرية"));
+        QCOMPARE(necessaryFragment(QStringLiteral("οδος")), QString());
+        QCOMPARE(necessaryFragment("ks"), QString());
+        QCOMPARE(necessaryFragment("100%_x"), QStringLiteral("100%_x"));
+        QCOMPARE(necessaryFragment(QStringLiteral("Élan vital")), QStringLiteral("lan vital"));
+    }
+
+    void fragmentSkipsOnlyTextsThatCannotMatch()
+    {
+        testing::TempLibrary lib;
+        const qint32 g = lib.addCategory("g");
+        const qint32 hit = lib.addSnippet("a", g, "Call ZANZIBAR");
+        lib.addSnippet("b", g, "Call Other");
+        const qint32 number = lib.addSnippet("c", g, "x");
+        lib.exec("UPDATE Code SET code = CAST('other' AS BLOB) WHERE id = ?", {number});
+        const QList<store::SnippetText> rows = store::Library::snippetTexts(0, 10, true, false, "zanzibar");
+        QCOMPARE(rows.size(), 3);
+        QCOMPARE(rows[0].id, hit);
+        QCOMPARE(rows[0].code.toString(), QStringLiteral("Call ZANZIBAR"));
+        QVERIFY(rows[1].code.isNull());
+        QVERIFY(!rows[2].code.isNull()); // not text: left for the search to read
+        // Wildcards in the fragment are plain characters.
+        lib.addSnippet("d", g, "50 percent");
+        const qint32 percent = lib.addSnippet("e", g, "50% off_a\\b");
+        const QList<store::SnippetText> wild = store::Library::snippetTexts(number, 10, true, false, "50%");
+        QCOMPARE(wild.size(), 2);
+        QVERIFY(wild[0].code.isNull());
+        QCOMPARE(wild[1].id, percent);
+        QVERIFY(!store::Library::snippetTexts(number, 10, true, false, "f_a")[1].code.isNull());
+        QVERIFY(store::Library::snippetTexts(number, 10, true, false, "o_f")[1].code.isNull());
+        QVERIFY(store::Library::snippetTexts(number, 10, true, false, "f%a")[1].code.isNull());
+        QVERIFY(!store::Library::snippetTexts(number, 10, true, false, "a\\b")[1].code.isNull());
+    }
+
+    // The fragment only spares reading: every search finds what a plain scan of every row finds.
+    void answersEqualAPlainScan()
+    {
+        testing::TempLibrary lib;
+        const qint32 g = lib.addCategory("g");
+        const QStringList texts = {
+            "Call ZANZIBAR", QStringLiteral("zanz\u0130bar"), QStringLiteral("\u212Aey word"), QStringLiteral("\u017Fub main"),
+            QStringLiteral("ΟΔΟΣ"), QStringLiteral("οδος"), "100%_x", "a\\b", QStringLiteral("Straße"), QStringLiteral("STRASSE"),
+            QStringLiteral("هذا قمرية"), QStringLiteral("قمريه"), QStringLiteral("الكـود"), "Sub Main", "dim Key As Long", "",
+        };
+        QList<qint32> all;
+        for (const QString &t : texts) {
+            all.append(lib.addSnippet(t.left(3), g, t, t.isEmpty() ? QString() : QStringLiteral("شرح ") + t));
+        }
+        const qint32 number = lib.addSnippet("n", g, "x", "y");
+        lib.exec("UPDATE Code SET code = 1.5, Learn = CAST('42 Zanzibar' AS BLOB) WHERE id = ?", {number});
+        const qint32 nulls = lib.addSnippet("z", g);
+        lib.exec("UPDATE Code SET code = NULL, Learn = NULL WHERE id = ?", {nulls});
+
+        const QStringList words = {"zanzibar", "key", "KEY WORD", "sub", "SUB MAIN", QStringLiteral("οδοσ"), "100%_", "%", "_",
+                                   "\\", "1.5", "42", "strasse", QStringLiteral("ß"), QStringLiteral("قمرية"),
+                                   QStringLiteral("الكود"), " ", "ZAN", "i", QStringLiteral("\u0130")};
+        const QList<SearchFields> fieldSets = {Code, Learn, {false, true, true}, All};
+        int found = 0;
+        for (const QString &word : words) {
+            for (const SearchFields &f : fieldSets) {
+                QList<qint32> expected;
+                for (const store::Snippet &row : store::Library::allSnippets()) {
+                    const bool hit = (f.caption && wordOccursIn(row.head.toString(), word))
+                                     || (f.code && wordOccursIn(row.code.toString(), word))
+                                     || (f.learn && wordOccursIn(row.learn.toString(), word));
+                    if (hit)
+                        expected.append(row.id);
+                }
+                QCOMPARE(ids(find(word, f)), expected);
+                found += int(expected.size());
+            }
+        }
+        QVERIFY(found > 40);
+        // The cases a case-blind LIKE on the whole word would miss are found.
+        QVERIFY(ids(find("key", Code)).contains(all[2]));
+        QVERIFY(ids(find("sub", Code)).contains(all[3]));
+        QCOMPARE(ids(find("zanzibar", Code)), QList<qint32>{all[0]});
+        QCOMPARE(ids(find("zanzibar", Learn)), (QList<qint32>{all[0], number}));
+    }
+
     void moreThan32767RowsAndResults()
     {
         testing::TempLibrary lib;
