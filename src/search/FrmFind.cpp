@@ -105,7 +105,7 @@ FrmFind::FrmFind(browser::FrmMain *main)
     m_lstFind->setAccessibleName(kResultCaption);
     m_lstFind->setSortingEnabled(false);
     m_lstFind->setSelectionMode(QAbstractItemView::SingleSelection);
-    // Every line takes the first line's size, which carries the extent of the widest title.
+    // Lines of one size keep long result lists quick; the size is taken from the last line.
     m_lstFind->setUniformItemSizes(true);
     m_lstFind->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_label2->setBuddy(m_lstFind);
@@ -216,9 +216,11 @@ void FrmFind::setExtent(int pixels)
     m_extent = pixels;
     if (m_lstFind->count() == 0)
         return;
-    QListWidgetItem *first = m_lstFind->item(0);
+    const int last = m_lstFind->count() - 1;
     const int margins = 2 * (m_lstFind->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, m_lstFind) + 1);
-    first->setSizeHint(QSize(pixels + margins, m_lstFind->sizeHintForRow(0)));
+    // Every line is as wide as the extent, so the list scrolls that far and no title is cut.
+    m_lstFind->item(last)->setSizeHint(QSize(pixels + margins, m_lstFind->sizeHintForRow(last)));
+    m_lstFind->doItemsLayout();
 }
 
 void FrmFind::LstFind_Click(int line)
