@@ -5,7 +5,9 @@
 #include "about/FrmAbout.h"
 #include "browser/FrmMain.h"
 #include "browser/Icons.h"
+#include "exchange/UserMarks.h"
 #include "export/Commands.h"
+#include "search/SearchCommands.h"
 #include "messages/ArabicMsgBox.h"
 #include "messages/frmMsgCreat.h"
 #include "store/LibraryConnection.h"
@@ -30,6 +32,8 @@ QString libraryFolder() { return QFileInfo(store::LibraryConnection::path()).abs
 void installCommands(browser::FrmMain &main)
 {
     exporting::installCommands(main);
+    search::installCommands(main);
+    exchange::installUserMarkCommands(main);
     QObject::connect(main.command(QStringLiteral("MsgCreat")), &QAction::triggered, &main, [&main] {
         messages::runDesigner(&main);
         about::RepaintControl(main.TS1());
