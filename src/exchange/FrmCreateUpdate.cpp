@@ -41,11 +41,8 @@ QString FrmCreateUpdate::todayText()
 {
     const QDate today = QDate::currentDate();
     const QChar sep = localeDateSeparator();
-    return QStringLiteral("%1%4%2%4%3")
-        .arg(today.year(), 4, 10, QLatin1Char('0'))
-        .arg(today.month(), 2, 10, QLatin1Char('0'))
-        .arg(today.day(), 2, 10, QLatin1Char('0'))
-        .arg(sep);
+    auto pad = [](int n, int width) { return QString::number(n).rightJustified(width, QLatin1Char('0')); };
+    return pad(today.year(), 4) + sep + pad(today.month(), 2) + sep + pad(today.day(), 2);
 }
 
 FrmCreateUpdate::FrmCreateUpdate(QWidget *parent)
