@@ -217,6 +217,8 @@ void CreateDb::CompactDbx(QWidget *frmName, const QString &DbName)
     }
     if (injectedFailure(CompactStep::AfterCopy))
         fail(QStringLiteral("خطأ مفتعل بعد النسخ"));
+    // The compacted file takes the original's place, so it keeps the original's permissions.
+    QFile::setPermissions(temporary, QFile::permissions(DbName));
     if (const QString reason = syncFile(temporary, false); !reason.isEmpty())
         fail(reason);
     if (injectedFailure(CompactStep::BeforeRename))

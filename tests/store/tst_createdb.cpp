@@ -196,6 +196,17 @@ private slots:
         }
         QVERIFY(QFileInfo(lib.path()).size() < before / 2);
         QVERIFY(!QGuiApplication::overrideCursor());
+        // Ids of deleted rows stay used.
+        QCOMPARE(lib.addSnippet("new", cat), 201);
+    }
+
+    void compactingKeepsThePermissions()
+    {
+        testing::TempLibrary lib;
+        const auto perms = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser;
+        QVERIFY(QFile::setPermissions(lib.path(), perms));
+        CreateDb().CompactDbx(nullptr, lib.path());
+        QCOMPARE(QFile::permissions(lib.path()), perms);
     }
 
     void compactingShowsTheWaitCursor()
