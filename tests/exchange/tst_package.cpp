@@ -3,6 +3,7 @@
 #include "PackageFiles.h"
 #include "exchange/Package.h"
 #include "exchange/Texts.h"
+#include "store/CreateDb.h"
 #include "store/Library.h"
 #include "store/LibraryConnection.h"
 
@@ -122,6 +123,22 @@ private slots:
         QVERIFY(!checkPackageable(QString(), QString(), QString(255, 'x')).isEmpty());
         lib.exec("UPDATE Code SET Head = ?", {QString(101, 'h')});
         QVERIFY(!checkPackageable(QString(), QString(), QString()).isEmpty());
+    }
+
+    void aFailedCompactionRemovesThePackageAndReopensTheLibrary()
+    {
+        testing::TempLibrary lib;
+        lib.addSnippet("t", lib.addCategory("c"), "x", "y", true);
+        const QString path = QDir(lib.dir()).filePath("p.cup");
+        store::CreateDb::setCompactFailureHook([](store::CreateDb::CompactStep s) {
+            return s == store::CreateDb::CompactStep::AfterCopy;
+        });
+        QVERIFY_THROWS_EXCEPTION(store::StoreError, createPackage(nullptr, path, "n", "d", "o"));
+        store::CreateDb::setCompactFailureHook({});
+        QCOMPARE(QDir(lib.dir()).entryList(QDir::Files), QStringList{"codedb.mdb"});
+        QVERIFY(store::LibraryConnection::isOpen());
+        QCOMPARE(store::LibraryConnection::path(), lib.path());
+        QCOMPARE(listUserSnippets().ids.size(), 1);
     }
 
     void theLibraryItselfIsNeverReplaced()
