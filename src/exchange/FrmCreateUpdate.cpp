@@ -12,7 +12,9 @@
 
 #include <QDate>
 #include <QFileInfo>
+#include <QCursor>
 #include <QGridLayout>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -140,10 +142,16 @@ void FrmCreateUpdate::CmdCreate_Click()
     m_packagePath = path;
 
     QStringList titles;
+    QString failure;
+    QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
     try {
         titles = createPackage(this, path, m_name->text(), m_date->text(), m_notes->toPlainText());
     } catch (const store::StoreError &e) {
-        messages::showError(this, QStringLiteral("تعذر إنشاء ملف التحديث:\r\n") + e.message());
+        failure = e.message();
+    }
+    QGuiApplication::restoreOverrideCursor();
+    if (!failure.isEmpty()) {
+        messages::showError(this, QStringLiteral("تعذر إنشاء ملف التحديث:\r\n") + failure);
         return;
     }
     m_list->clear();

@@ -8,6 +8,7 @@
 #include "platform/MessageBox.h"
 #include "store/LibraryConnection.h"
 
+#include <QCursor>
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -101,11 +102,17 @@ bool FrmUpdate::load()
 void FrmUpdate::CmdInsert_Click()
 {
     int added = 0;
+    QString failure;
+    QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
     try {
         added = applyPackage(m_package);
     } catch (const store::StoreError &e) {
+        failure = e.message();
+    }
+    QGuiApplication::restoreOverrideCursor();
+    if (!failure.isEmpty()) {
         messages::showError(this, QStringLiteral("تعذر إضافة محتويات ملف التحديث، ولم تتغير قاعدة البيانات:\r\n")
-                                      + e.message());
+                                      + failure);
         return;
     }
     const QString failed = appendCredits(m_date->text(), m_name->text(), m_notes->toPlainText());

@@ -10,6 +10,7 @@
 #include <QDate>
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -123,6 +124,7 @@ private slots:
         child<QPushButton>(&dlg, "CmdCreate")->click();
 
         QCOMPARE(dlg.PackagePath(), typed + ".cup");
+        QVERIFY(!QGuiApplication::overrideCursor());
         QCOMPARE(FileDialogSeam::requests().size(), 1);
         QCOMPARE(FileDialogSeam::requests().first().kind, platform::FileDialogRequest::Save);
         QCOMPARE(FileDialogSeam::requests().first().filter, QStringLiteral("ملف تحديث|*.cup"));
@@ -225,6 +227,7 @@ private slots:
         QCOMPARE(MessageBoxSeam::count(), 1);
         QCOMPARE(MessageBoxSeam::last().title, QStringLiteral("رسالة خطأ"));
         QVERIFY(MessageBoxSeam::last().prompt.contains(QStringLiteral("اسم التصنيف")));
+        QVERIFY(!QGuiApplication::overrideCursor());
         QCOMPARE(labelText(&dlg, "Label1"), kSearch2);
         QVERIFY(store::LibraryConnection::isOpen());
     }
@@ -399,6 +402,7 @@ private slots:
         QCOMPARE(MessageBoxSeam::last().title, QStringLiteral("رسالة خطأ"));
         QCOMPARE(store::Library::snippetCount(), 0);
         QCOMPARE(store::Library::categoryCount(), 0);
+        QVERIFY(!QGuiApplication::overrideCursor());
         QVERIFY(!QFile::exists(QDir(lib.dir()).filePath("Cred.txt")));
         QCOMPARE(labelText(&dlg, "Label3"), QStringLiteral("نتيجة البحث: 2عنصر/عناصر"));
     }
