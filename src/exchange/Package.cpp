@@ -1,5 +1,6 @@
 #include "exchange/Package.h"
 
+#include "about/Credits.h"
 #include "exchange/Texts.h"
 #include "platform/Text.h"
 #include "store/CreateDb.h"
@@ -407,8 +408,7 @@ int applyPackage(const Package &package)
 
 QString creditsPath()
 {
-    const QString library = store::LibraryConnection::path();
-    return QFileInfo(library).dir().filePath(text::CreditsFileName);
+    return about::creditsPath(QFileInfo(store::LibraryConnection::path()).absolutePath());
 }
 
 QString appendCredits(const QString &date, const QString &name, const QString &notes)

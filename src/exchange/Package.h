@@ -61,7 +61,7 @@ QString targetCategory(const PackageRow &row);
 // all rows go in, or none when it throws StoreError. Returns the number added.
 int applyPackage(const Package &package);
 
-// The credits file beside the library.
+// The credits file beside the library (the one the about box shows).
 QString creditsPath();
 // Appends date, name and notes as three lines and an empty line (UTF-8).
 // Returns an empty string, or the reason it failed.
