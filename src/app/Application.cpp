@@ -5,6 +5,7 @@
 #include "about/FrmAbout.h"
 #include "browser/FrmMain.h"
 #include "browser/Icons.h"
+#include "exchange/Commands.h"
 #include "exchange/UserMarks.h"
 #include "export/Commands.h"
 #include "search/SearchCommands.h"
@@ -34,6 +35,7 @@ void installCommands(browser::FrmMain &main)
     exporting::installCommands(main);
     search::installCommands(main);
     exchange::installUserMarkCommands(main);
+    exchange::installCommands(main);
     QObject::connect(main.command(QStringLiteral("MsgCreat")), &QAction::triggered, &main, [&main] {
         messages::runDesigner(&main);
         about::RepaintControl(main.TS1());

@@ -1,0 +1,67 @@
+#include "exchange/Commands.h"
+
+#include "about/Effects.h"
+#include "browser/FrmMain.h"
+#include "exchange/Compact.h"
+#include "exchange/FrmCreateUpdate.h"
+#include "exchange/FrmUpdate.h"
+#include "messages/ArabicMsgBox.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QProgressBar>
+#include <QTabBar>
+#include <QThread>
+
+namespace exchange {
+
+void compactCommand(browser::FrmMain &main)
+{
+    main.showProgressOverCountPanel();
+    const QString failure = compactLibrary(&main);
+    // The bar only tells the user that the work is over; it fills in about half a second.
+    QProgressBar *bar = main.ProgressBar1();
+    for (int i = 1; i <= 100; ++i) {
+        bar->setValue(i);
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        QThread::msleep(5);
+    }
+    main.updateCount();
+    main.hideProgress();
+    if (!failure.isEmpty())
+        messages::showError(&main, failure);
+}
+
+void createPackageCommand(browser::FrmMain &main)
+{
+    main.rebuildTree([&main] {
+        FrmCreateUpdate dialog(&main);
+        dialog.exec();
+    });
+    about::RepaintControl(main.TS1());
+}
+
+void applyPackageCommand(browser::FrmMain &main)
+{
+    main.rebuildTree([&main] {
+        FrmUpdate dialog(&main);
+        if (dialog.load())
+            dialog.exec();
+    });
+    about::RepaintControl(main.TS1());
+    main.updateCount();
+}
+
+void installCommands(browser::FrmMain &main)
+{
+    const std::pair<const char *, void (*)(browser::FrmMain &)> commands[] = {
+        {"mnuCompDbas", compactCommand},
+        {"mnuCreateUpDat", createPackageCommand},
+        {"mnuUpDat", applyPackageCommand},
+    };
+    for (const auto &[name, run] : commands)
+        if (QAction *action = main.command(QString::fromLatin1(name)))
+            QObject::connect(action, &QAction::triggered, &main, [&main, run = run] { run(main); });
+}
+
+} // namespace exchange

@@ -1,0 +1,172 @@
+#include "exchange/FrmCreateUpdate.h"
+
+#include "about/Effects.h"
+#include "exchange/HeaderBoxes.h"
+#include "exchange/Package.h"
+#include "exchange/Texts.h"
+#include "messages/ArabicMsgBox.h"
+#include "platform/FileDialog.h"
+#include "platform/MessageBox.h"
+#include "store/Library.h"
+#include "store/LibraryConnection.h"
+
+#include <QDate>
+#include <QFileInfo>
+#include <QCursor>
+#include <QGridLayout>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QLocale>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace exchange {
+
+namespace {
+
+QChar localeDateSeparator()
+{
+    const QString format = QLocale::system().dateFormat(QLocale::ShortFormat);
+    for (const QChar c : format)
+        if (!c.isLetter() && c.category() != QChar::Other_Format && !c.isSpace() && c != QLatin1Char('\''))
+            return c;
+    return QLatin1Char('/');
+}
+
+} // namespace
+
+QString FrmCreateUpdate::todayText()
+{
+    const QDate today = QDate::currentDate();
+    const QChar sep = localeDateSeparator();
+    auto pad = [](int n, int width) { return QString::number(n).rightJustified(width, QLatin1Char('0')); };
+    return pad(today.year(), 4) + sep + pad(today.month(), 2) + sep + pad(today.day(), 2);
+}
+
+FrmCreateUpdate::FrmCreateUpdate(QWidget *parent)
+    : QDialog(parent)
+{
+    setObjectName(QStringLiteral("FrmCreateUpdate"));
+    setWindowTitle(text::CreatorCaption);
+    setModal(true);
+
+    auto *grid = new QGridLayout;
+    const HeaderBoxes boxes = addHeaderBoxes(this, grid, false);
+    m_name = boxes.name;
+    m_date = boxes.date;
+    m_notes = boxes.notes;
+
+    auto *listLabel = new QLabel(text::UserCodeListLabel, this);
+    listLabel->setObjectName(QStringLiteral("Label3"));
+    listLabel->setAccessibleName(text::UserCodeListLabel);
+    m_list = new QListWidget(this);
+    m_list->setObjectName(QStringLiteral("LstFind"));
+    m_list->setAccessibleName(text::UserCodeListLabel);
+    m_list->setSortingEnabled(false);
+    listLabel->setBuddy(m_list);
+    m_result = new QLabel(this);
+    m_result->setObjectName(QStringLiteral("Label1"));
+
+    m_create = new QPushButton(text::CreateButton, this);
+    m_create->setObjectName(QStringLiteral("CmdCreate"));
+    m_create->setAccessibleName(text::CreateButton);
+    m_create->setDefault(true);
+    m_create->setAutoDefault(true);
+    auto *close = new QPushButton(text::CloseButton, this);
+    close->setObjectName(QStringLiteral("CmdCancel"));
+    close->setAccessibleName(text::CloseButton);
+    close->setAutoDefault(false);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(m_result, 1);
+    buttons->addWidget(m_create);
+    buttons->addWidget(close);
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(grid);
+    layout->addWidget(listLabel);
+    layout->addWidget(m_list, 1);
+    layout->addLayout(buttons);
+    resize(460, 440);
+
+    connect(m_create, &QPushButton::clicked, this, &FrmCreateUpdate::CmdCreate_Click);
+    connect(close, &QPushButton::clicked, this, &QDialog::reject);
+
+    about::PrepareDialog(this);
+    m_date->setText(todayText());
+    FillPackageList();
+    m_create->setEnabled(m_list->count() > 0);
+}
+
+void FrmCreateUpdate::FillPackageList()
+{
+    UserSnippets snippets;
+    try {
+        snippets = listUserSnippets();
+    } catch (const store::StoreError &e) {
+        messages::showError(this, QStringLiteral("تعذر قراءة أكواد المستخدم: ") + e.message());
+    }
+    m_list->clear();
+    m_list->addItems(snippets.titles);
+    m_result->setText(text::countLine(text::SearchResult, snippets.titles.size(), text::Items));
+}
+
+QString FrmCreateUpdate::choosePackagePath()
+{
+    for (;;) {
+        const platform::FileDialogResult chosen =
+            platform::getSaveFileName(this, QString(), text::PackageFilter);
+        if (!chosen.accepted || chosen.fileName.isEmpty())
+            return {};
+        QString path = chosen.fileName;
+        // A name typed without an extension gets the package's one.
+        if (QFileInfo(path).suffix().isEmpty())
+            path += QStringLiteral(".cup");
+        if (!QFileInfo::exists(path))
+            return path;
+        const int answer = messages::ArabicMsgBox(this, text::OverwritePrompt, text::WarningTitle,
+                                                  platform::mb::YesNo, platform::mb::Question);
+        if (answer != platform::mb::No)
+            return path;
+    }
+}
+
+void FrmCreateUpdate::CmdCreate_Click()
+{
+    const QString path = choosePackagePath();
+    if (path.isEmpty())
+        return;
+    m_packagePath = path;
+
+    QStringList titles;
+    QString failure;
+    QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+    try {
+        titles = createPackage(this, path, m_name->text(), m_date->text(), m_notes->toPlainText());
+    } catch (const store::StoreError &e) {
+        failure = e.message();
+    }
+    QGuiApplication::restoreOverrideCursor();
+    if (!failure.isEmpty()) {
+        messages::showError(this, QStringLiteral("تعذر إنشاء ملف التحديث:\r\n") + failure);
+        return;
+    }
+    m_list->clear();
+    m_list->addItems(titles);
+    m_result->setText(text::countLine(text::Created, titles.size(), text::ItemsDone));
+
+    const int answer = messages::ArabicMsgBox(this, text::MergePrompt, text::InquiryTitle, platform::mb::YesNo,
+                                              platform::mb::Question);
+    if (answer == platform::mb::Yes) {
+        try {
+            store::Library::clearUserMarks();
+        } catch (const store::StoreError &e) {
+            messages::showError(this, QStringLiteral("تعذر دمج كود المستخدم: ") + e.message());
+        }
+    }
+}
+
+} // namespace exchange

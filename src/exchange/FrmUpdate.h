@@ -1,0 +1,39 @@
+#pragma once
+// The package reader: shows a package's header and titles and adds its snippets to the library.
+#include "exchange/Package.h"
+
+#include <QDialog>
+
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace exchange {
+
+class FrmUpdate : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit FrmUpdate(QWidget *parent = nullptr);
+
+    // Asks for the package and previews it. False when the user cancelled or the file is not a
+    // valid package (the user has been told): the dialog is then not to be shown.
+    bool load();
+
+    QString PackagePath() const { return m_packagePath; }
+
+private:
+    void CmdInsert_Click();
+
+    QLineEdit *m_name;
+    QLineEdit *m_date;
+    QPlainTextEdit *m_notes;
+    QListWidget *m_list;
+    QLabel *m_result;
+    QString m_packagePath;
+    Package m_package;
+};
+
+} // namespace exchange

@@ -1,0 +1,46 @@
+#pragma once
+// Database files as files: making an empty database, giving it tables, and compacting a file
+// in place. Used for update packages and for compacting the library itself.
+// Every operation throws StoreError (Arabic message) when it fails.
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+class QWidget;
+
+namespace store {
+
+// Field type codes of the old engine, as callers pass them.
+namespace fieldType {
+constexpr qint32 Long = 4;  // 32-bit signed integer
+constexpr qint32 Text = 10; // text of at most 255 characters (the size)
+constexpr qint32 Memo = 12; // long text
+} // namespace fieldType
+
+class CreateDb
+{
+public:
+    // Replaces any existing file of that name with an empty database.
+    void CreateDatabaseX(const QString &MyNewDb);
+
+    // Adds a table to an existing database file. Entry i of the lists describes field i;
+    // a size of 0 means none (text then holds up to 255 characters). Texts longer than
+    // their size, and empty texts, are refused by the store. An invalid type, a size
+    // outside 0..255 or an existing table of that name fails and creates nothing.
+    void CreateTableDefX(const QString &MyDb, const QString &MyNewTable, const QStringList &MyFldNam,
+                         const QList<qint32> &MyFldTyp, const QList<int> &MyFldSiz);
+
+    // Shows the wait cursor, closes LibraryConnection (whatever file DbName is), compacts
+    // DbName into DbName + "_" and renames that over DbName in one step. On failure the
+    // original stays as it was, no "_" file is left, and StoreError is thrown.
+    // LibraryConnection is left closed either way: the caller reopens it.
+    void CompactDbx(QWidget *frmName, const QString &DbName);
+
+    // Points at which tests can make compaction fail.
+    enum class CompactStep { BeforeCopy, AfterCopy, BeforeRename };
+    // While set, the hook is called at each step; returning true makes that step fail.
+    static void setCompactFailureHook(std::function<bool(CompactStep)> hook);
+};
+
+} // namespace store

@@ -1,0 +1,206 @@
+#include "TestSupport.h"
+
+#include "PackageFiles.h"
+#include "browser/CountText.h"
+#include "browser/FrmMain.h"
+#include "exchange/Commands.h"
+#include "exchange/FrmCreateUpdate.h"
+#include "exchange/FrmUpdate.h"
+#include "store/CreateDb.h"
+#include "store/LibraryConnection.h"
+#include "store/NodeKey.h"
+
+#include <QAction>
+#include <QDir>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeWidget>
+
+using browser::FrmMain;
+using platform::FileDialogSeam;
+using platform::MessageBoxSeam;
+using testing::null;
+
+namespace {
+
+// Runs fn on the next modal dialog, once it is shown.
+class OnModal
+{
+public:
+    explicit OnModal(std::function<void(QDialog *)> fn)
+        : m_fn(std::move(fn))
+    {
+        m_timer.setInterval(10);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget())) {
+                m_timer.stop();
+                m_seen = true;
+                m_fn(dialog);
+            }
+        });
+        m_timer.start();
+    }
+    bool seen() const { return m_seen; }
+
+private:
+    std::function<void(QDialog *)> m_fn;
+    QTimer m_timer;
+    bool m_seen = false;
+};
+
+void click(QWidget *w, const char *name) { w->findChild<QPushButton *>(QString::fromLatin1(name))->click(); }
+
+QList<QTreeWidgetItem *> snippetNodes(QTreeWidget *tree)
+{
+    QList<QTreeWidgetItem *> result;
+    QList<QTreeWidgetItem *> pending;
+    for (int i = 0; i < tree->topLevelItemCount(); ++i)
+        pending.append(tree->topLevelItem(i));
+    while (!pending.isEmpty()) {
+        QTreeWidgetItem *item = pending.takeFirst();
+        if (store::nodeKind(FrmMain::keyOf(item)) == store::NodeKind::Snippet)
+            result.append(item);
+        for (int i = 0; i < item->childCount(); ++i)
+            pending.append(item->child(i));
+    }
+    return result;
+}
+
+} // namespace
+
+class TestExchangeCommands : public QObject
+{
+    Q_OBJECT
+private:
+    std::unique_ptr<testing::TempLibrary> lib;
+    std::unique_ptr<FrmMain> main;
+
+    void openMain()
+    {
+        main = std::make_unique<FrmMain>();
+        exchange::installCommands(*main);
+        main->load();
+        main->show();
+        QVERIFY(QTest::qWaitForWindowExposed(main.get()));
+    }
+    QString countPanel() const { return main->statusPanel(3)->text(); }
+
+private slots:
+    void init()
+    {
+        testing::resetSeams();
+        lib = std::make_unique<testing::TempLibrary>();
+        const qint32 a = lib->addCategory(QStringLiteral("عام"));
+        lib->addSnippet("plain", a, "x", "y", false);
+        lib->addSnippet("mine 1", a, "Dim a", QString(), true);
+        lib->addSnippet("mine 2", a, "Dim b", "b", true);
+    }
+
+    void cleanup()
+    {
+        store::CreateDb::setCompactFailureHook({});
+        main.reset();
+        lib.reset();
+    }
+
+    void compactKeepsTheLibraryAndTheCount()
+    {
+        store::Library::deleteSnippet(1);
+        openMain();
+        const QString count = countPanel();
+        QCOMPARE(count, browser::countText(2));
+        for (int round = 0; round < 2; ++round) {
+            main->runToolbarKey(QStringLiteral("compactDb"));
+            QCOMPARE(QDir(lib->dir()).entryList(QDir::Files), QStringList{"codedb.mdb"});
+            QVERIFY(store::LibraryConnection::isOpen());
+            QCOMPARE(countPanel(), count);
+            QCOMPARE(main->ProgressBar1()->value(), 100);
+            QVERIFY(main->ProgressBar1()->isHidden());
+        }
+        QCOMPARE(MessageBoxSeam::count(), 0);
+        QCOMPARE(store::Library::snippet(3)->head.toString(), QStringLiteral("mine 2"));
+    }
+
+    void aFailedCompactionIsReportedAndTheLibraryStaysOpen()
+    {
+        openMain();
+        const QByteArray before = testing::readFile(lib->path());
+        store::CreateDb::setCompactFailureHook([](store::CreateDb::CompactStep s) {
+            return s == store::CreateDb::CompactStep::BeforeRename;
+        });
+        main->command(QStringLiteral("mnuCompDbas"))->trigger();
+        QCOMPARE(MessageBoxSeam::count(), 1);
+        QCOMPARE(MessageBoxSeam::last().title, QStringLiteral("رسالة خطأ"));
+        QVERIFY(MessageBoxSeam::last().prompt.contains(QStringLiteral("تعذر ضغط قاعدة البيانات")));
+        QVERIFY(store::LibraryConnection::isOpen());
+        QCOMPARE(testing::readFile(lib->path()), before);
+        QCOMPARE(QDir(lib->dir()).entryList(QDir::Files), QStringList{"codedb.mdb"});
+        QCOMPARE(countPanel(), browser::countText(3));
+    }
+
+    void creatingAPackageAndMergingLeavesNoBlueNode()
+    {
+        openMain();
+        const auto before = snippetNodes(main->TVCodeHead());
+        QCOMPARE(std::count_if(before.cbegin(), before.cend(), [](QTreeWidgetItem *i) { return FrmMain::isUserNode(i); }),
+                 2);
+        const QString path = QDir(lib->dir()).filePath("out.cup");
+        FileDialogSeam::setNextFileName(path);
+        MessageBoxSeam::setNextAnswer(platform::mb::Yes);
+        OnModal onModal([](QDialog *dialog) {
+            QVERIFY(qobject_cast<exchange::FrmCreateUpdate *>(dialog));
+            click(dialog, "CmdCreate");
+            click(dialog, "CmdCancel");
+        });
+        main->command(QStringLiteral("mnuCreateUpDat"))->trigger();
+        QVERIFY(onModal.seen());
+        QVERIFY(QFile::exists(path));
+        QVERIFY(store::LibraryConnection::isOpen());
+        const auto nodes = snippetNodes(main->TVCodeHead());
+        QCOMPARE(nodes.size(), 3);
+        for (QTreeWidgetItem *node : nodes)
+            QVERIFY(!FrmMain::isUserNode(node));
+    }
+
+    void applyingAPackageRebuildsTheTreeAndTheCount()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("in.cup");
+        testing::makeRawPackage(path, {{"new 1", "c", null(), 1, QStringLiteral("وارد")}, {"new 2", "c", null(), 1, QStringLiteral("وارد")}},
+                                {"n", "d", "o"});
+        openMain();
+        FileDialogSeam::setNextFileName(path);
+        OnModal onModal([](QDialog *dialog) {
+            QVERIFY(qobject_cast<exchange::FrmUpdate *>(dialog));
+            click(dialog, "CmdInsert");
+            click(dialog, "CmdCancel");
+        });
+        main->runToolbarKey(QStringLiteral("updat"));
+        QVERIFY(onModal.seen());
+        QCOMPARE(countPanel(), browser::countText(5));
+        QVERIFY(main->node(store::categoryKey(2)));
+        QCOMPARE(main->node(store::categoryKey(2))->text(0), QStringLiteral("وارد"));
+        QCOMPARE(snippetNodes(main->TVCodeHead()).size(), 5);
+    }
+
+    void anInvalidPackageIsReportedAndTheTreeComesBack()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("bad.cup");
+        testing::writeFile(path, "not a package");
+        openMain();
+        FileDialogSeam::setNextFileName(path);
+        OnModal onModal([](QDialog *dialog) { dialog->reject(); });
+        main->command(QStringLiteral("mnuUpDat"))->trigger();
+        QVERIFY(!onModal.seen());
+        QCOMPARE(MessageBoxSeam::count(), 1);
+        QVERIFY(MessageBoxSeam::last().prompt.contains(QStringLiteral("bad.cup")));
+        QCOMPARE(snippetNodes(main->TVCodeHead()).size(), 3);
+        QCOMPARE(countPanel(), browser::countText(3));
+    }
+};
+
+TAMRISK_TEST_MAIN(TestExchangeCommands)
+#include "tst_exchangecommands.moc"

@@ -1,0 +1,379 @@
+#include "TestSupport.h"
+
+#include "PackageFiles.h"
+#include "exchange/Package.h"
+#include "exchange/Texts.h"
+#include "store/CreateDb.h"
+#include "store/Library.h"
+#include "store/LibraryConnection.h"
+
+#include <QDir>
+#include <QFile>
+
+using namespace exchange;
+using testing::null;
+
+namespace {
+
+QStringList categoryNames()
+{
+    QStringList names;
+    for (const store::Category &c : store::Library::categories())
+        names << c.caption.toString();
+    return names;
+}
+
+// Category name of a snippet, by its category number.
+QString categoryOf(const store::Snippet &s)
+{
+    for (const store::Category &c : store::Library::categories())
+        if (QVariant(c.id).toString() == s.groub.toString())
+            return c.caption.toString();
+    return {};
+}
+
+} // namespace
+
+class TestPackage : public QObject
+{
+    Q_OBJECT
+private slots:
+    void writesExactlyTheUserSnippets()
+    {
+        testing::TempLibrary lib;
+        const qint32 a = lib.addCategory(QStringLiteral("واجهات"));
+        const qint32 b = lib.addCategory("Files");
+        lib.addSnippet("plain 1", a, "x", "y", false);
+        lib.addSnippet(QStringLiteral("نافذة"), a, "Form1.Show", QString(), true);
+        lib.addSnippet("plain 2", b, "x", "y", QVariant());
+        lib.addSnippet("Open file", b, "Open f", "opens", true);
+        lib.addSnippet("plain 3", b, "x", "y", false);
+        QCOMPARE(listUserSnippets().titles, QStringList({QStringLiteral("نافذة"), "Open file"}));
+
+        const QString path = QDir(lib.dir()).filePath("out.cup");
+        const QStringList titles = createPackage(nullptr, path, "Sami", "2026/12/08", "notes");
+        QCOMPARE(titles, QStringList({QStringLiteral("نافذة"), "Open file"}));
+        QVERIFY(store::LibraryConnection::isOpen());
+        QCOMPARE(store::LibraryConnection::path(), lib.path());
+        QVERIFY(!QFile::exists(path + "_"));
+
+        testing::SqlFile f(path);
+        const auto rows = f.rows("SELECT Head, Code, Learn, Groub, GroubNam FROM Code ORDER BY rowid");
+        QCOMPARE(rows.size(), 2);
+        QCOMPARE(rows[0][0].toString(), QStringLiteral("نافذة"));
+        QCOMPARE(rows[0][1].toString(), QStringLiteral("Form1.Show"));
+        QVERIFY(rows[0][2].isNull()); // empty comment: Null, never ""
+        QCOMPARE(rows[0][3].toInt(), a);
+        QCOMPARE(rows[0][4].toString(), QStringLiteral("واجهات"));
+        QCOMPARE(rows[1][4].toString(), QStringLiteral("Files"));
+        QCOMPARE(rows[1][2].toString(), QStringLiteral("opens"));
+        const auto header = f.rows("SELECT Name, Date, Notes FROM User");
+        QCOMPARE(header.size(), 1);
+        QCOMPARE(header[0], QVariantList({"Sami", "2026/12/08", "notes"}));
+        // Nothing else in the file.
+        QCOMPARE(f.value("SELECT count(*) FROM sqlite_master").toInt(), 2);
+        // The library keeps its marks until the user chooses to merge.
+        QCOMPARE(listUserSnippets().ids.size(), 2);
+    }
+
+    void emptyHeaderGivesNullFieldsOfSizeOne()
+    {
+        testing::TempLibrary lib;
+        lib.addSnippet("t", lib.addCategory("c"), "x", "y", true);
+        const QString path = QDir(lib.dir()).filePath("h.cup");
+        createPackage(nullptr, path, QString(), QString(), QString());
+        testing::SqlFile f(path);
+        const auto header = f.rows("SELECT Name, Date, Notes FROM User");
+        QCOMPARE(header.size(), 1);
+        for (const QVariant &v : header[0])
+            QVERIFY(v.isNull());
+        QVERIFY(f.exec("INSERT INTO User (Name, Date, Notes) VALUES ('a', 'b', 'c')"));
+        QVERIFY(!f.exec("INSERT INTO User (Name) VALUES ('ab')"));
+        QVERIFY(!f.exec("INSERT INTO User (Notes) VALUES ('ab')"));
+    }
+
+    void headerSizesFollowTheTexts()
+    {
+        testing::TempLibrary lib;
+        lib.addSnippet("t", lib.addCategory("c"), "x", "y", true);
+        const QString path = QDir(lib.dir()).filePath("h.cup");
+        const QString longest(254, QChar(0x0639));
+        createPackage(nullptr, path, longest, "d", QString());
+        testing::SqlFile f(path);
+        QCOMPARE(f.value("SELECT Name FROM User").toString(), longest);
+        QVERIFY(f.exec("INSERT INTO User (Name, Date) VALUES (?, 'dd')", {QString(255, 'n')}));
+        QVERIFY(!f.exec("INSERT INTO User (Name) VALUES (?)", {QString(256, 'n')}));
+        QVERIFY(!f.exec("INSERT INTO User (Date) VALUES ('ddd')"));
+    }
+
+    void tooLongTextsAreRefusedBeforeWriting()
+    {
+        testing::TempLibrary lib;
+        const qint32 c = lib.addCategory(QString(51, QChar(0x0641)));
+        lib.addSnippet("t", c, "x", "y", true);
+        const QString path = QDir(lib.dir()).filePath("long.cup");
+        QVERIFY(!checkPackageable(QString(), QString(), QString()).isEmpty());
+        QVERIFY_THROWS_EXCEPTION(store::StoreError, createPackage(nullptr, path, "n", "d", "o"));
+        QVERIFY(!QFile::exists(path));
+        QVERIFY(store::LibraryConnection::isOpen());
+
+        store::Library::renameCategory(c, QString(50, QChar(0x0641)));
+        QVERIFY(checkPackageable(QString(), QString(), QString()).isEmpty());
+        QVERIFY(!checkPackageable(QString(255, 'x'), QString(), QString()).isEmpty());
+        QVERIFY(!checkPackageable(QString(), QString(), QString(255, 'x')).isEmpty());
+        lib.exec("UPDATE Code SET Head = ?", {QString(101, 'h')});
+        QVERIFY(!checkPackageable(QString(), QString(), QString()).isEmpty());
+    }
+
+    void aFailedCompactionRemovesThePackageAndReopensTheLibrary()
+    {
+        testing::TempLibrary lib;
+        lib.addSnippet("t", lib.addCategory("c"), "x", "y", true);
+        const QString path = QDir(lib.dir()).filePath("p.cup");
+        store::CreateDb::setCompactFailureHook([](store::CreateDb::CompactStep s) {
+            return s == store::CreateDb::CompactStep::AfterCopy;
+        });
+        QVERIFY_THROWS_EXCEPTION(store::StoreError, createPackage(nullptr, path, "n", "d", "o"));
+        store::CreateDb::setCompactFailureHook({});
+        QCOMPARE(QDir(lib.dir()).entryList(QDir::Files), QStringList{"codedb.mdb"});
+        QVERIFY(store::LibraryConnection::isOpen());
+        QCOMPARE(store::LibraryConnection::path(), lib.path());
+        QCOMPARE(listUserSnippets().ids.size(), 1);
+    }
+
+    void theLibraryItselfIsNeverReplaced()
+    {
+        testing::TempLibrary lib;
+        lib.addSnippet("t", lib.addCategory("c"), "x", "y", true);
+        const QByteArray before = testing::readFile(lib.path());
+        QVERIFY_THROWS_EXCEPTION(store::StoreError, createPackage(nullptr, lib.path(), "n", "d", "o"));
+        QCOMPARE(testing::readFile(lib.path()), before);
+        QCOMPARE(store::Library::snippetCount(), 1);
+    }
+
+    void aPackageWithoutSnippetsHasItsHeader()
+    {
+        testing::TempLibrary lib;
+        lib.addSnippet("t", lib.addCategory("c"), "x", "y", false);
+        const QString path = QDir(lib.dir()).filePath("e.cup");
+        QVERIFY(createPackage(nullptr, path, "n", QString(), QString()).isEmpty());
+        QString error;
+        const auto package = readPackage(path, &error);
+        QVERIFY2(package, qPrintable(error));
+        QVERIFY(package->rows.isEmpty());
+        QCOMPARE(package->header.name.toString(), QStringLiteral("n"));
+        QVERIFY(package->header.date.isNull());
+    }
+
+    void roundTripKeepsArabicAndLargeTexts()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("حزمة.cup"));
+        QString big;
+        big.reserve(1 << 20);
+        while (big.size() < (1 << 20))
+            big += QStringLiteral("Dim x As Long ' تعليق عربي\r\n");
+        big.truncate(1 << 20);
+        struct Sent {
+            QString head, code, learn, category;
+        };
+        const QList<Sent> sent = {
+            {QStringLiteral("فتح ملف نصي"), QStringLiteral("Open \"a.txt\" For Input As #1"),
+             QStringLiteral("يفتح الملف للقراءة"), QStringLiteral("الملفات")},
+            {QStringLiteral("كود كبير"), big, QStringLiteral("سطر\r\nسطر آخر"), QStringLiteral("الملفات")},
+            {QStringLiteral("Mixed عربي"), QStringLiteral("x = \"ك\""), QString(), QStringLiteral("Strings")},
+        };
+        {
+            testing::TempLibrary a;
+            QHash<QString, qint32> ids;
+            for (const Sent &s : sent) {
+                if (!ids.contains(s.category))
+                    ids.insert(s.category, a.addCategory(s.category));
+                a.addSnippet(s.head, ids.value(s.category), s.code, s.learn, true);
+            }
+            a.addSnippet("not sent", ids.value(QStringLiteral("Strings")), "x", "y", false);
+            createPackage(nullptr, path, QStringLiteral("سامي"), "2026/12/08", QStringLiteral("ملاحظة"));
+        }
+        testing::TempLibrary b;
+        b.addCategory("Strings");
+        QString error;
+        const auto package = readPackage(path, &error);
+        QVERIFY2(package, qPrintable(error));
+        QCOMPARE(package->header.name.toString(), QStringLiteral("سامي"));
+        QCOMPARE(applyPackage(*package), 3);
+        const QList<store::Snippet> got = store::Library::allSnippets();
+        QCOMPARE(got.size(), 3);
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(got[i].head.toString(), sent[i].head);
+            QCOMPARE(got[i].code.toString(), sent[i].code);
+            QCOMPARE(got[i].learn.isNull(), sent[i].learn.isEmpty());
+            QCOMPARE(got[i].learn.toString(), sent[i].learn);
+            QCOMPARE(categoryOf(got[i]), sent[i].category);
+            QVERIFY(got[i].user.isNull()); // arrives unmarked
+        }
+        QCOMPARE(categoryNames(), QStringList({"Strings", QStringLiteral("الملفات")}));
+    }
+
+    void categoriesAreMatchedByExactName()
+    {
+        testing::TempLibrary lib;
+        const qint32 files = lib.addCategory("Files");
+        lib.addCategory("Files"); // a second of the same name is not used
+        Package p;
+        p.header = {null(), null(), null()};
+        p.rows = {
+            {"a", "x", null(), 1, "Files"},
+            {"b", "x", null(), 1, "files"},
+            {"c", "x", null(), 1, "Files "},
+            {"d", "x", null(), 7, "New"},
+            {"e", "x", null(), 7, "New"},
+        };
+        QCOMPARE(applyPackage(p), 5);
+        QCOMPARE(categoryNames(), QStringList({"Files", "Files", "files", "Files ", "New"}));
+        const auto snippets = store::Library::allSnippets();
+        QCOMPARE(snippets[0].groub.toInt(), files);
+        QCOMPARE(snippets[3].groub, snippets[4].groub);
+        // Applying again adds everything once more, into the same categories.
+        QCOMPARE(applyPackage(p), 5);
+        QCOMPARE(store::Library::snippetCount(), 10);
+        QCOMPARE(store::Library::categoryCount(), 5);
+    }
+
+    void rowsWithoutACategoryGoUnderUncategorised()
+    {
+        testing::TempLibrary lib;
+        Package p;
+        p.rows = {
+            {"no number", "x", null(), QVariant(QMetaType::fromType<qlonglong>()), "Files"},
+            {"no name", "x", null(), 3, null()},
+            {"both", null(), null(), QVariant(QMetaType::fromType<qlonglong>()), null()},
+        };
+        QCOMPARE(applyPackage(p), 3);
+        QCOMPARE(categoryNames(), QStringList{QStringLiteral("بدون تصنيف")});
+        QCOMPARE(store::Library::snippetCount(), 3);
+        QVERIFY(store::Library::allSnippets()[2].code.isNull());
+    }
+
+    void aFailurePartWayAddsNothing()
+    {
+        testing::TempLibrary lib;
+        lib.addSnippet("old", lib.addCategory("Old"), "x", "y", false);
+        // The library refuses the second snippet.
+        lib.exec("CREATE TRIGGER refuse BEFORE INSERT ON Code WHEN NEW.Head = 'boom' "
+                 "BEGIN SELECT RAISE(ABORT, 'refused'); END");
+        const QByteArray before = testing::readFile(lib.path());
+        Package p;
+        p.rows = {{"fine", "x", null(), 1, "New category"}, {"boom", "x", null(), 1, "Old"}};
+        QVERIFY_THROWS_EXCEPTION(store::StoreError, applyPackage(p));
+        QCOMPARE(store::Library::snippetCount(), 1);
+        QCOMPARE(categoryNames(), QStringList{"Old"});
+        QCOMPARE(testing::readFile(lib.path()), before);
+    }
+
+    void invalidFilesAreRejected_data()
+    {
+        QTest::addColumn<QString>("kind");
+        for (const char *k : {"text", "empty", "truncated", "view", "trigger", "virtual", "noUser", "noHeader",
+                              "missingColumn", "blobTitle", "hugeNumber", "generated", "directory", "missing"})
+            QTest::newRow(k) << QString::fromLatin1(k);
+    }
+
+    void invalidFilesAreRejected()
+    {
+        QFETCH(QString, kind);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("bad.cup");
+        const QVariantList header{"n", "d", "o"};
+        const QList<QVariantList> rows{{"t", "c", "l", 1, "g"}};
+        if (kind == "text") {
+            testing::writeFile(path, "this is not a package\r\n");
+        } else if (kind == "empty") {
+            testing::writeFile(path, {});
+        } else if (kind == "truncated") {
+            QList<QVariantList> many;
+            for (int i = 0; i < 200; ++i)
+                many.append({QString("t%1").arg(i), QString(500, 'c'), null(), 1, "g"});
+            testing::makeRawPackage(path, many, header);
+            const QByteArray bytes = testing::readFile(path);
+            testing::writeFile(path, bytes.left(bytes.size() / 2));
+        } else if (kind == "view") {
+            testing::SqlFile f(path);
+            f.mustExec("CREATE TABLE Snippets (Head TEXT, Code TEXT, Learn TEXT, Groub INTEGER, GroubNam TEXT)");
+            f.mustExec("CREATE VIEW Code AS SELECT * FROM Snippets");
+            f.mustExec("CREATE TABLE User (Name TEXT, Date TEXT, Notes TEXT)");
+            f.mustExec("INSERT INTO User VALUES ('n', 'd', 'o')");
+        } else if (kind == "trigger") {
+            testing::makeRawPackage(path, rows, header,
+                                    {"CREATE TABLE Log (x)",
+                                     "CREATE TRIGGER t AFTER INSERT ON Code BEGIN INSERT INTO Log VALUES (1); END"});
+        } else if (kind == "virtual") {
+            testing::makeRawPackage(path, rows, header, {"CREATE VIRTUAL TABLE v USING fts4(x)"});
+        } else if (kind == "noUser") {
+            testing::makeRawPackage(path, rows, header, {"DROP TABLE User"});
+        } else if (kind == "noHeader") {
+            testing::makeRawPackage(path, rows, {});
+        } else if (kind == "missingColumn") {
+            testing::SqlFile f(path);
+            f.mustExec("CREATE TABLE Code (Head TEXT, Code TEXT, Learn TEXT, Groub INTEGER)");
+            f.mustExec("CREATE TABLE User (Name TEXT, Date TEXT, Notes TEXT)");
+            f.mustExec("INSERT INTO User VALUES ('n', 'd', 'o')");
+        } else if (kind == "blobTitle") {
+            testing::makeRawPackage(path, {{QByteArray("\x01\x02", 2), "c", null(), 1, "g"}}, header);
+        } else if (kind == "hugeNumber") {
+            testing::makeRawPackage(path, {{"t", "c", null(), qint64(1) << 40, "g"}}, header);
+        } else if (kind == "generated") {
+            testing::SqlFile f(path);
+            f.mustExec("CREATE TABLE Code (Head TEXT, Code TEXT, Learn TEXT, Groub INTEGER, "
+                       "GroubNam TEXT GENERATED ALWAYS AS (upper(Head)))");
+            f.mustExec("CREATE TABLE User (Name TEXT, Date TEXT, Notes TEXT)");
+            f.mustExec("INSERT INTO User VALUES ('n', 'd', 'o')");
+        } else if (kind == "directory") {
+            QDir().mkpath(path);
+        }
+        QString error;
+        QVERIFY(!readPackage(path, &error));
+        QVERIFY(error.contains(QDir::toNativeSeparators(path)));
+        QVERIFY(error.contains(QStringLiteral("ليس ملف تحديث صالحاً")));
+    }
+
+    void aValidHandMadePackageIsRead()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("ok.cup");
+        testing::makeRawPackage(path, {{"t", "c", "", 5, "g"}, {null(), null(), null(), null(), null()}},
+                                {"n", null(), "o"});
+        const QByteArray before = testing::readFile(path);
+        QString error;
+        const auto package = readPackage(path, &error);
+        QVERIFY2(package, qPrintable(error));
+        QCOMPARE(package->rows.size(), 2);
+        QVERIFY(package->rows[0].learn.isNull()); // "" counts as no value
+        QCOMPARE(package->rows[0].groub.toInt(), 5);
+        QVERIFY(package->header.date.isNull());
+        // Reading never writes the file.
+        QCOMPARE(testing::readFile(path), before);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"ok.cup"});
+    }
+
+    void creditsAreAppendedBesideTheLibrary()
+    {
+        testing::TempLibrary lib;
+        QCOMPARE(creditsPath(), QDir(lib.dir()).filePath("Cred.txt"));
+        QCOMPARE(appendCredits("2026/12/08", QStringLiteral("سامي"), "a\nb"), QString());
+        QCOMPARE(appendCredits(QString(), QString(), QString()), QString());
+        QCOMPARE(testing::readFile(creditsPath()),
+                 QStringLiteral("2026/12/08\r\nسامي\r\na\r\nb\r\n\r\n\r\n\r\n\r\n\r\n").toUtf8());
+        QFile::remove(creditsPath());
+        QDir().mkpath(creditsPath()); // cannot be written
+        QVERIFY(!appendCredits("d", "n", "o").isEmpty());
+    }
+
+    void countLinesHaveTheSignBlank()
+    {
+        QCOMPARE(text::countLine(text::SearchResult, 3, text::Items), QStringLiteral("نتيجة البحث: 3عنصر/عناصر"));
+        QCOMPARE(text::countLine(text::Added, 0, text::ItemsDone), QStringLiteral("تم إضافة: 0عنصر/عناصر بنجاح"));
+    }
+};
+
+TAMRISK_TEST_MAIN(TestPackage)
+#include "tst_package.moc"
