@@ -33,8 +33,7 @@ void FrmAdd::commit()
         return;
     // The category and the new-category name stay, for the next snippet of the same kind.
     TxtCodeHead()->clear();
-    RTxtCode()->setTextRTF(QString());
-    RTxtLearn()->setTextRTF(QString());
+    clearCodeAndComment();
 }
 
 } // namespace editing

@@ -173,12 +173,15 @@ void SnippetDialog::build(Mode mode)
             showEditPopup(false, pos);
     });
     connect(m_code, &QTextEdit::textChanged, this, [this] { about::RepaintControl(m_code->viewport()); });
-    connect(m_learn, &QTextEdit::textChanged, this, [this] {
-        about::RepaintControl(m_learn->viewport());
-        // Clearing the box drops its paragraph format; new text is still right-aligned.
-        if (m_learn->document()->isEmpty())
-            alignRight(m_learn);
-    });
+    connect(m_learn, &QTextEdit::textChanged, this, [this] { about::RepaintControl(m_learn->viewport()); });
+}
+
+void SnippetDialog::clearCodeAndComment()
+{
+    m_code->setTextRTF(QString());
+    m_learn->setTextRTF(QString());
+    // Clearing drops the paragraph format; what is typed next is still a right-aligned comment.
+    alignRight(m_learn);
 }
 
 void SnippetDialog::LoadCategoryList()

@@ -47,6 +47,8 @@ protected:
     // The category the list's selected entry stands for, read again from the table; empty
     // (with the user told why) when it cannot be had.
     std::optional<qint32> selectedCategoryId();
+    // Empties the code and comment boxes of text and formatting.
+    void clearCodeAndComment();
 
 private:
     void build(Mode mode);

@@ -31,13 +31,22 @@ int entryOfCategory(const QList<store::Category> &categories, const QString &cat
     return -1;
 }
 
+namespace {
+// An empty box is stored as the empty text, never as Null (a null QString binds as Null).
+QString trimmedText(const QString &text)
+{
+    const QString trimmed = platform::trimmedSpaces(text);
+    return trimmed.isNull() ? QStringLiteral("") : trimmed;
+}
+} // namespace
+
 store::Snippet snippetFromInput(const QString &head, qint32 category, const QString &code, const QString &learn)
 {
     store::Snippet s;
-    s.head = platform::trimmedSpaces(head);
+    s.head = trimmedText(head);
     s.groub = category;
-    s.code = platform::trimmedSpaces(code);
-    s.learn = platform::trimmedSpaces(learn);
+    s.code = trimmedText(code);
+    s.learn = trimmedText(learn);
     s.user = true;
     return s;
 }
