@@ -5,6 +5,7 @@
 #include "about/FrmAbout.h"
 #include "browser/FrmMain.h"
 #include "browser/Icons.h"
+#include "editing/Commands.h"
 #include "export/Commands.h"
 #include "messages/ArabicMsgBox.h"
 #include "messages/frmMsgCreat.h"
@@ -29,6 +30,7 @@ QString libraryFolder() { return QFileInfo(store::LibraryConnection::path()).abs
 
 void installCommands(browser::FrmMain &main)
 {
+    editing::installCommands(main);
     exporting::installCommands(main);
     QObject::connect(main.command(QStringLiteral("MsgCreat")), &QAction::triggered, &main, [&main] {
         messages::runDesigner(&main);
