@@ -5,6 +5,7 @@
 #include "about/FrmAbout.h"
 #include "browser/FrmMain.h"
 #include "browser/Icons.h"
+#include "editing/Commands.h"
 #include "exchange/Commands.h"
 #include "exchange/UserMarks.h"
 #include "export/Commands.h"
@@ -32,6 +33,7 @@ QString libraryFolder() { return QFileInfo(store::LibraryConnection::path()).abs
 
 void installCommands(browser::FrmMain &main)
 {
+    editing::installCommands(main);
     exporting::installCommands(main);
     search::installCommands(main);
     exchange::installUserMarkCommands(main);

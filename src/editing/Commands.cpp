@@ -1,0 +1,106 @@
+#include "editing/Commands.h"
+
+#include "about/Effects.h"
+#include "browser/FrmMain.h"
+#include "editing/FrmAdd.h"
+#include "editing/FrmEdit.h"
+#include "editing/SnippetInput.h"
+#include "editing/Texts.h"
+#include "messages/ArabicMsgBox.h"
+#include "platform/MessageBox.h"
+#include "store/NodeKey.h"
+
+#include <QAction>
+#include <QTabBar>
+#include <QTreeWidget>
+
+namespace editing {
+
+void installCommands(browser::FrmMain &main)
+{
+    browser::FrmMain *m = &main;
+    if (QAction *add = main.command(QStringLiteral("Add")))
+        QObject::connect(add, &QAction::triggered, m, [m] { addCommand(*m); });
+    if (QAction *edit = main.command(QStringLiteral("edit")))
+        QObject::connect(edit, &QAction::triggered, m, [m] { editCommand(*m); });
+    if (QAction *del = main.command(QStringLiteral("del")))
+        QObject::connect(del, &QAction::triggered, m, [m] { deleteCommand(*m); });
+}
+
+void addCommand(browser::FrmMain &main)
+{
+    // The tree shows only its root while the dialog is open; a fresh dialog each time.
+    main.rebuildTree([&main] {
+        FrmAdd dialog(&main);
+        dialog.exec();
+    });
+    about::RepaintControl(main.TS1());
+    main.updateCount();
+}
+
+void editCommand(browser::FrmMain &main)
+{
+    const QString key = main.selectedKey();
+    const auto refuse = [&main] {
+        messages::showError(&main, text::SelectSnippetToEdit + messages::spaces(30));
+    };
+    if (key.isEmpty() || store::nodeKind(key) != store::NodeKind::Snippet) {
+        refuse();
+        return;
+    }
+    EditedSnippetId = store::nodeId(key);
+    if (EditedSnippetId == 0) {
+        refuse();
+        return;
+    }
+    main.rebuildTree([&main] {
+        FrmEdit dialog(&main);
+        dialog.exec();
+    });
+    // The edited snippet, under its possibly new category; nothing when it is gone.
+    if (main.node(key))
+        main.selectNode(key);
+    else
+        main.TVCodeHead()->clearSelection();
+    about::RepaintControl(main.TS1());
+}
+
+namespace {
+
+// The row is deleted first; the node goes only when the row did (a node whose row is gone stays).
+void deleteNode(browser::FrmMain &main, const QString &key, const QString &failure,
+                const std::function<bool()> &deleteRow)
+{
+    bool deleted = false;
+    if (!guardStore(&main, failure, [&] { deleted = deleteRow(); }) || !deleted)
+        return;
+    main.removeNode(key);
+    main.ShowSelectedSnippet();
+    main.updateCount();
+}
+
+} // namespace
+
+void deleteCommand(browser::FrmMain &main)
+{
+    const QString key = main.selectedKey();
+    if (key.isEmpty()) {
+        main.selectNode(store::RootKey);
+        return;
+    }
+    const qint32 id = store::nodeId(key);
+    switch (store::nodeKind(key)) {
+    case store::NodeKind::Snippet:
+        if (messages::confirm(&main, text::ConfirmDeleteSnippet + messages::spaces(30)))
+            deleteNode(main, key, text::DeleteSnippetFailed, [id] { return store::Library::deleteSnippet(id); });
+        break;
+    case store::NodeKind::Category:
+        if (messages::confirm(&main, text::ConfirmDeleteCategory))
+            deleteNode(main, key, text::DeleteCategoryFailed, [id] { return store::Library::deleteCategory(id); });
+        break;
+    case store::NodeKind::Root:
+        break;
+    }
+}
+
+} // namespace editing

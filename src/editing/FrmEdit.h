@@ -1,0 +1,33 @@
+#pragma once
+// The edit-snippet dialog: changes the title, category, code and comment of the snippet
+// EditedSnippetId, keeping its id and its user flag, and closes itself after saving.
+#include "editing/SnippetDialog.h"
+
+namespace editing {
+
+class FrmEdit final : public SnippetDialog
+{
+    Q_OBJECT
+public:
+    explicit FrmEdit(QWidget *parent = nullptr);
+
+    // False when the snippet was not in the library when the dialog loaded.
+    bool snippetFound() const { return m_state == Found; }
+    QString EditedCategoryId() const { return m_categoryId; }
+
+    // Refuses to open, with a message, when there is no snippet to edit.
+    int exec() override;
+
+protected:
+    int preferredEntry(const QList<store::Category> &categories) const override;
+    void commit() override;
+
+private:
+    void LoadEditedSnippet();
+
+    enum State { Found, Missing, Unreadable };
+    QString m_categoryId;
+    State m_state = Missing;
+};
+
+} // namespace editing

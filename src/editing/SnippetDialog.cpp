@@ -1,0 +1,312 @@
+#include "editing/SnippetDialog.h"
+
+#include "about/Effects.h"
+#include "editing/SnippetInput.h"
+#include "editing/Texts.h"
+#include "messages/ArabicMsgBox.h"
+#include "platform/FileDialog.h"
+#include "platform/MessageBox.h"
+#include "platform/RichTextBox.h"
+#include "platform/Text.h"
+#include "platform/Twips.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextOption>
+
+namespace editing {
+
+namespace {
+
+QGroupBox *group(QWidget *parent, const char *name, const QString &caption, const QRect &twips)
+{
+    auto *box = new QGroupBox(caption, parent);
+    box->setObjectName(QLatin1String(name));
+    box->setAccessibleName(caption);
+    box->setGeometry(twips);
+    return box;
+}
+
+QPushButton *button(QWidget *parent, const char *name, const QString &caption, const QRect &geometry)
+{
+    auto *b = new QPushButton(caption, parent);
+    b->setObjectName(QLatin1String(name));
+    b->setAccessibleName(caption);
+    b->setGeometry(geometry);
+    return b;
+}
+
+QLabel *label(QWidget *parent, const char *name, const QString &caption, const QRect &geometry)
+{
+    auto *l = new QLabel(caption, parent);
+    l->setObjectName(QLatin1String(name));
+    l->setAccessibleName(caption);
+    l->setGeometry(geometry);
+    return l;
+}
+
+using platform::twipsRect;
+
+// Comments are Arabic prose: right-aligned paragraphs, also for text typed or loaded later.
+void alignRight(platform::RichTextBox *box)
+{
+    QTextOption option = box->document()->defaultTextOption();
+    option.setAlignment(Qt::AlignRight | Qt::AlignAbsolute);
+    box->document()->setDefaultTextOption(option);
+    box->setAlignment(Qt::AlignRight | Qt::AlignAbsolute);
+}
+
+} // namespace
+
+SnippetDialog::SnippetDialog(Mode mode, QWidget *parent)
+    : QDialog(parent)
+{
+    build(mode);
+}
+
+void SnippetDialog::build(Mode mode)
+{
+    const bool adding = mode == Mode::Add;
+    setObjectName(adding ? QStringLiteral("FrmAdd") : QStringLiteral("FrmEdit"));
+    setWindowTitle(adding ? text::AddCaption : text::EditCaption);
+    setLayoutDirection(Qt::RightToLeft);
+    setFixedSize(platform::twipsSize(10425, 5640));
+
+    QGroupBox *titleGroup = group(this, "fraTitle", text::TitleGroup, twipsRect(120, 120, 3135, 855));
+    m_title = new QLineEdit(titleGroup);
+    m_title->setObjectName(QStringLiteral("TxtCodeHead"));
+    m_title->setAccessibleName(text::TitleGroup);
+    m_title->setMaxLength(100);
+    m_title->setGeometry(twipsRect(120, 360, 2775, 315));
+
+    QGroupBox *categoryGroup = group(this, "fraGroub", text::CategoryGroup, twipsRect(120, 1080, 3135, 2895));
+    label(categoryGroup, "Label1", text::ExistingCategories, twipsRect(360, 240, 2655, 255));
+    m_categories = new QComboBox(categoryGroup);
+    m_categories->setObjectName(QStringLiteral("CmbGroub"));
+    m_categories->setAccessibleName(text::ExistingCategories);
+    m_categories->setGeometry(twipsRect(120, 480, 2535, 315));
+    m_categories->setPlaceholderText(text::NoCategoriesYet);
+    m_deleteCategory = button(categoryGroup, "CmdDelGroub", text::DeleteButton, twipsRect(120, 840, 1215, 495));
+    label(categoryGroup, "Label2", text::NewCategory, twipsRect(840, 1440, 2175, 255));
+    m_newCategory = new QLineEdit(categoryGroup);
+    m_newCategory->setObjectName(QStringLiteral("TxtAddGroub"));
+    m_newCategory->setAccessibleName(text::NewCategory);
+    m_newCategory->setGeometry(twipsRect(120, 1680, 2775, 315));
+    m_addCategory = button(categoryGroup, "CmdAddGroub", adding ? text::AddCategoryButtonAdd : text::AddCategoryButtonEdit,
+                           twipsRect(120, 2160, 1215, 495));
+    m_renameCategory = button(categoryGroup, "CmdRename", text::RenameButton, twipsRect(1560, 2160, 1215, 495));
+
+    QGroupBox *fileGroup = group(this, "fraFile", text::FromFileGroup, twipsRect(120, 4080, 3135, 855));
+    m_file = button(fileGroup, "CmdFile", text::BrowseButton, twipsRect(120, 240, 1215, 495));
+
+    m_cancel = button(this, "CmdCancel", text::CloseButton, twipsRect(120, 5040, 1215, 495));
+    m_add = button(this, "CmdAdd", adding ? text::AddCodeButton : text::EditCodeButton, twipsRect(1560, 5040, 1215, 495));
+    m_add->setDefault(true);
+
+    QGroupBox *codeGroup = group(this, "fraCode", text::CodeGroup, twipsRect(3360, 120, 6975, 2655));
+    m_code = new platform::RichTextBox(codeGroup);
+    m_code->setObjectName(QStringLiteral("RTxtCode"));
+    m_code->setAccessibleName(text::CodeGroup);
+    m_code->setGeometry(twipsRect(120, 240, 6735, 2295));
+    // Source code reads left to right whatever the window's direction.
+    m_code->setLayoutDirection(Qt::LeftToRight);
+
+    QGroupBox *learnGroup = group(this, "fraLearn", text::CommentGroup, twipsRect(3360, 2880, 6975, 2655));
+    m_learn = new platform::RichTextBox(learnGroup);
+    m_learn->setObjectName(QStringLiteral("RTxtLearn"));
+    m_learn->setAccessibleName(text::CommentGroup);
+    m_learn->setGeometry(twipsRect(120, 240, 6735, 2295));
+
+    m_popup = new QMenu(this);
+    m_popup->setObjectName(QStringLiteral("mnuedit"));
+    m_copy = m_popup->addAction(text::CopyItem);
+    m_copy->setObjectName(QStringLiteral("mnucopy"));
+    m_copy->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
+    m_cut = m_popup->addAction(text::CutItem);
+    m_cut->setObjectName(QStringLiteral("mnucut"));
+    m_cut->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_X));
+    m_paste = m_popup->addAction(text::PasteItem);
+    m_paste->setObjectName(QStringLiteral("mnupast"));
+    if (adding)
+        m_paste->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_V));
+    // The boxes keep their own keyboard copy, cut and paste; the items' keys act only in the open pop-up.
+    for (QAction *a : {m_copy, m_cut, m_paste})
+        a->setShortcutContext(Qt::WidgetShortcut);
+
+    // The load step: tool window centred by its client size, flat buttons, fonts, comment
+    // alignment, no wrapping of code lines. The category list is filled by each twin.
+    about::PrepareDialog(this);
+    if (adding) {
+        m_code->setFontNameSize(QStringLiteral("Courier New (Arabic)"), 10);
+        m_learn->setFontNameSize(QStringLiteral("Courier New (Arabic)"), 10);
+    } else {
+        m_code->setFontNameSize(QStringLiteral("Courier New"), 9.75);
+        m_learn->setFontNameSize(QStringLiteral("Courier New"), 9.75);
+    }
+    alignRight(m_learn);
+    m_code->setNoWrap();
+
+    connect(m_add, &QPushButton::clicked, this, [this] { commit(); });
+    connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_addCategory, &QPushButton::clicked, this, &SnippetDialog::addCategory);
+    connect(m_deleteCategory, &QPushButton::clicked, this, &SnippetDialog::deleteCategory);
+    connect(m_renameCategory, &QPushButton::clicked, this, &SnippetDialog::renameCategory);
+    connect(m_file, &QPushButton::clicked, this, &SnippetDialog::loadFromFile);
+    connect(m_copy, &QAction::triggered, this, &SnippetDialog::copySelection);
+    connect(m_cut, &QAction::triggered, this, &SnippetDialog::cutSelection);
+    connect(m_paste, &QAction::triggered, this, &SnippetDialog::pasteClipboard);
+    connect(m_code, &platform::RichTextBox::mouseReleased, this, [this](Qt::MouseButton b, const QPoint &pos) {
+        if (b == Qt::RightButton)
+            showEditPopup(true, pos);
+    });
+    connect(m_learn, &platform::RichTextBox::mouseReleased, this, [this](Qt::MouseButton b, const QPoint &pos) {
+        if (b == Qt::RightButton)
+            showEditPopup(false, pos);
+    });
+    connect(m_code, &QTextEdit::textChanged, this, [this] { about::RepaintControl(m_code->viewport()); });
+    connect(m_learn, &QTextEdit::textChanged, this, [this] { about::RepaintControl(m_learn->viewport()); });
+}
+
+void SnippetDialog::clearCodeAndComment()
+{
+    m_code->setTextRTF(QString());
+    m_learn->setTextRTF(QString());
+    // Clearing drops the paragraph format; what is typed next is still a right-aligned comment.
+    alignRight(m_learn);
+}
+
+void SnippetDialog::LoadCategoryList()
+{
+    QList<store::Category> categories;
+    const bool read = guardStore(this, text::ReadCategoriesFailed, [&] { categories = store::Library::categories(); });
+    m_categories->clear();
+    if (read) {
+        m_categories->addItems(categoryEntries(categories));
+        if (!categories.isEmpty())
+            m_categories->setCurrentIndex(std::max(preferredEntry(categories), 0));
+    }
+    updateCategoryCommands();
+}
+
+void SnippetDialog::updateCategoryCommands()
+{
+    // Nothing can be filed, deleted or renamed without a category; the list's placeholder says why.
+    const bool any = m_categories->count() > 0;
+    m_add->setEnabled(any);
+    m_deleteCategory->setEnabled(any);
+    m_renameCategory->setEnabled(any);
+    const QString why = any ? QString() : text::NoCategoriesYet;
+    m_add->setToolTip(why);
+    m_categories->setToolTip(why);
+}
+
+std::optional<qint32> SnippetDialog::selectedCategoryId()
+{
+    QList<store::Category> categories;
+    if (!guardStore(this, text::ReadCategoriesFailed, [&] { categories = store::Library::categories(); }))
+        return std::nullopt;
+    const std::optional<store::Category> category = categoryAt(categories, m_categories->currentIndex());
+    if (!category) {
+        messages::showError(this, text::SelectedCategoryGone);
+        LoadCategoryList();
+        return std::nullopt;
+    }
+    return category->id;
+}
+
+void SnippetDialog::addCategory()
+{
+    const QString name = platform::trimmedSpaces(m_newCategory->text());
+    if (name.isEmpty()) {
+        messages::showError(this, text::NoCategoryName + messages::spaces(30));
+        return;
+    }
+    if (!guardStore(this, text::AddCategoryFailed, [&] { store::Library::addCategory(name); }))
+        return;
+    LoadCategoryList();
+    m_newCategory->clear();
+}
+
+void SnippetDialog::deleteCategory()
+{
+    if (!messages::confirm(this, text::ConfirmDeleteCategory))
+        return;
+    const std::optional<qint32> id = selectedCategoryId();
+    if (!id)
+        return;
+    if (!guardStore(this, text::DeleteCategoryFailed, [&] { store::Library::deleteCategory(*id); }))
+        return;
+    LoadCategoryList();
+}
+
+void SnippetDialog::renameCategory()
+{
+    const QString name = platform::trimmedSpaces(m_newCategory->text());
+    if (name.isEmpty()) {
+        messages::showError(this, text::NoCategoryName + messages::spaces(30));
+        return;
+    }
+    if (messages::ArabicMsgBox(this, text::ConfirmRenameCategory + messages::spaces(30), messages::ConfirmTitle,
+                               platform::mb::YesNo, platform::mb::Question)
+        == platform::mb::No)
+        return;
+    // By position, like the delete and the add: two categories may share a name.
+    const std::optional<qint32> id = selectedCategoryId();
+    if (!id)
+        return;
+    if (!guardStore(this, text::RenameCategoryFailed, [&] { store::Library::renameCategory(*id, name); }))
+        return;
+    LoadCategoryList();
+    m_newCategory->clear();
+}
+
+void SnippetDialog::loadFromFile()
+{
+    const platform::FileDialogResult chosen = platform::getOpenFileName(this, text::OpenTitle, text::OpenFilter, 1);
+    if (!chosen.accepted || chosen.fileName.isEmpty())
+        return;
+    QString error;
+    if (!m_code->loadFile(chosen.fileName, &error))
+        messages::showError(this, text::LoadFileFailed + error);
+}
+
+void SnippetDialog::showEditPopup(bool forCode, const QPoint &globalPos)
+{
+    platform::RichTextBox *box = forCode ? m_code : m_learn;
+    const bool selected = box->selLength() > 0;
+    m_copy->setEnabled(selected);
+    m_cut->setEnabled(selected);
+    m_paste->setEnabled(!QApplication::clipboard()->text().isEmpty());
+    m_popupForCode = forCode;
+    m_popup->exec(globalPos);
+}
+
+platform::RichTextBox *SnippetDialog::popupBox() const { return m_popupForCode ? m_code : m_learn; }
+
+void SnippetDialog::copySelection()
+{
+    QClipboard *clipboard = QApplication::clipboard();
+    clipboard->clear();
+    QString selected = popupBox()->selText();
+    selected.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    clipboard->setText(selected);
+}
+
+void SnippetDialog::cutSelection()
+{
+    copySelection();
+    popupBox()->setSelText(QString());
+}
+
+void SnippetDialog::pasteClipboard() { popupBox()->setSelText(QApplication::clipboard()->text()); }
+
+} // namespace editing

@@ -1,0 +1,84 @@
+#pragma once
+// The twin dialogs that write a snippet (FrmAdd, FrmEdit): the same controls, the same category
+// tools, file loading, edit pop-up and change handling. The twins differ in their captions,
+// fonts, which category the list selects after a refill, and what the main button writes.
+#include <QDialog>
+#include <QList>
+
+#include "store/Library.h"
+
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QAction;
+
+namespace platform {
+class RichTextBox;
+}
+
+namespace editing {
+
+class SnippetDialog : public QDialog
+{
+    Q_OBJECT
+public:
+    QLineEdit *TxtCodeHead() const { return m_title; }
+    QComboBox *CmbGroub() const { return m_categories; }
+    QLineEdit *TxtAddGroub() const { return m_newCategory; }
+    QPushButton *CmdAdd() const { return m_add; }
+    platform::RichTextBox *RTxtCode() const { return m_code; }
+    platform::RichTextBox *RTxtLearn() const { return m_learn; }
+    QMenu *mnuedit() const { return m_popup; }
+    // Which box the edit pop-up was last opened over.
+    bool PopupForCode() const { return m_popupForCode; }
+
+protected:
+    enum class Mode { Add, Edit };
+    SnippetDialog(Mode mode, QWidget *parent);
+
+    // Refills the category list from the table and selects preferredEntry().
+    void LoadCategoryList();
+    virtual int preferredEntry(const QList<store::Category> &categories) const = 0;
+    // The main button: writes the snippet.
+    virtual void commit() = 0;
+    // The category the list's selected entry stands for, read again from the table; empty
+    // (with the user told why) when it cannot be had.
+    std::optional<qint32> selectedCategoryId();
+    // Empties the code and comment boxes of text and formatting.
+    void clearCodeAndComment();
+
+private:
+    void build(Mode mode);
+    void addCategory();
+    void deleteCategory();
+    void renameCategory();
+    void loadFromFile();
+    void showEditPopup(bool forCode, const QPoint &globalPos);
+    platform::RichTextBox *popupBox() const;
+    void copySelection();
+    void cutSelection();
+    void pasteClipboard();
+    void updateCategoryCommands();
+
+    QLineEdit *m_title = nullptr;
+    QComboBox *m_categories = nullptr;
+    QLineEdit *m_newCategory = nullptr;
+    QPushButton *m_add = nullptr;
+    QPushButton *m_cancel = nullptr;
+    QPushButton *m_addCategory = nullptr;
+    QPushButton *m_deleteCategory = nullptr;
+    QPushButton *m_renameCategory = nullptr;
+    QPushButton *m_file = nullptr;
+    platform::RichTextBox *m_code = nullptr;
+    platform::RichTextBox *m_learn = nullptr;
+    QMenu *m_popup = nullptr;
+    QAction *m_copy = nullptr;
+    QAction *m_cut = nullptr;
+    QAction *m_paste = nullptr;
+    bool m_popupForCode = false;
+};
+
+} // namespace editing

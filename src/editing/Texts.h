@@ -1,0 +1,52 @@
+#pragma once
+// Captions and messages of the snippet editing windows and commands, exactly as the users know them.
+#include <QString>
+
+namespace editing::text {
+
+inline const QString AddCaption = QStringLiteral("إضافة كود جديد");
+inline const QString AddCategoryButtonEdit = QStringLiteral("إضافة");
+inline const QString TitleGroup = QStringLiteral("عنوان الكود");
+inline const QString ExistingCategories = QStringLiteral("الفئات الموجودة:");
+inline const QString NewCategory = QStringLiteral("إضافة فئة جديدة:");
+inline const QString AddCategoryButtonAdd = QStringLiteral("إضافة ");
+inline const QString DeleteButton = QStringLiteral("حذف");
+inline const QString RenameButton = QStringLiteral("تعديل");
+inline const QString BrowseButton = QStringLiteral("استعراض...");
+inline const QString FromFileGroup = QStringLiteral("إضافة من ملف");
+inline const QString AddCodeButton = QStringLiteral("إضافة الكود");
+inline const QString CloseButton = QStringLiteral("إغلاق");
+inline const QString CodeGroup = QStringLiteral("الكود");
+inline const QString CommentGroup = QStringLiteral("التعليق");
+inline const QString CopyItem = QStringLiteral("نسخ");
+inline const QString CutItem = QStringLiteral("قص");
+inline const QString PasteItem = QStringLiteral("لصق");
+inline const QString CategoryGroup = QStringLiteral("التصنيف");
+inline const QString NoTitleToAdd = QStringLiteral("لم يتم إدخال كود جديد! يجب عليك إدخال كود قبل إضافته لقاعدة البيانات");
+inline const QString NoCategoryName = QStringLiteral("يجب عليك إدخال اسم الفئة أولاً!");
+inline const QString ConfirmDeleteCategory = QStringLiteral("سيتم حذف الفئة وجميع الأكواد الفرعية المرتبطة بها. هل تريد حذف الفئة الحالية؟");
+inline const QString ConfirmRenameCategory = QStringLiteral("سيتم تعديل اسم الفئة. هل أنت متأكد من ذلك?");
+inline const QString OpenTitle = QStringLiteral("فتح");
+inline const QString OpenFilter = QStringLiteral("ملفات نصوص|*.txt|ملفات نماذج فيجول بيسك|*.frm|ملفات وحدات برمجية|*.bas|ملفات كائنات برمجية|*.cls|كافة الملفات|*.*");
+inline const QString EditCaption = QStringLiteral("تعديل الكود الحالي");
+inline const QString EditCodeButton = QStringLiteral("تعديل الكود");
+inline const QString SelectSnippetToEdit = QStringLiteral("يجب أن تحدد الكود الذي تريد تعديله أولاً!  ");
+inline const QString NoTitleToSave = QStringLiteral("لم يتم إدخال عنوان للكود! يجب عليك إدخال عنوان للكود قبل تعديله");
+inline const QString ConfirmDeleteSnippet = QStringLiteral("هل تريد حذف الكود المحدد؟");
+
+// Our own explanations for what the old program left unhandled.
+inline const QString NoCategoriesYet = QStringLiteral("لا توجد فئات: أضف فئة جديدة أولاً");
+inline const QString SnippetMissing = QStringLiteral("الكود المحدد لم يعد موجوداً في قاعدة البيانات.");
+inline const QString EditedSnippetGone = QStringLiteral("الكود المحدد لم يعد موجوداً في قاعدة البيانات، ولم يُحفظ أي تعديل.");
+inline const QString SelectedCategoryGone = QStringLiteral("الفئة المحددة لم تعد موجودة في قاعدة البيانات.");
+inline const QString AddSnippetFailed = QStringLiteral("تعذرت إضافة الكود إلى المكتبة:\n");
+inline const QString SaveSnippetFailed = QStringLiteral("تعذر حفظ تعديل الكود:\n");
+inline const QString ReadSnippetFailed = QStringLiteral("تعذرت قراءة الكود من المكتبة:\n");
+inline const QString DeleteSnippetFailed = QStringLiteral("تعذر حذف الكود:\n");
+inline const QString ReadCategoriesFailed = QStringLiteral("تعذرت قراءة الفئات من المكتبة:\n");
+inline const QString AddCategoryFailed = QStringLiteral("تعذرت إضافة الفئة:\n");
+inline const QString DeleteCategoryFailed = QStringLiteral("تعذر حذف الفئة:\n");
+inline const QString RenameCategoryFailed = QStringLiteral("تعذر تعديل اسم الفئة:\n");
+inline const QString LoadFileFailed = QStringLiteral("تعذر تحميل الملف:\n");
+
+} // namespace editing::text

@@ -1,0 +1,1008 @@
+#include "DialogDriver.h"
+
+#include "editing/FrmAdd.h"
+#include "editing/FrmEdit.h"
+#include "editing/SnippetInput.h"
+#include "editing/Texts.h"
+#include "messages/ArabicMsgBox.h"
+#include "platform/Rtf.h"
+#include "platform/Text.h"
+#include "platform/Twips.h"
+#include "store/Library.h"
+
+#include <QClipboard>
+#include <QGroupBox>
+#include <QLabel>
+#include <QScreen>
+#include <QStringDecoder>
+#include <QTextBlock>
+#include <QTextDocument>
+
+using namespace testing;
+using editing::FrmAdd;
+using editing::FrmEdit;
+using platform::MessageBoxSeam;
+using platform::FileDialogSeam;
+namespace mb = platform::mb;
+
+namespace {
+
+const QString Thirty = QString(30, QLatin1Char(' '));
+
+store::Snippet row(qint32 id)
+{
+    const auto s = store::Library::snippet(id);
+    if (!s)
+        qFatal("row %d is gone", id);
+    return *s;
+}
+
+QStringList categoryNames()
+{
+    QStringList names;
+    for (const store::Category &c : store::Library::categories())
+        names.append(c.caption.toString());
+    return names;
+}
+
+void expectMessage(const QString &prompt, const QString &title, int buttons, int icon)
+{
+    QVERIFY(MessageBoxSeam::count() > 0);
+    const MessageBoxSeam::Record r = MessageBoxSeam::last();
+    QCOMPARE(r.prompt, prompt);
+    QCOMPARE(r.title, title);
+    QCOMPARE(r.buttons(), buttons);
+    QCOMPARE(r.icon(), icon);
+    QVERIFY(r.arabic());
+}
+
+// Makes the next insert, update or delete on a table fail as a full disk would.
+void failWrites(TempLibrary &lib, const QString &table)
+{
+    for (const char *op : {"INSERT", "UPDATE", "DELETE"})
+        lib.exec(QStringLiteral("CREATE TRIGGER fail_%1_%2 BEFORE %2 ON %1 BEGIN SELECT RAISE(ABORT, 'database or disk is full'); END")
+                     .arg(table, QLatin1String(op)));
+}
+void allowWrites(TempLibrary &lib, const QString &table)
+{
+    for (const char *op : {"INSERT", "UPDATE", "DELETE"})
+        lib.exec(QStringLiteral("DROP TRIGGER fail_%1_%2").arg(table, QLatin1String(op)));
+}
+
+QString writeTemp(TempLibrary &lib, const QString &name, const QByteArray &bytes)
+{
+    const QString path = lib.dir() + QLatin1Char('/') + name;
+    writeFile(path, bytes);
+    return path;
+}
+
+} // namespace
+
+class TestDialogs : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init()
+    {
+        resetSeams();
+        QApplication::clipboard()->clear();
+        editing::EditedSnippetId = 0;
+    }
+
+    // ---- how the add dialog looks
+
+    void addDialogControlsCaptionsAndLayout()
+    {
+        TempLibrary lib;
+        lib.addCategory("a");
+        FrmAdd d;
+        QCOMPARE(d.objectName(), QStringLiteral("FrmAdd"));
+        QCOMPARE(d.windowTitle(), editing::text::AddCaption);
+        QCOMPARE(d.layoutDirection(), Qt::RightToLeft);
+        QVERIFY(d.windowFlags() & Qt::Tool);
+        QCOMPARE(d.size(), platform::twipsSize(10425, 5640));
+
+        const struct {
+            const char *name;
+            QString caption;
+            QRect twips;
+        } buttons[] = {
+            {"CmdAddGroub", QStringLiteral("إضافة "), platform::twipsRect(120, 2160, 1215, 495)},
+            {"CmdDelGroub", QStringLiteral("حذف"), platform::twipsRect(120, 840, 1215, 495)},
+            {"CmdRename", QStringLiteral("تعديل"), platform::twipsRect(1560, 2160, 1215, 495)},
+            {"CmdFile", QStringLiteral("استعراض..."), platform::twipsRect(120, 240, 1215, 495)},
+            {"CmdAdd", QStringLiteral("إضافة الكود"), platform::twipsRect(1560, 5040, 1215, 495)},
+            {"CmdCancel", QStringLiteral("إغلاق"), platform::twipsRect(120, 5040, 1215, 495)},
+        };
+        for (const auto &b : buttons) {
+            QPushButton *pb = button(&d, b.name);
+            QCOMPARE(pb->text(), b.caption);
+            QCOMPARE(pb->accessibleName(), b.caption);
+            QCOMPARE(pb->geometry(), b.twips);
+            QVERIFY(pb->isFlat());
+        }
+        QCOMPARE(editing::text::AddCategoryButtonAdd.size(), 6); // the trailing space is part of the caption
+        QVERIFY(button(&d, "CmdAdd")->isDefault());
+
+        const struct {
+            const char *name;
+            QString caption;
+            QRect twips;
+        } groups[] = {
+            {"fraTitle", QStringLiteral("عنوان الكود"), platform::twipsRect(120, 120, 3135, 855)},
+            {"fraGroub", QStringLiteral("التصنيف"), platform::twipsRect(120, 1080, 3135, 2895)},
+            {"fraFile", QStringLiteral("إضافة من ملف"), platform::twipsRect(120, 4080, 3135, 855)},
+            {"fraCode", QStringLiteral("الكود"), platform::twipsRect(3360, 120, 6975, 2655)},
+            {"fraLearn", QStringLiteral("التعليق"), platform::twipsRect(3360, 2880, 6975, 2655)},
+        };
+        for (const auto &g : groups) {
+            auto *box = control<QGroupBox>(&d, g.name);
+            QCOMPARE(box->title(), g.caption);
+            QCOMPARE(box->geometry(), g.twips);
+            QCOMPARE(box->parentWidget(), &d);
+        }
+        QCOMPARE(control<QLabel>(&d, "Label1")->text(), QStringLiteral("الفئات الموجودة:"));
+        QCOMPARE(control<QLabel>(&d, "Label1")->geometry(), platform::twipsRect(360, 240, 2655, 255));
+        QCOMPARE(control<QLabel>(&d, "Label2")->text(), QStringLiteral("إضافة فئة جديدة:"));
+        QCOMPARE(control<QLabel>(&d, "Label2")->geometry(), platform::twipsRect(840, 1440, 2175, 255));
+        QCOMPARE(edit(&d, "TxtCodeHead")->geometry(), platform::twipsRect(120, 360, 2775, 315));
+        QCOMPARE(edit(&d, "TxtCodeHead")->parentWidget()->objectName(), QStringLiteral("fraTitle"));
+        QCOMPARE(edit(&d, "TxtCodeHead")->accessibleName(), QStringLiteral("عنوان الكود"));
+        QCOMPARE(edit(&d, "TxtAddGroub")->geometry(), platform::twipsRect(120, 1680, 2775, 315));
+        QCOMPARE(edit(&d, "TxtAddGroub")->accessibleName(), QStringLiteral("إضافة فئة جديدة:"));
+        QCOMPARE(categoryList(&d)->geometry(), platform::twipsRect(120, 480, 2535, 315));
+        QCOMPARE(categoryList(&d)->accessibleName(), QStringLiteral("الفئات الموجودة:"));
+        QCOMPARE(richBox(&d, "RTxtCode")->geometry(), platform::twipsRect(120, 240, 6735, 2295));
+        QCOMPARE(richBox(&d, "RTxtCode")->parentWidget()->objectName(), QStringLiteral("fraCode"));
+        QCOMPARE(richBox(&d, "RTxtLearn")->parentWidget()->objectName(), QStringLiteral("fraLearn"));
+        QCOMPARE(richBox(&d, "RTxtLearn")->accessibleName(), QStringLiteral("التعليق"));
+
+        auto *menu = control<QMenu>(&d, "mnuedit");
+        QCOMPARE(menu->title(), QString());
+        QCOMPARE(control<QAction>(&d, "mnucopy")->text(), QStringLiteral("نسخ"));
+        QCOMPARE(control<QAction>(&d, "mnucopy")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_C));
+        QCOMPARE(control<QAction>(&d, "mnucut")->text(), QStringLiteral("قص"));
+        QCOMPARE(control<QAction>(&d, "mnucut")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_X));
+        QCOMPARE(control<QAction>(&d, "mnupast")->text(), QStringLiteral("لصق"));
+        QCOMPARE(control<QAction>(&d, "mnupast")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_V));
+    }
+
+    void addDialogBoxesAndPlacement()
+    {
+        TempLibrary lib;
+        lib.addCategory("a");
+        FrmAdd d;
+        QCOMPARE(edit(&d, "TxtCodeHead")->maxLength(), 100);
+        platform::RichTextBox *code = richBox(&d, "RTxtCode");
+        platform::RichTextBox *learn = richBox(&d, "RTxtLearn");
+        QCOMPARE(code->lineWrapMode(), QTextEdit::NoWrap);
+        QCOMPARE(code->document()->defaultFont().pointSizeF(), 10.0);
+        QCOMPARE(code->document()->defaultFont().families().first(), QStringLiteral("Courier New (Arabic)"));
+        QCOMPARE(learn->document()->defaultFont().pointSizeF(), 10.0);
+        QVERIFY(learn->alignment() & Qt::AlignRight);
+        QVERIFY(learn->lineWrapMode() != QTextEdit::NoWrap);
+
+        const QRect screen = d.screen()->geometry();
+        QCOMPARE(d.x(), (screen.width() - d.width()) / 2);
+        QCOMPARE(d.y(), (screen.height() - d.height()) / 2);
+    }
+
+    void commentStaysRightAlignedAfterAnAdd()
+    {
+        TempLibrary lib;
+        lib.addCategory("a");
+        FrmAdd d;
+        d.show();
+        edit(&d, "TxtCodeHead")->setText("t");
+        richBox(&d, "RTxtLearn")->setText("x");
+        click(&d, "CmdAdd");
+        QVERIFY(richBox(&d, "RTxtLearn")->text().isEmpty());
+        QTest::keyClicks(richBox(&d, "RTxtLearn"), "note");
+        QCOMPARE(richBox(&d, "RTxtLearn")->text(), QStringLiteral("note"));
+        QVERIFY(richBox(&d, "RTxtLearn")->alignment() & Qt::AlignRight);
+        QCOMPARE(richBox(&d, "RTxtCode")->document()->defaultFont().pointSizeF(), 10.0);
+    }
+
+    // ---- adding snippets
+
+    void titleOfSpacesOnlyWritesNothing()
+    {
+        TempLibrary lib;
+        lib.addCategory("a");
+        FrmAdd d;
+        d.show();
+        edit(&d, "TxtCodeHead")->setText("     ");
+        richBox(&d, "RTxtCode")->setText("code");
+        click(&d, "CmdAdd");
+        expectMessage(QStringLiteral("لم يتم إدخال كود جديد! يجب عليك إدخال كود قبل إضافته لقاعدة البيانات"),
+                      QStringLiteral("رسالة خطأ"), mb::OkOnly, mb::Critical);
+        QCOMPARE(store::Library::snippetCount(), 0);
+        QCOMPARE(richBox(&d, "RTxtCode")->text(), QStringLiteral("code"));
+        QVERIFY(d.isVisible());
+    }
+
+    void titleRefusesThe101stCharacter()
+    {
+        TempLibrary lib;
+        lib.addCategory("a");
+        FrmAdd d;
+        d.show();
+        QLineEdit *title = edit(&d, "TxtCodeHead");
+        QTest::keyClicks(title, QString(100, QLatin1Char('k')));
+        QCOMPARE(title->text().size(), 100);
+        QTest::keyClicks(title, "x");
+        QCOMPARE(title->text(), QString(100, QLatin1Char('k')));
+    }
+
+    void fieldsAreStoredTrimmedOfSpacesOnly()
+    {
+        TempLibrary lib;
+        lib.addCategory("a");
+        const qint32 b = lib.addCategory("b");
+        FrmAdd d;
+        d.show();
+        categoryList(&d)->setCurrentIndex(1);
+        edit(&d, "TxtCodeHead")->setText(QStringLiteral("  عنوان "));
+        richBox(&d, "RTxtCode")->setText(QStringLiteral("  Dim x\n\tx = 1\n\n "));
+        richBox(&d, "RTxtLearn")->setText(QStringLiteral(" \tشرح "));
+        click(&d, "CmdAdd");
+        QCOMPARE(MessageBoxSeam::count(), 0);
+        const auto rows = store::Library::allSnippets();
+        QCOMPARE(rows.size(), 1);
+        QCOMPARE(rows[0].head.toString(), QStringLiteral("عنوان"));
+        QCOMPARE(rows[0].code.toString(), QStringLiteral("Dim x\r\n\tx = 1\r\n\r\n"));
+        QCOMPARE(rows[0].learn.toString(), QStringLiteral("\tشرح"));
+        QCOMPARE(rows[0].groub.toInt(), b);
+        QVERIFY(store::isTrue(rows[0].user));
+    }
+
+    void leadingTabsAndTrailingLineBreaksAreKept()
+    {
+        TempLibrary lib;
+        lib.addCategory("a");
+        FrmAdd d;
+        d.show();
+        edit(&d, "TxtCodeHead")->setText("t");
+        richBox(&d, "RTxtCode")->setText(QStringLiteral("\t\tIf x Then\n\n"));
+        click(&d, "CmdAdd");
+        QCOMPARE(store::Library::allSnippets().first().code.toString(), QStringLiteral("\t\tIf x Then\r\n\r\n"));
+    }
+
+    void emptyCodeIsStoredAsEmptyText()
+    {
+        TempLibrary lib;
+        lib.addCategory("a");
+        FrmAdd d;
+        d.show();
+        edit(&d, "TxtCodeHead")->setText("only a title");
+        click(&d, "CmdAdd");
+        const auto rows = store::Library::allSnippets();
+        QCOMPARE(rows.size(), 1);
+        QVERIFY(!rows[0].code.isNull());
+        QCOMPARE(rows[0].code.toString(), QString());
+        QVERIFY(!rows[0].learn.isNull());
+    }
+
+    void afterAnAddTheBoxesAreEmptyAndTheCategoryKept()
+    {
+        TempLibrary lib;
+        lib.addCategory("a");
+        const qint32 b = lib.addCategory("b");
+        FrmAdd d;
+        d.show();
+        categoryList(&d)->setCurrentIndex(1);
+        edit(&d, "TxtAddGroub")->setText("draft");
+        edit(&d, "TxtCodeHead")->setText("first");
+        richBox(&d, "RTxtCode")->setText("code");
+        richBox(&d, "RTxtLearn")->setText("comment");
+        click(&d, "CmdAdd");
+        QCOMPARE(edit(&d, "TxtCodeHead")->text(), QString());
+        QCOMPARE(richBox(&d, "RTxtCode")->text(), QString());
+        QCOMPARE(richBox(&d, "RTxtLearn")->text(), QString());
+        QCOMPARE(categoryList(&d)->currentIndex(), 1);
+        QCOMPARE(edit(&d, "TxtAddGroub")->text(), QStringLiteral("draft"));
+        QVERIFY(d.isVisible());
+        // A second one goes to the same category.
+        edit(&d, "TxtCodeHead")->setText("second");
+        click(&d, "CmdAdd");
+        const auto rows = store::Library::allSnippets();
+        QCOMPARE(rows.size(), 2);
+        QCOMPARE(rows[1].groub.toInt(), b);
+    }
+
+    void enterAddsAndEscapeCloses()
+    {
+        TempLibrary lib;
+        lib.addCategory("a");
+        FrmAdd d;
+        d.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&d));
+        QLineEdit *title = edit(&d, "TxtCodeHead");
+        title->setFocus();
+        QTest::keyClicks(title, "by enter");
+        QTest::keyClick(title, Qt::Key_Return);
+        QCOMPARE(store::Library::snippetCount(), 1);
+        QCOMPARE(title->text(), QString());
+        QTest::keyClick(title, Qt::Key_Escape);
+        QVERIFY(!d.isVisible());
+        QCOMPARE(d.result(), int(QDialog::Rejected));
+    }
+
+    void closeButtonClosesWithoutWriting()
+    {
+        TempLibrary lib;
+        lib.addCategory("a");
+        FrmAdd d;
+        d.show();
+        edit(&d, "TxtCodeHead")->setText("not added");
+        click(&d, "CmdCancel");
+        QVERIFY(!d.isVisible());
+        QCOMPARE(store::Library::snippetCount(), 0);
+    }
+
+    void categoryIsResolvedByPositionAmongSameNames()
+    {
+        TempLibrary lib;
+        lib.addCategory("same");
+        const qint32 second = lib.addCategory("same");
+        FrmAdd d;
+        d.show();
+        categoryList(&d)->setCurrentIndex(1);
+        edit(&d, "TxtCodeHead")->setText("t");
+        click(&d, "CmdAdd");
+        QCOMPARE(store::Library::allSnippets().first().groub.toInt(), second);
+    }
+
+    // ---- categories
+
+    void categoryListFollowsTableOrderWithNamelessEntries()
+    {
+        TempLibrary lib;
+        lib.addCategory("zeta");
+        lib.addCategory(QVariant(QMetaType::fromType<QString>()));
+        lib.addCategory("alpha");
+        FrmAdd d;
+        QCOMPARE(entries(categoryList(&d)), (QStringList{"zeta", QString(), "alpha"}));
+        QCOMPARE(categoryList(&d)->currentIndex(), 0);
+    }
+
+    void addingACategorySelectsTheFirstEntry()
+    {
+        TempLibrary lib;
+        lib.addCategory("a");
+        lib.addCategory("b");
+        FrmAdd d;
+        d.show();
+        categoryList(&d)->setCurrentIndex(1);
+        edit(&d, "TxtAddGroub")->setText(QStringLiteral("  جديدة "));
+        click(&d, "CmdAddGroub");
+        QCOMPARE(categoryNames(), (QStringList{"a", "b", QStringLiteral("جديدة")}));
+        QCOMPARE(entries(categoryList(&d)), categoryNames());
+        QCOMPARE(categoryList(&d)->currentIndex(), 0);
+        QCOMPARE(edit(&d, "TxtAddGroub")->text(), QString());
+    }
+
+    void duplicateCategoryNameMakesASecondCategory()
+    {
+        TempLibrary lib;
+        lib.addCategory("a");
+        FrmAdd d;
+        d.show();
+        edit(&d, "TxtAddGroub")->setText("a");
+        click(&d, "CmdAddGroub");
+        QCOMPARE(categoryNames(), (QStringList{"a", "a"}));
+        QCOMPARE(categoryList(&d)->count(), 2);
+    }
+
+    void emptyCategoryNameIsRefusedForAddAndRename()
+    {
+        TempLibrary lib;
+        lib.addCategory("a");
+        FrmAdd d;
+        d.show();
+        edit(&d, "TxtAddGroub")->setText("   ");
+        click(&d, "CmdAddGroub");
+        expectMessage(QStringLiteral("يجب عليك إدخال اسم الفئة أولاً!") + Thirty, QStringLiteral("رسالة خطأ"), mb::OkOnly,
+                      mb::Critical);
+        click(&d, "CmdRename");
+        QCOMPARE(MessageBoxSeam::count(), 2);
+        expectMessage(QStringLiteral("يجب عليك إدخال اسم الفئة أولاً!") + Thirty, QStringLiteral("رسالة خطأ"), mb::OkOnly,
+                      mb::Critical);
+        QCOMPARE(categoryNames(), QStringList{"a"});
+        QCOMPARE(edit(&d, "TxtAddGroub")->text(), QStringLiteral("   "));
+    }
+
+    void deletingACategoryAsksAndTakesItsSnippets()
+    {
+        TempLibrary lib;
+        const qint32 a = lib.addCategory("a");
+        const qint32 b = lib.addCategory("b");
+        lib.addSnippet("a1", a);
+        lib.addSnippet("b1", b);
+        lib.addSnippet("b2", b);
+        FrmAdd d;
+        d.show();
+        categoryList(&d)->setCurrentIndex(1);
+        edit(&d, "TxtAddGroub")->setText("kept");
+
+        MessageBoxSeam::setNextAnswer(mb::No);
+        click(&d, "CmdDelGroub");
+        expectMessage(QStringLiteral("سيتم حذف الفئة وجميع الأكواد الفرعية المرتبطة بها. هل تريد حذف الفئة الحالية؟"),
+                      QStringLiteral("رسالة تأكيد"), mb::YesNo, mb::Question);
+        QCOMPARE(categoryNames(), (QStringList{"a", "b"}));
+        QCOMPARE(store::Library::snippetCount(), 3);
+
+        MessageBoxSeam::setNextAnswer(mb::Yes);
+        click(&d, "CmdDelGroub");
+        QCOMPARE(categoryNames(), QStringList{"a"});
+        QCOMPARE(store::Library::snippetCount(), 1);
+        QCOMPARE(store::Library::allSnippets().first().head.toString(), QStringLiteral("a1"));
+        QCOMPARE(entries(categoryList(&d)), QStringList{"a"});
+        QCOMPARE(categoryList(&d)->currentIndex(), 0);
+        QCOMPARE(edit(&d, "TxtAddGroub")->text(), QStringLiteral("kept"));
+    }
+
+    void renameAsksAndRenamesTheSelectedOfTwoSameNames()
+    {
+        TempLibrary lib;
+        lib.addCategory("same");
+        lib.addCategory("same");
+        FrmAdd d;
+        d.show();
+        categoryList(&d)->setCurrentIndex(1);
+        edit(&d, "TxtAddGroub")->setText(QStringLiteral(" renamed  "));
+
+        MessageBoxSeam::setNextAnswer(mb::No);
+        click(&d, "CmdRename");
+        expectMessage(QStringLiteral("سيتم تعديل اسم الفئة. هل أنت متأكد من ذلك?") + Thirty, QStringLiteral("رسالة تأكيد"),
+                      mb::YesNo, mb::Question);
+        QCOMPARE(categoryNames(), (QStringList{"same", "same"}));
+        QCOMPARE(edit(&d, "TxtAddGroub")->text(), QStringLiteral(" renamed  "));
+
+        MessageBoxSeam::setNextAnswer(mb::Yes);
+        click(&d, "CmdRename");
+        QCOMPARE(categoryNames(), (QStringList{"same", "renamed"}));
+        QCOMPARE(entries(categoryList(&d)), (QStringList{"same", "renamed"}));
+        QCOMPARE(categoryList(&d)->currentIndex(), 0);
+        QCOMPARE(edit(&d, "TxtAddGroub")->text(), QString());
+    }
+
+    void withoutCategoriesTheCommandsNeedingOneAreOff()
+    {
+        TempLibrary lib;
+        FrmAdd d;
+        d.show();
+        QCOMPARE(categoryList(&d)->count(), 0);
+        QVERIFY(!button(&d, "CmdAdd")->isEnabled());
+        QVERIFY(!button(&d, "CmdDelGroub")->isEnabled());
+        QVERIFY(!button(&d, "CmdRename")->isEnabled());
+        QVERIFY(button(&d, "CmdAddGroub")->isEnabled());
+        QCOMPARE(categoryList(&d)->placeholderText(), editing::text::NoCategoriesYet);
+        QCOMPARE(button(&d, "CmdAdd")->toolTip(), editing::text::NoCategoriesYet);
+
+        QLineEdit *title = edit(&d, "TxtCodeHead");
+        title->setText("no place for it");
+        title->setFocus();
+        QTest::keyClick(title, Qt::Key_Return);
+        QCOMPARE(store::Library::snippetCount(), 0);
+
+        edit(&d, "TxtAddGroub")->setText("first");
+        click(&d, "CmdAddGroub");
+        QVERIFY(button(&d, "CmdAdd")->isEnabled());
+        QVERIFY(button(&d, "CmdRename")->isEnabled());
+        click(&d, "CmdAdd");
+        QCOMPARE(store::Library::snippetCount(), 1);
+
+        // Deleting the last one turns them off again.
+        MessageBoxSeam::setNextAnswer(mb::Yes);
+        click(&d, "CmdDelGroub");
+        QVERIFY(!button(&d, "CmdAdd")->isEnabled());
+        QCOMPARE(store::Library::snippetCount(), 0);
+    }
+
+    // ---- store failures
+
+    void failedAddLeavesLibraryAndBoxesAndStaysUsable()
+    {
+        TempLibrary lib;
+        lib.addCategory("a");
+        FrmAdd d;
+        d.show();
+        edit(&d, "TxtCodeHead")->setText("t");
+        richBox(&d, "RTxtCode")->setText("precious");
+        failWrites(lib, "Code");
+        click(&d, "CmdAdd");
+        QCOMPARE(MessageBoxSeam::count(), 1);
+        QVERIFY(lastPrompt().startsWith(editing::text::AddSnippetFailed));
+        QVERIFY(lastPrompt().size() > editing::text::AddSnippetFailed.size());
+        QCOMPARE(MessageBoxSeam::last().title, messages::ErrorTitle);
+        QCOMPARE(store::Library::snippetCount(), 0);
+        QCOMPARE(edit(&d, "TxtCodeHead")->text(), QStringLiteral("t"));
+        QCOMPARE(richBox(&d, "RTxtCode")->text(), QStringLiteral("precious"));
+        QVERIFY(d.isVisible());
+
+        allowWrites(lib, "Code");
+        click(&d, "CmdAdd");
+        QCOMPARE(store::Library::snippetCount(), 1);
+        QCOMPARE(store::Library::allSnippets().first().code.toString(), QStringLiteral("precious"));
+    }
+
+    void failedCategoryChangesLeaveTheList()
+    {
+        TempLibrary lib;
+        const qint32 a = lib.addCategory("a");
+        lib.addSnippet("s", a);
+        FrmAdd d;
+        d.show();
+        failWrites(lib, "Groub");
+        edit(&d, "TxtAddGroub")->setText("b");
+        click(&d, "CmdAddGroub");
+        QVERIFY(lastPrompt().startsWith(editing::text::AddCategoryFailed));
+        QCOMPARE(edit(&d, "TxtAddGroub")->text(), QStringLiteral("b"));
+
+        MessageBoxSeam::setNextAnswer(mb::Yes);
+        click(&d, "CmdRename");
+        QVERIFY(lastPrompt().startsWith(editing::text::RenameCategoryFailed));
+
+        MessageBoxSeam::setNextAnswer(mb::Yes);
+        click(&d, "CmdDelGroub");
+        QVERIFY(lastPrompt().startsWith(editing::text::DeleteCategoryFailed));
+        QCOMPARE(categoryNames(), QStringList{"a"});
+        QCOMPARE(store::Library::snippetCount(), 1); // the category's snippets went back with it
+        QCOMPARE(entries(categoryList(&d)), QStringList{"a"});
+        allowWrites(lib, "Groub");
+    }
+
+    // ---- loading a file into the code box
+
+    void loadsUtf8File()
+    {
+        TempLibrary lib;
+        lib.addCategory("a");
+        FrmAdd d;
+        d.show();
+        edit(&d, "TxtCodeHead")->setText("keep");
+        richBox(&d, "RTxtLearn")->setText("comment");
+        const QString path = writeTemp(lib, "m.bas", QStringLiteral("' تعليق\r\nDim x").toUtf8());
+        FileDialogSeam::setNextFileName(path, 4);
+        click(&d, "CmdFile");
+        QCOMPARE(FileDialogSeam::requests().size(), 1);
+        const platform::FileDialogRequest request = FileDialogSeam::requests().first();
+        QCOMPARE(request.kind, platform::FileDialogRequest::Open);
+        QCOMPARE(request.title, QStringLiteral("فتح"));
+        QCOMPARE(request.filter,
+                 QStringLiteral("ملفات نصوص|*.txt|ملفات نماذج فيجول بيسك|*.frm|ملفات وحدات برمجية|*.bas|ملفات كائنات برمجية|*.cls|كافة الملفات|*.*"));
+        QCOMPARE(request.filterIndex, 1);
+        QCOMPARE(richBox(&d, "RTxtCode")->text(), QStringLiteral("' تعليق\r\nDim x"));
+        QCOMPARE(edit(&d, "TxtCodeHead")->text(), QStringLiteral("keep"));
+        QCOMPARE(richBox(&d, "RTxtLearn")->text(), QStringLiteral("comment"));
+    }
+
+    void loadsFilesWithAByteOrderMark()
+    {
+        TempLibrary lib;
+        lib.addCategory("a");
+        FrmAdd d;
+        d.show();
+        const QString text = QStringLiteral("' وحدة\r\nOption Explicit");
+        QByteArray utf16("\xFF\xFE", 2);
+        utf16.append(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
+        FileDialogSeam::setNextFileName(writeTemp(lib, "u16.cls", utf16));
+        click(&d, "CmdFile");
+        QCOMPARE(richBox(&d, "RTxtCode")->text(), text);
+        FileDialogSeam::setNextFileName(writeTemp(lib, "bom.txt", QByteArray("\xEF\xBB\xBF") + text.toUtf8()));
+        richBox(&d, "RTxtCode")->setText("x");
+        click(&d, "CmdFile");
+        QCOMPARE(richBox(&d, "RTxtCode")->text(), text);
+        QCOMPARE(MessageBoxSeam::count(), 0);
+    }
+
+    void loadsWindows1256ArabicFile()
+    {
+        TempLibrary lib;
+        lib.addCategory("a");
+        FrmAdd d;
+        d.show();
+        const QString arabic = QStringLiteral("' برنامج\r\nMsgBox \"مرحبا\"");
+        const QByteArray bytes = platform::encodeWindows1256(arabic);
+        QStringDecoder utf8(QStringConverter::Utf8);
+        const QString asUtf8 = utf8(bytes);
+        QVERIFY(utf8.hasError()); // the file is not UTF-8
+        FileDialogSeam::setNextFileName(writeTemp(lib, "old.frm", bytes));
+        click(&d, "CmdFile");
+        QCOMPARE(richBox(&d, "RTxtCode")->text(), arabic);
+    }
+
+    void rtfFileIsShownRichAndStoredAsItsPlainText()
+    {
+        TempLibrary lib;
+        lib.addCategory("a");
+        FrmAdd d;
+        d.show();
+        const QByteArray rtf = "{\\rtf1\\ansi{\\fonttbl{\\f0 Courier New;}}{\\colortbl;\\red255\\green0\\blue0;}"
+                               "\\f0\\cf1 Dim\\cf0  x\\par x = 1}";
+        FileDialogSeam::setNextFileName(writeTemp(lib, "c.rtf", rtf));
+        click(&d, "CmdFile");
+        platform::RichTextBox *code = richBox(&d, "RTxtCode");
+        QCOMPARE(code->text(), QStringLiteral("Dim x\r\nx = 1"));
+        QTextCursor first(code->document());
+        first.movePosition(QTextCursor::Right);
+        QCOMPARE(first.charFormat().foreground().color(), QColor(255, 0, 0));
+        edit(&d, "TxtCodeHead")->setText("rtf");
+        click(&d, "CmdAdd");
+        QCOMPARE(store::Library::allSnippets().first().code.toString(), QStringLiteral("Dim x\r\nx = 1"));
+    }
+
+    void binaryFileIsRefused()
+    {
+        TempLibrary lib;
+        lib.addCategory("a");
+        FrmAdd d;
+        d.show();
+        richBox(&d, "RTxtCode")->setText("before");
+        FileDialogSeam::setNextFileName(writeTemp(lib, "x.exe", QByteArray("MZ\x90\0\3\0\0\0", 8)));
+        click(&d, "CmdFile");
+        QCOMPARE(MessageBoxSeam::count(), 1);
+        QVERIFY(lastPrompt().startsWith(editing::text::LoadFileFailed));
+        QCOMPARE(MessageBoxSeam::last().title, messages::ErrorTitle);
+        QCOMPARE(richBox(&d, "RTxtCode")->text(), QStringLiteral("before"));
+    }
+
+    void cancelledFileDialogChangesNothing()
+    {
+        TempLibrary lib;
+        lib.addCategory("a");
+        FrmAdd d;
+        d.show();
+        richBox(&d, "RTxtCode")->setText("before");
+        FileDialogSeam::setNextCancel();
+        click(&d, "CmdFile");
+        QCOMPARE(FileDialogSeam::requests().size(), 1);
+        QCOMPARE(richBox(&d, "RTxtCode")->text(), QStringLiteral("before"));
+        QCOMPARE(MessageBoxSeam::count(), 0);
+    }
+
+    // ---- the edit pop-up
+
+    void popupWithNothingSelectedAndEmptyClipboardHasAllItemsOff()
+    {
+        TempLibrary lib;
+        lib.addCategory("a");
+        FrmAdd d;
+        d.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&d));
+        richBox(&d, "RTxtCode")->setText("text");
+        bool copy = true, cut = true, paste = true;
+        rightClickPopup(richBox(&d, "RTxtCode"), [&](QMenu *menu) {
+            QCOMPARE(menu->objectName(), QStringLiteral("mnuedit"));
+            copy = control<QAction>(menu, "mnucopy")->isEnabled();
+            cut = control<QAction>(menu, "mnucut")->isEnabled();
+            paste = control<QAction>(menu, "mnupast")->isEnabled();
+        });
+        QVERIFY(!copy);
+        QVERIFY(!cut);
+        QVERIFY(!paste);
+        QVERIFY(d.PopupForCode());
+    }
+
+    void popupEnablesBySelectionAndClipboard()
+    {
+        TempLibrary lib;
+        lib.addCategory("a");
+        FrmAdd d;
+        d.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&d));
+        platform::RichTextBox *learn = richBox(&d, "RTxtLearn");
+        learn->setText("abc");
+        learn->selectAll();
+        QApplication::clipboard()->setText("clip");
+        bool copy = false, cut = false, paste = false;
+        rightClickPopup(learn, [&](QMenu *menu) {
+            copy = control<QAction>(menu, "mnucopy")->isEnabled();
+            cut = control<QAction>(menu, "mnucut")->isEnabled();
+            paste = control<QAction>(menu, "mnupast")->isEnabled();
+        });
+        QVERIFY(paste);
+        QVERIFY(copy);
+        QVERIFY(cut);
+        QVERIFY(!d.PopupForCode());
+    }
+
+    void cutInTheCommentBoxChangesOnlyTheCommentBox()
+    {
+        TempLibrary lib;
+        lib.addCategory("a");
+        FrmAdd d;
+        d.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&d));
+        platform::RichTextBox *code = richBox(&d, "RTxtCode");
+        platform::RichTextBox *learn = richBox(&d, "RTxtLearn");
+        code->setText("code text");
+        code->selectAll();
+        learn->setText("comment text");
+        QTextCursor c(learn->document());
+        c.setPosition(0);
+        c.setPosition(7, QTextCursor::KeepAnchor);
+        learn->setTextCursor(c);
+        rightClickPopup(learn, [](QMenu *) {}, "mnucut");
+        QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("comment"));
+        QCOMPARE(learn->text(), QStringLiteral(" text"));
+        QCOMPARE(code->text(), QStringLiteral("code text"));
+        QCOMPARE(code->selLength(), 9);
+    }
+
+    void copyAndPasteActOnTheBoxThePopupBelongsTo()
+    {
+        TempLibrary lib;
+        lib.addCategory("a");
+        FrmAdd d;
+        d.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&d));
+        platform::RichTextBox *code = richBox(&d, "RTxtCode");
+        platform::RichTextBox *learn = richBox(&d, "RTxtLearn");
+        learn->setText("comment");
+        QApplication::clipboard()->setText(QStringLiteral("Dim y\nDim z"));
+        rightClickPopup(code, [](QMenu *) {}, "mnupast");
+        QCOMPARE(code->text(), QStringLiteral("Dim y\r\nDim z"));
+        QCOMPARE(learn->text(), QStringLiteral("comment"));
+        QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("Dim y\nDim z"));
+    }
+
+    // ---- the edit dialog
+
+    void editDialogDiffersInCaptionsAndFont()
+    {
+        TempLibrary lib;
+        const qint32 a = lib.addCategory("a");
+        editing::EditedSnippetId = lib.addSnippet("t", a);
+        FrmEdit d;
+        QCOMPARE(d.objectName(), QStringLiteral("FrmEdit"));
+        QCOMPARE(d.windowTitle(), QStringLiteral("تعديل الكود الحالي"));
+        QCOMPARE(button(&d, "CmdAdd")->text(), QStringLiteral("تعديل الكود"));
+        QVERIFY(button(&d, "CmdAdd")->isDefault());
+        QCOMPARE(button(&d, "CmdAddGroub")->text(), QStringLiteral("إضافة"));
+        QCOMPARE(control<QAction>(&d, "mnupast")->shortcut(), QKeySequence());
+        QCOMPARE(control<QAction>(&d, "mnucopy")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_C));
+        QCOMPARE(richBox(&d, "RTxtCode")->document()->defaultFont().pointSizeF(), 9.75);
+        QCOMPARE(richBox(&d, "RTxtCode")->lineWrapMode(), QTextEdit::NoWrap);
+        QVERIFY(richBox(&d, "RTxtLearn")->alignment() & Qt::AlignRight);
+        QCOMPARE(d.size(), platform::twipsSize(10425, 5640));
+        QCOMPARE(d.layoutDirection(), Qt::RightToLeft);
+        QVERIFY(d.windowFlags() & Qt::Tool);
+        QCOMPARE(edit(&d, "TxtCodeHead")->maxLength(), 100);
+    }
+
+    void editDialogOpensWithTheSnippet()
+    {
+        TempLibrary lib;
+        lib.addCategory("a");
+        const qint32 b = lib.addCategory("b");
+        editing::EditedSnippetId = lib.addSnippet(QStringLiteral("عنوان"), b, QStringLiteral("Dim x\r\nx = 1"),
+                                                  QStringLiteral("شرح"), true);
+        FrmEdit d;
+        QVERIFY(d.snippetFound());
+        QCOMPARE(edit(&d, "TxtCodeHead")->text(), QStringLiteral("عنوان"));
+        QCOMPARE(richBox(&d, "RTxtCode")->text(), QStringLiteral("Dim x\r\nx = 1"));
+        QCOMPARE(richBox(&d, "RTxtLearn")->text(), QStringLiteral("شرح"));
+        QCOMPARE(categoryList(&d)->currentIndex(), 1);
+        QCOMPARE(d.EditedCategoryId(), QString::number(b));
+    }
+
+    void nullFieldsLeaveTheBoxesEmpty()
+    {
+        TempLibrary lib;
+        const qint32 a = lib.addCategory("a");
+        lib.exec("INSERT INTO Code (Head, Groub, code, Learn, User) VALUES (NULL, ?, NULL, NULL, NULL)", {a});
+        editing::EditedSnippetId = store::Library::allSnippets().first().id;
+        FrmEdit d;
+        QVERIFY(d.snippetFound());
+        QCOMPARE(edit(&d, "TxtCodeHead")->text(), QString());
+        QCOMPARE(richBox(&d, "RTxtCode")->text(), QString());
+        QCOMPARE(categoryList(&d)->currentIndex(), 0);
+    }
+
+    void savingWritesTrimmedFieldsMovesAndCloses()
+    {
+        TempLibrary lib;
+        const qint32 a = lib.addCategory("a");
+        const qint32 b = lib.addCategory("b");
+        const qint32 id = lib.addSnippet("old", a, "old code", "old comment", false);
+        lib.addSnippet("other", a);
+        editing::EditedSnippetId = id;
+        FrmEdit d;
+        d.show();
+        edit(&d, "TxtCodeHead")->setText(QStringLiteral("  new "));
+        richBox(&d, "RTxtCode")->setText(QStringLiteral("  \tnew code\n "));
+        richBox(&d, "RTxtLearn")->setText(QStringLiteral(" new comment "));
+        categoryList(&d)->setCurrentIndex(1);
+        click(&d, "CmdAdd");
+        QVERIFY(!d.isVisible());
+        QCOMPARE(d.result(), int(QDialog::Accepted));
+        const store::Snippet s = row(id);
+        QCOMPARE(s.head.toString(), QStringLiteral("new"));
+        QCOMPARE(s.code.toString(), QStringLiteral("\tnew code\r\n"));
+        QCOMPARE(s.learn.toString(), QStringLiteral("new comment"));
+        QCOMPARE(s.groub.toInt(), b);
+        QVERIFY(!store::isTrue(s.user));
+        QCOMPARE(store::Library::snippetCount(), 2);
+        QCOMPARE(row(id + 1).head.toString(), QStringLiteral("other"));
+    }
+
+    void userFlagIsKeptBothWays()
+    {
+        TempLibrary lib;
+        const qint32 a = lib.addCategory("a");
+        const qint32 mine = lib.addSnippet("mine", a, "", "", true);
+        const qint32 theirs = lib.addSnippet("theirs", a, "", "", false);
+        for (qint32 id : {mine, theirs}) {
+            editing::EditedSnippetId = id;
+            FrmEdit d;
+            d.show();
+            edit(&d, "TxtCodeHead")->setText("changed");
+            click(&d, "CmdAdd");
+            QCOMPARE(row(id).head.toString(), QStringLiteral("changed"));
+        }
+        QVERIFY(store::isTrue(row(mine).user));
+        QVERIFY(!store::isTrue(row(theirs).user));
+    }
+
+    void emptyTitleInTheEditDialogWritesNothing()
+    {
+        TempLibrary lib;
+        const qint32 a = lib.addCategory("a");
+        editing::EditedSnippetId = lib.addSnippet("t", a);
+        FrmEdit d;
+        d.show();
+        edit(&d, "TxtCodeHead")->setText("  ");
+        click(&d, "CmdAdd");
+        expectMessage(QStringLiteral("لم يتم إدخال عنوان للكود! يجب عليك إدخال عنوان للكود قبل تعديله"),
+                      QStringLiteral("رسالة خطأ"), mb::OkOnly, mb::Critical);
+        QVERIFY(d.isVisible());
+        QCOMPARE(row(editing::EditedSnippetId).head.toString(), QStringLiteral("t"));
+    }
+
+    void cancelLeavesTheRowUnchanged()
+    {
+        TempLibrary lib;
+        const qint32 a = lib.addCategory("a");
+        lib.addCategory("b");
+        const qint32 id = lib.addSnippet("title", a, "code", "comment", true);
+        editing::EditedSnippetId = id;
+        FrmEdit d;
+        d.show();
+        edit(&d, "TxtCodeHead")->setText("changed");
+        richBox(&d, "RTxtCode")->setText("changed");
+        categoryList(&d)->setCurrentIndex(1);
+        click(&d, "CmdCancel");
+        QVERIFY(!d.isVisible());
+        const store::Snippet s = row(id);
+        QCOMPARE(s.head.toString(), QStringLiteral("title"));
+        QCOMPARE(s.code.toString(), QStringLiteral("code"));
+        QCOMPARE(s.groub.toInt(), a);
+        QCOMPARE(editing::EditedSnippetId, id);
+    }
+
+    void categoryToolsReselectTheStoredCategory()
+    {
+        TempLibrary lib;
+        lib.addCategory("a");
+        const qint32 b = lib.addCategory("b");
+        lib.addCategory("c");
+        editing::EditedSnippetId = lib.addSnippet("t", b);
+        FrmEdit d;
+        d.show();
+        QCOMPARE(categoryList(&d)->currentIndex(), 1);
+
+        categoryList(&d)->setCurrentIndex(2);
+        edit(&d, "TxtAddGroub")->setText("new");
+        click(&d, "CmdAddGroub");
+        QCOMPARE(entries(categoryList(&d)), (QStringList{"a", "b", "c", "new"}));
+        QCOMPARE(categoryList(&d)->currentIndex(), 1);
+
+        categoryList(&d)->setCurrentIndex(0);
+        MessageBoxSeam::setNextAnswer(mb::Yes);
+        click(&d, "CmdDelGroub");
+        QCOMPARE(entries(categoryList(&d)), (QStringList{"b", "c", "new"}));
+        QCOMPARE(categoryList(&d)->currentIndex(), 0);
+
+        categoryList(&d)->setCurrentIndex(2);
+        edit(&d, "TxtAddGroub")->setText("renamed");
+        MessageBoxSeam::setNextAnswer(mb::Yes);
+        click(&d, "CmdRename");
+        QCOMPARE(entries(categoryList(&d)), (QStringList{"b", "c", "renamed"}));
+        QCOMPARE(categoryList(&d)->currentIndex(), 0);
+    }
+
+    void missingStoredCategorySelectsTheFirstEntry()
+    {
+        TempLibrary lib;
+        lib.addCategory("a");
+        lib.addCategory("b");
+        lib.exec("INSERT INTO Code (Head, Groub, code, Learn, User) VALUES ('orphan', 999, '', '', 0)");
+        editing::EditedSnippetId = store::Library::allSnippets().first().id;
+        FrmEdit d;
+        QVERIFY(d.snippetFound());
+        QCOMPARE(categoryList(&d)->currentIndex(), 0);
+        // Saving files it under the category the user sees.
+        d.show();
+        categoryList(&d)->setCurrentIndex(1);
+        click(&d, "CmdAdd");
+        QCOMPARE(row(editing::EditedSnippetId).groub.toInt(), store::Library::categories().at(1).id);
+    }
+
+    void snippetDeletedWithItsCategoryInTheDialogIsNotWritten()
+    {
+        TempLibrary lib;
+        const qint32 a = lib.addCategory("a");
+        lib.addCategory("b");
+        editing::EditedSnippetId = lib.addSnippet("t", a);
+        FrmEdit d;
+        d.show();
+        MessageBoxSeam::setNextAnswer(mb::Yes);
+        click(&d, "CmdDelGroub"); // the snippet's own category, selected at load
+        QCOMPARE(store::Library::snippetCount(), 0);
+        QCOMPARE(categoryList(&d)->currentIndex(), 0); // stored category gone: the first entry
+
+        edit(&d, "TxtCodeHead")->setText("lost?");
+        click(&d, "CmdAdd");
+        expectMessage(editing::text::EditedSnippetGone, messages::ErrorTitle, mb::OkOnly, mb::Critical);
+        QCOMPARE(store::Library::snippetCount(), 0);
+        QVERIFY(d.isVisible());
+        QCOMPARE(edit(&d, "TxtCodeHead")->text(), QStringLiteral("lost?"));
+    }
+
+    void editDialogRefusesToOpenForAMissingSnippet()
+    {
+        TempLibrary lib;
+        lib.addCategory("a");
+        editing::EditedSnippetId = 4242;
+        FrmEdit d;
+        QVERIFY(!d.snippetFound());
+        QCOMPARE(d.exec(), int(QDialog::Rejected));
+        expectMessage(editing::text::SnippetMissing, messages::ErrorTitle, mb::OkOnly, mb::Critical);
+        QVERIFY(!d.isVisible());
+        QCOMPARE(store::Library::snippetCount(), 0);
+    }
+
+    void failedSaveKeepsTheRowAndTheDialog()
+    {
+        TempLibrary lib;
+        const qint32 a = lib.addCategory("a");
+        const qint32 id = lib.addSnippet("t", a, "c");
+        editing::EditedSnippetId = id;
+        FrmEdit d;
+        d.show();
+        edit(&d, "TxtCodeHead")->setText("new");
+        failWrites(lib, "Code");
+        click(&d, "CmdAdd");
+        QVERIFY(lastPrompt().startsWith(editing::text::SaveSnippetFailed));
+        QVERIFY(d.isVisible());
+        QCOMPARE(row(id).head.toString(), QStringLiteral("t"));
+        allowWrites(lib, "Code");
+        click(&d, "CmdAdd");
+        QVERIFY(!d.isVisible());
+        QCOMPARE(row(id).head.toString(), QStringLiteral("new"));
+    }
+
+    void eachAddDialogStartsFresh()
+    {
+        TempLibrary lib;
+        lib.addCategory("a");
+        {
+            FrmAdd d;
+            d.show();
+            edit(&d, "TxtCodeHead")->setText("left over");
+            richBox(&d, "RTxtCode")->setText("left over");
+            edit(&d, "TxtAddGroub")->setText("b");
+            click(&d, "CmdAddGroub");
+            click(&d, "CmdCancel");
+        }
+        FrmAdd again;
+        QCOMPARE(edit(&again, "TxtCodeHead")->text(), QString());
+        QCOMPARE(richBox(&again, "RTxtCode")->text(), QString());
+        QCOMPARE(entries(categoryList(&again)), (QStringList{"a", "b"}));
+    }
+};
+
+TAMRISK_TEST_MAIN(TestDialogs)
+#include "tst_dialogs.moc"
