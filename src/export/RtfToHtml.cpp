@@ -54,18 +54,6 @@ bool isOrdinary(QChar c)
 
 bool isDigit(QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); }
 
-int hexValue(QChar c)
-{
-    const char16_t u = c.unicode();
-    if (u >= '0' && u <= '9')
-        return u - '0';
-    if (u >= 'a' && u <= 'f')
-        return u - 'a' + 10;
-    if (u >= 'A' && u <= 'F')
-        return u - 'A' + 10;
-    return -1;
-}
-
 // Consecutive digits from 'from', at most maxDigits of them, saturating instead of overflowing.
 qint64 readDigits(const QString &s, qsizetype from, qsizetype maxDigits = std::numeric_limits<qsizetype>::max())
 {
@@ -510,7 +498,7 @@ void Converter::controlWord(qsizetype &p)
             // Like a hex number read from the left: the digits up to the first non-hex one.
             int code = 0;
             for (QChar h : hh) {
-                const int v = hexValue(h);
+                const int v = platform::hexDigitValue(h);
                 if (v < 0)
                     break;
                 code = code * 16 + v;

@@ -521,18 +521,6 @@ const QHash<QString, WordInfo> &wordTable()
     return table;
 }
 
-int hexValue(QChar c)
-{
-    const char16_t u = c.unicode();
-    if (u >= '0' && u <= '9')
-        return u - '0';
-    if (u >= 'a' && u <= 'f')
-        return u - 'a' + 10;
-    if (u >= 'A' && u <= 'F')
-        return u - 'A' + 10;
-    return -1;
-}
-
 class Reader
 {
 public:
@@ -680,7 +668,7 @@ void Reader::run()
                 int value = 0;
                 int digits = 0;
                 while (digits < 2 && m_pos < n) {
-                    const int h = hexValue(data[m_pos]);
+                    const int h = platform::hexDigitValue(data[m_pos]);
                     if (h < 0)
                         break;
                     value = value * 16 + h;

@@ -98,6 +98,18 @@ QString decodeText(const QByteArray &bytes)
     return decodeWindows1256(bytes);
 }
 
+int hexDigitValue(QChar c)
+{
+    const char16_t u = c.unicode();
+    if (u >= '0' && u <= '9')
+        return u - '0';
+    if (u >= 'a' && u <= 'f')
+        return u - 'a' + 10;
+    if (u >= 'A' && u <= 'F')
+        return u - 'A' + 10;
+    return -1;
+}
+
 QString withCrLf(const QString &text)
 {
     QString result;

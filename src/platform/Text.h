@@ -20,6 +20,9 @@ QString decodeText(const QByteArray &bytes);
 // A NUL byte outside a UTF-16 file means the file is not text.
 bool looksBinary(const QByteArray &bytes);
 
+// 0-15 for a hex digit, -1 for anything else.
+int hexDigitValue(QChar c);
+
 // Line breaks as CR LF (from LF, CR or CR LF).
 QString withCrLf(const QString &text);
 
