@@ -704,20 +704,18 @@ void FrmMain::ColorKeywords(const QString &source, bool codeTab)
     QTextCharFormat keyword = plain;
     keyword.setForeground(KeywordColor);
 
+    // The text goes in whole; only the keywords then get their colour.
+    cursor.insertText(text, plain);
     const QList<KeywordSpan> spans = findKeywords(text);
-    qsizetype at = 0;
     const qsizetype total = std::max<qsizetype>(1, spans.size());
     qsizetype done = 0;
     for (const KeywordSpan &span : spans) {
-        if (span.start > at)
-            cursor.insertText(text.mid(at, span.start - at), plain);
-        cursor.insertText(text.mid(span.start, span.length), keyword);
-        at = span.start + span.length;
+        cursor.setPosition(int(span.start));
+        cursor.setPosition(int(span.start + span.length), QTextCursor::KeepAnchor);
+        cursor.setCharFormat(keyword);
         if ((++done & 0x3FFF) == 0)
             d->progress->setValue(int(done * 100 / total));
     }
-    if (at < text.size())
-        cursor.insertText(text.mid(at), plain);
     cursor.endEditBlock();
     d->progress->setValue(100);
 

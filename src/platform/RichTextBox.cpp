@@ -56,13 +56,8 @@ void RichTextBox::setText(const QString &text)
     QString plain = text;
     plain.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     plain.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    const QTextCharFormat format = currentCharFormat();
+    // Unformatted: the text takes the document's default font, set by setFontNameSize.
     document()->setPlainText(plain);
-    QTextCursor all(document());
-    all.select(QTextCursor::Document);
-    QTextCharFormat plainFormat;
-    plainFormat.setFont(format.font());
-    all.setCharFormat(plainFormat);
 }
 
 QString RichTextBox::textRTF() const { return documentToRtf(*document()); }
