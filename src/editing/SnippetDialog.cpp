@@ -27,31 +27,28 @@ namespace editing {
 
 namespace {
 
-QGroupBox *group(QWidget *parent, const char *name, const QString &caption, const QRect &twips)
+// A captioned control at its designed place, named for tests and screen readers.
+template <class Widget>
+Widget *placed(QWidget *parent, const char *name, const QString &caption, const QRect &geometry)
 {
-    auto *box = new QGroupBox(caption, parent);
-    box->setObjectName(QLatin1String(name));
-    box->setAccessibleName(caption);
-    box->setGeometry(twips);
-    return box;
+    auto *w = new Widget(caption, parent);
+    w->setObjectName(QLatin1String(name));
+    w->setAccessibleName(caption);
+    w->setGeometry(geometry);
+    return w;
 }
 
-QPushButton *button(QWidget *parent, const char *name, const QString &caption, const QRect &geometry)
+QGroupBox *group(QWidget *parent, const char *name, const QString &caption, const QRect &g)
 {
-    auto *b = new QPushButton(caption, parent);
-    b->setObjectName(QLatin1String(name));
-    b->setAccessibleName(caption);
-    b->setGeometry(geometry);
-    return b;
+    return placed<QGroupBox>(parent, name, caption, g);
 }
-
-QLabel *label(QWidget *parent, const char *name, const QString &caption, const QRect &geometry)
+QPushButton *button(QWidget *parent, const char *name, const QString &caption, const QRect &g)
 {
-    auto *l = new QLabel(caption, parent);
-    l->setObjectName(QLatin1String(name));
-    l->setAccessibleName(caption);
-    l->setGeometry(geometry);
-    return l;
+    return placed<QPushButton>(parent, name, caption, g);
+}
+QLabel *label(QWidget *parent, const char *name, const QString &caption, const QRect &g)
+{
+    return placed<QLabel>(parent, name, caption, g);
 }
 
 using platform::twipsRect;
