@@ -563,7 +563,7 @@ private slots:
         openMain();
         main->resize(900, 600);
         main->move(40, 30);
-        QTest::qWait(0);
+        QCoreApplication::processEvents();
         main->showMaximized();
         QTRY_VERIFY(main->isMaximized());
         MessageBoxSeam::setNextAnswer(platform::mb::Yes);
