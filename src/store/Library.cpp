@@ -160,16 +160,6 @@ qint64 Library::categoryCount()
     return q.next() ? q.value(0).toLongLong() : 0;
 }
 
-QList<QVariant> Library::snippetTitles()
-{
-    QSqlQuery q = prepare(QStringLiteral("SELECT Head FROM Code ORDER BY rowid"));
-    run(q);
-    QList<QVariant> result;
-    while (q.next())
-        result.append(q.value(0));
-    return result;
-}
-
 QList<Snippet> Library::allSnippets()
 {
     QSqlQuery q = prepare(QString::fromLatin1(kSnippetColumns) + QStringLiteral(" ORDER BY rowid"));

@@ -47,8 +47,6 @@ public:
     static std::optional<QVariant> snippetField(qint32 id, const QString &field);
     static qint64 snippetCount();
     static qint64 categoryCount();
-    // Titles of every snippet, in table order (for measuring the widest one).
-    static QList<QVariant> snippetTitles();
     static QList<Snippet> allSnippets();
     // At most maxRows snippets that follow `afterRow` in table order (0 = from the start), reading
     // the long text columns only when asked, so a whole-table scan can go in slices. With a
