@@ -219,6 +219,14 @@ struct FrmMain::Private {
     int splitterPos = 0; // twips
     bool dragging = false;
     bool loading = false;
+    // What the view shows, so that showing the same text again (focus, click and key release
+    // all ask for it) does not colour a large snippet over and over.
+    struct Shown {
+        const QTextDocument *document = nullptr;
+        int revision = -1;
+        bool codeTab = true;
+        QString text;
+    } shown;
 };
 
 FrmMain::FrmMain(QWidget *parent)
@@ -657,8 +665,14 @@ void FrmMain::ShowSelectedSnippet()
     }
     if (field && field->isNull())
         return; // a Null field leaves the view as it was
+    const QString text = field ? field->toString() : QString();
+    const Private::Shown &shown = d->shown;
+    if (shown.document == d->view->document() && shown.revision == d->view->document()->revision() &&
+        shown.codeTab == codeTabSelected() && shown.text == text)
+        return;
     try {
-        ColorKeywords(field ? field->toString() : QString(), codeTabSelected());
+        ColorKeywords(text, codeTabSelected());
+        d->shown = {d->view->document(), d->view->document()->revision(), codeTabSelected(), text};
     } catch (const std::exception &) {
         // Out of memory on a huge snippet: the view stays empty, as it was cleared.
         d->view->setTextRTF(QString());

@@ -381,6 +381,27 @@ private slots:
         QCOMPARE(viewDoc()->lastBlock().textDirection(), Qt::LeftToRight);
     }
 
+    void showingAgainAfterTheViewWasClearedColoursAgain()
+    {
+        const qint32 c = lib->addCategory("c");
+        const qint32 s = lib->addSnippet("s", c, "Dim x");
+        openMain();
+        showSnippet(s);
+        main->RTxt1()->setTextRTF(QString());
+        main->ShowSelectedSnippet();
+        QCOMPARE(main->RTxt1()->text(), QStringLiteral("Dim x"));
+        main->RTxt1()->setText(QString());
+        main->ShowSelectedSnippet();
+        QCOMPARE(main->RTxt1()->text(), QStringLiteral("Dim x"));
+        QCOMPARE(colourAt(viewDoc(), 0), QColor(0, 0, 128));
+        // An edited row shows its new text.
+        store::Snippet row = *store::Library::snippet(s);
+        row.code = QStringLiteral("Dim y");
+        QVERIFY(store::Library::updateSnippet(row));
+        main->ShowSelectedSnippet();
+        QCOMPARE(main->RTxt1()->text(), QStringLiteral("Dim y"));
+    }
+
     void categoryOrRootEmptiesTheView()
     {
         const qint32 c = lib->addCategory("c");
