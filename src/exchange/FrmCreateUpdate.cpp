@@ -54,46 +54,19 @@ FrmCreateUpdate::FrmCreateUpdate(QWidget *parent)
     setWindowTitle(text::CreatorCaption);
     setModal(true);
 
-    auto *grid = new QGridLayout;
-    const HeaderBoxes boxes = addHeaderBoxes(this, grid, false);
-    m_name = boxes.name;
-    m_date = boxes.date;
-    m_notes = boxes.notes;
-
-    auto *listLabel = new QLabel(text::UserCodeListLabel, this);
-    listLabel->setObjectName(QStringLiteral("Label3"));
-    listLabel->setAccessibleName(text::UserCodeListLabel);
-    m_list = new QListWidget(this);
-    m_list->setObjectName(QStringLiteral("LstFind"));
-    m_list->setAccessibleName(text::UserCodeListLabel);
-    m_list->setSortingEnabled(false);
-    listLabel->setBuddy(m_list);
-    m_result = new QLabel(this);
-    m_result->setObjectName(QStringLiteral("Label1"));
-
-    m_create = new QPushButton(text::CreateButton, this);
-    m_create->setObjectName(QStringLiteral("CmdCreate"));
-    m_create->setAccessibleName(text::CreateButton);
+    const PackageDialogParts parts = buildPackageDialog(this, false, text::UserCodeListLabel, "Label3", "Label1",
+                                                        text::CreateButton, "CmdCreate");
+    m_name = parts.header.name;
+    m_date = parts.header.date;
+    m_notes = parts.header.notes;
+    m_list = parts.list;
+    m_result = parts.result;
+    m_create = parts.action;
     m_create->setDefault(true);
     m_create->setAutoDefault(true);
-    auto *close = new QPushButton(text::CloseButton, this);
-    close->setObjectName(QStringLiteral("CmdCancel"));
-    close->setAccessibleName(text::CloseButton);
-    close->setAutoDefault(false);
-
-    auto *buttons = new QHBoxLayout;
-    buttons->addWidget(m_result, 1);
-    buttons->addWidget(m_create);
-    buttons->addWidget(close);
-    auto *layout = new QVBoxLayout(this);
-    layout->addLayout(grid);
-    layout->addWidget(listLabel);
-    layout->addWidget(m_list, 1);
-    layout->addLayout(buttons);
-    resize(460, 440);
+    findChild<QPushButton *>(QStringLiteral("CmdCancel"))->setAutoDefault(false);
 
     connect(m_create, &QPushButton::clicked, this, &FrmCreateUpdate::CmdCreate_Click);
-    connect(close, &QPushButton::clicked, this, &QDialog::reject);
 
     about::PrepareDialog(this);
     m_date->setText(todayText());

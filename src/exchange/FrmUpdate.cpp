@@ -28,43 +28,16 @@ FrmUpdate::FrmUpdate(QWidget *parent)
     setWindowTitle(text::ReaderCaption);
     setModal(true);
 
-    auto *grid = new QGridLayout;
-    const HeaderBoxes boxes = addHeaderBoxes(this, grid, true);
-    m_name = boxes.name;
-    m_date = boxes.date;
-    m_notes = boxes.notes;
-
-    auto *listLabel = new QLabel(text::PackageContentsLabel, this);
-    listLabel->setObjectName(QStringLiteral("Label1"));
-    listLabel->setAccessibleName(text::PackageContentsLabel);
-    m_list = new QListWidget(this);
-    m_list->setObjectName(QStringLiteral("LstFind"));
-    m_list->setAccessibleName(text::PackageContentsLabel);
-    m_list->setSortingEnabled(false);
-    listLabel->setBuddy(m_list);
-    m_result = new QLabel(this);
-    m_result->setObjectName(QStringLiteral("Label3"));
-
-    auto *insert = new QPushButton(text::AddButton, this);
-    insert->setObjectName(QStringLiteral("CmdInsert"));
-    insert->setAccessibleName(text::AddButton);
-    auto *close = new QPushButton(text::CloseButton, this);
-    close->setObjectName(QStringLiteral("CmdCancel"));
-    close->setAccessibleName(text::CloseButton);
-
-    auto *buttons = new QHBoxLayout;
-    buttons->addWidget(m_result, 1);
-    buttons->addWidget(insert);
-    buttons->addWidget(close);
-    auto *layout = new QVBoxLayout(this);
-    layout->addLayout(grid);
-    layout->addWidget(listLabel);
-    layout->addWidget(m_list, 1);
-    layout->addLayout(buttons);
-    resize(460, 440);
+    const PackageDialogParts parts = buildPackageDialog(this, true, text::PackageContentsLabel, "Label1", "Label3",
+                                                        text::AddButton, "CmdInsert");
+    m_name = parts.header.name;
+    m_date = parts.header.date;
+    m_notes = parts.header.notes;
+    m_list = parts.list;
+    m_result = parts.result;
+    QPushButton *insert = parts.action;
 
     connect(insert, &QPushButton::clicked, this, &FrmUpdate::CmdInsert_Click);
-    connect(close, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 bool FrmUpdate::load()

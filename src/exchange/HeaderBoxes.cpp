@@ -2,7 +2,12 @@
 
 #include "exchange/Texts.h"
 
+#include <QDialog>
 #include <QGridLayout>
+#include <QHBoxLayout>
+#include <QListWidget>
+#include <QPushButton>
+#include <QVBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -70,6 +75,46 @@ HeaderBoxes addHeaderBoxes(QWidget *dialog, QGridLayout *grid, bool readOnly)
         limitLength(boxes.notes, NotesMax);
     }
     return boxes;
+}
+
+PackageDialogParts buildPackageDialog(QDialog *dialog, bool readOnly, const QString &listCaption,
+                                      const char *listLabelName, const char *resultName,
+                                      const QString &actionCaption, const char *actionName)
+{
+    PackageDialogParts parts;
+    auto *grid = new QGridLayout;
+    parts.header = addHeaderBoxes(dialog, grid, readOnly);
+
+    auto *listLabel = new QLabel(listCaption, dialog);
+    listLabel->setObjectName(QLatin1String(listLabelName));
+    listLabel->setAccessibleName(listCaption);
+    parts.list = new QListWidget(dialog);
+    parts.list->setObjectName(QStringLiteral("LstFind"));
+    parts.list->setAccessibleName(listCaption);
+    parts.list->setSortingEnabled(false);
+    listLabel->setBuddy(parts.list);
+    parts.result = new QLabel(dialog);
+    parts.result->setObjectName(QLatin1String(resultName));
+
+    parts.action = new QPushButton(actionCaption, dialog);
+    parts.action->setObjectName(QLatin1String(actionName));
+    parts.action->setAccessibleName(actionCaption);
+    auto *close = new QPushButton(text::CloseButton, dialog);
+    close->setObjectName(QStringLiteral("CmdCancel"));
+    close->setAccessibleName(text::CloseButton);
+    QObject::connect(close, &QPushButton::clicked, dialog, &QDialog::reject);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(parts.result, 1);
+    buttons->addWidget(parts.action);
+    buttons->addWidget(close);
+    auto *layout = new QVBoxLayout(dialog);
+    layout->addLayout(grid);
+    layout->addWidget(listLabel);
+    layout->addWidget(parts.list, 1);
+    layout->addLayout(buttons);
+    dialog->resize(460, 440);
+    return parts;
 }
 
 } // namespace exchange
