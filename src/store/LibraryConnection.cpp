@@ -85,12 +85,6 @@ QString checkHeader(const QString &path)
 
 } // namespace
 
-StoreError::StoreError(const QString &message)
-    : std::runtime_error(message.toStdString())
-    , m_message(message)
-{
-}
-
 QString describeSqlError(const QString &driverText)
 {
     const QString lower = driverText.toLower();

@@ -1,21 +1,11 @@
 #pragma once
 // The one program-wide connection to the library file (codedb.mdb, a SQLite database).
+#include "store/StoreError.h"
+
 #include <QSqlDatabase>
 #include <QString>
-#include <stdexcept>
 
 namespace store {
-
-// A failed library operation; message() is Arabic and fit to show the user.
-class StoreError : public std::runtime_error
-{
-public:
-    explicit StoreError(const QString &message);
-    const QString &message() const { return m_message; }
-
-private:
-    QString m_message;
-};
 
 class LibraryConnection
 {
