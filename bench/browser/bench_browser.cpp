@@ -40,8 +40,7 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     std::setvbuf(stdout, nullptr, _IONBF, 0);
     QTemporaryDir dir;
-    if (!store::LibraryConnection::create(dir.filePath("codedb.mdb"), nullptr, false))
-        return 1;
+    store::LibraryConnection::create(dir.filePath("codedb.mdb"), false);
     {
         browser::FrmMain main;
         main.load();
@@ -65,9 +64,10 @@ int main(int argc, char **argv)
     if (argc > 1) {
         QElapsedTimer t;
         t.start();
-        QString error;
-        if (!store::LibraryConnection::open(QString::fromLocal8Bit(argv[1]), &error)) {
-            std::printf("cannot open %s: %s\n", argv[1], qPrintable(error));
+        try {
+            store::LibraryConnection::open(QString::fromLocal8Bit(argv[1]));
+        } catch (const store::StoreError &e) {
+            std::printf("cannot open %s: %s\n", argv[1], qPrintable(e.message()));
             return 1;
         }
         browser::FrmMain main;

@@ -41,37 +41,38 @@ int main(int argc, char **argv)
         return fail(QStringLiteral("cannot copy the corpora"));
     const QString package = dir.filePath(QStringLiteral("bench.cup"));
 
-    QString error;
-    if (!store::LibraryConnection::open(source, &error))
-        return fail(error);
+    try {
+        store::LibraryConnection::open(source);
+    } catch (const store::StoreError &e) {
+        return fail(e.message());
+    }
     QSqlQuery(store::LibraryConnection::database()).exec(QStringLiteral("UPDATE Code SET User = 1"));
     const int users = int(exchange::listUserSnippets().ids.size());
 
     QElapsedTimer timer;
     timer.start();
     try {
-        exchange::createPackage(nullptr, package, QStringLiteral("Bench"), QStringLiteral("2026/12/08"), {});
+        exchange::createPackage(package, QStringLiteral("Bench"), QStringLiteral("2026/12/08"), {});
     } catch (const store::StoreError &e) {
         return fail(e.message());
     }
     const double createSeconds = timer.nsecsElapsed() / 1e9;
     store::LibraryConnection::close();
 
-    if (!store::LibraryConnection::open(target, &error))
-        return fail(error);
-    const qint64 before = store::Library::snippetCount();
-    timer.restart();
-    const auto read = exchange::readPackage(package, &error);
-    if (!read)
-        return fail(error);
-    const double readSeconds = timer.nsecsElapsed() / 1e9;
+    qint64 before = 0;
+    double readSeconds = 0;
     int added = 0;
     try {
-        added = exchange::applyPackage(*read);
-    } catch (const store::StoreError &e) {
+        store::LibraryConnection::open(target);
+        before = store::Library::snippetCount();
+        timer.restart();
+        const exchange::Package read = exchange::readPackage(package);
+        readSeconds = timer.nsecsElapsed() / 1e9;
+        added = exchange::applyPackage(read);
+        exchange::appendCredits(QStringLiteral("2026/12/08"), QStringLiteral("Bench"), {});
+    } catch (const platform::Error &e) {
         return fail(e.message());
     }
-    exchange::appendCredits(QStringLiteral("2026/12/08"), QStringLiteral("Bench"), {});
     const double applySeconds = timer.nsecsElapsed() / 1e9;
     const qint64 after = store::Library::snippetCount();
     store::LibraryConnection::close();

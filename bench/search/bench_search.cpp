@@ -88,9 +88,10 @@ int main(int argc, char **argv)
         out << "usage: bench_search LIBRARY_FILE [REPEATS=3]\n";
         return 2;
     }
-    QString error;
-    if (!store::LibraryConnection::open(QString::fromLocal8Bit(argv[1]), &error)) {
-        out << "cannot open library: " << error << "\n";
+    try {
+        store::LibraryConnection::open(QString::fromLocal8Bit(argv[1]));
+    } catch (const store::StoreError &e) {
+        out << "cannot open library: " << e.message() << "\n";
         return 1;
     }
     const int repeats = argc > 2 ? QByteArray(argv[2]).toInt() : 3;

@@ -1,5 +1,6 @@
 #include "about/Credits.h"
 
+#include "platform/Error.h"
 #include "platform/Text.h"
 
 #include <QDir>
@@ -48,16 +49,17 @@ QByteArray defaultCredits()
     return file.readAll();
 }
 
-bool installDefaultCredits(const QString &libraryFolder)
+void installDefaultCredits(const QString &libraryFolder)
 {
     const QString path = creditsPath(libraryFolder);
     if (QFileInfo::exists(path))
-        return true;
+        return;
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
-        return false;
+        throw platform::FileError(QStringLiteral("تعذر إنشاء ملف الشكر والتقدير: ") + file.errorString());
     file.write(defaultCredits());
-    return file.commit();
+    if (!file.commit())
+        throw platform::FileError(QStringLiteral("تعذر كتابة ملف الشكر والتقدير: ") + file.errorString());
 }
 
 } // namespace about

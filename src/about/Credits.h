@@ -21,7 +21,7 @@ void loadResources();
 QByteArray defaultCredits();
 
 // Writes the program's credits beside the library when there is no credits file yet;
-// an existing file is never touched. False when the file was missing and could not be written.
-bool installDefaultCredits(const QString &libraryFolder);
+// an existing file is never touched. Throws platform::FileError when it could not be written.
+void installDefaultCredits(const QString &libraryFolder);
 
 } // namespace about

@@ -48,23 +48,21 @@ void installCommands(browser::FrmMain &main)
     });
 }
 
-bool openLibrary(const QString &path, QString *message)
+void openLibrary(const QString &path)
 {
-    QString reason;
-    bool ok = false;
-    if (QFileInfo::exists(path)) {
-        ok = store::LibraryConnection::open(path, &reason);
-    } else {
-        const QString folder = QFileInfo(path).absolutePath();
-        if (!QDir().mkpath(folder))
-            reason = QStringLiteral("تعذر إنشاء المجلد ") + folder;
-        else
-            ok = store::LibraryConnection::create(path, &reason, true);
+    try {
+        if (QFileInfo::exists(path)) {
+            store::LibraryConnection::open(path);
+        } else {
+            const QString folder = QFileInfo(path).absolutePath();
+            if (!QDir().mkpath(folder))
+                throw store::StoreError(QStringLiteral("تعذر إنشاء المجلد ") + folder);
+            store::LibraryConnection::create(path, true);
+        }
+    } catch (const store::StoreError &e) {
+        throw store::StoreError(QStringLiteral("تعذر فتح مكتبة الأكواد:\n") + QDir::toNativeSeparators(path)
+                                + QStringLiteral("\n\n") + e.message());
     }
-    if (!ok && message)
-        *message = QStringLiteral("تعذر فتح مكتبة الأكواد:\n") + QDir::toNativeSeparators(path) +
-                   QStringLiteral("\n\n") + reason;
-    return ok;
 }
 
 int run(int argc, char **argv)
@@ -97,14 +95,19 @@ int run(int argc, char **argv)
 
     const QString path = parser.isSet(libraryOption) ? QFileInfo(parser.value(libraryOption)).absoluteFilePath()
                                                      : store::defaultLibraryPath();
-    QString message;
-    if (!openLibrary(path, &message)) {
-        messages::showError(nullptr, message);
+    try {
+        openLibrary(path);
+    } catch (const store::StoreError &e) {
+        messages::showError(nullptr, e.message());
         return 1;
     }
 
-    // The about box shows the credits file beside the library; a new library gets ours.
-    about::installDefaultCredits(libraryFolder());
+    // The about box shows the credits file beside the library; a new library gets ours. Without
+    // it the about box says it cannot read the file, which is all the user needs to know.
+    try {
+        about::installDefaultCredits(libraryFolder());
+    } catch (const platform::FileError &) {
+    }
 
     browser::FrmMain main;
     installCommands(main);

@@ -14,8 +14,8 @@ void installCommands(browser::FrmMain &main);
 QString libraryFolder();
 
 // Opens the library at path, creating it with the starter snippets when it does not exist.
-// On failure returns false with an Arabic message naming the file and the reason.
-bool openLibrary(const QString &path, QString *message);
+// Throws StoreError with an Arabic message naming the file and the reason.
+void openLibrary(const QString &path);
 
 // The whole program: arguments, library, main window, event loop.
 int run(int argc, char **argv);

@@ -271,9 +271,11 @@ void SnippetDialog::loadFromFile()
     const platform::FileDialogResult chosen = platform::getOpenFileName(this, text::OpenTitle, text::OpenFilter, 1);
     if (!chosen.accepted || chosen.fileName.isEmpty())
         return;
-    QString error;
-    if (!m_code->loadFile(chosen.fileName, &error))
-        messages::showError(this, text::LoadFileFailed + error);
+    try {
+        m_code->loadFile(chosen.fileName);
+    } catch (const platform::FileError &e) {
+        messages::showError(this, text::LoadFileFailed + e.message());
+    }
 }
 
 void SnippetDialog::showEditPopup(bool forCode, const QPoint &globalPos)

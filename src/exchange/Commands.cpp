@@ -6,6 +6,8 @@
 #include "exchange/FrmCreateUpdate.h"
 #include "exchange/FrmUpdate.h"
 #include "messages/ArabicMsgBox.h"
+#include "platform/WaitCursor.h"
+#include "store/StoreError.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -18,7 +20,13 @@ namespace exchange {
 void compactCommand(browser::FrmMain &main)
 {
     main.showProgressOverCountPanel();
-    const QString failure = compactLibrary(&main);
+    QString failure;
+    try {
+        const platform::WaitCursor wait;
+        compactLibrary();
+    } catch (const store::StoreError &e) {
+        failure = e.message();
+    }
     // The bar only tells the user that the work is over; it fills in about half a second.
     QProgressBar *bar = main.ProgressBar1();
     for (int i = 1; i <= 100; ++i) {

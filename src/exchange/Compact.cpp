@@ -5,22 +5,32 @@
 
 namespace exchange {
 
-QString compactLibrary(QWidget *owner)
+void withLibraryReopened(const std::function<void()> &work)
 {
     const QString path = store::LibraryConnection::path();
     if (path.isEmpty())
-        return QStringLiteral("قاعدة البيانات غير مفتوحة");
+        throw store::StoreError(QStringLiteral("قاعدة البيانات غير مفتوحة"));
     QString failure;
     try {
-        store::CreateDb().CompactDbx(owner, path);
+        work();
     } catch (const store::StoreError &e) {
         failure = e.message();
     }
-    QString reason;
-    if (!store::LibraryConnection::open(path, &reason))
-        failure += (failure.isEmpty() ? QString() : QStringLiteral("\r\n"))
-                   + QStringLiteral("تعذر إعادة فتح قاعدة البيانات: ") + reason;
-    return failure;
+    if (!store::LibraryConnection::isOpen()) {
+        try {
+            store::LibraryConnection::open(path);
+        } catch (const store::StoreError &e) {
+            failure += (failure.isEmpty() ? QString() : QStringLiteral("\r\n"))
+                       + QStringLiteral("تعذر إعادة فتح قاعدة البيانات: ") + e.message();
+        }
+    }
+    if (!failure.isEmpty())
+        throw store::StoreError(failure);
+}
+
+void compactLibrary()
+{
+    withLibraryReopened([] { store::CreateDb().CompactDbx(store::LibraryConnection::path()); });
 }
 
 } // namespace exchange

@@ -1,13 +1,15 @@
 #pragma once
 // Compacting the open library in place.
-#include <QString>
-
-class QWidget;
+#include <functional>
 
 namespace exchange {
 
+// Runs work, which may close LibraryConnection (compaction does), then opens the library again
+// whatever happened. Throws StoreError with work's failure and, if any, the failure to reopen.
+void withLibraryReopened(const std::function<void()> &work);
+
 // Compacts the library file and opens LibraryConnection again, whatever happened.
-// Returns an empty string, or the Arabic text of what failed (the library is then as it was).
-QString compactLibrary(QWidget *owner);
+// Throws StoreError; the library is then as it was.
+void compactLibrary();
 
 } // namespace exchange

@@ -7,6 +7,7 @@
 #include "messages/ArabicMsgBox.h"
 #include "platform/FileDialog.h"
 #include "platform/MessageBox.h"
+#include "platform/WaitCursor.h"
 #include "store/Library.h"
 #include "store/LibraryConnection.h"
 
@@ -115,16 +116,11 @@ void FrmCreateUpdate::CmdCreate_Click()
     m_packagePath = path;
 
     QStringList titles;
-    QString failure;
-    QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
     try {
-        titles = createPackage(this, path, m_name->text(), m_date->text(), m_notes->toPlainText());
-    } catch (const store::StoreError &e) {
-        failure = e.message();
-    }
-    QGuiApplication::restoreOverrideCursor();
-    if (!failure.isEmpty()) {
-        messages::showError(this, QStringLiteral("تعذر إنشاء ملف التحديث:\r\n") + failure);
+        const platform::WaitCursor wait;
+        titles = createPackage(path, m_name->text(), m_date->text(), m_notes->toPlainText());
+    } catch (const platform::Error &e) {
+        messages::showError(this, QStringLiteral("تعذر إنشاء ملف التحديث:\r\n") + e.message());
         return;
     }
     m_list->clear();

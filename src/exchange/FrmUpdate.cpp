@@ -6,6 +6,7 @@
 #include "messages/ArabicMsgBox.h"
 #include "platform/FileDialog.h"
 #include "platform/MessageBox.h"
+#include "platform/WaitCursor.h"
 #include "store/LibraryConnection.h"
 
 #include <QCursor>
@@ -48,13 +49,12 @@ bool FrmUpdate::load()
     if (m_packagePath.isEmpty())
         return false;
 
-    QString error;
-    std::optional<Package> package = readPackage(m_packagePath, &error);
-    if (!package) {
-        messages::showError(parentWidget(), error);
+    try {
+        m_package = readPackage(m_packagePath);
+    } catch (const PackageError &e) {
+        messages::showError(parentWidget(), e.message());
         return false;
     }
-    m_package = std::move(*package);
     // A Null field leaves its box as it was.
     const PackageHeader &header = m_package.header;
     if (!header.name.isNull())
@@ -75,25 +75,22 @@ bool FrmUpdate::load()
 void FrmUpdate::CmdInsert_Click()
 {
     int added = 0;
-    QString failure;
-    QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
     try {
+        const platform::WaitCursor wait;
         added = applyPackage(m_package);
     } catch (const store::StoreError &e) {
-        failure = e.message();
-    }
-    QGuiApplication::restoreOverrideCursor();
-    if (!failure.isEmpty()) {
         messages::showError(this, QStringLiteral("تعذر إضافة محتويات ملف التحديث، ولم تتغير قاعدة البيانات:\r\n")
-                                      + failure);
+                                      + e.message());
         return;
     }
-    const QString failed = appendCredits(m_date->text(), m_name->text(), m_notes->toPlainText());
-    if (!failed.isEmpty())
+    try {
+        appendCredits(m_date->text(), m_name->text(), m_notes->toPlainText());
+    } catch (const platform::Error &e) {
         platform::plainMessageBox(this,
                                   QStringLiteral("تمت إضافة الأكواد، لكن تعذر تسجيل بيانات ملف التحديث في الملف ")
-                                      + creditsPath() + QStringLiteral(":\r\n") + failed,
+                                      + creditsPath() + QStringLiteral(":\r\n") + e.message(),
                                   QGuiApplication::applicationDisplayName());
+    }
     m_result->setText(text::countLine(text::Added, added, text::ItemsDone));
 }
 

@@ -1,13 +1,15 @@
 #include "exchange/Package.h"
 
 #include "about/Credits.h"
+#include "exchange/Compact.h"
+#include "exchange/PackageError.h"
 #include "exchange/Texts.h"
 #include "platform/Text.h"
 #include "store/CreateDb.h"
+#include "store/Database.h"
 #include "store/Library.h"
 #include "store/LibraryConnection.h"
 
-#include <QAtomicInt>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -26,40 +28,9 @@
 namespace exchange {
 
 using store::StoreError;
+using store::throwQueryError;
 
 namespace {
-
-QString newConnectionName()
-{
-    static QAtomicInt counter;
-    return QStringLiteral("Package-%1").arg(counter.fetchAndAddRelaxed(1));
-}
-
-// A connection of its own to a package, removed when it goes out of scope.
-class PackageConnection
-{
-public:
-    PackageConnection(const QString &databaseName, const QString &options)
-        : m_name(newConnectionName())
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
-        db.setDatabaseName(databaseName);
-        db.setConnectOptions(options);
-        db.open();
-    }
-    ~PackageConnection()
-    {
-        {
-            QSqlDatabase db = QSqlDatabase::database(m_name, false);
-            db.close();
-        }
-        QSqlDatabase::removeDatabase(m_name);
-    }
-    QSqlDatabase db() const { return QSqlDatabase::database(m_name, false); }
-
-private:
-    QString m_name;
-};
 
 QVariant textOrNull(const QVariant &value)
 {
@@ -83,19 +54,15 @@ QHash<QString, QVariant> categoryNames()
 void exec(QSqlQuery &q)
 {
     if (!q.exec())
-        throw StoreError(store::describeSqlError(q.lastError().text()));
+        throwQueryError(q);
 }
 
 void writeRows(const QString &path, const UserSnippets &snippets, const QHash<QString, QVariant> &names,
                const PackageHeader &header)
 {
-    PackageConnection package(path, QStringLiteral("QSQLITE_BUSY_TIMEOUT=3000"));
+    const store::Database package(path, store::Database::NoFlags, QStringLiteral("Package"));
+    package.exec(QStringLiteral("BEGIN"));
     QSqlDatabase db = package.db();
-    if (!db.isOpen())
-        throw StoreError(store::describeSqlError(db.lastError().text()));
-    QSqlQuery q(db);
-    if (!q.exec(QStringLiteral("BEGIN")))
-        throw StoreError(store::describeSqlError(q.lastError().text()));
     QSqlQuery insert(db);
     insert.prepare(QStringLiteral("INSERT INTO Code (Head, Code, Learn, Groub, GroubNam) VALUES (?, ?, ?, ?, ?)"));
     for (qint32 id : snippets.ids) {
@@ -122,8 +89,7 @@ void writeRows(const QString &path, const UserSnippets &snippets, const QHash<QS
     user.addBindValue(header.date);
     user.addBindValue(header.notes);
     exec(user);
-    if (!q.exec(QStringLiteral("COMMIT")))
-        throw StoreError(store::describeSqlError(q.lastError().text()));
+    package.exec(QStringLiteral("COMMIT"));
 }
 
 // ---- reading ------------------------------------------------------------------------------
@@ -159,53 +125,53 @@ bool isLong(const QVariant &v)
     return n >= std::numeric_limits<qint32>::min() && n <= std::numeric_limits<qint32>::max();
 }
 
-// Checks the table and returns its real name, or throws the reason.
+// Checks the table and returns its real name.
 QString checkTable(QSqlDatabase &db, const QString &table, const QStringList &columns)
 {
     QSqlQuery q(db);
     q.prepare(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' AND lower(name) = lower(?)"));
     q.addBindValue(table);
     if (!q.exec())
-        throw QStringLiteral("تعذر قراءة محتويات الملف");
+        throw StoreError(QStringLiteral("تعذر قراءة محتويات الملف"));
     if (!q.next())
-        throw QStringLiteral("لا يحتوي على الجدول %1").arg(table);
+        throw StoreError(QStringLiteral("لا يحتوي على الجدول %1").arg(table));
     const QString name = q.value(0).toString();
     QSqlQuery info(db);
-    if (!info.exec(QStringLiteral("PRAGMA table_xinfo(\"%1\")").arg(QString(name).replace('"', "\"\""))))
-        throw QStringLiteral("تعذر قراءة الجدول %1").arg(table);
+    if (!info.exec(QStringLiteral("PRAGMA table_xinfo(%1)").arg(store::quotedIdentifier(name))))
+        throw StoreError(QStringLiteral("تعذر قراءة الجدول %1").arg(table));
     QStringList have;
     while (info.next()) {
         if (info.value(6).toInt() != 0)
-            throw QStringLiteral("الجدول %1 يحتوي على حقول محسوبة").arg(table);
+            throw StoreError(QStringLiteral("الجدول %1 يحتوي على حقول محسوبة").arg(table));
         have.append(info.value(1).toString().toLower());
     }
     for (const QString &column : columns)
         if (!have.contains(column.toLower()))
-            throw QStringLiteral("الجدول %1 لا يحتوي على الحقل %2").arg(table, column);
+            throw StoreError(QStringLiteral("الجدول %1 لا يحتوي على الحقل %2").arg(table, column));
     return name;
 }
 
-Package readChecked(QSqlDatabase &db)
+Package readChecked(const store::Database &connection)
 {
-    if (!db.isOpen())
-        throw store::describeSqlError(db.lastError().text());
+    connection.ensureOpen();
+    QSqlDatabase db = connection.db();
     harden(db);
     QSqlQuery check(db);
     if (!check.exec(QStringLiteral("PRAGMA quick_check")))
-        throw store::describeSqlError(check.lastError().text());
+        throwQueryError(check);
     if (!check.next() || check.value(0).toString() != QLatin1String("ok") || check.next())
-        throw QStringLiteral("الملف تالف");
+        throw StoreError(QStringLiteral("الملف تالف"));
 
     QSqlQuery schema(db);
     if (!schema.exec(QStringLiteral("SELECT type, sql FROM sqlite_master")))
-        throw store::describeSqlError(schema.lastError().text());
+        throwQueryError(schema);
     while (schema.next()) {
         const QString type = schema.value(0).toString();
         if (type == QLatin1String("view") || type == QLatin1String("trigger"))
-            throw QStringLiteral("يحتوي على عناصر غير مسموح بها");
+            throw StoreError(QStringLiteral("يحتوي على عناصر غير مسموح بها"));
         if (type == QLatin1String("table")
             && schema.value(1).toString().simplified().startsWith(QLatin1String("CREATE VIRTUAL"), Qt::CaseInsensitive))
-            throw QStringLiteral("يحتوي على عناصر غير مسموح بها");
+            throw StoreError(QStringLiteral("يحتوي على عناصر غير مسموح بها"));
     }
 
     const QString code = checkTable(db, QStringLiteral("Code"),
@@ -213,28 +179,27 @@ Package readChecked(QSqlDatabase &db)
                                      QStringLiteral("Groub"), QStringLiteral("GroubNam")});
     const QString user =
         checkTable(db, QStringLiteral("User"), {QStringLiteral("Name"), QStringLiteral("Date"), QStringLiteral("Notes")});
-    auto quoted = [](QString name) { return QLatin1Char('"') + name.replace('"', "\"\"") + QLatin1Char('"'); };
 
     Package package;
     QSqlQuery header(db);
     header.setForwardOnly(true);
-    if (!header.exec(QStringLiteral("SELECT Name, Date, Notes FROM %1 ORDER BY rowid LIMIT 1").arg(quoted(user))))
-        throw store::describeSqlError(header.lastError().text());
+    if (!header.exec(QStringLiteral("SELECT Name, Date, Notes FROM %1 ORDER BY rowid LIMIT 1").arg(store::quotedIdentifier(user))))
+        throwQueryError(header);
     if (!header.next())
-        throw QStringLiteral("لا يحتوي على بيانات المرسل");
+        throw StoreError(QStringLiteral("لا يحتوي على بيانات المرسل"));
     for (int i = 0; i < 3; ++i)
         if (!isText(header.value(i)))
-            throw QStringLiteral("بيانات المرسل غير صالحة");
+            throw StoreError(QStringLiteral("بيانات المرسل غير صالحة"));
     package.header = {textOrNull(header.value(0)), textOrNull(header.value(1)), textOrNull(header.value(2))};
 
     QSqlQuery rows(db);
     rows.setForwardOnly(true);
-    if (!rows.exec(QStringLiteral("SELECT Head, Code, Learn, Groub, GroubNam FROM %1 ORDER BY rowid").arg(quoted(code))))
-        throw store::describeSqlError(rows.lastError().text());
+    if (!rows.exec(QStringLiteral("SELECT Head, Code, Learn, Groub, GroubNam FROM %1 ORDER BY rowid").arg(store::quotedIdentifier(code))))
+        throwQueryError(rows);
     while (rows.next()) {
         PackageRow row{rows.value(0), rows.value(1), rows.value(2), rows.value(3), rows.value(4)};
         if (!isText(row.head) || !isText(row.code) || !isText(row.learn) || !isText(row.groubNam) || !isLong(row.groub))
-            throw QStringLiteral("أحد الأكواد يحتوي على قيم غير صالحة");
+            throw StoreError(QStringLiteral("أحد الأكواد يحتوي على قيم غير صالحة"));
         row.head = textOrNull(row.head);
         row.code = textOrNull(row.code);
         row.learn = textOrNull(row.learn);
@@ -242,7 +207,7 @@ Package readChecked(QSqlDatabase &db)
         package.rows.append(row);
     }
     if (rows.lastError().isValid())
-        throw store::describeSqlError(rows.lastError().text());
+        throwQueryError(rows);
     return package;
 }
 
@@ -260,13 +225,13 @@ UserSnippets listUserSnippets()
     return result;
 }
 
-QString checkPackageable(const QString &name, const QString &date, const QString &notes)
+void checkPackageable(const QString &name, const QString &date, const QString &notes)
 {
     const QList<std::pair<QString, QString>> header = {
         {QStringLiteral("الاسم"), name}, {QStringLiteral("التاريخ"), date}, {QStringLiteral("الملاحظات"), notes}};
     for (const auto &[label, text] : header)
         if (text.size() > HeaderTextMax)
-            return QStringLiteral("نص %1 أطول من %2 حرفاً").arg(label).arg(HeaderTextMax);
+            throw PackageError(QStringLiteral("نص %1 أطول من %2 حرفاً").arg(label).arg(HeaderTextMax));
 
     const QHash<QString, QVariant> names = categoryNames();
     for (const store::SnippetSummary &s : store::Library::snippetSummaries()) {
@@ -274,102 +239,80 @@ QString checkPackageable(const QString &name, const QString &date, const QString
             continue;
         const QString title = s.head.toString();
         if (title.size() > HeadSize)
-            return QStringLiteral("عنوان الكود \"%1\" أطول من %2 حرفاً").arg(title.left(40) + QStringLiteral("…")).arg(HeadSize);
+            throw PackageError(QStringLiteral("عنوان الكود \"%1\" أطول من %2 حرفاً")
+                                   .arg(title.left(40) + QStringLiteral("…"))
+                                   .arg(HeadSize));
         if (!s.groub.isNull()) {
             const QString caption = names.value(s.groub.toString()).toString();
             if (caption.size() > GroubNamSize)
-                return QStringLiteral("اسم التصنيف \"%1\" أطول من %2 حرفاً").arg(caption).arg(GroubNamSize);
+                throw PackageError(QStringLiteral("اسم التصنيف \"%1\" أطول من %2 حرفاً").arg(caption).arg(GroubNamSize));
         }
     }
-    return {};
 }
 
-QStringList createPackage(QWidget *owner, const QString &path, const QString &name, const QString &date,
-                          const QString &notes)
+QStringList createPackage(const QString &path, const QString &name, const QString &date, const QString &notes)
 {
     const QString libraryPath = store::LibraryConnection::path();
     if (libraryPath.isEmpty())
         throw StoreError(QStringLiteral("قاعدة البيانات غير مفتوحة"));
     const QFileInfo target(path);
     if (target.exists() && target.canonicalFilePath() == QFileInfo(libraryPath).canonicalFilePath())
-        throw StoreError(QStringLiteral("لا يمكن حفظ ملف التحديث مكان قاعدة بيانات المكتبة"));
-    if (const QString reason = checkPackageable(name, date, notes); !reason.isEmpty())
-        throw StoreError(reason);
+        throw PackageError(QStringLiteral("لا يمكن حفظ ملف التحديث مكان قاعدة بيانات المكتبة"));
+    checkPackageable(name, date, notes);
 
     const UserSnippets snippets = listUserSnippets();
     const QHash<QString, QVariant> names = categoryNames();
     const PackageHeader header{textOrNull(name), textOrNull(date), textOrNull(notes)};
 
-    store::CreateDb db;
-    QString failure;
-    try {
-        db.CreateDatabaseX(path);
-        db.CreateTableDefX(path, QStringLiteral("Code"),
-                           {QStringLiteral("Head"), QStringLiteral("Code"), QStringLiteral("Learn"),
-                            QStringLiteral("Groub"), QStringLiteral("GroubNam")},
-                           {store::fieldType::Text, store::fieldType::Memo, store::fieldType::Memo,
-                            store::fieldType::Long, store::fieldType::Text},
-                           {HeadSize, 0, 0, 0, GroubNamSize});
-        db.CreateTableDefX(path, QStringLiteral("User"),
-                           {QStringLiteral("Name"), QStringLiteral("Date"), QStringLiteral("Notes")},
-                           {store::fieldType::Text, store::fieldType::Text, store::fieldType::Text},
-                           {int(name.size()) + 1, int(date.size()) + 1, int(notes.size()) + 1});
-        writeRows(path, snippets, names, header);
-        db.CompactDbx(owner, path);
-    } catch (const StoreError &e) {
-        failure = e.message();
-        QFile::remove(path);
-        QFile::remove(path + QLatin1Char('_'));
-        QFile::remove(path + QStringLiteral("-journal"));
-    }
-    // Compaction closes the library; it must be open again whatever happened.
-    if (!store::LibraryConnection::isOpen()) {
-        QString reason;
-        if (!store::LibraryConnection::open(libraryPath, &reason))
-            failure += (failure.isEmpty() ? QString() : QStringLiteral("\r\n"))
-                       + QStringLiteral("تعذر إعادة فتح قاعدة البيانات: ") + reason;
-    }
-    if (!failure.isEmpty())
-        throw StoreError(failure);
+    withLibraryReopened([&] {
+        store::CreateDb db;
+        try {
+            db.CreateDatabaseX(path);
+            db.CreateTableDefX(path, QStringLiteral("Code"),
+                               {QStringLiteral("Head"), QStringLiteral("Code"), QStringLiteral("Learn"),
+                                QStringLiteral("Groub"), QStringLiteral("GroubNam")},
+                               {store::fieldType::Text, store::fieldType::Memo, store::fieldType::Memo,
+                                store::fieldType::Long, store::fieldType::Text},
+                               {HeadSize, 0, 0, 0, GroubNamSize});
+            db.CreateTableDefX(path, QStringLiteral("User"),
+                               {QStringLiteral("Name"), QStringLiteral("Date"), QStringLiteral("Notes")},
+                               {store::fieldType::Text, store::fieldType::Text, store::fieldType::Text},
+                               {int(name.size()) + 1, int(date.size()) + 1, int(notes.size()) + 1});
+            writeRows(path, snippets, names, header);
+            db.CompactDbx(path);
+        } catch (const StoreError &) {
+            QFile::remove(path);
+            QFile::remove(path + QLatin1Char('_'));
+            QFile::remove(path + QStringLiteral("-journal"));
+            throw;
+        }
+    });
     return snippets.titles;
 }
 
-std::optional<Package> readPackage(const QString &path, QString *error)
+Package readPackage(const QString &path)
 {
-    QString reason;
-    std::optional<Package> result;
-    // A private copy that no one else writes: read-only and immutable, no journal beside it.
-    QTemporaryDir dir;
-    const QString copy = dir.filePath(QStringLiteral("package.cup"));
-    QFile source(path);
-    if (!QFileInfo(path).isFile()) {
-        reason = QStringLiteral("الملف غير موجود");
-    } else if (!source.open(QIODevice::ReadOnly)) {
-        reason = QStringLiteral("لا يمكن قراءة الملف: ") + source.errorString();
-    } else if (source.peek(16) != QByteArray("SQLite format 3\0", 16)) {
-        reason = QStringLiteral("ليس قاعدة بيانات");
-    } else {
+    try {
+        // A private copy that no one else writes: read-only and immutable, no journal beside it.
+        QTemporaryDir dir;
+        const QString copy = dir.filePath(QStringLiteral("package.cup"));
+        QFile source(path);
+        if (!QFileInfo(path).isFile())
+            throw StoreError(QStringLiteral("الملف غير موجود"));
+        if (!source.open(QIODevice::ReadOnly))
+            throw StoreError(QStringLiteral("لا يمكن قراءة الملف: ") + source.errorString());
+        if (source.peek(16) != QByteArray("SQLite format 3\0", 16))
+            throw StoreError(QStringLiteral("ليس قاعدة بيانات"));
         source.close();
-        if (!dir.isValid() || !QFile::copy(path, copy)) {
-            reason = QStringLiteral("تعذر نسخ الملف للقراءة");
-        } else {
-            QFile::setPermissions(copy, QFile::ReadOwner);
-            const QString uri = QUrl::fromLocalFile(copy).toString(QUrl::FullyEncoded) + QStringLiteral("?immutable=1");
-            PackageConnection connection(uri, QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI"));
-            QSqlDatabase db = connection.db();
-            try {
-                result = readChecked(db);
-            } catch (const QString &why) {
-                reason = why;
-            }
-        }
+        if (!dir.isValid() || !QFile::copy(path, copy))
+            throw StoreError(QStringLiteral("تعذر نسخ الملف للقراءة"));
+        QFile::setPermissions(copy, QFile::ReadOwner);
+        const QString uri = QUrl::fromLocalFile(copy).toString(QUrl::FullyEncoded) + QStringLiteral("?immutable=1");
+        return readChecked(store::Database(uri, store::Database::ReadOnly | store::Database::Uri, QStringLiteral("Package")));
+    } catch (const StoreError &e) {
+        throw PackageError(QStringLiteral("الملف \"%1\" ليس ملف تحديث صالحاً: %2")
+                               .arg(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()), e.message()));
     }
-    if (result)
-        return result;
-    if (error)
-        *error = QStringLiteral("الملف \"%1\" ليس ملف تحديث صالحاً: %2")
-                     .arg(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()), reason);
-    return std::nullopt;
 }
 
 QString targetCategory(const PackageRow &row)
@@ -411,23 +354,22 @@ QString creditsPath()
     return about::creditsPath(QFileInfo(store::LibraryConnection::path()).absolutePath());
 }
 
-QString appendCredits(const QString &date, const QString &name, const QString &notes)
+void appendCredits(const QString &date, const QString &name, const QString &notes)
 {
     if (store::LibraryConnection::path().isEmpty())
-        return QStringLiteral("قاعدة البيانات غير مفتوحة");
+        throw StoreError(QStringLiteral("قاعدة البيانات غير مفتوحة"));
     QFile file(creditsPath());
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
-        return file.errorString();
+        throw platform::FileError(file.errorString());
     const QString crlf = QStringLiteral("\r\n");
     const QByteArray entry =
         (platform::withCrLf(date) + crlf + platform::withCrLf(name) + crlf + platform::withCrLf(notes) + crlf + crlf)
             .toUtf8();
     if (file.write(entry) != entry.size() || !file.flush())
-        return file.errorString();
+        throw platform::FileError(file.errorString());
     file.close();
     if (file.error() != QFileDevice::NoError)
-        return file.errorString();
-    return {};
+        throw platform::FileError(file.errorString());
 }
 
 } // namespace exchange

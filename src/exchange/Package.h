@@ -2,13 +2,12 @@
 // Update packages (.cup): a SQLite file with the tables "Code" (one row per snippet) and
 // "User" (one header row). Writing takes the library's user snippets; reading treats the
 // file as untrusted input and checks it fully before anything of it is used.
+#include "exchange/PackageError.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
-#include <optional>
-
-class QWidget;
 
 namespace exchange {
 
@@ -40,19 +39,19 @@ struct UserSnippets {
 };
 UserSnippets listUserSnippets();
 
-// Why the library's user snippets and this header cannot be packaged (Arabic), or empty.
+// Throws PackageError when the library's user snippets and this header cannot be packaged.
 // Checked before anything is written.
-QString checkPackageable(const QString &name, const QString &date, const QString &notes);
+void checkPackageable(const QString &name, const QString &date, const QString &notes);
 
 // Writes the library's user snippets and the header into a new package at path (replacing a
 // file there), then compacts it. LibraryConnection is open again afterwards, whatever happened.
-// Throws StoreError; a failed package file is removed. Returns the titles packaged.
-QStringList createPackage(QWidget *owner, const QString &path, const QString &name, const QString &date,
-                          const QString &notes);
+// Throws PackageError (nothing written) or StoreError (a failed package file is removed).
+// Returns the titles packaged.
+QStringList createPackage(const QString &path, const QString &name, const QString &date, const QString &notes);
 
-// Reads a whole package after checking it. On failure returns nothing and sets *error to an
-// Arabic message that names the file.
-std::optional<Package> readPackage(const QString &path, QString *error);
+// Reads a whole package after checking it. Throws PackageError with an Arabic message that
+// names the file.
+Package readPackage(const QString &path);
 
 // The category name a row is filed under.
 QString targetCategory(const PackageRow &row);
@@ -64,7 +63,7 @@ int applyPackage(const Package &package);
 // The credits file beside the library (the one the about box shows).
 QString creditsPath();
 // Appends date, name and notes as three lines and an empty line (UTF-8).
-// Returns an empty string, or the reason it failed.
-QString appendCredits(const QString &date, const QString &name, const QString &notes);
+// Throws platform::FileError.
+void appendCredits(const QString &date, const QString &name, const QString &notes);
 
 } // namespace exchange

@@ -556,7 +556,7 @@ QString Converter::run(const QString &options)
     if (t >= 0) {
         const qsizetype close = options.indexOf(QLatin1Char('"'), t + 5);
         if (close < 0)
-            throw ConversionError("the +T option has no closing double quote");
+            throw ConversionError(QStringLiteral("الخيار +T بلا علامة تنصيص تغلق العنوان"));
         title = options.mid(t + 4, close - (t + 4));
     }
 

@@ -3,17 +3,17 @@
 // A single forward scan made for the layout of our own RTF writer: font and colour tables
 // in the header, the body starting on a new line with \deflang, every paragraph break at
 // the start of a line as \par. Pure text processing; every call starts from empty state.
-#include <QString>
+#include "platform/Error.h"
 
-#include <stdexcept>
+#include <QString>
 
 namespace exporting::rtfTohtml {
 
 // Raised for options that cannot be read (a "+T" title without its closing double quote).
-class ConversionError : public std::runtime_error
+class ConversionError : public platform::Error
 {
 public:
-    using std::runtime_error::runtime_error;
+    using Error::Error;
 };
 
 // options: any mix of the tokens "+CR" (CR LF line breaks in the body), "+I" ("<" and ">"

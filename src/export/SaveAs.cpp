@@ -46,8 +46,11 @@ void saveSelected(const CommandTarget &target)
     const QString &path = chosen.fileName; // as typed: no extension is added
     switch (chosen.filterIndex) {
     case RichText:
-        if (!target.view->saveFile(path))
+        try {
+            target.view->saveFile(path);
+        } catch (const platform::FileError &) {
             showSaveFailure(target.owner, path);
+        }
         break;
     case WebPage: {
         QString html;

@@ -159,38 +159,27 @@ void RichTextBox::setFontNameSize(const QString &family, double pointSize)
 
 void RichTextBox::setNoWrap() { setLineWrapMode(QTextEdit::NoWrap); }
 
-bool RichTextBox::loadFile(const QString &path, QString *error)
+void RichTextBox::loadFile(const QString &path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (error)
-            *error = QStringLiteral("تعذر فتح الملف: ") + file.errorString();
-        return false;
-    }
+    if (!file.open(QIODevice::ReadOnly))
+        throw FileError(QStringLiteral("تعذر فتح الملف: ") + file.errorString());
     const QByteArray bytes = file.readAll();
-    if (looksBinary(bytes)) {
-        if (error)
-            *error = QStringLiteral("الملف ليس ملفاً نصياً ولا يمكن عرضه");
-        return false;
-    }
+    if (looksBinary(bytes))
+        throw FileError(QStringLiteral("الملف ليس ملفاً نصياً ولا يمكن عرضه"));
     const QString text = decodeText(bytes);
     if (looksLikeRtf(text))
         setTextRTF(text);
     else
         setText(text);
-    return true;
 }
 
-bool RichTextBox::saveFile(const QString &path, QString *error) const
+void RichTextBox::saveFile(const QString &path) const
 {
     QFile file(path);
     const QByteArray bytes = textRTF().toLatin1();
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size()) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    return true;
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
+        throw FileError(file.errorString());
 }
 
 void RichTextBox::printTo(QPrinter *printer, bool selectionOnly) const

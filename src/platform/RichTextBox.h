@@ -1,5 +1,7 @@
 #pragma once
 // The rich text control: the operations the windows rely on, over QTextEdit.
+#include "platform/Error.h"
+
 #include <QTextEdit>
 
 class QPrinter;
@@ -34,9 +36,10 @@ public:
     void setNoWrap();
 
     // An RTF file as rich text, any other file as plain text (encoding detected).
-    // False with an Arabic reason for a file that cannot be read or is not text.
-    bool loadFile(const QString &path, QString *error = nullptr);
-    bool saveFile(const QString &path, QString *error = nullptr) const;
+    // Throws FileError with an Arabic reason for a file that cannot be read or is not text.
+    void loadFile(const QString &path);
+    // Writes the content as RTF; throws FileError with the reason.
+    void saveFile(const QString &path) const;
     // The selection, or everything when nothing is selected, with its colours.
     void printTo(QPrinter *printer, bool selectionOnly) const;
 

@@ -1,16 +1,11 @@
 #include "store/CreateDb.h"
 
+#include "store/Database.h"
 #include "store/LibraryConnection.h"
 
-#include <QAtomicInt>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QCursor>
-#include <QGuiApplication>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
 
 #include <cerrno>
 #include <cstdio>
@@ -30,71 +25,6 @@ const QString kCannotCreate = QStringLiteral("تعذر إنشاء قاعدة ا�
 const QString kNoFile = QStringLiteral("ملف قاعدة البيانات غير موجود: ");
 const QString kBadTable = QStringLiteral("تعذر إنشاء الجدول %1: ");
 const QString kCompactFailed = QStringLiteral("تعذر ضغط قاعدة البيانات %1: ");
-
-QString quoted(const QString &name)
-{
-    QString escaped = name;
-    escaped.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + escaped + QLatin1Char('"');
-}
-
-// A connection of its own to one file, removed when it goes out of scope.
-class FileConnection
-{
-public:
-    explicit FileConnection(const QString &path)
-    {
-        static QAtomicInt counter;
-        m_name = QStringLiteral("CreateDb-%1").arg(counter.fetchAndAddRelaxed(1));
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
-        db.setDatabaseName(path);
-        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=3000"));
-        db.open();
-    }
-    ~FileConnection()
-    {
-        {
-            QSqlDatabase db = QSqlDatabase::database(m_name, false);
-            db.close();
-        }
-        QSqlDatabase::removeDatabase(m_name);
-    }
-    QSqlDatabase db() const { return QSqlDatabase::database(m_name, false); }
-    // Runs one statement; on failure returns the Arabic reason.
-    QString exec(const QString &sql) const
-    {
-        QSqlDatabase d = db();
-        if (!d.isOpen())
-            return describeSqlError(d.lastError().text());
-        QSqlQuery q(d);
-        if (!q.exec(sql))
-            return describeSqlError(q.lastError().text());
-        return {};
-    }
-
-private:
-    QString m_name;
-};
-
-// Restores the pointer whatever way the compaction ends.
-class WaitCursor
-{
-public:
-    WaitCursor()
-    {
-        m_set = qobject_cast<QGuiApplication *>(QCoreApplication::instance()) != nullptr;
-        if (m_set)
-            QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
-    }
-    ~WaitCursor()
-    {
-        if (m_set)
-            QGuiApplication::restoreOverrideCursor();
-    }
-
-private:
-    bool m_set = false;
-};
 
 bool injectedFailure(CreateDb::CompactStep step) { return g_failureHook && g_failureHook(step); }
 
@@ -127,15 +57,12 @@ void CreateDb::CreateDatabaseX(const QString &MyNewDb)
     }
     // A journal left beside a replaced file would be taken for the new file's.
     QFile::remove(MyNewDb + QStringLiteral("-journal"));
-    QString reason;
-    {
-        FileConnection file(MyNewDb);
+    try {
         // Writing the header makes the file exist; the id marks it as made by this program.
-        reason = file.exec(QStringLiteral("PRAGMA application_id = 1415671154"));
-    }
-    if (!reason.isEmpty()) {
+        Database(MyNewDb, Database::NoFlags, QStringLiteral("CreateDb")).exec(QStringLiteral("PRAGMA application_id = 1415671154"));
+    } catch (const StoreError &e) {
         QFile::remove(MyNewDb);
-        throw StoreError(kCannotCreate + reason);
+        throw StoreError(kCannotCreate + e.message());
     }
 }
 
@@ -159,7 +86,7 @@ void CreateDb::CreateTableDefX(const QString &MyDb, const QString &MyNewTable, c
             throw StoreError(failed + QStringLiteral("اسم حقل فارغ"));
         if (size < 0 || size > 255)
             throw StoreError(failed + QStringLiteral("حجم الحقل %1 غير صالح (%2)").arg(name).arg(size));
-        const QString col = quoted(name);
+        const QString col = quotedIdentifier(name);
         switch (type) {
         case fieldType::Long:
             columns.append(QStringLiteral("%1 INTEGER CHECK (%1 IS NULL OR (typeof(%1) = 'integer' AND %1 BETWEEN "
@@ -179,17 +106,16 @@ void CreateDb::CreateTableDefX(const QString &MyDb, const QString &MyNewTable, c
         }
     }
 
-    FileConnection file(MyDb);
-    const QString reason =
-        file.exec(QStringLiteral("CREATE TABLE %1 (%2)").arg(quoted(MyNewTable), columns.join(QStringLiteral(", "))));
-    if (!reason.isEmpty())
-        throw StoreError(failed + reason);
+    try {
+        Database(MyDb, Database::NoFlags, QStringLiteral("CreateDb"))
+            .exec(QStringLiteral("CREATE TABLE %1 (%2)").arg(quotedIdentifier(MyNewTable), columns.join(QStringLiteral(", "))));
+    } catch (const StoreError &e) {
+        throw StoreError(failed + e.message());
+    }
 }
 
-void CreateDb::CompactDbx(QWidget *frmName, const QString &DbName)
+void CreateDb::CompactDbx(const QString &DbName)
 {
-    Q_UNUSED(frmName) // the wait cursor covers every window of the program
-    WaitCursor wait;
     LibraryConnection::close();
 
     const QString temporary = DbName + QLatin1Char('_');
@@ -207,13 +133,12 @@ void CreateDb::CompactDbx(QWidget *frmName, const QString &DbName)
 
     if (injectedFailure(CompactStep::BeforeCopy))
         fail(QStringLiteral("خطأ مفتعل قبل النسخ"));
-    {
-        FileConnection file(DbName);
+    try {
         QString target = temporary;
         target.replace(QLatin1Char('\''), QLatin1String("''"));
-        const QString reason = file.exec(QStringLiteral("VACUUM INTO '%1'").arg(target));
-        if (!reason.isEmpty())
-            fail(reason);
+        Database(DbName, Database::NoFlags, QStringLiteral("CreateDb")).exec(QStringLiteral("VACUUM INTO '%1'").arg(target));
+    } catch (const StoreError &e) {
+        fail(e.message());
     }
     if (injectedFailure(CompactStep::AfterCopy))
         fail(QStringLiteral("خطأ مفتعل بعد النسخ"));

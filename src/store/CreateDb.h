@@ -7,8 +7,6 @@
 #include <QStringList>
 #include <functional>
 
-class QWidget;
-
 namespace store {
 
 // Field type codes of the old engine, as callers pass them.
@@ -31,11 +29,11 @@ public:
     void CreateTableDefX(const QString &MyDb, const QString &MyNewTable, const QStringList &MyFldNam,
                          const QList<qint32> &MyFldTyp, const QList<int> &MyFldSiz);
 
-    // Shows the wait cursor, closes LibraryConnection (whatever file DbName is), compacts
+    // Closes LibraryConnection (whatever file DbName is), compacts
     // DbName into DbName + "_" and renames that over DbName in one step. On failure the
     // original stays as it was, no "_" file is left, and StoreError is thrown.
     // LibraryConnection is left closed either way: the caller reopens it.
-    void CompactDbx(QWidget *frmName, const QString &DbName);
+    void CompactDbx(const QString &DbName);
 
     // Points at which tests can make compaction fail.
     enum class CompactStep { BeforeCopy, AfterCopy, BeforeRename };

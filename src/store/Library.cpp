@@ -1,5 +1,6 @@
 #include "store/Library.h"
 
+#include "store/Database.h"
 #include "store/LibraryConnection.h"
 
 #include <QSqlError>
@@ -11,11 +12,6 @@ namespace {
 
 int g_transactionDepth = 0;
 
-[[noreturn]] void fail(const QSqlQuery &query)
-{
-    throw StoreError(describeSqlError(query.lastError().text()));
-}
-
 QSqlQuery prepare(const QString &sql)
 {
     if (!LibraryConnection::isOpen())
@@ -23,14 +19,14 @@ QSqlQuery prepare(const QString &sql)
     QSqlQuery query(LibraryConnection::database());
     query.setForwardOnly(true);
     if (!query.prepare(sql))
-        fail(query);
+        throwQueryError(query);
     return query;
 }
 
 void run(QSqlQuery &query)
 {
     if (!query.exec())
-        fail(query);
+        throwQueryError(query);
 }
 
 QVariant nullable(const QVariant &value)
@@ -316,7 +312,7 @@ void Library::transaction(const std::function<void()> &work)
     QSqlDatabase db = LibraryConnection::database();
     QSqlQuery begin(db);
     if (!begin.exec(QStringLiteral("BEGIN IMMEDIATE")))
-        fail(begin);
+        throwQueryError(begin);
     ++g_transactionDepth;
     try {
         work();

@@ -1,8 +1,7 @@
 #include "store/StarterLibrary.h"
 
-#include "store/LibraryConnection.h"
+#include "store/Database.h"
 
-#include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
 
@@ -93,18 +92,18 @@ const StarterSnippet kSnippets[] = {
 
 } // namespace
 
-QString writeStarterLibrary(QSqlDatabase &db)
+void writeStarterLibrary(const Database &db)
 {
-    QSqlQuery category(db);
+    QSqlQuery category(db.db());
     category.prepare(QStringLiteral("INSERT INTO Groub (Caption) VALUES (?)"));
     QList<qlonglong> ids;
     for (const char *caption : kCategories) {
         category.bindValue(0, QString::fromUtf8(caption));
         if (!category.exec())
-            return describeSqlError(category.lastError().text());
+            throwQueryError(category);
         ids.append(category.lastInsertId().toLongLong());
     }
-    QSqlQuery snippet(db);
+    QSqlQuery snippet(db.db());
     snippet.prepare(QStringLiteral("INSERT INTO Code (Head, Groub, code, Learn, User) VALUES (?, ?, ?, ?, ?)"));
     for (const StarterSnippet &s : kSnippets) {
         snippet.bindValue(0, QString::fromUtf8(s.head));
@@ -113,9 +112,8 @@ QString writeStarterLibrary(QSqlDatabase &db)
         snippet.bindValue(3, QString::fromUtf8(s.learn));
         snippet.bindValue(4, s.user ? 1 : 0);
         if (!snippet.exec())
-            return describeSqlError(snippet.lastError().text());
+            throwQueryError(snippet);
     }
-    return {};
 }
 
 } // namespace store

@@ -1,11 +1,10 @@
 #pragma once
-#include <QSqlDatabase>
-#include <QString>
-
 namespace store {
 
+class Database;
+
 // Fills a new, empty library with the starter categories and snippets a newcomer sees.
-// Returns an empty string on success, else the Arabic reason.
-QString writeStarterLibrary(QSqlDatabase &db);
+// Throws StoreError.
+void writeStarterLibrary(const Database &db);
 
 } // namespace store

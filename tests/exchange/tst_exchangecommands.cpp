@@ -12,6 +12,7 @@
 
 #include <QAction>
 #include <QDir>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -111,8 +112,15 @@ private slots:
         openMain();
         const QString count = countPanel();
         QCOMPARE(count, browser::countText(2));
+        int cursor = -1;
+        store::CreateDb::setCompactFailureHook([&](store::CreateDb::CompactStep) {
+            cursor = QGuiApplication::overrideCursor() ? int(QGuiApplication::overrideCursor()->shape()) : -1;
+            return false;
+        });
         for (int round = 0; round < 2; ++round) {
             main->runToolbarKey(QStringLiteral("compactDb"));
+            QCOMPARE(cursor, int(Qt::WaitCursor));
+            QVERIFY(!QGuiApplication::overrideCursor());
             QCOMPARE(QDir(lib->dir()).entryList(QDir::Files), QStringList{"codedb.mdb"});
             QVERIFY(store::LibraryConnection::isOpen());
             QCOMPARE(countPanel(), count);

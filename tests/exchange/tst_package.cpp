@@ -51,7 +51,7 @@ private slots:
         QCOMPARE(listUserSnippets().titles, QStringList({QStringLiteral("نافذة"), "Open file"}));
 
         const QString path = QDir(lib.dir()).filePath("out.cup");
-        const QStringList titles = createPackage(nullptr, path, "Sami", "2026/12/08", "notes");
+        const QStringList titles = createPackage(path, "Sami", "2026/12/08", "notes");
         QCOMPARE(titles, QStringList({QStringLiteral("نافذة"), "Open file"}));
         QVERIFY(store::LibraryConnection::isOpen());
         QCOMPARE(store::LibraryConnection::path(), lib.path());
@@ -81,7 +81,7 @@ private slots:
         testing::TempLibrary lib;
         lib.addSnippet("t", lib.addCategory("c"), "x", "y", true);
         const QString path = QDir(lib.dir()).filePath("h.cup");
-        createPackage(nullptr, path, QString(), QString(), QString());
+        createPackage(path, QString(), QString(), QString());
         testing::SqlFile f(path);
         const auto header = f.rows("SELECT Name, Date, Notes FROM User");
         QCOMPARE(header.size(), 1);
@@ -98,7 +98,7 @@ private slots:
         lib.addSnippet("t", lib.addCategory("c"), "x", "y", true);
         const QString path = QDir(lib.dir()).filePath("h.cup");
         const QString longest(254, QChar(0x0639));
-        createPackage(nullptr, path, longest, "d", QString());
+        createPackage(path, longest, "d", QString());
         testing::SqlFile f(path);
         QCOMPARE(f.value("SELECT Name FROM User").toString(), longest);
         QVERIFY(f.exec("INSERT INTO User (Name, Date) VALUES (?, 'dd')", {QString(255, 'n')}));
@@ -112,17 +112,17 @@ private slots:
         const qint32 c = lib.addCategory(QString(51, QChar(0x0641)));
         lib.addSnippet("t", c, "x", "y", true);
         const QString path = QDir(lib.dir()).filePath("long.cup");
-        QVERIFY(!checkPackageable(QString(), QString(), QString()).isEmpty());
-        QVERIFY_THROWS_EXCEPTION(store::StoreError, createPackage(nullptr, path, "n", "d", "o"));
+        QVERIFY_THROWS_EXCEPTION(PackageError, checkPackageable(QString(), QString(), QString()));
+        QVERIFY_THROWS_EXCEPTION(PackageError, createPackage(path, "n", "d", "o"));
         QVERIFY(!QFile::exists(path));
         QVERIFY(store::LibraryConnection::isOpen());
 
         store::Library::renameCategory(c, QString(50, QChar(0x0641)));
-        QVERIFY(checkPackageable(QString(), QString(), QString()).isEmpty());
-        QVERIFY(!checkPackageable(QString(255, 'x'), QString(), QString()).isEmpty());
-        QVERIFY(!checkPackageable(QString(), QString(), QString(255, 'x')).isEmpty());
+        checkPackageable(QString(), QString(), QString());
+        QVERIFY_THROWS_EXCEPTION(PackageError, checkPackageable(QString(255, 'x'), QString(), QString()));
+        QVERIFY_THROWS_EXCEPTION(PackageError, checkPackageable(QString(), QString(), QString(255, 'x')));
         lib.exec("UPDATE Code SET Head = ?", {QString(101, 'h')});
-        QVERIFY(!checkPackageable(QString(), QString(), QString()).isEmpty());
+        QVERIFY_THROWS_EXCEPTION(PackageError, checkPackageable(QString(), QString(), QString()));
     }
 
     void aFailedCompactionRemovesThePackageAndReopensTheLibrary()
@@ -133,7 +133,7 @@ private slots:
         store::CreateDb::setCompactFailureHook([](store::CreateDb::CompactStep s) {
             return s == store::CreateDb::CompactStep::AfterCopy;
         });
-        QVERIFY_THROWS_EXCEPTION(store::StoreError, createPackage(nullptr, path, "n", "d", "o"));
+        QVERIFY_THROWS_EXCEPTION(store::StoreError, createPackage(path, "n", "d", "o"));
         store::CreateDb::setCompactFailureHook({});
         QCOMPARE(QDir(lib.dir()).entryList(QDir::Files), QStringList{"codedb.mdb"});
         QVERIFY(store::LibraryConnection::isOpen());
@@ -146,7 +146,7 @@ private slots:
         testing::TempLibrary lib;
         lib.addSnippet("t", lib.addCategory("c"), "x", "y", true);
         const QByteArray before = testing::readFile(lib.path());
-        QVERIFY_THROWS_EXCEPTION(store::StoreError, createPackage(nullptr, lib.path(), "n", "d", "o"));
+        QVERIFY_THROWS_EXCEPTION(PackageError, createPackage(lib.path(), "n", "d", "o"));
         QCOMPARE(testing::readFile(lib.path()), before);
         QCOMPARE(store::Library::snippetCount(), 1);
     }
@@ -156,13 +156,11 @@ private slots:
         testing::TempLibrary lib;
         lib.addSnippet("t", lib.addCategory("c"), "x", "y", false);
         const QString path = QDir(lib.dir()).filePath("e.cup");
-        QVERIFY(createPackage(nullptr, path, "n", QString(), QString()).isEmpty());
-        QString error;
-        const auto package = readPackage(path, &error);
-        QVERIFY2(package, qPrintable(error));
-        QVERIFY(package->rows.isEmpty());
-        QCOMPARE(package->header.name.toString(), QStringLiteral("n"));
-        QVERIFY(package->header.date.isNull());
+        QVERIFY(createPackage(path, "n", QString(), QString()).isEmpty());
+        const Package package = readPackage(path);
+        QVERIFY(package.rows.isEmpty());
+        QCOMPARE(package.header.name.toString(), QStringLiteral("n"));
+        QVERIFY(package.header.date.isNull());
     }
 
     void roundTripKeepsArabicAndLargeTexts()
@@ -192,15 +190,13 @@ private slots:
                 a.addSnippet(s.head, ids.value(s.category), s.code, s.learn, true);
             }
             a.addSnippet("not sent", ids.value(QStringLiteral("Strings")), "x", "y", false);
-            createPackage(nullptr, path, QStringLiteral("سامي"), "2026/12/08", QStringLiteral("ملاحظة"));
+            createPackage(path, QStringLiteral("سامي"), "2026/12/08", QStringLiteral("ملاحظة"));
         }
         testing::TempLibrary b;
         b.addCategory("Strings");
-        QString error;
-        const auto package = readPackage(path, &error);
-        QVERIFY2(package, qPrintable(error));
-        QCOMPARE(package->header.name.toString(), QStringLiteral("سامي"));
-        QCOMPARE(applyPackage(*package), 3);
+        const Package package = readPackage(path);
+        QCOMPARE(package.header.name.toString(), QStringLiteral("سامي"));
+        QCOMPARE(applyPackage(package), 3);
         const QList<store::Snippet> got = store::Library::allSnippets();
         QCOMPARE(got.size(), 3);
         for (int i = 0; i < 3; ++i) {
@@ -330,8 +326,7 @@ private slots:
         } else if (kind == "directory") {
             QDir().mkpath(path);
         }
-        QString error;
-        QVERIFY(!readPackage(path, &error));
+        const QString error = testing::errorOf([&] { readPackage(path); });
         QVERIFY(error.contains(QDir::toNativeSeparators(path)));
         QVERIFY(error.contains(QStringLiteral("ليس ملف تحديث صالحاً")));
     }
@@ -343,13 +338,11 @@ private slots:
         testing::makeRawPackage(path, {{"t", "c", "", 5, "g"}, {null(), null(), null(), null(), null()}},
                                 {"n", null(), "o"});
         const QByteArray before = testing::readFile(path);
-        QString error;
-        const auto package = readPackage(path, &error);
-        QVERIFY2(package, qPrintable(error));
-        QCOMPARE(package->rows.size(), 2);
-        QVERIFY(package->rows[0].learn.isNull()); // "" counts as no value
-        QCOMPARE(package->rows[0].groub.toInt(), 5);
-        QVERIFY(package->header.date.isNull());
+        const Package package = readPackage(path);
+        QCOMPARE(package.rows.size(), 2);
+        QVERIFY(package.rows[0].learn.isNull()); // "" counts as no value
+        QCOMPARE(package.rows[0].groub.toInt(), 5);
+        QVERIFY(package.header.date.isNull());
         // Reading never writes the file.
         QCOMPARE(testing::readFile(path), before);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"ok.cup"});
@@ -359,13 +352,13 @@ private slots:
     {
         testing::TempLibrary lib;
         QCOMPARE(creditsPath(), QDir(lib.dir()).filePath("Cred.txt"));
-        QCOMPARE(appendCredits("2026/12/08", QStringLiteral("سامي"), "a\nb"), QString());
-        QCOMPARE(appendCredits(QString(), QString(), QString()), QString());
+        appendCredits("2026/12/08", QStringLiteral("سامي"), "a\nb");
+        appendCredits(QString(), QString(), QString());
         QCOMPARE(testing::readFile(creditsPath()),
                  QStringLiteral("2026/12/08\r\nسامي\r\na\r\nb\r\n\r\n\r\n\r\n\r\n\r\n").toUtf8());
         QFile::remove(creditsPath());
         QDir().mkpath(creditsPath()); // cannot be written
-        QVERIFY(!appendCredits("d", "n", "o").isEmpty());
+        QVERIFY_THROWS_EXCEPTION(platform::FileError, appendCredits("d", "n", "o"));
     }
 
     void countLinesHaveTheSignBlank()

@@ -117,8 +117,7 @@ private slots:
         QCOMPARE(child.readLine().trimmed(), QByteArray("writing"));
         child.kill();
         QVERIFY(child.waitForFinished());
-        QString error;
-        QVERIFY2(LibraryConnection::open(path, &error), qPrintable(error));
+        LibraryConnection::open(path);
         QSqlQuery q(LibraryConnection::database());
         QVERIFY(q.exec("PRAGMA integrity_check"));
         QVERIFY(q.next());
@@ -132,9 +131,7 @@ private slots:
         const QString path = dir.filePath("codedb.mdb");
         const QByteArray junk = "Standard Jet DB\0 not really" + QByteArray(5000, 'x');
         testing::writeFile(path, junk);
-        QString error;
-        QVERIFY(!LibraryConnection::open(path, &error));
-        QVERIFY(!error.isEmpty());
+        QVERIFY(!testing::errorOf([&] { LibraryConnection::open(path); }).isEmpty());
         QCOMPARE(testing::readFile(path), junk);
         QVERIFY(!LibraryConnection::isOpen());
     }
@@ -152,8 +149,7 @@ private slots:
         }
         QSqlDatabase::removeDatabase("other");
         const QByteArray before = testing::readFile(path);
-        QString error;
-        QVERIFY(!LibraryConnection::open(path, &error));
+        const QString error = testing::errorOf([&] { LibraryConnection::open(path); });
         QVERIFY2(error.contains("Code"), qPrintable(error));
         QCOMPARE(testing::readFile(path), before);
     }
@@ -161,7 +157,7 @@ private slots:
 
 static int writeForever(const QString &path)
 {
-    if (!LibraryConnection::open(path))
+    if (!testing::errorOf([&] { LibraryConnection::open(path); }).isEmpty())
         return 2;
     Library::transaction([] {
         store::Snippet s;

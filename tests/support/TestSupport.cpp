@@ -33,8 +33,7 @@ QString homePath() { return g_home ? g_home->path() : QString(); }
 
 TempLibrary::TempLibrary(bool seed)
 {
-    QString error;
-    if (!store::LibraryConnection::create(path(), &error, seed))
+    if (const QString error = errorOf([&] { store::LibraryConnection::create(path(), seed); }); !error.isEmpty())
         qFatal("cannot create test library: %s", qPrintable(error));
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // Shared by the tests: a private home for each test program, libraries built on the fly,
 // and the message-box and file-dialog seams switched on.
+#include "platform/Error.h"
 #include "platform/FileDialog.h"
 #include "platform/MessageBox.h"
 #include "store/Library.h"
@@ -39,6 +40,18 @@ void writeFile(const QString &path, const QByteArray &bytes);
 
 // Resets both seams and switches them on.
 void resetSeams();
+
+// The message of the platform::Error that work throws; empty when it throws none.
+template <typename Work>
+QString errorOf(Work &&work)
+{
+    try {
+        work();
+    } catch (const platform::Error &e) {
+        return e.message();
+    }
+    return {};
+}
 
 } // namespace testing
 

@@ -1,0 +1,49 @@
+#pragma once
+// A SQLite connection of its own to one file, under a name no other connection has, removed
+// when it goes out of scope. The library, update packages and compaction all open files
+// through it, so every connection gets the same options and is never left registered.
+#include "store/StoreError.h"
+
+#include <QSqlDatabase>
+#include <QString>
+
+class QSqlQuery;
+
+namespace store {
+
+class Database
+{
+public:
+    enum Flag { NoFlags = 0, ReadOnly = 1, Uri = 2 };
+
+    // file is a path, or a "file:" URI with the Uri flag. The connection is named
+    // prefix-N (unique) unless fixedName is given. Opening failures are not thrown here:
+    // check isOpen(), or call one of the throwing operations.
+    explicit Database(const QString &file, int flags = NoFlags, const QString &prefix = QStringLiteral("Database"),
+                      const QString &fixedName = {});
+    ~Database();
+    Database(const Database &) = delete;
+    Database &operator=(const Database &) = delete;
+
+    QSqlDatabase db() const;
+    const QString &name() const { return m_name; }
+    bool isOpen() const;
+    // Throws StoreError with the Arabic reason when the connection did not open.
+    void ensureOpen() const;
+    // Runs one statement; throws StoreError with the Arabic reason when it fails.
+    void exec(const QString &sql) const;
+
+private:
+    QString m_name;
+};
+
+// Throws StoreError with the Arabic reason of the query's last error.
+[[noreturn]] void throwQueryError(const QSqlQuery &query);
+
+// The Arabic text for a failed SQL operation ("database is locked", "disk full", ...).
+QString describeSqlError(const QString &driverText);
+
+// A text as a double-quoted SQL identifier.
+QString quotedIdentifier(const QString &name);
+
+} // namespace store
