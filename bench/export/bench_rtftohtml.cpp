@@ -1,5 +1,7 @@
 // Converts the RTF of a 1 MB and a 10 MB coloured VB snippet to HTML and prints the time,
-// the throughput and the 1 MB -> 10 MB time ratio (about 10 when the conversion is linear).
+// the throughput and the 1 MB -> 10 MB time ratio (about 10 when the conversion is linear);
+// then malformed tables (colour entries without \green/\blue, font names without ";") at n and
+// 2n entries, whose time ratio is about 2 when the table reading is linear.
 #include "export/RtfToHtml.h"
 #include "platform/Rtf.h"
 
@@ -100,6 +102,29 @@ double run(qsizetype textBytes, bool useWriter)
     return ms / mb;
 }
 
+double convertMs(const QString &rtf)
+{
+    QElapsedTimer timer;
+    timer.start();
+    exporting::rtfTohtml::ConvertRtfToHtml(rtf, QString());
+    return timer.nsecsElapsed() / 1e6;
+}
+
+void malformedTables(int entries)
+{
+    QString colours = QStringLiteral("{\\rtf1{\\colortbl");
+    QString fonts = QStringLiteral("{\\rtf1{\\fonttbl");
+    for (int i = 0; i < entries; ++i) {
+        colours += QStringLiteral("\\red1;");
+        fonts += QStringLiteral("{\\f%1 Name}").arg(i);
+    }
+    colours += QStringLiteral("}\r\n\\deflang1025 x\r\n\\par }");
+    fonts += QStringLiteral(";}}\r\n\\deflang1025 x\r\n\\par }");
+    std::printf("%6d colour entries without \\green/\\blue (%4.0f KB): %8.1f ms; %6d font names without \";\" "
+                "(%4.0f KB): %8.1f ms\n",
+                entries, colours.size() / 1e3, convertMs(colours), entries, fonts.size() / 1e3, convertMs(fonts));
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -115,5 +140,7 @@ int main(int argc, char **argv)
     const double perMb10 = run(10'000'000, useWriter);
     std::printf("time ratio 10 MB / 1 MB = %.1f (per-MB cost ratio %.2f; linear = 10 and 1.00)\n",
                 perMb10 * 10 / perMb1, perMb10 / perMb1);
+    malformedTables(20'000);
+    malformedTables(40'000);
     return 0;
 }

@@ -5,7 +5,9 @@
 #include <QList>
 #include <QStringList>
 
+#include <algorithm>
 #include <limits>
+#include <utility>
 
 namespace exporting::rtfTohtml {
 
@@ -79,6 +81,32 @@ QString escapeText(const QString &text)
     return out;
 }
 
+// The next occurrence of a needle at or after a position. The converter's searches only move
+// forward, so remembering the last answer scans each part of the text at most once: a table of
+// n entries whose values are missing or unterminated costs O(n), not O(n²).
+class ForwardFinder
+{
+public:
+    ForwardFinder(const QString &text, QString needle)
+        : m_text(text)
+        , m_needle(std::move(needle))
+    {
+    }
+    qsizetype next(qsizetype from)
+    {
+        if (m_from >= 0 && from >= m_from && (m_at < 0 || from <= m_at))
+            return m_at;
+        m_from = from;
+        m_at = m_text.indexOf(m_needle, from);
+        return m_at;
+    }
+
+private:
+    const QString &m_text;
+    QString m_needle;
+    qsizetype m_from = -1, m_at = -1;
+};
+
 class Converter
 {
 public:
@@ -104,7 +132,6 @@ private:
     QString colourComponent(qsizetype from) const;
     void convertParagraph(qsizetype &p, qsizetype end);
     void controlWord(qsizetype &p);
-    qsizetype nextClosingBrace(qsizetype from);
     void leaveGroup()
     {
         if (!m_ucStack.isEmpty())
@@ -141,7 +168,7 @@ private:
     QList<int> m_ucStack;
 
     // The last "}" search, so that a long group skipped from many paragraphs is searched once.
-    qsizetype m_braceFrom = -1, m_braceAt = -1;
+    ForwardFinder m_closingBrace{m_rtf, QStringLiteral("}")};
 };
 
 QString Converter::colourComponent(qsizetype from) const
@@ -171,6 +198,7 @@ void Converter::readColourTable()
         return;
     const qsizetype end = m_rtf.indexOf(QLatin1String(";}"), start);
     qsizetype red = m_rtf.indexOf(QLatin1String("\\red"), start);
+    ForwardFinder greens(m_rtf, QStringLiteral("\\green")), blues(m_rtf, QStringLiteral("\\blue"));
     int i = 0;
     while (red >= 0 && red <= end) {
         while (m_colours.size() <= i)
@@ -178,11 +206,11 @@ void Converter::readColourTable()
         QString entry = colourComponent(red + 4);
         // A table without its \green or \blue reads the missing part as 0.
         qsizetype last = red;
-        const qsizetype green = m_rtf.indexOf(QLatin1String("\\green"), red);
+        const qsizetype green = greens.next(red);
         entry += green >= 0 ? colourComponent(green + 6) : QStringLiteral("00");
         if (green >= 0)
             last = green;
-        const qsizetype blue = m_rtf.indexOf(QLatin1String("\\blue"), last);
+        const qsizetype blue = blues.next(last);
         entry += blue >= 0 ? colourComponent(blue + 5) : QStringLiteral("00");
         if (blue >= 0)
             last = blue;
@@ -199,17 +227,23 @@ void Converter::readFontTable()
         return;
     const qsizetype end = m_rtf.indexOf(QLatin1String(";}}"), start);
     qsizetype found = m_rtf.indexOf(QLatin1String("\\f0"), start);
+    ForwardFinder spaces(m_rtf, QStringLiteral(" ")), semicolons(m_rtf, QStringLiteral(";")),
+        braces(m_rtf, QStringLiteral("}"));
     int j = 0;
     while (found >= 0 && found <= end) {
         while (m_fonts.size() <= j)
             m_fonts.append(QString());
-        qsizetype space = found;
-        while (space < m_n && m_rtf.at(space) != QLatin1Char(' ') && space <= end)
-            ++space;
+        qsizetype space = spaces.next(found);
+        if (space < 0 || space > end)
+            space = std::min(end + 1, m_n);
         const qsizetype nameStart = space + 1;
-        qsizetype nameEnd = m_rtf.indexOf(QLatin1Char(';'), nameStart);
+        // A name ends at its ";". One without it stops at the "}" of its entry, so that a table of
+        // unterminated names does not give every font the rest of the table as its name.
+        qsizetype nameEnd = semicolons.next(nameStart);
         if (nameEnd < 0)
             nameEnd = m_n;
+        if (const qsizetype brace = braces.next(nameStart); brace >= 0 && brace < nameEnd)
+            nameEnd = brace;
         m_fonts[j] = nameStart < m_n ? m_rtf.mid(nameStart, nameEnd - nameStart) : QString();
         found = m_rtf.indexOf(QLatin1String("\\f") + QString::number(j + 1), std::min(nameStart, m_n));
         ++j;
@@ -279,7 +313,7 @@ void Converter::emitDecoded(QChar c)
         m_passMarkup ? write(u"<") : direct(u"&lt;");
         return;
     case '>':
-        m_passMarkup ? write(u">") : direct(u"&gt;");
+        direct(m_passMarkup ? u">" : u"&gt;");
         return;
     case '&':
         direct(u"&amp;");
@@ -290,15 +324,6 @@ void Converter::emitDecoded(QChar c)
     default:
         write(QStringView(&c, 1));
     }
-}
-
-qsizetype Converter::nextClosingBrace(qsizetype from)
-{
-    if (m_braceFrom >= 0 && from >= m_braceFrom && (m_braceAt < 0 || from <= m_braceAt))
-        return m_braceAt;
-    m_braceFrom = from;
-    m_braceAt = m_rtf.indexOf(QLatin1Char('}'), from);
-    return m_braceAt;
 }
 
 void Converter::convertParagraph(qsizetype &p, qsizetype end)
@@ -325,7 +350,7 @@ void Converter::convertParagraph(qsizetype &p, qsizetype end)
             ++p;
             break;
         case '>':
-            m_passMarkup ? write(u">") : direct(u"&gt;");
+            direct(m_passMarkup ? u">" : u"&gt;");
             ++p;
             break;
         case '&':
@@ -462,7 +487,7 @@ void Converter::controlWord(qsizetype &p)
         p = q + 8;
     } else if (followedBy(QLatin1String("pntext"), backslash) || startsAt(q, QLatin1String("pntxtb"))) {
         // The list's own number or bullet group; without its "}" nothing after it is read.
-        const qsizetype close = nextClosingBrace(q);
+        const qsizetype close = m_closingBrace.next(q);
         if (close >= 0)
             leaveGroup();
         p = close < 0 ? m_n : close + 1;

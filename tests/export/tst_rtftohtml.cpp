@@ -187,6 +187,19 @@ private slots:
         // A font tag that a replacement triggers stands after it.
         QCOMPARE(convert(QStringLiteral("\\cf1 &x")), QStringLiteral("&amp;") + Red + QStringLiteral("x</FONT>"));
         QCOMPARE(convert(QStringLiteral("\\cf1  x")), QStringLiteral("&nbsp;") + Red + QStringLiteral("x</FONT>"));
+        // With +I, "<" is written as a character (its tag before it), ">" is appended directly (its tag after it).
+        QCOMPARE(convert(QStringLiteral("\\cf1 <a\\plain\\cf2 >b"), QStringLiteral("+I")),
+                 Red + QStringLiteral("<a</FONT>><FONT COLOR=\"#000080\">b</FONT>"));
+    }
+
+    void malformedTablesStayBounded()
+    {
+        // Names without ";" end at their entry's "}", not at the next name's ";".
+        const QString fonts = QStringLiteral("{\\rtf1{\\fonttbl{\\f0 A}{\\f1 Bee}{\\f2 C;}}\r\n\\deflang1025 \\f1 x\r\n\\par }");
+        QCOMPARE(ConvertRtfToHtml(fonts, {}), QStringLiteral("<FONT FACE=\"Bee\">x</FONT>"));
+        // An entry without \\green or \\blue reads the missing part from the entries after it, as before.
+        const QString colours = QStringLiteral("{\\rtf1{\\colortbl\\red255;\\red1\\green2\\blue3;}\r\n\\deflang1025 \\cf0 x\r\n\\par }");
+        QCOMPARE(ConvertRtfToHtml(colours, {}), QStringLiteral("<FONT COLOR=\"#FF0203\">x</FONT>"));
     }
 
     void symbolsLoseNothing_data()
