@@ -55,10 +55,10 @@ void installDefaultCredits(const QString &libraryFolder)
     if (QFileInfo::exists(path))
         return;
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    const QByteArray credits = defaultCredits();
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         throw platform::FileError(QStringLiteral("تعذر إنشاء ملف الشكر والتقدير: ") + file.errorString());
-    file.write(defaultCredits());
-    if (!file.commit())
+    if (file.write(credits) != credits.size() || !file.commit())
         throw platform::FileError(QStringLiteral("تعذر كتابة ملف الشكر والتقدير: ") + file.errorString());
 }
 

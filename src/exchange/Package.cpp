@@ -359,7 +359,8 @@ void appendCredits(const QString &date, const QString &name, const QString &note
     if (store::LibraryConnection::path().isEmpty())
         throw StoreError(QStringLiteral("قاعدة البيانات غير مفتوحة"));
     QFile file(creditsPath());
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+    // Unbuffered, so a short write (a full disk) shows in what write() returns.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
         throw platform::FileError(file.errorString());
     const QString crlf = QStringLiteral("\r\n");
     const QByteArray entry =

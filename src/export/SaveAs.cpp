@@ -23,12 +23,21 @@ namespace {
 
 enum SaveType { PlainText = 1, RichText = 2, WebPage = 3 };
 
-// The file could not be written: the same message as a text file that cannot be written,
-// so that no failed save passes for a successful one.
-void showSaveFailure(QWidget *owner, const QString &path)
+// Written beside the target and then moved over it, so a failed write leaves the old file whole.
+// A failure is shown in a plain message box naming the procedure; returns false then.
+bool writeFile(QWidget *owner, const QByteArray &bytes, const QString &path, const QString &procedure)
 {
-    platform::plainMessageBox(owner, saveTxtFileMessage(describeFileFailure(path, false)),
+    QSaveFile file(path);
+    file.setDirectWriteFallback(true);
+    // Unbuffered, so a short write (a full disk, a file size limit) shows in what write() returns.
+    const bool opened = !path.isEmpty() && file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    if (opened && file.write(bytes) == bytes.size() && file.commit())
+        return true;
+    if (opened)
+        file.cancelWriting();
+    platform::plainMessageBox(owner, saveFailureMessage(describeFileFailure(path, opened, bytes.size()), procedure),
                               QGuiApplication::applicationDisplayName());
+    return false;
 }
 
 void saveSelected(const CommandTarget &target)
@@ -46,11 +55,8 @@ void saveSelected(const CommandTarget &target)
     const QString &path = chosen.fileName; // as typed: no extension is added
     switch (chosen.filterIndex) {
     case RichText:
-        try {
-            target.view->saveFile(path);
-        } catch (const platform::FileError &) {
-            showSaveFailure(target.owner, path);
-        }
+        // The control's RTF is plain ASCII: everything else is escaped in it.
+        writeFile(target.owner, target.view->textRTF().toLatin1(), path, QStringLiteral("mnusaveas_Click"));
         break;
     case WebPage: {
         QString html;
@@ -101,27 +107,15 @@ FileFailure describeFileFailure(const QString &path, bool writeFailed, qint64 by
     return {75, QStringLiteral("Path/File access error")};
 }
 
-QString saveTxtFileMessage(const FileFailure &failure)
+QString saveFailureMessage(const FileFailure &failure, const QString &procedure)
 {
     return QStringLiteral("Error ") + QString::number(failure.number) + QStringLiteral(" (") + failure.description
-           + QStringLiteral(") in procedure SaveTxtFile of Form FrmMain");
+           + QStringLiteral(") in procedure ") + procedure + QStringLiteral(" of Form FrmMain");
 }
 
 bool SaveTxtFile(QWidget *owner, const QString &text, const QString &path)
 {
-    const QByteArray bytes = (text + QStringLiteral("\r\n")).toUtf8();
-    // Written beside the target and then moved over it, so a failed write leaves the old file whole.
-    QSaveFile file(path);
-    file.setDirectWriteFallback(true);
-    bool opened = !path.isEmpty() && file.open(QIODevice::WriteOnly);
-    const bool written = opened && file.write(bytes) == bytes.size() && file.commit();
-    if (written)
-        return true;
-    if (opened)
-        file.cancelWriting();
-    platform::plainMessageBox(owner, saveTxtFileMessage(describeFileFailure(path, opened, bytes.size())),
-                              QGuiApplication::applicationDisplayName());
-    return false;
+    return writeFile(owner, (text + QStringLiteral("\r\n")).toUtf8(), path, QStringLiteral("SaveTxtFile"));
 }
 
 } // namespace exporting

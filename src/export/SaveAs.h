@@ -36,8 +36,8 @@ struct FileFailure {
 };
 // Why writing bytes to path fails or failed (writeFailed: the file opened but the write did not).
 FileFailure describeFileFailure(const QString &path, bool writeFailed, qint64 bytesNeeded = 0);
-// "Error 76 (Path not found) in procedure SaveTxtFile of Form FrmMain"
-QString saveTxtFileMessage(const FileFailure &failure);
+// "Error 76 (Path not found) in procedure SaveTxtFile of Form FrmMain" (procedure "SaveTxtFile")
+QString saveFailureMessage(const FileFailure &failure, const QString &procedure);
 
 // Writes text followed by CR LF to path in UTF-8 without a byte order mark. A failure is shown
 // in a plain message box with the platform's number and description; returns false then.

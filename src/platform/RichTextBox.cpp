@@ -174,14 +174,6 @@ void RichTextBox::loadFile(const QString &path)
         setText(text);
 }
 
-void RichTextBox::saveFile(const QString &path) const
-{
-    QFile file(path);
-    const QByteArray bytes = textRTF().toLatin1();
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
-        throw FileError(file.errorString());
-}
-
 void RichTextBox::printTo(QPrinter *printer, bool selectionOnly) const
 {
     QTextDocument copy;

@@ -38,8 +38,6 @@ public:
     // An RTF file as rich text, any other file as plain text (encoding detected).
     // Throws FileError with an Arabic reason for a file that cannot be read or is not text.
     void loadFile(const QString &path);
-    // Writes the content as RTF; throws FileError with the reason.
-    void saveFile(const QString &path) const;
     // The selection, or everything when nothing is selected, with its colours.
     void printTo(QPrinter *printer, bool selectionOnly) const;
 

@@ -26,6 +26,9 @@
 #include <QTextDocument>
 #include <QTreeWidget>
 
+#include <csignal>
+#include <sys/resource.h>
+
 using browser::FrmMain;
 using platform::FileDialogSeam;
 using platform::MessageBoxSeam;
@@ -229,7 +232,23 @@ private slots:
         save();
         QCOMPARE(MessageBoxSeam::count(), 1);
         QCOMPARE(MessageBoxSeam::last().prompt,
-                 QStringLiteral("Error 76 (Path not found) in procedure SaveTxtFile of Form FrmMain"));
+                 QStringLiteral("Error 76 (Path not found) in procedure mnusaveas_Click of Form FrmMain"));
+
+        // A write that fails after the file opened is not reported as a missing path.
+        struct rlimit saved;
+        getrlimit(RLIMIT_FSIZE, &saved);
+        struct rlimit tiny = saved;
+        tiny.rlim_cur = 16;
+        std::signal(SIGXFSZ, SIG_IGN);
+        setrlimit(RLIMIT_FSIZE, &tiny);
+        const QString file = path(QStringLiteral("code.rtf"));
+        FileDialogSeam::setNextFileName(file, 2);
+        save();
+        setrlimit(RLIMIT_FSIZE, &saved);
+        QCOMPARE(MessageBoxSeam::count(), 2);
+        QCOMPARE(MessageBoxSeam::last().prompt,
+                 QStringLiteral("Error 57 (Device I/O error) in procedure mnusaveas_Click of Form FrmMain"));
+        QVERIFY(!QFileInfo::exists(file));
     }
 
     void folderAsFileNameIsAnAccessError()
