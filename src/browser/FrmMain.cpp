@@ -340,12 +340,13 @@ FrmMain::FrmMain(QWidget *parent)
     d->progress->setRange(0, 100);
     d->progress->setTextVisible(false);
     d->progress->hide();
-    d->clock = new QTimer(this);
-    connect(d->clock, &QTimer::timeout, this, [this] {
+    const auto showTime = [this] {
         d->panels[1]->setText(QLocale(QLocale::Arabic).toString(QTime::currentTime(), QStringLiteral("hh:mm:ss")));
-    });
+    };
+    d->clock = new QTimer(this);
+    connect(d->clock, &QTimer::timeout, this, showTime);
     d->clock->start(1000);
-    d->panels[1]->setText(QLocale(QLocale::Arabic).toString(QTime::currentTime(), QStringLiteral("hh:mm:ss")));
+    showTime();
 
     // Behaviour.
     connect(d->tree, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem *item, int) {
@@ -422,13 +423,8 @@ void FrmMain::load()
 
 QTreeWidget *FrmMain::TVCodeHead() const { return d->tree; }
 platform::RichTextBox *FrmMain::RTxt1() const { return d->view; }
-platform::RichTextBox *FrmMain::rtfhid() const { return d->hidden; }
 QTabBar *FrmMain::TS1() const { return d->tabs; }
-QStatusBar *FrmMain::StBar() const { return const_cast<FrmMain *>(this)->statusBar(); }
-QLabel *FrmMain::statusPanel(int panel) const { return d->panels[qBound(1, panel, 3) - 1]; }
 QProgressBar *FrmMain::ProgressBar1() const { return d->progress; }
-QToolBar *FrmMain::Tlbar() const { return d->toolbar; }
-QWidget *FrmMain::picResize() const { return d->splitter; }
 QAction *FrmMain::command(const QString &objectName) const { return d->actions.value(objectName); }
 QMenu *FrmMain::menu(const QString &objectName) const { return d->menus.value(objectName); }
 
@@ -779,12 +775,6 @@ void FrmMain::hideProgress() { d->progress->hide(); }
 // ---- Layout and splitter --------------------------------------------------------------------
 
 int FrmMain::splitterPos() const { return d->splitterPos; }
-
-void FrmMain::setSplitterPos(int twips)
-{
-    d->splitterPos = twips;
-    layoutControls();
-}
 
 void FrmMain::layoutControls()
 {

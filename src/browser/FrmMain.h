@@ -8,12 +8,9 @@
 class QAction;
 class QMenu;
 class QProgressBar;
-class QStatusBar;
 class QTabBar;
-class QToolBar;
 class QTreeWidget;
 class QTreeWidgetItem;
-class QLabel;
 
 namespace platform {
 class RichTextBox;
@@ -35,13 +32,8 @@ public:
     // Controls.
     QTreeWidget *TVCodeHead() const;
     platform::RichTextBox *RTxt1() const;
-    platform::RichTextBox *rtfhid() const;
     QTabBar *TS1() const;
-    QStatusBar *StBar() const;
-    QLabel *statusPanel(int panel) const; // 1, 2 or 3
     QProgressBar *ProgressBar1() const;
-    QToolBar *Tlbar() const;
-    QWidget *picResize() const;
     // Menu items and menus by objectName ("Add", "edit", "del", "mnusaveas", "code", "mnuedit", ...).
     QAction *command(const QString &objectName) const;
     QMenu *menu(const QString &objectName) const;
@@ -79,7 +71,6 @@ public:
     void showCodePopup(const QPoint &globalPos);
 
     int splitterPos() const;
-    void setSplitterPos(int twips);
     void layoutControls();
 
 signals:

@@ -48,7 +48,7 @@ private slots:
         main.show();
         QVERIFY(QTest::qWaitForWindowExposed(&main));
 
-        auto button = [&](const char *key) { return main.Tlbar()->findChild<QAction *>(key); };
+        auto button = [&](const char *key) { return main.findChild<QToolBar *>("Tlbar")->findChild<QAction *>(key); };
         QCOMPARE(modalOpenedBy(button("InsertCode")), QStringLiteral("FrmAdd"));
         main.selectNode(store::snippetKey(1));
         QCOMPARE(modalOpenedBy(button("EditCode")), QStringLiteral("FrmEdit"));
@@ -78,10 +78,10 @@ private slots:
         QCOMPARE(main.selectedKey(), store::RootKey);
 
         // Compacting keeps every snippet and the count text.
-        const QString count = main.statusPanel(3)->text();
+        const QString count = main.findChild<QLabel *>("panel3")->text();
         button("compactDb")->trigger();
         QCOMPARE(store::Library::snippetCount(), before);
-        QCOMPARE(main.statusPanel(3)->text(), count);
+        QCOMPARE(main.findChild<QLabel *>("panel3")->text(), count);
 
         MessageBoxSeam::setNextAnswer(platform::mb::No);
         button("EndProg")->trigger();
