@@ -1,6 +1,7 @@
 #include "browser/FrmMain.h"
 
 #include "about/Effects.h"
+#include "browser/Commands.h"
 #include "browser/CountText.h"
 #include "browser/HelpText.h"
 #include "browser/Icons.h"
@@ -25,7 +26,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
-#include <QMenuBar>
 #include <QProgressBar>
 #include <QStatusBar>
 #include <QTabBar>
@@ -35,9 +35,10 @@
 #include <QTextDocument>
 #include <QTime>
 #include <QTimer>
-#include <QToolBar>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+
+#include <memory>
 
 namespace browser {
 
@@ -50,77 +51,6 @@ namespace {
 const QColor UserBlue(0, 0, 255);
 constexpr int KeyRole = Qt::UserRole;
 constexpr int KnownTextRole = Qt::UserRole + 1;
-
-struct MenuItem {
-    const char *name;
-    const char *caption; // nullptr: separator
-    const char *shortcut;
-};
-
-struct MenuSpec {
-    const char *name;
-    const char *caption;
-    QList<MenuItem> items;
-};
-
-const QList<MenuSpec> &menuSpecs()
-{
-    static const QList<MenuSpec> specs = {
-        {"mnufile", "ملف",
-         {{"mnusaveas", "حفظ باسم", "Ctrl+S"},
-          {"mnuCreateUpDat", "إنشاء ملف تحديث", nullptr},
-          {"mnuUpDat", "تحديث", "Ctrl+U"},
-          {"sp", nullptr, nullptr},
-          {"mnuprint", "طباعة", "Ctrl+P"},
-          {"sp1", nullptr, nullptr},
-          {"mnuClose", "إنهاء", nullptr}}},
-        {"mnuedit", "تحرير", {{"mnuCopy", "نسخ", "Ctrl+C"}, {"mnuCopyAll", "نسخ الكل", nullptr}}},
-        {"code", "كود",
-         {{"Add", "إضافة", "Ctrl+Insert"},
-          {"edit", "تعديل", nullptr},
-          {"del", "حذف", "Delete"},
-          {"sep", nullptr, nullptr},
-          {"UsrUn", "دمج كود المستخدم", nullptr},
-          {"CurUsrCodRmv", "دمج الكود الحالي", nullptr},
-          {"CurMrkUsr", "كود مستخدم", nullptr}}},
-        {"mnutools", "أدوات",
-         {{"mnuOpenTree", "توسيع شجرة الأكواد", nullptr},
-          {"mnuCloseTree", "طي شجرة الأكواد", nullptr},
-          {"sp10", nullptr, nullptr},
-          {"mnusearch", "بحث...", "Ctrl+F"},
-          {"mnuCompDbas", "ضغط قاعدة البيانات", "Ctrl+Q"}}},
-        {"AddIns", "إضافات", {{"MsgCreat", "مصمم الرسائل", "Ctrl+M"}}},
-        {"mnuhelp", "تعليمات",
-         {{"smnuhelp", "تعليمات", "F1"}, {"smnusp", nullptr, nullptr}, {"smnuabout", "عن Tamrisk", nullptr}}},
-    };
-    return specs;
-}
-
-struct ToolButton {
-    const char *key;
-    const char *tooltip;
-    const char *command;
-    bool separatorAfter;
-};
-
-const QList<ToolButton> &toolButtons()
-{
-    static const QList<ToolButton> buttons = {
-        {"InsertCode", "إضافة كود جديد", "Add", false},
-        {"EditCode", "تعديل الكود الحالي", "edit", false},
-        {"DelCode", "حذف الكود الحالي", "del", true},
-        {"save", "حفظ الكود الحالي", "mnusaveas", false},
-        {"print", "طباعة الكود الحالي", "mnuprint", false},
-        {"updat", "تحديث", "mnuUpDat", true},
-        {"SearchCode", "بحث", "mnusearch", false},
-        {"compactDb", "ضغط قاعدة البيانات وتنظيمها", "mnuCompDbas", true},
-        {"Info", "نبذة عن البرنامج", "smnuabout", true},
-        {"EndProg", "إنهاء البرنامج", "mnuClose", false},
-    };
-    return buttons;
-}
-
-QString u(const char *utf8) { return QString::fromUtf8(utf8); }
 
 // A tree node that keeps its key and its last stored text as members and shares its image:
 // a library of 100,000 snippets makes 100,000 of these.
@@ -209,12 +139,10 @@ struct FrmMain::Private {
     QFrame *frame = nullptr;
     QWidget *central = nullptr;
     QWidget *splitter = nullptr;
-    QToolBar *toolbar = nullptr;
     QProgressBar *progress = nullptr;
     QLabel *panels[3] = {nullptr, nullptr, nullptr};
     QTimer *clock = nullptr;
-    QHash<QString, QAction *> actions;
-    QHash<QString, QMenu *> menus;
+    std::unique_ptr<CommandBar> commands;
     QHash<QString, QTreeWidgetItem *> nodes;
     int splitterPos = 0; // twips
     bool dragging = false;
@@ -238,39 +166,11 @@ FrmMain::FrmMain(QWidget *parent)
     setWindowIcon(appIcon());
     setLayoutDirection(Qt::RightToLeft);
 
-    // Menu bar.
-    for (const MenuSpec &spec : menuSpecs()) {
-        QMenu *menu = menuBar()->addMenu(u(spec.caption));
-        menu->setObjectName(QLatin1String(spec.name));
-        menu->menuAction()->setObjectName(QLatin1String(spec.name) + QStringLiteral("Menu"));
-        d->menus.insert(QLatin1String(spec.name), menu);
-        for (const MenuItem &item : spec.items) {
-            QAction *action = item.caption ? menu->addAction(u(item.caption)) : menu->addSeparator();
-            action->setObjectName(QLatin1String(item.name));
-            if (item.shortcut)
-                action->setShortcut(QKeySequence(QLatin1String(item.shortcut)));
-            d->actions.insert(QLatin1String(item.name), action);
-        }
-    }
+    d->commands = std::make_unique<CommandBar>(this);
     // The tree runs delete on its own key release; a window-wide Delete would delete twice
     // and would steal the key from the text boxes.
-    command(QStringLiteral("del"))->setShortcutContext(Qt::WidgetShortcut);
-    command(QStringLiteral("mnuCopy"))->setEnabled(false);
-
-    // Toolbar.
-    d->toolbar = addToolBar(QStringLiteral("Tlbar"));
-    d->toolbar->setObjectName(QStringLiteral("Tlbar"));
-    d->toolbar->setMovable(false);
-    d->toolbar->setIconSize(QSize(24, 24));
-    for (const ToolButton &b : toolButtons()) {
-        QAction *action = d->toolbar->addAction(toolbarImage(QLatin1String(b.key)), u(b.tooltip));
-        action->setObjectName(QLatin1String(b.key));
-        action->setToolTip(u(b.tooltip));
-        const QString key = QLatin1String(b.key);
-        connect(action, &QAction::triggered, this, [this, key] { runToolbarKey(key); });
-        if (b.separatorAfter)
-            d->toolbar->addSeparator();
-    }
+    command(cmd::del)->setShortcutContext(Qt::WidgetShortcut);
+    command(cmd::mnuCopy)->setEnabled(false);
 
     // Central area: Frame1 (tab strip + view) on the left, the splitter, the tree on the right.
     d->central = new QWidget(this);
@@ -371,7 +271,7 @@ FrmMain::FrmMain(QWidget *parent)
     });
     connect(d->tree, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem *item, int) {
         if (item && store::nodeKind(keyOf(item)) == store::NodeKind::Snippet)
-            command(QStringLiteral("edit"))->trigger();
+            command(cmd::edit)->trigger();
     });
     connect(d->tabs, &QTabBar::tabBarClicked, this, [this](int index) {
         if (index >= 0)
@@ -381,29 +281,31 @@ FrmMain::FrmMain(QWidget *parent)
         about::RepaintControl(d->view);
     });
     connect(d->view, &QTextEdit::selectionChanged, this,
-            [this] { command(QStringLiteral("mnuCopy"))->setEnabled(d->view->selLength() >= 1); });
+            [this] { command(cmd::mnuCopy)->setEnabled(d->view->selLength() >= 1); });
     connect(d->view, &platform::RichTextBox::mouseReleased, this, [this](Qt::MouseButton button, const QPoint &pos) {
         if (button == Qt::RightButton)
-            menu(QStringLiteral("mnuedit"))->exec(pos);
+            menu(menus::mnuedit)->exec(pos);
     });
-    connect(command(QStringLiteral("mnuCopy")), &QAction::triggered, this, [this] {
+    connect(menu(menus::code), &QMenu::aboutToShow, this, [this] { updateCodeMenu(false); });
+
+    // The window's own commands.
+    onCommand(cmd::mnuCopy, [](FrmMain &m) {
         QGuiApplication::clipboard()->clear();
-        QGuiApplication::clipboard()->setText(d->view->selText());
+        QGuiApplication::clipboard()->setText(m.d->view->selText());
     });
-    connect(command(QStringLiteral("mnuCopyAll")), &QAction::triggered, this, [this] {
+    onCommand(cmd::mnuCopyAll, [](FrmMain &m) {
         QGuiApplication::clipboard()->clear();
-        QGuiApplication::clipboard()->setText(d->view->text());
+        QGuiApplication::clipboard()->setText(m.d->view->text());
     });
-    connect(command(QStringLiteral("mnuClose")), &QAction::triggered, this, &QWidget::close);
-    connect(command(QStringLiteral("mnuOpenTree")), &QAction::triggered, this, [this] { SetTreeExpanded(true); });
-    connect(command(QStringLiteral("mnuCloseTree")), &QAction::triggered, this, [this] {
-        SetTreeExpanded(false);
-        if (QTreeWidgetItem *root = node(store::RootKey))
+    onCommand(cmd::mnuClose, [](FrmMain &m) { m.close(); });
+    onCommand(cmd::mnuOpenTree, [](FrmMain &m) { m.SetTreeExpanded(true); });
+    onCommand(cmd::mnuCloseTree, [](FrmMain &m) {
+        m.SetTreeExpanded(false);
+        if (QTreeWidgetItem *root = m.node(store::RootKey))
             root->setExpanded(true);
-        d->view->setText(QString());
+        m.d->view->setText(QString());
     });
-    connect(command(QStringLiteral("smnuhelp")), &QAction::triggered, this, [this] { showHelp(); });
-    connect(menu(QStringLiteral("code")), &QMenu::aboutToShow, this, [this] { updateCodeMenu(false); });
+    onCommand(cmd::smnuhelp, [](FrmMain &m) { m.showHelp(); });
 }
 
 FrmMain::~FrmMain() { delete d; }
@@ -425,19 +327,19 @@ QTreeWidget *FrmMain::TVCodeHead() const { return d->tree; }
 platform::RichTextBox *FrmMain::RTxt1() const { return d->view; }
 QTabBar *FrmMain::TS1() const { return d->tabs; }
 QProgressBar *FrmMain::ProgressBar1() const { return d->progress; }
-QAction *FrmMain::command(const QString &objectName) const { return d->actions.value(objectName); }
-QMenu *FrmMain::menu(const QString &objectName) const { return d->menus.value(objectName); }
 
-void FrmMain::runToolbarKey(const QString &key)
+// ---- Commands -------------------------------------------------------------------------------
+
+QAction *FrmMain::command(const QString &objectName) const { return d->commands->action(objectName); }
+QMenu *FrmMain::menu(const QString &objectName) const { return d->commands->menu(objectName); }
+void FrmMain::runToolbarKey(const QString &key) { d->commands->runToolbarKey(key); }
+
+void FrmMain::onCommand(const char *command, CommandHandler handler)
 {
-    for (const ToolButton &b : toolButtons()) {
-        if (key == QLatin1String(b.key)) {
-            if (QAction *action = command(QLatin1String(b.command)))
-                action->trigger();
-            return;
-        }
-    }
+    d->commands->handle(command, [this, handler = std::move(handler)] { handler(*this); });
 }
+
+QStringList FrmMain::handledCommands() const { return d->commands->handled(); }
 
 // ---- Category tree -------------------------------------------------------------------------
 
@@ -616,8 +518,8 @@ void FrmMain::updateCodeMenu(bool popup)
     QTreeWidgetItem *item = node(selectedKey());
     const bool snippet = item && store::nodeKind(keyOf(item)) == store::NodeKind::Snippet;
     const bool user = snippet && isUserNode(item);
-    QAction *merge = command(QStringLiteral("CurUsrCodRmv"));
-    QAction *mark = command(QStringLiteral("CurMrkUsr"));
+    QAction *merge = command(cmd::CurUsrCodRmv);
+    QAction *mark = command(cmd::CurMrkUsr);
     if (popup) {
         merge->setVisible(user);
         mark->setVisible(snippet && !user);
@@ -628,12 +530,12 @@ void FrmMain::updateCodeMenu(bool popup)
 
 void FrmMain::showCodePopup(const QPoint &globalPos)
 {
-    QAction *sep = command(QStringLiteral("sep"));
-    QAction *mergeAll = command(QStringLiteral("UsrUn"));
+    QAction *sep = command(cmd::sep);
+    QAction *mergeAll = command(cmd::UsrUn);
     sep->setVisible(false);
     mergeAll->setVisible(false);
     updateCodeMenu(true);
-    menu(QStringLiteral("code"))->exec(globalPos);
+    menu(menus::code)->exec(globalPos);
     mergeAll->setVisible(true);
     sep->setVisible(true);
 }
@@ -850,7 +752,7 @@ bool FrmMain::eventFilter(QObject *watched, QEvent *event)
             auto *ke = static_cast<QKeyEvent *>(event);
             if (!ke->isAutoRepeat()) {
                 if (ke->key() == Qt::Key_Delete)
-                    command(QStringLiteral("del"))->trigger();
+                    command(cmd::del)->trigger();
                 ShowSelectedSnippet();
                 about::RepaintControl(d->view);
             }

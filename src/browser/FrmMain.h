@@ -1,7 +1,7 @@
 #pragma once
 // The main window: category tree, snippet view, status bar and the command surface.
-// Other subsystems reach its parts through the accessors below and hook their commands
-// onto its actions (found by the objectName of the menu item, e.g. "Add", "mnusaveas").
+// Other subsystems reach its parts through the accessors below and hook their commands with
+// onCommand, naming them by the constants of browser/Commands.h (cmd::Add, cmd::mnusaveas, ...).
 #include <QMainWindow>
 #include <functional>
 
@@ -34,11 +34,18 @@ public:
     platform::RichTextBox *RTxt1() const;
     QTabBar *TS1() const;
     QProgressBar *ProgressBar1() const;
-    // Menu items and menus by objectName ("Add", "edit", "del", "mnusaveas", "code", "mnuedit", ...).
+    // Menu items and menus by objectName (cmd::Add, menus::code, ...); null for an unknown name.
     QAction *command(const QString &objectName) const;
     QMenu *menu(const QString &objectName) const;
     // The toolbar button with the key ("InsertCode", "EndProg", ...) runs its command.
     void runToolbarKey(const QString &key);
+
+    // The one way a command gets its handler; its toolbar button and shortcut run the same one.
+    // An unknown command or a second handler for one stops the program at start-up.
+    using CommandHandler = std::function<void(FrmMain &)>;
+    void onCommand(const char *command, CommandHandler handler);
+    // The commands that have their handler, each once.
+    QStringList handledCommands() const;
 
     // Category tree.
     void ClearTree();
