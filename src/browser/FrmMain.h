@@ -90,7 +90,9 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    bool splitterEvent(QEvent *event);
+    void createControls();
+    void createStatusBar();
+    void connectControls();
     void showHelp();
 
     struct Private;
