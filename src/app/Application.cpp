@@ -3,6 +3,7 @@
 #include "about/Credits.h"
 #include "about/Effects.h"
 #include "about/FrmAbout.h"
+#include "browser/Commands.h"
 #include "browser/FrmMain.h"
 #include "browser/Icons.h"
 #include "editing/Commands.h"
@@ -15,7 +16,6 @@
 #include "store/LibraryConnection.h"
 #include "store/LibraryLocation.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QTabBar>
 #include <QCommandLineParser>
@@ -38,13 +38,13 @@ void installCommands(browser::FrmMain &main)
     search::installCommands(main);
     exchange::installUserMarkCommands(main);
     exchange::installCommands(main);
-    QObject::connect(main.command(QStringLiteral("MsgCreat")), &QAction::triggered, &main, [&main] {
-        messages::runDesigner(&main);
-        about::RepaintControl(main.TS1());
+    main.onCommand(browser::cmd::MsgCreat, [](browser::FrmMain &m) {
+        messages::runDesigner(&m);
+        about::RepaintControl(m.TS1());
     });
-    QObject::connect(main.command(QStringLiteral("smnuabout")), &QAction::triggered, &main, [&main] {
-        about::runAbout(&main, libraryFolder());
-        about::RepaintControl(main.TS1());
+    main.onCommand(browser::cmd::smnuabout, [](browser::FrmMain &m) {
+        about::runAbout(&m, libraryFolder());
+        about::RepaintControl(m.TS1());
     });
 }
 

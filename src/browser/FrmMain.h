@@ -1,19 +1,16 @@
 #pragma once
 // The main window: category tree, snippet view, status bar and the command surface.
-// Other subsystems reach its parts through the accessors below and hook their commands
-// onto its actions (found by the objectName of the menu item, e.g. "Add", "mnusaveas").
+// Other subsystems reach its parts through the accessors below and hook their commands with
+// onCommand, naming them by the constants of browser/Commands.h (cmd::Add, cmd::mnusaveas, ...).
 #include <QMainWindow>
 #include <functional>
 
 class QAction;
 class QMenu;
 class QProgressBar;
-class QStatusBar;
 class QTabBar;
-class QToolBar;
 class QTreeWidget;
 class QTreeWidgetItem;
-class QLabel;
 
 namespace platform {
 class RichTextBox;
@@ -35,18 +32,20 @@ public:
     // Controls.
     QTreeWidget *TVCodeHead() const;
     platform::RichTextBox *RTxt1() const;
-    platform::RichTextBox *rtfhid() const;
     QTabBar *TS1() const;
-    QStatusBar *StBar() const;
-    QLabel *statusPanel(int panel) const; // 1, 2 or 3
     QProgressBar *ProgressBar1() const;
-    QToolBar *Tlbar() const;
-    QWidget *picResize() const;
-    // Menu items and menus by objectName ("Add", "edit", "del", "mnusaveas", "code", "mnuedit", ...).
+    // Menu items and menus by objectName (cmd::Add, menus::code, ...); null for an unknown name.
     QAction *command(const QString &objectName) const;
     QMenu *menu(const QString &objectName) const;
     // The toolbar button with the key ("InsertCode", "EndProg", ...) runs its command.
     void runToolbarKey(const QString &key);
+
+    // The one way a command gets its handler; its toolbar button and shortcut run the same one.
+    // An unknown command or a second handler for one stops the program at start-up.
+    using CommandHandler = std::function<void(FrmMain &)>;
+    void onCommand(const char *command, CommandHandler handler);
+    // The commands that have their handler, each once.
+    QStringList handledCommands() const;
 
     // Category tree.
     void ClearTree();
@@ -79,7 +78,6 @@ public:
     void showCodePopup(const QPoint &globalPos);
 
     int splitterPos() const;
-    void setSplitterPos(int twips);
     void layoutControls();
 
 signals:
@@ -92,7 +90,9 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    bool splitterEvent(QEvent *event);
+    void createControls();
+    void createStatusBar();
+    void connectControls();
     void showHelp();
 
     struct Private;

@@ -1,6 +1,7 @@
 #include "editing/Commands.h"
 
 #include "about/Effects.h"
+#include "browser/Commands.h"
 #include "browser/FrmMain.h"
 #include "editing/FrmAdd.h"
 #include "editing/FrmEdit.h"
@@ -10,7 +11,6 @@
 #include "platform/MessageBox.h"
 #include "store/NodeKey.h"
 
-#include <QAction>
 #include <QTabBar>
 #include <QTreeWidget>
 
@@ -18,13 +18,9 @@ namespace editing {
 
 void installCommands(browser::FrmMain &main)
 {
-    browser::FrmMain *m = &main;
-    if (QAction *add = main.command(QStringLiteral("Add")))
-        QObject::connect(add, &QAction::triggered, m, [m] { addCommand(*m); });
-    if (QAction *edit = main.command(QStringLiteral("edit")))
-        QObject::connect(edit, &QAction::triggered, m, [m] { editCommand(*m); });
-    if (QAction *del = main.command(QStringLiteral("del")))
-        QObject::connect(del, &QAction::triggered, m, [m] { deleteCommand(*m); });
+    main.onCommand(browser::cmd::Add, addCommand);
+    main.onCommand(browser::cmd::edit, editCommand);
+    main.onCommand(browser::cmd::del, deleteCommand);
 }
 
 void addCommand(browser::FrmMain &main)

@@ -1,6 +1,7 @@
 #include "exchange/Commands.h"
 
 #include "about/Effects.h"
+#include "browser/Commands.h"
 #include "browser/FrmMain.h"
 #include "exchange/Compact.h"
 #include "exchange/FrmCreateUpdate.h"
@@ -9,7 +10,6 @@
 #include "platform/WaitCursor.h"
 #include "store/StoreError.h"
 
-#include <QAction>
 #include <QCoreApplication>
 #include <QProgressBar>
 #include <QTabBar>
@@ -62,14 +62,9 @@ void applyPackageCommand(browser::FrmMain &main)
 
 void installCommands(browser::FrmMain &main)
 {
-    const std::pair<const char *, void (*)(browser::FrmMain &)> commands[] = {
-        {"mnuCompDbas", compactCommand},
-        {"mnuCreateUpDat", createPackageCommand},
-        {"mnuUpDat", applyPackageCommand},
-    };
-    for (const auto &[name, run] : commands)
-        if (QAction *action = main.command(QString::fromLatin1(name)))
-            QObject::connect(action, &QAction::triggered, &main, [&main, run = run] { run(main); });
+    main.onCommand(browser::cmd::mnuCompDbas, compactCommand);
+    main.onCommand(browser::cmd::mnuCreateUpDat, createPackageCommand);
+    main.onCommand(browser::cmd::mnuUpDat, applyPackageCommand);
 }
 
 } // namespace exchange

@@ -1,12 +1,11 @@
 #include "exchange/UserMarks.h"
 
+#include "browser/Commands.h"
 #include "browser/FrmMain.h"
 #include "messages/ArabicMsgBox.h"
 #include "store/Library.h"
 #include "store/LibraryConnection.h"
 #include "store/NodeKey.h"
-
-#include <QAction>
 
 namespace exchange {
 
@@ -57,13 +56,9 @@ void mergeAllUserSnippets(browser::FrmMain &main)
 
 void installUserMarkCommands(browser::FrmMain &main)
 {
-    browser::FrmMain *window = &main;
-    if (QAction *mark = main.command(QStringLiteral("CurMrkUsr")))
-        QObject::connect(mark, &QAction::triggered, window, [window] { markSelectedSnippet(*window, true); });
-    if (QAction *merge = main.command(QStringLiteral("CurUsrCodRmv")))
-        QObject::connect(merge, &QAction::triggered, window, [window] { markSelectedSnippet(*window, false); });
-    if (QAction *mergeAll = main.command(QStringLiteral("UsrUn")))
-        QObject::connect(mergeAll, &QAction::triggered, window, [window] { mergeAllUserSnippets(*window); });
+    main.onCommand(browser::cmd::CurMrkUsr, [](browser::FrmMain &m) { markSelectedSnippet(m, true); });
+    main.onCommand(browser::cmd::CurUsrCodRmv, [](browser::FrmMain &m) { markSelectedSnippet(m, false); });
+    main.onCommand(browser::cmd::UsrUn, mergeAllUserSnippets);
 }
 
 } // namespace exchange

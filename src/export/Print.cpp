@@ -1,19 +1,23 @@
 #include "export/Print.h"
 
 #include "about/Effects.h"
+#include "browser/FrmMain.h"
 #include "messages/ArabicMsgBox.h"
 #include "platform/MessageBox.h"
 #include "platform/PrintDialog.h"
 #include "platform/RichTextBox.h"
 
 #include <QPrinter>
+#include <QTabBar>
 
 namespace exporting {
 
 const QString NoPrinterMessage = QStringLiteral("لا توجد لديك طابعة مثبتة حالياً يجب عليك تثبيت طابعة أولاً قبل بدء الطباعة");
 
-void mnuprint_Click(QWidget *owner, platform::RichTextBox *view, QWidget *repaint)
+void mnuprint_Click(browser::FrmMain &main)
 {
+    QWidget *owner = &main;
+    platform::RichTextBox *view = main.RTxt1();
     int flags = platform::pd::ReturnDc | platform::pd::NoPageNums;
     if (view->selLength() != 0)
         flags |= platform::pd::Selection;
@@ -32,7 +36,7 @@ void mnuprint_Click(QWidget *owner, platform::RichTextBox *view, QWidget *repain
             messages::showError(owner, QStringLiteral("تعذرت الطباعة على الطابعة المختارة"));
         break;
     }
-    about::RepaintControl(repaint);
+    about::RepaintControl(main.TS1());
 }
 
 } // namespace exporting

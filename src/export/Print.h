@@ -2,10 +2,8 @@
 // The print command: the view's selection, or all of it, with its colours.
 #include <QString>
 
-class QWidget;
-
-namespace platform {
-class RichTextBox;
+namespace browser {
+class FrmMain;
 }
 
 namespace exporting {
@@ -13,7 +11,7 @@ namespace exporting {
 // Shown when the platform has no printer at all.
 extern const QString NoPrinterMessage;
 
-// owner owns the dialog and messages; repaint (may be null) is redrawn when the command ends.
-void mnuprint_Click(QWidget *owner, platform::RichTextBox *view, QWidget *repaint);
+// Prints what the main window's view shows; the tab strip is redrawn when the command ends.
+void mnuprint_Click(browser::FrmMain &main);
 
 } // namespace exporting

@@ -1,6 +1,7 @@
 #include "export/SaveAs.h"
 
 #include "about/Effects.h"
+#include "browser/FrmMain.h"
 #include "export/RtfToHtml.h"
 #include "messages/ArabicMsgBox.h"
 #include "platform/FileDialog.h"
@@ -13,6 +14,7 @@
 #include <QGuiApplication>
 #include <QSaveFile>
 #include <QStorageInfo>
+#include <QTabBar>
 
 namespace exporting {
 
@@ -40,50 +42,50 @@ bool writeFile(QWidget *owner, const QByteArray &bytes, const QString &path, con
     return false;
 }
 
-void saveSelected(const CommandTarget &target)
+void saveSelected(browser::FrmMain &main)
 {
-    const QString key = target.selectedKey ? target.selectedKey() : QString();
+    const QString key = main.selectedKey();
     if (store::nodeKind(key) != store::NodeKind::Snippet) {
-        messages::ArabicMsgBox(target.owner, SelectSnippetFirst, messages::ErrorTitle, platform::mb::OkOnly,
+        messages::ArabicMsgBox(&main, SelectSnippetFirst, messages::ErrorTitle, platform::mb::OkOnly,
                                platform::mb::Critical);
         return;
     }
     const platform::FileDialogResult chosen =
-        platform::getSaveFileName(target.owner, QString(), SaveFilter, PlainText);
+        platform::getSaveFileName(&main, QString(), SaveFilter, PlainText);
     if (!chosen.accepted || chosen.fileName.isEmpty())
         return;
     const QString &path = chosen.fileName; // as typed: no extension is added
     switch (chosen.filterIndex) {
     case RichText:
         // The control's RTF is plain ASCII: everything else is escaped in it.
-        writeFile(target.owner, target.view->textRTF().toLatin1(), path, QStringLiteral("mnusaveas_Click"));
+        writeFile(&main, main.RTxt1()->textRTF().toLatin1(), path, QStringLiteral("mnusaveas_Click"));
         break;
     case WebPage: {
         QString html;
         try {
-            html = rtfTohtml::ConvertRtfToHtml(target.view->textRTF(), QStringLiteral("+H +CR"));
+            html = rtfTohtml::ConvertRtfToHtml(main.RTxt1()->textRTF(), QStringLiteral("+H +CR"));
         } catch (const rtfTohtml::ConversionError &) {
-            messages::showError(target.owner, QStringLiteral("تعذر تحويل الكود إلى صفحة إنترنت"));
+            messages::showError(&main, QStringLiteral("تعذر تحويل الكود إلى صفحة إنترنت"));
             return;
         }
-        SaveTxtFile(target.owner, html, path);
+        SaveTxtFile(&main, html, path);
         break;
     }
     default:
-        SaveTxtFile(target.owner, target.view->text(), path);
+        SaveTxtFile(&main, main.RTxt1()->text(), path);
     }
 }
 
 } // namespace
 
-void mnusaveas_Click(const CommandTarget &target)
+void mnusaveas_Click(browser::FrmMain &main)
 {
     // Nothing selected in the tree: the root is selected and the command runs once more,
     // which then asks for a snippet.
-    if (target.selectedKey && target.selectedKey().isEmpty() && target.selectNode)
-        target.selectNode(store::RootKey);
-    saveSelected(target);
-    about::RepaintControl(target.repaint);
+    if (main.selectedKey().isEmpty())
+        main.selectNode(store::RootKey);
+    saveSelected(main);
+    about::RepaintControl(main.TS1());
 }
 
 FileFailure describeFileFailure(const QString &path, bool writeFailed, qint64 bytesNeeded)

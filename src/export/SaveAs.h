@@ -2,32 +2,20 @@
 // The save-as command: the snippet shown in the view as plain text, RTF or a web page.
 #include <QString>
 
-#include <functional>
-
 class QWidget;
 
-namespace platform {
-class RichTextBox;
+namespace browser {
+class FrmMain;
 }
 
 namespace exporting {
-
-// What the export commands act on. The tree is reached through the two functions so the
-// commands do not depend on how the main window keeps it.
-struct CommandTarget {
-    QWidget *owner = nullptr;                           // owns the dialogs and messages
-    std::function<QString()> selectedKey;               // key of the tree's selected node, "" for none
-    std::function<void(const QString &)> selectNode;    // selects the node with the key
-    platform::RichTextBox *view = nullptr;              // the snippet view
-    QWidget *repaint = nullptr;                         // redrawn when the command ends (the tab strip)
-};
 
 // The save dialog's types, in the order of their filter index.
 extern const QString SaveFilter;
 // Shown when the selected node is not a snippet.
 extern const QString SelectSnippetFirst;
 
-void mnusaveas_Click(const CommandTarget &target);
+void mnusaveas_Click(browser::FrmMain &main);
 
 // The platform's number and description for a file that could not be written.
 struct FileFailure {

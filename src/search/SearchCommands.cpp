@@ -1,19 +1,14 @@
 #include "search/SearchCommands.h"
 
+#include "browser/Commands.h"
 #include "browser/FrmMain.h"
 #include "search/FrmFind.h"
-
-#include <QAction>
 
 namespace search {
 
 void installCommands(browser::FrmMain &main)
 {
-    QAction *action = main.command(QStringLiteral("mnusearch"));
-    if (!action)
-        return;
-    browser::FrmMain *window = &main;
-    QObject::connect(action, &QAction::triggered, window, [window] { FrmFind::open(window); });
+    main.onCommand(browser::cmd::mnusearch, [](browser::FrmMain &m) { FrmFind::open(&m); });
 }
 
 } // namespace search

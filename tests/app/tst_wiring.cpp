@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 
 #include "app/Application.h"
+#include "browser/Commands.h"
 #include "browser/FrmMain.h"
 #include "store/NodeKey.h"
 
@@ -12,6 +13,18 @@
 #include <QTreeWidget>
 
 using platform::MessageBoxSeam;
+
+namespace {
+
+// QObject::receivers is protected; a pointer to it taken through a subclass is not.
+struct Receivers : QObject {
+    static int ofTriggered(const QAction *action)
+    {
+        return (action->*&Receivers::receivers)(SIGNAL(triggered(bool)));
+    }
+};
+
+} // namespace
 
 // Every toolbar button reaches the window or message its command belongs to.
 class TestWiring : public QObject
@@ -39,6 +52,33 @@ private:
 private slots:
     void init() { testing::resetSeams(); }
 
+    // Every menu command (and so every toolbar button) runs exactly one handler: hooked through
+    // onCommand, and connected to nothing else.
+    void everyCommandHasExactlyOneHandler()
+    {
+        testing::TempLibrary lib(true);
+        browser::FrmMain bare; // only the window's own handlers
+        browser::FrmMain main;
+        app::installCommands(main);
+
+        QStringList commands;
+        for (const browser::MenuSpec &spec : browser::menuTable())
+            for (const browser::MenuItem &item : spec.items)
+                if (item.caption)
+                    commands.append(QLatin1String(item.name));
+        QStringList handled = main.handledCommands();
+        commands.sort();
+        handled.sort();
+        QCOMPARE(handled, commands);
+
+        for (const QString &name : std::as_const(commands)) {
+            const int added = Receivers::ofTriggered(main.command(name)) - Receivers::ofTriggered(bare.command(name));
+            QVERIFY2(added == (bare.handledCommands().contains(name) ? 0 : 1), qPrintable(name));
+        }
+        for (const browser::ToolButton &button : browser::toolbarTable())
+            QVERIFY2(commands.contains(QLatin1String(button.command)), button.key);
+    }
+
     void toolbarButtonsOpenTheirWindows()
     {
         testing::TempLibrary lib(true);
@@ -48,7 +88,7 @@ private slots:
         main.show();
         QVERIFY(QTest::qWaitForWindowExposed(&main));
 
-        auto button = [&](const char *key) { return main.Tlbar()->findChild<QAction *>(key); };
+        auto button = [&](const char *key) { return main.findChild<QToolBar *>("Tlbar")->findChild<QAction *>(key); };
         QCOMPARE(modalOpenedBy(button("InsertCode")), QStringLiteral("FrmAdd"));
         main.selectNode(store::snippetKey(1));
         QCOMPARE(modalOpenedBy(button("EditCode")), QStringLiteral("FrmEdit"));
@@ -78,10 +118,10 @@ private slots:
         QCOMPARE(main.selectedKey(), store::RootKey);
 
         // Compacting keeps every snippet and the count text.
-        const QString count = main.statusPanel(3)->text();
+        const QString count = main.findChild<QLabel *>("panel3")->text();
         button("compactDb")->trigger();
         QCOMPARE(store::Library::snippetCount(), before);
-        QCOMPARE(main.statusPanel(3)->text(), count);
+        QCOMPARE(main.findChild<QLabel *>("panel3")->text(), count);
 
         MessageBoxSeam::setNextAnswer(platform::mb::No);
         button("EndProg")->trigger();

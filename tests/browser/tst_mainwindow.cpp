@@ -313,7 +313,7 @@ private slots:
         QCOMPARE(colourOf("Exit"), navy);
         QCOMPARE(colourOf("if", int(text.indexOf("Exit"))), QColor(Qt::black));
         QCOMPARE(main->RTxt1()->text(), QStringLiteral("Dim x As String\r\nIf a Then Endif IfDone\r\nx = 1 ' Exit if"));
-        QCOMPARE(main->rtfhid()->document()->toPlainText(), QString());
+        QCOMPARE(main->findChild<platform::RichTextBox *>("rtfhid")->document()->toPlainText(), QString());
         QVERIFY(!main->ProgressBar1()->isVisible());
     }
 
@@ -453,9 +453,9 @@ private slots:
         lib->addSnippet("a", c);
         lib->addSnippet("b", c);
         openMain();
-        QCOMPARE(main->statusPanel(3)->text(), QStringLiteral("العدد الكلي للأكواد:  2 كود"));
-        QVERIFY(main->statusPanel(1)->text().startsWith(QStringLiteral("تاريخ اليوم: ")));
-        QVERIFY(!main->statusPanel(2)->text().isEmpty());
+        QCOMPARE(main->findChild<QLabel *>("panel3")->text(), QStringLiteral("العدد الكلي للأكواد:  2 كود"));
+        QVERIFY(main->findChild<QLabel *>("panel1")->text().startsWith(QStringLiteral("تاريخ اليوم: ")));
+        QVERIFY(!main->findChild<QLabel *>("panel2")->text().isEmpty());
     }
 
     // ---- commands ----
@@ -483,7 +483,7 @@ private slots:
             {"save", "mnusaveas"},      {"print", "mnuprint"},         {"updat", "mnuUpDat"},
             {"SearchCode", "mnusearch"}, {"compactDb", "mnuCompDbas"}, {"Info", "smnuabout"},
         };
-        QToolBar *bar = main->Tlbar();
+        QToolBar *bar = main->findChild<QToolBar *>("Tlbar");
         QCOMPARE(bar->actions().size(), 14);
         for (const auto &pair : pairs) {
             QSignalSpy spy(main->command(pair.second), &QAction::triggered);
@@ -503,7 +503,7 @@ private slots:
     {
         openMain();
         MessageBoxSeam::setNextAnswer(platform::mb::No);
-        main->Tlbar()->findChild<QAction *>("EndProg")->trigger();
+        main->findChild<QToolBar *>("Tlbar")->findChild<QAction *>("EndProg")->trigger();
         QCOMPARE(MessageBoxSeam::count(), 1);
         const auto box = MessageBoxSeam::last();
         QCOMPARE(box.prompt, ExitQuestion);
@@ -539,7 +539,7 @@ private slots:
     void splitterNeverReachesTheEdges()
     {
         openMain();
-        QWidget *bar = main->picResize();
+        QWidget *bar = main->findChild<QWidget *>("picResize");
         const int width = main->centralWidget()->width();
         const int startX = bar->x();
         QTest::mousePress(bar, Qt::LeftButton, {}, QPoint(2, 10));

@@ -65,7 +65,7 @@ private:
     qint32 catA = 0, catB = 0, s1 = 0, s2 = 0, s3 = 0;
 
     QTreeWidget *tree() const { return main->TVCodeHead(); }
-    QString countPanel() const { return main->statusPanel(3)->text(); }
+    QString countPanel() const { return main->findChild<QLabel *>("panel3")->text(); }
     int rootChildren() const { return main->node(store::RootKey)->childCount(); }
 
     void doubleClick(const QString &key)

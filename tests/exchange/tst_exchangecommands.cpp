@@ -86,7 +86,7 @@ private:
         main->show();
         QVERIFY(QTest::qWaitForWindowExposed(main.get()));
     }
-    QString countPanel() const { return main->statusPanel(3)->text(); }
+    QString countPanel() const { return main->findChild<QLabel *>("panel3")->text(); }
 
 private slots:
     void init()
