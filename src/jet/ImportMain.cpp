@@ -181,8 +181,10 @@ int main(int argc, char **argv)
                 t, [&](const std::vector<jet::Column> &columns, std::size_t) { out.beginTable(t, columns); },
                 [&](const std::vector<jet::Value> &values) {
                     out.row(values);
-                    if (++done % 256 == 0)
+                    if (++done % 256 == 0) {
                         std::printf("progress %zu %zu\n", done, std::max(done, total));
+                        std::fflush(stdout); // a pipe would hold it back until the end
+                    }
                 });
         }
         out.finish();
