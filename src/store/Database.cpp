@@ -51,6 +51,20 @@ void Database::exec(const QString &sql) const
 
 void throwQueryError(const QSqlQuery &query) { throw StoreError(describeSqlError(query.lastError().text())); }
 
+QSqlQuery Database::query(const QString &sql, const QVariantList &values) const
+{
+    ensureOpen();
+    QSqlQuery q(db());
+    q.setForwardOnly(true);
+    if (!q.prepare(sql))
+        throwQueryError(q);
+    for (const QVariant &v : values)
+        q.addBindValue(v);
+    if (!q.exec())
+        throwQueryError(q);
+    return q;
+}
+
 QString describeSqlError(const QString &driverText)
 {
     const QString lower = driverText.toLower();

@@ -6,6 +6,7 @@
 
 #include <QSqlDatabase>
 #include <QString>
+#include <QVariantList>
 
 class QSqlQuery;
 
@@ -32,6 +33,8 @@ public:
     void ensureOpen() const;
     // Runs one statement; throws StoreError with the Arabic reason when it fails.
     void exec(const QString &sql) const;
+    // Prepares, binds and runs a statement (forward only); throws StoreError when it fails.
+    QSqlQuery query(const QString &sql, const QVariantList &values = {}) const;
 
 private:
     QString m_name;

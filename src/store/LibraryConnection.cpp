@@ -42,15 +42,6 @@ void requireLibrary(const Database &db)
                     QStringLiteral("Learn"), QStringLiteral("User")});
 }
 
-// The tree needs only id, title, category and flag of every snippet: a covering index lets
-// it read those without paging through every snippet's code. Best effort: a read-only
-// library simply goes without.
-void addTreeIndex(const Database &db)
-{
-    QSqlQuery q(db.db());
-    q.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS CodeTreeIndex ON Code (Groub, Head, User)"));
-}
-
 void requireSqliteHeader(const QString &path)
 {
     QFileInfo info(path);
@@ -87,12 +78,9 @@ void LibraryConnection::create(const QString &path, bool seed)
     try {
         auto db = std::make_unique<Database>(path, Database::NoFlags, QString(), kConnectionName);
         db->exec(QStringLiteral("BEGIN"));
-        db->exec(QStringLiteral("CREATE TABLE Groub (Groub INTEGER PRIMARY KEY AUTOINCREMENT, Caption TEXT)"));
-        db->exec(QStringLiteral("CREATE TABLE Code (id INTEGER PRIMARY KEY AUTOINCREMENT, Head TEXT, "
-                                "Groub INTEGER, code TEXT, Learn TEXT, User INTEGER)"));
+        createLibraryTables(*db);
         if (seed)
             writeStarterLibrary(*db);
-        addTreeIndex(*db);
         db->exec(QStringLiteral("COMMIT"));
         g_library = std::move(db);
         g_path = path;

@@ -92,6 +92,20 @@ const StarterSnippet kSnippets[] = {
 
 } // namespace
 
+void createLibraryTables(const Database &db)
+{
+    db.exec(QStringLiteral("CREATE TABLE Groub (Groub INTEGER PRIMARY KEY AUTOINCREMENT, Caption TEXT)"));
+    db.exec(QStringLiteral("CREATE TABLE Code (id INTEGER PRIMARY KEY AUTOINCREMENT, Head TEXT, "
+                           "Groub INTEGER, code TEXT, Learn TEXT, User INTEGER)"));
+    addTreeIndex(db);
+}
+
+void addTreeIndex(const Database &db)
+{
+    QSqlQuery q(db.db());
+    q.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS CodeTreeIndex ON Code (Groub, Head, User)"));
+}
+
 void writeStarterLibrary(const Database &db)
 {
     QSqlQuery category(db.db());
