@@ -13,6 +13,9 @@
 #include "search/SearchCommands.h"
 #include "messages/ArabicMsgBox.h"
 #include "messages/frmMsgCreat.h"
+#include "platform/MessageBox.h"
+#include "store/JetImport.h"
+#include "store/LegacyMigration.h"
 #include "store/LibraryConnection.h"
 #include "store/LibraryLocation.h"
 
@@ -23,9 +26,14 @@
 #include <QFileInfo>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QProgressDialog>
+#include <QStandardPaths>
 #include <QTimer>
 #include <QTranslator>
 #include <QTreeWidget>
+
+#include <algorithm>
+#include <climits>
 
 namespace app {
 
@@ -48,9 +56,43 @@ void installCommands(browser::FrmMain &main)
     });
 }
 
-void openLibrary(const QString &path)
+namespace {
+
+// Converts a Jet library after asking, with a progress dialog; returns the new library's path.
+QString convertJetLibrary(const QString &path)
 {
+    const store::JetMigrationPlan plan = store::planJetMigration(
+        path, QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
+    if (plan.alreadyConverted)
+        return plan.target;
+    if (!messages::confirm(nullptr, store::migrationText::prompt(plan)))
+        throw store::StoreError(store::migrationText::declined(plan));
+    QProgressDialog progress;
+    progress.setCancelButton(nullptr);
+    progress.setMinimumDuration(0);
+    progress.setWindowModality(Qt::ApplicationModal);
+    const store::JetMigrationResult result =
+        store::migrateJetLibrary(plan, [&](store::MigrationPhase phase, qint64 done, qint64 total) {
+            progress.setLabelText(store::migrationText::phase(phase));
+            progress.setMaximum(total > 0 ? int(std::min<qint64>(total, INT_MAX)) : 0);
+            progress.setValue(int(std::min({done, total, qint64(INT_MAX)})));
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        });
+    progress.close();
+    messages::ArabicMsgBox(nullptr, store::migrationText::done(result), store::migrationText::DoneTitle,
+                           platform::mb::OkOnly, platform::mb::Information);
+    return result.library;
+}
+
+} // namespace
+
+QString openLibrary(const QString &requested)
+{
+    // A converted library is not the file the user named: messages name the one that failed.
+    QString path = requested;
     try {
+        if (store::isJetFile(path))
+            path = convertJetLibrary(path);
         if (QFileInfo::exists(path)) {
             store::LibraryConnection::open(path);
         } else {
@@ -63,6 +105,7 @@ void openLibrary(const QString &path)
         throw store::StoreError(QStringLiteral("تعذر فتح مكتبة الأكواد:\n") + QDir::toNativeSeparators(path)
                                 + QStringLiteral("\n\n") + e.message());
     }
+    return path;
 }
 
 int run(int argc, char **argv)

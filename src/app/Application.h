@@ -14,8 +14,9 @@ void installCommands(browser::FrmMain &main);
 QString libraryFolder();
 
 // Opens the library at path, creating it with the starter snippets when it does not exist.
-// Throws StoreError with an Arabic message naming the file and the reason.
-void openLibrary(const QString &path);
+// A Jet library is converted first, after the user agreed. Returns the path opened (the
+// converted library's); throws StoreError with an Arabic message naming the file and the reason.
+QString openLibrary(const QString &path);
 
 // The whole program: arguments, library, main window, event loop.
 int run(int argc, char **argv);

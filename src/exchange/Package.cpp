@@ -7,6 +7,7 @@
 #include "platform/Text.h"
 #include "store/CreateDb.h"
 #include "store/Database.h"
+#include "store/JetImport.h"
 #include "store/Library.h"
 #include "store/LibraryConnection.h"
 
@@ -22,6 +23,7 @@
 #include <QUrl>
 
 #include <limits>
+#include <optional>
 
 #include <sqlite3.h>
 
@@ -301,10 +303,23 @@ Package readPackage(const QString &path)
             throw StoreError(QStringLiteral("الملف غير موجود"));
         if (!source.open(QIODevice::ReadOnly))
             throw StoreError(QStringLiteral("لا يمكن قراءة الملف: ") + source.errorString());
-        if (source.peek(16) != QByteArray("SQLite format 3\0", 16))
-            throw StoreError(QStringLiteral("ليس قاعدة بيانات"));
         source.close();
-        if (!dir.isValid() || !QFile::copy(path, copy))
+        // A Jet package is read by the helper into a SQLite file, which then passes the same checks.
+        std::optional<store::JetCopy> jet;
+        QString sqlite = path;
+        if (store::isJetFile(path)) {
+            try {
+                jet = store::importJetFile(path, {QStringLiteral("Code"), QStringLiteral("User")});
+            } catch (const StoreError &e) {
+                throw PackageError(e.message());
+            }
+            sqlite = jet->path();
+        }
+        QFile header(sqlite);
+        if (!header.open(QIODevice::ReadOnly) || header.read(16) != QByteArray("SQLite format 3\0", 16))
+            throw StoreError(QStringLiteral("ليس قاعدة بيانات"));
+        header.close();
+        if (!dir.isValid() || !QFile::copy(sqlite, copy))
             throw StoreError(QStringLiteral("تعذر نسخ الملف للقراءة"));
         QFile::setPermissions(copy, QFile::ReadOwner);
         const QString uri = QUrl::fromLocalFile(copy).toString(QUrl::FullyEncoded) + QStringLiteral("?immutable=1");
@@ -318,7 +333,7 @@ Package readPackage(const QString &path)
 QString targetCategory(const PackageRow &row)
 {
     if (row.groub.isNull() || row.groubNam.isNull() || row.groubNam.toString().isEmpty())
-        return text::Uncategorised;
+        return store::UncategorisedCaption;
     return row.groubNam.toString();
 }
 

@@ -24,7 +24,6 @@ inline const QString ReaderCaption = QStringLiteral("تحديث");
 inline const QString PackageContentsLabel = QStringLiteral("محتويات ملف التحديث:");
 inline const QString AddButton = QStringLiteral("إضافة");
 inline const QString Added = QStringLiteral("تم إضافة:");
-inline const QString Uncategorised = QStringLiteral("بدون تصنيف");
 
 } // namespace exchange::text
 namespace exchange::text {

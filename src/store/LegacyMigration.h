@@ -3,15 +3,13 @@
 // titles, code, comments and user flags. The original file is never written or removed: it is
 // kept byte for byte under a name that says what it is (or left in place when its folder cannot
 // be written), and nothing changes until the new library is complete and checked.
+#include "store/Library.h"
 #include "store/StoreError.h"
 
 #include <QString>
 #include <functional>
 
 namespace store {
-
-// The category that takes the snippets whose category is missing or Null.
-inline const QString UncategorisedCaption = QStringLiteral("بدون تصنيف");
 
 struct JetMigrationPlan {
     QString source; // the Jet library, absolute

@@ -33,6 +33,9 @@ struct SnippetText {
     QVariant head, code, learn;
 };
 
+// The category of snippets whose own category is missing or has no name.
+inline const QString UncategorisedCaption = QStringLiteral("بدون تصنيف");
+
 // A Null or false User reads as not the user's own.
 bool isTrue(const QVariant &flag);
 

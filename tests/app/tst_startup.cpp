@@ -29,6 +29,26 @@ private slots:
         QVERIFY(mine > 0);
     }
 
+    void aJetLibraryIsConvertedAfterAskingAndOpened()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("codedb.mdb");
+        QVERIFY(QFile::copy(QStringLiteral(TAMRISK_LEGACY_FIXTURES "/legacy-library.mdb"), path));
+        const QByteArray original = testing::readFile(path);
+        platform::MessageBoxSeam::setNextAnswer(platform::mb::No);
+        QVERIFY(!testing::errorOf([&] { app::openLibrary(path); }).isEmpty());
+        QCOMPARE(testing::readFile(path), original);
+        QVERIFY(!store::LibraryConnection::isOpen());
+
+        platform::MessageBoxSeam::setNextAnswer(platform::mb::Yes);
+        QCOMPARE(app::openLibrary(path), path);
+        QVERIFY(store::LibraryConnection::isOpen());
+        QCOMPARE(store::Library::snippetCount(), 12);
+        QCOMPARE(testing::readFile(path + ".jet-backup"), original);
+        // The question, then the summary of what was taken over.
+        QVERIFY(platform::MessageBoxSeam::last().prompt.contains(QStringLiteral("12")));
+    }
+
     void foreignFileIsReportedAndLeftAlone()
     {
         QTemporaryDir dir;

@@ -348,6 +348,36 @@ private slots:
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"ok.cup"});
     }
 
+    // Jet packages, plain and encrypted, go through the same checks and apply the same way.
+    void jetPackagesApplyLikeSqliteOnes()
+    {
+        QList<QStringList> applied;
+        for (const char *name : {"legacy-package.cup", "legacy-package-encrypted.cup"}) {
+            QTemporaryDir dir;
+            const QString path = dir.filePath(QString::fromLatin1(name));
+            QVERIFY(QFile::copy(QStringLiteral(TAMRISK_LEGACY_FIXTURES "/") + QString::fromLatin1(name), path));
+            const QByteArray before = testing::readFile(path);
+            const Package package = readPackage(path);
+            QCOMPARE(package.header.name.toString(), QStringLiteral("أحمد"));
+            QCOMPARE(package.header.notes.toString(), QStringLiteral("ملاحظات التحديث"));
+            QCOMPARE(package.rows.size(), 4);
+            QVERIFY(package.rows[1].learn.isNull());
+            testing::TempLibrary lib;
+            lib.addCategory(QStringLiteral("Strings"));
+            QCOMPARE(applyPackage(package), 4);
+            QStringList rows;
+            for (const store::Snippet &s : store::Library::allSnippets())
+                rows << QStringLiteral("%1|%2|%3|%4").arg(s.head.toString(), s.code.toString(), s.learn.toString(),
+                                                           store::Library::categories().at(s.groub.toInt() - 1).caption.toString());
+            applied << rows;
+            QCOMPARE(testing::readFile(path), before);
+        }
+        QCOMPARE(applied[0], applied[1]);
+        QCOMPARE(applied[0].at(0), QStringLiteral("نسخ ملف|FileCopy \"C:\\a.txt\", \"C:\\b.txt\" ' نسخ الملف|ينسخ ملفا إلى مكان آخر|الملفات"));
+        // A Null category number goes under the uncategorised category, whatever its name says.
+        QVERIFY(applied[0].at(2).endsWith(QStringLiteral("|") + store::UncategorisedCaption));
+    }
+
     void creditsAreAppendedBesideTheLibrary()
     {
         testing::TempLibrary lib;
