@@ -1,7 +1,7 @@
 // Converts the RTF of a 1 MB and a 10 MB coloured VB snippet to HTML and prints the time,
 // the throughput and the 1 MB -> 10 MB time ratio (about 10 when the conversion is linear).
 #include "export/RtfToHtml.h"
-#include "platform/Rtf.h"
+#include "platform/RtfWriter.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

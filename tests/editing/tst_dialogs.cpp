@@ -5,7 +5,6 @@
 #include "editing/SnippetInput.h"
 #include "editing/Texts.h"
 #include "messages/ArabicMsgBox.h"
-#include "platform/Rtf.h"
 #include "platform/Text.h"
 #include "platform/Twips.h"
 #include "store/Library.h"

@@ -9,7 +9,6 @@
 #include "messages/ArabicMsgBox.h"
 #include "platform/PrintDialog.h"
 #include "platform/RichTextBox.h"
-#include "platform/Rtf.h"
 #include "store/NodeKey.h"
 
 #include <QAction>
