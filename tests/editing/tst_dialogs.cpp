@@ -85,7 +85,6 @@ private slots:
     {
         resetSeams();
         QApplication::clipboard()->clear();
-        editing::EditedSnippetId = 0;
     }
 
     // ---- how the add dialog looks
@@ -753,8 +752,7 @@ private slots:
     {
         TempLibrary lib;
         const qint32 a = lib.addCategory("a");
-        editing::EditedSnippetId = lib.addSnippet("t", a);
-        FrmEdit d;
+        FrmEdit d(lib.addSnippet("t", a));
         QCOMPARE(d.objectName(), QStringLiteral("FrmEdit"));
         QCOMPARE(d.windowTitle(), QStringLiteral("تعديل الكود الحالي"));
         QCOMPARE(button(&d, "CmdAdd")->text(), QStringLiteral("تعديل الكود"));
@@ -776,9 +774,8 @@ private slots:
         TempLibrary lib;
         lib.addCategory("a");
         const qint32 b = lib.addCategory("b");
-        editing::EditedSnippetId = lib.addSnippet(QStringLiteral("عنوان"), b, QStringLiteral("Dim x\r\nx = 1"),
-                                                  QStringLiteral("شرح"), true);
-        FrmEdit d;
+        FrmEdit d(lib.addSnippet(QStringLiteral("عنوان"), b, QStringLiteral("Dim x\r\nx = 1"), QStringLiteral("شرح"),
+                                 true));
         QVERIFY(d.snippetFound());
         QCOMPARE(edit(&d, "TxtCodeHead")->text(), QStringLiteral("عنوان"));
         QCOMPARE(richBox(&d, "RTxtCode")->text(), QStringLiteral("Dim x\r\nx = 1"));
@@ -792,8 +789,7 @@ private slots:
         TempLibrary lib;
         const qint32 a = lib.addCategory("a");
         lib.exec("INSERT INTO Code (Head, Groub, code, Learn, User) VALUES (NULL, ?, NULL, NULL, NULL)", {a});
-        editing::EditedSnippetId = store::Library::allSnippets().first().id;
-        FrmEdit d;
+        FrmEdit d(store::Library::allSnippets().first().id);
         QVERIFY(d.snippetFound());
         QCOMPARE(edit(&d, "TxtCodeHead")->text(), QString());
         QCOMPARE(richBox(&d, "RTxtCode")->text(), QString());
@@ -807,8 +803,7 @@ private slots:
         const qint32 b = lib.addCategory("b");
         const qint32 id = lib.addSnippet("old", a, "old code", "old comment", false);
         lib.addSnippet("other", a);
-        editing::EditedSnippetId = id;
-        FrmEdit d;
+        FrmEdit d(id);
         d.show();
         edit(&d, "TxtCodeHead")->setText(QStringLiteral("  new "));
         richBox(&d, "RTxtCode")->setText(QStringLiteral("  \tnew code\n "));
@@ -834,8 +829,7 @@ private slots:
         const qint32 mine = lib.addSnippet("mine", a, "", "", true);
         const qint32 theirs = lib.addSnippet("theirs", a, "", "", false);
         for (qint32 id : {mine, theirs}) {
-            editing::EditedSnippetId = id;
-            FrmEdit d;
+            FrmEdit d(id);
             d.show();
             edit(&d, "TxtCodeHead")->setText("changed");
             click(&d, "CmdAdd");
@@ -849,15 +843,14 @@ private slots:
     {
         TempLibrary lib;
         const qint32 a = lib.addCategory("a");
-        editing::EditedSnippetId = lib.addSnippet("t", a);
-        FrmEdit d;
+        FrmEdit d(lib.addSnippet("t", a));
         d.show();
         edit(&d, "TxtCodeHead")->setText("  ");
         click(&d, "CmdAdd");
         expectMessage(QStringLiteral("لم يتم إدخال عنوان للكود! يجب عليك إدخال عنوان للكود قبل تعديله"),
                       QStringLiteral("رسالة خطأ"), mb::OkOnly, mb::Critical);
         QVERIFY(d.isVisible());
-        QCOMPARE(row(editing::EditedSnippetId).head.toString(), QStringLiteral("t"));
+        QCOMPARE(row(d.EditedSnippetId()).head.toString(), QStringLiteral("t"));
     }
 
     void cancelLeavesTheRowUnchanged()
@@ -866,8 +859,7 @@ private slots:
         const qint32 a = lib.addCategory("a");
         lib.addCategory("b");
         const qint32 id = lib.addSnippet("title", a, "code", "comment", true);
-        editing::EditedSnippetId = id;
-        FrmEdit d;
+        FrmEdit d(id);
         d.show();
         edit(&d, "TxtCodeHead")->setText("changed");
         richBox(&d, "RTxtCode")->setText("changed");
@@ -878,7 +870,6 @@ private slots:
         QCOMPARE(s.head.toString(), QStringLiteral("title"));
         QCOMPARE(s.code.toString(), QStringLiteral("code"));
         QCOMPARE(s.groub.toInt(), a);
-        QCOMPARE(editing::EditedSnippetId, id);
     }
 
     void categoryToolsReselectTheStoredCategory()
@@ -887,8 +878,7 @@ private slots:
         lib.addCategory("a");
         const qint32 b = lib.addCategory("b");
         lib.addCategory("c");
-        editing::EditedSnippetId = lib.addSnippet("t", b);
-        FrmEdit d;
+        FrmEdit d(lib.addSnippet("t", b));
         d.show();
         QCOMPARE(categoryList(&d)->currentIndex(), 1);
 
@@ -918,15 +908,14 @@ private slots:
         lib.addCategory("a");
         lib.addCategory("b");
         lib.exec("INSERT INTO Code (Head, Groub, code, Learn, User) VALUES ('orphan', 999, '', '', 0)");
-        editing::EditedSnippetId = store::Library::allSnippets().first().id;
-        FrmEdit d;
+        FrmEdit d(store::Library::allSnippets().first().id);
         QVERIFY(d.snippetFound());
         QCOMPARE(categoryList(&d)->currentIndex(), 0);
         // Saving files it under the category the user sees.
         d.show();
         categoryList(&d)->setCurrentIndex(1);
         click(&d, "CmdAdd");
-        QCOMPARE(row(editing::EditedSnippetId).groub.toInt(), store::Library::categories().at(1).id);
+        QCOMPARE(row(d.EditedSnippetId()).groub.toInt(), store::Library::categories().at(1).id);
     }
 
     void snippetDeletedWithItsCategoryInTheDialogIsNotWritten()
@@ -934,8 +923,7 @@ private slots:
         TempLibrary lib;
         const qint32 a = lib.addCategory("a");
         lib.addCategory("b");
-        editing::EditedSnippetId = lib.addSnippet("t", a);
-        FrmEdit d;
+        FrmEdit d(lib.addSnippet("t", a));
         d.show();
         MessageBoxSeam::setNextAnswer(mb::Yes);
         click(&d, "CmdDelGroub"); // the snippet's own category, selected at load
@@ -954,8 +942,7 @@ private slots:
     {
         TempLibrary lib;
         lib.addCategory("a");
-        editing::EditedSnippetId = 4242;
-        FrmEdit d;
+        FrmEdit d(4242);
         QVERIFY(!d.snippetFound());
         QCOMPARE(d.exec(), int(QDialog::Rejected));
         expectMessage(editing::text::SnippetMissing, messages::ErrorTitle, mb::OkOnly, mb::Critical);
@@ -968,8 +955,7 @@ private slots:
         TempLibrary lib;
         const qint32 a = lib.addCategory("a");
         const qint32 id = lib.addSnippet("t", a, "c");
-        editing::EditedSnippetId = id;
-        FrmEdit d;
+        FrmEdit d(id);
         d.show();
         edit(&d, "TxtCodeHead")->setText("new");
         failWrites(lib, "Code");
