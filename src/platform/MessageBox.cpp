@@ -9,17 +9,7 @@
 namespace platform {
 
 namespace {
-struct SeamState {
-    bool enabled = false;
-    QList<int> answers;
-    QList<MessageBoxSeam::Record> records;
-    void (*hook)(const MessageBoxSeam::Record &) = nullptr;
-};
-SeamState &seam()
-{
-    static SeamState s;
-    return s;
-}
+void (*g_seamHook)(const MessageBoxSeam::Record &) = nullptr;
 
 int defaultResult(int style)
 {
@@ -75,15 +65,12 @@ QList<int> buttonResults(int buttonSet)
 int showMessageBox(QWidget *owner, const QString &prompt, const QString &title, int style,
                    const QMap<int, QString> &buttonCaptions)
 {
-    SeamState &s = seam();
-    if (s.enabled) {
-        MessageBoxSeam::Record record{prompt, title, style, buttonCaptions};
-        s.records.append(record);
-        if (s.hook)
-            s.hook(record);
-        if (!s.answers.isEmpty())
-            return s.answers.takeFirst();
-        return defaultResult(style);
+    if (MessageBoxSeam::enabled()) {
+        const MessageBoxSeam::Record record{prompt, title, style, buttonCaptions};
+        MessageBoxSeam::record(record);
+        if (g_seamHook)
+            g_seamHook(record);
+        return MessageBoxSeam::takeAnswer(defaultResult(style));
     }
 
     QMessageBox box(owner);
@@ -148,18 +135,11 @@ int showMessageBox(QWidget *owner, const QString &prompt, const QString &title, 
     return set.contains(mb::Cancel) ? mb::Cancel : set.first();
 }
 
-void MessageBoxSeam::enable(bool on) { seam().enabled = on; }
-bool MessageBoxSeam::enabled() { return seam().enabled; }
-void MessageBoxSeam::setNextAnswer(int result) { seam().answers.append(result); }
 void MessageBoxSeam::clear()
 {
-    seam().answers.clear();
-    seam().records.clear();
-    seam().hook = nullptr;
+    TestSeam::clear();
+    g_seamHook = nullptr;
 }
-const QList<MessageBoxSeam::Record> &MessageBoxSeam::records() { return seam().records; }
-int MessageBoxSeam::count() { return seam().records.size(); }
-MessageBoxSeam::Record MessageBoxSeam::last() { return seam().records.isEmpty() ? Record{} : seam().records.last(); }
-void MessageBoxSeam::setHook(void (*hook)(const Record &)) { seam().hook = hook; }
+void MessageBoxSeam::setHook(void (*hook)(const Record &)) { g_seamHook = hook; }
 
 } // namespace platform
