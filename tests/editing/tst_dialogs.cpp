@@ -89,7 +89,7 @@ private slots:
 
     // ---- how the add dialog looks
 
-    void addDialogControlsCaptionsAndLayout()
+    void addDialogWindowAndEditMenu()
     {
         TempLibrary lib;
         lib.addCategory("a");
@@ -99,61 +99,8 @@ private slots:
         QCOMPARE(d.layoutDirection(), Qt::RightToLeft);
         QVERIFY(d.windowFlags() & Qt::Tool);
         QCOMPARE(d.size(), platform::twipsSize(10425, 5640));
-
-        const struct {
-            const char *name;
-            QString caption;
-            QRect twips;
-        } buttons[] = {
-            {"CmdAddGroub", QStringLiteral("إضافة "), platform::twipsRect(120, 2160, 1215, 495)},
-            {"CmdDelGroub", QStringLiteral("حذف"), platform::twipsRect(120, 840, 1215, 495)},
-            {"CmdRename", QStringLiteral("تعديل"), platform::twipsRect(1560, 2160, 1215, 495)},
-            {"CmdFile", QStringLiteral("استعراض..."), platform::twipsRect(120, 240, 1215, 495)},
-            {"CmdAdd", QStringLiteral("إضافة الكود"), platform::twipsRect(1560, 5040, 1215, 495)},
-            {"CmdCancel", QStringLiteral("إغلاق"), platform::twipsRect(120, 5040, 1215, 495)},
-        };
-        for (const auto &b : buttons) {
-            QPushButton *pb = button(&d, b.name);
-            QCOMPARE(pb->text(), b.caption);
-            QCOMPARE(pb->accessibleName(), b.caption);
-            QCOMPARE(pb->geometry(), b.twips);
-            QVERIFY(pb->isFlat());
-        }
         QCOMPARE(editing::text::AddCategoryButtonAdd.size(), 6); // the trailing space is part of the caption
         QVERIFY(button(&d, "CmdAdd")->isDefault());
-
-        const struct {
-            const char *name;
-            QString caption;
-            QRect twips;
-        } groups[] = {
-            {"fraTitle", QStringLiteral("عنوان الكود"), platform::twipsRect(120, 120, 3135, 855)},
-            {"fraGroub", QStringLiteral("التصنيف"), platform::twipsRect(120, 1080, 3135, 2895)},
-            {"fraFile", QStringLiteral("إضافة من ملف"), platform::twipsRect(120, 4080, 3135, 855)},
-            {"fraCode", QStringLiteral("الكود"), platform::twipsRect(3360, 120, 6975, 2655)},
-            {"fraLearn", QStringLiteral("التعليق"), platform::twipsRect(3360, 2880, 6975, 2655)},
-        };
-        for (const auto &g : groups) {
-            auto *box = control<QGroupBox>(&d, g.name);
-            QCOMPARE(box->title(), g.caption);
-            QCOMPARE(box->geometry(), g.twips);
-            QCOMPARE(box->parentWidget(), &d);
-        }
-        QCOMPARE(control<QLabel>(&d, "Label1")->text(), QStringLiteral("الفئات الموجودة:"));
-        QCOMPARE(control<QLabel>(&d, "Label1")->geometry(), platform::twipsRect(360, 240, 2655, 255));
-        QCOMPARE(control<QLabel>(&d, "Label2")->text(), QStringLiteral("إضافة فئة جديدة:"));
-        QCOMPARE(control<QLabel>(&d, "Label2")->geometry(), platform::twipsRect(840, 1440, 2175, 255));
-        QCOMPARE(edit(&d, "TxtCodeHead")->geometry(), platform::twipsRect(120, 360, 2775, 315));
-        QCOMPARE(edit(&d, "TxtCodeHead")->parentWidget()->objectName(), QStringLiteral("fraTitle"));
-        QCOMPARE(edit(&d, "TxtCodeHead")->accessibleName(), QStringLiteral("عنوان الكود"));
-        QCOMPARE(edit(&d, "TxtAddGroub")->geometry(), platform::twipsRect(120, 1680, 2775, 315));
-        QCOMPARE(edit(&d, "TxtAddGroub")->accessibleName(), QStringLiteral("إضافة فئة جديدة:"));
-        QCOMPARE(categoryList(&d)->geometry(), platform::twipsRect(120, 480, 2535, 315));
-        QCOMPARE(categoryList(&d)->accessibleName(), QStringLiteral("الفئات الموجودة:"));
-        QCOMPARE(richBox(&d, "RTxtCode")->geometry(), platform::twipsRect(120, 240, 6735, 2295));
-        QCOMPARE(richBox(&d, "RTxtCode")->parentWidget()->objectName(), QStringLiteral("fraCode"));
-        QCOMPARE(richBox(&d, "RTxtLearn")->parentWidget()->objectName(), QStringLiteral("fraLearn"));
-        QCOMPARE(richBox(&d, "RTxtLearn")->accessibleName(), QStringLiteral("التعليق"));
 
         auto *menu = control<QMenu>(&d, "mnuedit");
         QCOMPARE(menu->title(), QString());
@@ -163,6 +110,75 @@ private slots:
         QCOMPARE(control<QAction>(&d, "mnucut")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_X));
         QCOMPARE(control<QAction>(&d, "mnupast")->text(), QStringLiteral("لصق"));
         QCOMPARE(control<QAction>(&d, "mnupast")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_V));
+    }
+
+    // One row per control, tagged with its objectName; a null caption, accessible name, geometry
+    // or parent is left unchecked. Every push button is flat.
+    void addDialogControlsCaptionsAndLayout_data()
+    {
+        QTest::addColumn<QString>("className");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QString>("accessibleName");
+        QTest::addColumn<QRect>("geometry");
+        QTest::addColumn<QString>("parent");
+        const QString none;
+        const auto row = [](const char *name, const char *className, const QString &caption,
+                            const QString &accessibleName, const QRect &geometry, const QString &parent) {
+            QTest::newRow(name) << QString::fromLatin1(className) << caption << accessibleName << geometry << parent;
+        };
+        const auto buttonRow = [&](const char *name, const QString &caption, const QRect &geometry) {
+            row(name, "QPushButton", caption, caption, geometry, none);
+        };
+        const auto frameRow = [&](const char *name, const QString &caption, const QRect &geometry) {
+            row(name, "QGroupBox", caption, none, geometry, QStringLiteral("FrmAdd"));
+        };
+        buttonRow("CmdAddGroub", QStringLiteral("إضافة "), platform::twipsRect(120, 2160, 1215, 495));
+        buttonRow("CmdDelGroub", QStringLiteral("حذف"), platform::twipsRect(120, 840, 1215, 495));
+        buttonRow("CmdRename", QStringLiteral("تعديل"), platform::twipsRect(1560, 2160, 1215, 495));
+        buttonRow("CmdFile", QStringLiteral("استعراض..."), platform::twipsRect(120, 240, 1215, 495));
+        buttonRow("CmdAdd", QStringLiteral("إضافة الكود"), platform::twipsRect(1560, 5040, 1215, 495));
+        buttonRow("CmdCancel", QStringLiteral("إغلاق"), platform::twipsRect(120, 5040, 1215, 495));
+        frameRow("fraTitle", QStringLiteral("عنوان الكود"), platform::twipsRect(120, 120, 3135, 855));
+        frameRow("fraGroub", QStringLiteral("التصنيف"), platform::twipsRect(120, 1080, 3135, 2895));
+        frameRow("fraFile", QStringLiteral("إضافة من ملف"), platform::twipsRect(120, 4080, 3135, 855));
+        frameRow("fraCode", QStringLiteral("الكود"), platform::twipsRect(3360, 120, 6975, 2655));
+        frameRow("fraLearn", QStringLiteral("التعليق"), platform::twipsRect(3360, 2880, 6975, 2655));
+        row("Label1", "QLabel", QStringLiteral("الفئات الموجودة:"), none, platform::twipsRect(360, 240, 2655, 255), none);
+        row("Label2", "QLabel", QStringLiteral("إضافة فئة جديدة:"), none, platform::twipsRect(840, 1440, 2175, 255), none);
+        row("TxtCodeHead", "QLineEdit", none, QStringLiteral("عنوان الكود"), platform::twipsRect(120, 360, 2775, 315),
+            QStringLiteral("fraTitle"));
+        row("TxtAddGroub", "QLineEdit", none, QStringLiteral("إضافة فئة جديدة:"),
+            platform::twipsRect(120, 1680, 2775, 315), none);
+        row("CmbGroub", "QComboBox", none, QStringLiteral("الفئات الموجودة:"), platform::twipsRect(120, 480, 2535, 315),
+            none);
+        row("RTxtCode", "platform::RichTextBox", none, none, platform::twipsRect(120, 240, 6735, 2295),
+            QStringLiteral("fraCode"));
+        row("RTxtLearn", "platform::RichTextBox", none, QStringLiteral("التعليق"), QRect(), QStringLiteral("fraLearn"));
+    }
+
+    void addDialogControlsCaptionsAndLayout()
+    {
+        QFETCH(QString, className);
+        QFETCH(QString, caption);
+        QFETCH(QString, accessibleName);
+        QFETCH(QRect, geometry);
+        QFETCH(QString, parent);
+        TempLibrary lib;
+        lib.addCategory("a");
+        FrmAdd d;
+        auto *w = d.findChild<QWidget *>(QString::fromLatin1(QTest::currentDataTag()));
+        QVERIFY(w);
+        QVERIFY(w->inherits(className.toLatin1().constData()));
+        if (!caption.isNull())
+            QCOMPARE(w->property(qobject_cast<QGroupBox *>(w) ? "title" : "text").toString(), caption);
+        if (!accessibleName.isNull())
+            QCOMPARE(w->accessibleName(), accessibleName);
+        if (!geometry.isNull())
+            QCOMPARE(w->geometry(), geometry);
+        if (!parent.isNull())
+            QCOMPARE(w->parentWidget()->objectName(), parent);
+        if (auto *pb = qobject_cast<QPushButton *>(w))
+            QVERIFY(pb->isFlat());
     }
 
     void addDialogBoxesAndPlacement()
