@@ -1,5 +1,5 @@
 #pragma once
-// Open and save dialogs that take the old platform's filter text
+// Open and save dialogs that take filter text as every caller's filter constant is written
 // ("description|pattern|description|pattern", filter index counted from 1).
 // Tests answer them through FileDialogSeam.
 #include "platform/TestSeam.h"

@@ -103,7 +103,7 @@ int showMessageBox(QWidget *owner, const QString &prompt, const QString &title, 
     QPushButton *help = nullptr;
     if (style & mb::HelpButton) {
         help = box.addButton(QMessageBox::tr("Help"), QMessageBox::HelpRole);
-        // The old box kept itself open when help was pressed.
+        // Help must not answer the box: it stays open when help is pressed.
         help->disconnect();
     }
     const int defaultIndex = mb::defaultButtonOf(style) >> 8;
@@ -131,7 +131,7 @@ int showMessageBox(QWidget *owner, const QString &prompt, const QString &title, 
     const int result = results.value(box.clickedButton(), 0);
     if (result)
         return result;
-    // Closed by the title bar: the old box answered Cancel where it had one, else the only button.
+    // Closed by the title bar, which answers no button: Cancel where the set has one, else the first.
     return set.contains(mb::Cancel) ? mb::Cancel : set.first();
 }
 

@@ -1,8 +1,8 @@
 #pragma once
-// The platform's modal message box, with the style numbers of the old platform
-// (buttons 0-5, icons 16/32/48/64, default button, modality, MB_RIGHT, MB_RTLREADING,
-// help button, foreground) and its result numbers 1-7. Tests replace the box through
-// MessageBoxSeam: every request is recorded and the answer is scripted.
+// The platform's modal message box, asked for by style number (buttons 0-5, icons 16/32/48/64,
+// default button, modality, MB_RIGHT, MB_RTLREADING, help button, foreground) and answering with
+// result numbers 1-7: the numbers the message-box code generator writes into the code it makes.
+// Tests replace the box through MessageBoxSeam: every request is recorded and the answer is scripted.
 #include "platform/TestSeam.h"
 
 #include <QList>

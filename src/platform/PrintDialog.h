@@ -1,5 +1,5 @@
 #pragma once
-// The print dialog with the old platform's flags (PD_SELECTION, PD_NOPAGENUMS, PD_RETURNDC).
+// The print dialog, set up by flags (PD_SELECTION, PD_NOPAGENUMS, PD_RETURNDC).
 // Tests replace the dialog through PrintDialogSeam: every request is recorded and the outcome
 // is scripted (print to a PDF file, cancel, or no printer installed).
 #include "platform/TestSeam.h"

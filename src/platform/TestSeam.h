@@ -30,8 +30,7 @@ protected:
     static void script(const Answer &answer) { state().answers.append(answer); }
 
 private:
-    struct State
-    {
+    struct State {
         bool enabled = false;
         QList<Answer> answers;
         QList<Request> requests;
