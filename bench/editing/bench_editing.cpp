@@ -109,9 +109,8 @@ int main(int argc, char **argv)
     {
         double open = 0, save = 0;
         for (int i = 0; i < rounds; ++i) {
-            editing::EditedSnippetId = last;
             t.start();
-            editing::FrmEdit edit;
+            editing::FrmEdit edit(last);
             open += ms(t);
             edit.show();
             edit.TxtCodeHead()->setText(QStringLiteral("bench %1").arg(i));

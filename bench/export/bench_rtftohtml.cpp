@@ -3,7 +3,7 @@
 // then malformed tables (colour entries without \green/\blue, font names without ";") at n and
 // 2n entries, whose time ratio is about 2 when the table reading is linear.
 #include "export/RtfToHtml.h"
-#include "platform/Rtf.h"
+#include "platform/RtfWriter.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

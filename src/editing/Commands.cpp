@@ -44,13 +44,13 @@ void editCommand(browser::FrmMain &main)
         refuse();
         return;
     }
-    EditedSnippetId = store::nodeId(key);
-    if (EditedSnippetId == 0) {
+    const qint32 id = store::nodeId(key);
+    if (id == 0) {
         refuse();
         return;
     }
-    main.rebuildTree([&main] {
-        FrmEdit dialog(&main);
+    main.rebuildTree([&main, id] {
+        FrmEdit dialog(id, &main);
         dialog.exec();
     });
     // The edited snippet, under its possibly new category; nothing when it is gone.

@@ -10,8 +10,9 @@
 
 namespace editing {
 
-FrmEdit::FrmEdit(QWidget *parent)
+FrmEdit::FrmEdit(qint32 snippetId, QWidget *parent)
     : SnippetDialog(Mode::Edit, parent)
+    , m_snippetId(snippetId)
 {
     LoadEditedSnippet();
     LoadCategoryList();
@@ -20,7 +21,7 @@ FrmEdit::FrmEdit(QWidget *parent)
 void FrmEdit::LoadEditedSnippet()
 {
     std::optional<store::Snippet> row;
-    if (!guardStore(parentWidget(), text::ReadSnippetFailed, [&] { row = store::Library::snippet(EditedSnippetId); })) {
+    if (!guardStore(parentWidget(), text::ReadSnippetFailed, [&] { row = store::Library::snippet(m_snippetId); })) {
         m_state = Unreadable;
         return;
     }
@@ -62,7 +63,7 @@ void FrmEdit::commit()
     if (!category)
         return;
     store::Snippet row = snippetFromInput(TxtCodeHead()->text(), *category, RTxtCode()->text(), RTxtLearn()->text());
-    row.id = EditedSnippetId;
+    row.id = m_snippetId;
     bool saved = false;
     if (!guardStore(this, text::SaveSnippetFailed, [&] { saved = store::Library::updateSnippet(row); }))
         return;

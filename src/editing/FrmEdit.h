@@ -1,6 +1,6 @@
 #pragma once
-// The edit-snippet dialog: changes the title, category, code and comment of the snippet
-// EditedSnippetId, keeping its id and its user flag, and closes itself after saving.
+// The edit-snippet dialog: changes the title, category, code and comment of the snippet it was
+// opened on, keeping its id and its user flag, and closes itself after saving.
 #include "editing/SnippetDialog.h"
 
 namespace editing {
@@ -9,8 +9,9 @@ class FrmEdit final : public SnippetDialog
 {
     Q_OBJECT
 public:
-    explicit FrmEdit(QWidget *parent = nullptr);
+    explicit FrmEdit(qint32 snippetId, QWidget *parent = nullptr);
 
+    qint32 EditedSnippetId() const { return m_snippetId; }
     // False when the snippet was not in the library when the dialog loaded.
     bool snippetFound() const { return m_state == Found; }
     QString EditedCategoryId() const { return m_categoryId; }
@@ -26,6 +27,7 @@ private:
     void LoadEditedSnippet();
 
     enum State { Found, Missing, Unreadable };
+    qint32 m_snippetId;
     QString m_categoryId;
     State m_state = Missing;
 };

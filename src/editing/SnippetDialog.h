@@ -31,7 +31,6 @@ public:
     QPushButton *CmdAdd() const { return m_add; }
     platform::RichTextBox *RTxtCode() const { return m_code; }
     platform::RichTextBox *RTxtLearn() const { return m_learn; }
-    QMenu *mnuedit() const { return m_popup; }
     // Which box the edit pop-up was last opened over.
     bool PopupForCode() const { return m_popupForCode; }
 

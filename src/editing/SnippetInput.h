@@ -11,9 +11,6 @@ class QWidget;
 
 namespace editing {
 
-// The id of the snippet the edit dialog works on; the edit command sets it before opening the dialog.
-inline qint32 EditedSnippetId = 0;
-
 // One entry per category row, in table order: entry p stands for row p, so the list is never
 // sorted or filtered. A category without a name shows an empty entry.
 QStringList categoryEntries(const QList<store::Category> &categories);

@@ -34,7 +34,8 @@ inline const QString SelectSnippetToEdit = QStringLiteral("يجب أن تحدد 
 inline const QString NoTitleToSave = QStringLiteral("لم يتم إدخال عنوان للكود! يجب عليك إدخال عنوان للكود قبل تعديله");
 inline const QString ConfirmDeleteSnippet = QStringLiteral("هل تريد حذف الكود المحدد؟");
 
-// Our own explanations for what the old program left unhandled.
+// For failures the texts above have no words for: no category yet, a row deleted meanwhile, a store
+// that cannot be read or written.
 inline const QString NoCategoriesYet = QStringLiteral("لا توجد فئات: أضف فئة جديدة أولاً");
 inline const QString SnippetMissing = QStringLiteral("الكود المحدد لم يعد موجوداً في قاعدة البيانات.");
 inline const QString EditedSnippetGone = QStringLiteral("الكود المحدد لم يعد موجوداً في قاعدة البيانات، ولم يُحفظ أي تعديل.");

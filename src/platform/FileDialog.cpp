@@ -5,23 +5,11 @@
 namespace platform {
 
 namespace {
-struct SeamState {
-    bool enabled = false;
-    QList<FileDialogResult> answers;
-    QList<FileDialogRequest> requests;
-};
-SeamState &seam()
-{
-    static SeamState s;
-    return s;
-}
-
 FileDialogResult run(QWidget *parent, const FileDialogRequest &request)
 {
-    SeamState &s = seam();
-    if (s.enabled) {
-        s.requests.append(request);
-        return s.answers.isEmpty() ? FileDialogResult{} : s.answers.takeFirst();
+    if (FileDialogSeam::enabled()) {
+        FileDialogSeam::record(request);
+        return FileDialogSeam::takeAnswer(FileDialogResult{});
     }
     QFileDialog dialog(parent, request.title);
     dialog.setAcceptMode(request.kind == FileDialogRequest::Save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
@@ -61,19 +49,5 @@ FileDialogResult getSaveFileName(QWidget *parent, const QString &title, const QS
 {
     return run(parent, {FileDialogRequest::Save, title, filter, filterIndex, fileName});
 }
-
-void FileDialogSeam::enable(bool on) { seam().enabled = on; }
-bool FileDialogSeam::enabled() { return seam().enabled; }
-void FileDialogSeam::setNextFileName(const QString &fileName, int filterIndex)
-{
-    seam().answers.append(FileDialogResult{true, fileName, filterIndex});
-}
-void FileDialogSeam::setNextCancel() { seam().answers.append(FileDialogResult{}); }
-void FileDialogSeam::clear()
-{
-    seam().answers.clear();
-    seam().requests.clear();
-}
-const QList<FileDialogRequest> &FileDialogSeam::requests() { return seam().requests; }
 
 } // namespace platform

@@ -1,7 +1,9 @@
 #pragma once
-// Open and save dialogs that take the old platform's filter text
+// Open and save dialogs that take filter text as every caller's filter constant is written
 // ("description|pattern|description|pattern", filter index counted from 1).
 // Tests answer them through FileDialogSeam.
+#include "platform/TestSeam.h"
+
 #include <QList>
 #include <QString>
 
@@ -32,16 +34,15 @@ FileDialogResult getOpenFileName(QWidget *parent, const QString &title, const QS
 FileDialogResult getSaveFileName(QWidget *parent, const QString &title, const QString &filter, int filterIndex = 1,
                                  const QString &fileName = {});
 
-class FileDialogSeam
+class FileDialogSeam : public TestSeam<FileDialogSeam, FileDialogRequest, FileDialogResult>
 {
 public:
-    static void enable(bool on = true);
-    static bool enabled();
-    // Answers are used first in, first out; without one the dialog is cancelled.
-    static void setNextFileName(const QString &fileName, int filterIndex = 1);
-    static void setNextCancel();
-    static void clear();
-    static const QList<FileDialogRequest> &requests();
+    // Without an answer the dialog is cancelled.
+    static void setNextFileName(const QString &fileName, int filterIndex = 1)
+    {
+        script(FileDialogResult{true, fileName, filterIndex});
+    }
+    static void setNextCancel() { script(FileDialogResult{}); }
 };
 
 } // namespace platform

@@ -9,17 +9,7 @@
 namespace platform {
 
 namespace {
-struct SeamState {
-    bool enabled = false;
-    QList<int> answers;
-    QList<MessageBoxSeam::Record> records;
-    void (*hook)(const MessageBoxSeam::Record &) = nullptr;
-};
-SeamState &seam()
-{
-    static SeamState s;
-    return s;
-}
+void (*g_seamHook)(const MessageBoxSeam::Record &) = nullptr;
 
 int defaultResult(int style)
 {
@@ -75,15 +65,12 @@ QList<int> buttonResults(int buttonSet)
 int showMessageBox(QWidget *owner, const QString &prompt, const QString &title, int style,
                    const QMap<int, QString> &buttonCaptions)
 {
-    SeamState &s = seam();
-    if (s.enabled) {
-        MessageBoxSeam::Record record{prompt, title, style, buttonCaptions};
-        s.records.append(record);
-        if (s.hook)
-            s.hook(record);
-        if (!s.answers.isEmpty())
-            return s.answers.takeFirst();
-        return defaultResult(style);
+    if (MessageBoxSeam::enabled()) {
+        const MessageBoxSeam::Record record{prompt, title, style, buttonCaptions};
+        MessageBoxSeam::record(record);
+        if (g_seamHook)
+            g_seamHook(record);
+        return MessageBoxSeam::takeAnswer(defaultResult(style));
     }
 
     QMessageBox box(owner);
@@ -116,7 +103,7 @@ int showMessageBox(QWidget *owner, const QString &prompt, const QString &title, 
     QPushButton *help = nullptr;
     if (style & mb::HelpButton) {
         help = box.addButton(QMessageBox::tr("Help"), QMessageBox::HelpRole);
-        // The old box kept itself open when help was pressed.
+        // Help must not answer the box: it stays open when help is pressed.
         help->disconnect();
     }
     const int defaultIndex = mb::defaultButtonOf(style) >> 8;
@@ -144,22 +131,15 @@ int showMessageBox(QWidget *owner, const QString &prompt, const QString &title, 
     const int result = results.value(box.clickedButton(), 0);
     if (result)
         return result;
-    // Closed by the title bar: the old box answered Cancel where it had one, else the only button.
+    // Closed by the title bar, which answers no button: Cancel where the set has one, else the first.
     return set.contains(mb::Cancel) ? mb::Cancel : set.first();
 }
 
-void MessageBoxSeam::enable(bool on) { seam().enabled = on; }
-bool MessageBoxSeam::enabled() { return seam().enabled; }
-void MessageBoxSeam::setNextAnswer(int result) { seam().answers.append(result); }
 void MessageBoxSeam::clear()
 {
-    seam().answers.clear();
-    seam().records.clear();
-    seam().hook = nullptr;
+    TestSeam::clear();
+    g_seamHook = nullptr;
 }
-const QList<MessageBoxSeam::Record> &MessageBoxSeam::records() { return seam().records; }
-int MessageBoxSeam::count() { return seam().records.size(); }
-MessageBoxSeam::Record MessageBoxSeam::last() { return seam().records.isEmpty() ? Record{} : seam().records.last(); }
-void MessageBoxSeam::setHook(void (*hook)(const Record &)) { seam().hook = hook; }
+void MessageBoxSeam::setHook(void (*hook)(const Record &)) { g_seamHook = hook; }
 
 } // namespace platform

@@ -1,8 +1,10 @@
 #pragma once
-// The platform's modal message box, with the style numbers of the old platform
-// (buttons 0-5, icons 16/32/48/64, default button, modality, MB_RIGHT, MB_RTLREADING,
-// help button, foreground) and its result numbers 1-7. Tests replace the box through
-// MessageBoxSeam: every request is recorded and the answer is scripted.
+// The platform's modal message box, asked for by style number (buttons 0-5, icons 16/32/48/64,
+// default button, modality, MB_RIGHT, MB_RTLREADING, help button, foreground) and answering with
+// result numbers 1-7: the numbers the message-box code generator writes into the code it makes.
+// Tests replace the box through MessageBoxSeam: every request is recorded and the answer is scripted.
+#include "platform/TestSeam.h"
+
 #include <QList>
 #include <QMap>
 #include <QString>
@@ -42,28 +44,29 @@ inline int plainMessageBox(QWidget *owner, const QString &prompt, const QString 
     return showMessageBox(owner, prompt, title, style);
 }
 
+struct MessageBoxRecord {
+    QString prompt;
+    QString title;
+    int style = 0;
+    QMap<int, QString> captions; // empty for the plain box
+    int buttons() const { return mb::buttonsOf(style); }
+    int icon() const { return mb::iconOf(style); }
+    bool arabic() const { return !captions.isEmpty(); }
+};
+
 // Test seam: while enabled no box is shown; each request is recorded and answered from the script.
-class MessageBoxSeam
+class MessageBoxSeam : public TestSeam<MessageBoxSeam, MessageBoxRecord, int>
 {
 public:
-    struct Record {
-        QString prompt;
-        QString title;
-        int style = 0;
-        QMap<int, QString> captions; // empty for the plain box
-        int buttons() const { return mb::buttonsOf(style); }
-        int icon() const { return mb::iconOf(style); }
-        bool arabic() const { return !captions.isEmpty(); }
-    };
+    using Record = MessageBoxRecord;
 
-    static void enable(bool on = true);
-    static bool enabled();
-    // Answers are used first in, first out; without one the box's default button answers.
-    static void setNextAnswer(int result);
+    // Without an answer the box's default button answers.
+    static void setNextAnswer(int result) { script(result); }
+    // Drops the hook as well.
     static void clear();
-    static const QList<Record> &records();
-    static int count();
-    static Record last();
+    static const QList<Record> &records() { return requests(); }
+    static int count() { return int(requests().size()); }
+    static Record last() { return requests().isEmpty() ? Record{} : requests().last(); }
     // Called with each request while enabled, before the answer is taken (may queue answers).
     static void setHook(void (*hook)(const Record &));
 };

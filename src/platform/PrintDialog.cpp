@@ -5,26 +5,9 @@
 #include <QPrinter>
 #include <QWidget>
 
-#include <optional>
-
 namespace platform {
 
 namespace {
-struct Answer {
-    PrintDialogResult result = PrintDialogResult::Cancelled;
-    QString pdfPath;
-    std::optional<bool> selection;
-};
-struct SeamState {
-    bool enabled = false;
-    QList<Answer> answers;
-    QList<PrintDialogRequest> requests;
-};
-SeamState &seam()
-{
-    static SeamState s;
-    return s;
-}
 // The dialog enables its page range buttons each time it is shown, whatever its options say:
 // they are switched off again once it has been set up.
 class PageRangeLock : public QObject
@@ -55,10 +38,9 @@ PrintDialogResult showPrintDialog(QWidget *parent, QPrinter *printer, int flags)
     const bool selection = flags & pd::Selection;
     printer->setPrintRange(selection ? QPrinter::Selection : QPrinter::AllPages);
 
-    SeamState &s = seam();
-    if (s.enabled) {
-        s.requests.append(PrintDialogRequest{flags});
-        const Answer answer = s.answers.isEmpty() ? Answer{} : s.answers.takeFirst();
+    if (PrintDialogSeam::enabled()) {
+        PrintDialogSeam::record(PrintDialogRequest{flags});
+        const PrintDialogAnswer answer = PrintDialogSeam::takeAnswer(PrintDialogAnswer{});
         if (answer.result == PrintDialogResult::Accepted) {
             printer->setOutputFormat(QPrinter::PdfFormat);
             printer->setOutputFileName(answer.pdfPath);
@@ -82,24 +64,5 @@ PrintDialogResult showPrintDialog(QWidget *parent, QPrinter *printer, int flags)
     PageRangeLock lock(&dialog, flags & pd::NoPageNums);
     return dialog.exec() == QDialog::Accepted ? PrintDialogResult::Accepted : PrintDialogResult::Cancelled;
 }
-
-void PrintDialogSeam::enable(bool on) { seam().enabled = on; }
-bool PrintDialogSeam::enabled() { return seam().enabled; }
-void PrintDialogSeam::setNextPdf(const QString &path)
-{
-    seam().answers.append(Answer{PrintDialogResult::Accepted, path, std::nullopt});
-}
-void PrintDialogSeam::setNextPdf(const QString &path, bool selection)
-{
-    seam().answers.append(Answer{PrintDialogResult::Accepted, path, selection});
-}
-void PrintDialogSeam::setNextCancel() { seam().answers.append(Answer{}); }
-void PrintDialogSeam::setNextNoPrinter() { seam().answers.append(Answer{PrintDialogResult::NoPrinter, {}, {}}); }
-void PrintDialogSeam::clear()
-{
-    seam().answers.clear();
-    seam().requests.clear();
-}
-const QList<PrintDialogRequest> &PrintDialogSeam::requests() { return seam().requests; }
 
 } // namespace platform

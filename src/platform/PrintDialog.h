@@ -1,9 +1,12 @@
 #pragma once
-// The print dialog with the old platform's flags (PD_SELECTION, PD_NOPAGENUMS, PD_RETURNDC).
+// The print dialog, set up by flags (PD_SELECTION, PD_NOPAGENUMS, PD_RETURNDC).
 // Tests replace the dialog through PrintDialogSeam: every request is recorded and the outcome
 // is scripted (print to a PDF file, cancel, or no printer installed).
+#include "platform/TestSeam.h"
+
 #include <QList>
 #include <QString>
+#include <optional>
 
 class QPrinter;
 class QWidget;
@@ -28,19 +31,22 @@ struct PrintDialogRequest {
 // when the user chose to print the selection.
 PrintDialogResult showPrintDialog(QWidget *parent, QPrinter *printer, int flags);
 
-class PrintDialogSeam
+// What the seam answers in the dialog's place; a printer accepted prints to the PDF file.
+struct PrintDialogAnswer {
+    PrintDialogResult result = PrintDialogResult::Cancelled;
+    QString pdfPath;
+    std::optional<bool> selection; // the range the dialog opened with when unset
+};
+
+class PrintDialogSeam : public TestSeam<PrintDialogSeam, PrintDialogRequest, PrintDialogAnswer>
 {
 public:
-    static void enable(bool on = true);
-    static bool enabled();
-    // Answers are used first in, first out; without one the dialog is cancelled.
+    // Without an answer the dialog is cancelled.
     // The range printed is the one the dialog opened with, unless selection says otherwise.
-    static void setNextPdf(const QString &path);
-    static void setNextPdf(const QString &path, bool selection);
-    static void setNextCancel();
-    static void setNextNoPrinter();
-    static void clear();
-    static const QList<PrintDialogRequest> &requests();
+    static void setNextPdf(const QString &path) { script({PrintDialogResult::Accepted, path, std::nullopt}); }
+    static void setNextPdf(const QString &path, bool selection) { script({PrintDialogResult::Accepted, path, selection}); }
+    static void setNextCancel() { script(PrintDialogAnswer{}); }
+    static void setNextNoPrinter() { script({PrintDialogResult::NoPrinter, {}, {}}); }
 };
 
 } // namespace platform

@@ -23,6 +23,21 @@ const char16_t kHighHalf[128] = {
     0x064B, 0x064C, 0x064D, 0x064E, 0x00F4, 0x064F, 0x0650, 0x00F7,
     0x0651, 0x00F9, 0x0652, 0x00FB, 0x00FC, 0x200E, 0x200F, 0x06D2
 };
+
+QString decodeWindows1252(const QByteArray &bytes)
+{
+    static const char16_t high[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                      0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                      0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                      0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+    QString result;
+    result.reserve(bytes.size());
+    for (const char ch : bytes) {
+        const auto b = static_cast<unsigned char>(ch);
+        result.append(b >= 0x80 && b < 0xA0 ? QChar(high[b - 0x80]) : QChar(b));
+    }
+    return result;
+}
 } // namespace
 
 QString trimmedSpaces(const QString &text)
@@ -49,6 +64,30 @@ QString decodeWindows1256(const QByteArray &bytes)
     for (char c : bytes)
         *out++ = windows1256ToUnicode(static_cast<unsigned char>(c));
     return result;
+}
+
+QString decodeCodePage(const QByteArray &bytes, int codePage)
+{
+    switch (codePage) {
+    case 1256:
+        return decodeWindows1256(bytes);
+    case 1252:
+    case 0:
+        return decodeWindows1252(bytes);
+    case 28591:
+        return QString::fromLatin1(bytes);
+    case 65001:
+        return QString::fromUtf8(bytes);
+    default:
+        break;
+    }
+    const QByteArray names[] = {"windows-" + QByteArray::number(codePage), "cp" + QByteArray::number(codePage)};
+    for (const QByteArray &name : names) {
+        QStringDecoder decoder(name.constData());
+        if (decoder.isValid())
+            return decoder.decode(bytes);
+    }
+    return decodeWindows1252(bytes);
 }
 
 QByteArray encodeWindows1256(const QString &text)

@@ -1,5 +1,5 @@
 #pragma once
-// Text helpers shared by every subsystem: the one "trimmed", the Arabic Windows code page,
+// Text helpers shared by every subsystem: the one "trimmed", Windows code pages (Arabic above all),
 // and reading text files whose encoding is not declared.
 #include <QByteArray>
 #include <QString>
@@ -14,6 +14,8 @@ QChar windows1256ToUnicode(unsigned char byte);
 QString decodeWindows1256(const QByteArray &bytes);
 // Characters the code page lacks become '?'.
 QByteArray encodeWindows1256(const QString &text);
+// Bytes of a Windows code page (1252 for 0 or one this system cannot decode).
+QString decodeCodePage(const QByteArray &bytes, int codePage);
 
 // UTF-8 (with or without BOM), UTF-16 with BOM, otherwise Windows-1256.
 QString decodeText(const QByteArray &bytes);

@@ -1,5 +1,6 @@
 #pragma once
-// Positions and sizes of the old platform were twips: 1440 per logical inch.
+// Forms are laid out in twips, 1440 per logical inch, so they keep their proportions at any screen
+// density; these convert them to pixels and back.
 #include <QPoint>
 #include <QRect>
 #include <QSize>

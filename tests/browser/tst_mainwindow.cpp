@@ -1,4 +1,4 @@
-#include "TestSupport.h"
+#include "MainWindowFixture.h"
 
 #include "browser/FrmMain.h"
 #include "browser/WindowSettings.h"
@@ -51,21 +51,10 @@ const QString ExitQuestion = QStringLiteral("هل تريد إنهاء البرن
 
 } // namespace
 
-class TestMainWindow : public QObject
+class TestMainWindow : public QObject, public testing::MainWindowFixture
 {
     Q_OBJECT
 private:
-    std::unique_ptr<testing::TempLibrary> lib;
-    std::unique_ptr<FrmMain> main;
-
-    void openMain()
-    {
-        main = std::make_unique<FrmMain>();
-        main->load();
-        main->show();
-        QVERIFY(QTest::qWaitForWindowExposed(main.get()));
-    }
-
     void showSnippet(qint32 id, bool codeTab = true)
     {
         main->TS1()->setCurrentIndex(codeTab ? 0 : 1);
@@ -78,15 +67,10 @@ private:
 private slots:
     void init()
     {
-        testing::resetSeams();
         platform::deleteSettingSection(browser::WindowSettings::appName(), QStringLiteral("FrmMain"));
-        lib = std::make_unique<testing::TempLibrary>();
+        openLibrary();
     }
-    void cleanup()
-    {
-        main.reset();
-        lib.reset();
-    }
+    void cleanup() { closeAll(); }
 
     // ---- tree ----
     void emptyTablesGiveOnlyTheExpandedRoot()

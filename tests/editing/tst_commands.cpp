@@ -85,7 +85,6 @@ private slots:
     void init()
     {
         resetSeams();
-        editing::EditedSnippetId = 0;
         lib = std::make_unique<TempLibrary>();
         catA = lib->addCategory(QStringLiteral("أ فئة"));
         catB = lib->addCategory(QStringLiteral("ب فئة"));
@@ -166,8 +165,11 @@ private slots:
     {
         QString title, code, comment, dialogName;
         int category = -1;
+        qint32 editedId = 0;
         ModalDriver driver([&](QDialog *d) {
             dialogName = d->objectName();
+            if (auto *dialog = qobject_cast<editing::FrmEdit *>(d))
+                editedId = dialog->EditedSnippetId();
             title = edit(d, "TxtCodeHead")->text();
             code = richBox(d, "RTxtCode")->text();
             comment = richBox(d, "RTxtLearn")->text();
@@ -181,7 +183,7 @@ private slots:
         QCOMPARE(code, QStringLiteral("code one"));
         QCOMPARE(comment, QStringLiteral("comment one"));
         QCOMPARE(category, 0);
-        QCOMPARE(editing::EditedSnippetId, s1);
+        QCOMPARE(editedId, s1);
         QCOMPARE(main->selectedKey(), keyOfSnippet(s1));
     }
 

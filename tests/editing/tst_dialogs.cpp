@@ -5,7 +5,6 @@
 #include "editing/SnippetInput.h"
 #include "editing/Texts.h"
 #include "messages/ArabicMsgBox.h"
-#include "platform/Rtf.h"
 #include "platform/Text.h"
 #include "platform/Twips.h"
 #include "store/Library.h"
@@ -86,12 +85,11 @@ private slots:
     {
         resetSeams();
         QApplication::clipboard()->clear();
-        editing::EditedSnippetId = 0;
     }
 
     // ---- how the add dialog looks
 
-    void addDialogControlsCaptionsAndLayout()
+    void addDialogWindowAndEditMenu()
     {
         TempLibrary lib;
         lib.addCategory("a");
@@ -101,61 +99,8 @@ private slots:
         QCOMPARE(d.layoutDirection(), Qt::RightToLeft);
         QVERIFY(d.windowFlags() & Qt::Tool);
         QCOMPARE(d.size(), platform::twipsSize(10425, 5640));
-
-        const struct {
-            const char *name;
-            QString caption;
-            QRect twips;
-        } buttons[] = {
-            {"CmdAddGroub", QStringLiteral("إضافة "), platform::twipsRect(120, 2160, 1215, 495)},
-            {"CmdDelGroub", QStringLiteral("حذف"), platform::twipsRect(120, 840, 1215, 495)},
-            {"CmdRename", QStringLiteral("تعديل"), platform::twipsRect(1560, 2160, 1215, 495)},
-            {"CmdFile", QStringLiteral("استعراض..."), platform::twipsRect(120, 240, 1215, 495)},
-            {"CmdAdd", QStringLiteral("إضافة الكود"), platform::twipsRect(1560, 5040, 1215, 495)},
-            {"CmdCancel", QStringLiteral("إغلاق"), platform::twipsRect(120, 5040, 1215, 495)},
-        };
-        for (const auto &b : buttons) {
-            QPushButton *pb = button(&d, b.name);
-            QCOMPARE(pb->text(), b.caption);
-            QCOMPARE(pb->accessibleName(), b.caption);
-            QCOMPARE(pb->geometry(), b.twips);
-            QVERIFY(pb->isFlat());
-        }
         QCOMPARE(editing::text::AddCategoryButtonAdd.size(), 6); // the trailing space is part of the caption
         QVERIFY(button(&d, "CmdAdd")->isDefault());
-
-        const struct {
-            const char *name;
-            QString caption;
-            QRect twips;
-        } groups[] = {
-            {"fraTitle", QStringLiteral("عنوان الكود"), platform::twipsRect(120, 120, 3135, 855)},
-            {"fraGroub", QStringLiteral("التصنيف"), platform::twipsRect(120, 1080, 3135, 2895)},
-            {"fraFile", QStringLiteral("إضافة من ملف"), platform::twipsRect(120, 4080, 3135, 855)},
-            {"fraCode", QStringLiteral("الكود"), platform::twipsRect(3360, 120, 6975, 2655)},
-            {"fraLearn", QStringLiteral("التعليق"), platform::twipsRect(3360, 2880, 6975, 2655)},
-        };
-        for (const auto &g : groups) {
-            auto *box = control<QGroupBox>(&d, g.name);
-            QCOMPARE(box->title(), g.caption);
-            QCOMPARE(box->geometry(), g.twips);
-            QCOMPARE(box->parentWidget(), &d);
-        }
-        QCOMPARE(control<QLabel>(&d, "Label1")->text(), QStringLiteral("الفئات الموجودة:"));
-        QCOMPARE(control<QLabel>(&d, "Label1")->geometry(), platform::twipsRect(360, 240, 2655, 255));
-        QCOMPARE(control<QLabel>(&d, "Label2")->text(), QStringLiteral("إضافة فئة جديدة:"));
-        QCOMPARE(control<QLabel>(&d, "Label2")->geometry(), platform::twipsRect(840, 1440, 2175, 255));
-        QCOMPARE(edit(&d, "TxtCodeHead")->geometry(), platform::twipsRect(120, 360, 2775, 315));
-        QCOMPARE(edit(&d, "TxtCodeHead")->parentWidget()->objectName(), QStringLiteral("fraTitle"));
-        QCOMPARE(edit(&d, "TxtCodeHead")->accessibleName(), QStringLiteral("عنوان الكود"));
-        QCOMPARE(edit(&d, "TxtAddGroub")->geometry(), platform::twipsRect(120, 1680, 2775, 315));
-        QCOMPARE(edit(&d, "TxtAddGroub")->accessibleName(), QStringLiteral("إضافة فئة جديدة:"));
-        QCOMPARE(categoryList(&d)->geometry(), platform::twipsRect(120, 480, 2535, 315));
-        QCOMPARE(categoryList(&d)->accessibleName(), QStringLiteral("الفئات الموجودة:"));
-        QCOMPARE(richBox(&d, "RTxtCode")->geometry(), platform::twipsRect(120, 240, 6735, 2295));
-        QCOMPARE(richBox(&d, "RTxtCode")->parentWidget()->objectName(), QStringLiteral("fraCode"));
-        QCOMPARE(richBox(&d, "RTxtLearn")->parentWidget()->objectName(), QStringLiteral("fraLearn"));
-        QCOMPARE(richBox(&d, "RTxtLearn")->accessibleName(), QStringLiteral("التعليق"));
 
         auto *menu = control<QMenu>(&d, "mnuedit");
         QCOMPARE(menu->title(), QString());
@@ -165,6 +110,75 @@ private slots:
         QCOMPARE(control<QAction>(&d, "mnucut")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_X));
         QCOMPARE(control<QAction>(&d, "mnupast")->text(), QStringLiteral("لصق"));
         QCOMPARE(control<QAction>(&d, "mnupast")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_V));
+    }
+
+    // One row per control, tagged with its objectName; a null caption, accessible name, geometry
+    // or parent is left unchecked. Every push button is flat.
+    void addDialogControlsCaptionsAndLayout_data()
+    {
+        QTest::addColumn<QString>("className");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QString>("accessibleName");
+        QTest::addColumn<QRect>("geometry");
+        QTest::addColumn<QString>("parent");
+        const QString none;
+        const auto row = [](const char *name, const char *className, const QString &caption,
+                            const QString &accessibleName, const QRect &geometry, const QString &parent) {
+            QTest::newRow(name) << QString::fromLatin1(className) << caption << accessibleName << geometry << parent;
+        };
+        const auto buttonRow = [&](const char *name, const QString &caption, const QRect &geometry) {
+            row(name, "QPushButton", caption, caption, geometry, none);
+        };
+        const auto frameRow = [&](const char *name, const QString &caption, const QRect &geometry) {
+            row(name, "QGroupBox", caption, none, geometry, QStringLiteral("FrmAdd"));
+        };
+        buttonRow("CmdAddGroub", QStringLiteral("إضافة "), platform::twipsRect(120, 2160, 1215, 495));
+        buttonRow("CmdDelGroub", QStringLiteral("حذف"), platform::twipsRect(120, 840, 1215, 495));
+        buttonRow("CmdRename", QStringLiteral("تعديل"), platform::twipsRect(1560, 2160, 1215, 495));
+        buttonRow("CmdFile", QStringLiteral("استعراض..."), platform::twipsRect(120, 240, 1215, 495));
+        buttonRow("CmdAdd", QStringLiteral("إضافة الكود"), platform::twipsRect(1560, 5040, 1215, 495));
+        buttonRow("CmdCancel", QStringLiteral("إغلاق"), platform::twipsRect(120, 5040, 1215, 495));
+        frameRow("fraTitle", QStringLiteral("عنوان الكود"), platform::twipsRect(120, 120, 3135, 855));
+        frameRow("fraGroub", QStringLiteral("التصنيف"), platform::twipsRect(120, 1080, 3135, 2895));
+        frameRow("fraFile", QStringLiteral("إضافة من ملف"), platform::twipsRect(120, 4080, 3135, 855));
+        frameRow("fraCode", QStringLiteral("الكود"), platform::twipsRect(3360, 120, 6975, 2655));
+        frameRow("fraLearn", QStringLiteral("التعليق"), platform::twipsRect(3360, 2880, 6975, 2655));
+        row("Label1", "QLabel", QStringLiteral("الفئات الموجودة:"), none, platform::twipsRect(360, 240, 2655, 255), none);
+        row("Label2", "QLabel", QStringLiteral("إضافة فئة جديدة:"), none, platform::twipsRect(840, 1440, 2175, 255), none);
+        row("TxtCodeHead", "QLineEdit", none, QStringLiteral("عنوان الكود"), platform::twipsRect(120, 360, 2775, 315),
+            QStringLiteral("fraTitle"));
+        row("TxtAddGroub", "QLineEdit", none, QStringLiteral("إضافة فئة جديدة:"),
+            platform::twipsRect(120, 1680, 2775, 315), none);
+        row("CmbGroub", "QComboBox", none, QStringLiteral("الفئات الموجودة:"), platform::twipsRect(120, 480, 2535, 315),
+            none);
+        row("RTxtCode", "platform::RichTextBox", none, none, platform::twipsRect(120, 240, 6735, 2295),
+            QStringLiteral("fraCode"));
+        row("RTxtLearn", "platform::RichTextBox", none, QStringLiteral("التعليق"), QRect(), QStringLiteral("fraLearn"));
+    }
+
+    void addDialogControlsCaptionsAndLayout()
+    {
+        QFETCH(QString, className);
+        QFETCH(QString, caption);
+        QFETCH(QString, accessibleName);
+        QFETCH(QRect, geometry);
+        QFETCH(QString, parent);
+        TempLibrary lib;
+        lib.addCategory("a");
+        FrmAdd d;
+        auto *w = d.findChild<QWidget *>(QString::fromLatin1(QTest::currentDataTag()));
+        QVERIFY(w);
+        QVERIFY(w->inherits(className.toLatin1().constData()));
+        if (!caption.isNull())
+            QCOMPARE(w->property(qobject_cast<QGroupBox *>(w) ? "title" : "text").toString(), caption);
+        if (!accessibleName.isNull())
+            QCOMPARE(w->accessibleName(), accessibleName);
+        if (!geometry.isNull())
+            QCOMPARE(w->geometry(), geometry);
+        if (!parent.isNull())
+            QCOMPARE(w->parentWidget()->objectName(), parent);
+        if (auto *pb = qobject_cast<QPushButton *>(w))
+            QVERIFY(pb->isFlat());
     }
 
     void addDialogBoxesAndPlacement()
@@ -754,8 +768,7 @@ private slots:
     {
         TempLibrary lib;
         const qint32 a = lib.addCategory("a");
-        editing::EditedSnippetId = lib.addSnippet("t", a);
-        FrmEdit d;
+        FrmEdit d(lib.addSnippet("t", a));
         QCOMPARE(d.objectName(), QStringLiteral("FrmEdit"));
         QCOMPARE(d.windowTitle(), QStringLiteral("تعديل الكود الحالي"));
         QCOMPARE(button(&d, "CmdAdd")->text(), QStringLiteral("تعديل الكود"));
@@ -777,9 +790,8 @@ private slots:
         TempLibrary lib;
         lib.addCategory("a");
         const qint32 b = lib.addCategory("b");
-        editing::EditedSnippetId = lib.addSnippet(QStringLiteral("عنوان"), b, QStringLiteral("Dim x\r\nx = 1"),
-                                                  QStringLiteral("شرح"), true);
-        FrmEdit d;
+        FrmEdit d(lib.addSnippet(QStringLiteral("عنوان"), b, QStringLiteral("Dim x\r\nx = 1"), QStringLiteral("شرح"),
+                                 true));
         QVERIFY(d.snippetFound());
         QCOMPARE(edit(&d, "TxtCodeHead")->text(), QStringLiteral("عنوان"));
         QCOMPARE(richBox(&d, "RTxtCode")->text(), QStringLiteral("Dim x\r\nx = 1"));
@@ -793,8 +805,7 @@ private slots:
         TempLibrary lib;
         const qint32 a = lib.addCategory("a");
         lib.exec("INSERT INTO Code (Head, Groub, code, Learn, User) VALUES (NULL, ?, NULL, NULL, NULL)", {a});
-        editing::EditedSnippetId = store::Library::allSnippets().first().id;
-        FrmEdit d;
+        FrmEdit d(store::Library::allSnippets().first().id);
         QVERIFY(d.snippetFound());
         QCOMPARE(edit(&d, "TxtCodeHead")->text(), QString());
         QCOMPARE(richBox(&d, "RTxtCode")->text(), QString());
@@ -808,8 +819,7 @@ private slots:
         const qint32 b = lib.addCategory("b");
         const qint32 id = lib.addSnippet("old", a, "old code", "old comment", false);
         lib.addSnippet("other", a);
-        editing::EditedSnippetId = id;
-        FrmEdit d;
+        FrmEdit d(id);
         d.show();
         edit(&d, "TxtCodeHead")->setText(QStringLiteral("  new "));
         richBox(&d, "RTxtCode")->setText(QStringLiteral("  \tnew code\n "));
@@ -835,8 +845,7 @@ private slots:
         const qint32 mine = lib.addSnippet("mine", a, "", "", true);
         const qint32 theirs = lib.addSnippet("theirs", a, "", "", false);
         for (qint32 id : {mine, theirs}) {
-            editing::EditedSnippetId = id;
-            FrmEdit d;
+            FrmEdit d(id);
             d.show();
             edit(&d, "TxtCodeHead")->setText("changed");
             click(&d, "CmdAdd");
@@ -850,15 +859,14 @@ private slots:
     {
         TempLibrary lib;
         const qint32 a = lib.addCategory("a");
-        editing::EditedSnippetId = lib.addSnippet("t", a);
-        FrmEdit d;
+        FrmEdit d(lib.addSnippet("t", a));
         d.show();
         edit(&d, "TxtCodeHead")->setText("  ");
         click(&d, "CmdAdd");
         expectMessage(QStringLiteral("لم يتم إدخال عنوان للكود! يجب عليك إدخال عنوان للكود قبل تعديله"),
                       QStringLiteral("رسالة خطأ"), mb::OkOnly, mb::Critical);
         QVERIFY(d.isVisible());
-        QCOMPARE(row(editing::EditedSnippetId).head.toString(), QStringLiteral("t"));
+        QCOMPARE(row(d.EditedSnippetId()).head.toString(), QStringLiteral("t"));
     }
 
     void cancelLeavesTheRowUnchanged()
@@ -867,8 +875,7 @@ private slots:
         const qint32 a = lib.addCategory("a");
         lib.addCategory("b");
         const qint32 id = lib.addSnippet("title", a, "code", "comment", true);
-        editing::EditedSnippetId = id;
-        FrmEdit d;
+        FrmEdit d(id);
         d.show();
         edit(&d, "TxtCodeHead")->setText("changed");
         richBox(&d, "RTxtCode")->setText("changed");
@@ -879,7 +886,6 @@ private slots:
         QCOMPARE(s.head.toString(), QStringLiteral("title"));
         QCOMPARE(s.code.toString(), QStringLiteral("code"));
         QCOMPARE(s.groub.toInt(), a);
-        QCOMPARE(editing::EditedSnippetId, id);
     }
 
     void categoryToolsReselectTheStoredCategory()
@@ -888,8 +894,7 @@ private slots:
         lib.addCategory("a");
         const qint32 b = lib.addCategory("b");
         lib.addCategory("c");
-        editing::EditedSnippetId = lib.addSnippet("t", b);
-        FrmEdit d;
+        FrmEdit d(lib.addSnippet("t", b));
         d.show();
         QCOMPARE(categoryList(&d)->currentIndex(), 1);
 
@@ -919,15 +924,14 @@ private slots:
         lib.addCategory("a");
         lib.addCategory("b");
         lib.exec("INSERT INTO Code (Head, Groub, code, Learn, User) VALUES ('orphan', 999, '', '', 0)");
-        editing::EditedSnippetId = store::Library::allSnippets().first().id;
-        FrmEdit d;
+        FrmEdit d(store::Library::allSnippets().first().id);
         QVERIFY(d.snippetFound());
         QCOMPARE(categoryList(&d)->currentIndex(), 0);
         // Saving files it under the category the user sees.
         d.show();
         categoryList(&d)->setCurrentIndex(1);
         click(&d, "CmdAdd");
-        QCOMPARE(row(editing::EditedSnippetId).groub.toInt(), store::Library::categories().at(1).id);
+        QCOMPARE(row(d.EditedSnippetId()).groub.toInt(), store::Library::categories().at(1).id);
     }
 
     void snippetDeletedWithItsCategoryInTheDialogIsNotWritten()
@@ -935,8 +939,7 @@ private slots:
         TempLibrary lib;
         const qint32 a = lib.addCategory("a");
         lib.addCategory("b");
-        editing::EditedSnippetId = lib.addSnippet("t", a);
-        FrmEdit d;
+        FrmEdit d(lib.addSnippet("t", a));
         d.show();
         MessageBoxSeam::setNextAnswer(mb::Yes);
         click(&d, "CmdDelGroub"); // the snippet's own category, selected at load
@@ -955,8 +958,7 @@ private slots:
     {
         TempLibrary lib;
         lib.addCategory("a");
-        editing::EditedSnippetId = 4242;
-        FrmEdit d;
+        FrmEdit d(4242);
         QVERIFY(!d.snippetFound());
         QCOMPARE(d.exec(), int(QDialog::Rejected));
         expectMessage(editing::text::SnippetMissing, messages::ErrorTitle, mb::OkOnly, mb::Critical);
@@ -969,8 +971,7 @@ private slots:
         TempLibrary lib;
         const qint32 a = lib.addCategory("a");
         const qint32 id = lib.addSnippet("t", a, "c");
-        editing::EditedSnippetId = id;
-        FrmEdit d;
+        FrmEdit d(id);
         d.show();
         edit(&d, "TxtCodeHead")->setText("new");
         failWrites(lib, "Code");

@@ -1,4 +1,4 @@
-#include "TestSupport.h"
+#include "MainWindowFixture.h"
 
 #include "PackageFiles.h"
 #include "browser/CountText.h"
@@ -71,28 +71,17 @@ QList<QTreeWidgetItem *> snippetNodes(QTreeWidget *tree)
 
 } // namespace
 
-class TestExchangeCommands : public QObject
+class TestExchangeCommands : public QObject, public testing::MainWindowFixture
 {
     Q_OBJECT
 private:
-    std::unique_ptr<testing::TempLibrary> lib;
-    std::unique_ptr<FrmMain> main;
-
-    void openMain()
-    {
-        main = std::make_unique<FrmMain>();
-        exchange::installCommands(*main);
-        main->load();
-        main->show();
-        QVERIFY(QTest::qWaitForWindowExposed(main.get()));
-    }
+    void openMain() { MainWindowFixture::openMain(exchange::installCommands); }
     QString countPanel() const { return main->findChild<QLabel *>("panel3")->text(); }
 
 private slots:
     void init()
     {
-        testing::resetSeams();
-        lib = std::make_unique<testing::TempLibrary>();
+        openLibrary();
         const qint32 a = lib->addCategory(QStringLiteral("عام"));
         lib->addSnippet("plain", a, "x", "y", false);
         lib->addSnippet("mine 1", a, "Dim a", QString(), true);
@@ -102,8 +91,7 @@ private slots:
     void cleanup()
     {
         store::CreateDb::setCompactFailureHook({});
-        main.reset();
-        lib.reset();
+        closeAll();
     }
 
     void compactKeepsTheLibraryAndTheCount()

@@ -1,7 +1,7 @@
 // The RTF-to-HTML converter, one group per rule, on RTF written by hand in the layout of
 // our writer: tables in the header, \deflang on a new line, "\par" at the start of a line.
 #include "export/RtfToHtml.h"
-#include "platform/Rtf.h"
+#include "platform/RtfWriter.h"
 
 #include <QRegularExpression>
 #include <QTest>

@@ -1,5 +1,5 @@
 // Save as and print, driven through the main window's menu items and toolbar buttons.
-#include "TestSupport.h"
+#include "MainWindowFixture.h"
 
 #include "browser/FrmMain.h"
 #include "export/Commands.h"
@@ -9,7 +9,6 @@
 #include "messages/ArabicMsgBox.h"
 #include "platform/PrintDialog.h"
 #include "platform/RichTextBox.h"
-#include "platform/Rtf.h"
 #include "store/NodeKey.h"
 
 #include <QAction>
@@ -78,25 +77,16 @@ bool pdfHasNavyText(const QString &pdf)
 
 } // namespace
 
-class TestSavePrint : public QObject
+class TestSavePrint : public QObject, public testing::MainWindowFixture
 {
     Q_OBJECT
 private:
-    std::unique_ptr<testing::TempLibrary> lib;
-    std::unique_ptr<FrmMain> main;
     std::unique_ptr<QTemporaryDir> out;
     qint32 category = 0;
     qint32 snippet = 0;
     const QString code = QStringLiteral("Dim x As Integer\r\nx = 1 < 2 & 3\r\n' \u0627\u0644\u0639\u0631\u0628\u064a\u0629");
 
-    void openMain()
-    {
-        main = std::make_unique<FrmMain>();
-        main->load();
-        exporting::installCommands(*main);
-        main->show();
-        QVERIFY(QTest::qWaitForWindowExposed(main.get()));
-    }
+    void openMain() { MainWindowFixture::openMain(exporting::installCommands); }
     void selectSnippet()
     {
         main->selectNode(store::snippetKey(snippet));
@@ -110,10 +100,9 @@ private:
 private slots:
     void init()
     {
-        testing::resetSeams();
+        openLibrary();
         PrintDialogSeam::clear();
         PrintDialogSeam::enable(true);
-        lib = std::make_unique<testing::TempLibrary>();
         category = lib->addCategory(QStringLiteral("Basics"));
         snippet = lib->addSnippet(QStringLiteral("Declare"), category, code, QStringLiteral("about it"));
         out = std::make_unique<QTemporaryDir>();
@@ -121,8 +110,7 @@ private slots:
     }
     void cleanup()
     {
-        main.reset();
-        lib.reset();
+        closeAll();
         out.reset();
     }
 

@@ -55,11 +55,6 @@ QStringList columns(const QString &sqlite, const QString &table)
     return names;
 }
 
-QByteArray digest(const QString &path)
-{
-    return QCryptographicHash::hash(testing::readFile(path), QCryptographicHash::Sha256).toHex();
-}
-
 QString script(const QString &dir, const QString &name, const QByteArray &body)
 {
     const QString path = QDir(dir).filePath(name);

@@ -1,363 +1,17 @@
-#include "platform/Rtf.h"
+#include "platform/RtfReader.h"
 
+#include "platform/RtfAlign.h"
 #include "platform/Text.h"
 
 #include <QColor>
-#include <QFontDatabase>
 #include <QHash>
-#include <QStringDecoder>
-#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 
-#include <array>
+#include <algorithm>
 #include <vector>
 
 namespace platform {
-
-// ---------------------------------------------------------------------------------------------
-// Writer
-// ---------------------------------------------------------------------------------------------
-
-namespace {
-
-void appendNumber(QString &out, qint64 n)
-{
-    char16_t digits[24];
-    int at = 24;
-    const bool negative = n < 0;
-    quint64 v = negative ? quint64(-(n + 1)) + 1 : quint64(n);
-    do {
-        digits[--at] = char16_t(u'0' + v % 10);
-        v /= 10;
-    } while (v != 0);
-    if (negative)
-        digits[--at] = u'-';
-    out.append(reinterpret_cast<const QChar *>(digits + at), 24 - at);
-}
-
-// Each non-ASCII UTF-16 unit as \uN with "?" as the one fallback character for readers
-// without Unicode; a signed 16-bit N, as RTF wants.
-void appendUnicodeEscape(QString &out, char16_t unit)
-{
-    out.append(QLatin1String("\\u"));
-    appendNumber(out, static_cast<qint16>(unit));
-    out.append(QLatin1Char('?'));
-}
-
-bool plainAscii(char16_t c) { return c >= 0x20 && c < 0x7F && c != u'\\' && c != u'{' && c != u'}'; }
-
-void appendEscaped(QString &out, QStringView text)
-{
-    const QChar *data = text.data();
-    const qsizetype n = text.size();
-    qsizetype i = 0;
-    while (i < n) {
-        // Runs of ordinary characters go in whole.
-        const qsizetype start = i;
-        while (i < n && plainAscii(data[i].unicode()))
-            ++i;
-        if (i > start)
-            out.append(data + start, i - start);
-        if (i >= n)
-            break;
-        const char16_t c = data[i++].unicode();
-        switch (c) {
-        case u'\\':
-            out.append(QLatin1String("\\\\"));
-            break;
-        case u'{':
-            out.append(QLatin1String("\\{"));
-            break;
-        case u'}':
-            out.append(QLatin1String("\\}"));
-            break;
-        case u'\t':
-            out.append(QLatin1String("\\tab "));
-            break;
-        case 0x2028: // line break inside a paragraph
-            out.append(QLatin1String("\\line "));
-            break;
-        case 0x00A0:
-            out.append(QLatin1String("\\~"));
-            break;
-        default:
-            appendUnicodeEscape(out, c);
-        }
-    }
-}
-
-// A font name may not carry the characters that delimit the font table.
-QString cleanFontName(const QString &name)
-{
-    QString clean;
-    clean.reserve(name.size());
-    for (const QChar c : name)
-        if (c != QLatin1Char(';') && c != QLatin1Char('{') && c != QLatin1Char('}') && c != QLatin1Char('\\'))
-            clean.append(c);
-    return clean.trimmed();
-}
-
-QString firstFamily(const QTextCharFormat &format, const QString &fallback)
-{
-    const QVariant families = format.property(QTextFormat::FontFamilies);
-    if (families.isValid()) {
-        const QStringList list = families.toStringList();
-        if (!list.isEmpty() && !list.first().isEmpty())
-            return list.first();
-    }
-    if (format.hasProperty(QTextFormat::FontFamily)) {
-        const QString family = format.stringProperty(QTextFormat::FontFamily);
-        if (!family.isEmpty())
-            return family;
-    }
-    return fallback;
-}
-
-int halfPoints(double pointSize) { return pointSize > 0 ? qRound(pointSize * 2) : 24; }
-
-enum Align { AlignNone = 0, AlignLeft, AlignRight, AlignCenter, AlignJustify };
-
-Align alignOf(const QTextBlockFormat &format)
-{
-    if (!format.hasProperty(QTextFormat::BlockAlignment))
-        return AlignNone;
-    const Qt::Alignment a = format.alignment() & Qt::AlignHorizontal_Mask;
-    if (a & Qt::AlignJustify)
-        return AlignJustify;
-    if (a & Qt::AlignHCenter)
-        return AlignCenter;
-    if (a & Qt::AlignRight)
-        return AlignRight;
-    if (a & Qt::AlignLeft)
-        return AlignLeft;
-    return AlignNone;
-}
-
-void appendParagraphProperties(QString &out, const QTextBlockFormat &format)
-{
-    out.append(QLatin1String("\\pard"));
-    switch (format.layoutDirection()) {
-    case Qt::RightToLeft:
-        out.append(QLatin1String("\\rtlpar"));
-        break;
-    case Qt::LeftToRight:
-        out.append(QLatin1String("\\ltrpar"));
-        break;
-    default:
-        break;
-    }
-    switch (alignOf(format)) {
-    case AlignLeft:
-        out.append(QLatin1String("\\ql"));
-        break;
-    case AlignRight:
-        out.append(QLatin1String("\\qr"));
-        break;
-    case AlignCenter:
-        out.append(QLatin1String("\\qc"));
-        break;
-    case AlignJustify:
-        out.append(QLatin1String("\\qj"));
-        break;
-    case AlignNone:
-        break;
-    }
-}
-
-bool sameParagraphProperties(const QTextBlockFormat &a, const QTextBlockFormat &b)
-{
-    return a.layoutDirection() == b.layoutDirection() && alignOf(a) == alignOf(b);
-}
-
-} // namespace
-
-// What the writer needs of a character format.
-struct RunStyle
-{
-    int colour = 0;
-    int font = 0;
-    int size = 24;
-    bool bold = false;
-    bool italic = false;
-    bool underline = false;
-    bool strike = false;
-    bool sameSwitches(const RunStyle &o) const
-    {
-        return bold == o.bold && italic == o.italic && underline == o.underline && strike == o.strike;
-    }
-    bool anySwitch() const { return bold || italic || underline || strike; }
-};
-
-QString documentToRtf(const QTextDocument &document)
-{
-    const QFont defaultFont = document.defaultFont();
-    const QString defaultFamily = defaultFont.family();
-    const int defaultSize = halfPoints(defaultFont.pointSizeF());
-
-    // Entry 0 of the colour table is a real colour (black, for text without a colour of its
-    // own) rather than the usual empty "auto" entry: the HTML export numbers colours by their
-    // \red entries, and this way both it and ordinary readers agree on every \cfN.
-    QList<QRgb> colours{qRgb(0, 0, 0)};
-    QHash<QRgb, int> colourIndex{{qRgb(0, 0, 0), 0}};
-    QStringList fonts{defaultFamily};
-    QHash<QString, int> fontIndex{{defaultFamily, 0}};
-    QHash<int, RunStyle> styles; // by the document's format index
-
-    auto styleOf = [&](const QTextFragment &fragment) {
-        const int formatIndex = fragment.charFormatIndex();
-        const auto found = styles.constFind(formatIndex);
-        if (found != styles.constEnd())
-            return *found;
-        const QTextCharFormat format = fragment.charFormat();
-        RunStyle style;
-        QRgb rgb = qRgb(0, 0, 0);
-        if (format.hasProperty(QTextFormat::ForegroundBrush)) {
-            const QBrush brush = format.foreground();
-            if (brush.style() != Qt::NoBrush)
-                rgb = brush.color().rgb() | 0xFF000000u;
-        }
-        style.colour = colourIndex.value(rgb, -1);
-        if (style.colour < 0) {
-            style.colour = int(colours.size());
-            colours.append(rgb);
-            colourIndex.insert(rgb, style.colour);
-        }
-        const QString family = cleanFontName(firstFamily(format, defaultFamily));
-        style.font = fontIndex.value(family, -1);
-        if (style.font < 0) {
-            style.font = int(fonts.size());
-            fonts.append(family);
-            fontIndex.insert(family, style.font);
-        }
-        style.size = format.hasProperty(QTextFormat::FontPointSize) ? halfPoints(format.fontPointSize()) : defaultSize;
-        style.bold = format.fontWeight() > QFont::Medium;
-        style.italic = format.fontItalic();
-        style.underline = format.fontUnderline();
-        style.strike = format.fontStrikeOut();
-        styles.insert(formatIndex, style);
-        return style;
-    };
-
-    const QString raw = document.toRawText();
-    QString body;
-    qsizetype escapes = 0;
-    for (const QChar c : raw)
-        escapes += c.unicode() >= 0x7F || c.unicode() < 0x20;
-    // Room for each \uN\'HH and each paragraph's "\r\n\par ", so the body is not copied as it grows.
-    body.reserve(raw.size() + escapes * 13 + document.blockCount() * 8 + 256);
-    body.append(QLatin1String("\\deflang1025\\viewkind4\\uc1"));
-
-    int curColour = -1;
-    int curFont = -1;
-    int curSize = -1;
-    int previousBlockFormat = -1;
-    QTextBlockFormat previousFormat;
-
-    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
-        if (block.blockFormatIndex() != previousBlockFormat) {
-            const QTextBlockFormat blockFormat = block.blockFormat();
-            if (previousBlockFormat < 0 || !sameParagraphProperties(blockFormat, previousFormat)) {
-                appendParagraphProperties(body, blockFormat);
-                body.append(QLatin1Char(' '));
-            }
-            previousBlockFormat = block.blockFormatIndex();
-            previousFormat = blockFormat;
-        }
-
-        // Colour, font and size stay at the top level (the HTML export only ends bold,
-        // italic and the like at a "}"); those switches get a group of their own.
-        bool groupOpen = false;
-        RunStyle open;
-        for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it) {
-            const QTextFragment fragment = it.fragment();
-            if (!fragment.isValid())
-                continue;
-            const RunStyle style = styleOf(fragment);
-            if (groupOpen && (!style.sameSwitches(open) || style.font != curFont || style.size != curSize
-                              || style.colour != curColour)) {
-                body.append(QLatin1Char('}'));
-                groupOpen = false;
-            }
-            bool wrote = false;
-            if (style.font != curFont) {
-                body.append(QLatin1String("\\f"));
-                appendNumber(body, style.font);
-                curFont = style.font;
-                wrote = true;
-            }
-            if (style.size != curSize) {
-                body.append(QLatin1String("\\fs"));
-                appendNumber(body, style.size);
-                curSize = style.size;
-                wrote = true;
-            }
-            if (style.colour != curColour) {
-                body.append(QLatin1String("\\cf"));
-                appendNumber(body, style.colour);
-                curColour = style.colour;
-                wrote = true;
-            }
-            if (wrote)
-                body.append(QLatin1Char(' '));
-            if (!groupOpen && style.anySwitch()) {
-                body.append(QLatin1Char('{'));
-                if (style.bold)
-                    body.append(QLatin1String("\\b"));
-                if (style.italic)
-                    body.append(QLatin1String("\\i"));
-                if (style.underline)
-                    body.append(QLatin1String("\\ul"));
-                if (style.strike)
-                    body.append(QLatin1String("\\strike"));
-                body.append(QLatin1Char(' '));
-                groupOpen = true;
-                open = style;
-            }
-            appendEscaped(body, QStringView(raw).mid(fragment.position(), fragment.length()));
-        }
-        if (groupOpen)
-            body.append(QLatin1Char('}'));
-        // Every paragraph, the last one included, ends with a line-initial \par.
-        body.append(QLatin1String("\r\n\\par "));
-    }
-    body.append(QLatin1Char('}'));
-
-    QString header;
-    header.reserve(256 + fonts.size() * 48 + colours.size() * 32);
-    header.append(QLatin1String("{\\rtf1\\ansi\\ansicpg1256\\deff0{\\fonttbl"));
-    for (qsizetype i = 0; i < fonts.size(); ++i) {
-        const bool fixed = QFontDatabase::isFixedPitch(fonts.at(i))
-                           || (i == 0 && (defaultFont.fixedPitch() || defaultFont.styleHint() == QFont::TypeWriter));
-        header.append(QLatin1String("{\\f"));
-        appendNumber(header, i);
-        header.append(fixed ? QLatin1String("\\fmodern") : QLatin1String("\\fnil"));
-        header.append(QLatin1String("\\fcharset0 "));
-        appendEscaped(header, fonts.at(i));
-        header.append(QLatin1String(";}"));
-    }
-    header.append(QLatin1String("}\r\n{\\colortbl"));
-    for (const QRgb rgb : colours) {
-        header.append(QLatin1String("\\red"));
-        appendNumber(header, qRed(rgb));
-        header.append(QLatin1String("\\green"));
-        appendNumber(header, qGreen(rgb));
-        header.append(QLatin1String("\\blue"));
-        appendNumber(header, qBlue(rgb));
-        header.append(QLatin1Char(';'));
-    }
-    header.append(QLatin1String("}\r\n"));
-
-    QString result;
-    result.reserve(header.size() + body.size());
-    result.append(header);
-    result.append(body);
-    return result;
-}
-
-// ---------------------------------------------------------------------------------------------
-// Reader
-// ---------------------------------------------------------------------------------------------
 
 bool looksLikeRtf(const QString &text) { return text.startsWith(QLatin1String("{\\rtf")); }
 
@@ -381,7 +35,7 @@ struct CharState
 struct ParaState
 {
     int direction = 0; // 0 automatic, 1 left to right, 2 right to left
-    Align align = AlignNone;
+    RtfAlign align = RtfAlign::None;
     bool operator==(const ParaState &) const = default;
 };
 
@@ -421,45 +75,6 @@ int codePageOfCharset(int charset)
     case 136: return 950;
     default: return 0;
     }
-}
-
-QString decodeWindows1252(const QByteArray &bytes)
-{
-    static const char16_t high[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                      0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-                                      0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                      0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-    QString result;
-    result.reserve(bytes.size());
-    for (const char ch : bytes) {
-        const auto b = static_cast<unsigned char>(ch);
-        result.append(b >= 0x80 && b < 0xA0 ? QChar(high[b - 0x80]) : QChar(b));
-    }
-    return result;
-}
-
-QString decodeCodePage(const QByteArray &bytes, int codePage)
-{
-    switch (codePage) {
-    case 1256:
-        return decodeWindows1256(bytes);
-    case 1252:
-    case 0:
-        return decodeWindows1252(bytes);
-    case 28591:
-        return QString::fromLatin1(bytes);
-    case 65001:
-        return QString::fromUtf8(bytes);
-    default:
-        break;
-    }
-    const QByteArray names[] = {"windows-" + QByteArray::number(codePage), "cp" + QByteArray::number(codePage)};
-    for (const QByteArray &name : names) {
-        QStringDecoder decoder(name.constData());
-        if (decoder.isValid())
-            return decoder.decode(bytes);
-    }
-    return decodeWindows1252(bytes);
 }
 
 enum class Word {
@@ -866,16 +481,16 @@ void Reader::controlWord(const WordInfo &info, bool hasParam, int param)
         m_state.para.direction = 1;
         break;
     case Word::AlignLeft:
-        m_state.para.align = AlignLeft;
+        m_state.para.align = RtfAlign::Left;
         break;
     case Word::AlignRight:
-        m_state.para.align = AlignRight;
+        m_state.para.align = RtfAlign::Right;
         break;
     case Word::AlignCenter:
-        m_state.para.align = AlignCenter;
+        m_state.para.align = RtfAlign::Center;
         break;
     case Word::AlignJustify:
-        m_state.para.align = AlignJustify;
+        m_state.para.align = RtfAlign::Justify;
         break;
     default:
         break;
@@ -1082,22 +697,7 @@ QTextBlockFormat Reader::blockFormat(const ParaState &state) const
         format.setLayoutDirection(Qt::LeftToRight);
     else if (state.direction == 2)
         format.setLayoutDirection(Qt::RightToLeft);
-    switch (state.align) {
-    case AlignLeft:
-        format.setAlignment(Qt::AlignLeft);
-        break;
-    case AlignRight:
-        format.setAlignment(Qt::AlignRight);
-        break;
-    case AlignCenter:
-        format.setAlignment(Qt::AlignHCenter);
-        break;
-    case AlignJustify:
-        format.setAlignment(Qt::AlignJustify);
-        break;
-    case AlignNone:
-        break;
-    }
+    setRtfAlign(format, state.align);
     return format;
 }
 
