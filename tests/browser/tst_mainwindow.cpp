@@ -590,21 +590,38 @@ private slots:
         MessageBoxSeam::setNextAnswer(platform::mb::Yes);
         QVERIFY(main->close());
         const QString app = browser::WindowSettings::appName();
+        auto saved = [&app](const char *key) { return platform::getSetting(app, "FrmMain", key, "x").toDouble(); };
         QCOMPARE(platform::getSetting(app, "FrmMain", "WindowStat", "x"), QStringLiteral("2"));
-        QCOMPARE(platform::getSetting(app, "FrmMain", "Width", "x").toDouble(), std::round(platform::toTwipsX(900)));
+        QCOMPARE(saved("Left"), std::round(platform::toTwipsX(40)));
+        QCOMPARE(saved("Top"), std::round(platform::toTwipsY(30)));
+        QCOMPARE(saved("Width"), std::round(platform::toTwipsX(900)));
+        QCOMPARE(saved("Height"), std::round(platform::toTwipsY(600)));
         main.reset();
         openMain();
         QTRY_VERIFY(main->isMaximized());
+        main->showNormal();
+        QTRY_VERIFY(!main->isMaximized());
+        QTRY_COMPARE(main->pos(), QPoint(40, 30));
+        QCOMPARE(main->size(), QSize(900, 600));
     }
 
     void minimizedSavesStateZero()
     {
         openMain();
+        main->resize(800, 500);
+        main->move(60, 50);
+        QCoreApplication::processEvents();
         main->showMinimized();
+        QTRY_VERIFY(main->isMinimized());
         MessageBoxSeam::setNextAnswer(platform::mb::Yes);
         QVERIFY(main->close());
-        QCOMPARE(platform::getSetting(browser::WindowSettings::appName(), "FrmMain", "WindowStat", "x"),
-                 QStringLiteral("0"));
+        const QString app = browser::WindowSettings::appName();
+        auto saved = [&app](const char *key) { return platform::getSetting(app, "FrmMain", key, "x").toDouble(); };
+        QCOMPARE(platform::getSetting(app, "FrmMain", "WindowStat", "x"), QStringLiteral("0"));
+        QCOMPARE(saved("Left"), std::round(platform::toTwipsX(60)));
+        QCOMPARE(saved("Top"), std::round(platform::toTwipsY(50)));
+        QCOMPARE(saved("Width"), std::round(platform::toTwipsX(800)));
+        QCOMPARE(saved("Height"), std::round(platform::toTwipsY(500)));
     }
 
     void noToTheExitQuestionKeepsEverything()
