@@ -17,6 +17,7 @@
 #include <QClipboard>
 #include <QLabel>
 #include <QMenu>
+#include <QMenuBar>
 #include <QProgressBar>
 #include <QScreen>
 #include <QStatusBar>
@@ -250,10 +251,30 @@ private slots:
         // Afterwards the menu bar offers the merge-all item again.
         QVERIFY(main->command("UsrUn")->isVisible());
         QVERIFY(main->command("sep")->isVisible());
-        // From the menu bar the two items are enabled, not shown, by the same tests.
-        main->updateCodeMenu(false);
-        QCOMPARE(main->command("CurUsrCodRmv")->isEnabled(), mergeVisible);
-        QCOMPARE(main->command("CurMrkUsr")->isEnabled(), markVisible);
+        // From the menu bar the two items are enabled, not shown, by the same tests, made each time the menu
+        // opens. They keep the popup's visibility, and a hidden item is never enabled: on a snippet of the
+        // other kind neither is offered, on this node again the one the popup showed is.
+        struct Offer { bool visibleMerge, visibleMark, merge, mark; };
+        auto openFromMenuBar = [this] {
+            QMenu *code = main->menu("code");
+            QMenuBar *bar = main->menuBar();
+            QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(code->menuAction()).center());
+            [&] { QTRY_VERIFY(code->isVisible()); }();
+            const Offer offer{main->command("CurUsrCodRmv")->isVisible(), main->command("CurMrkUsr")->isVisible(),
+                              main->command("CurUsrCodRmv")->isEnabled(), main->command("CurMrkUsr")->isEnabled()};
+            code->close();
+            return offer;
+        };
+        main->selectNode(mergeVisible ? "T2" : "T1");
+        Offer offer = openFromMenuBar();
+        QVERIFY(!offer.merge);
+        QVERIFY(!offer.mark);
+        main->selectNode(key);
+        offer = openFromMenuBar();
+        QCOMPARE(offer.merge, mergeVisible);
+        QCOMPARE(offer.mark, markVisible);
+        QCOMPARE(offer.visibleMerge, mergeVisible);
+        QCOMPARE(offer.visibleMark, markVisible);
     }
 
     void rightClickInTheTreeOpensThePopup()
