@@ -291,7 +291,9 @@ private slots:
         QCOMPARE(child<QLineEdit>(&f, "txtHelpPath")->text(), QStringLiteral("/tmp/help/app.chm"));
         QCOMPARE(platform::FileDialogSeam::requests().size(), 1);
         QCOMPARE(platform::FileDialogSeam::requests().first().kind, platform::FileDialogRequest::Open);
-        QVERIFY(platform::FileDialogSeam::requests().first().filter.contains(QStringLiteral("*.chm")));
+        // Each filter's caption shows its patterns once.
+        QCOMPARE(platform::qtNameFilters(platform::FileDialogSeam::requests().first().filter),
+                 QStringList({QStringLiteral("ملفات التعليمات (*.chm *.hlp)"), QStringLiteral("جميع الملفات (*.*)")}));
 
         platform::FileDialogSeam::setNextCancel();
         child<QPushButton>(&f, "cmdBrowse")->click();
