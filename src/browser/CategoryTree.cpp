@@ -281,6 +281,8 @@ void CategoryTree::setUserNode(QTreeWidgetItem *item, bool user)
     if (!item)
         return;
     const QSignalBlocker block(item->treeWidget());
+    // A merged node takes the palette's text colour like every other node rather than a fixed black,
+    // which a dark palette would make unreadable.
     item->setForeground(0, user ? QBrush(UserBlue) : QBrush());
     if (item->treeWidget())
         item->treeWidget()->viewport()->update();

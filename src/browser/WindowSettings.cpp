@@ -9,6 +9,7 @@
 #include <QGuiApplication>
 #include <QMainWindow>
 #include <QScreen>
+#include <QWindow>
 #include <cmath>
 
 namespace browser {
@@ -71,10 +72,14 @@ void WindowSettings::save(FrmMain *window)
     const QRect normal = (states & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen))
                              ? window->normalGeometry()
                              : window->geometry();
+    // restore() places the frame with move(); saving the client's corner would creep the window by its
+    // frame on every start.
+    const QMargins frame = window->windowHandle() ? window->windowHandle()->frameMargins() : QMargins();
+    const QPoint corner = normal.topLeft() - QPoint(frame.left(), frame.top());
     const QRect screen = screenArea(window);
     write(QStringLiteral("Split"), window->splitterPos());
-    write(QStringLiteral("Left"), platform::toTwipsX(normal.x() - screen.x()));
-    write(QStringLiteral("Top"), platform::toTwipsY(normal.y() - screen.y()));
+    write(QStringLiteral("Left"), platform::toTwipsX(corner.x() - screen.x()));
+    write(QStringLiteral("Top"), platform::toTwipsY(corner.y() - screen.y()));
     write(QStringLiteral("Height"), platform::toTwipsY(normal.height()));
     write(QStringLiteral("Width"), platform::toTwipsX(normal.width()));
 }

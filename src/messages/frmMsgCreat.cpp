@@ -292,7 +292,7 @@ void frmMsgCreat::cmdBrowse_Click()
 {
     const platform::FileDialogResult chosen = platform::getOpenFileName(
         this, m_lblHelpPath->text(),
-        QStringLiteral("ملفات التعليمات (*.chm;*.hlp)|*.chm;*.hlp|جميع الملفات (*.*)|*.*"));
+        QStringLiteral("ملفات التعليمات|*.chm;*.hlp|جميع الملفات|*.*"));
     if (chosen.accepted)
         m_txtHelpPath->setText(chosen.fileName);
 }

@@ -26,7 +26,8 @@ struct FileDialogResult {
     int filterIndex = 1; // 1-based, of the filter chosen
 };
 
-// Converts "desc|*.txt|desc2|*.a;*.b" into Qt's name filters.
+// Converts "desc|*.txt|desc2|*.a;*.b" into Qt's name filters, "desc (*.txt)" and "desc2 (*.a *.b)": the
+// patterns are shown after each description, so a description does not repeat them.
 QStringList qtNameFilters(const QString &filter);
 
 FileDialogResult getOpenFileName(QWidget *parent, const QString &title, const QString &filter, int filterIndex = 1);

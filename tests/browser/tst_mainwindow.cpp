@@ -17,6 +17,7 @@
 #include <QClipboard>
 #include <QLabel>
 #include <QMenu>
+#include <QMenuBar>
 #include <QProgressBar>
 #include <QScreen>
 #include <QStatusBar>
@@ -234,10 +235,30 @@ private slots:
         // Afterwards the menu bar offers the merge-all item again.
         QVERIFY(main->command("UsrUn")->isVisible());
         QVERIFY(main->command("sep")->isVisible());
-        // From the menu bar the two items are enabled, not shown, by the same tests.
-        main->updateCodeMenu(false);
-        QCOMPARE(main->command("CurUsrCodRmv")->isEnabled(), mergeVisible);
-        QCOMPARE(main->command("CurMrkUsr")->isEnabled(), markVisible);
+        // From the menu bar the two items are enabled, not shown, by the same tests, made each time the menu
+        // opens. They keep the popup's visibility, and a hidden item is never enabled: on a snippet of the
+        // other kind neither is offered, on this node again the one the popup showed is.
+        struct Offer { bool visibleMerge, visibleMark, merge, mark; };
+        auto openFromMenuBar = [this] {
+            QMenu *code = main->menu("code");
+            QMenuBar *bar = main->menuBar();
+            QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(code->menuAction()).center());
+            [&] { QTRY_VERIFY(code->isVisible()); }();
+            const Offer offer{main->command("CurUsrCodRmv")->isVisible(), main->command("CurMrkUsr")->isVisible(),
+                              main->command("CurUsrCodRmv")->isEnabled(), main->command("CurMrkUsr")->isEnabled()};
+            code->close();
+            return offer;
+        };
+        main->selectNode(mergeVisible ? "T2" : "T1");
+        Offer offer = openFromMenuBar();
+        QVERIFY(!offer.merge);
+        QVERIFY(!offer.mark);
+        main->selectNode(key);
+        offer = openFromMenuBar();
+        QCOMPARE(offer.merge, mergeVisible);
+        QCOMPARE(offer.mark, markVisible);
+        QCOMPARE(offer.visibleMerge, mergeVisible);
+        QCOMPARE(offer.visibleMark, markVisible);
     }
 
     void rightClickInTheTreeOpensThePopup()
@@ -574,21 +595,38 @@ private slots:
         MessageBoxSeam::setNextAnswer(platform::mb::Yes);
         QVERIFY(main->close());
         const QString app = browser::WindowSettings::appName();
+        auto saved = [&app](const char *key) { return platform::getSetting(app, "FrmMain", key, "x").toDouble(); };
         QCOMPARE(platform::getSetting(app, "FrmMain", "WindowStat", "x"), QStringLiteral("2"));
-        QCOMPARE(platform::getSetting(app, "FrmMain", "Width", "x").toDouble(), std::round(platform::toTwipsX(900)));
+        QCOMPARE(saved("Left"), std::round(platform::toTwipsX(40)));
+        QCOMPARE(saved("Top"), std::round(platform::toTwipsY(30)));
+        QCOMPARE(saved("Width"), std::round(platform::toTwipsX(900)));
+        QCOMPARE(saved("Height"), std::round(platform::toTwipsY(600)));
         main.reset();
         openMain();
         QTRY_VERIFY(main->isMaximized());
+        main->showNormal();
+        QTRY_VERIFY(!main->isMaximized());
+        QTRY_COMPARE(main->pos(), QPoint(40, 30));
+        QCOMPARE(main->size(), QSize(900, 600));
     }
 
     void minimizedSavesStateZero()
     {
         openMain();
+        main->resize(800, 500);
+        main->move(60, 50);
+        QCoreApplication::processEvents();
         main->showMinimized();
+        QTRY_VERIFY(main->isMinimized());
         MessageBoxSeam::setNextAnswer(platform::mb::Yes);
         QVERIFY(main->close());
-        QCOMPARE(platform::getSetting(browser::WindowSettings::appName(), "FrmMain", "WindowStat", "x"),
-                 QStringLiteral("0"));
+        const QString app = browser::WindowSettings::appName();
+        auto saved = [&app](const char *key) { return platform::getSetting(app, "FrmMain", key, "x").toDouble(); };
+        QCOMPARE(platform::getSetting(app, "FrmMain", "WindowStat", "x"), QStringLiteral("0"));
+        QCOMPARE(saved("Left"), std::round(platform::toTwipsX(60)));
+        QCOMPARE(saved("Top"), std::round(platform::toTwipsY(50)));
+        QCOMPARE(saved("Width"), std::round(platform::toTwipsX(800)));
+        QCOMPARE(saved("Height"), std::round(platform::toTwipsY(500)));
     }
 
     void noToTheExitQuestionKeepsEverything()

@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QLocale>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -64,6 +65,16 @@ void fillLibrary(testing::TempLibrary &lib)
     lib.addSnippet("plain 3", b, "x", "y", false);
 }
 
+// The separator the system locale puts between the numbers of a short date, read from a date it formats;
+// a locale that writes the month as a word has none, and the pattern keeps its own "/".
+QString dateSeparator()
+{
+    for (const QChar c : QLocale::system().toString(QDate(2003, 11, 22), QLocale::ShortFormat))
+        if (!c.isLetterOrNumber() && !c.isSpace() && c.category() != QChar::Other_Format)
+            return QString(c);
+    return QStringLiteral("/");
+}
+
 const QString kSearch2 = QStringLiteral("نتيجة البحث: 2عنصر/عناصر");
 
 } // namespace
@@ -93,8 +104,10 @@ private slots:
         QCOMPARE(child<QPushButton>(&dlg, "CmdCancel")->text(), QStringLiteral("إغلاق"));
         QVERIFY(child<QLineEdit>(&dlg, "TxtName")->text().isEmpty());
         const QDate today = QDate::currentDate();
+        const QString sep = dateSeparator();
         QCOMPARE(child<QLineEdit>(&dlg, "TxtDate")->text(),
-                 QStringLiteral("%1/%2/%3").arg(today.year()).arg(today.month(), 2, 10, QLatin1Char('0')).arg(today.day(), 2, 10, QLatin1Char('0')));
+                 QString::number(today.year()) + sep + QStringLiteral("%1").arg(today.month(), 2, 10, QLatin1Char('0'))
+                     + sep + QStringLiteral("%1").arg(today.day(), 2, 10, QLatin1Char('0')));
         auto *notes = child<QPlainTextEdit>(&dlg, "TxtNotes");
         notes->setPlainText(QString(150, 'n'));
         QCOMPARE(notes->toPlainText().size(), 100);

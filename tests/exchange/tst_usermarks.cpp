@@ -109,6 +109,11 @@ private slots:
     {
         openMain();
         const auto before = store::Library::snippet(plain);
+        // A dark palette, where black text would not be read: a merged node is drawn like every other node.
+        QPalette dark = main->TVCodeHead()->palette();
+        dark.setColor(QPalette::Base, QColor(30, 30, 30));
+        dark.setColor(QPalette::Text, QColor(230, 230, 230));
+        main->TVCodeHead()->setPalette(dark);
         QTreeWidgetItem *item = main->node(key(plain));
         QVERIFY(!browser::FrmMain::isUserNode(item));
         main->selectNode(key(plain));
@@ -130,7 +135,8 @@ private slots:
         QCOMPARE(userFlag(plain).toInt(), 0);
         QVERIFY(!userFlag(plain).isNull());
         QVERIFY(!browser::FrmMain::isUserNode(item));
-        QCOMPARE(drawnColour(item), QColor(Qt::black));
+        QCOMPARE(drawnColour(item), QColor(230, 230, 230));
+        QCOMPARE(drawnColour(item), drawnColour(main->node(key(nullUser))));
 
         const auto after = store::Library::snippet(plain);
         QCOMPARE(after->head, before->head);

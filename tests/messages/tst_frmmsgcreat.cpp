@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QPointer>
 #include <QRadioButton>
 
@@ -276,9 +277,15 @@ private slots:
         child<QPlainTextEdit>(&f, "txtMessageText")->setPlainText(QStringLiteral("x"));
         child<QPushButton>(&f, "cmdTest")->click();
         child<QPushButton>(&f, "cmdCopy")->click();
-        const QString copied = QApplication::clipboard()->text();
-        QCOMPARE(copied, messages::generatedCode(f.design(), QStringLiteral("x"), QStringLiteral("عنوان الرسالة")));
-        QCOMPARE(copied.count(QStringLiteral("\r\n")), 6);
+        QCOMPARE(QApplication::clipboard()->text(),
+                 QStringLiteral("كقيمة نصية : \r\n"
+                                "MsgBox(\"x\", vbOKOnly + vbDefaultButton1 + vbApplicationModal + vbMsgBoxRight + "
+                                "vbMsgBoxRtlReading, \"عنوان الرسالة\")\r\n"
+                                "\r\n"
+                                "كقيمة رقيمة : \r\n"
+                                "MsgBox(\"x\", 0 + 0 + 0 + 0 + 524288 + 1048576, \"عنوان الرسالة\")\r\n"
+                                "كرقم واحد : \r\n"
+                                "MsgBox(\"x\", 1572864, \"عنوان الرسالة\")"));
     }
 
     void browseFillsTheHelpPath()
@@ -291,7 +298,9 @@ private slots:
         QCOMPARE(child<QLineEdit>(&f, "txtHelpPath")->text(), QStringLiteral("/tmp/help/app.chm"));
         QCOMPARE(platform::FileDialogSeam::requests().size(), 1);
         QCOMPARE(platform::FileDialogSeam::requests().first().kind, platform::FileDialogRequest::Open);
-        QVERIFY(platform::FileDialogSeam::requests().first().filter.contains(QStringLiteral("*.chm")));
+        // Each filter's caption shows its patterns once.
+        QCOMPARE(platform::qtNameFilters(platform::FileDialogSeam::requests().first().filter),
+                 QStringList({QStringLiteral("ملفات التعليمات (*.chm *.hlp)"), QStringLiteral("جميع الملفات (*.*)")}));
 
         platform::FileDialogSeam::setNextCancel();
         child<QPushButton>(&f, "cmdBrowse")->click();
@@ -319,13 +328,38 @@ private slots:
         QVERIFY(child<QRadioButton>(&again, "optButtons0")->isChecked());
     }
 
+    void clientAreaIsAtLeastTheDesignedSize_data()
+    {
+        QTest::addColumn<int>("pointSize");
+        QTest::addColumn<bool>("fits");
+        QTest::newRow("controls fit the designed area") << 5 << true;
+        QTest::newRow("controls need more") << 16 << false;
+    }
+    // Opens at the designed size unless that would squeeze the controls, and can be enlarged.
     void clientAreaIsAtLeastTheDesignedSize()
     {
+        QFETCH(int, pointSize);
+        QFETCH(bool, fits);
+        const QFont appFont = QApplication::font();
+        QFont font = appFont;
+        font.setPointSize(pointSize);
+        QApplication::setFont(font);
+        auto restoreFont = qScopeGuard([&appFont] { QApplication::setFont(appFont); });
         frmMsgCreat f;
         f.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f));
         const QSize designed = platform::twipsSize(9825, 5970);
-        QVERIFY(f.width() >= designed.width());
-        QVERIFY(f.height() >= designed.height());
+        const QSize needed = f.minimumSizeHint();
+        if (fits) {
+            QVERIFY(needed.width() <= designed.width() && needed.height() <= designed.height());
+            QCOMPARE(f.size(), designed);
+        } else {
+            QVERIFY(needed.width() > designed.width() && needed.height() > designed.height());
+            QVERIFY(f.width() >= needed.width() && f.height() >= needed.height());
+        }
+        const QSize opened = f.size();
+        f.resize(opened + QSize(200, 100));
+        QTRY_COMPARE(f.size(), opened + QSize(200, 100));
     }
 };
 
