@@ -2,6 +2,7 @@
 
 #include "browser/FrmMain.h"
 #include "search/FrmFind.h"
+#include "search/IndexBuilder.h"
 
 #include <QAction>
 
@@ -9,6 +10,7 @@ namespace search {
 
 void installCommands(browser::FrmMain &main)
 {
+    new IndexBuilder(&main); // a library opened without its search index gets it meanwhile
     QAction *action = main.command(QStringLiteral("mnusearch"));
     if (!action)
         return;

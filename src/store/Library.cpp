@@ -2,6 +2,7 @@
 
 #include "store/Database.h"
 #include "store/LibraryConnection.h"
+#include "store/SearchIndex.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -213,6 +214,61 @@ QList<SnippetText> Library::snippetTexts(qint64 afterRow, int maxRows, bool with
     return result;
 }
 
+QList<SnippetText> Library::snippetTextsOf(const QList<qint64> &rows, bool withCode, bool withLearn)
+{
+    QList<SnippetText> result;
+    if (rows.isEmpty())
+        return result;
+    QStringList numbers;
+    numbers.reserve(rows.size());
+    for (qint64 r : rows)
+        numbers.append(QString::number(r));
+    QString sql = QStringLiteral("SELECT rowid, id, Head");
+    if (withCode)
+        sql += QStringLiteral(", code");
+    if (withLearn)
+        sql += QStringLiteral(", Learn");
+    sql += QStringLiteral(" FROM Code WHERE rowid IN (%1) ORDER BY rowid").arg(numbers.join(u','));
+    QSqlQuery q = prepare(sql);
+    run(q);
+    while (q.next()) {
+        SnippetText t;
+        t.row = q.value(0).toLongLong();
+        t.id = q.value(1).toInt();
+        t.head = q.value(2);
+        int column = 3;
+        if (withCode)
+            t.code = q.value(column++);
+        if (withLearn)
+            t.learn = q.value(column);
+        result.append(std::move(t));
+    }
+    return result;
+}
+
+QStringList Library::titles()
+{
+    QSqlQuery q = prepare(QStringLiteral("SELECT Head FROM Code"));
+    run(q);
+    QStringList result;
+    while (q.next())
+        result.append(q.value(0).toString());
+    return result;
+}
+
+ChangeStamp Library::changeStamp()
+{
+    QSqlQuery mine = prepare(QStringLiteral("SELECT total_changes()"));
+    run(mine);
+    QSqlQuery others = prepare(QStringLiteral("PRAGMA data_version"));
+    run(others);
+    ChangeStamp stamp;
+    stamp.connection = LibraryConnection::openCount();
+    stamp.own = mine.next() ? mine.value(0).toLongLong() : 0;
+    stamp.others = others.next() ? others.value(0).toLongLong() : 0;
+    return stamp;
+}
+
 qint32 Library::addCategory(const QVariant &caption)
 {
     qint32 id = 0;
@@ -316,6 +372,7 @@ void Library::transaction(const std::function<void()> &work)
     ++g_transactionDepth;
     try {
         work();
+        SearchIndex::drainPending(); // the index commits with the write
     } catch (...) {
         --g_transactionDepth;
         QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));

@@ -19,6 +19,8 @@ public:
     static void close();
     static bool isOpen();
     static QString path();
+    // Grows with every open or create, so caches can tell one connection from the next.
+    static qint64 openCount();
     static QSqlDatabase database();
 };
 
