@@ -69,12 +69,13 @@ void requireSqliteHeader(const QString &path)
 
 } // namespace
 
-void LibraryConnection::open(const QString &path)
+void LibraryConnection::open(const QString &path, bool readOnly)
 {
     close();
     // The header is checked before SQLite touches the file, so a foreign file is never written.
     requireSqliteHeader(path);
-    auto db = std::make_unique<Database>(path, Database::NoFlags, QString(), kConnectionName);
+    auto db = std::make_unique<Database>(path, readOnly ? Database::ReadOnly : Database::NoFlags, QString(),
+                                         kConnectionName);
     requireLibrary(*db);
     addTreeIndex(*db);
     g_library = std::move(db);
