@@ -194,17 +194,34 @@ void SnippetSearch::start()
 
 bool SnippetSearch::stepCandidates(int maxRows)
 {
-    const QList<qint64> &all = *m_candidates;
+    const QList<store::SearchCandidate> &all = *m_candidates;
     const qsizetype count = qMin<qsizetype>(qMax(maxRows, 1), all.size() - m_nextCandidate);
-    const QList<store::SnippetText> rows =
-        store::Library::snippetTextsOf(all.mid(m_nextCandidate, count), m_fields.code, m_fields.learn);
+    const QList<store::SearchCandidate> slice = all.mid(m_nextCandidate, count);
     m_nextCandidate += count;
-    for (const store::SnippetText &row : rows) {
-        const QString title = row.head.toString();
-        if (matches(title, row.code.toString(), row.learn.toString()))
-            m_hits.append({row.id, title});
+    // A field the index did not propose cannot hold the word: neither read nor tested.
+    QList<qint64> rows, codeRows, learnRows;
+    for (const store::SearchCandidate &c : slice) {
+        rows.append(c.row);
+        if (c.code && m_fields.code)
+            codeRows.append(c.row);
+        if (c.learn && m_fields.learn)
+            learnRows.append(c.row);
     }
-    m_rowsRead += rows.size();
+    const bool folded = m_options.arabic && !m_folded.isEmpty();
+    const auto occurs = [&](const QVariant &text) {
+        return folded ? foldedOccursIn(text.toString(), m_folded) : wordOccursIn(text.toString(), m_word);
+    };
+    qsizetype at = 0;
+    const QList<store::SnippetText> texts = store::Library::snippetTextsOf(rows, codeRows, learnRows);
+    for (const store::SnippetText &row : texts) {
+        while (slice[at].row != row.row)
+            ++at;
+        const store::SearchCandidate &c = slice[at];
+        if ((m_fields.caption && c.head && occurs(row.head)) || (m_fields.code && c.code && occurs(row.code))
+            || (m_fields.learn && c.learn && occurs(row.learn)))
+            m_hits.append({row.id, row.head.toString()});
+    }
+    m_rowsRead += texts.size();
     if (m_nextCandidate < all.size())
         return true;
     finishCandidates();

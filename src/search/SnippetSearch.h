@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "store/Library.h"
+#include "store/SearchIndex.h"
 
 namespace search {
 
@@ -122,7 +123,7 @@ private:
     Measure m_measure;
     std::shared_ptr<TitleWidths> m_widths;
     bool m_started = false;
-    std::optional<QList<qint64>> m_candidates;
+    std::optional<QList<store::SearchCandidate>> m_candidates;
     qsizetype m_nextCandidate = 0;
     store::ChangeStamp m_stamp;
     QList<SearchHit> m_hits;

@@ -214,33 +214,36 @@ QList<SnippetText> Library::snippetTexts(qint64 afterRow, int maxRows, bool with
     return result;
 }
 
-QList<SnippetText> Library::snippetTextsOf(const QList<qint64> &rows, bool withCode, bool withLearn)
+QList<SnippetText> Library::snippetTextsOf(const QList<qint64> &rows, const QList<qint64> &codeRows,
+                                           const QList<qint64> &learnRows)
 {
     QList<SnippetText> result;
     if (rows.isEmpty())
         return result;
-    QStringList numbers;
-    numbers.reserve(rows.size());
-    for (qint64 r : rows)
-        numbers.append(QString::number(r));
-    QString sql = QStringLiteral("SELECT rowid, id, Head");
-    if (withCode)
-        sql += QStringLiteral(", code");
-    if (withLearn)
-        sql += QStringLiteral(", Learn");
-    sql += QStringLiteral(" FROM Code WHERE rowid IN (%1) ORDER BY rowid").arg(numbers.join(u','));
-    QSqlQuery q = prepare(sql);
+    const auto list = [](const QList<qint64> &numbers) {
+        QStringList texts;
+        texts.reserve(numbers.size());
+        for (qint64 n : numbers)
+            texts.append(QString::number(n));
+        return texts.join(u',');
+    };
+    const auto column = [&](const char *name, const QList<qint64> &which) {
+        if (which.isEmpty())
+            return QStringLiteral("NULL");
+        if (which.size() == rows.size())
+            return QString::fromLatin1(name);
+        return QStringLiteral("CASE WHEN rowid IN (%1) THEN %2 END").arg(list(which), QLatin1String(name));
+    };
+    QSqlQuery q = prepare(QStringLiteral("SELECT rowid, id, Head, %1, %2 FROM Code WHERE rowid IN (%3) ORDER BY rowid")
+                              .arg(column("code", codeRows), column("Learn", learnRows), list(rows)));
     run(q);
     while (q.next()) {
         SnippetText t;
         t.row = q.value(0).toLongLong();
         t.id = q.value(1).toInt();
         t.head = q.value(2);
-        int column = 3;
-        if (withCode)
-            t.code = q.value(column++);
-        if (withLearn)
-            t.learn = q.value(column);
+        t.code = q.value(3);
+        t.learn = q.value(4);
         result.append(std::move(t));
     }
     return result;

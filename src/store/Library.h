@@ -65,7 +65,9 @@ public:
                                            const QString &fragment = {});
 
     // The rows of the given rowids (ascending), as snippetTexts reads them; rows gone are left out.
-    static QList<SnippetText> snippetTextsOf(const QList<qint64> &rows, bool withCode, bool withLearn);
+    // Code and comment are read only for the rows in codeRows and learnRows (invalid otherwise).
+    static QList<SnippetText> snippetTextsOf(const QList<qint64> &rows, const QList<qint64> &codeRows,
+                                             const QList<qint64> &learnRows);
     // Every title, Null as empty, in no particular order.
     static QStringList titles();
     static ChangeStamp changeStamp();

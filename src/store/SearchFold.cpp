@@ -28,6 +28,10 @@ void fold(QStringView text, Emit &&out)
     const qsizetype n = text.size();
     for (qsizetype i = 0; i < n; ++i) {
         const char16_t u = text[i].unicode();
+        if (u < 0x80) { // most of any code: the same folding, without the tables
+            out(u >= 'A' && u <= 'Z' ? char16_t(u + 32) : u, i);
+            continue;
+        }
         if (QChar::isHighSurrogate(u) && i + 1 < n && QChar::isLowSurrogate(text[i + 1].unicode())) {
             const char32_t f = foldChar(QChar::surrogateToUcs4(u, text[i + 1].unicode()));
             if (QChar::requiresSurrogates(f)) {
@@ -49,9 +53,12 @@ void fold(QStringView text, Emit &&out)
 
 QString foldForSearch(QStringView text)
 {
-    QString result;
-    result.reserve(text.size());
-    fold(text, [&](char16_t c, qsizetype) { result.append(QChar(c)); });
+    // Simple case folding keeps a character in its plane, so the folding is never longer.
+    QString result(text.size(), Qt::Uninitialized);
+    char16_t *const begin = reinterpret_cast<char16_t *>(result.data());
+    char16_t *end = begin;
+    fold(text, [&end](char16_t c, qsizetype) { *end++ = c; });
+    result.truncate(end - begin);
     return result;
 }
 

@@ -396,7 +396,7 @@ void SearchIndex::rebuild()
     notifyBuilding();
 }
 
-std::optional<QList<qint64>> SearchIndex::candidates(const QString &foldedWord, bool head, bool code, bool learn)
+std::optional<QList<SearchCandidate>> SearchIndex::candidates(const QString &foldedWord, bool head, bool code, bool learn)
 {
     if (!g.usable || foldedWord.contains(QChar(0)))
         return std::nullopt;
@@ -422,16 +422,20 @@ std::optional<QList<qint64>> SearchIndex::candidates(const QString &foldedWord, 
     for (int i = 0; i < 3; ++i) {
         if (!fields[i])
             continue;
-        parts.append(QStringLiteral("SELECT rowid FROM %1 WHERE %1 MATCH ?").arg(kFts[i]));
+        parts.append(QStringLiteral("SELECT rowid AS r, %2 AS f FROM %1 WHERE %1 MATCH ?").arg(kFts[i]).arg(1 << i));
         values.append(query);
     }
     if (parts.isEmpty())
-        return QList<qint64>{};
-    QList<qint64> rows;
+        return QList<SearchCandidate>{};
+    QList<SearchCandidate> rows;
     try {
-        QSqlQuery q = run(parts.join(QLatin1String(" UNION ")) + QStringLiteral(" ORDER BY 1"), values);
-        while (q.next())
-            rows.append(q.value(0).toLongLong());
+        QSqlQuery q = run(QStringLiteral("SELECT r, sum(f) FROM (%1) GROUP BY r ORDER BY r")
+                              .arg(parts.join(QLatin1String(" UNION ALL "))),
+                          values);
+        while (q.next()) {
+            const int f = q.value(1).toInt();
+            rows.append({q.value(0).toLongLong(), (f & 1) != 0, (f & 2) != 0, (f & 4) != 0});
+        }
     } catch (const StoreError &) {
         rebuild(); // the tables are damaged or gone
         return std::nullopt;

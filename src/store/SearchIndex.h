@@ -24,6 +24,12 @@ namespace store {
 
 class Database;
 
+// A row that might hold the word, and in which of its fields.
+struct SearchCandidate {
+    qint64 row = 0;
+    bool head = false, code = false, learn = false;
+};
+
 class SearchIndex
 {
 public:
@@ -42,10 +48,11 @@ public:
     // Drops the index and starts building it again (e.g. after it was found damaged).
     static void rebuild();
 
-    // Rowids of Code, ascending, whose fields might contain the folded word: empty optional when
+    // Rows of Code, ascending, whose fields might contain the folded word (a field not named
+    // cannot contain it, by either way of matching): empty optional when
     // the index cannot answer (not ready, word shorter than three characters, library read-only
     // with changes not yet indexed). A damaged index is dropped and rebuilt, and the caller scans.
-    static std::optional<QList<qint64>> candidates(const QString &foldedWord, bool head, bool code, bool learn);
+    static std::optional<QList<SearchCandidate>> candidates(const QString &foldedWord, bool head, bool code, bool learn);
 
     // Called whenever the index starts building, so a window can drive buildStep.
     static void setBuildListener(std::function<void()> listener);
