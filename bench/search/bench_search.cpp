@@ -1,17 +1,22 @@
-// Times the find dialog's search over a library, e.g. the 100,000-snippet benchmark corpus:
+// Times the find dialog's search over a library, e.g. the benchmark corpus:
 //   python3 make_corpus.py /tmp/lib100k.mdb 100000 && bench_search /tmp/lib100k.mdb
-// For each mode it prints the whole search time, the longest slice the window waits on
-// (the dialog runs the search in slices between events) and the hit count.
+// A library without the search index gets it first (build time and file sizes are printed; the
+// file keeps the index). Then, for each needle word in all three fields: the dialog from pressing
+// its button to the filled list (index), the same search without the dialog, and beside them, in
+// the same run, the plain scan for the same word, with and without Arabic-aware matching.
+#include "search/FrmFind.h"
 #include "search/SnippetSearch.h"
-#include "store/Library.h"
 #include "store/LibraryConnection.h"
+#include "store/SearchIndex.h"
 
+#include <QApplication>
+#include <QCheckBox>
 #include <QElapsedTimer>
-#include <QFontMetrics>
-#include <QGuiApplication>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QTextStream>
 #include <ctime>
-#include <memory>
 
 using namespace search;
 
@@ -22,125 +27,123 @@ namespace {
 qint64 cpuMs() { return qint64(std::clock()) * 1000 / CLOCKS_PER_SEC; }
 
 struct Figures {
-    qint64 totalMs = 0;
-    qint64 cpuMs = 0;
-    qint64 longestSliceMs = 0;
+    double ms = 0;
+    qint64 cpu = 0;
     qsizetype hits = 0;
+    bool index = false;
 };
 
-Figures timeSearch(const QString &word, SearchFields fields, const std::shared_ptr<TitleWidths> &widths, int sliceMs)
+Figures timeSearch(const QString &word, const std::shared_ptr<TitleWidths> &widths, SearchOptions options)
 {
-    SnippetSearch s(word, fields, [widths](const QString &t) { return widths->width(t); });
     Figures f;
-    QElapsedTimer total;
-    total.start();
-    const qint64 cpuStart = cpuMs();
-    bool more = true;
-    while (more) {
-        QElapsedTimer slice;
-        slice.start();
-        more = s.stepFor(sliceMs);
-        f.longestSliceMs = qMax(f.longestSliceMs, slice.elapsed());
+    QElapsedTimer t;
+    t.start();
+    const qint64 c = cpuMs();
+    SnippetSearch s(word, {true, true, true}, widths, options);
+    while (s.stepFor(30)) {
     }
-    f.totalMs = total.elapsed();
-    f.cpuMs = cpuMs() - cpuStart;
+    f.ms = t.nsecsElapsed() / 1e6;
+    f.cpu = cpuMs() - c;
     f.hits = s.hits().size();
+    f.index = s.usedIndex();
     return f;
 }
 
-// For comparison: every field of every row read and every title measured, in one go,
-// as a search done in a single pass on the window's thread would.
-Figures timePlainPass(const QString &word, SearchFields fields)
+Figures timeDialog(FrmFind *dialog, const QString &word)
 {
-    const QFontMetrics metrics{QFont()};
+    dialog->findChild<QLineEdit *>(QStringLiteral("TxtFind"))->setText(word);
     Figures f;
-    QElapsedTimer total;
-    total.start();
-    const qint64 cpuStart = cpuMs();
-    int widest = 0;
-    qint64 last = 0;
-    for (;;) {
-        const QList<store::SnippetText> rows = store::Library::snippetTexts(last, 2000, true, true);
-        if (rows.isEmpty())
-            break;
-        for (const store::SnippetText &row : rows) {
-            const QString title = row.head.toString();
-            widest = qMax(widest, metrics.horizontalAdvance(title));
-            if ((fields.caption && wordOccursIn(title, word)) || (fields.code && wordOccursIn(row.code.toString(), word))
-                || (fields.learn && wordOccursIn(row.learn.toString(), word)))
-                ++f.hits;
-            last = row.row;
-        }
-    }
-    f.totalMs = f.longestSliceMs = total.elapsed();
-    f.cpuMs = cpuMs() - cpuStart;
+    bool done = false;
+    const auto connection = QObject::connect(dialog, &FrmFind::searchFinished, [&] { done = true; });
+    QElapsedTimer t;
+    t.start();
+    const qint64 c = cpuMs();
+    dialog->CmdFind_Click();
+    while (!done)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    f.ms = t.nsecsElapsed() / 1e6;
+    f.cpu = cpuMs() - c;
+    QObject::disconnect(connection);
+    f.hits = dialog->findChild<QListWidget *>(QStringLiteral("LstFind"))->count();
     return f;
 }
+
+template <typename Run>
+Figures median(int repeats, Run &&run)
+{
+    QList<Figures> all;
+    for (int i = 0; i < repeats; ++i)
+        all.append(run());
+    std::sort(all.begin(), all.end(), [](const Figures &a, const Figures &b) { return a.ms < b.ms; });
+    return all[all.size() / 2];
+}
+
+QString mb(qint64 bytes) { return QString::number(bytes / 1048576.0, 'f', 1) + QStringLiteral(" MB"); }
 
 } // namespace
 
 int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
+    QApplication app(argc, argv);
     QTextStream out(stdout);
     if (argc < 2) {
-        out << "usage: bench_search LIBRARY_FILE [REPEATS=3]\n";
+        out << "usage: bench_search LIBRARY_FILE [REPEATS=5]\n";
         return 2;
     }
+    const QString path = QString::fromLocal8Bit(argv[1]);
+    const int repeats = argc > 2 ? qMax(1, QByteArray(argv[2]).toInt()) : 5;
+    const qint64 sizeBefore = QFileInfo(path).size();
     try {
-        store::LibraryConnection::open(QString::fromLocal8Bit(argv[1]));
+        QElapsedTimer t;
+        t.start();
+        store::LibraryConnection::open(path);
+        if (store::SearchIndex::status() == store::SearchIndex::Status::Building) {
+            const qint64 c = cpuMs();
+            store::SearchIndex::buildAll();
+            out << "index build: " << t.elapsed() << " ms (processor " << cpuMs() - c << " ms); file "
+                << mb(sizeBefore) << " before, " << mb(QFileInfo(path).size()) << " after ("
+                << QString::number(100.0 * (QFileInfo(path).size() - sizeBefore) / qMax<qint64>(1, sizeBefore), 'f', 1)
+                << "% more)\n";
+        } else {
+            out << "index already there; file " << mb(sizeBefore) << "\n";
+        }
     } catch (const store::StoreError &e) {
         out << "cannot open library: " << e.message() << "\n";
         return 1;
     }
-    const int repeats = argc > 2 ? QByteArray(argv[2]).toInt() : 3;
-    out << "snippets: " << store::Library::snippetCount() << "\n";
+    if (store::SearchIndex::status() != store::SearchIndex::Status::Ready) {
+        out << "the index is not available for this library\n";
+        return 1;
+    }
+    out << "snippets: " << store::Library::snippetCount() << ", median of " << repeats << " runs, all three fields\n";
+    out.flush();
 
-    struct Mode {
-        const char *name;
-        QString word;
-        SearchFields fields;
-    };
-    const QList<Mode> modes = {
-        {"title", QStringLiteral("quokka"), {true, false, false}},
-        {"code", QStringLiteral("ZANZIBAR"), {false, true, false}},
-        {"comment", QStringLiteral("قمرية"), {false, false, true}},
-        {"all three", QStringLiteral("zanzibar"), {true, true, true}},
-    };
-    constexpr int kSliceMs = 30; // as the dialog
-
-    // The first search of a session measures every title; later ones find the widths remembered.
+    FrmFind *dialog = FrmFind::open(nullptr);
+    for (const char *box : {"ChCaption", "ChCode", "ChLearn"})
+        dialog->findChild<QCheckBox *>(QLatin1String(box))->setChecked(true);
+    dialog->findChild<QCheckBox *>(QStringLiteral("chkArabic"))->setChecked(true);
+    auto widths = std::make_shared<TitleWidths>(dialog->findChild<QListWidget *>(QStringLiteral("LstFind"))->font());
+    // The first search of a session measures every title once; later ones reuse the widths.
     {
-        auto widths = std::make_shared<TitleWidths>(QFont());
-        const Figures f = timeSearch(modes[0].word, modes[0].fields, widths, kSliceMs);
-        out << "first search (title, measuring every title): " << f.totalMs << " ms (processor " << f.cpuMs
-            << " ms), longest slice "
-            << f.longestSliceMs << " ms, " << f.hits << " hits\n";
+        const Figures f = timeDialog(dialog, QStringLiteral("Quokka"));
+        out << "first dialog search of the session (measures every title): " << f.ms << " ms\n";
+        timeSearch(QStringLiteral("Quokka"), widths, {true, false});
     }
-    auto widths = std::make_shared<TitleWidths>(QFont());
-    timeSearch(QStringLiteral("x"), {}, widths, kSliceMs);
-    for (const Mode &mode : modes) {
-        qint64 sum = 0, cpu = 0, longest = 0;
-        qsizetype hits = 0;
-        for (int i = 0; i < repeats; ++i) {
-            const Figures f = timeSearch(mode.word, mode.fields, widths, kSliceMs);
-            sum += f.totalMs;
-            cpu += f.cpuMs;
-            longest = qMax(longest, f.longestSliceMs);
-            hits = f.hits;
-        }
-        out << mode.name << ": " << sum / qMax(repeats, 1) << " ms per search (processor " << cpu / qMax(repeats, 1)
-            << " ms), longest slice " << longest
-            << " ms, " << hits << " hits\n";
+    for (const QString &word : {QStringLiteral("Zanzibar"), QStringLiteral("قمرية"), QStringLiteral("Quokka")}) {
+        const Figures dlg = median(repeats, [&] { return timeDialog(dialog, word); });
+        const Figures idx = median(repeats, [&] { return timeSearch(word, widths, {true, true}); });
+        const Figures scanArabic = median(qMin(repeats, 3), [&] { return timeSearch(word, widths, {true, false}); });
+        const Figures scanPlain = median(qMin(repeats, 3), [&] { return timeSearch(word, widths, {false, false}); });
+        out << word << ": dialog button to filled list " << QString::number(dlg.ms, 'f', 1) << " ms (" << dlg.hits
+            << " hits); index search " << QString::number(idx.ms, 'f', 1) << " ms" << (idx.index ? "" : " [no index!]")
+            << "; plain scan " << QString::number(scanPlain.ms, 'f', 1) << " ms (processor " << scanPlain.cpu
+            << " ms, " << scanPlain.hits << " hits); Arabic-aware scan " << QString::number(scanArabic.ms, 'f', 1)
+            << " ms (" << scanArabic.hits << " hits); scan/index " << QString::number(scanPlain.ms / qMax(0.01, dlg.ms), 'f', 0)
+            << "x\n";
         out.flush();
     }
-    for (const Mode &mode : modes) {
-        const Figures f = timePlainPass(mode.word, mode.fields);
-        out << mode.name << ", single plain pass for comparison: " << f.totalMs << " ms (processor " << f.cpuMs
-            << " ms) without a pause, " << f.hits << " hits\n";
-        out.flush();
-    }
+    dialog->close();
     store::LibraryConnection::close();
     return 0;
 }

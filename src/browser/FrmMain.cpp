@@ -296,6 +296,11 @@ bool FrmMain::codeTabSelected() const
 
 void FrmMain::ShowSelectedSnippet()
 {
+    // Told on every way out, so what is drawn over the view can follow what it shows.
+    struct ShownSignal {
+        FrmMain *window;
+        ~ShownSignal() { emit window->snippetShown(); }
+    } shownSignal{this};
     const QString key = selectedKey();
     if (store::nodeKind(key) != store::NodeKind::Snippet) {
         d->view->setText(QString());

@@ -83,6 +83,8 @@ public:
 signals:
     // The window closed after the exit question: the program ends.
     void closedForGood();
+    // ShowSelectedSnippet has run (the view may show another snippet or field, or the same).
+    void snippetShown();
 
 protected:
     void closeEvent(QCloseEvent *event) override;

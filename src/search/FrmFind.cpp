@@ -2,8 +2,11 @@
 
 #include "about/Effects.h"
 #include "browser/FrmMain.h"
+#include "browser/WindowSettings.h"
 #include "messages/ArabicMsgBox.h"
 #include "platform/MessageBox.h"
+#include "platform/Settings.h"
+#include "search/FoundWords.h"
 #include "platform/Twips.h"
 #include "store/LibraryConnection.h"
 
@@ -36,6 +39,9 @@ const QString kSearchFailed = QStringLiteral("تعذر إتمام البحث: ")
 constexpr int kSliceMs = 30;
 
 QPointer<FrmFind> g_instance;
+
+const QString kSettingsSection = QStringLiteral("frmFind");
+const QString kArabicKey = QStringLiteral("ArabicMatching");
 
 // Widths survive the dialog, so only the first search of a session measures every title.
 std::shared_ptr<TitleWidths> titleWidths(const QFont &font)
@@ -98,6 +104,18 @@ FrmFind::FrmFind(browser::FrmMain *main)
         boxes->addWidget(box);
     }
 
+    m_chkArabic = new QCheckBox(QStringLiteral("مطابقة عربية مرنة"), this);
+    m_chkArabic->setObjectName(QStringLiteral("chkArabic"));
+    m_chkArabic->setToolTip(QStringLiteral("تجاهل التشكيل والتطويل وصور الألف"));
+    m_chkArabic->setAccessibleName(m_chkArabic->text());
+    m_chkArabic->setChecked(platform::getSetting(browser::WindowSettings::appName(), kSettingsSection, kArabicKey,
+                                                 QStringLiteral("1"))
+                            != QLatin1String("0"));
+    connect(m_chkArabic, &QCheckBox::toggled, this, [](bool on) {
+        platform::saveSetting(browser::WindowSettings::appName(), kSettingsSection, kArabicKey,
+                              on ? QStringLiteral("1") : QStringLiteral("0"));
+    });
+
     m_label2 = new QLabel(kResultCaption, this);
     m_label2->setObjectName(QStringLiteral("Label2"));
     m_lstFind = new QListWidget(this);
@@ -124,6 +142,7 @@ FrmFind::FrmFind(browser::FrmMain *main)
     layout->addWidget(m_label1);
     layout->addWidget(m_txtFind);
     layout->addWidget(m_frame1);
+    layout->addWidget(m_chkArabic);
     layout->addWidget(m_label2);
     layout->addWidget(m_lstFind, 1);
     auto *buttons = new QHBoxLayout;
@@ -165,10 +184,11 @@ void FrmFind::CmdFind_Click()
     fields.code = m_chCode->isChecked();
     fields.learn = m_chLearn->isChecked();
     setCursor(Qt::BusyCursor); // the list fills while the table is read
-    std::shared_ptr<TitleWidths> widths = titleWidths(m_lstFind->font());
-    m_search = std::make_unique<SnippetSearch>(word, fields, [widths](const QString &title) {
-        return widths->width(title);
-    });
+    SearchOptions options;
+    options.arabic = m_chkArabic->isChecked();
+    m_foundWord = word;
+    m_foundArabic = options.arabic;
+    m_search = std::make_unique<SnippetSearch>(word, fields, titleWidths(m_lstFind->font()), options);
     searchSlice();
 }
 
@@ -234,6 +254,7 @@ void FrmFind::LstFind_Click(int line)
     }
     QTreeWidget *tree = m_main->TVCodeHead();
     const bool treeHadFocus = tree->hasFocus();
+    FoundWords::of(m_main)->follow(key, m_foundWord, m_foundArabic);
     m_main->selectNode(key);
     m_main->activateWindow();
     tree->setFocus(Qt::OtherFocusReason);

@@ -68,6 +68,7 @@ private:
     QCheckBox *m_chCaption = nullptr;
     QCheckBox *m_chCode = nullptr;
     QCheckBox *m_chLearn = nullptr;
+    QCheckBox *m_chkArabic = nullptr;
     QLabel *m_label2 = nullptr;
     QListWidget *m_lstFind = nullptr;
     QPushButton *m_cmdFind = nullptr;
@@ -75,6 +76,9 @@ private:
     QTimer *m_slices = nullptr;
     std::unique_ptr<SnippetSearch> m_search;
     QStringList m_resultKeys;
+    // The word and rules of the search that filled the list, for marking it in the view.
+    QString m_foundWord;
+    bool m_foundArabic = false;
     int m_extent = 0;
 };
 

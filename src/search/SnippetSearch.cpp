@@ -2,6 +2,8 @@
 
 #include "store/Library.h"
 #include "store/NodeKey.h"
+#include "store/SearchFold.h"
+#include "store/SearchIndex.h"
 
 #include <QElapsedTimer>
 #include <QHash>
@@ -13,6 +15,49 @@ namespace search {
 bool wordOccursIn(QStringView text, QStringView word)
 {
     return text.contains(word, Qt::CaseInsensitive);
+}
+
+namespace {
+
+bool foldedOccursIn(QStringView text, const QString &foldedWord)
+{
+    return store::foldForSearch(text).contains(foldedWord, Qt::CaseSensitive);
+}
+
+} // namespace
+
+bool wordOccursIn(QStringView text, QStringView word, bool arabic)
+{
+    if (!arabic)
+        return wordOccursIn(text, word);
+    const QString folded = store::foldForSearch(word);
+    return folded.isEmpty() ? wordOccursIn(text, word) : foldedOccursIn(text, folded);
+}
+
+QList<std::pair<qsizetype, qsizetype>> wordMatches(QStringView text, QStringView word, bool arabic)
+{
+    QList<std::pair<qsizetype, qsizetype>> result;
+    const QString folded = arabic ? store::foldForSearch(word) : QString();
+    if (folded.isEmpty()) {
+        if (word.isEmpty())
+            return result;
+        // Simple case folding keeps lengths, so a match is as long as the word.
+        for (qsizetype at = text.indexOf(word, 0, Qt::CaseInsensitive); at >= 0;
+             at = text.indexOf(word, at + word.size(), Qt::CaseInsensitive))
+            result.append({at, word.size()});
+        return result;
+    }
+    const store::FoldedText mapped = store::foldForSearchMapped(text);
+    for (qsizetype at = mapped.text.indexOf(folded); at >= 0; at = mapped.text.indexOf(folded, at + folded.size())) {
+        const qsizetype start = mapped.origin[at];
+        qsizetype end = mapped.origin[at + folded.size() - 1] + 1;
+        if (end < text.size() && text[end - 1].isHighSurrogate() && text[end].isLowSurrogate())
+            ++end;
+        while (end < text.size() && store::isSearchIgnorable(text[end].unicode()))
+            ++end;
+        result.append({start, end - start});
+    }
+    return result;
 }
 
 namespace {
@@ -81,21 +126,117 @@ int TitleWidths::width(const QString &title)
     return w;
 }
 
-SnippetSearch::SnippetSearch(const QString &word, SearchFields fields, Measure measure)
+int TitleWidths::widestOfTable()
+{
+    const store::ChangeStamp stamp = store::Library::changeStamp();
+    if (m_widest && stamp == m_stamp)
+        return *m_widest;
+    int widest = 0;
+    for (const QString &title : store::Library::titles())
+        widest = qMax(widest, width(title));
+    knowWidest(widest, stamp);
+    return widest;
+}
+
+void TitleWidths::knowWidest(int widest, const store::ChangeStamp &stamp)
+{
+    m_widest = widest;
+    m_stamp = stamp;
+}
+
+SnippetSearch::SnippetSearch(const QString &word, SearchFields fields, Measure measure, SearchOptions options)
     : m_word(word)
-    , m_fragment(necessaryFragment(word))
+    , m_folded(store::foldForSearch(word))
     , m_fields(fields)
+    , m_options(options)
     , m_measure(std::move(measure))
 {
+    // Tatweel and harakat may stand between any two characters of a text the folding matches,
+    // so no piece of the word is sure to be in it as typed.
+    if (!m_options.arabic || m_folded.isEmpty())
+        m_fragment = necessaryFragment(word);
+}
+
+SnippetSearch::SnippetSearch(const QString &word, SearchFields fields, std::shared_ptr<TitleWidths> widths,
+                             SearchOptions options)
+    : SnippetSearch(word, fields, Measure{}, options)
+{
+    m_widths = std::move(widths);
+    if (m_widths) {
+        TitleWidths *w = m_widths.get();
+        m_measure = [w](const QString &title) { return w->width(title); };
+    }
 }
 
 bool SnippetSearch::matches(const QString &title, const QString &code, const QString &learn) const
 {
-    if (m_fields.caption && wordOccursIn(title, m_word))
+    const bool folded = m_options.arabic && !m_folded.isEmpty();
+    const auto occurs = [&](const QString &text) {
+        return folded ? foldedOccursIn(text, m_folded) : wordOccursIn(text, m_word);
+    };
+    if (m_fields.caption && occurs(title))
         return true;
-    if (m_fields.code && wordOccursIn(code, m_word))
+    if (m_fields.code && occurs(code))
         return true;
-    return m_fields.learn && wordOccursIn(learn, m_word);
+    return m_fields.learn && occurs(learn);
+}
+
+void SnippetSearch::start()
+{
+    m_started = true;
+    const bool anyField = m_fields.caption || m_fields.code || m_fields.learn;
+    // The index holds folded text: the folded word's candidates cover both ways of matching.
+    if (m_options.useIndex && anyField)
+        m_candidates = store::SearchIndex::candidates(m_folded, m_fields.caption, m_fields.code, m_fields.learn);
+    if (!m_candidates && m_widths)
+        m_stamp = store::Library::changeStamp();
+}
+
+bool SnippetSearch::stepCandidates(int maxRows)
+{
+    const QList<store::SearchCandidate> &all = *m_candidates;
+    const qsizetype count = qMin<qsizetype>(qMax(maxRows, 1), all.size() - m_nextCandidate);
+    const QList<store::SearchCandidate> slice = all.mid(m_nextCandidate, count);
+    m_nextCandidate += count;
+    // A field the index did not propose cannot hold the word: neither read nor tested.
+    QList<qint64> rows, codeRows, learnRows;
+    for (const store::SearchCandidate &c : slice) {
+        rows.append(c.row);
+        if (c.code && m_fields.code)
+            codeRows.append(c.row);
+        if (c.learn && m_fields.learn)
+            learnRows.append(c.row);
+    }
+    const bool folded = m_options.arabic && !m_folded.isEmpty();
+    const auto occurs = [&](const QVariant &text) {
+        return folded ? foldedOccursIn(text.toString(), m_folded) : wordOccursIn(text.toString(), m_word);
+    };
+    qsizetype at = 0;
+    const QList<store::SnippetText> texts = store::Library::snippetTextsOf(rows, codeRows, learnRows);
+    for (const store::SnippetText &row : texts) {
+        while (slice[at].row != row.row)
+            ++at;
+        const store::SearchCandidate &c = slice[at];
+        if ((m_fields.caption && c.head && occurs(row.head)) || (m_fields.code && c.code && occurs(row.code))
+            || (m_fields.learn && c.learn && occurs(row.learn)))
+            m_hits.append({row.id, row.head.toString()});
+    }
+    m_rowsRead += texts.size();
+    if (m_nextCandidate < all.size())
+        return true;
+    finishCandidates();
+    return false;
+}
+
+void SnippetSearch::finishCandidates()
+{
+    m_finished = true;
+    if (m_widths) {
+        m_widest = m_widths->widestOfTable();
+    } else if (m_measure) {
+        for (const QString &title : store::Library::titles())
+            m_widest = qMax(m_widest, m_measure(title));
+    }
 }
 
 bool SnippetSearch::step(int maxRows)
@@ -103,6 +244,10 @@ bool SnippetSearch::step(int maxRows)
     m_newHitsFrom = m_hits.size();
     if (m_finished)
         return false;
+    if (!m_started)
+        start();
+    if (m_candidates)
+        return stepCandidates(maxRows);
     // Only the columns a test can look at are read: the code column is most of the table.
     const QList<store::SnippetText> rows =
         store::Library::snippetTexts(m_lastRow, maxRows, m_fields.code, m_fields.learn, m_fragment);
@@ -115,8 +260,12 @@ bool SnippetSearch::step(int maxRows)
         m_lastRow = row.row;
     }
     m_rowsRead += rows.size();
-    if (rows.size() < qMax(maxRows, 1))
+    if (rows.size() < qMax(maxRows, 1)) {
         m_finished = true;
+        // Every title was measured: the next search need not measure them again.
+        if (m_widths && store::Library::changeStamp() == m_stamp)
+            m_widths->knowWidest(m_widest, m_stamp);
+    }
     return !m_finished;
 }
 

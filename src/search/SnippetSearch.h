@@ -1,7 +1,9 @@
 #pragma once
 // The find dialog's search without the dialog: which snippets contain a word, in table order.
-// The table is read in slices (step), so a window can stay responsive while a large library
-// is searched; runToEnd does the whole scan at once.
+// When the library's search index is ready and the word has at least three characters after
+// folding, the index proposes the rows and only those are read and tested; otherwise the table
+// is scanned. Either way the rows are read in slices (step), so a window can stay responsive
+// while a large library is searched; runToEnd does it all at once. The answer is the same.
 #include <QFont>
 #include <QFontMetrics>
 #include <QHash>
@@ -9,6 +11,12 @@
 #include <QString>
 #include <QStringView>
 #include <functional>
+#include <memory>
+#include <optional>
+#include <utility>
+
+#include "store/Library.h"
+#include "store/SearchIndex.h"
 
 namespace search {
 
@@ -23,6 +31,19 @@ struct SearchFields {
 // the same in every locale ("DIM" finds "Dim", "É" finds "é"); Arabic letters, diacritics
 // and tatweel compare as they are. The word is not trimmed.
 bool wordOccursIn(QStringView text, QStringView word);
+// With arabic set, both sides are compared after store::foldForSearch (case, tatweel, harakat,
+// alef forms, ى and ة; see store/SearchFold.h). A word that folds to nothing (only tatweel or
+// harakat) is looked for as typed. Without it, as above.
+bool wordOccursIn(QStringView text, QStringView word, bool arabic);
+
+// Where the word occurs in the text by the same rules, as (start, length) in text, left to right
+// and not overlapping. With arabic set a match takes the tatweel and harakat that follow it.
+QList<std::pair<qsizetype, qsizetype>> wordMatches(QStringView text, QStringView word, bool arabic);
+
+struct SearchOptions {
+    bool arabic = false;  // Arabic-aware matching (wordOccursIn)
+    bool useIndex = true; // false: always scan (for comparison)
+};
 
 // A piece of the word that any field containing the word must contain, ignoring the case of
 // ASCII letters only: the longest run of the word's characters whose case variants are just
@@ -45,11 +66,17 @@ public:
     explicit TitleWidths(const QFont &font);
     int width(const QString &title);
     const QFont &font() const { return m_font; }
+    // The widest title of the whole table, measured again only after the table changed.
+    int widestOfTable();
+    // A scan that measured every title tells the width it found, for the table as it was at stamp.
+    void knowWidest(int widest, const store::ChangeStamp &stamp);
 
 private:
     QFont m_font;
     QFontMetrics m_metrics;
     QHash<QString, int> m_widths;
+    std::optional<int> m_widest;
+    store::ChangeStamp m_stamp;
 };
 
 class SnippetSearch
@@ -58,7 +85,10 @@ public:
     // measure gives a title's width; every title of the table is measured, matching or not.
     using Measure = std::function<int(const QString &title)>;
 
-    SnippetSearch(const QString &word, SearchFields fields, Measure measure = {});
+    SnippetSearch(const QString &word, SearchFields fields, Measure measure = {}, SearchOptions options = {});
+    // Measures with widths, which also remember the widest title between searches.
+    SnippetSearch(const QString &word, SearchFields fields, std::shared_ptr<TitleWidths> widths,
+                  SearchOptions options = {});
 
     // Whether a row matches: title, then code, then comment, each only when its field is asked for.
     // A row gives one result however many of its fields contain the word.
@@ -77,12 +107,25 @@ public:
     qsizetype newHitsFrom() const { return m_newHitsFrom; }
     int widestTitle() const { return m_widest; }
     qint64 rowsRead() const { return m_rowsRead; }
+    // Whether the rows came from the index (known after the first step).
+    bool usedIndex() const { return m_candidates.has_value(); }
 
 private:
+    void start();
+    bool stepCandidates(int maxRows);
+    void finishCandidates();
+
     QString m_word;
+    QString m_folded;
     QString m_fragment;
     SearchFields m_fields;
+    SearchOptions m_options;
     Measure m_measure;
+    std::shared_ptr<TitleWidths> m_widths;
+    bool m_started = false;
+    std::optional<QList<store::SearchCandidate>> m_candidates;
+    qsizetype m_nextCandidate = 0;
+    store::ChangeStamp m_stamp;
     QList<SearchHit> m_hits;
     qsizetype m_newHitsFrom = 0;
     qint64 m_lastRow = 0;

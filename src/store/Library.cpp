@@ -2,6 +2,7 @@
 
 #include "store/Database.h"
 #include "store/LibraryConnection.h"
+#include "store/SearchIndex.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -213,6 +214,64 @@ QList<SnippetText> Library::snippetTexts(qint64 afterRow, int maxRows, bool with
     return result;
 }
 
+QList<SnippetText> Library::snippetTextsOf(const QList<qint64> &rows, const QList<qint64> &codeRows,
+                                           const QList<qint64> &learnRows)
+{
+    QList<SnippetText> result;
+    if (rows.isEmpty())
+        return result;
+    const auto list = [](const QList<qint64> &numbers) {
+        QStringList texts;
+        texts.reserve(numbers.size());
+        for (qint64 n : numbers)
+            texts.append(QString::number(n));
+        return texts.join(u',');
+    };
+    const auto column = [&](const char *name, const QList<qint64> &which) {
+        if (which.isEmpty())
+            return QStringLiteral("NULL");
+        if (which.size() == rows.size())
+            return QString::fromLatin1(name);
+        return QStringLiteral("CASE WHEN rowid IN (%1) THEN %2 END").arg(list(which), QLatin1String(name));
+    };
+    QSqlQuery q = prepare(QStringLiteral("SELECT rowid, id, Head, %1, %2 FROM Code WHERE rowid IN (%3) ORDER BY rowid")
+                              .arg(column("code", codeRows), column("Learn", learnRows), list(rows)));
+    run(q);
+    while (q.next()) {
+        SnippetText t;
+        t.row = q.value(0).toLongLong();
+        t.id = q.value(1).toInt();
+        t.head = q.value(2);
+        t.code = q.value(3);
+        t.learn = q.value(4);
+        result.append(std::move(t));
+    }
+    return result;
+}
+
+QStringList Library::titles()
+{
+    QSqlQuery q = prepare(QStringLiteral("SELECT Head FROM Code"));
+    run(q);
+    QStringList result;
+    while (q.next())
+        result.append(q.value(0).toString());
+    return result;
+}
+
+ChangeStamp Library::changeStamp()
+{
+    QSqlQuery mine = prepare(QStringLiteral("SELECT total_changes()"));
+    run(mine);
+    QSqlQuery others = prepare(QStringLiteral("PRAGMA data_version"));
+    run(others);
+    ChangeStamp stamp;
+    stamp.connection = LibraryConnection::openCount();
+    stamp.own = mine.next() ? mine.value(0).toLongLong() : 0;
+    stamp.others = others.next() ? others.value(0).toLongLong() : 0;
+    return stamp;
+}
+
 qint32 Library::addCategory(const QVariant &caption)
 {
     qint32 id = 0;
@@ -316,6 +375,7 @@ void Library::transaction(const std::function<void()> &work)
     ++g_transactionDepth;
     try {
         work();
+        SearchIndex::drainPending(); // the index commits with the write
     } catch (...) {
         --g_transactionDepth;
         QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));

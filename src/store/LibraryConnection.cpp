@@ -1,6 +1,7 @@
 #include "store/LibraryConnection.h"
 
 #include "store/Database.h"
+#include "store/SearchIndex.h"
 #include "store/StarterLibrary.h"
 
 #include <QFile>
@@ -16,6 +17,7 @@ namespace {
 const QString kConnectionName = QStringLiteral("LibraryConnection");
 std::unique_ptr<Database> g_library;
 QString g_path;
+qint64 g_opened = 0;
 
 void requireColumns(const Database &db, const QString &table, const QStringList &columns)
 {
@@ -58,16 +60,20 @@ void requireSqliteHeader(const QString &path)
 
 } // namespace
 
-void LibraryConnection::open(const QString &path)
+void LibraryConnection::open(const QString &path, bool readOnly)
 {
     close();
     // The header is checked before SQLite touches the file, so a foreign file is never written.
     requireSqliteHeader(path);
-    auto db = std::make_unique<Database>(path, Database::NoFlags, QString(), kConnectionName);
+    auto db = std::make_unique<Database>(path, readOnly ? Database::ReadOnly : Database::NoFlags, QString(),
+                                         kConnectionName);
     requireLibrary(*db);
     addTreeIndex(*db);
     g_library = std::move(db);
     g_path = path;
+    ++g_opened;
+    // Best effort: a library whose index cannot be kept (read-only) is searched by scanning.
+    SearchIndex::attach(*g_library);
 }
 
 void LibraryConnection::create(const QString &path, bool seed)
@@ -84,6 +90,10 @@ void LibraryConnection::create(const QString &path, bool seed)
         db->exec(QStringLiteral("COMMIT"));
         g_library = std::move(db);
         g_path = path;
+        ++g_opened;
+        SearchIndex::attach(*g_library);
+        if (SearchIndex::status() == SearchIndex::Status::Building)
+            SearchIndex::buildAll(); // the starter snippets only
     } catch (const StoreError &) {
         QFile::remove(path);
         throw;
@@ -92,6 +102,7 @@ void LibraryConnection::create(const QString &path, bool seed)
 
 void LibraryConnection::close()
 {
+    SearchIndex::detach();
     g_library.reset();
     g_path.clear();
 }
@@ -99,6 +110,8 @@ void LibraryConnection::close()
 bool LibraryConnection::isOpen() { return g_library && g_library->isOpen(); }
 
 QString LibraryConnection::path() { return g_path; }
+
+qint64 LibraryConnection::openCount() { return g_opened; }
 
 QSqlDatabase LibraryConnection::database() { return QSqlDatabase::database(kConnectionName, false); }
 

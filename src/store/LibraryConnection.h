@@ -12,13 +12,16 @@ class LibraryConnection
 public:
     // Opens an existing library after checking that it is one. Nothing is written to a file
     // that fails the checks. Throws StoreError with the Arabic reason; the connection is then closed.
-    static void open(const QString &path);
+    // With readOnly the file is never written (no tree index, no search index: the search scans).
+    static void open(const QString &path, bool readOnly = false);
     // Creates a new library, with the starter categories and snippets when seed is set.
     // Fails if the file exists; a failed creation leaves no file. Throws StoreError.
     static void create(const QString &path, bool seed = true);
     static void close();
     static bool isOpen();
     static QString path();
+    // Grows with every open or create, so caches can tell one connection from the next.
+    static qint64 openCount();
     static QSqlDatabase database();
 };
 

@@ -3,6 +3,7 @@
 #include "browser/FrmMain.h"
 #include "platform/RichTextBox.h"
 #include "platform/Twips.h"
+#include "search/FoundWords.h"
 #include "search/FrmFind.h"
 #include "search/SearchCommands.h"
 #include "store/Library.h"
@@ -348,6 +349,33 @@ private slots:
         // Clicking while the tree already has the focus still shows the clicked snippet.
         QTest::mouseClick(list()->viewport(), Qt::LeftButton, {}, list()->visualItemRect(list()->item(0)).center());
         QTRY_COMPARE(main->RTxt1()->text(), QStringLiteral("code one"));
+    }
+
+    void arabicMatchingIsRememberedAndFoundWordsAreMarked()
+    {
+        const qint32 id = lib->addSnippet(QStringLiteral("عنوان"), group, QStringLiteral("x"),
+                                          QStringLiteral("هذا الكـــود، ثم الْكود مرة أخرى"));
+        openMain();
+        openFind();
+        QCheckBox *arabic = child<QCheckBox>("chkArabic");
+        QVERIFY(arabic->isChecked()); // on by default
+        search(QStringLiteral("الكود"), false, false, true);
+        QCOMPARE(lines(), QStringList{QStringLiteral("عنوان")});
+        main->TS1()->setCurrentIndex(1); // the comment
+        QTest::mouseClick(list()->viewport(), Qt::LeftButton, {}, list()->visualItemRect(list()->item(0)).center());
+        QCOMPARE(main->selectedKey(), QStringLiteral("T%1").arg(id));
+        const QList<std::pair<int, int>> expected{{4, 8}, {17, 6}};
+        QTRY_COMPARE(FoundWords::of(main.get())->marks(), expected);
+        main->ShowSelectedSnippet(); // shown again, still marked
+        QCOMPARE(FoundWords::of(main.get())->marks(), expected);
+
+        arabic->setChecked(false);
+        search(QStringLiteral("الكود"), false, false, true);
+        QVERIFY(lines().isEmpty());
+        closeDialog();
+        openFind();
+        QVERIFY(!child<QCheckBox>("chkArabic")->isChecked()); // remembered
+        child<QCheckBox>("chkArabic")->setChecked(true);
     }
 
     void deletedResultIsReported()

@@ -169,7 +169,7 @@ private slots:
                 expected.append(id);
         }
         // A row deleted before the scan reaches it is simply not there.
-        SnippetSearch s("zanzibar", Code);
+        SnippetSearch s("zanzibar", Code, SnippetSearch::Measure{}, SearchOptions{false, false});
         QVERIFY(s.step(5));
         QCOMPARE(s.rowsRead(), 5);
         QCOMPARE(ids(s.hits()), (QList<qint32>{expected[0], expected[1]}));

@@ -1,0 +1,32 @@
+#pragma once
+// Builds the library's search index in the background of the main window: short steps on the
+// window's thread between its events, with the progress on the main window's progress bar.
+// Until the index is ready the find dialog scans, so nothing waits for it.
+#include <QObject>
+
+class QTimer;
+
+namespace browser {
+class FrmMain;
+}
+
+namespace search {
+
+class IndexBuilder : public QObject
+{
+    Q_OBJECT
+public:
+    explicit IndexBuilder(browser::FrmMain *main);
+    ~IndexBuilder() override;
+    bool isBuilding() const;
+
+signals:
+    void finished();
+
+private:
+    void step();
+    browser::FrmMain *m_main;
+    QTimer *m_timer;
+};
+
+} // namespace search

@@ -1,0 +1,515 @@
+#include "store/SearchIndex.h"
+
+#include "store/Database.h"
+#include "store/SearchFold.h"
+
+#include <QElapsedTimer>
+#include <QSet>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStringList>
+
+#include <limits>
+
+namespace store {
+
+namespace {
+
+const QString kPending = QStringLiteral("SearchPending");
+const QString kState = QStringLiteral("SearchIndexState");
+const QStringList kFts = {QStringLiteral("SearchHead"), QStringLiteral("SearchCode"), QStringLiteral("SearchLearn")};
+const QStringList kTriggers = {QStringLiteral("SearchPendingBeforeInsert"), QStringLiteral("SearchPendingInsert"),
+                               QStringLiteral("SearchPendingUpdate"), QStringLiteral("SearchPendingDelete")};
+
+// More pending rows than this (a bulk change by another program) are cheaper to index afresh.
+constexpr qint64 kBulkChange = 20000;
+// An FTS query of a long word needs only some of its trigrams to stay a superset.
+constexpr int kMaxTrigrams = 24;
+
+struct Global {
+    QString connection;
+    bool usable = false;
+    bool restarted = false; // the schema was made afresh: the listener is to be told
+    std::function<void()> listener;
+};
+Global g;
+
+QSqlDatabase db() { return QSqlDatabase::database(g.connection, false); }
+
+QSqlQuery run(const QString &sql, const QVariantList &values = {})
+{
+    QSqlQuery q(db());
+    q.setForwardOnly(true);
+    if (!q.prepare(sql))
+        throwQueryError(q);
+    for (const QVariant &v : values)
+        q.addBindValue(v);
+    if (!q.exec())
+        throwQueryError(q);
+    return q;
+}
+
+qint64 scalar(const QString &sql, const QVariantList &values = {})
+{
+    QSqlQuery q = run(sql, values);
+    return q.next() ? q.value(0).toLongLong() : 0;
+}
+
+struct Progress {
+    int fold = 0;
+    qint64 built = 0; // rows up to this rowid are indexed while building
+    bool done = false;
+    qint64 rows = 0; // rows the index holds
+    qint64 limit() const { return done ? std::numeric_limits<qint64>::max() : built; }
+};
+
+Progress readState()
+{
+    QSqlQuery q = run(QStringLiteral("SELECT fold, built, done, rows FROM SearchIndexState"));
+    if (!q.next())
+        throw StoreError(QStringLiteral("فهرس البحث ناقص"));
+    return {q.value(0).toInt(), q.value(1).toLongLong(), q.value(2).toInt() != 0, q.value(3).toLongLong()};
+}
+
+// A savepoint works inside the caller's transaction and on its own alike.
+template <typename Work>
+void inSavepoint(const char *name, Work &&work)
+{
+    const QString n = QString::fromLatin1(name);
+    run(QStringLiteral("SAVEPOINT ") + n);
+    try {
+        work();
+    } catch (...) {
+        QSqlQuery(db()).exec(QStringLiteral("ROLLBACK TO ") + n);
+        QSqlQuery(db()).exec(QStringLiteral("RELEASE ") + n);
+        throw;
+    }
+    run(QStringLiteral("RELEASE ") + n);
+}
+
+// The text the index and the exact test see for a stored value: Null as empty, other types as text.
+QString foldedValue(const QVariant &value) { return foldForSearch(value.toString()); }
+
+// Inserts into or deletes from the three tables, with prepared statements reused across rows.
+class FtsWriter
+{
+public:
+    FtsWriter()
+    {
+        for (int i = 0; i < 3; ++i) {
+            m_insert[i] = QSqlQuery(db());
+            if (!m_insert[i].prepare(QStringLiteral("INSERT INTO %1 (rowid, t) VALUES (?, ?)").arg(kFts[i])))
+                throwQueryError(m_insert[i]);
+            m_delete[i] = QSqlQuery(db());
+            if (!m_delete[i].prepare(QStringLiteral("INSERT INTO %1 (%1, rowid, t) VALUES ('delete', ?, ?)").arg(kFts[i])))
+                throwQueryError(m_delete[i]);
+        }
+    }
+    void insert(qint64 rowid, const QVariant (&values)[3]) { write(m_insert, rowid, values); }
+    void remove(qint64 rowid, const QVariant (&values)[3]) { write(m_delete, rowid, values); }
+
+private:
+    static void write(QSqlQuery (&queries)[3], qint64 rowid, const QVariant (&values)[3])
+    {
+        for (int i = 0; i < 3; ++i) {
+            queries[i].bindValue(0, rowid);
+            queries[i].bindValue(1, foldedValue(values[i]));
+            if (!queries[i].exec())
+                throwQueryError(queries[i]);
+        }
+    }
+    QSqlQuery m_insert[3], m_delete[3];
+};
+
+void createSchema()
+{
+    for (const QString &t : kTriggers)
+        run(QStringLiteral("DROP TRIGGER IF EXISTS ") + t);
+    for (const QString &t : kFts)
+        run(QStringLiteral("DROP TABLE IF EXISTS ") + t);
+    run(QStringLiteral("DROP TABLE IF EXISTS ") + kPending);
+    run(QStringLiteral("DROP TABLE IF EXISTS ") + kState);
+    // No column sizes and no positions: the exact test judges every candidate anyway, and the
+    // index stays a small part of the file. Case is already folded by us, so trigrams keep it.
+    for (const QString &t : kFts)
+        run(QStringLiteral("CREATE VIRTUAL TABLE %1 USING fts5(t, content='', detail=none, columnsize=0, "
+                           "tokenize='trigram case_sensitive 1')")
+                .arg(t));
+    run(QStringLiteral("CREATE TABLE SearchPending (seq INTEGER PRIMARY KEY, rid INTEGER NOT NULL, "
+                       "had INTEGER NOT NULL, Head, code, Learn)"));
+    run(QStringLiteral("CREATE TABLE SearchIndexState (fold INTEGER NOT NULL, built INTEGER NOT NULL, "
+                       "done INTEGER NOT NULL, rows INTEGER NOT NULL)"));
+    run(QStringLiteral("INSERT INTO SearchIndexState VALUES (?, 0, 0, 0)"), {kSearchFoldVersion});
+    // Plain SQL only, so every program can go on writing Code. An insert that replaces a row
+    // (INSERT OR REPLACE) removes the old one without a delete trigger: the BEFORE trigger keeps it.
+    run(QStringLiteral("CREATE TRIGGER SearchPendingBeforeInsert BEFORE INSERT ON Code BEGIN "
+                       "INSERT INTO SearchPending (rid, had, Head, code, Learn) "
+                       "SELECT rowid, 1, Head, code, Learn FROM Code WHERE rowid = NEW.rowid; END"));
+    run(QStringLiteral("CREATE TRIGGER SearchPendingInsert AFTER INSERT ON Code BEGIN "
+                       "INSERT INTO SearchPending (rid, had) VALUES (NEW.rowid, 0); END"));
+    run(QStringLiteral("CREATE TRIGGER SearchPendingUpdate AFTER UPDATE OF id, Head, code, Learn ON Code BEGIN "
+                       "INSERT INTO SearchPending (rid, had, Head, code, Learn) "
+                       "VALUES (OLD.rowid, 1, OLD.Head, OLD.code, OLD.Learn); "
+                       "INSERT INTO SearchPending (rid, had) SELECT NEW.rowid, 0 WHERE NEW.rowid <> OLD.rowid; END"));
+    run(QStringLiteral("CREATE TRIGGER SearchPendingDelete AFTER DELETE ON Code BEGIN "
+                       "INSERT INTO SearchPending (rid, had, Head, code, Learn) "
+                       "VALUES (OLD.rowid, 1, OLD.Head, OLD.code, OLD.Learn); END"));
+}
+
+bool schemaComplete()
+{
+    QStringList names = kFts + kTriggers;
+    names << kPending << kState;
+    QStringList marks;
+    for (int i = 0; i < names.size(); ++i)
+        marks << QStringLiteral("?");
+    QVariantList values;
+    for (const QString &n : names)
+        values << n;
+    return scalar(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name IN (%1)").arg(marks.join(u',')), values)
+           == names.size();
+}
+
+// The index is keyed by rowid, which only an INTEGER PRIMARY KEY keeps stable (VACUUM renumbers others).
+bool codeKeyedByRowid()
+{
+    QSqlQuery q = run(QStringLiteral("PRAGMA table_info(Code)"));
+    int keys = 0;
+    bool idIsKey = false;
+    while (q.next()) {
+        if (q.value(5).toInt() > 0) {
+            ++keys;
+            idIsKey = q.value(1).toString().compare(QLatin1String("id"), Qt::CaseInsensitive) == 0
+                      && q.value(2).toString().compare(QLatin1String("INTEGER"), Qt::CaseInsensitive) == 0;
+        }
+    }
+    if (keys != 1 || !idIsKey)
+        return false;
+    run(QStringLiteral("SELECT rowid FROM Code LIMIT 1")); // fails WITHOUT ROWID
+    return true;
+}
+
+void notifyBuilding()
+{
+    g.restarted = false;
+    if (g.listener)
+        g.listener();
+}
+
+void notifyIfRestarted()
+{
+    if (g.restarted)
+        notifyBuilding();
+}
+
+// Folds the pending changes into the index; the caller holds a write transaction or savepoint.
+void drainNow()
+{
+    Progress p = readState();
+    const qint64 pending = scalar(QStringLiteral("SELECT count(*) FROM SearchPending"));
+    if (pending == 0)
+        return;
+    if (p.done && pending > kBulkChange) {
+        createSchema();
+        g.restarted = true;
+        return;
+    }
+    struct Entry {
+        qint64 rid;
+        bool had;
+        QVariant values[3];
+    };
+    QList<Entry> first;
+    {
+        QSet<qint64> seen;
+        QSqlQuery q = run(QStringLiteral("SELECT rid, had, Head, code, Learn FROM SearchPending ORDER BY seq"));
+        while (q.next()) {
+            const qint64 rid = q.value(0).toLongLong();
+            if (seen.contains(rid))
+                continue;
+            seen.insert(rid);
+            if (rid > p.limit())
+                continue; // the build has not reached it: it indexes the row as it will be then
+            first.append({rid, q.value(1).toInt() != 0, {q.value(2), q.value(3), q.value(4)}});
+        }
+    }
+    FtsWriter fts;
+    for (const Entry &e : first) {
+        if (e.had) {
+            fts.remove(e.rid, e.values);
+            --p.rows;
+        }
+    }
+    QSqlQuery current(db());
+    current.setForwardOnly(true);
+    if (!current.prepare(QStringLiteral("SELECT Head, code, Learn FROM Code WHERE rowid = ?")))
+        throwQueryError(current);
+    for (const Entry &e : first) {
+        current.bindValue(0, e.rid);
+        if (!current.exec())
+            throwQueryError(current);
+        if (current.next()) {
+            const QVariant values[3] = {current.value(0), current.value(1), current.value(2)};
+            fts.insert(e.rid, values);
+            ++p.rows;
+        }
+        current.finish();
+    }
+    run(QStringLiteral("DELETE FROM SearchPending"));
+    run(QStringLiteral("UPDATE SearchIndexState SET rows = ?"), {p.rows});
+}
+
+void beginWrite() { run(QStringLiteral("BEGIN IMMEDIATE")); }
+
+void commitWrite()
+{
+    QSqlQuery commit(db());
+    if (!commit.exec(QStringLiteral("COMMIT"))) {
+        const QString text = commit.lastError().text();
+        QSqlQuery(db()).exec(QStringLiteral("ROLLBACK"));
+        throw StoreError(describeSqlError(text));
+    }
+}
+
+template <typename Work>
+void inTransaction(Work &&work)
+{
+    beginWrite();
+    try {
+        work();
+    } catch (...) {
+        QSqlQuery(db()).exec(QStringLiteral("ROLLBACK"));
+        throw;
+    }
+    commitWrite();
+}
+
+QStringList trigramsOf(const QString &word)
+{
+    QList<uint> points = word.toUcs4();
+    QStringList all;
+    for (qsizetype i = 0; i + 3 <= points.size(); ++i) {
+        const QString t = QString::fromUcs4(reinterpret_cast<const char32_t *>(points.constData() + i), 3);
+        if (!all.contains(t))
+            all.append(t);
+    }
+    if (all.size() <= kMaxTrigrams)
+        return all;
+    QStringList some;
+    for (int i = 0; i < kMaxTrigrams; ++i)
+        some.append(all[qsizetype(i) * (all.size() - 1) / (kMaxTrigrams - 1)]);
+    return some;
+}
+
+QString ftsQuery(const QStringList &trigrams)
+{
+    QStringList quoted;
+    for (QString t : trigrams) {
+        t.replace(QLatin1Char('"'), QLatin1String("\"\""));
+        quoted.append(QLatin1Char('"') + t + QLatin1Char('"'));
+    }
+    return quoted.join(QLatin1String(" AND "));
+}
+
+} // namespace
+
+SearchIndex::Status SearchIndex::status()
+{
+    if (!g.usable)
+        return Status::Unavailable;
+    try {
+        return readState().done ? Status::Ready : Status::Building;
+    } catch (const StoreError &) {
+        return Status::Unavailable;
+    }
+}
+
+double SearchIndex::buildProgress()
+{
+    try {
+        const Progress p = readState();
+        if (p.done)
+            return 1.0;
+        const qint64 last = scalar(QStringLiteral("SELECT max(rowid) FROM Code"));
+        return last <= 0 ? 1.0 : qBound(0.0, double(p.built) / double(last), 1.0);
+    } catch (const StoreError &) {
+        return 0.0;
+    }
+}
+
+bool SearchIndex::buildStep(int budgetMs)
+{
+    if (!g.usable)
+        return false;
+    bool more = false;
+    QElapsedTimer timer;
+    timer.start();
+    inTransaction([&] {
+        drainNow();
+        Progress p = readState();
+        if (p.done)
+            return;
+        FtsWriter fts;
+        QSqlQuery rows(db());
+        rows.setForwardOnly(true);
+        if (!rows.prepare(QStringLiteral("SELECT rowid, Head, code, Learn FROM Code WHERE rowid > ? ORDER BY rowid LIMIT 64")))
+            throwQueryError(rows);
+        bool end = false;
+        do {
+            rows.bindValue(0, p.built);
+            if (!rows.exec())
+                throwQueryError(rows);
+            int n = 0;
+            while (rows.next()) {
+                const QVariant values[3] = {rows.value(1), rows.value(2), rows.value(3)};
+                p.built = rows.value(0).toLongLong();
+                fts.insert(p.built, values);
+                ++p.rows;
+                ++n;
+            }
+            rows.finish();
+            end = n < 64;
+        } while (!end && timer.elapsed() < budgetMs);
+        run(QStringLiteral("UPDATE SearchIndexState SET built = ?, done = ?, rows = ?"), {p.built, end ? 1 : 0, p.rows});
+        more = !end;
+    });
+    return more;
+}
+
+void SearchIndex::buildAll()
+{
+    while (buildStep(1000)) {
+    }
+}
+
+void SearchIndex::rebuild()
+{
+    if (g.connection.isEmpty())
+        return;
+    try {
+        inSavepoint("search_rebuild", [] { createSchema(); });
+        g.usable = true;
+    } catch (const StoreError &) {
+        g.usable = false;
+        return;
+    }
+    notifyBuilding();
+}
+
+std::optional<QList<SearchCandidate>> SearchIndex::candidates(const QString &foldedWord, bool head, bool code, bool learn)
+{
+    if (!g.usable || foldedWord.contains(QChar(0)))
+        return std::nullopt;
+    const QStringList trigrams = trigramsOf(foldedWord);
+    if (trigrams.isEmpty())
+        return std::nullopt;
+    try {
+        if (!readState().done)
+            return std::nullopt;
+        if (scalar(QStringLiteral("SELECT EXISTS (SELECT 1 FROM SearchPending)")) != 0) {
+            inTransaction([] { drainNow(); });
+            notifyIfRestarted();
+            if (!readState().done)
+                return std::nullopt;
+        }
+    } catch (const StoreError &) {
+        return std::nullopt; // read-only or busy: the changes cannot be indexed now, so scan
+    }
+    const bool fields[3] = {head, code, learn};
+    QStringList parts;
+    QVariantList values;
+    const QString query = ftsQuery(trigrams);
+    for (int i = 0; i < 3; ++i) {
+        if (!fields[i])
+            continue;
+        parts.append(QStringLiteral("SELECT rowid AS r, %2 AS f FROM %1 WHERE %1 MATCH ?").arg(kFts[i]).arg(1 << i));
+        values.append(query);
+    }
+    if (parts.isEmpty())
+        return QList<SearchCandidate>{};
+    QList<SearchCandidate> rows;
+    try {
+        QSqlQuery q = run(QStringLiteral("SELECT r, sum(f) FROM (%1) GROUP BY r ORDER BY r")
+                              .arg(parts.join(QLatin1String(" UNION ALL "))),
+                          values);
+        while (q.next()) {
+            const int f = q.value(1).toInt();
+            rows.append({q.value(0).toLongLong(), (f & 1) != 0, (f & 2) != 0, (f & 4) != 0});
+        }
+    } catch (const StoreError &) {
+        rebuild(); // the tables are damaged or gone
+        return std::nullopt;
+    }
+    return rows;
+}
+
+void SearchIndex::setBuildListener(std::function<void()> listener) { g.listener = std::move(listener); }
+
+void SearchIndex::drainPending()
+{
+    if (!g.usable)
+        return;
+    try {
+        inSavepoint("search_drain", [] { drainNow(); });
+    } catch (const StoreError &) {
+        rebuild(); // in the same transaction, so the write and the fresh start commit together
+        return;
+    }
+    notifyIfRestarted();
+}
+
+void SearchIndex::attach(const Database &database)
+{
+    g.connection = database.name();
+    g.usable = false;
+    try {
+        if (!codeKeyedByRowid())
+            return;
+        bool healthy = false;
+        if (schemaComplete() && readState().fold == kSearchFoldVersion) {
+            try {
+                for (const QString &t : kFts)
+                    run(QStringLiteral("SELECT rowid FROM %1 WHERE %1 MATCH '\"abc\"' LIMIT 1").arg(t));
+                healthy = true;
+            } catch (const StoreError &) {
+            }
+        }
+        if (!healthy) {
+            rebuild(); // fails, leaving the index unusable, on a read-only library
+        } else {
+            g.usable = true;
+            try {
+                inTransaction([] { drainNow(); });
+                g.restarted = false; // told below
+            } catch (const StoreError &) {
+                // read-only: usable while nothing is pending (candidates() checks)
+            }
+            const Progress p = readState();
+            // Rows written while the triggers were missing leave the count wrong.
+            if (p.done && p.rows != scalar(QStringLiteral("SELECT count(*) FROM Code")))
+                rebuild();
+        }
+        if (g.usable && !readState().done) {
+            buildStep(40); // a small library is ready at once
+            if (!readState().done)
+                notifyBuilding();
+        }
+    } catch (const StoreError &) {
+        g.usable = false;
+    }
+}
+
+void SearchIndex::detach()
+{
+    g.connection.clear();
+    g.usable = false;
+}
+
+QStringList SearchIndex::tableNames()
+{
+    QStringList names = kFts;
+    names << kPending << kState;
+    return names;
+}
+
+} // namespace store

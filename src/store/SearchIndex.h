@@ -1,0 +1,72 @@
+#pragma once
+// The search index inside the library file: three contentless FTS5 tables (trigram tokenizer,
+// detail=none, no column sizes) holding the folded title, code and comment of each snippet
+// (foldForSearch), keyed by the rowid of Code (which must be the id, an INTEGER PRIMARY KEY).
+//
+// Keeping it in step: plain-SQL triggers on Code record every changed rowid, with the values it
+// had before, in SearchPending. They call no function of ours and touch no FTS table, so any
+// other program (the sqlite3 tool, an older build) still writes the library as before. This
+// program folds those pending changes into the index (drainPending): inside the transaction of
+// each of its own writes (Library::transaction), before a search, and when a library opens.
+// For each rowid the earliest pending values are what the index holds, so they are deleted from
+// it and the row as it is now is added.
+//
+// The index only proposes candidates, always a superset of the matching rows; the caller's exact
+// test decides. A library without the index gets one built in short steps (buildStep), so the
+// window stays responsive; until it is complete, candidates() says so and the caller scans.
+// Everything here runs on LibraryConnection's thread.
+#include <QList>
+#include <QString>
+#include <functional>
+#include <optional>
+
+namespace store {
+
+class Database;
+
+// A row that might hold the word, and in which of its fields.
+struct SearchCandidate {
+    qint64 row = 0;
+    bool head = false, code = false, learn = false;
+};
+
+class SearchIndex
+{
+public:
+    enum class Status {
+        Unavailable, // read-only library, Code keyed otherwise, or no FTS5 with trigrams: scan
+        Building,    // being built step by step: scan meanwhile
+        Ready,
+    };
+
+    static Status status();
+    // Share of the rows indexed while building, 0..1.
+    static double buildProgress();
+    // Indexes rows for about budgetMs in one short transaction; returns whether more remain.
+    static bool buildStep(int budgetMs);
+    static void buildAll();
+    // Drops the index and starts building it again (e.g. after it was found damaged).
+    static void rebuild();
+
+    // Rows of Code, ascending, whose fields might contain the folded word (a field not named
+    // cannot contain it, by either way of matching): empty optional when
+    // the index cannot answer (not ready, word shorter than three characters, library read-only
+    // with changes not yet indexed). A damaged index is dropped and rebuilt, and the caller scans.
+    static std::optional<QList<SearchCandidate>> candidates(const QString &foldedWord, bool head, bool code, bool learn);
+
+    // Called whenever the index starts building, so a window can drive buildStep.
+    static void setBuildListener(std::function<void()> listener);
+
+    // Called inside Library::transaction before it commits. Never fails the write: an index that
+    // cannot follow is dropped and rebuilt.
+    static void drainPending();
+
+    // Connection life (LibraryConnection).
+    static void attach(const Database &db);
+    static void detach();
+
+    // Schema names, for tests and tools.
+    static QStringList tableNames();
+};
+
+} // namespace store

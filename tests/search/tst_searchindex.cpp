@@ -1,0 +1,265 @@
+#include "TestSupport.h"
+
+#include "exchange/Package.h"
+#include "search/SnippetSearch.h"
+#include "store/Database.h"
+#include "store/Library.h"
+#include "store/LibraryConnection.h"
+#include "store/SearchFold.h"
+#include "store/SearchIndex.h"
+
+#include <QSqlQuery>
+
+using namespace search;
+using store::SearchIndex;
+
+namespace {
+
+constexpr SearchFields All{true, true, true};
+
+QList<qint32> ids(const QList<SearchHit> &hits)
+{
+    QList<qint32> result;
+    for (const SearchHit &h : hits)
+        result.append(h.id);
+    return result;
+}
+
+struct Answer {
+    QList<qint32> ids;
+    bool index = false;
+};
+
+Answer find(const QString &word, SearchFields fields, bool arabic, bool useIndex)
+{
+    SnippetSearch s(word, fields, SnippetSearch::Measure{}, SearchOptions{arabic, useIndex});
+    s.runToEnd();
+    return {ids(s.hits()), s.usedIndex()};
+}
+
+// The index's answer, checked to come from the index.
+QList<qint32> indexed(const QString &word, bool arabic = true)
+{
+    const Answer a = find(word, All, arabic, true);
+    if (!a.index)
+        qWarning("the search did not use the index");
+    return a.index ? a.ids : QList<qint32>{-1};
+}
+
+// A connection of another program: plain SQL, none of our functions.
+void foreignExec(const QString &path, const QString &sql)
+{
+    store::Database other(path, store::Database::NoFlags, QStringLiteral("Foreign"));
+    other.exec(sql);
+}
+
+void reopen(const QString &path, bool readOnly = false)
+{
+    store::LibraryConnection::close();
+    store::LibraryConnection::open(path, readOnly);
+    if (SearchIndex::status() == SearchIndex::Status::Building)
+        SearchIndex::buildAll();
+}
+
+} // namespace
+
+class TestSearchIndex : public QObject
+{
+    Q_OBJECT
+private slots:
+    void foldingIsOneCharacterAtATime()
+    {
+        QCOMPARE(store::foldForSearch(QStringLiteral("الكـــود")), QStringLiteral("الكود"));
+        QCOMPARE(store::foldForSearch(QStringLiteral("اِسْم إسم أحمد آمن ٱلله")), QStringLiteral("اسم اسم احمد امن الله"));
+        QCOMPARE(store::foldForSearch(QStringLiteral("مدرسة على DIM Straße")), QStringLiteral("مدرسه علي dim straße"));
+        const store::FoldedText mapped = store::foldForSearchMapped(QStringLiteral("aـbَc"));
+        QCOMPARE(mapped.text, QStringLiteral("abc"));
+        QCOMPARE(mapped.origin, (QList<qsizetype>{0, 2, 4}));
+        // Marks cover the original text, with the harakat after the last letter.
+        const QString text = QStringLiteral("قال: اِسْمُ الكـــود، Dim dim");
+        QCOMPARE(wordMatches(text, QStringLiteral("اسم"), true), (QList<std::pair<qsizetype, qsizetype>>{{5, 6}}));
+        QCOMPARE(wordMatches(text, QStringLiteral("الكود"), true), (QList<std::pair<qsizetype, qsizetype>>{{12, 8}}));
+        QVERIFY(wordMatches(text, QStringLiteral("الكود"), false).isEmpty());
+        QCOMPARE(wordMatches(text, QStringLiteral("DIM"), false), (QList<std::pair<qsizetype, qsizetype>>{{22, 3}, {26, 3}}));
+    }
+
+    void indexAndScanGiveTheSameAnswers()
+    {
+        testing::TempLibrary lib;
+        const qint32 g = lib.addCategory("g");
+        const QStringList pieces = {
+            QStringLiteral("الكود"), QStringLiteral("الكـــود"), QStringLiteral("الْكُودُ"), QStringLiteral("اسم"),
+            QStringLiteral("إسم"), QStringLiteral("اِسْم"), QStringLiteral("أسماء"), QStringLiteral("مدرسة"),
+            QStringLiteral("مدرسه"), QStringLiteral("على"), QStringLiteral("علي"), "Zanzibar", "ZANZIBAR", "zanZibar",
+            "100%_done", "a_b", "50%", "say \"hi\"", "it's", "NEAR(a b)", "x AND y", "   ", "  ", "Dim", "\t",
+            QStringLiteral("Straße"), QStringLiteral("ΟΔΟΣ"),
+        };
+        // Each row mixes a few pieces into each field, deterministically.
+        for (int i = 0; i < 120; ++i) {
+            const auto pick = [&](int k) { return pieces[(i * 7 + k * 11) % pieces.size()]; };
+            const QVariant head = i % 13 == 0 ? QVariant() : QVariant(pick(0) + QStringLiteral(" t") + QString::number(i));
+            const QVariant learn = i % 9 == 0 ? QVariant() : QVariant(pick(3) + QLatin1Char(' ') + pick(4));
+            lib.addSnippet(head, g, pick(1) + QStringLiteral("\r\n") + pick(2), learn);
+        }
+        lib.exec("UPDATE Code SET code = 12.5 WHERE id = 5");
+        QCOMPARE(SearchIndex::status(), SearchIndex::Status::Ready);
+
+        const QStringList words = {
+            QStringLiteral("الكود"), QStringLiteral("الكـود"), QStringLiteral("الْكُود"), QStringLiteral("اسم"),
+            QStringLiteral("إسم"), QStringLiteral("آسم"), QStringLiteral("مدرسة"), QStringLiteral("مدرسه"),
+            QStringLiteral("على"), "zanzibar", "ZanZiBar", "ANZ", "%", "_", "0%_", "%_d", "a_b", "\"hi\"", "\"", "it's",
+            "NEAR(", "AND y", "   ", " ", "x", "Dim", "12.5", QStringLiteral("οδος"), QStringLiteral("ـــ"), "notthere",
+        };
+        const QList<SearchFields> fieldSets = {{true, false, false}, {false, true, false}, {false, false, true}, All, {}};
+        int found = 0, byIndex = 0;
+        for (const QString &word : words) {
+            for (const SearchFields &f : fieldSets) {
+                for (bool arabic : {false, true}) {
+                    const Answer scan = find(word, f, arabic, false);
+                    const Answer index = find(word, f, arabic, true);
+                    QVERIFY2(scan.ids == index.ids, qPrintable(word));
+                    QVERIFY(!scan.index);
+                    found += int(scan.ids.size());
+                    byIndex += index.index;
+                    // Shorter than three characters after folding: only the scan can answer.
+                    if (store::foldForSearch(word).toUcs4().size() < 3)
+                        QVERIFY(!index.index);
+                }
+            }
+        }
+        QVERIFY(found > 300);
+        QVERIFY(byIndex > 150);
+        // The Arabic-aware matching finds what the plain one does not, and only when asked.
+        QVERIFY(find(QStringLiteral("الكود"), All, true, true).ids.size() > find(QStringLiteral("الكود"), All, false, true).ids.size());
+        QVERIFY(find(QStringLiteral("اسم"), All, true, true).ids.size() > find(QStringLiteral("اسم"), All, false, true).ids.size());
+    }
+
+    void indexFollowsEveryWrite()
+    {
+        testing::TempLibrary lib;
+        const qint32 g = lib.addCategory("g");
+        const qint32 other = lib.addCategory("other");
+        const qint32 a = lib.addSnippet("first", g, "Dim alpha", QStringLiteral("شرح"));
+        QCOMPARE(indexed("alpha"), QList<qint32>{a});
+
+        const qint32 b = lib.addSnippet(QStringLiteral("عنوان"), other, "Call bravo", QVariant(), true);
+        QCOMPARE(indexed("bravo"), QList<qint32>{b}); // add
+
+        store::Snippet edited = *store::Library::snippet(a);
+        edited.code = QStringLiteral("Dim charlie");
+        QVERIFY(store::Library::updateSnippet(edited));
+        QCOMPARE(indexed("charlie"), QList<qint32>{a}); // edit
+        QVERIFY(indexed("alpha").isEmpty());
+        QVERIFY(store::Library::renameSnippet(a, QStringLiteral("renamed delta")));
+        QCOMPARE(indexed("delta"), QList<qint32>{a});
+        QVERIFY(indexed("first").isEmpty());
+
+        QVERIFY(store::Library::clearUserMarks() == 1); // merge: the words stay found
+        QCOMPARE(indexed("bravo"), QList<qint32>{b});
+
+        exchange::Package package;
+        package.rows.append({QStringLiteral("echo title"), QStringLiteral("Sub echo"), QStringLiteral("مكتبة"), 3,
+                             QStringLiteral("vendor")});
+        QCOMPARE(exchange::applyPackage(package), 1); // package apply
+        const QList<qint32> echo = indexed("echo");
+        QCOMPARE(echo.size(), 1);
+        QCOMPARE(indexed(QStringLiteral("مكتبه")), echo);
+
+        QVERIFY(store::Library::deleteSnippet(a)); // delete
+        QVERIFY(indexed("charlie").isEmpty());
+        QVERIFY(store::Library::deleteCategory(other)); // a category with its snippets
+        QVERIFY(indexed("bravo").isEmpty());
+        QCOMPARE(indexed("echo"), echo);
+
+        // A write that fails leaves the index as it was with the table.
+        QVERIFY(!testing::errorOf([&] {
+                    store::Library::transaction([&] {
+                        lib.addSnippet("foxtrot", g, "x");
+                        throw store::StoreError(QStringLiteral("x"));
+                    });
+                }).isEmpty());
+        QVERIFY(indexed("foxtrot").isEmpty());
+    }
+
+    void foreignWritersNeedNothingOfOurs()
+    {
+        testing::TempLibrary lib;
+        const qint32 g = lib.addCategory("g");
+        const qint32 a = lib.addSnippet("a", g, "old golf");
+        foreignExec(lib.path(), QStringLiteral("INSERT INTO Code (Head, Groub, code, Learn, User) VALUES ('hotel', %1, 'x', 'y', 0)").arg(g));
+        foreignExec(lib.path(), QStringLiteral("UPDATE Code SET code = 'new india' WHERE id = %1").arg(a));
+        foreignExec(lib.path(), QStringLiteral("INSERT OR REPLACE INTO Code (id, Head, Groub, code) VALUES (%1, 'juliet', %2, 'z')").arg(a).arg(g));
+        QCOMPARE(indexed("hotel").size(), 1);
+        QCOMPARE(indexed("juliet"), QList<qint32>{a});
+        QVERIFY(indexed("india").isEmpty());
+        QVERIFY(indexed("golf").isEmpty());
+        foreignExec(lib.path(), QStringLiteral("DELETE FROM Code"));
+        QVERIFY(indexed("juliet").isEmpty());
+        QCOMPARE(store::Library::snippetCount(), 0);
+    }
+
+    void damagedOrMissingIndexIsRebuilt()
+    {
+        testing::TempLibrary lib;
+        const qint32 g = lib.addCategory("g");
+        for (int i = 0; i < 50; ++i)
+            lib.addSnippet(QStringLiteral("t%1").arg(i), g, i == 42 ? "kilo" : "lima");
+        const qint32 kilo = indexed("kilo").value(0);
+        QVERIFY(kilo > 0);
+
+        // Missing: a table dropped by another program.
+        foreignExec(lib.path(), QStringLiteral("DROP TABLE SearchCode"));
+        reopen(lib.path());
+        QCOMPARE(indexed("kilo"), QList<qint32>{kilo});
+
+        // Out of step: triggers gone while another program wrote.
+        foreignExec(lib.path(), QStringLiteral("DROP TRIGGER SearchPendingInsert"));
+        foreignExec(lib.path(), QStringLiteral("INSERT INTO Code (Head, Groub, code) VALUES ('m', %1, 'kilo too')").arg(g));
+        reopen(lib.path());
+        QCOMPARE(indexed("kilo").size(), 2);
+
+        // Damaged: the index's own pages gone under an open library.
+        QSqlQuery(store::LibraryConnection::database()).exec(QStringLiteral("DELETE FROM SearchCode_data WHERE id > 10"));
+        QSqlQuery(store::LibraryConnection::database()).exec(QStringLiteral("DELETE FROM SearchCode_idx"));
+        const Answer during = find("kilo", All, true, true);
+        QCOMPARE(during.ids.size(), 2); // answered by the scan meanwhile
+        SearchIndex::buildAll();
+        QCOMPARE(indexed("kilo").size(), 2);
+    }
+
+    void readOnlyLibraryStillSearches()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("plain.mdb"));
+        {
+            // A library made by another tool, without the index.
+            store::Database made(path);
+            made.exec(QStringLiteral("CREATE TABLE Groub (Groub INTEGER PRIMARY KEY AUTOINCREMENT, Caption TEXT)"));
+            made.exec(QStringLiteral("CREATE TABLE Code (id INTEGER PRIMARY KEY AUTOINCREMENT, Head TEXT, Groub INTEGER, "
+                                     "code TEXT, Learn TEXT, User INTEGER)"));
+            made.exec(QStringLiteral("INSERT INTO Code (Head, Groub, code, Learn) VALUES ('one', 1, 'Dim mike', 'x'), "
+                                     "('two', 1, 'nothing', 'الكـــود')"));
+        }
+        store::LibraryConnection::open(path, true);
+        QCOMPARE(SearchIndex::status(), SearchIndex::Status::Unavailable);
+        const Answer mike = find("MIKE", All, true, true);
+        QCOMPARE(mike.ids, QList<qint32>{1});
+        QVERIFY(!mike.index);
+        QCOMPARE(find(QStringLiteral("الكود"), All, true, true).ids, QList<qint32>{2});
+        store::LibraryConnection::close();
+        QVERIFY(!testing::readFile(path).contains("SearchPending")); // nothing was written
+
+        // Indexed, then changed by another program and opened read-only: the stale index is not used.
+        reopen(path);
+        QCOMPARE(indexed("mike"), QList<qint32>{1});
+        foreignExec(path, QStringLiteral("UPDATE Code SET code = 'november' WHERE id = 1"));
+        reopen(path, true);
+        const Answer november = find("november", All, true, true);
+        QCOMPARE(november.ids, QList<qint32>{1});
+        QVERIFY(!november.index);
+        store::LibraryConnection::close();
+    }
+};
+
+TAMRISK_TEST_MAIN(TestSearchIndex)
+#include "tst_searchindex.moc"
