@@ -16,14 +16,13 @@ namespace {
 
 QString vbText(qsizetype bytes)
 {
-    const QString block = QStringLiteral(
-        "Public Function Total(ByVal items As Collection) As Long\r\n"
-        "    Dim i As Long, sum As Long ' مجموع العناصر\r\n"
-        "    For i = 1 To items.Count\r\n"
-        "        If Not IsEmpty(items(i)) Then sum = sum + CLng(items(i))\r\n"
-        "    Next i\r\n"
-        "    Total = sum\r\n"
-        "End Function\r\n");
+    const QString block = QStringLiteral("Public Function Total(ByVal items As Collection) As Long\r\n"
+                                         "    Dim i As Long, sum As Long ' مجموع العناصر\r\n"
+                                         "    For i = 1 To items.Count\r\n"
+                                         "        If Not IsEmpty(items(i)) Then sum = sum + CLng(items(i))\r\n"
+                                         "    Next i\r\n"
+                                         "    Total = sum\r\n"
+                                         "End Function\r\n");
     QString text;
     text.reserve(bytes + block.size());
     while (text.size() < bytes)
@@ -44,7 +43,8 @@ int main(int argc, char **argv)
     {
         browser::FrmMain main;
         main.load();
-        const QByteArray sizes = qgetenv("BENCH_SIZES_KB").isEmpty() ? QByteArray("1000,10000") : qgetenv("BENCH_SIZES_KB");
+        const QByteArray sizes = qgetenv("BENCH_SIZES_KB").isEmpty() ? QByteArray("1000,10000")
+                                                                     : qgetenv("BENCH_SIZES_KB");
         for (const QByteArray &kb : sizes.split(',')) {
             const double mb = kb.toDouble() / 1000.0;
             const QString text = vbText(qsizetype(mb * 1000 * 1000));

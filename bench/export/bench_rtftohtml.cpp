@@ -24,11 +24,11 @@ const char *const kLines[] = {
     "End Sub",
     "",
 };
-const QStringList kKeywords = {QStringLiteral("Private"), QStringLiteral("Sub"), QStringLiteral("Dim"),
-                               QStringLiteral("As"), QStringLiteral("Integer"), QStringLiteral("Long"),
-                               QStringLiteral("For"), QStringLiteral("To"), QStringLiteral("If"),
-                               QStringLiteral("Mod"), QStringLiteral("Then"), QStringLiteral("Else"),
-                               QStringLiteral("Next"), QStringLiteral("End")};
+const QStringList kKeywords = {QStringLiteral("Private"), QStringLiteral("Sub"),     QStringLiteral("Dim"),
+                               QStringLiteral("As"),      QStringLiteral("Integer"), QStringLiteral("Long"),
+                               QStringLiteral("For"),     QStringLiteral("To"),      QStringLiteral("If"),
+                               QStringLiteral("Mod"),     QStringLiteral("Then"),    QStringLiteral("Else"),
+                               QStringLiteral("Next"),    QStringLiteral("End")};
 
 // The snippet as the view shows it: keywords navy, everything else black.
 void fillDocument(QTextDocument &doc, qsizetype bytes)

@@ -22,7 +22,8 @@ int main(int argc, char **argv)
         QTemporaryDir dir;
         QByteArray credits = about::defaultCredits();
         for (int i = 0; i < entries; ++i)
-            credits += QStringLiteral("2024/01/%1\r\nحزمة رقم %2\r\nملاحظات الحزمة\r\n\r\n").arg(i % 28 + 1).arg(i).toUtf8();
+            credits +=
+                QStringLiteral("2024/01/%1\r\nحزمة رقم %2\r\nملاحظات الحزمة\r\n\r\n").arg(i % 28 + 1).arg(i).toUtf8();
         QFile file(about::creditsPath(dir.path()));
         file.open(QIODevice::WriteOnly);
         file.write(credits);

@@ -36,8 +36,7 @@ void fill(QTextDocument &doc, qsizetype bytes)
 }
 
 // Wall time and this thread's CPU time: on a busy machine the second is the steadier figure.
-struct Clock
-{
+struct Clock {
     QElapsedTimer wall;
     double cpuStart = 0;
     static double cpuNow()
@@ -51,8 +50,7 @@ struct Clock
         wall.start();
         cpuStart = cpuNow();
     }
-    struct Lap
-    {
+    struct Lap {
         double wall, cpu;
     };
     Lap lap() const { return {wall.nsecsElapsed() / 1e6, cpuNow() - cpuStart}; }

@@ -40,8 +40,7 @@ Figures timeSearch(const QString &word, const std::shared_ptr<TitleWidths> &widt
     t.start();
     const qint64 c = cpuMs();
     SnippetSearch s(word, {true, true, true}, widths, options);
-    while (s.stepFor(30)) {
-    }
+    while (s.stepFor(30)) { }
     f.ms = t.nsecsElapsed() / 1e6;
     f.cpu = cpuMs() - c;
     f.hits = s.hits().size();
@@ -101,8 +100,8 @@ int main(int argc, char **argv)
         if (store::SearchIndex::status() == store::SearchIndex::Status::Building) {
             const qint64 c = cpuMs();
             store::SearchIndex::buildAll();
-            out << "index build: " << t.elapsed() << " ms (processor " << cpuMs() - c << " ms); file "
-                << mb(sizeBefore) << " before, " << mb(QFileInfo(path).size()) << " after ("
+            out << "index build: " << t.elapsed() << " ms (processor " << cpuMs() - c << " ms); file " << mb(sizeBefore)
+                << " before, " << mb(QFileInfo(path).size()) << " after ("
                 << QString::number(100.0 * (QFileInfo(path).size() - sizeBefore) / qMax<qint64>(1, sizeBefore), 'f', 1)
                 << "% more)\n";
         } else {
@@ -137,9 +136,9 @@ int main(int argc, char **argv)
         const Figures scanPlain = median(qMin(repeats, 3), [&] { return timeSearch(word, widths, {false, false}); });
         out << word << ": dialog button to filled list " << QString::number(dlg.ms, 'f', 1) << " ms (" << dlg.hits
             << " hits); index search " << QString::number(idx.ms, 'f', 1) << " ms" << (idx.index ? "" : " [no index!]")
-            << "; plain scan " << QString::number(scanPlain.ms, 'f', 1) << " ms (processor " << scanPlain.cpu
-            << " ms, " << scanPlain.hits << " hits); Arabic-aware scan " << QString::number(scanArabic.ms, 'f', 1)
-            << " ms (" << scanArabic.hits << " hits); scan/index " << QString::number(scanPlain.ms / qMax(0.01, dlg.ms), 'f', 0)
+            << "; plain scan " << QString::number(scanPlain.ms, 'f', 1) << " ms (processor " << scanPlain.cpu << " ms, "
+            << scanPlain.hits << " hits); Arabic-aware scan " << QString::number(scanArabic.ms, 'f', 1) << " ms ("
+            << scanArabic.hits << " hits); scan/index " << QString::number(scanPlain.ms / qMax(0.01, dlg.ms), 'f', 0)
             << "x\n";
         out.flush();
     }

@@ -11,12 +11,12 @@ void FlatButtonStyle(QPushButton *button)
 {
     button->setFlat(true);
     // A flat button draws no edge at all in most styles; keep a thin static one.
-    button->setStyleSheet(QStringLiteral(
-        "QPushButton { border: 1px solid palette(dark); border-radius: 0px; padding: 2px 8px;"
-        " background: palette(button); }"
-        "QPushButton:pressed { background: palette(mid); }"
-        "QPushButton:focus { border: 1px solid palette(highlight); }"
-        "QPushButton:disabled { color: palette(mid); }"));
+    button->setStyleSheet(
+        QStringLiteral("QPushButton { border: 1px solid palette(dark); border-radius: 0px; padding: 2px 8px;"
+                       " background: palette(button); }"
+                       "QPushButton:pressed { background: palette(mid); }"
+                       "QPushButton:focus { border: 1px solid palette(highlight); }"
+                       "QPushButton:disabled { color: palette(mid); }"));
 }
 
 void FlattenButtons(QWidget *form)

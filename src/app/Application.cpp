@@ -71,8 +71,8 @@ QString convertJetLibrary(const QString &path)
     progress.setCancelButton(nullptr);
     progress.setMinimumDuration(0);
     progress.setWindowModality(Qt::ApplicationModal);
-    const store::JetMigrationResult result =
-        store::migrateJetLibrary(plan, [&](store::MigrationPhase phase, qint64 done, qint64 total) {
+    const store::JetMigrationResult result = store::migrateJetLibrary(
+        plan, [&](store::MigrationPhase phase, qint64 done, qint64 total) {
             progress.setLabelText(store::migrationText::phase(phase));
             progress.setMaximum(total > 0 ? int(std::min<qint64>(total, INT_MAX)) : 0);
             progress.setValue(int(std::min({done, total, qint64(INT_MAX)})));
@@ -149,14 +149,12 @@ int run(int argc, char **argv)
     // it the about box says it cannot read the file, which is all the user needs to know.
     try {
         about::installDefaultCredits(libraryFolder());
-    } catch (const platform::FileError &) {
-    }
+    } catch (const platform::FileError &) { }
 
     browser::FrmMain main;
     installCommands(main);
     main.load();
-    QObject::connect(&main, &browser::FrmMain::closedForGood, &application, &QApplication::quit,
-                     Qt::QueuedConnection);
+    QObject::connect(&main, &browser::FrmMain::closedForGood, &application, &QApplication::quit, Qt::QueuedConnection);
     main.show();
     if (parser.isSet(screenshotOption)) {
         // Select the first snippet so the picture shows the view as well as the tree.

@@ -18,7 +18,8 @@ const QList<MenuSpec> &menuTable()
 {
     using namespace cmd;
     static const QList<MenuSpec> specs = {
-        {menus::mnufile, "ملف",
+        {menus::mnufile,
+         "ملف",
          {{mnusaveas, "حفظ باسم", "Ctrl+S"},
           {mnuCreateUpDat, "إنشاء ملف تحديث", nullptr},
           {mnuUpDat, "تحديث", "Ctrl+U"},
@@ -27,7 +28,8 @@ const QList<MenuSpec> &menuTable()
           {"sp1", nullptr, nullptr},
           {mnuClose, "إنهاء", nullptr}}},
         {menus::mnuedit, "تحرير", {{mnuCopy, "نسخ", "Ctrl+C"}, {mnuCopyAll, "نسخ الكل", nullptr}}},
-        {menus::code, "كود",
+        {menus::code,
+         "كود",
          {{Add, "إضافة", "Ctrl+Insert"},
           {edit, "تعديل", nullptr},
           {del, "حذف", "Delete"},
@@ -35,14 +37,16 @@ const QList<MenuSpec> &menuTable()
           {UsrUn, "دمج كود المستخدم", nullptr},
           {CurUsrCodRmv, "دمج الكود الحالي", nullptr},
           {CurMrkUsr, "كود مستخدم", nullptr}}},
-        {menus::mnutools, "أدوات",
+        {menus::mnutools,
+         "أدوات",
          {{mnuOpenTree, "توسيع شجرة الأكواد", nullptr},
           {mnuCloseTree, "طي شجرة الأكواد", nullptr},
           {"sp10", nullptr, nullptr},
           {mnusearch, "بحث...", "Ctrl+F"},
           {mnuCompDbas, "ضغط قاعدة البيانات", "Ctrl+Q"}}},
         {menus::AddIns, "إضافات", {{MsgCreat, "مصمم الرسائل", "Ctrl+M"}}},
-        {menus::mnuhelp, "تعليمات",
+        {menus::mnuhelp,
+         "تعليمات",
          {{smnuhelp, "تعليمات", "F1"}, {"smnusp", nullptr, nullptr}, {smnuabout, "عن Tamrisk", nullptr}}},
     };
     return specs;

@@ -308,8 +308,8 @@ void FrmMain::ShowSelectedSnippet()
     }
     std::optional<QVariant> field;
     try {
-        field = store::Library::snippetField(store::nodeId(key), codeTabSelected() ? QStringLiteral("code")
-                                                                                   : QStringLiteral("Learn"));
+        field = store::Library::snippetField(store::nodeId(key),
+                                             codeTabSelected() ? QStringLiteral("code") : QStringLiteral("Learn"));
     } catch (const store::StoreError &) {
         return;
     }

@@ -4,4 +4,4 @@
 namespace browser {
 // The short help page shown by the help command.
 QString helpHtml();
-}
+} // namespace browser

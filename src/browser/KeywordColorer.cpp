@@ -18,14 +18,13 @@ KeywordColorer::KeywordColorer(platform::RichTextBox *view, platform::RichTextBo
     , m_work(work)
     , m_progress(progress)
     , m_countPanel(countPanel)
-{
-}
+{ }
 
 void KeywordColorer::show(const QString &text, bool codeTab)
 {
     QTextDocument *document = m_view->document();
-    if (m_shown.document == document && m_shown.revision == document->revision() && m_shown.codeTab == codeTab &&
-        m_shown.text == text)
+    if (m_shown.document == document && m_shown.revision == document->revision() && m_shown.codeTab == codeTab
+        && m_shown.text == text)
         return;
     color(text, codeTab);
     m_shown = {m_view->document(), m_view->document()->revision(), codeTab, text};

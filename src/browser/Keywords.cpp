@@ -6,18 +6,17 @@ namespace browser {
 
 const QStringList &vbKeywords()
 {
-    static const QStringList words = QStringLiteral(
-        "New*CLng*Until*ElseIf*Do*Loop*Open*Close*Input*Is*Option*Explicit*Type*Long*Enum*Declare*Function*Lib*"
-        "Alias*ByVal*Const*Public*AddressOf*Static*Boolean*Not*Select*Case*Set*Nothing*Optional*True*False*If*Then*"
-        "Or*And*Else*Private*End*UBound*To*LBound*As*Integer*String*Dim*On*Error*GoTo*Byte*Property*Let*Get*Call*"
-        "With*ReDim*Resume*Exit*Sub*For*Next").split(QLatin1Char('*'));
+    static const QStringList words =
+        QStringLiteral(
+            "New*CLng*Until*ElseIf*Do*Loop*Open*Close*Input*Is*Option*Explicit*Type*Long*Enum*Declare*Function*Lib*"
+            "Alias*ByVal*Const*Public*AddressOf*Static*Boolean*Not*Select*Case*Set*Nothing*Optional*True*False*If*Then*"
+            "Or*And*Else*Private*End*UBound*To*LBound*As*Integer*String*Dim*On*Error*GoTo*Byte*Property*Let*Get*Call*"
+            "With*ReDim*Resume*Exit*Sub*For*Next")
+            .split(QLatin1Char('*'));
     return words;
 }
 
-bool isWordCharacter(QChar c)
-{
-    return c.isLetterOrNumber() || c == QLatin1Char('_') || c.isMark();
-}
+bool isWordCharacter(QChar c) { return c.isLetterOrNumber() || c == QLatin1Char('_') || c.isMark(); }
 
 QList<KeywordSpan> findKeywords(const QString &text)
 {

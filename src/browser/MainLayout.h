@@ -17,8 +17,8 @@ class MainLayout : public QObject
 {
 public:
     struct Controls {
-        QWidget *central;    // the area between toolbar and status bar
-        QWidget *frame;      // holds the tab strip and the view
+        QWidget *central; // the area between toolbar and status bar
+        QWidget *frame; // holds the tab strip and the view
         QTabBar *tabs;
         platform::RichTextBox *view;
         platform::RichTextBox *work; // kept below the visible area

@@ -20,8 +20,8 @@ const QString Section = QStringLiteral("FrmMain");
 double read(const QString &key, double defaultValue)
 {
     bool ok = false;
-    const double value = platform::getSetting(WindowSettings::appName(), Section, key, QString::number(defaultValue))
-                             .toDouble(&ok);
+    const double value =
+        platform::getSetting(WindowSettings::appName(), Section, key, QString::number(defaultValue)).toDouble(&ok);
     return ok ? value : defaultValue;
 }
 
@@ -60,7 +60,8 @@ void WindowSettings::restore(QMainWindow *window)
 
 int WindowSettings::restoredSplit(QMainWindow *window)
 {
-    const double inner = platform::toTwipsX(window->centralWidget() ? window->centralWidget()->width() : window->width());
+    const double inner = platform::toTwipsX(window->centralWidget() ? window->centralWidget()->width()
+                                                                    : window->width());
     const double innerWidth = std::max(inner, platform::toTwipsX(window->width()));
     return int(std::lround(read(QStringLiteral("Split"), innerWidth * 0.75)));
 }

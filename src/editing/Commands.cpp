@@ -37,9 +37,7 @@ void addCommand(browser::FrmMain &main)
 void editCommand(browser::FrmMain &main)
 {
     const QString key = main.selectedKey();
-    const auto refuse = [&main] {
-        messages::showError(&main, text::SelectSnippetToEdit + messages::spaces(30));
-    };
+    const auto refuse = [&main] { messages::showError(&main, text::SelectSnippetToEdit + messages::spaces(30)); };
     if (key.isEmpty() || store::nodeKind(key) != store::NodeKind::Snippet) {
         refuse();
         return;

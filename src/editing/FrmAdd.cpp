@@ -28,7 +28,8 @@ void FrmAdd::commit()
     const std::optional<qint32> category = selectedCategoryId();
     if (!category)
         return;
-    const store::Snippet row = snippetFromInput(TxtCodeHead()->text(), *category, RTxtCode()->text(), RTxtLearn()->text());
+    const store::Snippet row = snippetFromInput(TxtCodeHead()->text(), *category, RTxtCode()->text(),
+                                                RTxtLearn()->text());
     if (!guardStore(this, text::AddSnippetFailed, [&] { store::Library::addSnippet(row); }))
         return;
     // The category and the new-category name stay, for the next snippet of the same kind.

@@ -98,7 +98,8 @@ void SnippetDialog::build(Mode mode)
     m_newCategory->setObjectName(QStringLiteral("TxtAddGroub"));
     m_newCategory->setAccessibleName(text::NewCategory);
     m_newCategory->setGeometry(twipsRect(120, 1680, 2775, 315));
-    m_addCategory = button(categoryGroup, "CmdAddGroub", adding ? text::AddCategoryButtonAdd : text::AddCategoryButtonEdit,
+    m_addCategory = button(categoryGroup, "CmdAddGroub",
+                           adding ? text::AddCategoryButtonAdd : text::AddCategoryButtonEdit,
                            twipsRect(120, 2160, 1215, 495));
     m_renameCategory = button(categoryGroup, "CmdRename", text::RenameButton, twipsRect(1560, 2160, 1215, 495));
 
@@ -106,7 +107,8 @@ void SnippetDialog::build(Mode mode)
     m_file = button(fileGroup, "CmdFile", text::BrowseButton, twipsRect(120, 240, 1215, 495));
 
     m_cancel = button(this, "CmdCancel", text::CloseButton, twipsRect(120, 5040, 1215, 495));
-    m_add = button(this, "CmdAdd", adding ? text::AddCodeButton : text::EditCodeButton, twipsRect(1560, 5040, 1215, 495));
+    m_add = button(this, "CmdAdd", adding ? text::AddCodeButton : text::EditCodeButton,
+                   twipsRect(1560, 5040, 1215, 495));
     m_add->setDefault(true);
 
     QGroupBox *codeGroup = group(this, "fraCode", text::CodeGroup, twipsRect(3360, 120, 6975, 2655));

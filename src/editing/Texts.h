@@ -22,12 +22,15 @@ inline const QString CopyItem = QStringLiteral("نسخ");
 inline const QString CutItem = QStringLiteral("قص");
 inline const QString PasteItem = QStringLiteral("لصق");
 inline const QString CategoryGroup = QStringLiteral("التصنيف");
-inline const QString NoTitleToAdd = QStringLiteral("لم يتم إدخال كود جديد! يجب عليك إدخال كود قبل إضافته لقاعدة البيانات");
+inline const QString NoTitleToAdd = QStringLiteral(
+    "لم يتم إدخال كود جديد! يجب عليك إدخال كود قبل إضافته لقاعدة البيانات");
 inline const QString NoCategoryName = QStringLiteral("يجب عليك إدخال اسم الفئة أولاً!");
-inline const QString ConfirmDeleteCategory = QStringLiteral("سيتم حذف الفئة وجميع الأكواد الفرعية المرتبطة بها. هل تريد حذف الفئة الحالية؟");
+inline const QString ConfirmDeleteCategory = QStringLiteral(
+    "سيتم حذف الفئة وجميع الأكواد الفرعية المرتبطة بها. هل تريد حذف الفئة الحالية؟");
 inline const QString ConfirmRenameCategory = QStringLiteral("سيتم تعديل اسم الفئة. هل أنت متأكد من ذلك?");
 inline const QString OpenTitle = QStringLiteral("فتح");
-inline const QString OpenFilter = QStringLiteral("ملفات نصوص|*.txt|ملفات نماذج فيجول بيسك|*.frm|ملفات وحدات برمجية|*.bas|ملفات كائنات برمجية|*.cls|كافة الملفات|*.*");
+inline const QString OpenFilter = QStringLiteral(
+    "ملفات نصوص|*.txt|ملفات نماذج فيجول بيسك|*.frm|ملفات وحدات برمجية|*.bas|ملفات كائنات برمجية|*.cls|كافة الملفات|*.*");
 inline const QString EditCaption = QStringLiteral("تعديل الكود الحالي");
 inline const QString EditCodeButton = QStringLiteral("تعديل الكود");
 inline const QString SelectSnippetToEdit = QStringLiteral("يجب أن تحدد الكود الذي تريد تعديله أولاً!  ");
@@ -38,7 +41,8 @@ inline const QString ConfirmDeleteSnippet = QStringLiteral("هل تريد حذف
 // that cannot be read or written.
 inline const QString NoCategoriesYet = QStringLiteral("لا توجد فئات: أضف فئة جديدة أولاً");
 inline const QString SnippetMissing = QStringLiteral("الكود المحدد لم يعد موجوداً في قاعدة البيانات.");
-inline const QString EditedSnippetGone = QStringLiteral("الكود المحدد لم يعد موجوداً في قاعدة البيانات، ولم يُحفظ أي تعديل.");
+inline const QString EditedSnippetGone = QStringLiteral(
+    "الكود المحدد لم يعد موجوداً في قاعدة البيانات، ولم يُحفظ أي تعديل.");
 inline const QString SelectedCategoryGone = QStringLiteral("الفئة المحددة لم تعد موجودة في قاعدة البيانات.");
 inline const QString AddSnippetFailed = QStringLiteral("تعذرت إضافة الكود إلى المكتبة:\n");
 inline const QString SaveSnippetFailed = QStringLiteral("تعذر حفظ تعديل الكود:\n");

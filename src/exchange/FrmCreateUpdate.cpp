@@ -91,8 +91,7 @@ void FrmCreateUpdate::FillPackageList()
 QString FrmCreateUpdate::choosePackagePath()
 {
     for (;;) {
-        const platform::FileDialogResult chosen =
-            platform::getSaveFileName(this, QString(), text::PackageFilter);
+        const platform::FileDialogResult chosen = platform::getSaveFileName(this, QString(), text::PackageFilter);
         if (!chosen.accepted || chosen.fileName.isEmpty())
             return {};
         QString path = chosen.fileName;
@@ -101,8 +100,8 @@ QString FrmCreateUpdate::choosePackagePath()
             path += QStringLiteral(".cup");
         if (!QFileInfo::exists(path))
             return path;
-        const int answer = messages::ArabicMsgBox(this, text::OverwritePrompt, text::WarningTitle,
-                                                  platform::mb::YesNo, platform::mb::Question);
+        const int answer = messages::ArabicMsgBox(this, text::OverwritePrompt, text::WarningTitle, platform::mb::YesNo,
+                                                  platform::mb::Question);
         if (answer != platform::mb::No)
             return path;
     }

@@ -78,8 +78,8 @@ HeaderBoxes addHeaderBoxes(QWidget *dialog, QGridLayout *grid, bool readOnly)
 }
 
 PackageDialogParts buildPackageDialog(QDialog *dialog, bool readOnly, const QString &listCaption,
-                                      const char *listLabelName, const char *resultName,
-                                      const QString &actionCaption, const char *actionName)
+                                      const char *listLabelName, const char *resultName, const QString &actionCaption,
+                                      const char *actionName)
 {
     PackageDialogParts parts;
     auto *grid = new QGridLayout;

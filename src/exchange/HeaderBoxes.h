@@ -34,7 +34,7 @@ struct PackageDialogParts {
     QPushButton *action = nullptr;
 };
 PackageDialogParts buildPackageDialog(QDialog *dialog, bool readOnly, const QString &listCaption,
-                                      const char *listLabelName, const char *resultName,
-                                      const QString &actionCaption, const char *actionName);
+                                      const char *listLabelName, const char *resultName, const QString &actionCaption,
+                                      const char *actionName);
 
 } // namespace exchange

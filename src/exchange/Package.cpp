@@ -179,13 +179,14 @@ Package readChecked(const store::Database &connection)
     const QString code = checkTable(db, QStringLiteral("Code"),
                                     {QStringLiteral("Head"), QStringLiteral("Code"), QStringLiteral("Learn"),
                                      QStringLiteral("Groub"), QStringLiteral("GroubNam")});
-    const QString user =
-        checkTable(db, QStringLiteral("User"), {QStringLiteral("Name"), QStringLiteral("Date"), QStringLiteral("Notes")});
+    const QString user = checkTable(db, QStringLiteral("User"),
+                                    {QStringLiteral("Name"), QStringLiteral("Date"), QStringLiteral("Notes")});
 
     Package package;
     QSqlQuery header(db);
     header.setForwardOnly(true);
-    if (!header.exec(QStringLiteral("SELECT Name, Date, Notes FROM %1 ORDER BY rowid LIMIT 1").arg(store::quotedIdentifier(user))))
+    if (!header.exec(QStringLiteral("SELECT Name, Date, Notes FROM %1 ORDER BY rowid LIMIT 1")
+                         .arg(store::quotedIdentifier(user))))
         throwQueryError(header);
     if (!header.next())
         throw StoreError(QStringLiteral("لا يحتوي على بيانات المرسل"));
@@ -196,7 +197,8 @@ Package readChecked(const store::Database &connection)
 
     QSqlQuery rows(db);
     rows.setForwardOnly(true);
-    if (!rows.exec(QStringLiteral("SELECT Head, Code, Learn, Groub, GroubNam FROM %1 ORDER BY rowid").arg(store::quotedIdentifier(code))))
+    if (!rows.exec(QStringLiteral("SELECT Head, Code, Learn, Groub, GroubNam FROM %1 ORDER BY rowid")
+                       .arg(store::quotedIdentifier(code))))
         throwQueryError(rows);
     while (rows.next()) {
         PackageRow row{rows.value(0), rows.value(1), rows.value(2), rows.value(3), rows.value(4)};
@@ -323,7 +325,8 @@ Package readPackage(const QString &path)
             throw StoreError(QStringLiteral("تعذر نسخ الملف للقراءة"));
         QFile::setPermissions(copy, QFile::ReadOwner);
         const QString uri = QUrl::fromLocalFile(copy).toString(QUrl::FullyEncoded) + QStringLiteral("?immutable=1");
-        return readChecked(store::Database(uri, store::Database::ReadOnly | store::Database::Uri, QStringLiteral("Package")));
+        return readChecked(
+            store::Database(uri, store::Database::ReadOnly | store::Database::Uri, QStringLiteral("Package")));
     } catch (const StoreError &e) {
         throw PackageError(QStringLiteral("الملف \"%1\" ليس ملف تحديث صالحاً: %2")
                                .arg(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()), e.message()));
@@ -364,10 +367,7 @@ int applyPackage(const Package &package)
     return added;
 }
 
-QString creditsPath()
-{
-    return about::creditsPath(QFileInfo(store::LibraryConnection::path()).absolutePath());
-}
+QString creditsPath() { return about::creditsPath(QFileInfo(store::LibraryConnection::path()).absolutePath()); }
 
 void appendCredits(const QString &date, const QString &name, const QString &notes)
 {
@@ -378,9 +378,9 @@ void appendCredits(const QString &date, const QString &name, const QString &note
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
         throw platform::FileError(file.errorString());
     const QString crlf = QStringLiteral("\r\n");
-    const QByteArray entry =
-        (platform::withCrLf(date) + crlf + platform::withCrLf(name) + crlf + platform::withCrLf(notes) + crlf + crlf)
-            .toUtf8();
+    const QByteArray entry = (platform::withCrLf(date) + crlf + platform::withCrLf(name) + crlf
+                              + platform::withCrLf(notes) + crlf + crlf)
+                                 .toUtf8();
     if (file.write(entry) != entry.size() || !file.flush())
         throw platform::FileError(file.errorString());
     file.close();

@@ -18,8 +18,8 @@ struct PackageHeader {
 
 struct PackageRow {
     QVariant head, code, learn; // text or Null
-    QVariant groub;             // the sender's category number, or Null
-    QVariant groubNam;          // the sender's category name, or Null
+    QVariant groub; // the sender's category number, or Null
+    QVariant groubNam; // the sender's category name, or Null
 };
 
 struct Package {

@@ -16,7 +16,8 @@ inline const QString SearchResult = QStringLiteral("نتيجة البحث:");
 inline const QString Items = QStringLiteral("عنصر/عناصر");
 inline const QString Created = QStringLiteral("تم إنشاء:");
 inline const QString ItemsDone = QStringLiteral("عنصر/عناصر بنجاح");
-inline const QString OverwritePrompt = QStringLiteral("هذا الملف موجود بالفعل إذا قررت الاستمرار سيتم استبدالة بالملف الجديد. هل تريد الاستمرار؟");
+inline const QString OverwritePrompt = QStringLiteral(
+    "هذا الملف موجود بالفعل إذا قررت الاستمرار سيتم استبدالة بالملف الجديد. هل تريد الاستمرار؟");
 inline const QString WarningTitle = QStringLiteral("تحذير");
 inline const QString MergePrompt = QStringLiteral("تمت عملية إنشاء ملف التحديث بنجاح. هل تريد دمج كود المستخد؟");
 inline const QString InquiryTitle = QStringLiteral("استفسار");

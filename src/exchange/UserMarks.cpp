@@ -11,7 +11,8 @@ namespace exchange {
 
 namespace {
 
-const QString kMergeAllQuestion = QStringLiteral("سيتم دمج جميع الأكود الخاصة بك في قاعدة البيانات. هل تريد الاستمرار؟");
+const QString kMergeAllQuestion = QStringLiteral(
+    "سيتم دمج جميع الأكود الخاصة بك في قاعدة البيانات. هل تريد الاستمرار؟");
 const QString kMarkFailed = QStringLiteral("تعذر جعل الكود الحالي كود مستخدم: ");
 const QString kMergeFailed = QStringLiteral("تعذر دمج الكود الحالي: ");
 const QString kMergeAllFailed = QStringLiteral("تعذر دمج أكواد المستخدم، ولم يتغير شيء: ");

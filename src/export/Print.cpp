@@ -12,7 +12,8 @@
 
 namespace exporting {
 
-const QString NoPrinterMessage = QStringLiteral("لا توجد لديك طابعة مثبتة حالياً يجب عليك تثبيت طابعة أولاً قبل بدء الطباعة");
+const QString NoPrinterMessage = QStringLiteral(
+    "لا توجد لديك طابعة مثبتة حالياً يجب عليك تثبيت طابعة أولاً قبل بدء الطباعة");
 
 void mnuprint_Click(browser::FrmMain &main)
 {

@@ -22,13 +22,13 @@ struct Entity {
     const char *text;
 };
 constexpr Entity kEntities[] = {
-    {"00", "&nbsp;"},  {"b4", "&copy;"},   {"ab", "&laquo;"},  {"bb", "&raquo;"},  {"bf", "&iexcl;"},
+    {"00", "&nbsp;"},   {"b4", "&copy;"},   {"ab", "&laquo;"},  {"bb", "&raquo;"},  {"bf", "&iexcl;"},
     {"e0", "&Agrave;"}, {"e2", "&Aacute;"}, {"e7", "&Atilde;"}, {"e8", "&ETH;"},    {"ea", "&Eacute;"},
-    {"eb", "&Euml;"},  {"ee", "&Igrave;"}, {"ef", "&Iuml;"},   {"f4", "&Ntilde;"}, {"fb", "&Otilde;"},
-    {"fc", "&Uuml;"},  {"df", "&Yacute;"}, {"a7", "&sect;"},   {"b6", "&para;"},   {"b5", "&micro;"},
+    {"eb", "&Euml;"},   {"ee", "&Igrave;"}, {"ef", "&Iuml;"},   {"f4", "&Ntilde;"}, {"fb", "&Otilde;"},
+    {"fc", "&Uuml;"},   {"df", "&Yacute;"}, {"a7", "&sect;"},   {"b6", "&para;"},   {"b5", "&micro;"},
     {"a6", "&brvbar;"}, {"b1", "&plusmn;"}, {"b7", "&middot;"}, {"a8", "&uml;"},    {"aa", "&cedil;"},
-    {"ba", "&ordm;"},  {"ac", "&not;"},    {"ad", "&shy;"},    {"af", "&macr;"},   {"b0", "&deg;"},
-    {"b9", "&sup1;"},  {"b2", "&sup2;"},   {"b3", "&sup3;"},   {"bc", "&frac14;"}, {"bd", "&frac12;"},
+    {"ba", "&ordm;"},   {"ac", "&not;"},    {"ad", "&shy;"},    {"af", "&macr;"},   {"b0", "&deg;"},
+    {"b9", "&sup1;"},   {"b2", "&sup2;"},   {"b3", "&sup3;"},   {"bc", "&frac14;"}, {"bd", "&frac12;"},
     {"be", "&frac34;"}, {"a2", "&times;"},  {"a3", "&pound;"},  {"a4", "&curren;"}, {"a5", "&yen;"},
     {"85", "..."},
 };
@@ -47,7 +47,16 @@ const char *entityFor(QStringView hh)
 bool isOrdinary(QChar c)
 {
     switch (c.unicode()) {
-    case '{': case '}': case '\r': case '\n': case '<': case '>': case '&': case '"': case ' ': case '\\':
+    case '{':
+    case '}':
+    case '\r':
+    case '\n':
+    case '<':
+    case '>':
+    case '&':
+    case '"':
+    case ' ':
+    case '\\':
         return false;
     default:
         return true;
@@ -71,11 +80,20 @@ QString escapeText(const QString &text)
     out.reserve(text.size());
     for (QChar c : text) {
         switch (c.unicode()) {
-        case '<': out += QLatin1String("&lt;"); break;
-        case '>': out += QLatin1String("&gt;"); break;
-        case '&': out += QLatin1String("&amp;"); break;
-        case '"': out += QLatin1String("&quot;"); break;
-        default: out += c;
+        case '<':
+            out += QLatin1String("&lt;");
+            break;
+        case '>':
+            out += QLatin1String("&gt;");
+            break;
+        case '&':
+            out += QLatin1String("&amp;");
+            break;
+        case '"':
+            out += QLatin1String("&quot;");
+            break;
+        default:
+            out += c;
         }
     }
     return out;
@@ -90,8 +108,7 @@ public:
     ForwardFinder(const QString &text, QString needle)
         : m_text(text)
         , m_needle(std::move(needle))
-    {
-    }
+    { }
     qsizetype next(qsizetype from)
     {
         if (m_from >= 0 && from >= m_from && (m_at < 0 || from <= m_at))

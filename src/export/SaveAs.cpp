@@ -50,8 +50,7 @@ void saveSelected(browser::FrmMain &main)
                                platform::mb::Critical);
         return;
     }
-    const platform::FileDialogResult chosen =
-        platform::getSaveFileName(&main, QString(), SaveFilter, PlainText);
+    const platform::FileDialogResult chosen = platform::getSaveFileName(&main, QString(), SaveFilter, PlainText);
     if (!chosen.accepted || chosen.fileName.isEmpty())
         return;
     const QString &path = chosen.fileName; // as typed: no extension is added

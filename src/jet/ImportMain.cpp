@@ -46,7 +46,7 @@ class Output
 public:
     explicit Output(const char *path)
     {
-        struct stat st {};
+        struct stat st { };
         if (::stat(path, &st) == 0)
             fail("الملف المؤقت موجود من قبل");
         const int rc = sqlite3_open_v2(path, &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
@@ -102,7 +102,8 @@ public:
                 const long long n = std::strtoll(v.text.c_str(), &end, 10);
                 rc = (end && *end == '\0' && !v.text.empty())
                          ? sqlite3_bind_int64(m_insert, p, n)
-                         : sqlite3_bind_text(m_insert, p, v.text.data(), static_cast<int>(v.text.size()), SQLITE_TRANSIENT);
+                         : sqlite3_bind_text(m_insert, p, v.text.data(), static_cast<int>(v.text.size()),
+                                             SQLITE_TRANSIENT);
             } else {
                 rc = sqlite3_bind_text(m_insert, p, v.text.data(), static_cast<int>(v.text.size()), SQLITE_TRANSIENT);
             }
@@ -139,12 +140,12 @@ private:
 // A malformed file can make libmdb ask for absurd amounts of memory; fail instead of swapping.
 void limitMemory(const char *jetPath)
 {
-    struct stat st {};
+    struct stat st { };
     if (::stat(jetPath, &st) != 0)
         return;
     const rlim_t floor = rlim_t(1) << 30;
     const rlim_t wanted = std::max<rlim_t>(floor, static_cast<rlim_t>(st.st_size) * 16);
-    struct rlimit limit {};
+    struct rlimit limit { };
     if (::getrlimit(RLIMIT_AS, &limit) == 0 && (limit.rlim_max == RLIM_INFINITY || wanted < limit.rlim_max)) {
         limit.rlim_cur = wanted;
         ::setrlimit(RLIMIT_AS, &limit);

@@ -86,7 +86,7 @@ struct Database::Handle {
 Database::Database(const std::string &path)
     : m_handle(new Handle)
 {
-    struct stat st {};
+    struct stat st { };
     if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
         delete m_handle;
         throw Error("الملف غير موجود");
@@ -126,8 +126,7 @@ std::string Database::findTable(const std::string &name) const
 struct Database::TableDef {
     explicit TableDef(MdbTableDef *t)
         : table(t)
-    {
-    }
+    { }
     ~TableDef() { mdb_free_tabledef(table); }
     TableDef(const TableDef &) = delete;
     TableDef &operator=(const TableDef &) = delete;

@@ -7,12 +7,9 @@ namespace messages {
 const QMap<int, QString> &arabicButtonCaptions()
 {
     static const QMap<int, QString> captions = {
-        {platform::mb::OK, QStringLiteral("موافق")},
-        {platform::mb::Cancel, QStringLiteral("إلغاء الأمر")},
-        {platform::mb::Abort, QStringLiteral("إحباط")},
-        {platform::mb::Retry, QStringLiteral("إعادة المحاولة")},
-        {platform::mb::Ignore, QStringLiteral("تجاهل")},
-        {platform::mb::Yes, QStringLiteral("نعم")},
+        {platform::mb::OK, QStringLiteral("موافق")},     {platform::mb::Cancel, QStringLiteral("إلغاء الأمر")},
+        {platform::mb::Abort, QStringLiteral("إحباط")},  {platform::mb::Retry, QStringLiteral("إعادة المحاولة")},
+        {platform::mb::Ignore, QStringLiteral("تجاهل")}, {platform::mb::Yes, QStringLiteral("نعم")},
         {platform::mb::No, QStringLiteral("لا")},
     };
     return captions;

@@ -16,8 +16,8 @@ int ArabicMsgBox(QWidget *owner, const QString &prompt, const QString &title, in
 // The common kinds of the program's messages.
 inline const QString ErrorTitle = QStringLiteral("رسالة خطأ");
 inline const QString ConfirmTitle = QStringLiteral("رسالة تأكيد");
-void showError(QWidget *owner, const QString &prompt);          // OK, critical, "رسالة خطأ"
-bool confirm(QWidget *owner, const QString &prompt);            // Yes/No, question, "رسالة تأكيد"; true on Yes
+void showError(QWidget *owner, const QString &prompt); // OK, critical, "رسالة خطأ"
+bool confirm(QWidget *owner, const QString &prompt); // Yes/No, question, "رسالة تأكيد"; true on Yes
 
 // n spaces, for the prompts that the program pads.
 inline QString spaces(int n) { return QString(n, QLatin1Char(' ')); }

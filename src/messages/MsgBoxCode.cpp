@@ -67,8 +67,8 @@ QString vbStringExpression(const QString &text)
 
 QString msgBoxStatement(const QString &message, const QString &style, const QString &title)
 {
-    return QStringLiteral("MsgBox(") + vbStringExpression(message) + QStringLiteral(", ") + style
-           + QStringLiteral(", ") + vbStringExpression(title) + QLatin1Char(')');
+    return QStringLiteral("MsgBox(") + vbStringExpression(message) + QStringLiteral(", ") + style + QStringLiteral(", ")
+           + vbStringExpression(title) + QLatin1Char(')');
 }
 
 QString generatedCode(const MsgBoxDesign &design, const QString &message, const QString &title)

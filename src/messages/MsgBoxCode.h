@@ -9,10 +9,10 @@ namespace messages {
 // The choices of the designer. The four option indexes are kept as the option clicks set them;
 // the four flags are read from their check boxes when the code is built.
 struct MsgBoxDesign {
-    int buttonSet = 0;     // 0..5
-    int iconKind = 0;      // 0 none, 1 critical, 2 question, 3 exclamation, 4 information
+    int buttonSet = 0; // 0..5
+    int iconKind = 0; // 0 none, 1 critical, 2 question, 3 exclamation, 4 information
     int defaultButton = 0; // 0..3: first to fourth button
-    int modality = 0;      // 0 application, 1 system
+    int modality = 0; // 0 application, 1 system
     bool alignRight = true;
     bool rtlReading = true;
     bool setForeground = false;
@@ -21,8 +21,8 @@ struct MsgBoxDesign {
 
 struct MsgBoxStyleText {
     QString constants; // "vbOKOnly + vbDefaultButton1 + vbApplicationModal ..."
-    QString numbers;   // "0 + 0 + 0 + 0 ..."
-    int total = 0;     // the style value the platform's message box takes
+    QString numbers; // "0 + 0 + 0 + 0 ..."
+    int total = 0; // the style value the platform's message box takes
 };
 
 MsgBoxStyleText buildStyleText(const MsgBoxDesign &design);

@@ -81,8 +81,9 @@ frmMsgCreat::frmMsgCreat(QWidget *parent)
     auto *fraButtons = frame(QStringLiteral("fraButtons"), QStringLiteral("مجموعة الأزرار"));
     m_optButtons = optionArray(QStringLiteral("optButtons"),
                                {QStringLiteral("موافق"), QStringLiteral("موافق - إلغاء الأمر"),
-                                QStringLiteral("إحباط - إعادة المحاولة - إلغاء الأمر"), QStringLiteral("نعم - لا - إلغاء الأمر"),
-                                QStringLiteral("نعم - لا"), QStringLiteral("إعادة المحاولة - إلغاء الأمر")});
+                                QStringLiteral("إحباط - إعادة المحاولة - إلغاء الأمر"),
+                                QStringLiteral("نعم - لا - إلغاء الأمر"), QStringLiteral("نعم - لا"),
+                                QStringLiteral("إعادة المحاولة - إلغاء الأمر")});
     auto *buttonsLayout = new QVBoxLayout(fraButtons);
     for (QRadioButton *option : std::as_const(m_optButtons))
         buttonsLayout->addWidget(option);
@@ -120,16 +121,20 @@ frmMsgCreat::frmMsgCreat(QWidget *parent)
 
     // Modality.
     auto *fraModal = frame(QStringLiteral("fraModal"), QStringLiteral("نمط العرض"));
-    m_optModal = optionArray(QStringLiteral("optModal"), {QStringLiteral("مشروط على مستوى البرنامج"), QStringLiteral("مشروط على مستوى النظام")});
+    m_optModal = optionArray(QStringLiteral("optModal"),
+                             {QStringLiteral("مشروط على مستوى البرنامج"), QStringLiteral("مشروط على مستوى النظام")});
     auto *modalLayout = new QVBoxLayout(fraModal);
     for (QRadioButton *option : std::as_const(m_optModal))
         modalLayout->addWidget(option);
 
     // Extra options.
     auto *frame1 = frame(QStringLiteral("Frame1"), QStringLiteral("خيارات إضافية"));
-    m_check1 = named(new QCheckBox(QStringLiteral("محاذاة لليمين")), QStringLiteral("Check1"), QStringLiteral("محاذاة لليمين"));
-    m_check2 = named(new QCheckBox(QStringLiteral("اتجاه القراءة من اليمين لليسار")), QStringLiteral("Check2"), QStringLiteral("اتجاه القراءة من اليمين لليسار"));
-    m_check3 = named(new QCheckBox(QStringLiteral("عرض في الخلفية")), QStringLiteral("Check3"), QStringLiteral("عرض في الخلفية"));
+    m_check1 = named(new QCheckBox(QStringLiteral("محاذاة لليمين")), QStringLiteral("Check1"),
+                     QStringLiteral("محاذاة لليمين"));
+    m_check2 = named(new QCheckBox(QStringLiteral("اتجاه القراءة من اليمين لليسار")), QStringLiteral("Check2"),
+                     QStringLiteral("اتجاه القراءة من اليمين لليسار"));
+    m_check3 = named(new QCheckBox(QStringLiteral("عرض في الخلفية")), QStringLiteral("Check3"),
+                     QStringLiteral("عرض في الخلفية"));
     m_check1->setChecked(true);
     m_check2->setChecked(true);
     auto *extraLayout = new QVBoxLayout(frame1);
@@ -139,7 +144,8 @@ frmMsgCreat::frmMsgCreat(QWidget *parent)
 
     // Help.
     auto *fraHelp = frame(QStringLiteral("fraHelp"), QStringLiteral("التعليمات"));
-    m_chkHelp = named(new QCheckBox(QStringLiteral("عرض زر التعليمات")), QStringLiteral("chkHelp"), QStringLiteral("عرض زر التعليمات"));
+    m_chkHelp = named(new QCheckBox(QStringLiteral("عرض زر التعليمات")), QStringLiteral("chkHelp"),
+                      QStringLiteral("عرض زر التعليمات"));
     const QString helpPathCaption = QStringLiteral("مسار ملف التعليمات");
     const QString helpContextCaption = QStringLiteral("رقم موضوع التعليمات");
     m_lblHelpPath = named(new QLabel(helpPathCaption), QStringLiteral("lblHelpPath"), helpPathCaption);
@@ -173,8 +179,10 @@ frmMsgCreat::frmMsgCreat(QWidget *parent)
     m_text3->setLineWrapMode(QPlainTextEdit::NoWrap);
     m_text3->setTabChangesFocus(true);
 
-    auto *cmdTest = named(new QPushButton(QStringLiteral("اختبار")), QStringLiteral("cmdTest"), QStringLiteral("اختبار"));
-    auto *cmdCopy = named(new QPushButton(QStringLiteral("نسخ للحافظة")), QStringLiteral("cmdCopy"), QStringLiteral("نسخ للحافظة"));
+    auto *cmdTest = named(new QPushButton(QStringLiteral("اختبار")), QStringLiteral("cmdTest"),
+                          QStringLiteral("اختبار"));
+    auto *cmdCopy = named(new QPushButton(QStringLiteral("نسخ للحافظة")), QStringLiteral("cmdCopy"),
+                          QStringLiteral("نسخ للحافظة"));
     auto *cmdEnd = named(new QPushButton(QStringLiteral("إنهاء")), QStringLiteral("cmdEnd"), QStringLiteral("إنهاء"));
     cmdTest->setDefault(true);
 
@@ -283,16 +291,12 @@ void frmMsgCreat::cmdTest_Click()
     platform::showMessageBox(this, message, title, buildStyleText(d).total);
 }
 
-void frmMsgCreat::cmdCopy_Click()
-{
-    QApplication::clipboard()->setText(platform::withCrLf(m_text3->toPlainText()));
-}
+void frmMsgCreat::cmdCopy_Click() { QApplication::clipboard()->setText(platform::withCrLf(m_text3->toPlainText())); }
 
 void frmMsgCreat::cmdBrowse_Click()
 {
     const platform::FileDialogResult chosen = platform::getOpenFileName(
-        this, m_lblHelpPath->text(),
-        QStringLiteral("ملفات التعليمات|*.chm;*.hlp|جميع الملفات|*.*"));
+        this, m_lblHelpPath->text(), QStringLiteral("ملفات التعليمات|*.chm;*.hlp|جميع الملفات|*.*"));
     if (chosen.accepted)
         m_txtHelpPath->setText(chosen.fileName);
 }

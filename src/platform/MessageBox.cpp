@@ -38,13 +38,20 @@ QMessageBox::ButtonRole roleFor(int result)
 QString systemCaption(int result)
 {
     switch (result) {
-    case mb::OK: return QMessageBox::tr("OK");
-    case mb::Cancel: return QMessageBox::tr("Cancel");
-    case mb::Abort: return QMessageBox::tr("Abort");
-    case mb::Retry: return QMessageBox::tr("Retry");
-    case mb::Ignore: return QMessageBox::tr("Ignore");
-    case mb::Yes: return QMessageBox::tr("Yes");
-    case mb::No: return QMessageBox::tr("No");
+    case mb::OK:
+        return QMessageBox::tr("OK");
+    case mb::Cancel:
+        return QMessageBox::tr("Cancel");
+    case mb::Abort:
+        return QMessageBox::tr("Abort");
+    case mb::Retry:
+        return QMessageBox::tr("Retry");
+    case mb::Ignore:
+        return QMessageBox::tr("Ignore");
+    case mb::Yes:
+        return QMessageBox::tr("Yes");
+    case mb::No:
+        return QMessageBox::tr("No");
     }
     return {};
 }
@@ -53,12 +60,18 @@ QString systemCaption(int result)
 QList<int> buttonResults(int buttonSet)
 {
     switch (buttonSet) {
-    case mb::OkCancel: return {mb::OK, mb::Cancel};
-    case mb::AbortRetryIgnore: return {mb::Abort, mb::Retry, mb::Ignore};
-    case mb::YesNoCancel: return {mb::Yes, mb::No, mb::Cancel};
-    case mb::YesNo: return {mb::Yes, mb::No};
-    case mb::RetryCancel: return {mb::Retry, mb::Cancel};
-    default: return {mb::OK};
+    case mb::OkCancel:
+        return {mb::OK, mb::Cancel};
+    case mb::AbortRetryIgnore:
+        return {mb::Abort, mb::Retry, mb::Ignore};
+    case mb::YesNoCancel:
+        return {mb::Yes, mb::No, mb::Cancel};
+    case mb::YesNo:
+        return {mb::Yes, mb::No};
+    case mb::RetryCancel:
+        return {mb::Retry, mb::Cancel};
+    default:
+        return {mb::OK};
     }
 }
 
@@ -78,11 +91,20 @@ int showMessageBox(QWidget *owner, const QString &prompt, const QString &title, 
     box.setText(prompt);
     box.setTextFormat(Qt::PlainText);
     switch (mb::iconOf(style)) {
-    case mb::Critical: box.setIcon(QMessageBox::Critical); break;
-    case mb::Question: box.setIcon(QMessageBox::Question); break;
-    case mb::Exclamation: box.setIcon(QMessageBox::Warning); break;
-    case mb::Information: box.setIcon(QMessageBox::Information); break;
-    default: break;
+    case mb::Critical:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    case mb::Question:
+        box.setIcon(QMessageBox::Question);
+        break;
+    case mb::Exclamation:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case mb::Information:
+        box.setIcon(QMessageBox::Information);
+        break;
+    default:
+        break;
     }
     const bool rtl = (style & mb::RtlReading) != 0;
     box.setLayoutDirection(rtl ? Qt::RightToLeft : Qt::LeftToRight);

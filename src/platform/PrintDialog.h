@@ -14,9 +14,9 @@ class QWidget;
 namespace platform {
 
 namespace pd {
-constexpr int Selection = 0x1;   // the selection option is chosen when the dialog opens
-constexpr int NoPageNums = 0x8;  // no page range choice
-constexpr int ReturnDc = 0x100;  // the chosen printer is handed back ready to print on
+constexpr int Selection = 0x1; // the selection option is chosen when the dialog opens
+constexpr int NoPageNums = 0x8; // no page range choice
+constexpr int ReturnDc = 0x100; // the chosen printer is handed back ready to print on
 } // namespace pd
 
 enum class PrintDialogResult { Accepted, Cancelled, NoPrinter };
@@ -44,7 +44,10 @@ public:
     // Without an answer the dialog is cancelled.
     // The range printed is the one the dialog opened with, unless selection says otherwise.
     static void setNextPdf(const QString &path) { script({PrintDialogResult::Accepted, path, std::nullopt}); }
-    static void setNextPdf(const QString &path, bool selection) { script({PrintDialogResult::Accepted, path, selection}); }
+    static void setNextPdf(const QString &path, bool selection)
+    {
+        script({PrintDialogResult::Accepted, path, selection});
+    }
     static void setNextCancel() { script(PrintDialogAnswer{}); }
     static void setNextNoPrinter() { script({PrintDialogResult::NoPrinter, {}, {}}); }
 };

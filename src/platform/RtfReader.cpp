@@ -19,8 +19,7 @@ namespace {
 
 enum class Destination { Body, FontTable, ColourTable, Skip };
 
-struct CharState
-{
+struct CharState {
     bool bold = false;
     bool italic = false;
     bool underline = false;
@@ -32,23 +31,20 @@ struct CharState
     bool operator==(const CharState &) const = default;
 };
 
-struct ParaState
-{
+struct ParaState {
     int direction = 0; // 0 automatic, 1 left to right, 2 right to left
     RtfAlign align = RtfAlign::None;
     bool operator==(const ParaState &) const = default;
 };
 
-struct GroupState
-{
+struct GroupState {
     CharState chars;
     ParaState para;
     Destination destination = Destination::Body;
     int unicodeSkip = 1; // \ucN
 };
 
-struct FontEntry
-{
+struct FontEntry {
     QString name;
     int charset = -1;
     bool fixed = false;
@@ -58,34 +54,77 @@ struct FontEntry
 int codePageOfCharset(int charset)
 {
     switch (charset) {
-    case 161: return 1253;
-    case 162: return 1254;
-    case 163: return 1258;
-    case 177: return 1255;
+    case 161:
+        return 1253;
+    case 162:
+        return 1254;
+    case 163:
+        return 1258;
+    case 177:
+        return 1255;
     case 178:
     case 179:
-    case 180: return 1256;
-    case 186: return 1257;
-    case 204: return 1251;
-    case 222: return 874;
-    case 238: return 1250;
-    case 128: return 932;
-    case 129: return 949;
-    case 134: return 936;
-    case 136: return 950;
-    default: return 0;
+    case 180:
+        return 1256;
+    case 186:
+        return 1257;
+    case 204:
+        return 1251;
+    case 222:
+        return 874;
+    case 238:
+        return 1250;
+    case 128:
+        return 932;
+    case 129:
+        return 949;
+    case 134:
+        return 936;
+    case 136:
+        return 950;
+    default:
+        return 0;
     }
 }
 
 enum class Word {
-    Unknown, SkipDestination, FontTable, ColourTable, AnsiCodePage, DefaultFont, UnicodeSkip,
-    Unicode, Par, Line, Tab, Symbol, Plain, Bold, Italic, Underline, UnderlineNone, Strike,
-    Hidden, Colour, Font, FontSize, FontCharset, FontModern, Pard, RtlPar, LtrPar, AlignLeft, AlignRight,
-    AlignCenter, AlignJustify, Red, Green, Blue,
+    Unknown,
+    SkipDestination,
+    FontTable,
+    ColourTable,
+    AnsiCodePage,
+    DefaultFont,
+    UnicodeSkip,
+    Unicode,
+    Par,
+    Line,
+    Tab,
+    Symbol,
+    Plain,
+    Bold,
+    Italic,
+    Underline,
+    UnderlineNone,
+    Strike,
+    Hidden,
+    Colour,
+    Font,
+    FontSize,
+    FontCharset,
+    FontModern,
+    Pard,
+    RtlPar,
+    LtrPar,
+    AlignLeft,
+    AlignRight,
+    AlignCenter,
+    AlignJustify,
+    Red,
+    Green,
+    Blue,
 };
 
-struct WordInfo
-{
+struct WordInfo {
     Word word = Word::Unknown;
     char16_t symbol = 0;
 };
@@ -95,39 +134,96 @@ const QHash<QString, WordInfo> &wordTable()
     static const QHash<QString, WordInfo> table = [] {
         QHash<QString, WordInfo> t;
         // Destinations whose text is never part of what the box shows.
-        for (const char *w : {"stylesheet", "info", "pict", "header", "headerl", "headerr", "headerf",
-                              "footer", "footerl", "footerr", "footerf", "footnote", "fldinst", "objdata",
-                              "objclass", "objname", "themedata", "colorschememapping", "latentstyles",
-                              "datastore", "listtable", "listoverridetable", "revtbl", "rsidtbl", "filetbl",
-                              "xmlnstbl", "generator", "author", "operator", "title", "subject", "keywords",
-                              "comment", "doccomm", "company", "creatim", "revtim", "printim", "buptim",
-                              "template", "nonshppict", "shpinst", "pgdsctbl", "annotation", "atnid",
-                              "atnauthor", "xe", "tc", "bkmkstart", "bkmkend", "fontemb", "fontfile", "falt",
-                              "panose", "pn", "mmathPr", "userprops", "docvar", "private", "upr"})
+        for (const char *w : {"stylesheet",   "info",
+                              "pict",         "header",
+                              "headerl",      "headerr",
+                              "headerf",      "footer",
+                              "footerl",      "footerr",
+                              "footerf",      "footnote",
+                              "fldinst",      "objdata",
+                              "objclass",     "objname",
+                              "themedata",    "colorschememapping",
+                              "latentstyles", "datastore",
+                              "listtable",    "listoverridetable",
+                              "revtbl",       "rsidtbl",
+                              "filetbl",      "xmlnstbl",
+                              "generator",    "author",
+                              "operator",     "title",
+                              "subject",      "keywords",
+                              "comment",      "doccomm",
+                              "company",      "creatim",
+                              "revtim",       "printim",
+                              "buptim",       "template",
+                              "nonshppict",   "shpinst",
+                              "pgdsctbl",     "annotation",
+                              "atnid",        "atnauthor",
+                              "xe",           "tc",
+                              "bkmkstart",    "bkmkend",
+                              "fontemb",      "fontfile",
+                              "falt",         "panose",
+                              "pn",           "mmathPr",
+                              "userprops",    "docvar",
+                              "private",      "upr"})
             t.insert(QString::fromLatin1(w), {Word::SkipDestination});
-        const struct { const char *name; Word word; } words[] = {
-            {"fonttbl", Word::FontTable}, {"colortbl", Word::ColourTable}, {"ansicpg", Word::AnsiCodePage},
-            {"deff", Word::DefaultFont}, {"uc", Word::UnicodeSkip}, {"u", Word::Unicode},
-            {"par", Word::Par}, {"sect", Word::Par}, {"row", Word::Par}, {"line", Word::Line},
-            {"tab", Word::Tab}, {"cell", Word::Tab}, {"plain", Word::Plain}, {"b", Word::Bold},
-            {"i", Word::Italic}, {"ul", Word::Underline}, {"uld", Word::Underline},
-            {"uldb", Word::Underline}, {"ulw", Word::Underline}, {"uldash", Word::Underline},
-            {"uldashd", Word::Underline}, {"uldashdd", Word::Underline}, {"ulwave", Word::Underline},
-            {"ulth", Word::Underline}, {"ulhwave", Word::Underline}, {"ululdbwave", Word::Underline},
-            {"ulnone", Word::UnderlineNone}, {"strike", Word::Strike}, {"striked", Word::Strike},
-            {"v", Word::Hidden}, {"cf", Word::Colour}, {"f", Word::Font}, {"fs", Word::FontSize},
-            {"fcharset", Word::FontCharset}, {"fmodern", Word::FontModern}, {"pard", Word::Pard},
-            {"rtlpar", Word::RtlPar}, {"ltrpar", Word::LtrPar}, {"ql", Word::AlignLeft},
-            {"qr", Word::AlignRight}, {"qc", Word::AlignCenter}, {"qj", Word::AlignJustify},
-            {"red", Word::Red}, {"green", Word::Green}, {"blue", Word::Blue},
+        const struct {
+            const char *name;
+            Word word;
+        } words[] = {
+            {"fonttbl", Word::FontTable},
+            {"colortbl", Word::ColourTable},
+            {"ansicpg", Word::AnsiCodePage},
+            {"deff", Word::DefaultFont},
+            {"uc", Word::UnicodeSkip},
+            {"u", Word::Unicode},
+            {"par", Word::Par},
+            {"sect", Word::Par},
+            {"row", Word::Par},
+            {"line", Word::Line},
+            {"tab", Word::Tab},
+            {"cell", Word::Tab},
+            {"plain", Word::Plain},
+            {"b", Word::Bold},
+            {"i", Word::Italic},
+            {"ul", Word::Underline},
+            {"uld", Word::Underline},
+            {"uldb", Word::Underline},
+            {"ulw", Word::Underline},
+            {"uldash", Word::Underline},
+            {"uldashd", Word::Underline},
+            {"uldashdd", Word::Underline},
+            {"ulwave", Word::Underline},
+            {"ulth", Word::Underline},
+            {"ulhwave", Word::Underline},
+            {"ululdbwave", Word::Underline},
+            {"ulnone", Word::UnderlineNone},
+            {"strike", Word::Strike},
+            {"striked", Word::Strike},
+            {"v", Word::Hidden},
+            {"cf", Word::Colour},
+            {"f", Word::Font},
+            {"fs", Word::FontSize},
+            {"fcharset", Word::FontCharset},
+            {"fmodern", Word::FontModern},
+            {"pard", Word::Pard},
+            {"rtlpar", Word::RtlPar},
+            {"ltrpar", Word::LtrPar},
+            {"ql", Word::AlignLeft},
+            {"qr", Word::AlignRight},
+            {"qc", Word::AlignCenter},
+            {"qj", Word::AlignJustify},
+            {"red", Word::Red},
+            {"green", Word::Green},
+            {"blue", Word::Blue},
         };
         for (const auto &w : words)
             t.insert(QString::fromLatin1(w.name), {w.word});
-        const struct { const char *name; char16_t ch; } symbols[] = {
-            {"emdash", 0x2014}, {"endash", 0x2013}, {"bullet", 0x2022}, {"lquote", 0x2018},
-            {"rquote", 0x2019}, {"ldblquote", 0x201C}, {"rdblquote", 0x201D}, {"emspace", 0x2003},
-            {"enspace", 0x2002}, {"qmspace", 0x2005}, {"zwj", 0x200D}, {"zwnj", 0x200C},
-            {"ltrmark", 0x200E}, {"rtlmark", 0x200F},
+        const struct {
+            const char *name;
+            char16_t ch;
+        } symbols[] = {
+            {"emdash", 0x2014},    {"endash", 0x2013},    {"bullet", 0x2022},  {"lquote", 0x2018},  {"rquote", 0x2019},
+            {"ldblquote", 0x201C}, {"rdblquote", 0x201D}, {"emspace", 0x2003}, {"enspace", 0x2002}, {"qmspace", 0x2005},
+            {"zwj", 0x200D},       {"zwnj", 0x200C},      {"ltrmark", 0x200E}, {"rtlmark", 0x200F},
         };
         for (const auto &sy : symbols)
             t.insert(QString::fromLatin1(sy.name), {Word::Symbol, sy.ch});
@@ -144,8 +240,7 @@ public:
         , m_document(document)
         , m_cursor(document)
         , m_defaultFamily(document->defaultFont().family())
-    {
-    }
+    { }
 
     void run();
 
@@ -241,8 +336,9 @@ void Reader::run()
             const QChar d = data[m_pos];
             if ((d >= QLatin1Char('a') && d <= QLatin1Char('z')) || (d >= QLatin1Char('A') && d <= QLatin1Char('Z'))) {
                 const qsizetype start = m_pos;
-                while (m_pos < n && ((data[m_pos] >= QLatin1Char('a') && data[m_pos] <= QLatin1Char('z'))
-                                     || (data[m_pos] >= QLatin1Char('A') && data[m_pos] <= QLatin1Char('Z'))))
+                while (m_pos < n
+                       && ((data[m_pos] >= QLatin1Char('a') && data[m_pos] <= QLatin1Char('z'))
+                           || (data[m_pos] >= QLatin1Char('A') && data[m_pos] <= QLatin1Char('Z'))))
                     ++m_pos;
                 m_word.resize(m_pos - start);
                 std::copy(data + start, data + m_pos, m_word.data());

@@ -143,8 +143,7 @@ bool sameParagraphProperties(const QTextBlockFormat &a, const QTextBlockFormat &
 }
 
 // What the writer needs of a character format.
-struct RunStyle
-{
+struct RunStyle {
     int colour = 0;
     int font = 0;
     int size = 24;
@@ -246,8 +245,9 @@ QString documentToRtf(const QTextDocument &document)
             if (!fragment.isValid())
                 continue;
             const RunStyle style = styleOf(fragment);
-            if (groupOpen && (!style.sameSwitches(open) || style.font != curFont || style.size != curSize
-                              || style.colour != curColour)) {
+            if (groupOpen
+                && (!style.sameSwitches(open) || style.font != curFont || style.size != curSize
+                    || style.colour != curColour)) {
                 body.append(QLatin1Char('}'));
                 groupOpen = false;
             }

@@ -4,7 +4,6 @@
 
 namespace platform {
 
-
 void saveSetting(const QString &appName, const QString &section, const QString &key, const QString &value)
 {
     QSettings settings(QSettings::IniFormat, QSettings::UserScope, appName, appName);

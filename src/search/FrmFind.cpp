@@ -108,9 +108,9 @@ FrmFind::FrmFind(browser::FrmMain *main)
     m_chkArabic->setObjectName(QStringLiteral("chkArabic"));
     m_chkArabic->setToolTip(QStringLiteral("تجاهل التشكيل والتطويل وصور الألف"));
     m_chkArabic->setAccessibleName(m_chkArabic->text());
-    m_chkArabic->setChecked(platform::getSetting(browser::WindowSettings::appName(), kSettingsSection, kArabicKey,
-                                                 QStringLiteral("1"))
-                            != QLatin1String("0"));
+    m_chkArabic->setChecked(
+        platform::getSetting(browser::WindowSettings::appName(), kSettingsSection, kArabicKey, QStringLiteral("1"))
+        != QLatin1String("0"));
     connect(m_chkArabic, &QCheckBox::toggled, this, [](bool on) {
         platform::saveSetting(browser::WindowSettings::appName(), kSettingsSection, kArabicKey,
                               on ? QStringLiteral("1") : QStringLiteral("0"));

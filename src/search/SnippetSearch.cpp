@@ -12,10 +12,7 @@
 
 namespace search {
 
-bool wordOccursIn(QStringView text, QStringView word)
-{
-    return text.contains(word, Qt::CaseInsensitive);
-}
+bool wordOccursIn(QStringView text, QStringView word) { return text.contains(word, Qt::CaseInsensitive); }
 
 namespace {
 
@@ -113,8 +110,7 @@ QString SearchHit::key() const { return store::snippetKey(id); }
 TitleWidths::TitleWidths(const QFont &font)
     : m_font(font)
     , m_metrics(font)
-{
-}
+{ }
 
 int TitleWidths::width(const QString &title)
 {
@@ -249,8 +245,8 @@ bool SnippetSearch::step(int maxRows)
     if (m_candidates)
         return stepCandidates(maxRows);
     // Only the columns a test can look at are read: the code column is most of the table.
-    const QList<store::SnippetText> rows =
-        store::Library::snippetTexts(m_lastRow, maxRows, m_fields.code, m_fields.learn, m_fragment);
+    const QList<store::SnippetText> rows = store::Library::snippetTexts(m_lastRow, maxRows, m_fields.code,
+                                                                        m_fields.learn, m_fragment);
     for (const store::SnippetText &row : rows) {
         const QString title = row.head.toString(); // Null reads as empty
         if (m_measure)
@@ -285,8 +281,7 @@ bool SnippetSearch::stepFor(int budgetMs)
 void SnippetSearch::runToEnd()
 {
     const qsizetype firstNew = m_hits.size();
-    while (step(2000)) {
-    }
+    while (step(2000)) { }
     m_newHitsFrom = firstNew;
 }
 

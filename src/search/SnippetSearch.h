@@ -23,8 +23,8 @@ namespace search {
 // The fields a search looks in; with none, nothing matches.
 struct SearchFields {
     bool caption = false; // Head
-    bool code = false;    // code
-    bool learn = false;   // Learn
+    bool code = false; // code
+    bool learn = false; // Learn
 };
 
 // The word anywhere in the text, ignoring case. Case is compared by Unicode case folding,
@@ -41,7 +41,7 @@ bool wordOccursIn(QStringView text, QStringView word, bool arabic);
 QList<std::pair<qsizetype, qsizetype>> wordMatches(QStringView text, QStringView word, bool arabic);
 
 struct SearchOptions {
-    bool arabic = false;  // Arabic-aware matching (wordOccursIn)
+    bool arabic = false; // Arabic-aware matching (wordOccursIn)
     bool useIndex = true; // false: always scan (for comparison)
 };
 

@@ -59,7 +59,8 @@ void CreateDb::CreateDatabaseX(const QString &MyNewDb)
     QFile::remove(MyNewDb + QStringLiteral("-journal"));
     try {
         // Writing the header makes the file exist; the id marks it as made by this program.
-        Database(MyNewDb, Database::NoFlags, QStringLiteral("CreateDb")).exec(QStringLiteral("PRAGMA application_id = 1415671154"));
+        Database(MyNewDb, Database::NoFlags, QStringLiteral("CreateDb"))
+            .exec(QStringLiteral("PRAGMA application_id = 1415671154"));
     } catch (const StoreError &e) {
         QFile::remove(MyNewDb);
         throw StoreError(kCannotCreate + e.message());
@@ -108,7 +109,8 @@ void CreateDb::CreateTableDefX(const QString &MyDb, const QString &MyNewTable, c
 
     try {
         Database(MyDb, Database::NoFlags, QStringLiteral("CreateDb"))
-            .exec(QStringLiteral("CREATE TABLE %1 (%2)").arg(quotedIdentifier(MyNewTable), columns.join(QStringLiteral(", "))));
+            .exec(QStringLiteral("CREATE TABLE %1 (%2)")
+                      .arg(quotedIdentifier(MyNewTable), columns.join(QStringLiteral(", "))));
     } catch (const StoreError &e) {
         throw StoreError(failed + e.message());
     }
@@ -136,7 +138,8 @@ void CreateDb::CompactDbx(const QString &DbName)
     try {
         QString target = temporary;
         target.replace(QLatin1Char('\''), QLatin1String("''"));
-        Database(DbName, Database::NoFlags, QStringLiteral("CreateDb")).exec(QStringLiteral("VACUUM INTO '%1'").arg(target));
+        Database(DbName, Database::NoFlags, QStringLiteral("CreateDb"))
+            .exec(QStringLiteral("VACUUM INTO '%1'").arg(target));
     } catch (const StoreError &e) {
         fail(e.message());
     }

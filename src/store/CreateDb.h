@@ -11,7 +11,7 @@ namespace store {
 
 // Field type codes, as callers pass them; each maps to a column type of the library file.
 namespace fieldType {
-constexpr qint32 Long = 4;  // 32-bit signed integer
+constexpr qint32 Long = 4; // 32-bit signed integer
 constexpr qint32 Text = 10; // text of at most 255 characters (the size)
 constexpr qint32 Memo = 12; // long text
 } // namespace fieldType

@@ -83,7 +83,8 @@ QString describeSqlError(const QString &driverText)
         reason = QStringLiteral("تعذر فتح ملف قاعدة البيانات");
     else
         reason = QStringLiteral("خطأ في قاعدة البيانات");
-    return driverText.trimmed().isEmpty() ? reason : reason + QStringLiteral(" (") + driverText.trimmed() + QLatin1Char(')');
+    return driverText.trimmed().isEmpty() ? reason
+                                          : reason + QStringLiteral(" (") + driverText.trimmed() + QLatin1Char(')');
 }
 
 QString quotedIdentifier(const QString &name)

@@ -64,8 +64,7 @@ bool isJetFile(const QString &path)
 
 JetCopy::JetCopy(std::unique_ptr<QTemporaryDir> dir)
     : m_dir(std::move(dir))
-{
-}
+{ }
 JetCopy::JetCopy(JetCopy &&) noexcept = default;
 JetCopy &JetCopy::operator=(JetCopy &&) noexcept = default;
 JetCopy::~JetCopy() = default;
@@ -151,8 +150,8 @@ JetCopy importJetFile(const QString &jetPath, const QStringList &tables, const J
                              .arg(shown(jetPath))
                              .arg((limit + 999) / 1000));
     if (process.exitStatus() == QProcess::CrashExit)
-        throw StoreError(
-            QStringLiteral("توقف برنامج القراءة فجأة أثناء قراءة الملف \"%1\"، والملف تالف على الأرجح").arg(shown(jetPath)));
+        throw StoreError(QStringLiteral("توقف برنامج القراءة فجأة أثناء قراءة الملف \"%1\"، والملف تالف على الأرجح")
+                             .arg(shown(jetPath)));
     if (process.exitCode() != 0) {
         const QString reason = helperReason(stderrTail);
         throw failure(jetPath, reason.isEmpty()

@@ -56,7 +56,10 @@ struct CodeRow {
     QVariant head, groub, code, learn, user;
 };
 
-QVariant text(const QVariant &v) { return v.isNull() ? QVariant(QMetaType::fromType<QString>()) : QVariant(v.toString()); }
+QVariant text(const QVariant &v)
+{
+    return v.isNull() ? QVariant(QMetaType::fromType<QString>()) : QVariant(v.toString());
+}
 
 QVariant flag(const QVariant &v)
 {
@@ -168,7 +171,8 @@ JetMigrationPlan planJetMigration(const QString &jetPath, const QString &fallbac
     QDir().mkpath(fallbackFolder);
     plan.target = QDir(QFileInfo(fallbackFolder).absoluteFilePath()).filePath(QFileInfo(plan.source).fileName());
     QFile existing(plan.target);
-    plan.alreadyConverted = existing.open(QIODevice::ReadOnly) && existing.read(16) == QByteArray("SQLite format 3\0", 16);
+    plan.alreadyConverted = existing.open(QIODevice::ReadOnly)
+                            && existing.read(16) == QByteArray("SQLite format 3\0", 16);
     return plan;
 }
 
@@ -185,8 +189,9 @@ JetMigrationResult migrateJetLibrary(const JetMigrationPlan &plan, const Migrati
         const QByteArray originalDigest = fileDigest(plan.source);
 
         report(MigrationPhase::Reading, 0, 0);
-        const JetCopy copy = importJetFile(plan.source, {QStringLiteral("Groub"), QStringLiteral("Code")},
-                                           [&](qint64 done, qint64 total) { report(MigrationPhase::Reading, done, total); });
+        const JetCopy copy = importJetFile(
+            plan.source, {QStringLiteral("Groub"), QStringLiteral("Code")},
+            [&](qint64 done, qint64 total) { report(MigrationPhase::Reading, done, total); });
         if (failsAt(MigrationStep::AfterRead))
             throw StoreError(QStringLiteral("توقفت القراءة"));
 
@@ -206,9 +211,10 @@ JetMigrationResult migrateJetLibrary(const JetMigrationPlan &plan, const Migrati
             const Database source(copy.path(), Database::ReadOnly, QStringLiteral("JetMigration"));
             requireColumns(source, QStringLiteral("Groub"), {QStringLiteral("Groub"), QStringLiteral("Caption")});
             requireColumns(source, QStringLiteral("Code"),
-                           {QStringLiteral("id"), QStringLiteral("Head"), QStringLiteral("Groub"), QStringLiteral("code"),
-                            QStringLiteral("Learn"), QStringLiteral("User")});
-            QSqlQuery counts = source.query(QStringLiteral("SELECT (SELECT count(*) FROM Groub) + (SELECT count(*) FROM Code)"));
+                           {QStringLiteral("id"), QStringLiteral("Head"), QStringLiteral("Groub"),
+                            QStringLiteral("code"), QStringLiteral("Learn"), QStringLiteral("User")});
+            QSqlQuery counts = source.query(
+                QStringLiteral("SELECT (SELECT count(*) FROM Groub) + (SELECT count(*) FROM Code)"));
             const qint64 rowsToWrite = counts.next() ? counts.value(0).toLongLong() : 0;
             qint64 written = 0;
 
@@ -241,9 +247,11 @@ JetMigrationResult migrateJetLibrary(const JetMigrationPlan &plan, const Migrati
             }
 
             QSqlQuery addCode(target.db());
-            addCode.prepare(QStringLiteral("INSERT INTO Code (id, Head, Groub, code, Learn, User) VALUES (?, ?, ?, ?, ?, ?)"));
+            addCode.prepare(
+                QStringLiteral("INSERT INTO Code (id, Head, Groub, code, Learn, User) VALUES (?, ?, ?, ?, ?, ?)"));
             QSet<qint64> codeIds;
-            QSqlQuery codes = source.query(QStringLiteral("SELECT id, Head, Groub, code, Learn, User FROM Code ORDER BY rowid"));
+            QSqlQuery codes = source.query(
+                QStringLiteral("SELECT id, Head, Groub, code, Learn, User FROM Code ORDER BY rowid"));
             while (codes.next()) {
                 bool ok;
                 const qint64 id = idOf(codes.value(0), &ok);
@@ -347,7 +355,8 @@ QString prompt(const JetMigrationPlan &plan)
 
 QString done(const JetMigrationResult &result)
 {
-    QString text = QStringLiteral("تم تحويل المكتبة إلى الصيغة الجديدة.\n\nالتصنيفات: %1\nالأكواد: %2\nأكواد المستخدم: %3\n")
+    QString text = QStringLiteral(
+                       "تم تحويل المكتبة إلى الصيغة الجديدة.\n\nالتصنيفات: %1\nالأكواد: %2\nأكواد المستخدم: %3\n")
                        .arg(result.categories)
                        .arg(result.snippets)
                        .arg(result.userSnippets);

@@ -27,10 +27,10 @@ struct JetMigrationPlan {
 JetMigrationPlan planJetMigration(const QString &jetPath, const QString &fallbackFolder);
 
 struct JetMigrationResult {
-    QString library;  // the new library, ready for LibraryConnection::open
+    QString library; // the new library, ready for LibraryConnection::open
     QString original; // where the original file is now
-    int categories = 0;   // categories taken over (UncategorisedCaption not counted when it was created)
-    int snippets = 0;     // snippets taken over
+    int categories = 0; // categories taken over (UncategorisedCaption not counted when it was created)
+    int snippets = 0; // snippets taken over
     int userSnippets = 0; // of those, the user's own
     int uncategorised = 0; // snippets filed under UncategorisedCaption because their category was missing or Null
     bool createdUncategorised = false;

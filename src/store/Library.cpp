@@ -30,10 +30,7 @@ void run(QSqlQuery &query)
         throwQueryError(query);
 }
 
-QVariant nullable(const QVariant &value)
-{
-    return value.isValid() ? value : QVariant(QMetaType::fromType<QString>());
-}
+QVariant nullable(const QVariant &value) { return value.isValid() ? value : QVariant(QMetaType::fromType<QString>()); }
 
 QVariant groubValue(const QVariant &groub)
 {
@@ -168,7 +165,7 @@ QList<Snippet> Library::allSnippets()
 }
 
 QList<SnippetText> Library::snippetTexts(qint64 afterRow, int maxRows, bool withCode, bool withLearn,
-                                        const QString &fragment)
+                                         const QString &fragment)
 {
     const auto column = [&fragment](const char *name) {
         const QString field = QLatin1String(name);
@@ -308,7 +305,8 @@ qint32 Library::addSnippet(const Snippet &s)
 {
     qint32 id = 0;
     transaction([&] {
-        QSqlQuery q = prepare(QStringLiteral("INSERT INTO Code (Head, Groub, code, Learn, User) VALUES (?, ?, ?, ?, ?)"));
+        QSqlQuery q = prepare(
+            QStringLiteral("INSERT INTO Code (Head, Groub, code, Learn, User) VALUES (?, ?, ?, ?, ?)"));
         q.addBindValue(nullable(s.head));
         q.addBindValue(groubValue(s.groub));
         q.addBindValue(nullable(s.code));
@@ -336,10 +334,7 @@ bool Library::setUserFlag(qint32 id, const QVariant &user)
     return changeRow(QStringLiteral("UPDATE Code SET User = ? WHERE id = ?"), {userValue(user), id});
 }
 
-bool Library::deleteSnippet(qint32 id)
-{
-    return changeRow(QStringLiteral("DELETE FROM Code WHERE id = ?"), {id});
-}
+bool Library::deleteSnippet(qint32 id) { return changeRow(QStringLiteral("DELETE FROM Code WHERE id = ?"), {id}); }
 
 int Library::clearUserMarks()
 {

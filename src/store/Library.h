@@ -17,9 +17,9 @@ struct Category {
 
 struct SnippetSummary {
     qint32 id = 0;
-    QVariant head;  // may be Null
+    QVariant head; // may be Null
     QVariant groub; // may be Null
-    QVariant user;  // may be Null
+    QVariant user; // may be Null
 };
 
 struct Snippet {

@@ -15,10 +15,17 @@ char32_t foldChar(char32_t c)
     if (isSearchIgnorable(c))
         return 0;
     switch (c) {
-    case 0x0623: case 0x0625: case 0x0622: case 0x0671: return 0x0627;
-    case 0x0649: return 0x064A;
-    case 0x0629: return 0x0647;
-    default: return c;
+    case 0x0623:
+    case 0x0625:
+    case 0x0622:
+    case 0x0671:
+        return 0x0627;
+    case 0x0649:
+        return 0x064A;
+    case 0x0629:
+        return 0x0647;
+    default:
+        return c;
     }
 }
 

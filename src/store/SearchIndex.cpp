@@ -101,7 +101,8 @@ public:
             if (!m_insert[i].prepare(QStringLiteral("INSERT INTO %1 (rowid, t) VALUES (?, ?)").arg(kFts[i])))
                 throwQueryError(m_insert[i]);
             m_delete[i] = QSqlQuery(db());
-            if (!m_delete[i].prepare(QStringLiteral("INSERT INTO %1 (%1, rowid, t) VALUES ('delete', ?, ?)").arg(kFts[i])))
+            if (!m_delete[i].prepare(
+                    QStringLiteral("INSERT INTO %1 (%1, rowid, t) VALUES ('delete', ?, ?)").arg(kFts[i])))
                 throwQueryError(m_delete[i]);
         }
     }
@@ -352,7 +353,8 @@ bool SearchIndex::buildStep(int budgetMs)
         FtsWriter fts;
         QSqlQuery rows(db());
         rows.setForwardOnly(true);
-        if (!rows.prepare(QStringLiteral("SELECT rowid, Head, code, Learn FROM Code WHERE rowid > ? ORDER BY rowid LIMIT 64")))
+        if (!rows.prepare(
+                QStringLiteral("SELECT rowid, Head, code, Learn FROM Code WHERE rowid > ? ORDER BY rowid LIMIT 64")))
             throwQueryError(rows);
         bool end = false;
         do {
@@ -370,7 +372,8 @@ bool SearchIndex::buildStep(int budgetMs)
             rows.finish();
             end = n < 64;
         } while (!end && timer.elapsed() < budgetMs);
-        run(QStringLiteral("UPDATE SearchIndexState SET built = ?, done = ?, rows = ?"), {p.built, end ? 1 : 0, p.rows});
+        run(QStringLiteral("UPDATE SearchIndexState SET built = ?, done = ?, rows = ?"),
+            {p.built, end ? 1 : 0, p.rows});
         more = !end;
     });
     return more;
@@ -378,8 +381,7 @@ bool SearchIndex::buildStep(int budgetMs)
 
 void SearchIndex::buildAll()
 {
-    while (buildStep(1000)) {
-    }
+    while (buildStep(1000)) { }
 }
 
 void SearchIndex::rebuild()
@@ -396,7 +398,8 @@ void SearchIndex::rebuild()
     notifyBuilding();
 }
 
-std::optional<QList<SearchCandidate>> SearchIndex::candidates(const QString &foldedWord, bool head, bool code, bool learn)
+std::optional<QList<SearchCandidate>> SearchIndex::candidates(const QString &foldedWord, bool head, bool code,
+                                                              bool learn)
 {
     if (!g.usable || foldedWord.contains(QChar(0)))
         return std::nullopt;
@@ -471,8 +474,7 @@ void SearchIndex::attach(const Database &database)
                 for (const QString &t : kFts)
                     run(QStringLiteral("SELECT rowid FROM %1 WHERE %1 MATCH '\"abc\"' LIMIT 1").arg(t));
                 healthy = true;
-            } catch (const StoreError &) {
-            }
+            } catch (const StoreError &) { }
         }
         if (!healthy) {
             rebuild(); // fails, leaving the index unusable, on a read-only library

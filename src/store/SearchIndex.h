@@ -35,7 +35,7 @@ class SearchIndex
 public:
     enum class Status {
         Unavailable, // read-only library, Code keyed otherwise, or no FTS5 with trigrams: scan
-        Building,    // being built step by step: scan meanwhile
+        Building, // being built step by step: scan meanwhile
         Ready,
     };
 
@@ -52,7 +52,8 @@ public:
     // cannot contain it, by either way of matching): empty optional when
     // the index cannot answer (not ready, word shorter than three characters, library read-only
     // with changes not yet indexed). A damaged index is dropped and rebuilt, and the caller scans.
-    static std::optional<QList<SearchCandidate>> candidates(const QString &foldedWord, bool head, bool code, bool learn);
+    static std::optional<QList<SearchCandidate>> candidates(const QString &foldedWord, bool head, bool code,
+                                                            bool learn);
 
     // Called whenever the index starts building, so a window can drive buildStep.
     static void setBuildListener(std::function<void()> listener);

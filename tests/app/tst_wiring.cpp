@@ -18,10 +18,7 @@ namespace {
 
 // QObject::receivers is protected; a pointer to it taken through a subclass is not.
 struct Receivers : QObject {
-    static int ofTriggered(const QAction *action)
-    {
-        return (action->*&Receivers::receivers)(SIGNAL(triggered(bool)));
-    }
+    static int ofTriggered(const QAction *action) { return (action->*&Receivers::receivers)(SIGNAL(triggered(bool))); }
 };
 
 } // namespace

@@ -35,10 +35,7 @@ private slots:
         QCOMPARE(hits(QStringLiteral("Dimمتغير Dim")), QStringList({"Dim"}));
     }
 
-    void caseMustMatch()
-    {
-        QCOMPARE(hits("if IF If"), QStringList({"If"}));
-    }
+    void caseMustMatch() { QCOMPARE(hits("if IF If"), QStringList({"If"})); }
 
     void commentsAndStringsAreNotSpecial()
     {

@@ -238,7 +238,9 @@ private slots:
         // From the menu bar the two items are enabled, not shown, by the same tests, made each time the menu
         // opens. They keep the popup's visibility, and a hidden item is never enabled: on a snippet of the
         // other kind neither is offered, on this node again the one the popup showed is.
-        struct Offer { bool visibleMerge, visibleMark, merge, mark; };
+        struct Offer {
+            bool visibleMerge, visibleMark, merge, mark;
+        };
         auto openFromMenuBar = [this] {
             QMenu *code = main->menu("code");
             QMenuBar *bar = main->menuBar();
@@ -309,7 +311,7 @@ private slots:
         QCOMPARE(colourOf("Dim"), navy);
         QCOMPARE(colourOf("As"), navy);
         QCOMPARE(colourOf("String"), navy);
-        QCOMPARE(colourOf(" x ") , QColor(Qt::black));
+        QCOMPARE(colourOf(" x "), QColor(Qt::black));
         QCOMPARE(colourAt(doc, int(text.indexOf("x As"))), QColor(Qt::black));
         QCOMPARE(colourOf("If a"), navy);
         QCOMPARE(colourOf("Then"), navy);
@@ -377,7 +379,8 @@ private slots:
     void codeLinesStayLeftToRight()
     {
         const qint32 c = lib->addCategory("c");
-        const qint32 s = lib->addSnippet("s", c, QStringLiteral("' تعليق عربي\r\nDim x"), QStringLiteral("شرح عربي\r\nEnglish line"));
+        const qint32 s = lib->addSnippet("s", c, QStringLiteral("' تعليق عربي\r\nDim x"),
+                                         QStringLiteral("شرح عربي\r\nEnglish line"));
         openMain();
         showSnippet(s);
         QCOMPARE(viewDoc()->firstBlock().textDirection(), Qt::LeftToRight);
@@ -484,8 +487,8 @@ private slots:
     {
         openMain();
         const QList<QPair<QString, QString>> pairs = {
-            {"InsertCode", "Add"},      {"EditCode", "edit"},          {"DelCode", "del"},
-            {"save", "mnusaveas"},      {"print", "mnuprint"},         {"updat", "mnuUpDat"},
+            {"InsertCode", "Add"},       {"EditCode", "edit"},         {"DelCode", "del"},
+            {"save", "mnusaveas"},       {"print", "mnuprint"},        {"updat", "mnuUpDat"},
             {"SearchCode", "mnusearch"}, {"compactDb", "mnuCompDbas"}, {"Info", "smnuabout"},
         };
         QToolBar *bar = main->findChild<QToolBar *>("Tlbar");

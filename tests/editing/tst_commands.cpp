@@ -197,7 +197,8 @@ private slots:
 
     void editWithoutASnippetSelectedShowsTheMessage()
     {
-        const QString expected = QStringLiteral("يجب أن تحدد الكود الذي تريد تعديله أولاً!") + QString(32, QLatin1Char(' '));
+        const QString expected = QStringLiteral("يجب أن تحدد الكود الذي تريد تعديله أولاً!")
+                                 + QString(32, QLatin1Char(' '));
         ModalDriver driver([](QDialog *d) { d->reject(); });
         tree()->clearSelection();
         main->command(QStringLiteral("edit"))->trigger();
@@ -310,7 +311,8 @@ private slots:
         main->selectNode(keyOfSnippet(s1));
         MessageBoxSeam::setNextAnswer(mb::No);
         main->command(QStringLiteral("del"))->trigger();
-        QCOMPARE(MessageBoxSeam::last().prompt, QStringLiteral("هل تريد حذف الكود المحدد؟") + QString(30, QLatin1Char(' ')));
+        QCOMPARE(MessageBoxSeam::last().prompt,
+                 QStringLiteral("هل تريد حذف الكود المحدد؟") + QString(30, QLatin1Char(' ')));
         QCOMPARE(MessageBoxSeam::last().title, QStringLiteral("رسالة تأكيد"));
         QCOMPARE(MessageBoxSeam::last().buttons(), mb::YesNo);
         QCOMPARE(MessageBoxSeam::last().icon(), mb::Question);
@@ -383,7 +385,8 @@ private slots:
 
     void failedDeleteIsReportedAndKeepsTheNode()
     {
-        lib->exec("CREATE TRIGGER no_delete BEFORE DELETE ON Code BEGIN SELECT RAISE(ABORT, 'database is locked'); END");
+        lib->exec(
+            "CREATE TRIGGER no_delete BEFORE DELETE ON Code BEGIN SELECT RAISE(ABORT, 'database is locked'); END");
         main->selectNode(keyOfSnippet(s1));
         MessageBoxSeam::setNextAnswer(mb::Yes);
         main->command(QStringLiteral("del"))->trigger();

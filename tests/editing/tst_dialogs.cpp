@@ -59,8 +59,10 @@ void expectMessage(const QString &prompt, const QString &title, int buttons, int
 void failWrites(TempLibrary &lib, const QString &table)
 {
     for (const char *op : {"INSERT", "UPDATE", "DELETE"})
-        lib.exec(QStringLiteral("CREATE TRIGGER fail_%1_%2 BEFORE %2 ON %1 BEGIN SELECT RAISE(ABORT, 'database or disk is full'); END")
-                     .arg(table, QLatin1String(op)));
+        lib.exec(
+            QStringLiteral(
+                "CREATE TRIGGER fail_%1_%2 BEFORE %2 ON %1 BEGIN SELECT RAISE(ABORT, 'database or disk is full'); END")
+                .arg(table, QLatin1String(op)));
 }
 void allowWrites(TempLibrary &lib, const QString &table)
 {
@@ -143,8 +145,10 @@ private slots:
         frameRow("fraFile", QStringLiteral("إضافة من ملف"), platform::twipsRect(120, 4080, 3135, 855));
         frameRow("fraCode", QStringLiteral("الكود"), platform::twipsRect(3360, 120, 6975, 2655));
         frameRow("fraLearn", QStringLiteral("التعليق"), platform::twipsRect(3360, 2880, 6975, 2655));
-        row("Label1", "QLabel", QStringLiteral("الفئات الموجودة:"), none, platform::twipsRect(360, 240, 2655, 255), none);
-        row("Label2", "QLabel", QStringLiteral("إضافة فئة جديدة:"), none, platform::twipsRect(840, 1440, 2175, 255), none);
+        row("Label1", "QLabel", QStringLiteral("الفئات الموجودة:"), none, platform::twipsRect(360, 240, 2655, 255),
+            none);
+        row("Label2", "QLabel", QStringLiteral("إضافة فئة جديدة:"), none, platform::twipsRect(840, 1440, 2175, 255),
+            none);
         row("TxtCodeHead", "QLineEdit", none, QStringLiteral("عنوان الكود"), platform::twipsRect(120, 360, 2775, 315),
             QStringLiteral("fraTitle"));
         row("TxtAddGroub", "QLineEdit", none, QStringLiteral("إضافة فئة جديدة:"),
@@ -416,12 +420,12 @@ private slots:
         d.show();
         edit(&d, "TxtAddGroub")->setText("   ");
         click(&d, "CmdAddGroub");
-        expectMessage(QStringLiteral("يجب عليك إدخال اسم الفئة أولاً!") + Thirty, QStringLiteral("رسالة خطأ"), mb::OkOnly,
-                      mb::Critical);
+        expectMessage(QStringLiteral("يجب عليك إدخال اسم الفئة أولاً!") + Thirty, QStringLiteral("رسالة خطأ"),
+                      mb::OkOnly, mb::Critical);
         click(&d, "CmdRename");
         QCOMPARE(MessageBoxSeam::count(), 2);
-        expectMessage(QStringLiteral("يجب عليك إدخال اسم الفئة أولاً!") + Thirty, QStringLiteral("رسالة خطأ"), mb::OkOnly,
-                      mb::Critical);
+        expectMessage(QStringLiteral("يجب عليك إدخال اسم الفئة أولاً!") + Thirty, QStringLiteral("رسالة خطأ"),
+                      mb::OkOnly, mb::Critical);
         QCOMPARE(categoryNames(), QStringList{"a"});
         QCOMPARE(edit(&d, "TxtAddGroub")->text(), QStringLiteral("   "));
     }
@@ -468,8 +472,8 @@ private slots:
 
         MessageBoxSeam::setNextAnswer(mb::No);
         click(&d, "CmdRename");
-        expectMessage(QStringLiteral("سيتم تعديل اسم الفئة. هل أنت متأكد من ذلك?") + Thirty, QStringLiteral("رسالة تأكيد"),
-                      mb::YesNo, mb::Question);
+        expectMessage(QStringLiteral("سيتم تعديل اسم الفئة. هل أنت متأكد من ذلك?") + Thirty,
+                      QStringLiteral("رسالة تأكيد"), mb::YesNo, mb::Question);
         QCOMPARE(categoryNames(), (QStringList{"same", "same"}));
         QCOMPARE(edit(&d, "TxtAddGroub")->text(), QStringLiteral(" renamed  "));
 
@@ -584,8 +588,10 @@ private slots:
         const platform::FileDialogRequest request = FileDialogSeam::requests().first();
         QCOMPARE(request.kind, platform::FileDialogRequest::Open);
         QCOMPARE(request.title, QStringLiteral("فتح"));
-        QCOMPARE(request.filter,
-                 QStringLiteral("ملفات نصوص|*.txt|ملفات نماذج فيجول بيسك|*.frm|ملفات وحدات برمجية|*.bas|ملفات كائنات برمجية|*.cls|كافة الملفات|*.*"));
+        QCOMPARE(
+            request.filter,
+            QStringLiteral(
+                "ملفات نصوص|*.txt|ملفات نماذج فيجول بيسك|*.frm|ملفات وحدات برمجية|*.bas|ملفات كائنات برمجية|*.cls|كافة الملفات|*.*"));
         QCOMPARE(request.filterIndex, 1);
         QCOMPARE(richBox(&d, "RTxtCode")->text(), QStringLiteral("' تعليق\r\nDim x"));
         QCOMPARE(edit(&d, "TxtCodeHead")->text(), QStringLiteral("keep"));
@@ -738,7 +744,8 @@ private slots:
         c.setPosition(0);
         c.setPosition(7, QTextCursor::KeepAnchor);
         learn->setTextCursor(c);
-        rightClickPopup(learn, [](QMenu *) {}, "mnucut");
+        rightClickPopup(
+            learn, [](QMenu *) {}, "mnucut");
         QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("comment"));
         QCOMPARE(learn->text(), QStringLiteral(" text"));
         QCOMPARE(code->text(), QStringLiteral("code text"));
@@ -756,7 +763,8 @@ private slots:
         platform::RichTextBox *learn = richBox(&d, "RTxtLearn");
         learn->setText("comment");
         QApplication::clipboard()->setText(QStringLiteral("Dim y\nDim z"));
-        rightClickPopup(code, [](QMenu *) {}, "mnupast");
+        rightClickPopup(
+            code, [](QMenu *) {}, "mnupast");
         QCOMPARE(code->text(), QStringLiteral("Dim y\r\nDim z"));
         QCOMPARE(learn->text(), QStringLiteral("comment"));
         QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("Dim y\nDim z"));
@@ -790,8 +798,8 @@ private slots:
         TempLibrary lib;
         lib.addCategory("a");
         const qint32 b = lib.addCategory("b");
-        FrmEdit d(lib.addSnippet(QStringLiteral("عنوان"), b, QStringLiteral("Dim x\r\nx = 1"), QStringLiteral("شرح"),
-                                 true));
+        FrmEdit d(
+            lib.addSnippet(QStringLiteral("عنوان"), b, QStringLiteral("Dim x\r\nx = 1"), QStringLiteral("شرح"), true));
         QVERIFY(d.snippetFound());
         QCOMPARE(edit(&d, "TxtCodeHead")->text(), QStringLiteral("عنوان"));
         QCOMPARE(richBox(&d, "RTxtCode")->text(), QStringLiteral("Dim x\r\nx = 1"));

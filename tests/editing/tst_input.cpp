@@ -17,7 +17,8 @@ class TestInput : public QObject
 private slots:
     void entriesKeepTableOrderAndPlaces()
     {
-        QCOMPARE(categoryEntries(threeCategories()), (QStringList{QStringLiteral("أ"), QString(), QStringLiteral("أ")}));
+        QCOMPARE(categoryEntries(threeCategories()),
+                 (QStringList{QStringLiteral("أ"), QString(), QStringLiteral("أ")}));
         QVERIFY(categoryEntries({}).isEmpty());
     }
 

@@ -123,9 +123,8 @@ private slots:
     {
         openMain();
         const QByteArray before = testing::readFile(lib->path());
-        store::CreateDb::setCompactFailureHook([](store::CreateDb::CompactStep s) {
-            return s == store::CreateDb::CompactStep::BeforeRename;
-        });
+        store::CreateDb::setCompactFailureHook(
+            [](store::CreateDb::CompactStep s) { return s == store::CreateDb::CompactStep::BeforeRename; });
         main->command(QStringLiteral("mnuCompDbas"))->trigger();
         QCOMPARE(MessageBoxSeam::count(), 1);
         QCOMPARE(MessageBoxSeam::last().title, QStringLiteral("رسالة خطأ"));
@@ -140,8 +139,9 @@ private slots:
     {
         openMain();
         const auto before = snippetNodes(main->TVCodeHead());
-        QCOMPARE(std::count_if(before.cbegin(), before.cend(), [](QTreeWidgetItem *i) { return FrmMain::isUserNode(i); }),
-                 2);
+        QCOMPARE(
+            std::count_if(before.cbegin(), before.cend(), [](QTreeWidgetItem *i) { return FrmMain::isUserNode(i); }),
+            2);
         const QString path = QDir(lib->dir()).filePath("out.cup");
         FileDialogSeam::setNextFileName(path);
         MessageBoxSeam::setNextAnswer(platform::mb::Yes);
@@ -164,8 +164,10 @@ private slots:
     {
         QTemporaryDir dir;
         const QString path = dir.filePath("in.cup");
-        testing::makeRawPackage(path, {{"new 1", "c", null(), 1, QStringLiteral("وارد")}, {"new 2", "c", null(), 1, QStringLiteral("وارد")}},
-                                {"n", "d", "o"});
+        testing::makeRawPackage(
+            path,
+            {{"new 1", "c", null(), 1, QStringLiteral("وارد")}, {"new 2", "c", null(), 1, QStringLiteral("وارد")}},
+            {"n", "d", "o"});
         openMain();
         FileDialogSeam::setNextFileName(path);
         OnModal onModal([](QDialog *dialog) {

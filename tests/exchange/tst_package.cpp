@@ -130,9 +130,8 @@ private slots:
         testing::TempLibrary lib;
         lib.addSnippet("t", lib.addCategory("c"), "x", "y", true);
         const QString path = QDir(lib.dir()).filePath("p.cup");
-        store::CreateDb::setCompactFailureHook([](store::CreateDb::CompactStep s) {
-            return s == store::CreateDb::CompactStep::AfterCopy;
-        });
+        store::CreateDb::setCompactFailureHook(
+            [](store::CreateDb::CompactStep s) { return s == store::CreateDb::CompactStep::AfterCopy; });
         QVERIFY_THROWS_EXCEPTION(store::StoreError, createPackage(path, "n", "d", "o"));
         store::CreateDb::setCompactFailureHook({});
         QCOMPARE(QDir(lib.dir()).entryList(QDir::Files), QStringList{"codedb.mdb"});
@@ -218,11 +217,8 @@ private slots:
         Package p;
         p.header = {null(), null(), null()};
         p.rows = {
-            {"a", "x", null(), 1, "Files"},
-            {"b", "x", null(), 1, "files"},
-            {"c", "x", null(), 1, "Files "},
-            {"d", "x", null(), 7, "New"},
-            {"e", "x", null(), 7, "New"},
+            {"a", "x", null(), 1, "Files"}, {"b", "x", null(), 1, "files"}, {"c", "x", null(), 1, "Files "},
+            {"d", "x", null(), 7, "New"},   {"e", "x", null(), 7, "New"},
         };
         QCOMPARE(applyPackage(p), 5);
         QCOMPARE(categoryNames(), QStringList({"Files", "Files", "files", "Files ", "New"}));
@@ -367,13 +363,16 @@ private slots:
             QCOMPARE(applyPackage(package), 4);
             QStringList rows;
             for (const store::Snippet &s : store::Library::allSnippets())
-                rows << QStringLiteral("%1|%2|%3|%4").arg(s.head.toString(), s.code.toString(), s.learn.toString(),
-                                                           store::Library::categories().at(s.groub.toInt() - 1).caption.toString());
+                rows << QStringLiteral("%1|%2|%3|%4")
+                            .arg(s.head.toString(), s.code.toString(), s.learn.toString(),
+                                 store::Library::categories().at(s.groub.toInt() - 1).caption.toString());
             applied << rows;
             QCOMPARE(testing::readFile(path), before);
         }
         QCOMPARE(applied[0], applied[1]);
-        QCOMPARE(applied[0].at(0), QStringLiteral("نسخ ملف|FileCopy \"C:\\a.txt\", \"C:\\b.txt\" ' نسخ الملف|ينسخ ملفا إلى مكان آخر|الملفات"));
+        QCOMPARE(
+            applied[0].at(0),
+            QStringLiteral("نسخ ملف|FileCopy \"C:\\a.txt\", \"C:\\b.txt\" ' نسخ الملف|ينسخ ملفا إلى مكان آخر|الملفات"));
         // A Null category number goes under the uncategorised category, whatever its name says.
         QVERIFY(applied[0].at(2).endsWith(QStringLiteral("|") + store::UncategorisedCaption));
     }

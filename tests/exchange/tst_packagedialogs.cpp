@@ -25,7 +25,7 @@ using testing::null;
 
 namespace {
 
-template<typename T>
+template <typename T>
 T *child(QWidget *w, const char *name)
 {
     T *c = w->findChild<T *>(QString::fromLatin1(name));
@@ -91,9 +91,9 @@ private slots:
         fillLibrary(lib);
         exchange::FrmCreateUpdate dlg;
         QCOMPARE(dlg.windowTitle(), QStringLiteral("انشاء ملف تحديث"));
-        QCOMPARE(headerLabels(&dlg), (QMap<int, QString>{{0, QStringLiteral("الاسم:")},
-                                                         {1, QStringLiteral("ملاحظات:")},
-                                                         {2, QStringLiteral("التاريخ:")}}));
+        QCOMPARE(headerLabels(&dlg),
+                 (QMap<int, QString>{
+                     {0, QStringLiteral("الاسم:")}, {1, QStringLiteral("ملاحظات:")}, {2, QStringLiteral("التاريخ:")}}));
         QCOMPARE(labelText(&dlg, "Label3"), QStringLiteral("قائمة كود المستخدم:"));
         QCOMPARE(items(&dlg), QStringList({QStringLiteral("نافذة"), "Open file"}));
         QCOMPARE(labelText(&dlg, "Label1"), kSearch2);
@@ -177,7 +177,9 @@ private slots:
         QVERIFY(FileDialogSeam::requests().at(1).fileName.isEmpty());
         QCOMPARE(MessageBoxSeam::count(), 1);
         const auto warn = MessageBoxSeam::last();
-        QCOMPARE(warn.prompt, QStringLiteral("هذا الملف موجود بالفعل إذا قررت الاستمرار سيتم استبدالة بالملف الجديد. هل تريد الاستمرار؟"));
+        QCOMPARE(warn.prompt,
+                 QStringLiteral(
+                     "هذا الملف موجود بالفعل إذا قررت الاستمرار سيتم استبدالة بالملف الجديد. هل تريد الاستمرار؟"));
         QCOMPARE(warn.title, QStringLiteral("تحذير"));
         QCOMPARE(warn.buttons(), platform::mb::YesNo);
         QCOMPARE(warn.icon(), platform::mb::Question);

@@ -14,7 +14,8 @@ using exporting::rtfTohtml::ConvertRtfToHtml;
 namespace {
 
 const QString FontTable = QStringLiteral("{\\fonttbl{\\f0\\fnil\\fcharset178 Courier New;}{\\f1\\fswiss Arial;}}");
-const QString ColourTable = QStringLiteral("{\\colortbl\\red0\\green0\\blue0;\\red255\\green0\\blue0;\\red0\\green0\\blue128;}");
+const QString ColourTable = QStringLiteral(
+    "{\\colortbl\\red0\\green0\\blue0;\\red255\\green0\\blue0;\\red0\\green0\\blue128;}");
 
 QString header(bool colours = true)
 {
@@ -58,7 +59,8 @@ private slots:
                                               QStringLiteral("+H +CR"));
         const QString expected = QStringLiteral("<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 3.2//EN\">") + Crlf
                                  + QStringLiteral("<HTML>") + Crlf + QStringLiteral("<HEAD>") + Crlf
-                                 + QStringLiteral("<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=utf-8\">")
+                                 + QStringLiteral(
+                                     "<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=utf-8\">")
                                  + Crlf + QStringLiteral("<TITLE></TITLE>") + Crlf + Crlf + QStringLiteral("</HEAD>")
                                  + Crlf + QStringLiteral("<BODY>") + Crlf + QStringLiteral("one<BR>") + Crlf
                                  + QStringLiteral("two</BODY>") + Crlf + QStringLiteral("</HTML>");
@@ -71,8 +73,9 @@ private slots:
     void titleAndGenerator()
     {
         const QString html = convert(QStringLiteral("x"), QStringLiteral("+H+G+T=\"My <b> & co\""));
-        QVERIFY(html.contains(QStringLiteral("<TITLE>My &lt;b&gt; &amp; co</TITLE>\r\n"
-                                             "<META NAME=\"GENERATOR\" CONTENT=\"RTF2HTML by Pellandor\">\r\n</HEAD>")));
+        QVERIFY(
+            html.contains(QStringLiteral("<TITLE>My &lt;b&gt; &amp; co</TITLE>\r\n"
+                                         "<META NAME=\"GENERATOR\" CONTENT=\"RTF2HTML by Pellandor\">\r\n</HEAD>")));
         QVERIFY_THROWS_EXCEPTION(ConversionError, convert(QStringLiteral("x"), QStringLiteral("+H +T=\"open")));
     }
 
@@ -120,8 +123,9 @@ private slots:
     void alignmentWaitsForFontTag()
     {
         const QString table = QStringLiteral("<TABLE ALIGN=\"left\" CELLSPACING=0 CELLPADDING=0 WIDTH=\"100%\">");
-        QCOMPARE(convert(QStringLiteral("\\qc a\\cf1 b")),
-                 QStringLiteral("a") + table + QStringLiteral("<TR ALIGN=\"center\"><TD>") + Red + QStringLiteral("b</FONT>"));
+        QCOMPARE(convert(QStringLiteral("\\qc a\\cf1 b")), QStringLiteral("a") + table
+                                                               + QStringLiteral("<TR ALIGN=\"center\"><TD>") + Red
+                                                               + QStringLiteral("b</FONT>"));
         QCOMPARE(convert(QStringLiteral("\\qr\\cf1 b\\plain c"), QStringLiteral("+CR")),
                  table + QStringLiteral("<TR ALIGN=\"right\"><TD>") + Red
                      + QStringLiteral("b</FONT></TD></TR></TABLE><BR>\r\nc"));
@@ -133,8 +137,7 @@ private slots:
         QCOMPARE(convert(QStringLiteral("{\\b\\cf1 a\\plain b}")),
                  QStringLiteral("<B>") + Red + QStringLiteral("a</FONT></B>b"));
         // Only one "</FONT>" at the finish, however many tags were opened.
-        QCOMPARE(convert(QStringLiteral("\\cf1 a\\cf2 b")),
-                 Red + QStringLiteral("a<FONT COLOR=\"#000080\">b</FONT>"));
+        QCOMPARE(convert(QStringLiteral("\\cf1 a\\cf2 b")), Red + QStringLiteral("a<FONT COLOR=\"#000080\">b</FONT>"));
     }
 
     void hexEscapes()
@@ -156,7 +159,8 @@ private slots:
         QCOMPARE(convert(viaUnicode), arabic);
         QCOMPARE(convert(viaCodePage), arabic);
         // The fallback count follows \ucN; a fallback written as an escape counts as one.
-        QCOMPARE(convert(QStringLiteral("{\\uc2\\u1575 ??}\\u1604\\'3fb")), QString(QChar(0x0627)) + QChar(0x0644) + 'b');
+        QCOMPARE(convert(QStringLiteral("{\\uc2\\u1575 ??}\\u1604\\'3fb")),
+                 QString(QChar(0x0627)) + QChar(0x0644) + 'b');
         QCOMPARE(convert(QStringLiteral("\\uc0\\u1575 x")), QString(QChar(0x0627)) + 'x');
         QCOMPARE(convert(QStringLiteral("\\u-4064?")), QString(QChar(0xF020)));
     }
@@ -195,10 +199,12 @@ private slots:
     void malformedTablesStayBounded()
     {
         // Names without ";" end at their entry's "}", not at the next name's ";".
-        const QString fonts = QStringLiteral("{\\rtf1{\\fonttbl{\\f0 A}{\\f1 Bee}{\\f2 C;}}\r\n\\deflang1025 \\f1 x\r\n\\par }");
+        const QString fonts = QStringLiteral(
+            "{\\rtf1{\\fonttbl{\\f0 A}{\\f1 Bee}{\\f2 C;}}\r\n\\deflang1025 \\f1 x\r\n\\par }");
         QCOMPARE(ConvertRtfToHtml(fonts, {}), QStringLiteral("<FONT FACE=\"Bee\">x</FONT>"));
         // An entry without \\green or \\blue reads the missing part from the entries after it, as before.
-        const QString colours = QStringLiteral("{\\rtf1{\\colortbl\\red255;\\red1\\green2\\blue3;}\r\n\\deflang1025 \\cf0 x\r\n\\par }");
+        const QString colours = QStringLiteral(
+            "{\\rtf1{\\colortbl\\red255;\\red1\\green2\\blue3;}\r\n\\deflang1025 \\cf0 x\r\n\\par }");
         QCOMPARE(ConvertRtfToHtml(colours, {}), QStringLiteral("<FONT COLOR=\"#FF0203\">x</FONT>"));
     }
 
@@ -210,7 +216,12 @@ private slots:
         QTest::newRow("bullet") << QStringLiteral("\\bullet x") << QString::fromUtf8("\xe2\x80\xa2x");
         QTest::newRow("emdash") << QStringLiteral("\\emdash x") << QString::fromUtf8("\xe2\x80\x94x");
         QTest::newRow("quotes") << QStringLiteral("\\ldblquote a\\rdblquote \\lquote b\\rquote c")
-                                << QString::fromUtf8("\xe2\x80\x9c" "a" "\xe2\x80\x9d\xe2\x80\x98" "b" "\xe2\x80\x99" "c");
+                                << QString::fromUtf8("\xe2\x80\x9c"
+                                                     "a"
+                                                     "\xe2\x80\x9d\xe2\x80\x98"
+                                                     "b"
+                                                     "\xe2\x80\x99"
+                                                     "c");
         QTest::newRow("braces") << QStringLiteral("\\{x\\}y") << QStringLiteral("{x}y");
         QTest::newRow("backslash") << QStringLiteral("\\\\x") << QStringLiteral("\\x");
         QTest::newRow("tilde") << QStringLiteral("a\\~b") << QStringLiteral("a b");
@@ -228,15 +239,16 @@ private slots:
     {
         const QStringList paragraphs = {
             QStringLiteral("a"),
-            QStringLiteral("{\\pntext\\f1\\'b7\\tab}{\\*\\pn\\pnlvlblt\\pnf1\\pnindent0{\\pntxtb\\'b7}}\\fi-200\\li200 one"),
+            QStringLiteral(
+                "{\\pntext\\f1\\'b7\\tab}{\\*\\pn\\pnlvlblt\\pnf1\\pnindent0{\\pntxtb\\'b7}}\\fi-200\\li200 one"),
             QStringLiteral("{\\pntext\\f1\\'b7\\tab}two"),
             QStringLiteral("\\pard\\plain b"),
         };
-        QCOMPARE(ConvertRtfToHtml(doc(paragraphs), {}),
-                 QStringLiteral("a<BR><UL><LI>one</LI><LI>two</LI></UL>b"));
+        QCOMPARE(ConvertRtfToHtml(doc(paragraphs), {}), QStringLiteral("a<BR><UL><LI>one</LI><LI>two</LI></UL>b"));
         // A group without its "}": the scan ends at the end of the text.
-        const QString unclosed = header() + QStringLiteral("\\deflang1025\\pard\\plain a\r\n\\par x{\\pntext\\f1 y\r\n"
-                                                           "\\par z\r\n\\par ");
+        const QString unclosed = header()
+                                 + QStringLiteral("\\deflang1025\\pard\\plain a\r\n\\par x{\\pntext\\f1 y\r\n"
+                                                  "\\par z\r\n\\par ");
         QCOMPARE(ConvertRtfToHtml(unclosed, {}), QStringLiteral("a<BR>x"));
     }
 
@@ -261,13 +273,15 @@ private slots:
 
         const QString html = ConvertRtfToHtml(platform::documentToRtf(document), QStringLiteral("+H +CR"));
         const QString navyTag = QStringLiteral("<FONT COLOR=\"#000080\"");
-        for (const QString &keyword : {QStringLiteral("Dim"), QStringLiteral("As"), QStringLiteral("End"),
-                                       QStringLiteral("Sub")}) {
-            const qsizetype at = html.indexOf(QRegularExpression(QStringLiteral("[ >]") + keyword + QStringLiteral("\\b")));
+        for (const QString &keyword :
+             {QStringLiteral("Dim"), QStringLiteral("As"), QStringLiteral("End"), QStringLiteral("Sub")}) {
+            const qsizetype at = html.indexOf(
+                QRegularExpression(QStringLiteral("[ >]") + keyword + QStringLiteral("\\b")));
             QVERIFY2(at >= 0, qPrintable(keyword + QStringLiteral(" missing in ") + html));
             // The nearest font tag before the keyword is the navy one.
             const qsizetype tag = html.lastIndexOf(QStringLiteral("<FONT"), at);
-            QVERIFY2(tag >= 0 && html.mid(tag).startsWith(navyTag), qPrintable(keyword + QStringLiteral(" in ") + html));
+            QVERIFY2(tag >= 0 && html.mid(tag).startsWith(navyTag),
+                     qPrintable(keyword + QStringLiteral(" in ") + html));
         }
         // The plain words are not navy, and nothing of the text is lost.
         const qsizetype total = html.indexOf(QStringLiteral("total = 10 &lt; 20"));

@@ -60,9 +60,9 @@ bool pdfHasNavyText(const QString &pdf)
 {
     const QString prefix = pdf + QStringLiteral(".page");
     QProcess p;
-    p.start(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("100"), QStringLiteral("-f"),
-                                         QStringLiteral("1"), QStringLiteral("-singlefile"), QStringLiteral("-png"),
-                                         pdf, prefix});
+    p.start(QStringLiteral("pdftoppm"),
+            {QStringLiteral("-r"), QStringLiteral("100"), QStringLiteral("-f"), QStringLiteral("1"),
+             QStringLiteral("-singlefile"), QStringLiteral("-png"), pdf, prefix});
     if (!p.waitForFinished(30000) || p.exitCode() != 0)
         return false;
     const QImage page(prefix + QStringLiteral(".png"));
@@ -84,7 +84,8 @@ private:
     std::unique_ptr<QTemporaryDir> out;
     qint32 category = 0;
     qint32 snippet = 0;
-    const QString code = QStringLiteral("Dim x As Integer\r\nx = 1 < 2 & 3\r\n' \u0627\u0644\u0639\u0631\u0628\u064a\u0629");
+    const QString code = QStringLiteral(
+        "Dim x As Integer\r\nx = 1 < 2 & 3\r\n' \u0627\u0644\u0639\u0631\u0628\u064a\u0629");
 
     void openMain() { MainWindowFixture::openMain(exporting::installCommands); }
     void selectSnippet()

@@ -63,7 +63,10 @@ QString script(const QString &dir, const QString &name, const QByteArray &body)
     return path;
 }
 
-bool isArabic(const QString &text) { return text.contains(QRegularExpression(QStringLiteral("[\\x{0621}-\\x{064A}]"))); }
+bool isArabic(const QString &text)
+{
+    return text.contains(QRegularExpression(QStringLiteral("[\\x{0621}-\\x{064A}]")));
+}
 
 } // namespace
 

@@ -50,8 +50,9 @@ private slots:
     void yesNoHasArabicCaptionsAndReturnsSixOrSeven()
     {
         int result = 0;
-        Seen seen = showAndPress([] { return messages::ArabicMsgBox(nullptr, "سؤال؟", "رسالة تأكيد", mb::YesNo, mb::Question); },
-                                 QStringLiteral("لا"), &result);
+        Seen seen = showAndPress(
+            [] { return messages::ArabicMsgBox(nullptr, "سؤال؟", "رسالة تأكيد", mb::YesNo, mb::Question); },
+            QStringLiteral("لا"), &result);
         QCOMPARE(result, mb::No);
         QVERIFY(seen.captions.contains(QStringLiteral("نعم")));
         QVERIFY(seen.captions.contains(QStringLiteral("لا")));
@@ -84,8 +85,9 @@ private slots:
         QCOMPARE(c.value(6), QStringLiteral("نعم"));
         QCOMPARE(c.value(7), QStringLiteral("لا"));
         int result = 0;
-        Seen seen = showAndPress([] { return messages::ArabicMsgBox(nullptr, "x", "t", mb::AbortRetryIgnore, mb::Critical); },
-                                 QStringLiteral("تجاهل"), &result);
+        Seen seen = showAndPress(
+            [] { return messages::ArabicMsgBox(nullptr, "x", "t", mb::AbortRetryIgnore, mb::Critical); },
+            QStringLiteral("تجاهل"), &result);
         QCOMPARE(result, mb::Ignore);
         QCOMPARE(seen.captions.size(), 3);
     }
@@ -104,8 +106,8 @@ private slots:
     void plainBoxKeepsSystemCaptions()
     {
         int result = 0;
-        Seen seen = showAndPress([] { return plainMessageBox(nullptr, "x", "t", mb::OkCancel); }, QStringLiteral("Cancel"),
-                                 &result);
+        Seen seen = showAndPress([] { return plainMessageBox(nullptr, "x", "t", mb::OkCancel); },
+                                 QStringLiteral("Cancel"), &result);
         QCOMPARE(result, mb::Cancel);
         QVERIFY(!seen.captions.contains(QStringLiteral("موافق")));
         QCOMPARE(seen.direction, Qt::LeftToRight);

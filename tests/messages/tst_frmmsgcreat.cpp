@@ -26,7 +26,10 @@ T *child(QWidget *form, const QString &name)
         qFatal("no control %s", qPrintable(name));
     return w;
 }
-QStringList lines(QWidget *form) { return child<QPlainTextEdit>(form, "Text3")->toPlainText().split(QLatin1Char('\n')); }
+QStringList lines(QWidget *form)
+{
+    return child<QPlainTextEdit>(form, "Text3")->toPlainText().split(QLatin1Char('\n'));
+}
 } // namespace
 
 class TestFrmMsgCreat : public QObject
@@ -46,7 +49,9 @@ private slots:
         QCOMPARE(child<QLabel>(&f, "lblMessageTitle")->text(), QStringLiteral("عنوان الرسالة :"));
         QCOMPARE(child<QLineEdit>(&f, "txtMessageTitle")->text(), QStringLiteral("عنوان الرسالة"));
         QCOMPARE(child<QGroupBox>(&f, "fraButtons")->title(), QStringLiteral("مجموعة الأزرار"));
-        const QStringList buttons = {"موافق", "موافق - إلغاء الأمر", "إحباط - إعادة المحاولة - إلغاء الأمر", "نعم - لا - إلغاء الأمر", "نعم - لا", "إعادة المحاولة - إلغاء الأمر"};
+        const QStringList buttons = {
+            "موافق",    "موافق - إلغاء الأمر",         "إحباط - إعادة المحاولة - إلغاء الأمر", "نعم - لا - إلغاء الأمر",
+            "نعم - لا", "إعادة المحاولة - إلغاء الأمر"};
         for (int i = 0; i < buttons.size(); ++i) {
             auto *o = child<QRadioButton>(&f, "optButtons" + QString::number(i));
             QCOMPARE(o->text(), buttons.at(i));
@@ -108,8 +113,9 @@ private slots:
         const QStringList l = lines(&f);
         QCOMPARE(l.size(), 7);
         QCOMPARE(l.at(0), QStringLiteral("كقيمة نصية : "));
-        QCOMPARE(l.at(1), QStringLiteral("MsgBox(\"مرحبا\", vbOKOnly + vbDefaultButton1 + vbApplicationModal + vbMsgBoxRight"
-                                         " + vbMsgBoxRtlReading, \"عنوان الرسالة\")"));
+        QCOMPARE(l.at(1),
+                 QStringLiteral("MsgBox(\"مرحبا\", vbOKOnly + vbDefaultButton1 + vbApplicationModal + vbMsgBoxRight"
+                                " + vbMsgBoxRtlReading, \"عنوان الرسالة\")"));
         QCOMPARE(l.at(2), QString());
         QCOMPARE(l.at(3), QStringLiteral("كقيمة رقيمة : "));
         QCOMPARE(l.at(4), QStringLiteral("MsgBox(\"مرحبا\", 0 + 0 + 0 + 0 + 524288 + 1048576, \"عنوان الرسالة\")"));
@@ -137,7 +143,8 @@ private slots:
         child<QCheckBox>(&f, "Check2")->click();
         child<QPushButton>(&f, "cmdTest")->click();
         const QStringList l = lines(&f);
-        QVERIFY(l.at(1).contains(QStringLiteral(", vbYesNoCancel + vbQuestion + vbDefaultButton1 + vbApplicationModal, ")));
+        QVERIFY(
+            l.at(1).contains(QStringLiteral(", vbYesNoCancel + vbQuestion + vbDefaultButton1 + vbApplicationModal, ")));
         QVERIFY(l.at(4).contains(QStringLiteral(", 3 + 32 + 0 + 0, ")));
         QVERIFY(l.at(6).contains(QStringLiteral(", 35, ")));
         QCOMPARE(MessageBoxSeam::last().style, 35);
@@ -266,7 +273,8 @@ private slots:
         child<QPushButton>(&f, "cmdTest")->click();
         const QStringList l = lines(&f);
         QCOMPARE(l.size(), 7);
-        QCOMPARE(l.at(6), QStringLiteral("MsgBox(\"قال \"\"مرحبا\"\"\" & vbCrLf & \"ثم ذهب\", 1572864, \"\"\"عنوان\"\"\")"));
+        QCOMPARE(l.at(6),
+                 QStringLiteral("MsgBox(\"قال \"\"مرحبا\"\"\" & vbCrLf & \"ثم ذهب\", 1572864, \"\"\"عنوان\"\"\")"));
     }
 
     void copyPutsTheCodeOnTheClipboard()

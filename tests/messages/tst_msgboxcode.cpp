@@ -11,7 +11,9 @@ private slots:
     void startStateGivesTheDocumentedTotal()
     {
         const MsgBoxStyleText s = buildStyleText(MsgBoxDesign{});
-        QCOMPARE(s.constants, QStringLiteral("vbOKOnly + vbDefaultButton1 + vbApplicationModal + vbMsgBoxRight + vbMsgBoxRtlReading"));
+        QCOMPARE(
+            s.constants,
+            QStringLiteral("vbOKOnly + vbDefaultButton1 + vbApplicationModal + vbMsgBoxRight + vbMsgBoxRtlReading"));
         QCOMPARE(s.numbers, QStringLiteral("0 + 0 + 0 + 0 + 524288 + 1048576"));
         QCOMPARE(s.total, 1572864);
     }
@@ -33,8 +35,9 @@ private slots:
     {
         MsgBoxDesign d{4, 4, 3, 1, true, true, true, true};
         const MsgBoxStyleText s = buildStyleText(d);
-        QCOMPARE(s.constants, QStringLiteral("vbYesNo + vbInformation + vbDefaultButton4 + vbSystemModal + vbMsgBoxRight"
-                                             " + vbMsgBoxRtlReading + vbMsgBoxSetForeground + vbMsgBoxHelpButton"));
+        QCOMPARE(s.constants,
+                 QStringLiteral("vbYesNo + vbInformation + vbDefaultButton4 + vbSystemModal + vbMsgBoxRight"
+                                " + vbMsgBoxRtlReading + vbMsgBoxSetForeground + vbMsgBoxHelpButton"));
         QCOMPARE(s.numbers, QStringLiteral("4 + 64 + 768 + 4096 + 524288 + 1048576 + 65536 + 16384"));
         QCOMPARE(s.total, 4 + 64 + 768 + 4096 + 524288 + 1048576 + 65536 + 16384);
     }
@@ -68,7 +71,8 @@ private slots:
 
     void emptyMessageGivesEmptyQuotes()
     {
-        const QStringList lines = generatedCode(MsgBoxDesign{}, QString(), QStringLiteral("t")).split(QStringLiteral("\r\n"));
+        const QStringList lines =
+            generatedCode(MsgBoxDesign{}, QString(), QStringLiteral("t")).split(QStringLiteral("\r\n"));
         QCOMPARE(lines.size(), 7);
         QVERIFY(lines.at(1).startsWith(QStringLiteral("MsgBox(\"\", vbOKOnly")));
         QCOMPARE(lines.at(6), QStringLiteral("MsgBox(\"\", 1572864, \"t\")"));
@@ -78,14 +82,22 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("expression");
-        QTest::newRow("plain") << "abc" << "\"abc\"";
-        QTest::newRow("quote") << "say \"hi\"" << "\"say \"\"hi\"\"\"";
-        QTest::newRow("lf") << "a\nb" << "\"a\" & vbCrLf & \"b\"";
-        QTest::newRow("crlf") << "a\r\nb" << "\"a\" & vbCrLf & \"b\"";
-        QTest::newRow("cr") << "a\rb" << "\"a\" & vbCrLf & \"b\"";
-        QTest::newRow("two breaks") << "a\n\nb" << "\"a\" & vbCrLf & \"\" & vbCrLf & \"b\"";
-        QTest::newRow("leading break") << "\nb" << "\"\" & vbCrLf & \"b\"";
-        QTest::newRow("only a quote") << "\"" << "\"\"\"\"";
+        QTest::newRow("plain") << "abc"
+                               << "\"abc\"";
+        QTest::newRow("quote") << "say \"hi\""
+                               << "\"say \"\"hi\"\"\"";
+        QTest::newRow("lf") << "a\nb"
+                            << "\"a\" & vbCrLf & \"b\"";
+        QTest::newRow("crlf") << "a\r\nb"
+                              << "\"a\" & vbCrLf & \"b\"";
+        QTest::newRow("cr") << "a\rb"
+                            << "\"a\" & vbCrLf & \"b\"";
+        QTest::newRow("two breaks") << "a\n\nb"
+                                    << "\"a\" & vbCrLf & \"\" & vbCrLf & \"b\"";
+        QTest::newRow("leading break") << "\nb"
+                                       << "\"\" & vbCrLf & \"b\"";
+        QTest::newRow("only a quote") << "\""
+                                      << "\"\"\"\"";
     }
     void quotesAreDoubledAndLineBreaksBecomeVbCrLf()
     {

@@ -19,8 +19,7 @@ const QColor Navy(0, 0, 128);
 const QColor Black(0, 0, 0);
 
 // A run of text in one format, as the tests build and check documents.
-struct Run
-{
+struct Run {
     QString text;
     QTextCharFormat format;
 };
@@ -169,7 +168,8 @@ private slots:
         doc.setPlainText(Arabic + Cjk + Emoji + QStringLiteral("é\u00A0\u2028"));
         const QString rtf = documentToRtf(doc);
         for (const QChar c : rtf)
-            QVERIFY2(c.unicode() < 0x80, qPrintable(QStringLiteral("non-ASCII in output: U+%1").arg(c.unicode(), 4, 16)));
+            QVERIFY2(c.unicode() < 0x80,
+                     qPrintable(QStringLiteral("non-ASCII in output: U+%1").arg(c.unicode(), 4, 16)));
     }
 
     void nonAsciiEscapes()
@@ -229,7 +229,8 @@ private slots:
         const QString rtf = documentToRtf(doc);
         const qsizetype table = rtf.indexOf(QLatin1String("{\\colortbl"));
         const QString tableText = rtf.mid(table, rtf.indexOf(QLatin1String(";}"), table) + 2 - table);
-        QCOMPARE(tableText, QStringLiteral("{\\colortbl\\red0\\green0\\blue0;\\red255\\green0\\blue0;\\red0\\green0\\blue128;}"));
+        QCOMPARE(tableText,
+                 QStringLiteral("{\\colortbl\\red0\\green0\\blue0;\\red255\\green0\\blue0;\\red0\\green0\\blue128;}"));
         QVERIFY(rtf.contains(QLatin1String("\\cf1 a")));
         QVERIFY(rtf.contains(QLatin1String("\\cf2 b")));
         QVERIFY(rtf.contains(QLatin1String("\\cf0 c")));
@@ -285,7 +286,9 @@ private slots:
     void readerDirectionAndAlignment()
     {
         QTextDocument doc;
-        QVERIFY(rtfToDocument(QStringLiteral("{\\rtf1 \\pard\\rtlpar\\qr one\\par \\pard\\ltrpar two\\par \\pard\\qc three\\par}"), &doc));
+        QVERIFY(rtfToDocument(
+            QStringLiteral("{\\rtf1 \\pard\\rtlpar\\qr one\\par \\pard\\ltrpar two\\par \\pard\\qc three\\par}"),
+            &doc));
         QCOMPARE(doc.toPlainText(), QStringLiteral("one\ntwo\nthree"));
         QCOMPARE(doc.findBlockByNumber(0).blockFormat().layoutDirection(), Qt::RightToLeft);
         QCOMPARE(doc.findBlockByNumber(0).blockFormat().alignment() & Qt::AlignHorizontal_Mask, Qt::AlignRight);
@@ -308,7 +311,8 @@ private slots:
             "second line\\line broken\\tab tabbed\\par\r\n}";
         QTextDocument doc;
         QVERIFY(rtfToDocument(QString::fromLatin1(rtf), &doc));
-        QCOMPARE(doc.toRawText(), QStringLiteral("Plain Bold red العربية سلام navy end\u2029second line\u2028broken\ttabbed"));
+        QCOMPARE(doc.toRawText(),
+                 QStringLiteral("Plain Bold red العربية سلام navy end\u2029second line\u2028broken\ttabbed"));
         const QString text = doc.toPlainText();
         QCOMPARE(formatAt(doc, 0).fontWeight(), int(QFont::Normal));
         QCOMPARE(formatAt(doc, text.indexOf(QLatin1String("Bold"))).fontWeight(), int(QFont::Bold));

@@ -26,7 +26,8 @@ using platform::MessageBoxSeam;
 
 namespace {
 
-const QString kEmptyWordPrompt = QStringLiteral("يجب أن تكتب الكلمة التي تبحث عنها في مربع كلمة البحث قبل\r\n بدء عملية البحث...");
+const QString kEmptyWordPrompt = QStringLiteral(
+    "يجب أن تكتب الكلمة التي تبحث عنها في مربع كلمة البحث قبل\r\n بدء عملية البحث...");
 
 template <typename T>
 T *child(const char *name)

@@ -70,7 +70,8 @@ private slots:
     void foldingIsOneCharacterAtATime()
     {
         QCOMPARE(store::foldForSearch(QStringLiteral("الكـــود")), QStringLiteral("الكود"));
-        QCOMPARE(store::foldForSearch(QStringLiteral("اِسْم إسم أحمد آمن ٱلله")), QStringLiteral("اسم اسم احمد امن الله"));
+        QCOMPARE(store::foldForSearch(QStringLiteral("اِسْم إسم أحمد آمن ٱلله")),
+                 QStringLiteral("اسم اسم احمد امن الله"));
         QCOMPARE(store::foldForSearch(QStringLiteral("مدرسة على DIM Straße")), QStringLiteral("مدرسه علي dim straße"));
         const store::FoldedText mapped = store::foldForSearchMapped(QStringLiteral("aـbَc"));
         QCOMPARE(mapped.text, QStringLiteral("abc"));
@@ -80,7 +81,8 @@ private slots:
         QCOMPARE(wordMatches(text, QStringLiteral("اسم"), true), (QList<std::pair<qsizetype, qsizetype>>{{5, 6}}));
         QCOMPARE(wordMatches(text, QStringLiteral("الكود"), true), (QList<std::pair<qsizetype, qsizetype>>{{12, 8}}));
         QVERIFY(wordMatches(text, QStringLiteral("الكود"), false).isEmpty());
-        QCOMPARE(wordMatches(text, QStringLiteral("DIM"), false), (QList<std::pair<qsizetype, qsizetype>>{{22, 3}, {26, 3}}));
+        QCOMPARE(wordMatches(text, QStringLiteral("DIM"), false),
+                 (QList<std::pair<qsizetype, qsizetype>>{{22, 3}, {26, 3}}));
     }
 
     void indexAndScanGiveTheSameAnswers()
@@ -88,16 +90,39 @@ private slots:
         testing::TempLibrary lib;
         const qint32 g = lib.addCategory("g");
         const QStringList pieces = {
-            QStringLiteral("الكود"), QStringLiteral("الكـــود"), QStringLiteral("الْكُودُ"), QStringLiteral("اسم"),
-            QStringLiteral("إسم"), QStringLiteral("اِسْم"), QStringLiteral("أسماء"), QStringLiteral("مدرسة"),
-            QStringLiteral("مدرسه"), QStringLiteral("على"), QStringLiteral("علي"), "Zanzibar", "ZANZIBAR", "zanZibar",
-            "100%_done", "a_b", "50%", "say \"hi\"", "it's", "NEAR(a b)", "x AND y", "   ", "  ", "Dim", "\t",
-            QStringLiteral("Straße"), QStringLiteral("ΟΔΟΣ"),
+            QStringLiteral("الكود"),
+            QStringLiteral("الكـــود"),
+            QStringLiteral("الْكُودُ"),
+            QStringLiteral("اسم"),
+            QStringLiteral("إسم"),
+            QStringLiteral("اِسْم"),
+            QStringLiteral("أسماء"),
+            QStringLiteral("مدرسة"),
+            QStringLiteral("مدرسه"),
+            QStringLiteral("على"),
+            QStringLiteral("علي"),
+            "Zanzibar",
+            "ZANZIBAR",
+            "zanZibar",
+            "100%_done",
+            "a_b",
+            "50%",
+            "say \"hi\"",
+            "it's",
+            "NEAR(a b)",
+            "x AND y",
+            "   ",
+            "  ",
+            "Dim",
+            "\t",
+            QStringLiteral("Straße"),
+            QStringLiteral("ΟΔΟΣ"),
         };
         // Each row mixes a few pieces into each field, deterministically.
         for (int i = 0; i < 120; ++i) {
             const auto pick = [&](int k) { return pieces[(i * 7 + k * 11) % pieces.size()]; };
-            const QVariant head = i % 13 == 0 ? QVariant() : QVariant(pick(0) + QStringLiteral(" t") + QString::number(i));
+            const QVariant head = i % 13 == 0 ? QVariant()
+                                              : QVariant(pick(0) + QStringLiteral(" t") + QString::number(i));
             const QVariant learn = i % 9 == 0 ? QVariant() : QVariant(pick(3) + QLatin1Char(' ') + pick(4));
             lib.addSnippet(head, g, pick(1) + QStringLiteral("\r\n") + pick(2), learn);
         }
@@ -105,12 +130,39 @@ private slots:
         QCOMPARE(SearchIndex::status(), SearchIndex::Status::Ready);
 
         const QStringList words = {
-            QStringLiteral("الكود"), QStringLiteral("الكـود"), QStringLiteral("الْكُود"), QStringLiteral("اسم"),
-            QStringLiteral("إسم"), QStringLiteral("آسم"), QStringLiteral("مدرسة"), QStringLiteral("مدرسه"),
-            QStringLiteral("على"), "zanzibar", "ZanZiBar", "ANZ", "%", "_", "0%_", "%_d", "a_b", "\"hi\"", "\"", "it's",
-            "NEAR(", "AND y", "   ", " ", "x", "Dim", "12.5", QStringLiteral("οδος"), QStringLiteral("ـــ"), "notthere",
+            QStringLiteral("الكود"),
+            QStringLiteral("الكـود"),
+            QStringLiteral("الْكُود"),
+            QStringLiteral("اسم"),
+            QStringLiteral("إسم"),
+            QStringLiteral("آسم"),
+            QStringLiteral("مدرسة"),
+            QStringLiteral("مدرسه"),
+            QStringLiteral("على"),
+            "zanzibar",
+            "ZanZiBar",
+            "ANZ",
+            "%",
+            "_",
+            "0%_",
+            "%_d",
+            "a_b",
+            "\"hi\"",
+            "\"",
+            "it's",
+            "NEAR(",
+            "AND y",
+            "   ",
+            " ",
+            "x",
+            "Dim",
+            "12.5",
+            QStringLiteral("οδος"),
+            QStringLiteral("ـــ"),
+            "notthere",
         };
-        const QList<SearchFields> fieldSets = {{true, false, false}, {false, true, false}, {false, false, true}, All, {}};
+        const QList<SearchFields> fieldSets = {
+            {true, false, false}, {false, true, false}, {false, false, true}, All, {}};
         int found = 0, byIndex = 0;
         for (const QString &word : words) {
             for (const SearchFields &f : fieldSets) {
@@ -130,8 +182,10 @@ private slots:
         QVERIFY(found > 300);
         QVERIFY(byIndex > 150);
         // The Arabic-aware matching finds what the plain one does not, and only when asked.
-        QVERIFY(find(QStringLiteral("الكود"), All, true, true).ids.size() > find(QStringLiteral("الكود"), All, false, true).ids.size());
-        QVERIFY(find(QStringLiteral("اسم"), All, true, true).ids.size() > find(QStringLiteral("اسم"), All, false, true).ids.size());
+        QVERIFY(find(QStringLiteral("الكود"), All, true, true).ids.size()
+                > find(QStringLiteral("الكود"), All, false, true).ids.size());
+        QVERIFY(find(QStringLiteral("اسم"), All, true, true).ids.size()
+                > find(QStringLiteral("اسم"), All, false, true).ids.size());
     }
 
     void indexFollowsEveryWrite()
@@ -173,11 +227,11 @@ private slots:
 
         // A write that fails leaves the index as it was with the table.
         QVERIFY(!testing::errorOf([&] {
-                    store::Library::transaction([&] {
-                        lib.addSnippet("foxtrot", g, "x");
-                        throw store::StoreError(QStringLiteral("x"));
-                    });
-                }).isEmpty());
+                     store::Library::transaction([&] {
+                         lib.addSnippet("foxtrot", g, "x");
+                         throw store::StoreError(QStringLiteral("x"));
+                     });
+                 }).isEmpty());
         QVERIFY(indexed("foxtrot").isEmpty());
     }
 
@@ -186,9 +240,15 @@ private slots:
         testing::TempLibrary lib;
         const qint32 g = lib.addCategory("g");
         const qint32 a = lib.addSnippet("a", g, "old golf");
-        foreignExec(lib.path(), QStringLiteral("INSERT INTO Code (Head, Groub, code, Learn, User) VALUES ('hotel', %1, 'x', 'y', 0)").arg(g));
+        foreignExec(
+            lib.path(),
+            QStringLiteral("INSERT INTO Code (Head, Groub, code, Learn, User) VALUES ('hotel', %1, 'x', 'y', 0)")
+                .arg(g));
         foreignExec(lib.path(), QStringLiteral("UPDATE Code SET code = 'new india' WHERE id = %1").arg(a));
-        foreignExec(lib.path(), QStringLiteral("INSERT OR REPLACE INTO Code (id, Head, Groub, code) VALUES (%1, 'juliet', %2, 'z')").arg(a).arg(g));
+        foreignExec(lib.path(),
+                    QStringLiteral("INSERT OR REPLACE INTO Code (id, Head, Groub, code) VALUES (%1, 'juliet', %2, 'z')")
+                        .arg(a)
+                        .arg(g));
         QCOMPARE(indexed("hotel").size(), 1);
         QCOMPARE(indexed("juliet"), QList<qint32>{a});
         QVERIFY(indexed("india").isEmpty());
@@ -214,12 +274,14 @@ private slots:
 
         // Out of step: triggers gone while another program wrote.
         foreignExec(lib.path(), QStringLiteral("DROP TRIGGER SearchPendingInsert"));
-        foreignExec(lib.path(), QStringLiteral("INSERT INTO Code (Head, Groub, code) VALUES ('m', %1, 'kilo too')").arg(g));
+        foreignExec(lib.path(),
+                    QStringLiteral("INSERT INTO Code (Head, Groub, code) VALUES ('m', %1, 'kilo too')").arg(g));
         reopen(lib.path());
         QCOMPARE(indexed("kilo").size(), 2);
 
         // Damaged: the index's own pages gone under an open library.
-        QSqlQuery(store::LibraryConnection::database()).exec(QStringLiteral("DELETE FROM SearchCode_data WHERE id > 10"));
+        QSqlQuery(store::LibraryConnection::database())
+            .exec(QStringLiteral("DELETE FROM SearchCode_data WHERE id > 10"));
         QSqlQuery(store::LibraryConnection::database()).exec(QStringLiteral("DELETE FROM SearchCode_idx"));
         const Answer during = find("kilo", All, true, true);
         QCOMPARE(during.ids.size(), 2); // answered by the scan meanwhile
@@ -235,8 +297,9 @@ private slots:
             // A library made by another tool, without the index.
             store::Database made(path);
             made.exec(QStringLiteral("CREATE TABLE Groub (Groub INTEGER PRIMARY KEY AUTOINCREMENT, Caption TEXT)"));
-            made.exec(QStringLiteral("CREATE TABLE Code (id INTEGER PRIMARY KEY AUTOINCREMENT, Head TEXT, Groub INTEGER, "
-                                     "code TEXT, Learn TEXT, User INTEGER)"));
+            made.exec(
+                QStringLiteral("CREATE TABLE Code (id INTEGER PRIMARY KEY AUTOINCREMENT, Head TEXT, Groub INTEGER, "
+                               "code TEXT, Learn TEXT, User INTEGER)"));
             made.exec(QStringLiteral("INSERT INTO Code (Head, Groub, code, Learn) VALUES ('one', 1, 'Dim mike', 'x'), "
                                      "('two', 1, 'nothing', 'الكـــود')"));
         }

@@ -63,7 +63,8 @@ private slots:
     {
         QVERIFY(wordOccursIn(u"Élan vital", u"élan"));
         QVERIFY(wordOccursIn(u"ΟΔΟΣ", u"οδοσ"));
-        QVERIFY(wordOccursIn(u"Straße", u"STRASSE") == QStringView(u"Straße").contains(u"STRASSE", Qt::CaseInsensitive));
+        QVERIFY(wordOccursIn(u"Straße", u"STRASSE")
+                == QStringView(u"Straße").contains(u"STRASSE", Qt::CaseInsensitive));
         QVERIFY(wordOccursIn(u"هذا الكود", u"الكود"));
         QVERIFY(!wordOccursIn(u"الكود", u"الكـود")); // tatweel counts as a character
         QVERIFY(!wordOccursIn(u"", u"a"));
@@ -213,7 +214,7 @@ private slots:
     void fragmentHoldsOnlyCharactersWithoutExoticCaseVariants()
     {
         QCOMPARE(necessaryFragment("ZanZibar"), QStringLiteral("zanzibar"));
-        QCOMPARE(necessaryFragment("key"), QStringLiteral("ey"));          // KELVIN SIGN folds to k
+        QCOMPARE(necessaryFragment("key"), QStringLiteral("ey")); // KELVIN SIGN folds to k
         QCOMPARE(necessaryFragment("Sub Main"), QStringLiteral("ub main")); // LONG S folds to s
         QCOMPARE(necessaryFragment(QStringLiteral("قمرية")), QStringLiteral("قمرية"));
         QCOMPARE(necessaryFragment(QStringLiteral("οδος")), QString());
@@ -255,9 +256,22 @@ private slots:
         testing::TempLibrary lib;
         const qint32 g = lib.addCategory("g");
         const QStringList texts = {
-            "Call ZANZIBAR", QStringLiteral("zanz\u0130bar"), QStringLiteral("\u212Aey word"), QStringLiteral("\u017Fub main"),
-            QStringLiteral("ΟΔΟΣ"), QStringLiteral("οδος"), "100%_x", "a\\b", QStringLiteral("Straße"), QStringLiteral("STRASSE"),
-            QStringLiteral("هذا قمرية"), QStringLiteral("قمريه"), QStringLiteral("الكـود"), "Sub Main", "dim Key As Long", "",
+            "Call ZANZIBAR",
+            QStringLiteral("zanz\u0130bar"),
+            QStringLiteral("\u212Aey word"),
+            QStringLiteral("\u017Fub main"),
+            QStringLiteral("ΟΔΟΣ"),
+            QStringLiteral("οδος"),
+            "100%_x",
+            "a\\b",
+            QStringLiteral("Straße"),
+            QStringLiteral("STRASSE"),
+            QStringLiteral("هذا قمرية"),
+            QStringLiteral("قمريه"),
+            QStringLiteral("الكـود"),
+            "Sub Main",
+            "dim Key As Long",
+            "",
         };
         QList<qint32> all;
         for (const QString &t : texts) {
@@ -268,9 +282,26 @@ private slots:
         const qint32 nulls = lib.addSnippet("z", g);
         lib.exec("UPDATE Code SET code = NULL, Learn = NULL WHERE id = ?", {nulls});
 
-        const QStringList words = {"zanzibar", "key", "KEY WORD", "sub", "SUB MAIN", QStringLiteral("οδοσ"), "100%_", "%", "_",
-                                   "\\", "1.5", "42", "strasse", QStringLiteral("ß"), QStringLiteral("قمرية"),
-                                   QStringLiteral("الكود"), " ", "ZAN", "i", QStringLiteral("\u0130")};
+        const QStringList words = {"zanzibar",
+                                   "key",
+                                   "KEY WORD",
+                                   "sub",
+                                   "SUB MAIN",
+                                   QStringLiteral("οδοσ"),
+                                   "100%_",
+                                   "%",
+                                   "_",
+                                   "\\",
+                                   "1.5",
+                                   "42",
+                                   "strasse",
+                                   QStringLiteral("ß"),
+                                   QStringLiteral("قمرية"),
+                                   QStringLiteral("الكود"),
+                                   " ",
+                                   "ZAN",
+                                   "i",
+                                   QStringLiteral("\u0130")};
         const QList<SearchFields> fieldSets = {Code, Learn, {false, true, true}, All};
         int found = 0;
         for (const QString &word : words) {
@@ -320,7 +351,8 @@ private slots:
 
     void resultCaptionText()
     {
-        QCOMPARE(resultCaption(3), QStringLiteral("نتيجة البحث:") + QStringLiteral(" 3") + QStringLiteral("عنصر/عناصر"));
+        QCOMPARE(resultCaption(3),
+                 QStringLiteral("نتيجة البحث:") + QStringLiteral(" 3") + QStringLiteral("عنصر/عناصر"));
         QCOMPARE(resultCaption(0), QStringLiteral("نتيجة البحث: 0عنصر/عناصر"));
         QCOMPARE(resultCaption(40000), QStringLiteral("نتيجة البحث: 40000عنصر/عناصر"));
     }

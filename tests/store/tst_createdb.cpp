@@ -177,7 +177,8 @@ private slots:
         const qint32 cat = lib.addCategory(QStringLiteral("عام"));
         Library::transaction([&] {
             for (int i = 0; i < 200; ++i)
-                lib.addSnippet(QStringLiteral("عنوان %1").arg(i), cat, QString(2000, 'c'), QStringLiteral("شرح"), i % 2 == 0);
+                lib.addSnippet(QStringLiteral("عنوان %1").arg(i), cat, QString(2000, 'c'), QStringLiteral("شرح"),
+                               i % 2 == 0);
             for (int i = 1; i <= 150; ++i)
                 Library::deleteSnippet(i);
         });

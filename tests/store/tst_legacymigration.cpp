@@ -96,7 +96,7 @@ private slots:
             }
         });
         QCOMPARE(phases, (QList<MigrationPhase>{MigrationPhase::Reading, MigrationPhase::Writing,
-                                                 MigrationPhase::Checking, MigrationPhase::Replacing}));
+                                                MigrationPhase::Checking, MigrationPhase::Replacing}));
         QCOMPARE(lastWritten, 16);
         QCOMPARE(writeTotal, 16);
 
@@ -119,8 +119,8 @@ private slots:
         QVERIFY(rows(path, QStringLiteral("SELECT Caption FROM Groub WHERE Groub = 5"))[0][0].isNull());
 
         // id, Head, Groub, User, code chars, code UTF-8 bytes, Learn
-        const QList<QVariantList> code =
-            rows(path, QStringLiteral("SELECT id, Head, Groub, User, code, Learn FROM Code ORDER BY id"));
+        const QList<QVariantList> code = rows(
+            path, QStringLiteral("SELECT id, Head, Groub, User, code, Learn FROM Code ORDER BY id"));
         QCOMPARE(code.size(), 12);
         struct Expected {
             int id;

@@ -93,9 +93,9 @@ private slots:
         testing::TempLibrary lib;
         const qint32 c = lib.addCategory("c");
         QVERIFY_THROWS_EXCEPTION(std::runtime_error, Library::transaction([&] {
-            lib.addSnippet("first", c);
-            throw std::runtime_error("stop");
-        }));
+                                     lib.addSnippet("first", c);
+                                     throw std::runtime_error("stop");
+                                 }));
         QCOMPARE(Library::snippetCount(), 0);
     }
 

@@ -26,7 +26,8 @@ void isolateHome()
     qputenv("XDG_CACHE_HOME", home + "/cache");
     qputenv("XDG_RUNTIME_DIR", home + "/runtime");
     QDir().mkpath(g_home->path() + QStringLiteral("/runtime"));
-    QFile::setPermissions(g_home->path() + QStringLiteral("/runtime"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QFile::setPermissions(g_home->path() + QStringLiteral("/runtime"),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 QString homePath() { return g_home ? g_home->path() : QString(); }
@@ -44,8 +45,8 @@ QString TempLibrary::dir() const { return m_dir.path(); }
 
 qint32 TempLibrary::addCategory(const QVariant &caption) { return store::Library::addCategory(caption); }
 
-qint32 TempLibrary::addSnippet(const QVariant &head, const QVariant &groub, const QVariant &code,
-                               const QVariant &learn, const QVariant &user)
+qint32 TempLibrary::addSnippet(const QVariant &head, const QVariant &groub, const QVariant &code, const QVariant &learn,
+                               const QVariant &user)
 {
     store::Snippet s;
     s.head = head;

@@ -56,15 +56,15 @@ QString errorOf(Work &&work)
 } // namespace testing
 
 // Like QTEST_MAIN, with an isolated home and a QApplication laid out right to left.
-#define TAMRISK_TEST_MAIN(TestClass)                                                                               \
-    int main(int argc, char **argv)                                                                                \
-    {                                                                                                              \
-        testing::isolateHome();                                                                                    \
-        QApplication app(argc, argv);                                                                              \
-        app.setApplicationName(QStringLiteral("tamrisk"));                                                         \
-        app.setLayoutDirection(Qt::RightToLeft);                                                                   \
-        testing::resetSeams();                                                                                     \
-        TestClass tc;                                                                                              \
-        QTEST_SET_MAIN_SOURCE_PATH                                                                                 \
-        return QTest::qExec(&tc, argc, argv);                                                                      \
+#define TAMRISK_TEST_MAIN(TestClass)                                                                                   \
+    int main(int argc, char **argv)                                                                                    \
+    {                                                                                                                  \
+        testing::isolateHome();                                                                                        \
+        QApplication app(argc, argv);                                                                                  \
+        app.setApplicationName(QStringLiteral("tamrisk"));                                                             \
+        app.setLayoutDirection(Qt::RightToLeft);                                                                       \
+        testing::resetSeams();                                                                                         \
+        TestClass tc;                                                                                                  \
+        QTEST_SET_MAIN_SOURCE_PATH                                                                                     \
+        return QTest::qExec(&tc, argc, argv);                                                                          \
     }
