@@ -173,7 +173,9 @@ int run(int argc, char **argv)
             });
         });
     }
-    return application.exec();
+    const int result = application.exec();
+    store::LibraryConnection::close();
+    return result;
 }
 
 } // namespace app

@@ -15,7 +15,10 @@ namespace store {
 namespace {
 
 const QString kConnectionName = QStringLiteral("LibraryConnection");
-std::unique_ptr<Database> g_library;
+// Not a static object with a destructor: Qt's connection registry may be gone by the time such
+// destructors run at exit. close() releases it; a program that exits without closing loses nothing,
+// since every write has been committed.
+Database *g_library = nullptr;
 QString g_path;
 qint64 g_opened = 0;
 
@@ -69,7 +72,7 @@ void LibraryConnection::open(const QString &path, bool readOnly)
                                          kConnectionName);
     requireLibrary(*db);
     addTreeIndex(*db);
-    g_library = std::move(db);
+    g_library = db.release();
     g_path = path;
     ++g_opened;
     // Best effort: a library whose index cannot be kept (read-only) is searched by scanning.
@@ -88,13 +91,14 @@ void LibraryConnection::create(const QString &path, bool seed)
         if (seed)
             writeStarterLibrary(*db);
         db->exec(QStringLiteral("COMMIT"));
-        g_library = std::move(db);
+        g_library = db.release();
         g_path = path;
         ++g_opened;
         SearchIndex::attach(*g_library);
         if (SearchIndex::status() == SearchIndex::Status::Building)
             SearchIndex::buildAll(); // the starter snippets only
     } catch (const StoreError &) {
+        close();
         QFile::remove(path);
         throw;
     }
@@ -103,7 +107,8 @@ void LibraryConnection::create(const QString &path, bool seed)
 void LibraryConnection::close()
 {
     SearchIndex::detach();
-    g_library.reset();
+    delete g_library;
+    g_library = nullptr;
     g_path.clear();
 }
 
