@@ -54,7 +54,12 @@ void throwQueryError(const QSqlQuery &query) { throw StoreError(describeSqlError
 QSqlQuery Database::query(const QString &sql, const QVariantList &values) const
 {
     ensureOpen();
-    QSqlQuery q(db());
+    return runQuery(db(), sql, values);
+}
+
+QSqlQuery runQuery(const QSqlDatabase &db, const QString &sql, const QVariantList &values)
+{
+    QSqlQuery q(db);
     q.setForwardOnly(true);
     if (!q.prepare(sql))
         throwQueryError(q);

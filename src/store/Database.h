@@ -40,6 +40,9 @@ private:
     QString m_name;
 };
 
+// Prepares, binds and runs a statement (forward only) on any connection; throws StoreError.
+QSqlQuery runQuery(const QSqlDatabase &db, const QString &sql, const QVariantList &values = {});
+
 // Throws StoreError with the Arabic reason of the query's last error.
 [[noreturn]] void throwQueryError(const QSqlQuery &query);
 

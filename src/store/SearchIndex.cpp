@@ -36,18 +36,7 @@ Global g;
 
 QSqlDatabase db() { return QSqlDatabase::database(g.connection, false); }
 
-QSqlQuery run(const QString &sql, const QVariantList &values = {})
-{
-    QSqlQuery q(db());
-    q.setForwardOnly(true);
-    if (!q.prepare(sql))
-        throwQueryError(q);
-    for (const QVariant &v : values)
-        q.addBindValue(v);
-    if (!q.exec())
-        throwQueryError(q);
-    return q;
-}
+QSqlQuery run(const QString &sql, const QVariantList &values = {}) { return runQuery(db(), sql, values); }
 
 qint64 scalar(const QString &sql, const QVariantList &values = {})
 {
