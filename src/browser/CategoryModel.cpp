@@ -35,7 +35,7 @@ const QCollator &collator()
 }
 
 // Sorts positions by text; equal texts by id, the order in which they were added.
-template<typename Text, typename Id>
+template <typename Text, typename Id>
 void sortByText(std::vector<qint32> &positions, Text text, Id id)
 {
     struct Keyed {
@@ -122,9 +122,9 @@ void CategoryModel::loadSnippets(store::TreeSnippets snippets)
         return;
     beginResetModel();
     // Rows of an earlier load go; the categories stay and get their snippets anew.
-    m_categories.erase(std::remove_if(m_categories.begin(), m_categories.end(),
-                                      [](const CategoryRow &c) { return c.orphans; }),
-                       m_categories.end());
+    m_categories.erase(
+        std::remove_if(m_categories.begin(), m_categories.end(), [](const CategoryRow &c) { return c.orphans; }),
+        m_categories.end());
     for (CategoryRow &c : m_categories) {
         c.children.clear();
         c.sorted = false;

@@ -123,7 +123,8 @@ private slots:
         const qint32 nul = lib->addSnippet("null", c, "", "", QVariant());
         openMain();
         QVERIFY(FrmMain::isUserNode(main->node(store::snippetKey(mine))));
-        QCOMPARE(main->node(store::snippetKey(mine)).data(Qt::ForegroundRole).value<QBrush>().color(), QColor(0, 0, 255));
+        QCOMPARE(main->node(store::snippetKey(mine)).data(Qt::ForegroundRole).value<QBrush>().color(),
+                 QColor(0, 0, 255));
         QVERIFY(!FrmMain::isUserNode(main->node(store::snippetKey(theirs))));
         QVERIFY(!FrmMain::isUserNode(main->node(store::snippetKey(nul))));
     }
@@ -169,9 +170,20 @@ private slots:
     // rows with the collator gives: same keys, same texts, same order, ties by id.
     void lazyTreeMatchesSortingEveryRow()
     {
-        const QStringList words = {QStringLiteral("برنامج"), QStringLiteral("ملف"), QStringLiteral("أداة"),
-                                   QStringLiteral("إضافة"), "alpha", "Alpha", "beta", "Beta", "file10", "file9",
-                                   "Zeta", "_x", "1st", QString()};
+        const QStringList words = {QStringLiteral("برنامج"),
+                                   QStringLiteral("ملف"),
+                                   QStringLiteral("أداة"),
+                                   QStringLiteral("إضافة"),
+                                   "alpha",
+                                   "Alpha",
+                                   "beta",
+                                   "Beta",
+                                   "file10",
+                                   "file9",
+                                   "Zeta",
+                                   "_x",
+                                   "1st",
+                                   QString()};
         QList<qint32> categories;
         store::Library::transaction([&] {
             for (int i = 0; i < 12; ++i)
@@ -208,8 +220,8 @@ private slots:
             categoryNodes.append({store::categoryKey(c.id), c.caption.toString(), c.id});
         categoryNodes.append({store::UncategorisedKey, store::UncategorisedCaption, 0});
         for (const store::SnippetSummary &s : store::Library::snippetSummaries()) {
-            const QString parent =
-                categories.contains(s.groub.toInt()) ? store::categoryKey(s.groub.toInt()) : store::UncategorisedKey;
+            const QString parent = categories.contains(s.groub.toInt()) ? store::categoryKey(s.groub.toInt())
+                                                                        : store::UncategorisedKey;
             children[parent].append({store::snippetKey(s.id), s.head.toString(), s.id});
         }
         QStringList expected{QStringLiteral("M1|أكواد")};
@@ -225,6 +237,24 @@ private slots:
         }
         QCOMPARE(shown.size(), 3000 + 13 + 1);
         QCOMPARE(shown, expected);
+    }
+
+    // A node selected by key (the find dialog's go-to) is scrolled into the middle, not to an edge.
+    void selectedNodeIsScrolledToTheMiddle()
+    {
+        const qint32 c = lib->addCategory("c");
+        store::Library::transaction([&] {
+            for (int i = 0; i < 300; ++i)
+                lib->exec("INSERT INTO Code (Head, Groub, code, User) VALUES (?, ?, '', 0)",
+                          {QStringLiteral("s%1").arg(i, 3, 10, QLatin1Char('0')), c});
+        });
+        openMain();
+        const QString key = FrmMain::keyOf(tree()->model()->index(200, 0, main->node(store::categoryKey(c))));
+        main->selectNode(key);
+        QCOMPARE(main->selectedKey(), key);
+        const QRect row = tree()->visualRect(main->node(key));
+        QVERIFY(row.isValid());
+        QVERIFY(std::abs(row.center().y() - tree()->viewport()->height() / 2) <= row.height());
     }
 
     // A user snippet is marked only by its colour on screen; a screen reader is told in words.
