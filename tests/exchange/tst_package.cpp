@@ -408,10 +408,16 @@ private slots:
         const PackageFile package(path);
         QCOMPARE(package.titles(), QStringList{title.left(HeadSize)});
         testing::TempLibrary lib;
+        const QByteArray before = testing::readFile(lib.path());
+        const ApplyPreview preview = previewApply(package); // what a dry run reports
+        QCOMPARE(preview.snippets, 1);
+        QCOMPARE(preview.newCategories, QStringList{category});
+        QCOMPARE(testing::readFile(lib.path()), before);
         QCOMPARE(applyPackage(package), 1);
         const store::Snippet s = store::Library::allSnippets().at(0);
         QCOMPARE(s.head.toString(), title.left(HeadSize));
         QCOMPARE(categoryOf(s), category);
+        QVERIFY(previewApply(package).newCategories.isEmpty());
     }
 
     void aValidHandMadePackageIsRead()

@@ -45,7 +45,10 @@ QString shown(const QString &path) { return QDir::toNativeSeparators(QFileInfo(p
 
 // ---- SQLite statements, without Qt's value layer in between ---------------------------------
 
-[[noreturn]] void throwSqlite(sqlite3 *db) { throw StoreError(store::describeSqlError(QString::fromUtf8(sqlite3_errmsg(db)))); }
+[[noreturn]] void throwSqlite(sqlite3 *db)
+{
+    throw StoreError(store::describeSqlError(QString::fromUtf8(sqlite3_errmsg(db))));
+}
 
 class Statement
 {
@@ -164,51 +167,69 @@ void withLibraryReopened(const std::function<void()> &work)
         throw StoreError(failure);
 }
 
-// Copies the user snippets into the package's empty tables in one statement, through the
-// library's connection. Returns the titles written.
+// SQLite's name for a local file, with the given query ("immutable=1", "mode=ro").
+QByteArray fileUri(const QString &path, const char *query)
+{
+    return (QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString(QUrl::FullyEncoded) + QLatin1Char('?')
+            + QLatin1String(query))
+        .toUtf8();
+}
+
+// A connection of our own, closed when it goes.
+struct Connection {
+    sqlite3 *db = nullptr;
+    Connection() = default;
+    Connection(const Connection &) = delete;
+    Connection &operator=(const Connection &) = delete;
+    ~Connection() { sqlite3_close_v2(db); }
+};
+
+// Copies the user snippets into the package's empty tables in one statement, reading the
+// library read-only (a library opened read-only can still be packaged). Returns the titles written.
 QStringList writeRows(const QString &path, const PackageHeader &header)
 {
-    sqlite3 *lib = libraryHandle();
+    Connection package;
+    if (sqlite3_open_v2(fileUri(path, "mode=rw").constData(), &package.db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_URI,
+                        nullptr)
+        != SQLITE_OK)
+        throwSqlite(package.db);
+    sqlite3 *db = package.db;
+    sqlite3_busy_timeout(db, 3000);
+    // A failed package is deleted, so it needs no journal; it is synced when compacted.
+    execSql(db, "PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF");
     {
-        Statement attach(lib, QStringLiteral("ATTACH DATABASE ? AS package"));
-        const QByteArray file = QFile::encodeName(path);
-        attach.bindText(1, file);
+        Statement attach(db, QStringLiteral("ATTACH DATABASE ? AS library"));
+        const QByteArray library = fileUri(store::LibraryConnection::path(), "mode=ro");
+        attach.bindText(1, library);
         attach.run();
     }
     QStringList titles;
+    execSql(db, "BEGIN");
     try {
-        // A failed package is deleted, so it needs no journal; it is synced when compacted.
-        execSql(lib, "PRAGMA package.journal_mode = OFF; PRAGMA package.synchronous = OFF; BEGIN");
-        try {
-            Statement(lib, QStringLiteral("INSERT INTO package.Code (Head, Code, Learn, Groub, GroubNam) "
-                                          "SELECT NULLIF(c.Head, ''), NULLIF(c.code, ''), NULLIF(c.Learn, ''), "
-                                          "CAST(c.Groub AS INTEGER), "
-                                          "CASE WHEN c.Groub IS NOT NULL THEN NULLIF((SELECT g.Caption FROM "
-                                          "main.Groub AS g WHERE g.Groub = c.Groub ORDER BY g.rowid DESC LIMIT 1), "
-                                          "'') END "
-                                          "FROM main.Code AS c WHERE %1 ORDER BY c.rowid")
-                               .arg(QLatin1String(kIsUser)))
-                .run();
-            // The header row comes after the snippets.
-            Statement user(lib, QStringLiteral("INSERT INTO package.User (Name, Date, Notes) VALUES (?, ?, ?)"));
-            const QByteArray texts[3] = {header.name.toString().toUtf8(), header.date.toString().toUtf8(),
-                                         header.notes.toString().toUtf8()};
-            for (int i = 0; i < 3; ++i)
-                user.bindText(i + 1, texts[i]);
-            user.run();
-            Statement heads(lib, QStringLiteral("SELECT Head FROM package.Code ORDER BY rowid"));
-            while (heads.step())
-                titles.append(heads.text(0));
-            execSql(lib, "COMMIT");
-        } catch (...) {
-            sqlite3_exec(lib, "ROLLBACK", nullptr, nullptr, nullptr);
-            throw;
-        }
+        Statement(db, QStringLiteral("INSERT INTO main.Code (Head, Code, Learn, Groub, GroubNam) "
+                                     "SELECT NULLIF(c.Head, ''), NULLIF(c.code, ''), NULLIF(c.Learn, ''), "
+                                     "CAST(c.Groub AS INTEGER), "
+                                     "CASE WHEN c.Groub IS NOT NULL THEN NULLIF((SELECT g.Caption FROM "
+                                     "library.Groub AS g WHERE g.Groub = c.Groub ORDER BY g.rowid DESC LIMIT 1), "
+                                     "'') END "
+                                     "FROM library.Code AS c WHERE %1 ORDER BY c.rowid")
+                          .arg(QLatin1String(kIsUser)))
+            .run();
+        // The header row comes after the snippets.
+        Statement user(db, QStringLiteral("INSERT INTO main.User (Name, Date, Notes) VALUES (?, ?, ?)"));
+        const QByteArray texts[3] = {header.name.toString().toUtf8(), header.date.toString().toUtf8(),
+                                     header.notes.toString().toUtf8()};
+        for (int i = 0; i < 3; ++i)
+            user.bindText(i + 1, texts[i]);
+        user.run();
+        Statement heads(db, QStringLiteral("SELECT Head FROM main.Code ORDER BY rowid"));
+        while (heads.step())
+            titles.append(heads.text(0));
+        execSql(db, "COMMIT");
     } catch (...) {
-        sqlite3_exec(lib, "DETACH DATABASE package", nullptr, nullptr, nullptr);
+        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
         throw;
     }
-    execSql(lib, "DETACH DATABASE package");
     return titles;
 }
 
@@ -244,7 +265,7 @@ bool isEnvironmentFailure(int code)
 // Only a regular file is opened: a FIFO or a device would block or never end.
 void requireRegularFile(const QString &path)
 {
-    struct stat st {};
+    struct stat st { };
     if (::stat(QFile::encodeName(path).constData(), &st) != 0) {
         const int err = errno;
         if (err == ENOENT || err == ENOTDIR)
@@ -388,8 +409,9 @@ struct PackageFile::Impl {
                 const QString message = e.message();
                 if (message.contains(QLatin1String("full"), Qt::CaseInsensitive)
                     || message.contains(QLatin1String("No space"), Qt::CaseInsensitive))
-                    throw PackageError(QStringLiteral("تعذرت قراءة الملف \"%1\": لا توجد مساحة كافية في المجلد المؤقت %2")
-                                           .arg(shown(path), QDir::toNativeSeparators(QDir::tempPath())));
+                    throw PackageError(
+                        QStringLiteral("تعذرت قراءة الملف \"%1\": لا توجد مساحة كافية في المجلد المؤقت %2")
+                            .arg(shown(path), QDir::toNativeSeparators(QDir::tempPath())));
                 throw PackageError(message);
             }
             sqlite = jet->path();
@@ -403,10 +425,7 @@ struct PackageFile::Impl {
 
         // Read in place, never copied: immutable means no lock, no journal and no file beside it,
         // and nothing of a package is trusted until the checks below have passed.
-        const QByteArray uri =
-            (QUrl::fromLocalFile(QFileInfo(sqlite).absoluteFilePath()).toString(QUrl::FullyEncoded)
-             + QStringLiteral("?immutable=1"))
-                .toUtf8();
+        const QByteArray uri = fileUri(sqlite, "immutable=1");
         if (sqlite3_open_v2(uri.constData(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr) != SQLITE_OK) {
             if (!db)
                 throw Unreadable{store::describeSqlError(QStringLiteral("out of memory"))};
@@ -445,8 +464,8 @@ struct PackageFile::Impl {
             header = {textOrNull(first.value(0)), textOrNull(first.value(1)), textOrNull(first.value(2))};
 
             // typeof() reads no long text, so this pass costs little more than walking the table.
-            Statement counts(db, QStringLiteral("SELECT count(*), total(NOT (%1)) FROM %2")
-                                     .arg(QLatin1String(kRowIsValid), code));
+            Statement counts(
+                db, QStringLiteral("SELECT count(*), total(NOT (%1)) FROM %2").arg(QLatin1String(kRowIsValid), code));
             counts.step();
             rows = counts.integer(0);
             if (counts.real(1) != 0)
@@ -715,8 +734,7 @@ void appendCredits(const QString &date, const QString &name, const QString &note
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
         throw platform::FileError(file.errorString());
     const QString crlf = QStringLiteral("\r\n");
-    const QByteArray entry =
-        (withCrLf(date) + crlf + withCrLf(name) + crlf + withCrLf(notes) + crlf + crlf).toUtf8();
+    const QByteArray entry = (withCrLf(date) + crlf + withCrLf(name) + crlf + withCrLf(notes) + crlf + crlf).toUtf8();
     if (file.write(entry) != entry.size() || !file.flush())
         throw platform::FileError(file.errorString());
     file.close();
