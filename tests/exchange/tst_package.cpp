@@ -475,7 +475,7 @@ private slots:
         testing::TempLibrary lib;
         QCOMPARE(creditsPath(), QDir(lib.dir()).filePath("Cred.txt"));
         appendCredits("2026/12/08", QStringLiteral("سامي"), "a\nb");
-        appendCredits(QString(), QString(), QString());
+        appendCredits(PackageHeader{null(), null(), null()});
         QCOMPARE(testing::readFile(creditsPath()),
                  QStringLiteral("2026/12/08\r\nسامي\r\na\r\nb\r\n\r\n\r\n\r\n\r\n\r\n").toUtf8());
         QFile::remove(creditsPath());

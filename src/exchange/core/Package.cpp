@@ -742,4 +742,9 @@ void appendCredits(const QString &date, const QString &name, const QString &note
         throw platform::FileError(file.errorString());
 }
 
+void appendCredits(const PackageHeader &header)
+{
+    appendCredits(header.date.toString(), header.name.toString(), header.notes.toString());
+}
+
 } // namespace exchange

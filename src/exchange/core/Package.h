@@ -121,5 +121,7 @@ QString creditsPath();
 // Appends date, name and notes as three lines and an empty line (UTF-8).
 // Throws platform::FileError.
 void appendCredits(const QString &date, const QString &name, const QString &notes);
+// The entry for a package's own header (Null fields as empty lines), as the reader's boxes show it.
+void appendCredits(const PackageHeader &header);
 
 } // namespace exchange
