@@ -9,7 +9,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <cstdio>
 
 namespace {
@@ -76,9 +76,9 @@ int main(int argc, char **argv)
         QCoreApplication::processEvents();
         const double opened = ms(t);
         int nodes = 0;
-        QTreeWidgetItem *root = main.TVCodeHead()->topLevelItem(0);
-        for (int i = 0; i < root->childCount(); ++i)
-            nodes += root->child(i)->childCount();
+        const QAbstractItemModel *tree = main.TVCodeHead()->model();
+        for (int i = 0; i < tree->rowCount(tree->index(0, 0)); ++i)
+            nodes += tree->rowCount(tree->index(i, 0, tree->index(0, 0)));
         std::printf("open library with %d snippets until the tree is shown: %.1f ms\n", nodes, opened);
     }
     return 0;

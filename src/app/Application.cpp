@@ -18,6 +18,7 @@
 #include "store/LegacyMigration.h"
 #include "store/LibraryConnection.h"
 #include "store/LibraryLocation.h"
+#include "store/NodeKey.h"
 
 #include <QApplication>
 #include <QTabBar>
@@ -30,7 +31,7 @@
 #include <QStandardPaths>
 #include <QTimer>
 #include <QTranslator>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include <algorithm>
 #include <climits>
@@ -159,13 +160,11 @@ int run(int argc, char **argv)
     if (parser.isSet(screenshotOption)) {
         // Select the first snippet so the picture shows the view as well as the tree.
         QTimer::singleShot(200, &main, [&] {
-            if (QTreeWidgetItem *root = main.TVCodeHead()->topLevelItem(0)) {
-                root->setExpanded(true);
-                if (root->childCount() && root->child(0)->childCount()) {
-                    root->child(0)->setExpanded(true);
-                    main.selectNode(browser::FrmMain::keyOf(root->child(0)->child(0)));
-                    main.ShowSelectedSnippet();
-                }
+            QTreeView *tree = main.TVCodeHead();
+            const QModelIndex first = tree->model()->index(0, 0, tree->model()->index(0, 0, main.node(store::RootKey)));
+            if (first.isValid()) {
+                main.selectNode(browser::FrmMain::keyOf(first));
+                main.ShowSelectedSnippet();
             }
             QTimer::singleShot(200, &main, [&] {
                 main.grab().save(parser.value(screenshotOption));

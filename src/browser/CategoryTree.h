@@ -1,40 +1,39 @@
 #pragma once
-// The category tree's nodes: the root, the categories under it and the snippets under those,
-// loaded from the library, sorted by title, found by key ("M1", "G<id>", "T<id>"), and renamed
-// in place, which writes the new title to the library.
-#include <QHash>
+// The category tree's view and nodes: the root, the categories under it and the snippets under
+// those, loaded from the library, sorted by title, found by key ("M1", "K<id>", "T<id>"), and
+// renamed in place, which writes the new title to the library.
+#include <QModelIndex>
 #include <QString>
 
-class QTreeWidget;
-class QTreeWidgetItem;
+class QTreeView;
 
 namespace browser {
+
+class CategoryModel;
 
 class CategoryTree
 {
 public:
-    explicit CategoryTree(QTreeWidget *tree);
+    explicit CategoryTree(QTreeView *tree);
+    ~CategoryTree();
 
     void clear();
-    QTreeWidgetItem *addRoot();
+    QModelIndex addRoot();
     void loadCategories();
     void loadSnippets();
     void setExpanded(bool expand);
 
-    QTreeWidgetItem *node(const QString &key) const;
-    static QString keyOf(const QTreeWidgetItem *item);
+    QModelIndex node(const QString &key) const; // invalid when there is no such node
+    static QString keyOf(const QModelIndex &index);
     QString selectedKey() const; // empty when nothing is selected
     void select(const QString &key);
     void remove(const QString &key);
-    static bool isUserNode(const QTreeWidgetItem *item); // drawn pure blue
-    static void setUserNode(QTreeWidgetItem *item, bool user);
+    static bool isUserNode(const QModelIndex &index); // drawn pure blue
+    void setUserNode(const QString &key, bool user);
 
 private:
-    void renamed(QTreeWidgetItem *item);
-
-    QTreeWidget *m_tree;
-    QHash<QString, QTreeWidgetItem *> m_nodes;
-    bool m_loading = false; // items change while loading without being renamed
+    QTreeView *m_tree;
+    CategoryModel *m_model;
 };
 
 } // namespace browser

@@ -32,7 +32,7 @@
 #include <QTextBrowser>
 #include <QTime>
 #include <QTimer>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QVBoxLayout>
 
 #include <memory>
@@ -40,7 +40,7 @@
 namespace browser {
 
 struct FrmMain::Private {
-    QTreeWidget *tree = nullptr;
+    QTreeView *tree = nullptr;
     platform::RichTextBox *view = nullptr;
     platform::RichTextBox *hidden = nullptr;
     QTabBar *tabs = nullptr;
@@ -122,7 +122,7 @@ void FrmMain::createControls()
     d->splitter->setAutoFillBackground(true);
     d->splitter->setAccessibleName(QStringLiteral("picResize"));
 
-    d->tree = new QTreeWidget(d->central);
+    d->tree = new QTreeView(d->central);
     d->tree->setObjectName(QStringLiteral("TVCodeHead"));
     d->tree->setHeaderHidden(true);
     d->tree->setLayoutDirection(Qt::RightToLeft);
@@ -164,8 +164,8 @@ void FrmMain::createStatusBar()
 
 void FrmMain::connectControls()
 {
-    connect(d->tree, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem *item, int) {
-        if (item && store::nodeKind(keyOf(item)) == store::NodeKind::Snippet)
+    connect(d->tree, &QTreeView::doubleClicked, this, [this](const QModelIndex &node) {
+        if (store::nodeKind(keyOf(node)) == store::NodeKind::Snippet)
             command(cmd::edit)->trigger();
     });
     connect(d->tabs, &QTabBar::tabBarClicked, this, [this](int index) {
@@ -196,8 +196,7 @@ void FrmMain::connectControls()
     onCommand(cmd::mnuOpenTree, [](FrmMain &m) { m.SetTreeExpanded(true); });
     onCommand(cmd::mnuCloseTree, [](FrmMain &m) {
         m.SetTreeExpanded(false);
-        if (QTreeWidgetItem *root = m.node(store::RootKey))
-            root->setExpanded(true);
+        m.d->tree->expand(m.node(store::RootKey));
         m.d->view->setText(QString());
     });
     onCommand(cmd::smnuhelp, [](FrmMain &m) { m.showHelp(); });
@@ -215,7 +214,7 @@ void FrmMain::load()
     layoutControls();
 }
 
-QTreeWidget *FrmMain::TVCodeHead() const { return d->tree; }
+QTreeView *FrmMain::TVCodeHead() const { return d->tree; }
 platform::RichTextBox *FrmMain::RTxt1() const { return d->view; }
 QTabBar *FrmMain::TS1() const { return d->tabs; }
 QProgressBar *FrmMain::ProgressBar1() const { return d->progress; }
@@ -235,8 +234,8 @@ QStringList FrmMain::handledCommands() const { return d->commands->handled(); }
 
 void FrmMain::updateCodeMenu(bool popup)
 {
-    QTreeWidgetItem *item = node(selectedKey());
-    const bool snippet = item && store::nodeKind(keyOf(item)) == store::NodeKind::Snippet;
+    const QModelIndex item = node(selectedKey());
+    const bool snippet = store::nodeKind(keyOf(item)) == store::NodeKind::Snippet;
     const bool user = snippet && isUserNode(item);
     QAction *merge = command(cmd::CurUsrCodRmv);
     QAction *mark = command(cmd::CurMrkUsr);
@@ -263,7 +262,7 @@ void FrmMain::showCodePopup(const QPoint &globalPos)
 // ---- Category tree --------------------------------------------------------------------------
 
 void FrmMain::ClearTree() { d->nodes->clear(); }
-QTreeWidgetItem *FrmMain::addRootNode() { return d->nodes->addRoot(); }
+QModelIndex FrmMain::addRootNode() { return d->nodes->addRoot(); }
 void FrmMain::LoadCategories() { d->nodes->loadCategories(); }
 void FrmMain::LoadSnippets() { d->nodes->loadSnippets(); }
 void FrmMain::SetTreeExpanded(bool expand) { d->nodes->setExpanded(expand); }
@@ -279,13 +278,13 @@ void FrmMain::rebuildTree(const std::function<void()> &work)
     LoadSnippets();
 }
 
-QTreeWidgetItem *FrmMain::node(const QString &key) const { return d->nodes->node(key); }
-QString FrmMain::keyOf(const QTreeWidgetItem *item) { return CategoryTree::keyOf(item); }
+QModelIndex FrmMain::node(const QString &key) const { return d->nodes->node(key); }
+QString FrmMain::keyOf(const QModelIndex &node) { return CategoryTree::keyOf(node); }
 QString FrmMain::selectedKey() const { return d->nodes->selectedKey(); }
 void FrmMain::selectNode(const QString &key) { d->nodes->select(key); }
 void FrmMain::removeNode(const QString &key) { d->nodes->remove(key); }
-bool FrmMain::isUserNode(const QTreeWidgetItem *item) { return CategoryTree::isUserNode(item); }
-void FrmMain::setUserNode(QTreeWidgetItem *item, bool user) { CategoryTree::setUserNode(item, user); }
+bool FrmMain::isUserNode(const QModelIndex &node) { return CategoryTree::isUserNode(node); }
+void FrmMain::setUserNode(const QString &key, bool user) { d->nodes->setUserNode(key, user); }
 
 // ---- Snippet view and status bar ------------------------------------------------------------
 

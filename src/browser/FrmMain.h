@@ -3,14 +3,14 @@
 // Other subsystems reach its parts through the accessors below and hook their commands with
 // onCommand, naming them by the constants of browser/Commands.h (cmd::Add, cmd::mnusaveas, ...).
 #include <QMainWindow>
+#include <QModelIndex>
 #include <functional>
 
 class QAction;
 class QMenu;
 class QProgressBar;
 class QTabBar;
-class QTreeWidget;
-class QTreeWidgetItem;
+class QTreeView;
 
 namespace platform {
 class RichTextBox;
@@ -30,7 +30,7 @@ public:
     void load();
 
     // Controls.
-    QTreeWidget *TVCodeHead() const;
+    QTreeView *TVCodeHead() const;
     platform::RichTextBox *RTxt1() const;
     QTabBar *TS1() const;
     QProgressBar *ProgressBar1() const;
@@ -49,19 +49,19 @@ public:
 
     // Category tree.
     void ClearTree();
-    QTreeWidgetItem *addRootNode();
+    QModelIndex addRootNode();
     void LoadCategories();
     void LoadSnippets();
     void SetTreeExpanded(bool expand);
     // ClearTree, root, empty view; then work (e.g. a modal dialog); then LoadCategories, LoadSnippets.
     void rebuildTree(const std::function<void()> &work = {});
-    QTreeWidgetItem *node(const QString &key) const;
-    static QString keyOf(const QTreeWidgetItem *item);
+    QModelIndex node(const QString &key) const; // invalid when the tree has no such node
+    static QString keyOf(const QModelIndex &node);
     QString selectedKey() const; // empty when nothing is selected
     void selectNode(const QString &key);
     void removeNode(const QString &key);
-    static bool isUserNode(const QTreeWidgetItem *item); // drawn pure blue
-    static void setUserNode(QTreeWidgetItem *item, bool user);
+    static bool isUserNode(const QModelIndex &node); // drawn pure blue
+    void setUserNode(const QString &key, bool user);
 
     // Snippet view and status bar.
     void ShowSelectedSnippet();

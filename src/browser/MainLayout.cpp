@@ -8,7 +8,7 @@
 #include <QMouseEvent>
 #include <QStatusBar>
 #include <QTabBar>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include <cmath>
 

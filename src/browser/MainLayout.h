@@ -5,7 +5,7 @@
 
 class QMainWindow;
 class QTabBar;
-class QTreeWidget;
+class QTreeView;
 
 namespace platform {
 class RichTextBox;
@@ -22,7 +22,7 @@ public:
         QTabBar *tabs;
         platform::RichTextBox *view;
         platform::RichTextBox *work; // kept below the visible area
-        QTreeWidget *tree;
+        QTreeView *tree;
         QWidget *splitter;
     };
     MainLayout(QMainWindow *window, const Controls &controls);

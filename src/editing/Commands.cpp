@@ -12,7 +12,7 @@
 #include "store/NodeKey.h"
 
 #include <QTabBar>
-#include <QTreeWidget>
+#include <QTreeView>
 
 namespace editing {
 
@@ -52,7 +52,7 @@ void editCommand(browser::FrmMain &main)
         dialog.exec();
     });
     // The edited snippet, under its possibly new category; nothing when it is gone.
-    if (main.node(key))
+    if (main.node(key).isValid())
         main.selectNode(key);
     else
         main.TVCodeHead()->clearSelection();

@@ -24,8 +24,7 @@ bool markSelectedSnippet(browser::FrmMain &main, bool user)
     const QString key = main.selectedKey();
     if (store::nodeKind(key) != store::NodeKind::Snippet)
         return false;
-    QTreeWidgetItem *item = main.node(key);
-    if (!item)
+    if (!main.node(key).isValid())
         return false;
     try {
         // The colour follows only a flag that was really written.
@@ -35,7 +34,7 @@ bool markSelectedSnippet(browser::FrmMain &main, bool user)
         messages::showError(&main, (user ? kMarkFailed : kMergeFailed) + error.message());
         return false;
     }
-    browser::FrmMain::setUserNode(item, user);
+    main.setUserNode(key, user);
     return true;
 }
 

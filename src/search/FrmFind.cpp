@@ -21,7 +21,7 @@
 #include <QStyle>
 #include <QTabBar>
 #include <QTimer>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QVBoxLayout>
 
 namespace search {
@@ -248,11 +248,11 @@ void FrmFind::LstFind_Click(int line)
     if (line < 0 || line >= m_resultKeys.size() || !m_main)
         return;
     const QString key = m_resultKeys.at(line);
-    if (!m_main->node(key)) {
+    if (!m_main->node(key).isValid()) {
         messages::showError(this, kGone);
         return;
     }
-    QTreeWidget *tree = m_main->TVCodeHead();
+    QTreeView *tree = m_main->TVCodeHead();
     const bool treeHadFocus = tree->hasFocus();
     FoundWords::of(m_main)->follow(key, m_foundWord, m_foundArabic);
     m_main->selectNode(key);

@@ -9,6 +9,9 @@ namespace store {
 enum class NodeKind { Root, Category, Snippet };
 
 inline const QString RootKey = QStringLiteral("M1");
+// The node that gathers the snippets whose category is missing or Null. It has no row of its own,
+// and by its first character it is neither a category nor a snippet, so no command writes through it.
+inline const QString UncategorisedKey = QStringLiteral("N0");
 
 NodeKind nodeKind(const QString &key);
 // Decimal value of the key without its first character, rounded to 32 bits (0 when not a number).

@@ -10,7 +10,7 @@
 #include <QDialog>
 #include <QTimer>
 #include <QToolBar>
-#include <QTreeWidget>
+#include <QTreeView>
 
 using platform::MessageBoxSeam;
 

@@ -1,10 +1,12 @@
 #include "MainWindowFixture.h"
 
+#include "browser/CountText.h"
 #include "browser/FrmMain.h"
 #include "browser/WindowSettings.h"
 #include "platform/RichTextBox.h"
 #include "platform/Settings.h"
 #include "platform/Twips.h"
+#include "store/Library.h"
 #include "store/LibraryConnection.h"
 #include "store/NodeKey.h"
 
@@ -26,7 +28,9 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QToolBar>
-#include <QTreeWidget>
+#include <QAccessible>
+#include <QCollator>
+#include <QTreeView>
 
 using browser::FrmMain;
 using platform::MessageBoxSeam;
@@ -40,11 +44,11 @@ QColor colourAt(QTextDocument *doc, int position)
     return c.charFormat().foreground().color();
 }
 
-QStringList childTexts(QTreeWidgetItem *item)
+QStringList childTexts(const QModelIndex &node)
 {
     QStringList texts;
-    for (int i = 0; i < item->childCount(); ++i)
-        texts.append(item->child(i)->text(0));
+    for (int i = 0; i < node.model()->rowCount(node); ++i)
+        texts.append(node.model()->index(i, 0, node).data().toString());
     return texts;
 }
 
@@ -56,6 +60,9 @@ class TestMainWindow : public QObject, public testing::MainWindowFixture
 {
     Q_OBJECT
 private:
+    QTreeView *tree() const { return main->TVCodeHead(); }
+    bool expanded(const QString &key) const { return tree()->isExpanded(main->node(key)); }
+
     void showSnippet(qint32 id, bool codeTab = true)
     {
         main->TS1()->setCurrentIndex(codeTab ? 0 : 1);
@@ -77,13 +84,13 @@ private slots:
     void emptyTablesGiveOnlyTheExpandedRoot()
     {
         openMain();
-        QTreeWidget *tree = main->TVCodeHead();
-        QCOMPARE(tree->topLevelItemCount(), 1);
-        QTreeWidgetItem *root = tree->topLevelItem(0);
-        QCOMPARE(root->text(0), QStringLiteral("أكواد"));
+        QTreeView *tree = main->TVCodeHead();
+        QCOMPARE(tree->model()->rowCount(), 1);
+        const QModelIndex root = tree->model()->index(0, 0);
+        QCOMPARE(root.data().toString(), QStringLiteral("أكواد"));
         QCOMPARE(FrmMain::keyOf(root), QStringLiteral("M1"));
-        QCOMPARE(root->childCount(), 0);
-        QVERIFY(root->isExpanded());
+        QCOMPARE(tree->model()->rowCount(root), 0);
+        QVERIFY(tree->isExpanded(root));
         QCOMPARE(tree->objectName(), QStringLiteral("TVCodeHead"));
         QCOMPARE(tree->layoutDirection(), Qt::RightToLeft);
     }
@@ -99,13 +106,13 @@ private slots:
         lib->addSnippet("x", z);
         lib->addSnippet(QStringLiteral("ملف"), ar);
         openMain();
-        QTreeWidgetItem *root = main->TVCodeHead()->topLevelItem(0);
-        QCOMPARE(root->childCount(), 3);
+        const QModelIndex root = main->node(store::RootKey);
+        QCOMPARE(tree()->model()->rowCount(root), 3);
         QStringList latin = childTexts(root).mid(0);
         QVERIFY(latin.indexOf("alpha") < latin.indexOf("Zeta"));
         QCOMPARE(childTexts(main->node(store::categoryKey(a))), QStringList({"a", "B", "c"}));
-        QCOMPARE(main->node(store::categoryKey(a))->child(0)->data(0, Qt::UserRole).toString(), QStringLiteral("T3"));
-        QCOMPARE(main->node(store::categoryKey(ar))->child(0)->text(0), QStringLiteral("ملف"));
+        QCOMPARE(FrmMain::keyOf(tree()->model()->index(0, 0, main->node(store::categoryKey(a)))), QStringLiteral("T3"));
+        QCOMPARE(childTexts(main->node(store::categoryKey(ar))), QStringList({QStringLiteral("ملف")}));
     }
 
     void userSnippetsAreBlue()
@@ -116,22 +123,168 @@ private slots:
         const qint32 nul = lib->addSnippet("null", c, "", "", QVariant());
         openMain();
         QVERIFY(FrmMain::isUserNode(main->node(store::snippetKey(mine))));
-        QCOMPARE(main->node(store::snippetKey(mine))->foreground(0).color(), QColor(0, 0, 255));
+        QCOMPARE(main->node(store::snippetKey(mine)).data(Qt::ForegroundRole).value<QBrush>().color(),
+                 QColor(0, 0, 255));
         QVERIFY(!FrmMain::isUserNode(main->node(store::snippetKey(theirs))));
         QVERIFY(!FrmMain::isUserNode(main->node(store::snippetKey(nul))));
     }
 
-    void orphanSnippetsAreSkippedAndLaterOnesShown()
+    // Snippets whose category is missing or Null are gathered under a node of their own, so the tree
+    // shows every snippet the status bar counts.
+    void orphanSnippetsAreShownUnderTheirOwnNode()
     {
         const qint32 c = lib->addCategory("c");
         lib->addSnippet("before", c);
-        lib->addSnippet("orphan", 999);
+        const qint32 missing = lib->addSnippet("orphan", 999);
         lib->addSnippet("no category", QVariant());
+        lib->exec("INSERT INTO Code (Head, Groub, code, User) VALUES ('text category', 'x', '', 1)");
         lib->addSnippet("after", c);
         openMain();
         QCOMPARE(childTexts(main->node(store::categoryKey(c))), QStringList({"after", "before"}));
-        QVERIFY(!main->node(store::snippetKey(2)));
-        QVERIFY(main->TVCodeHead()->topLevelItem(0)->isExpanded());
+        const QModelIndex orphans = main->node(store::UncategorisedKey);
+        QVERIFY(orphans.isValid());
+        QCOMPARE(orphans.parent(), main->node(store::RootKey));
+        QCOMPARE(orphans.data().toString(), store::UncategorisedCaption);
+        QCOMPARE(childTexts(orphans), QStringList({"no category", "orphan", "text category"}));
+        QCOMPARE(main->node(store::snippetKey(missing)).parent(), orphans);
+        QVERIFY(FrmMain::isUserNode(tree()->model()->index(2, 0, orphans)));
+        // It has no row to rename, and by its key no command takes it for a category.
+        QVERIFY(!(orphans.flags() & Qt::ItemIsEditable));
+        QCOMPARE(store::nodeKind(store::UncategorisedKey), store::NodeKind::Root);
+        QVERIFY(expanded(store::RootKey));
+
+        qsizetype snippetNodes = 0;
+        for (const QModelIndex &node : testing::treeNodes(tree()->model()))
+            snippetNodes += store::nodeKind(FrmMain::keyOf(node)) == store::NodeKind::Snippet;
+        QCOMPARE(snippetNodes, 5);
+        QCOMPARE(main->findChild<QLabel *>("panel3")->text(), browser::countText(snippetNodes));
+
+        // Once they have a category again the node goes.
+        lib->exec("UPDATE Code SET Groub = ?", {c});
+        main->rebuildTree();
+        QVERIFY(!main->node(store::UncategorisedKey).isValid());
+        QCOMPARE(tree()->model()->rowCount(main->node(store::categoryKey(c))), 5);
+    }
+
+    // The tree made row by row from the view's requests gives the nodes that sorting every category's
+    // rows with the collator gives: same keys, same texts, same order, ties by id.
+    void lazyTreeMatchesSortingEveryRow()
+    {
+        const QStringList words = {QStringLiteral("برنامج"),
+                                   QStringLiteral("ملف"),
+                                   QStringLiteral("أداة"),
+                                   QStringLiteral("إضافة"),
+                                   "alpha",
+                                   "Alpha",
+                                   "beta",
+                                   "Beta",
+                                   "file10",
+                                   "file9",
+                                   "Zeta",
+                                   "_x",
+                                   "1st",
+                                   QString()};
+        QList<qint32> categories;
+        store::Library::transaction([&] {
+            for (int i = 0; i < 12; ++i)
+                categories.append(lib->addCategory(i == 5 ? QVariant() : QVariant(words.at((i * 7) % words.size()))));
+            quint32 seed = 7;
+            const auto next = [&seed] { return (seed = seed * 1103515245u + 12345u) >> 8; };
+            for (int i = 0; i < 3000; ++i) {
+                QString head = words.at(next() % words.size()) + QLatin1Char(' ') + words.at(next() % words.size());
+                const QVariant groub = next() % 50 == 0 ? QVariant(4242) : QVariant(categories.at(next() % 12));
+                lib->exec("INSERT INTO Code (Head, Groub, code, User) VALUES (?, ?, '', ?)",
+                          {next() % 40 == 0 ? QVariant() : QVariant(head), groub, int(next() % 2)});
+            }
+        });
+        openMain();
+        main->command("mnuOpenTree")->trigger();
+
+        QCollator collator(QLocale(QLocale::Arabic));
+        collator.setCaseSensitivity(Qt::CaseInsensitive);
+        collator.setNumericMode(true);
+        struct Node {
+            QString key, text;
+            qint32 id;
+        };
+        const auto sorted = [&](QList<Node> nodes) {
+            std::stable_sort(nodes.begin(), nodes.end(), [&](const Node &a, const Node &b) {
+                const int c = collator.compare(a.text, b.text);
+                return c != 0 ? c < 0 : a.id < b.id;
+            });
+            return nodes;
+        };
+        QList<Node> categoryNodes;
+        QHash<QString, QList<Node>> children;
+        for (const store::Category &c : store::Library::categories())
+            categoryNodes.append({store::categoryKey(c.id), c.caption.toString(), c.id});
+        categoryNodes.append({store::UncategorisedKey, store::UncategorisedCaption, 0});
+        for (const store::SnippetSummary &s : store::Library::snippetSummaries()) {
+            const QString parent = categories.contains(s.groub.toInt()) ? store::categoryKey(s.groub.toInt())
+                                                                        : store::UncategorisedKey;
+            children[parent].append({store::snippetKey(s.id), s.head.toString(), s.id});
+        }
+        QStringList expected{QStringLiteral("M1|أكواد")};
+        for (const Node &c : sorted(categoryNodes)) {
+            expected.append(c.key + QLatin1Char('|') + c.text);
+            for (const Node &s : sorted(children.value(c.key)))
+                expected.append(s.key + QLatin1Char('|') + s.text);
+        }
+        QStringList shown;
+        for (const QModelIndex &node : testing::treeNodes(tree()->model())) {
+            shown.append(FrmMain::keyOf(node) + QLatin1Char('|') + node.data().toString());
+            QCOMPARE(main->node(FrmMain::keyOf(node)), node); // found again by its key
+        }
+        QCOMPARE(shown.size(), 3000 + 13 + 1);
+        QCOMPARE(shown, expected);
+    }
+
+    // A node selected by key (the find dialog's go-to) is scrolled into the middle, not to an edge.
+    void selectedNodeIsScrolledToTheMiddle()
+    {
+        const qint32 c = lib->addCategory("c");
+        store::Library::transaction([&] {
+            for (int i = 0; i < 300; ++i)
+                lib->exec("INSERT INTO Code (Head, Groub, code, User) VALUES (?, ?, '', 0)",
+                          {QStringLiteral("s%1").arg(i, 3, 10, QLatin1Char('0')), c});
+        });
+        openMain();
+        const QString key = FrmMain::keyOf(tree()->model()->index(200, 0, main->node(store::categoryKey(c))));
+        main->selectNode(key);
+        QCOMPARE(main->selectedKey(), key);
+        const QRect row = tree()->visualRect(main->node(key));
+        QVERIFY(row.isValid());
+        QVERIFY(std::abs(row.center().y() - tree()->viewport()->height() / 2) <= row.height());
+    }
+
+    // A user snippet is marked only by its colour on screen; a screen reader is told in words.
+    void userSnippetsSayItToScreenReaders()
+    {
+        const qint32 c = lib->addCategory("c");
+        const qint32 mine = lib->addSnippet("mine", c, "", "", true);
+        const qint32 theirs = lib->addSnippet("theirs", c, "", "", false);
+        openMain();
+        main->command("mnuOpenTree")->trigger();
+        QAccessibleInterface *treeAccess = QAccessible::queryAccessibleInterface(tree());
+        QVERIFY(treeAccess);
+        QHash<QString, QString> descriptions;
+        for (int i = 0; i < treeAccess->childCount(); ++i) {
+            QAccessibleInterface *child = treeAccess->child(i);
+            QVERIFY(child);
+            // The hidden header is not announced as a column named "1".
+            QVERIFY(child->text(QAccessible::Name) != QLatin1String("1"));
+            if (child->role() == QAccessible::TreeItem)
+                descriptions.insert(child->text(QAccessible::Name), child->text(QAccessible::Description));
+        }
+        QCOMPARE(descriptions.value("mine"), QStringLiteral("كود مستخدم"));
+        QCOMPARE(descriptions.value("theirs"), QString());
+        QVERIFY(descriptions.contains("theirs"));
+        // Marking follows: the description goes with the colour.
+        main->setUserNode(store::snippetKey(mine), false);
+        main->setUserNode(store::snippetKey(theirs), true);
+        QCOMPARE(main->node(store::snippetKey(mine)).data(Qt::AccessibleDescriptionRole).toString(), QString());
+        QCOMPARE(main->node(store::snippetKey(theirs)).data(Qt::AccessibleDescriptionRole).toString(),
+                 QStringLiteral("كود مستخدم"));
     }
 
     void fortyThousandSnippetsLoad()
@@ -143,9 +296,9 @@ private slots:
                           {QStringLiteral("s%1").arg(i, 5, 10, QLatin1Char('0')), c});
         });
         openMain();
-        QTreeWidgetItem *category = main->node(store::categoryKey(c));
-        QCOMPARE(category->childCount(), 40000);
-        QCOMPARE(category->child(39999)->text(0), QStringLiteral("s39999"));
+        const QModelIndex category = main->node(store::categoryKey(c));
+        QCOMPARE(tree()->model()->rowCount(category), 40000);
+        QCOMPARE(tree()->model()->index(39999, 0, category).data().toString(), QStringLiteral("s39999"));
     }
 
     void renameInPlaceWritesTheRow()
@@ -154,13 +307,15 @@ private slots:
         const qint32 s = lib->addSnippet("old title", c);
         const qint32 other = lib->addSnippet("other", c);
         openMain();
-        main->node(store::snippetKey(s))->setText(0, "new title");
+        QAbstractItemModel *model = tree()->model();
+        model->setData(main->node(store::snippetKey(s)), "new title");
         QCOMPARE(store::Library::snippet(s)->head.toString(), QStringLiteral("new title"));
         QCOMPARE(store::Library::snippet(other)->head.toString(), QStringLiteral("other"));
-        main->node(store::categoryKey(c))->setText(0, "new category");
+        QCOMPARE(main->node(store::snippetKey(s)).data().toString(), QStringLiteral("new title"));
+        model->setData(main->node(store::categoryKey(c)), "new category");
         QCOMPARE(store::Library::categories().first().caption.toString(), QStringLiteral("new category"));
-        main->node(store::RootKey)->setText(0, "root renamed");
-        QCOMPARE(main->node(store::RootKey)->text(0), QStringLiteral("root renamed"));
+        model->setData(main->node(store::RootKey), "root renamed");
+        QCOMPARE(main->node(store::RootKey).data().toString(), QStringLiteral("root renamed"));
         QCOMPARE(store::Library::categoryCount(), 1);
         QCOMPARE(store::Library::snippetCount(), 2);
     }
@@ -170,10 +325,10 @@ private slots:
         const qint32 c = lib->addCategory("c");
         const qint32 s = lib->addSnippet("before", c);
         openMain();
-        QTreeWidget *tree = main->TVCodeHead();
+        QTreeView *tree = main->TVCodeHead();
         main->selectNode(store::snippetKey(s));
         tree->setFocus();
-        tree->editItem(main->node(store::snippetKey(s)));
+        tree->edit(main->node(store::snippetKey(s)));
         QLineEdit *editor = nullptr;
         QTRY_VERIFY((editor = tree->findChild<QLineEdit *>()) && editor->isVisible());
         editor->selectAll();
@@ -188,12 +343,12 @@ private slots:
         const qint32 s = lib->addSnippet("s", c, "Dim x");
         openMain();
         main->command("mnuOpenTree")->trigger();
-        QVERIFY(main->node(store::categoryKey(c))->isExpanded());
+        QVERIFY(expanded(store::categoryKey(c)));
         showSnippet(s);
         QVERIFY(!main->RTxt1()->text().isEmpty());
         main->command("mnuCloseTree")->trigger();
-        QVERIFY(main->node(store::RootKey)->isExpanded());
-        QVERIFY(!main->node(store::categoryKey(c))->isExpanded());
+        QVERIFY(expanded(store::RootKey));
+        QVERIFY(!expanded(store::categoryKey(c)));
         QCOMPARE(main->RTxt1()->text(), QString());
     }
 
@@ -269,8 +424,8 @@ private slots:
         lib->addSnippet("mine", c, "", "", true);
         openMain();
         main->command("mnuOpenTree")->trigger();
-        QTreeWidget *tree = main->TVCodeHead();
-        const QRect rect = tree->visualItemRect(main->node("T1"));
+        QTreeView *tree = main->TVCodeHead();
+        const QRect rect = tree->visualRect(main->node("T1"));
         bool opened = false;
         QTimer::singleShot(0, this, [&] {
             QTRY_VERIFY(main->menu("code")->isVisible());
@@ -288,13 +443,13 @@ private slots:
         const qint32 c = lib->addCategory("c");
         lib->addSnippet("s", c);
         openMain();
-        QTreeWidget *tree = main->TVCodeHead();
+        QTreeView *tree = main->TVCodeHead();
         main->selectNode(store::categoryKey(c));
         tree->setFocus();
         QTest::keyClick(tree, Qt::Key_Left);
-        QVERIFY(main->node(store::categoryKey(c))->isExpanded());
+        QVERIFY(expanded(store::categoryKey(c)));
         QTest::keyClick(tree, Qt::Key_Right);
-        QVERIFY(!main->node(store::categoryKey(c))->isExpanded());
+        QVERIFY(!expanded(store::categoryKey(c)));
     }
 
     // ---- view and colouring ----

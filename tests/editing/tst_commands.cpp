@@ -12,7 +12,7 @@
 #include "store/NodeKey.h"
 
 #include <QLabel>
-#include <QTreeWidget>
+#include <QTreeView>
 
 using namespace testing;
 using browser::FrmMain;
@@ -64,18 +64,16 @@ private:
     std::unique_ptr<FrmMain> main;
     qint32 catA = 0, catB = 0, s1 = 0, s2 = 0, s3 = 0;
 
-    QTreeWidget *tree() const { return main->TVCodeHead(); }
+    QTreeView *tree() const { return main->TVCodeHead(); }
     QString countPanel() const { return main->findChild<QLabel *>("panel3")->text(); }
-    int rootChildren() const { return main->node(store::RootKey)->childCount(); }
+    int rootChildren() const { return tree()->model()->rowCount(main->node(store::RootKey)); }
 
     void doubleClick(const QString &key)
     {
-        QTreeWidgetItem *item = main->node(key);
-        QVERIFY(item);
-        for (QTreeWidgetItem *p = item->parent(); p; p = p->parent())
-            p->setExpanded(true);
-        tree()->scrollToItem(item);
-        const QRect r = tree()->visualItemRect(item);
+        const QModelIndex item = main->node(key);
+        QVERIFY(item.isValid());
+        tree()->scrollTo(item); // opens its parents
+        const QRect r = tree()->visualRect(item);
         QVERIFY(r.isValid());
         QTest::mouseClick(tree()->viewport(), Qt::LeftButton, {}, r.center());
         QTest::mouseDClick(tree()->viewport(), Qt::LeftButton, {}, r.center());
@@ -128,10 +126,10 @@ private slots:
         QCOMPARE(rootChildren(), 2);
         QCOMPARE(store::Library::snippetCount(), 4);
         const store::Snippet added = store::Library::allSnippets().last();
-        QTreeWidgetItem *node = main->node(keyOfSnippet(added.id));
-        QVERIFY(node);
-        QCOMPARE(node->text(0), QStringLiteral("new one"));
-        QCOMPARE(FrmMain::keyOf(node->parent()), store::categoryKey(catB));
+        const QModelIndex node = main->node(keyOfSnippet(added.id));
+        QVERIFY(node.isValid());
+        QCOMPARE(node.data().toString(), QStringLiteral("new one"));
+        QCOMPARE(FrmMain::keyOf(node.parent()), store::categoryKey(catB));
         QVERIFY(FrmMain::isUserNode(node));
         QCOMPARE(countPanel(), browser::countText(4));
         QVERIFY(main->selectedKey().isEmpty());
@@ -143,8 +141,8 @@ private slots:
         main->command(QStringLiteral("Add"))->trigger();
         QVERIFY(driver.ran());
         QCOMPARE(countPanel(), browser::countText(3));
-        QVERIFY(main->node(keyOfSnippet(s3)));
-        QVERIFY(main->node(store::RootKey)->isExpanded());
+        QVERIFY(main->node(keyOfSnippet(s3)).isValid());
+        QVERIFY(main->TVCodeHead()->isExpanded(main->node(store::RootKey)));
     }
 
     void categoryAddedInTheDialogAppearsAfterwards()
@@ -233,9 +231,9 @@ private slots:
         QCOMPARE(row.groub.toInt(), catB);
         QVERIFY(!store::isTrue(row.user));
         QCOMPARE(main->selectedKey(), keyOfSnippet(s1));
-        QTreeWidgetItem *node = main->node(keyOfSnippet(s1));
-        QCOMPARE(node->text(0), QStringLiteral("moved"));
-        QCOMPARE(FrmMain::keyOf(node->parent()), store::categoryKey(catB));
+        const QModelIndex node = main->node(keyOfSnippet(s1));
+        QCOMPARE(node.data().toString(), QStringLiteral("moved"));
+        QCOMPARE(FrmMain::keyOf(node.parent()), store::categoryKey(catB));
         QVERIFY(!FrmMain::isUserNode(node));
         QVERIFY(FrmMain::isUserNode(main->node(keyOfSnippet(s2))));
     }
@@ -263,7 +261,7 @@ private slots:
         QVERIFY(!driver.ran());
         QCOMPARE(MessageBoxSeam::count(), 1);
         QCOMPARE(MessageBoxSeam::last().prompt, editing::text::SnippetMissing);
-        QVERIFY(!main->node(keyOfSnippet(s3))); // the rebuilt tree no longer shows it
+        QVERIFY(!main->node(keyOfSnippet(s3)).isValid()); // the rebuilt tree no longer shows it
         QVERIFY(main->selectedKey().isEmpty());
     }
 
@@ -317,7 +315,7 @@ private slots:
         QCOMPARE(MessageBoxSeam::last().buttons(), mb::YesNo);
         QCOMPARE(MessageBoxSeam::last().icon(), mb::Question);
         QVERIFY(store::Library::snippet(s1));
-        QVERIFY(main->node(keyOfSnippet(s1)));
+        QVERIFY(main->node(keyOfSnippet(s1)).isValid());
 
         main->selectNode(store::categoryKey(catA));
         MessageBoxSeam::setNextAnswer(mb::No);
@@ -326,7 +324,7 @@ private slots:
                  QStringLiteral("سيتم حذف الفئة وجميع الأكواد الفرعية المرتبطة بها. هل تريد حذف الفئة الحالية؟"));
         QCOMPARE(store::Library::categoryCount(), 2);
         QCOMPARE(store::Library::snippetCount(), 3);
-        QVERIFY(main->node(store::categoryKey(catA)));
+        QVERIFY(main->node(store::categoryKey(catA)).isValid());
     }
 
     void deletingASnippetLowersTheCountAndKeepsTheEmptyCategory()
@@ -335,13 +333,13 @@ private slots:
         MessageBoxSeam::setNextAnswer(mb::Yes);
         main->command(QStringLiteral("del"))->trigger();
         QVERIFY(!store::Library::snippet(s3));
-        QVERIFY(!main->node(keyOfSnippet(s3)));
-        QTreeWidgetItem *category = main->node(store::categoryKey(catB));
-        QVERIFY(category);
-        QCOMPARE(category->childCount(), 0);
+        QVERIFY(!main->node(keyOfSnippet(s3)).isValid());
+        const QModelIndex category = main->node(store::categoryKey(catB));
+        QVERIFY(category.isValid());
+        QCOMPARE(tree()->model()->rowCount(category), 0);
         QCOMPARE(countPanel(), browser::countText(2));
-        QVERIFY(main->node(keyOfSnippet(s1)));
-        QVERIFY(main->node(keyOfSnippet(s2)));
+        QVERIFY(main->node(keyOfSnippet(s1)).isValid());
+        QVERIFY(main->node(keyOfSnippet(s2)).isValid());
     }
 
     void deletingACategoryRemovesItsSnippetsEverywhere()
@@ -349,9 +347,9 @@ private slots:
         main->selectNode(store::categoryKey(catA));
         MessageBoxSeam::setNextAnswer(mb::Yes);
         main->command(QStringLiteral("del"))->trigger();
-        QVERIFY(!main->node(store::categoryKey(catA)));
-        QVERIFY(!main->node(keyOfSnippet(s1)));
-        QVERIFY(!main->node(keyOfSnippet(s2)));
+        QVERIFY(!main->node(store::categoryKey(catA)).isValid());
+        QVERIFY(!main->node(keyOfSnippet(s1)).isValid());
+        QVERIFY(!main->node(keyOfSnippet(s2)).isValid());
         QCOMPARE(rootChildren(), 1);
         QCOMPARE(store::Library::categoryCount(), 1);
         QCOMPARE(store::Library::snippetCount(), 1);
@@ -365,7 +363,7 @@ private slots:
         MessageBoxSeam::setNextAnswer(mb::Yes);
         main->command(QStringLiteral("del"))->trigger();
         QCOMPARE(MessageBoxSeam::count(), 1);
-        QVERIFY(main->node(keyOfSnippet(s1)));
+        QVERIFY(main->node(keyOfSnippet(s1)).isValid());
         QCOMPARE(main->selectedKey(), keyOfSnippet(s1));
         QCOMPARE(countPanel(), browser::countText(3)); // not refreshed: nothing was deleted
     }
@@ -379,7 +377,7 @@ private slots:
         QTest::keyClick(tree(), Qt::Key_Delete);
         QCOMPARE(MessageBoxSeam::count(), 1);
         QVERIFY(!store::Library::snippet(s2));
-        QVERIFY(!main->node(keyOfSnippet(s2)));
+        QVERIFY(!main->node(keyOfSnippet(s2)).isValid());
         QCOMPARE(countPanel(), browser::countText(2));
     }
 
@@ -394,7 +392,7 @@ private slots:
         QVERIFY(MessageBoxSeam::last().prompt.startsWith(editing::text::DeleteSnippetFailed));
         QCOMPARE(MessageBoxSeam::last().title, messages::ErrorTitle);
         QVERIFY(store::Library::snippet(s1));
-        QVERIFY(main->node(keyOfSnippet(s1)));
+        QVERIFY(main->node(keyOfSnippet(s1)).isValid());
 
         main->selectNode(store::categoryKey(catA));
         MessageBoxSeam::setNextAnswer(mb::Yes);
@@ -402,7 +400,7 @@ private slots:
         QVERIFY(MessageBoxSeam::last().prompt.startsWith(editing::text::DeleteCategoryFailed));
         QCOMPARE(store::Library::categoryCount(), 2);
         QCOMPARE(store::Library::snippetCount(), 3);
-        QVERIFY(main->node(store::categoryKey(catA)));
+        QVERIFY(main->node(store::categoryKey(catA)).isValid());
     }
 };
 

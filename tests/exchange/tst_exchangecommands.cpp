@@ -17,7 +17,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
-#include <QTreeWidget>
+#include <QTreeView>
 
 using browser::FrmMain;
 using platform::FileDialogSeam;
@@ -53,19 +53,12 @@ private:
 
 void click(QWidget *w, const char *name) { w->findChild<QPushButton *>(QString::fromLatin1(name))->click(); }
 
-QList<QTreeWidgetItem *> snippetNodes(QTreeWidget *tree)
+QModelIndexList snippetNodes(QTreeView *tree)
 {
-    QList<QTreeWidgetItem *> result;
-    QList<QTreeWidgetItem *> pending;
-    for (int i = 0; i < tree->topLevelItemCount(); ++i)
-        pending.append(tree->topLevelItem(i));
-    while (!pending.isEmpty()) {
-        QTreeWidgetItem *item = pending.takeFirst();
-        if (store::nodeKind(FrmMain::keyOf(item)) == store::NodeKind::Snippet)
-            result.append(item);
-        for (int i = 0; i < item->childCount(); ++i)
-            pending.append(item->child(i));
-    }
+    QModelIndexList result;
+    for (const QModelIndex &node : testing::treeNodes(tree->model()))
+        if (store::nodeKind(FrmMain::keyOf(node)) == store::NodeKind::Snippet)
+            result.append(node);
     return result;
 }
 
@@ -140,7 +133,7 @@ private slots:
         openMain();
         const auto before = snippetNodes(main->TVCodeHead());
         QCOMPARE(
-            std::count_if(before.cbegin(), before.cend(), [](QTreeWidgetItem *i) { return FrmMain::isUserNode(i); }),
+            std::count_if(before.cbegin(), before.cend(), [](const QModelIndex &i) { return FrmMain::isUserNode(i); }),
             2);
         const QString path = QDir(lib->dir()).filePath("out.cup");
         FileDialogSeam::setNextFileName(path);
@@ -156,7 +149,7 @@ private slots:
         QVERIFY(store::LibraryConnection::isOpen());
         const auto nodes = snippetNodes(main->TVCodeHead());
         QCOMPARE(nodes.size(), 3);
-        for (QTreeWidgetItem *node : nodes)
+        for (const QModelIndex &node : nodes)
             QVERIFY(!FrmMain::isUserNode(node));
     }
 
@@ -178,8 +171,8 @@ private slots:
         main->runToolbarKey(QStringLiteral("updat"));
         QVERIFY(onModal.seen());
         QCOMPARE(countPanel(), browser::countText(5));
-        QVERIFY(main->node(store::categoryKey(2)));
-        QCOMPARE(main->node(store::categoryKey(2))->text(0), QStringLiteral("وارد"));
+        QVERIFY(main->node(store::categoryKey(2)).isValid());
+        QCOMPARE(main->node(store::categoryKey(2)).data().toString(), QStringLiteral("وارد"));
         QCOMPARE(snippetNodes(main->TVCodeHead()).size(), 5);
     }
 

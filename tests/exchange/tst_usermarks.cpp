@@ -12,7 +12,7 @@
 #include <QMenu>
 #include <QSqlQuery>
 #include <QTimer>
-#include <QTreeWidget>
+#include <QTreeView>
 
 using platform::MessageBoxSeam;
 
@@ -23,10 +23,10 @@ const QString kMergeAllPrompt = QStringLiteral("سيتم دمج جميع الأ�
 QString key(qint32 id) { return store::snippetKey(id); }
 
 // What the tree draws the node's text in.
-QColor drawnColour(const QTreeWidgetItem *item)
+QColor drawnColour(const QTreeView *tree, const QModelIndex &node)
 {
-    const QBrush brush = item->foreground(0);
-    return brush.style() == Qt::NoBrush ? item->treeWidget()->palette().color(QPalette::Text) : brush.color();
+    const QVariant brush = node.data(Qt::ForegroundRole);
+    return brush.isValid() ? brush.value<QBrush>().color() : tree->palette().color(QPalette::Text);
 }
 
 QVariant userFlag(qint32 id)
@@ -73,8 +73,8 @@ class TestUserMarks : public QObject
     QStringList popupOn(const QString &nodeKey)
     {
         main->selectNode(nodeKey);
-        QTreeWidget *tree = main->TVCodeHead();
-        const QRect rect = tree->visualItemRect(main->node(nodeKey));
+        QTreeView *tree = main->TVCodeHead();
+        const QRect rect = tree->visualRect(main->node(nodeKey));
         QStringList offered;
         QTimer::singleShot(0, this, [&] {
             for (const char *name : {"Add", "edit", "del", "sep", "UsrUn", "CurUsrCodRmv", "CurMrkUsr"})
@@ -114,19 +114,21 @@ private slots:
         dark.setColor(QPalette::Base, QColor(30, 30, 30));
         dark.setColor(QPalette::Text, QColor(230, 230, 230));
         main->TVCodeHead()->setPalette(dark);
-        QTreeWidgetItem *item = main->node(key(plain));
+        // Persistent: a rebuilt tree would leave it invalid, so "same node" can fail.
+        const QPersistentModelIndex item = main->node(key(plain));
         QVERIFY(!browser::FrmMain::isUserNode(item));
         main->selectNode(key(plain));
-        QTreeWidgetItem *category = main->node(store::categoryKey(group));
-        category->setExpanded(true);
+        QTreeView *tree = main->TVCodeHead();
+        const QModelIndex category = main->node(store::categoryKey(group));
+        tree->expand(category);
 
         dropCodeMenu();
         QVERIFY(action("CurMrkUsr")->isEnabled());
         action("CurMrkUsr")->trigger();
         QVERIFY(store::isTrue(userFlag(plain)));
-        QCOMPARE(main->node(key(plain)), item);
+        QCOMPARE(QPersistentModelIndex(main->node(key(plain))), item);
         QVERIFY(browser::FrmMain::isUserNode(item));
-        QCOMPARE(drawnColour(item), QColor(0, 0, 255));
+        QCOMPARE(drawnColour(tree, item), QColor(0, 0, 255));
 
         dropCodeMenu();
         QVERIFY(action("CurUsrCodRmv")->isEnabled());
@@ -135,8 +137,8 @@ private slots:
         QCOMPARE(userFlag(plain).toInt(), 0);
         QVERIFY(!userFlag(plain).isNull());
         QVERIFY(!browser::FrmMain::isUserNode(item));
-        QCOMPARE(drawnColour(item), QColor(230, 230, 230));
-        QCOMPARE(drawnColour(item), drawnColour(main->node(key(nullUser))));
+        QCOMPARE(drawnColour(tree, item), QColor(230, 230, 230));
+        QCOMPARE(drawnColour(tree, item), drawnColour(tree, main->node(key(nullUser))));
 
         const auto after = store::Library::snippet(plain);
         QCOMPARE(after->head, before->head);
@@ -145,9 +147,9 @@ private slots:
         QCOMPARE(after->learn, before->learn);
         QCOMPARE(store::Library::snippetCount(), 3);
         // Only the colour changed: same node, still selected, category still open.
-        QCOMPARE(main->node(key(plain)), item);
+        QCOMPARE(QPersistentModelIndex(main->node(key(plain))), item);
         QCOMPARE(main->selectedKey(), key(plain));
-        QVERIFY(category->isExpanded());
+        QVERIFY(tree->isExpanded(category));
         QCOMPARE(MessageBoxSeam::count(), 0);
     }
 
@@ -182,7 +184,7 @@ private slots:
     {
         openMain();
         main->selectNode(key(plain));
-        QTreeWidgetItem *selected = main->node(key(plain));
+        const QPersistentModelIndex selected = main->node(key(plain));
         const QString shown = main->RTxt1()->text();
         MessageBoxSeam::setNextAnswer(platform::mb::No);
         action("UsrUn")->trigger();
@@ -195,7 +197,7 @@ private slots:
         QVERIFY(box.arabic());
         QVERIFY(store::isTrue(userFlag(user)));
         QVERIFY(userFlag(nullUser).isNull());
-        QCOMPARE(main->node(key(plain)), selected);
+        QCOMPARE(QPersistentModelIndex(main->node(key(plain))), selected);
         QCOMPARE(main->selectedKey(), key(plain));
         QVERIFY(browser::FrmMain::isUserNode(main->node(key(user))));
         QCOMPARE(main->RTxt1()->text(), shown);
@@ -210,8 +212,8 @@ private slots:
         action("UsrUn")->trigger();
         QCOMPARE(MessageBoxSeam::count(), 1);
         QVERIFY(main->selectedKey().isEmpty()); // rebuilt: no node selected
-        QCOMPARE(main->TVCodeHead()->topLevelItem(0)->childCount(), 1);
-        QCOMPARE(main->node(store::categoryKey(group))->childCount(), 4);
+        QCOMPARE(main->TVCodeHead()->model()->rowCount(main->node(store::RootKey)), 1);
+        QCOMPARE(main->TVCodeHead()->model()->rowCount(main->node(store::categoryKey(group))), 4);
         for (const store::SnippetSummary &s : store::Library::snippetSummaries()) {
             QVERIFY(!store::isTrue(s.user));
             QVERIFY(!browser::FrmMain::isUserNode(main->node(key(s.id))));
@@ -226,21 +228,19 @@ private slots:
         lib->exec(QStringLiteral("UPDATE Code SET User = 0 WHERE id = ?"), {user});
         openMain();
         main->selectNode(key(plain));
-        QTreeWidgetItem *category = main->node(store::categoryKey(group));
-        category->setExpanded(true);
+        main->TVCodeHead()->expand(main->node(store::categoryKey(group)));
         MessageBoxSeam::setNextAnswer(platform::mb::Yes);
         action("UsrUn")->trigger();
         QVERIFY(main->selectedKey().isEmpty());
-        QVERIFY(!main->node(store::categoryKey(group))->isExpanded());
-        QVERIFY(main->node(store::RootKey)->isExpanded());
+        QVERIFY(!main->TVCodeHead()->isExpanded(main->node(store::categoryKey(group))));
+        QVERIFY(main->TVCodeHead()->isExpanded(main->node(store::RootKey)));
         QVERIFY(main->RTxt1()->text().isEmpty());
     }
 
     void nullFlagCountsAsNotMarked()
     {
         openMain();
-        QTreeWidgetItem *item = main->node(key(nullUser));
-        QVERIFY(!browser::FrmMain::isUserNode(item));
+        QVERIFY(!browser::FrmMain::isUserNode(main->node(key(nullUser))));
         main->selectNode(key(nullUser));
         dropCodeMenu();
         QVERIFY(action("CurMrkUsr")->isEnabled());

@@ -19,7 +19,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QTabBar>
-#include <QTreeWidget>
+#include <QTreeView>
 
 using namespace search;
 using platform::MessageBoxSeam;

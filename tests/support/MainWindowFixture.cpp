@@ -1,6 +1,22 @@
 #include "MainWindowFixture.h"
 
+#include <QAbstractItemModel>
+
 namespace testing {
+
+QModelIndexList treeNodes(const QAbstractItemModel *model)
+{
+    QModelIndexList nodes;
+    const std::function<void(const QModelIndex &)> walk = [&](const QModelIndex &parent) {
+        for (int i = 0; i < model->rowCount(parent); ++i) {
+            const QModelIndex child = model->index(i, 0, parent);
+            nodes.append(child);
+            walk(child);
+        }
+    };
+    walk({});
+    return nodes;
+}
 
 void MainWindowFixture::openLibrary()
 {

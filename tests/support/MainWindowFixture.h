@@ -5,10 +5,16 @@
 
 #include "browser/FrmMain.h"
 
+#include <QModelIndexList>
 #include <functional>
 #include <memory>
 
+class QAbstractItemModel;
+
 namespace testing {
+
+// Every node of the tree's model, each before its children, in the order shown.
+QModelIndexList treeNodes(const QAbstractItemModel *model);
 
 class MainWindowFixture
 {

@@ -1,0 +1,36 @@
+#pragma once
+// The columns the category tree shows, read in one pass straight from SQLite into flat arrays:
+// a million snippets take a few tens of megabytes and no per-row objects.
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <vector>
+
+namespace store {
+
+struct TreeCategories {
+    std::vector<qint32> ids; // table order
+    QList<QString> captions; // Null as empty
+};
+
+struct TreeSnippets {
+    enum Flag : quint8 { User = 1, NoCategory = 2 }; // NoCategory: Groub is Null or not a number
+    std::vector<qint32> ids;
+    std::vector<qint64> groubs;
+    std::vector<quint8> flags;
+    QByteArray heads; // UTF-8 titles one after the other, Null as empty
+    std::vector<quint32> headEnds; // end of row i's title in heads; it starts at the end of row i - 1
+
+    qsizetype size() const { return qsizetype(ids.size()); }
+    QString head(qsizetype i) const
+    {
+        const quint32 begin = i == 0 ? 0 : headEnds[size_t(i - 1)];
+        return QString::fromUtf8(heads.constData() + begin, qsizetype(headEnds[size_t(i)] - begin));
+    }
+};
+
+// Throw StoreError when the library cannot be read.
+TreeCategories readTreeCategories();
+TreeSnippets readTreeSnippets(); // in no particular order (from the covering index when there is one)
+
+} // namespace store
