@@ -1,5 +1,6 @@
 #include "browser/CategoryTree.h"
 
+#include "browser/DamageReport.h"
 #include "browser/Icons.h"
 #include "messages/ArabicMsgBox.h"
 #include "store/Library.h"
@@ -152,6 +153,9 @@ void CategoryTree::loadCategories()
     QList<store::Category> categories;
     try {
         categories = store::Library::categories();
+    } catch (const store::DamagedLibraryError &e) {
+        reportDamagedLibrary(m_tree, e.message());
+        return;
     } catch (const store::StoreError &) {
         return; // the tree shows what it could read
     }
@@ -179,6 +183,9 @@ void CategoryTree::loadSnippets()
     QList<store::SnippetSummary> snippets;
     try {
         snippets = store::Library::snippetSummaries();
+    } catch (const store::DamagedLibraryError &e) {
+        reportDamagedLibrary(m_tree, e.message());
+        return;
     } catch (const store::StoreError &) {
         return;
     }
