@@ -10,6 +10,8 @@
 
 #include <sqlite3.h>
 
+#include <memory>
+
 namespace store {
 
 namespace {
@@ -135,14 +137,23 @@ void CreateDb::CompactDbx(const QString &DbName)
     // by replacing the file: another program that has it open (a second window, the sqlite3 tool,
     // a backup program) keeps reading and writing the one file and sees the compacted content.
     // Its writes are never lost: the file's change counter tells whether anyone committed between
-    // the copy and the moment the copy-back holds the exclusive lock, and the copy is then made again.
+    // the copy and the moment the copy-back holds the exclusive lock; if so, VACUUM compacts the
+    // file in place instead, holding the exclusive lock from its first page to its last.
     const Database live(DbName, Database::NoFlags, QStringLiteral("CreateDb"));
+    const auto vacuumInPlace = [&] {
+        try {
+            live.exec(QStringLiteral("VACUUM"));
+        } catch (const StoreError &e) {
+            fail(e.message());
+        }
+        QFile::remove(temporary);
+    };
     try {
         QSqlQuery mode = live.query(QStringLiteral("PRAGMA journal_mode"));
         if (nextRow(mode) && mode.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) == 0) {
             mode.finish();
-            // A write-ahead log has no change counter to watch; VACUUM keeps the file as well.
-            live.exec(QStringLiteral("VACUUM"));
+            // A write-ahead log has no change counter to watch.
+            vacuumInPlace();
             return;
         }
     } catch (const StoreError &e) {
@@ -150,29 +161,29 @@ void CreateDb::CompactDbx(const QString &DbName)
     }
     QString target = temporary;
     target.replace(QLatin1Char('\''), QLatin1String("''"));
-    for (int attempt = 0; attempt < 5; ++attempt) {
+    {
         qint64 copied = -1;
+        const qint64 before = changeCounter(live.handle());
         try {
-            const qint64 before = changeCounter(live.handle());
             live.exec(QStringLiteral("VACUUM INTO '%1'").arg(target));
             copied = changeCounter(live.handle());
             if (copied < 0)
                 fail(describeSqlError(QString()));
-            if (copied != before) {
-                QFile::remove(temporary);
-                continue; // written meanwhile: the copy may be older than the file
-            }
         } catch (const StoreError &e) {
             fail(e.message());
+        }
+        if (copied != before) {
+            vacuumInPlace(); // written meanwhile: the copy may be older than the file
+            return;
         }
         if (injectedFailure(CompactStep::AfterCopy))
             fail(QStringLiteral("خطأ مفتعل بعد النسخ"));
         if (injectedFailure(CompactStep::BeforeRename))
             fail(QStringLiteral("خطأ مفتعل قبل إعادة التسمية"));
 
-        const Database copy(temporary, Database::ReadOnly, QStringLiteral("CreateDb"));
-        sqlite3_backup *backup = copy.handle() && live.handle()
-                                     ? sqlite3_backup_init(live.handle(), "main", copy.handle(), "main")
+        auto copy = std::make_unique<Database>(temporary, Database::ReadOnly, QStringLiteral("CreateDb"));
+        sqlite3_backup *backup = copy->handle() && live.handle()
+                                     ? sqlite3_backup_init(live.handle(), "main", copy->handle(), "main")
                                      : nullptr;
         if (!backup)
             fail(describeSqlError(live.handle() ? QString::fromUtf8(sqlite3_errmsg(live.handle())) : QString()));
@@ -182,8 +193,9 @@ void CreateDb::CompactDbx(const QString &DbName)
         if (rc == SQLITE_OK) {
             if (changeCounter(live.handle()) != copied) {
                 sqlite3_backup_finish(backup); // rolls the file back to what it was
-                QFile::remove(temporary);
-                continue;
+                copy.reset();
+                vacuumInPlace();
+                return;
             }
             rc = sqlite3_backup_step(backup, -1);
         }
@@ -191,9 +203,7 @@ void CreateDb::CompactDbx(const QString &DbName)
         if (rc != SQLITE_DONE)
             fail(describeSqlError(QString::fromUtf8(sqlite3_errstr(rc))));
         QFile::remove(temporary);
-        return;
     }
-    fail(QStringLiteral("قاعدة البيانات تتغير باستمرار من برنامج آخر؛ أعد المحاولة لاحقاً"));
 }
 
 } // namespace store
