@@ -202,7 +202,7 @@ int run(int argc, char **argv)
     const QString path = parser.isSet(libraryOption) ? QFileInfo(parser.value(libraryOption)).absoluteFilePath()
                                                      : store::defaultLibraryPath();
     SingleInstance instance(path);
-    if (!parser.isSet(newInstanceOption) && !parser.isSet(screenshotOption) && !instance.claim())
+    if (!parser.isSet(newInstanceOption) && !instance.claim())
         return 0; // the window that has this library came to the front
     try {
         openLibrary(path, parser.isSet(readOnlyOption));
