@@ -6,6 +6,8 @@
 
 #include <sqlite3.h>
 
+#include <QElapsedTimer>
+
 #include <atomic>
 #include <memory>
 #include <mutex>
@@ -18,8 +20,48 @@ namespace {
 std::mutex g_mutex;
 std::unique_ptr<std::thread> g_thread;
 std::atomic<bool> g_cancel{false};
+std::atomic<bool> g_yield{false};
+std::atomic<qint64> g_lastWrite{0};
 
-int interruptWhenCancelled(void *) { return g_cancel.load() ? 1 : 0; }
+qint64 now()
+{
+    static QElapsedTimer clock = [] {
+        QElapsedTimer t;
+        t.start();
+        return t;
+    }();
+    return clock.elapsed();
+}
+
+int interruptWhenCancelled(void *) { return g_cancel.load() || g_yield.load() ? 1 : 0; }
+
+// quick_check holds a read lock for as long as it runs (tens of seconds on a million snippets),
+// which would keep the window's writes out: it gives way to them and starts over when quiet.
+int quickCheck(sqlite3 *db, bool &ok)
+{
+    for (;;) {
+        g_yield = false;
+        sqlite3_stmt *stmt = nullptr;
+        int rc = sqlite3_prepare_v2(db, "PRAGMA quick_check", -1, &stmt, nullptr);
+        ok = false;
+        if (rc == SQLITE_OK) {
+            rc = sqlite3_step(stmt);
+            // One row "ok" when the file is sound; a row per problem otherwise.
+            ok = rc == SQLITE_ROW
+                 && qstrcmp(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0)), "ok") == 0
+                 && sqlite3_step(stmt) == SQLITE_DONE;
+            if (rc != SQLITE_ROW)
+                rc = sqlite3_errcode(db);
+        }
+        sqlite3_finalize(stmt);
+        if (g_cancel || rc != SQLITE_INTERRUPT || !g_yield)
+            return rc;
+        while (!g_cancel && now() - g_lastWrite.load() < 2000)
+            sqlite3_sleep(100);
+        if (g_cancel)
+            return rc;
+    }
+}
 
 LibraryCheck::Result check(const QString &path)
 {
@@ -31,19 +73,9 @@ LibraryCheck::Result check(const QString &path)
     }
     sqlite3_busy_timeout(db, 3000);
     sqlite3_progress_handler(db, 1000, interruptWhenCancelled, nullptr);
-    sqlite3_stmt *stmt = nullptr;
-    int rc = sqlite3_prepare_v2(db, "PRAGMA quick_check", -1, &stmt, nullptr);
     bool ok = false;
-    if (rc == SQLITE_OK) {
-        rc = sqlite3_step(stmt);
-        // One row "ok" when the file is sound; a row per problem otherwise.
-        ok = rc == SQLITE_ROW
-             && qstrcmp(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0)), "ok") == 0
-             && sqlite3_step(stmt) == SQLITE_DONE;
-        if (rc != SQLITE_ROW)
-            rc = sqlite3_errcode(db);
-    }
-    sqlite3_finalize(stmt);
+    const int rc = quickCheck(db, ok);
+    sqlite3_progress_handler(db, 0, nullptr, nullptr); // the backup has its own way of letting writes in
     const int primary = rc & 0xff;
     if (!g_cancel && !ok && (rc == SQLITE_ROW || primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB)) {
         result.damaged = true;
@@ -72,6 +104,12 @@ void LibraryCheck::start(const QString &path, std::function<void(const Result &)
         if (!g_cancel && done)
             done(result);
     });
+}
+
+void LibraryCheck::makeWayForWrite()
+{
+    g_lastWrite = now();
+    g_yield = true;
 }
 
 void LibraryCheck::stop()

@@ -23,6 +23,10 @@ public:
     // Interrupts the check and waits for its thread. LibraryConnection::close calls it, so
     // nothing of this library is read or copied behind a compaction.
     static void stop();
+    // A write of this program is waiting for the lock: the check lets go at once, and starts
+    // again once the library has been quiet for a moment. (The daily backup copies in slices and
+    // lets writes in between anyway.) Called by the library connection's busy handler.
+    static void makeWayForWrite();
 };
 
 } // namespace store

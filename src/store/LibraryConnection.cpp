@@ -12,6 +12,8 @@
 
 #include <memory>
 
+#include <sqlite3.h>
+
 namespace store {
 
 namespace {
@@ -24,6 +26,17 @@ Database *g_library = nullptr;
 QString g_path;
 qint64 g_opened = 0;
 bool g_readOnly = false;
+
+// Waits for the lock as the connection option would (about three seconds), and first asks the
+// start-up check, which may be holding a read lock, to give way.
+int waitForLock(void *, int attempt)
+{
+    LibraryCheck::makeWayForWrite();
+    if (attempt >= 300)
+        return 0;
+    sqlite3_sleep(10);
+    return 1;
+}
 
 // Tries a write and rolls it back: setting the user version to what it is makes SQLite write the
 // first page, so the journal must be created beside the file. Busy means another writer, not a
@@ -103,6 +116,8 @@ void LibraryConnection::open(const QString &path, bool readOnly)
     }
     if (!readOnly)
         addTreeIndex(*db);
+    if (sqlite3 *handle = db->handle())
+        sqlite3_busy_handler(handle, waitForLock, nullptr);
     g_library = db.release();
     g_path = path;
     g_readOnly = readOnly;
@@ -118,6 +133,8 @@ void LibraryConnection::create(const QString &path, bool seed)
         throw StoreError(QStringLiteral("الملف موجود من قبل"));
     try {
         auto db = std::make_unique<Database>(path, Database::NoFlags, QString(), kConnectionName);
+        if (sqlite3 *handle = db->handle())
+            sqlite3_busy_handler(handle, waitForLock, nullptr);
         db->exec(QStringLiteral("BEGIN"));
         createLibraryTables(*db);
         if (seed)
