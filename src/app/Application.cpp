@@ -3,7 +3,9 @@
 #include "about/Credits.h"
 #include "about/Effects.h"
 #include "about/FrmAbout.h"
+#include "app/SingleInstance.h"
 #include "browser/Commands.h"
+#include "browser/DamageReport.h"
 #include "browser/FrmMain.h"
 #include "browser/Icons.h"
 #include "editing/Commands.h"
@@ -14,13 +16,19 @@
 #include "messages/ArabicMsgBox.h"
 #include "messages/frmMsgCreat.h"
 #include "platform/MessageBox.h"
+#include "store/Backup.h"
 #include "store/JetImport.h"
+#include "store/LibraryCheck.h"
 #include "store/LegacyMigration.h"
 #include "store/LibraryConnection.h"
 #include "store/LibraryLocation.h"
 #include "store/NodeKey.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QLabel>
+#include <QPointer>
+#include <QStatusBar>
 #include <QTabBar>
 #include <QCommandLineParser>
 #include <QDir>
@@ -68,6 +76,7 @@ QString convertJetLibrary(const QString &path)
         return plan.target;
     if (!messages::confirm(nullptr, store::migrationText::prompt(plan)))
         throw store::StoreError(store::migrationText::declined(plan));
+    store::keepFileBackup(path, store::BackupReason::Migration);
     QProgressDialog progress;
     progress.setCancelButton(nullptr);
     progress.setMinimumDuration(0);
@@ -87,15 +96,15 @@ QString convertJetLibrary(const QString &path)
 
 } // namespace
 
-QString openLibrary(const QString &requested)
+QString openLibrary(const QString &requested, bool readOnly)
 {
     // A converted library is not the file the user named: messages name the one that failed.
     QString path = requested;
     try {
         if (store::isJetFile(path))
             path = convertJetLibrary(path);
-        if (QFileInfo::exists(path)) {
-            store::LibraryConnection::open(path);
+        if (QFileInfo::exists(path) || readOnly) {
+            store::LibraryConnection::open(path, readOnly);
         } else {
             const QString folder = QFileInfo(path).absolutePath();
             if (!QDir().mkpath(folder))
@@ -107,6 +116,52 @@ QString openLibrary(const QString &requested)
                                 + QStringLiteral("\n\n") + e.message());
     }
     return path;
+}
+
+void showReadOnly(browser::FrmMain &main)
+{
+    namespace cmd = browser::cmd;
+    for (const char *name : {cmd::Add, cmd::edit, cmd::del, cmd::UsrUn, cmd::CurUsrCodRmv, cmd::CurMrkUsr,
+                             cmd::mnuCompDbas, cmd::mnuUpDat})
+        if (QAction *action = main.command(QLatin1String(name)))
+            action->setEnabled(false);
+    main.setWindowTitle(main.windowTitle() + QStringLiteral(" (للقراءة فقط)"));
+    auto *notice = new QLabel(QStringLiteral("للقراءة فقط: لا يمكن حفظ أي تغيير في هذه المكتبة"), &main);
+    notice->setObjectName(QStringLiteral("readOnlyNotice"));
+    notice->setToolTip(store::readOnlyLibraryMessage());
+    main.statusBar()->addPermanentWidget(notice);
+}
+
+void checkLibraryInBackground(browser::FrmMain &main)
+{
+    const QPointer<browser::FrmMain> window(&main);
+    store::LibraryCheck::start(store::LibraryConnection::path(), [window](const store::LibraryCheck::Result &r) {
+        if (!r.damaged && r.backupFailure.isEmpty())
+            return;
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [window, r] {
+                if (!window)
+                    return;
+                if (r.damaged)
+                    browser::reportDamagedLibrary(window, r.message);
+                else
+                    messages::showError(window, r.backupFailure);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void bringToFront(browser::FrmMain &main)
+{
+    main.setWindowState((main.windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    main.show();
+    main.raise();
+    main.activateWindow();
+    if (QWidget *modal = QApplication::activeModalWidget()) {
+        modal->raise();
+        modal->activateWindow();
+    }
 }
 
 int run(int argc, char **argv)
@@ -135,12 +190,23 @@ int run(int argc, char **argv)
                                         QStringLiteral("Render the main window to a PNG file and quit."),
                                         QStringLiteral("PNG"));
     parser.addOption(screenshotOption);
+    QCommandLineOption newInstanceOption(
+        QStringLiteral("new-instance"),
+        QStringLiteral("Open another window even when a running Tamrisk has this library open "
+                       "(by default that window comes to the front and this start ends)."));
+    parser.addOption(newInstanceOption);
+    QCommandLineOption readOnlyOption(QStringLiteral("read-only"),
+                                      QStringLiteral("Open the library without ever writing to it."));
+    parser.addOption(readOnlyOption);
     parser.process(application);
 
     const QString path = parser.isSet(libraryOption) ? QFileInfo(parser.value(libraryOption)).absoluteFilePath()
                                                      : store::defaultLibraryPath();
+    SingleInstance instance(path);
+    if (!parser.isSet(newInstanceOption) && !instance.claim())
+        return 0; // the window that has this library came to the front
     try {
-        openLibrary(path);
+        openLibrary(path, parser.isSet(readOnlyOption));
     } catch (const store::StoreError &e) {
         messages::showError(nullptr, e.message());
         return 1;
@@ -155,8 +221,13 @@ int run(int argc, char **argv)
     browser::FrmMain main;
     installCommands(main);
     main.load();
+    if (store::LibraryConnection::isReadOnly())
+        showReadOnly(main);
     QObject::connect(&main, &browser::FrmMain::closedForGood, &application, &QApplication::quit, Qt::QueuedConnection);
+    QObject::connect(&instance, &SingleInstance::raiseRequested, &main, [&main] { bringToFront(main); });
     main.show();
+    if (!parser.isSet(screenshotOption))
+        checkLibraryInBackground(main);
     if (parser.isSet(screenshotOption)) {
         // Select the first snippet so the picture shows the view as well as the tree.
         QTimer::singleShot(200, &main, [&] {

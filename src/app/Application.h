@@ -16,7 +16,20 @@ QString libraryFolder();
 // Opens the library at path, creating it with the starter snippets when it does not exist.
 // A Jet library is converted first, after the user agreed. Returns the path opened (the
 // converted library's); throws StoreError with an Arabic message naming the file and the reason.
-QString openLibrary(const QString &path);
+// With readOnly the file is never written; without it, a file that cannot be written opens
+// read-only all the same (LibraryConnection::isReadOnly tells which).
+QString openLibrary(const QString &path, bool readOnly = false);
+
+// For a read-only library: the notice in the title and the status bar ("readOnlyNotice"), and
+// every command that writes disabled.
+void showReadOnly(browser::FrmMain &main);
+
+// Starts the check of the open library beside the window (and the daily backup when it passes);
+// a damaged library is told through the main window.
+void checkLibraryInBackground(browser::FrmMain &main);
+
+// Brings the window (and a dialog open over it) to the front.
+void bringToFront(browser::FrmMain &main);
 
 // The whole program: arguments, library, main window, event loop.
 int run(int argc, char **argv);

@@ -1,6 +1,7 @@
 #include "browser/CategoryTree.h"
 
 #include "browser/CategoryModel.h"
+#include "browser/DamageReport.h"
 #include "messages/ArabicMsgBox.h"
 #include "store/NodeKey.h"
 #include "store/StoreError.h"
@@ -44,6 +45,9 @@ void CategoryTree::loadCategories()
 {
     try {
         m_model->loadCategories(store::readTreeCategories());
+    } catch (const store::DamagedLibraryError &e) {
+        reportDamagedLibrary(m_tree, e.message());
+        return;
     } catch (const store::StoreError &) {
         // the tree shows what it could read
     }
@@ -56,6 +60,9 @@ void CategoryTree::loadSnippets()
         return;
     try {
         m_model->loadSnippets(store::readTreeSnippets());
+    } catch (const store::DamagedLibraryError &e) {
+        reportDamagedLibrary(m_tree, e.message());
+        return;
     } catch (const store::StoreError &) {
         return;
     }

@@ -4,6 +4,7 @@
 #include "browser/CategoryTree.h"
 #include "browser/Commands.h"
 #include "browser/CountText.h"
+#include "browser/DamageReport.h"
 #include "browser/HelpText.h"
 #include "browser/Icons.h"
 #include "browser/KeywordColorer.h"
@@ -14,6 +15,7 @@
 #include "platform/RichTextBox.h"
 #include "platform/Twips.h"
 #include "store/Library.h"
+#include "store/LibraryConnection.h"
 #include "store/StoreError.h"
 #include "store/NodeKey.h"
 
@@ -243,8 +245,10 @@ void FrmMain::updateCodeMenu(bool popup)
         merge->setVisible(user);
         mark->setVisible(snippet && !user);
     }
-    merge->setEnabled(user);
-    mark->setEnabled(snippet && !user);
+    // A read-only library keeps them disabled (the window disabled every command that writes).
+    const bool writable = !store::LibraryConnection::isReadOnly();
+    merge->setEnabled(user && writable);
+    mark->setEnabled(snippet && !user && writable);
 }
 
 void FrmMain::showCodePopup(const QPoint &globalPos)
@@ -309,6 +313,11 @@ void FrmMain::ShowSelectedSnippet()
     try {
         field = store::Library::snippetField(store::nodeId(key),
                                              codeTabSelected() ? QStringLiteral("code") : QStringLiteral("Learn"));
+    } catch (const store::DamagedLibraryError &e) {
+        // Neither another snippet's text nor an empty view stands for what could not be read.
+        d->view->setText(QString());
+        reportDamagedLibrary(this, e.message());
+        return;
     } catch (const store::StoreError &) {
         return;
     }
@@ -337,6 +346,9 @@ void FrmMain::updateCount()
 {
     try {
         d->panels[2]->setText(countText(store::Library::snippetCount()));
+    } catch (const store::DamagedLibraryError &e) {
+        d->panels[2]->setText(e.message().section(u'\n', 0, 0));
+        reportDamagedLibrary(this, e.message());
     } catch (const store::StoreError &e) {
         d->panels[2]->setText(e.message());
     }

@@ -8,6 +8,7 @@
 #include "exchange/FrmUpdate.h"
 #include "messages/ArabicMsgBox.h"
 #include "platform/WaitCursor.h"
+#include "store/Backup.h"
 #include "store/StoreError.h"
 
 #include <QCoreApplication>
@@ -16,6 +17,23 @@
 #include <QThread>
 
 namespace exchange {
+
+namespace {
+
+// A package may add many rows: the library as it was is kept first, or nothing is applied.
+bool backedUpBeforeApplying(browser::FrmMain &main)
+{
+    try {
+        const platform::WaitCursor wait;
+        store::keepBackup(store::BackupReason::Package);
+        return true;
+    } catch (const store::StoreError &e) {
+        messages::showError(&main, e.message());
+        return false;
+    }
+}
+
+} // namespace
 
 void compactCommand(browser::FrmMain &main)
 {
@@ -53,7 +71,7 @@ void applyPackageCommand(browser::FrmMain &main)
 {
     main.rebuildTree([&main] {
         FrmUpdate dialog(&main);
-        if (dialog.load())
+        if (dialog.load() && backedUpBeforeApplying(main))
             dialog.exec();
     });
     about::RepaintControl(main.TS1());

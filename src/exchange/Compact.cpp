@@ -1,5 +1,6 @@
 #include "exchange/Compact.h"
 
+#include "store/Backup.h"
 #include "store/CreateDb.h"
 #include "store/LibraryConnection.h"
 
@@ -8,6 +9,7 @@ namespace exchange {
 void withLibraryReopened(const std::function<void()> &work)
 {
     const QString path = store::LibraryConnection::path();
+    const bool readOnly = store::LibraryConnection::isReadOnly();
     if (path.isEmpty())
         throw store::StoreError(QStringLiteral("قاعدة البيانات غير مفتوحة"));
     QString failure;
@@ -18,7 +20,7 @@ void withLibraryReopened(const std::function<void()> &work)
     }
     if (!store::LibraryConnection::isOpen()) {
         try {
-            store::LibraryConnection::open(path);
+            store::LibraryConnection::open(path, readOnly);
         } catch (const store::StoreError &e) {
             failure += (failure.isEmpty() ? QString() : QStringLiteral("\r\n"))
                        + QStringLiteral("تعذر إعادة فتح قاعدة البيانات: ") + e.message();
@@ -30,6 +32,9 @@ void withLibraryReopened(const std::function<void()> &work)
 
 void compactLibrary()
 {
+    if (store::LibraryConnection::isReadOnly())
+        throw store::StoreError(store::readOnlyLibraryMessage());
+    store::keepBackup(store::BackupReason::Compaction);
     withLibraryReopened([] { store::CreateDb().CompactDbx(store::LibraryConnection::path()); });
 }
 

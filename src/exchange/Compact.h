@@ -8,8 +8,8 @@ namespace exchange {
 // whatever happened. Throws StoreError with work's failure and, if any, the failure to reopen.
 void withLibraryReopened(const std::function<void()> &work);
 
-// Compacts the library file and opens LibraryConnection again, whatever happened.
-// Throws StoreError; the library is then as it was.
+// Keeps a backup, compacts the library file in place and opens LibraryConnection again, whatever
+// happened. Throws StoreError; the library is then as it was.
 void compactLibrary();
 
 } // namespace exchange

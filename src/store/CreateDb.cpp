@@ -6,12 +6,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSqlQuery>
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
+#include <sqlite3.h>
+
+#include <memory>
 
 namespace store {
 
@@ -28,20 +27,18 @@ const QString kCompactFailed = QStringLiteral("تعذر ضغط قاعدة الب
 
 bool injectedFailure(CreateDb::CompactStep step) { return g_failureHook && g_failureHook(step); }
 
-// Writes the file's data to the disk, so the rename cannot outlive the contents after a crash.
-QString syncFile(const QString &path, bool directory)
+// The file change counter of the header (offset 24), read through SQLite's own handle of the file:
+// a descriptor of our own, once closed, would drop SQLite's locks on it. -1 when unreadable.
+qint64 changeCounter(sqlite3 *db)
 {
-    const QByteArray native = QFile::encodeName(path);
-    const int fd = ::open(native.constData(), directory ? O_RDONLY | O_DIRECTORY : O_RDONLY);
-    if (fd < 0)
-        return QString::fromLocal8Bit(std::strerror(errno));
-    const int rc = ::fsync(fd);
-    const int err = errno;
-    ::close(fd);
-    // Some file systems cannot sync a directory; the file itself is what matters.
-    if (rc != 0 && !directory)
-        return QString::fromLocal8Bit(std::strerror(err));
-    return {};
+    sqlite3_file *file = nullptr;
+    if (!db || sqlite3_file_control(db, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK || !file
+        || !file->pMethods)
+        return -1;
+    unsigned char b[4];
+    if (file->pMethods->xRead(file, b, 4, 24) != SQLITE_OK)
+        return -1;
+    return (qint64(b[0]) << 24) | (qint64(b[1]) << 16) | (qint64(b[2]) << 8) | qint64(b[3]);
 }
 
 } // namespace
@@ -135,26 +132,78 @@ void CreateDb::CompactDbx(const QString &DbName)
 
     if (injectedFailure(CompactStep::BeforeCopy))
         fail(QStringLiteral("خطأ مفتعل قبل النسخ"));
+
+    // The compacted copy goes back into the file itself, page by page under SQLite's locks, never
+    // by replacing the file: another program that has it open (a second window, the sqlite3 tool,
+    // a backup program) keeps reading and writing the one file and sees the compacted content.
+    // Its writes are never lost: the file's change counter tells whether anyone committed between
+    // the copy and the moment the copy-back holds the exclusive lock; if so, VACUUM compacts the
+    // file in place instead, holding the exclusive lock from its first page to its last.
+    const Database live(DbName, Database::NoFlags, QStringLiteral("CreateDb"));
+    const auto vacuumInPlace = [&] {
+        try {
+            live.exec(QStringLiteral("VACUUM"));
+        } catch (const StoreError &e) {
+            fail(e.message());
+        }
+        QFile::remove(temporary);
+    };
     try {
-        QString target = temporary;
-        target.replace(QLatin1Char('\''), QLatin1String("''"));
-        Database(DbName, Database::NoFlags, QStringLiteral("CreateDb"))
-            .exec(QStringLiteral("VACUUM INTO '%1'").arg(target));
+        QSqlQuery mode = live.query(QStringLiteral("PRAGMA journal_mode"));
+        if (nextRow(mode) && mode.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) == 0) {
+            mode.finish();
+            // A write-ahead log has no change counter to watch.
+            vacuumInPlace();
+            return;
+        }
     } catch (const StoreError &e) {
         fail(e.message());
     }
-    if (injectedFailure(CompactStep::AfterCopy))
-        fail(QStringLiteral("خطأ مفتعل بعد النسخ"));
-    // The compacted file takes the original's place, so it keeps the original's permissions.
-    QFile::setPermissions(temporary, QFile::permissions(DbName));
-    if (const QString reason = syncFile(temporary, false); !reason.isEmpty())
-        fail(reason);
-    if (injectedFailure(CompactStep::BeforeRename))
-        fail(QStringLiteral("خطأ مفتعل قبل إعادة التسمية"));
-    // rename() replaces the original in one step: at every moment one complete file has the name.
-    if (std::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(DbName).constData()) != 0)
-        fail(QString::fromLocal8Bit(std::strerror(errno)));
-    syncFile(QFileInfo(DbName).absolutePath(), true);
+    QString target = temporary;
+    target.replace(QLatin1Char('\''), QLatin1String("''"));
+    {
+        qint64 copied = -1;
+        const qint64 before = changeCounter(live.handle());
+        try {
+            live.exec(QStringLiteral("VACUUM INTO '%1'").arg(target));
+            copied = changeCounter(live.handle());
+            if (copied < 0)
+                fail(describeSqlError(QString()));
+        } catch (const StoreError &e) {
+            fail(e.message());
+        }
+        if (copied != before) {
+            vacuumInPlace(); // written meanwhile: the copy may be older than the file
+            return;
+        }
+        if (injectedFailure(CompactStep::AfterCopy))
+            fail(QStringLiteral("خطأ مفتعل بعد النسخ"));
+        if (injectedFailure(CompactStep::BeforeRename))
+            fail(QStringLiteral("خطأ مفتعل قبل إعادة التسمية"));
+
+        auto copy = std::make_unique<Database>(temporary, Database::ReadOnly, QStringLiteral("CreateDb"));
+        sqlite3_backup *backup = copy->handle() && live.handle()
+                                     ? sqlite3_backup_init(live.handle(), "main", copy->handle(), "main")
+                                     : nullptr;
+        if (!backup)
+            fail(describeSqlError(live.handle() ? QString::fromUtf8(sqlite3_errmsg(live.handle())) : QString()));
+        // The first page takes the file's exclusive lock, held until the copy is committed; the
+        // file on disk is untouched until then.
+        int rc = sqlite3_backup_step(backup, 1);
+        if (rc == SQLITE_OK) {
+            if (changeCounter(live.handle()) != copied) {
+                sqlite3_backup_finish(backup); // rolls the file back to what it was
+                copy.reset();
+                vacuumInPlace();
+                return;
+            }
+            rc = sqlite3_backup_step(backup, -1);
+        }
+        sqlite3_backup_finish(backup);
+        if (rc != SQLITE_DONE)
+            fail(describeSqlError(QString::fromUtf8(sqlite3_errstr(rc))));
+        QFile::remove(temporary);
+    }
 }
 
 } // namespace store

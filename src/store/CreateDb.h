@@ -29,9 +29,10 @@ public:
     void CreateTableDefX(const QString &MyDb, const QString &MyNewTable, const QStringList &MyFldNam,
                          const QList<qint32> &MyFldTyp, const QList<int> &MyFldSiz);
 
-    // Closes LibraryConnection (whatever file DbName is), compacts
-    // DbName into DbName + "_" and renames that over DbName in one step. On failure the
-    // original stays as it was, no "_" file is left, and StoreError is thrown.
+    // Closes LibraryConnection (whatever file DbName is), compacts DbName into DbName + "_"
+    // and copies that back into DbName under SQLite's locks (the file stays the same file, so
+    // other programs that have it open lose nothing). On failure the original stays as it was,
+    // no "_" file is left, and StoreError is thrown.
     // LibraryConnection is left closed either way: the caller reopens it.
     void CompactDbx(const QString &DbName);
 

@@ -1,8 +1,15 @@
 #include "store/Database.h"
 
+#include "store/Backup.h"
+#include "store/LibraryConnection.h"
+
 #include <QAtomicInt>
+#include <QFileInfo>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
+
+#include <sqlite3.h>
 
 namespace store {
 
@@ -38,7 +45,7 @@ void Database::ensureOpen() const
 {
     const QSqlDatabase d = db();
     if (!d.isOpen())
-        throw StoreError(describeSqlError(d.lastError().text()));
+        throwSqlError(d.lastError(), d.databaseName());
 }
 
 void Database::exec(const QString &sql) const
@@ -46,10 +53,70 @@ void Database::exec(const QString &sql) const
     ensureOpen();
     QSqlQuery q(db());
     if (!q.exec(sql))
-        throwQueryError(q);
+        throwSqlError(q.lastError(), db().databaseName());
 }
 
-void throwQueryError(const QSqlQuery &query) { throw StoreError(describeSqlError(query.lastError().text())); }
+sqlite3 *Database::handle() const
+{
+    const QSqlDatabase d = db();
+    if (!d.isOpen())
+        return nullptr;
+    const QVariant h = d.driver()->handle();
+    if (!h.isValid() || qstrcmp(h.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3 *const *>(h.constData());
+}
+
+namespace {
+
+bool isLibraryFile(const QString &file)
+{
+    const QString library = LibraryConnection::path();
+    if (library.isEmpty() || file.isEmpty())
+        return false;
+    if (file == library)
+        return true;
+    const QString canonical = QFileInfo(file).canonicalFilePath();
+    return !canonical.isEmpty() && canonical == QFileInfo(library).canonicalFilePath();
+}
+
+} // namespace
+
+bool isDamage(const QSqlError &error)
+{
+    bool ok = false;
+    const int code = error.nativeErrorCode().toInt(&ok) & 0xff;
+    if (ok && (code == SQLITE_CORRUPT || code == SQLITE_NOTADB))
+        return true;
+    const QString text = error.text().toLower();
+    return text.contains(QLatin1String("malformed")) || text.contains(QLatin1String("not a database"));
+}
+
+void throwSqlError(const QSqlError &error, const QString &file)
+{
+    if (isDamage(error) && isLibraryFile(file))
+        throw DamagedLibraryError(damagedLibraryMessage(LibraryConnection::path()));
+    throw StoreError(describeSqlError(error.text()));
+}
+
+void throwQueryError(const QSqlQuery &query)
+{
+    // The library's own connection is told by its driver; other connections are not the library
+    // even when they name its file (compaction reports that itself).
+    const bool library = LibraryConnection::isOpen() && query.driver() == LibraryConnection::database().driver();
+    if (library && isDamage(query.lastError()))
+        throw DamagedLibraryError(damagedLibraryMessage(LibraryConnection::path()));
+    throw StoreError(describeSqlError(query.lastError().text()));
+}
+
+bool nextRow(QSqlQuery &query)
+{
+    if (query.next())
+        return true;
+    if (query.lastError().isValid())
+        throwQueryError(query);
+    return false;
+}
 
 QSqlQuery Database::query(const QString &sql, const QVariantList &values) const
 {
@@ -62,11 +129,11 @@ QSqlQuery runQuery(const QSqlDatabase &db, const QString &sql, const QVariantLis
     QSqlQuery q(db);
     q.setForwardOnly(true);
     if (!q.prepare(sql))
-        throwQueryError(q);
+        throwSqlError(q.lastError(), db.databaseName());
     for (const QVariant &v : values)
         q.addBindValue(v);
     if (!q.exec())
-        throwQueryError(q);
+        throwSqlError(q.lastError(), db.databaseName());
     return q;
 }
 

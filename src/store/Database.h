@@ -8,7 +8,9 @@
 #include <QString>
 #include <QVariantList>
 
+class QSqlError;
 class QSqlQuery;
+struct sqlite3;
 
 namespace store {
 
@@ -35,6 +37,8 @@ public:
     void exec(const QString &sql) const;
     // Prepares, binds and runs a statement (forward only); throws StoreError when it fails.
     QSqlQuery query(const QString &sql, const QVariantList &values = {}) const;
+    // The raw SQLite handle (for the online backup API); null when not open.
+    sqlite3 *handle() const;
 
 private:
     QString m_name;
@@ -43,8 +47,18 @@ private:
 // Prepares, binds and runs a statement (forward only) on any connection; throws StoreError.
 QSqlQuery runQuery(const QSqlDatabase &db, const QString &sql, const QVariantList &values = {});
 
-// Throws StoreError with the Arabic reason of the query's last error.
+// Throws StoreError with the Arabic reason of the query's last error; DamagedLibraryError when
+// the file behind it is the library and SQLite found it damaged.
 [[noreturn]] void throwQueryError(const QSqlQuery &query);
+// Throws the StoreError for a failure on the connection to file (as throwQueryError does).
+[[noreturn]] void throwSqlError(const QSqlError &error, const QString &file);
+
+// QSqlQuery::next() that tells the end of the rows from a failure to read the next one (a
+// damaged page): the loop over a damaged table must not end as if the table ended there.
+bool nextRow(QSqlQuery &query);
+
+// Whether SQLite reported a damaged file (SQLITE_CORRUPT, SQLITE_NOTADB).
+bool isDamage(const QSqlError &error);
 
 // The Arabic text for a failed SQL operation ("database is locked", "disk full", ...).
 QString describeSqlError(const QString &driverText);

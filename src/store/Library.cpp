@@ -96,7 +96,7 @@ QList<Category> Library::categories()
     QSqlQuery q = prepare(QStringLiteral("SELECT Groub, Caption FROM Groub ORDER BY rowid"));
     run(q);
     QList<Category> result;
-    while (q.next())
+    while (nextRow(q))
         result.append({q.value(0).toInt(), q.value(1)});
     return result;
 }
@@ -106,7 +106,7 @@ QList<SnippetSummary> Library::snippetSummaries()
     QSqlQuery q = prepare(QStringLiteral("SELECT id, Head, Groub, User FROM Code"));
     run(q);
     QList<SnippetSummary> result;
-    while (q.next())
+    while (nextRow(q))
         result.append({q.value(0).toInt(), q.value(1), q.value(2), q.value(3)});
     return result;
 }
@@ -116,7 +116,7 @@ std::optional<Snippet> Library::snippet(qint32 id)
     QSqlQuery q = prepare(QString::fromLatin1(kSnippetColumns) + QStringLiteral(" WHERE id = ?"));
     q.addBindValue(id);
     run(q);
-    if (!q.next())
+    if (!nextRow(q))
         return std::nullopt;
     return readSnippet(q);
 }
@@ -135,7 +135,7 @@ std::optional<QVariant> Library::snippetField(qint32 id, const QString &field)
     QSqlQuery q = prepare(QStringLiteral("SELECT %1 FROM Code WHERE id = ?").arg(column));
     q.addBindValue(id);
     run(q);
-    if (!q.next())
+    if (!nextRow(q))
         return std::nullopt;
     return q.value(0);
 }
@@ -144,14 +144,14 @@ qint64 Library::snippetCount()
 {
     QSqlQuery q = prepare(QStringLiteral("SELECT count(*) FROM Code"));
     run(q);
-    return q.next() ? q.value(0).toLongLong() : 0;
+    return nextRow(q) ? q.value(0).toLongLong() : 0;
 }
 
 qint64 Library::categoryCount()
 {
     QSqlQuery q = prepare(QStringLiteral("SELECT count(*) FROM Groub"));
     run(q);
-    return q.next() ? q.value(0).toLongLong() : 0;
+    return nextRow(q) ? q.value(0).toLongLong() : 0;
 }
 
 QList<Snippet> Library::allSnippets()
@@ -159,7 +159,7 @@ QList<Snippet> Library::allSnippets()
     QSqlQuery q = prepare(QString::fromLatin1(kSnippetColumns) + QStringLiteral(" ORDER BY rowid"));
     run(q);
     QList<Snippet> result;
-    while (q.next())
+    while (nextRow(q))
         result.append(readSnippet(q));
     return result;
 }
@@ -196,7 +196,7 @@ QList<SnippetText> Library::snippetTexts(qint64 afterRow, int maxRows, bool with
     q.addBindValue(qMax(maxRows, 1));
     run(q);
     QList<SnippetText> result;
-    while (q.next()) {
+    while (nextRow(q)) {
         SnippetText t;
         t.row = q.value(0).toLongLong();
         t.id = q.value(1).toInt();
@@ -234,7 +234,7 @@ QList<SnippetText> Library::snippetTextsOf(const QList<qint64> &rows, const QLis
     QSqlQuery q = prepare(QStringLiteral("SELECT rowid, id, Head, %1, %2 FROM Code WHERE rowid IN (%3) ORDER BY rowid")
                               .arg(column("code", codeRows), column("Learn", learnRows), list(rows)));
     run(q);
-    while (q.next()) {
+    while (nextRow(q)) {
         SnippetText t;
         t.row = q.value(0).toLongLong();
         t.id = q.value(1).toInt();
@@ -251,7 +251,7 @@ QStringList Library::titles()
     QSqlQuery q = prepare(QStringLiteral("SELECT Head FROM Code"));
     run(q);
     QStringList result;
-    while (q.next())
+    while (nextRow(q))
         result.append(q.value(0).toString());
     return result;
 }
@@ -264,8 +264,8 @@ ChangeStamp Library::changeStamp()
     run(others);
     ChangeStamp stamp;
     stamp.connection = LibraryConnection::openCount();
-    stamp.own = mine.next() ? mine.value(0).toLongLong() : 0;
-    stamp.others = others.next() ? others.value(0).toLongLong() : 0;
+    stamp.own = nextRow(mine) ? mine.value(0).toLongLong() : 0;
+    stamp.others = nextRow(others) ? others.value(0).toLongLong() : 0;
     return stamp;
 }
 
@@ -344,7 +344,7 @@ int Library::clearUserMarks()
         QSqlQuery q = prepare(QStringLiteral("SELECT id, User FROM Code WHERE User IS NOT NULL"));
         run(q);
         QList<qint32> ids;
-        while (q.next())
+        while (nextRow(q))
             if (isTrue(q.value(1)))
                 ids.append(q.value(0).toInt());
         QSqlQuery update = prepare(QStringLiteral("UPDATE Code SET User = 0 WHERE id = ?"));
@@ -363,6 +363,8 @@ void Library::transaction(const std::function<void()> &work)
         work();
         return;
     }
+    if (LibraryConnection::isReadOnly())
+        throw StoreError(readOnlyLibraryMessage());
     QSqlDatabase db = LibraryConnection::database();
     QSqlQuery begin(db);
     if (!begin.exec(QStringLiteral("BEGIN IMMEDIATE")))

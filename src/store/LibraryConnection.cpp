@@ -1,14 +1,18 @@
 #include "store/LibraryConnection.h"
 
 #include "store/Database.h"
+#include "store/LibraryCheck.h"
 #include "store/SearchIndex.h"
 #include "store/StarterLibrary.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <QSqlError>
 #include <QSqlQuery>
 
 #include <memory>
+
+#include <sqlite3.h>
 
 namespace store {
 
@@ -21,6 +25,39 @@ const QString kConnectionName = QStringLiteral("LibraryConnection");
 Database *g_library = nullptr;
 QString g_path;
 qint64 g_opened = 0;
+bool g_readOnly = false;
+
+// Waits for the lock as the connection option would (about three seconds), and first asks the
+// start-up check, which may be holding a read lock, to give way.
+int waitForLock(void *, int attempt)
+{
+    LibraryCheck::makeWayForWrite();
+    if (attempt >= 300)
+        return 0;
+    sqlite3_sleep(10);
+    return 1;
+}
+
+// Tries a write and rolls it back: setting the user version to what it is makes SQLite write the
+// first page, so the journal must be created beside the file. Busy means another writer, not a
+// read-only file.
+bool canWrite(const Database &db)
+{
+    QSqlQuery begin(db.db());
+    if (!begin.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
+        const int code = begin.lastError().nativeErrorCode().toInt() & 0xff;
+        return code == 5 || code == 6; // SQLITE_BUSY, SQLITE_LOCKED
+    }
+    QSqlQuery version(db.db());
+    const qlonglong current = version.exec(QStringLiteral("PRAGMA user_version")) && version.next()
+                                  ? version.value(0).toLongLong()
+                                  : 0;
+    version.finish();
+    QSqlQuery write(db.db());
+    const bool ok = write.exec(QStringLiteral("PRAGMA user_version = %1").arg(current));
+    QSqlQuery(db.db()).exec(QStringLiteral("ROLLBACK"));
+    return ok;
+}
 
 void requireColumns(const Database &db, const QString &table, const QStringList &columns)
 {
@@ -71,9 +108,19 @@ void LibraryConnection::open(const QString &path, bool readOnly)
     auto db = std::make_unique<Database>(path, readOnly ? Database::ReadOnly : Database::NoFlags, QString(),
                                          kConnectionName);
     requireLibrary(*db);
-    addTreeIndex(*db);
+    if (!readOnly && !canWrite(*db)) {
+        readOnly = true;
+        db.reset();
+        db = std::make_unique<Database>(path, Database::ReadOnly, QString(), kConnectionName);
+        requireLibrary(*db);
+    }
+    if (!readOnly)
+        addTreeIndex(*db);
+    if (sqlite3 *handle = db->handle())
+        sqlite3_busy_handler(handle, waitForLock, nullptr);
     g_library = db.release();
     g_path = path;
+    g_readOnly = readOnly;
     ++g_opened;
     // Best effort: a library whose index cannot be kept (read-only) is searched by scanning.
     SearchIndex::attach(*g_library);
@@ -86,6 +133,8 @@ void LibraryConnection::create(const QString &path, bool seed)
         throw StoreError(QStringLiteral("الملف موجود من قبل"));
     try {
         auto db = std::make_unique<Database>(path, Database::NoFlags, QString(), kConnectionName);
+        if (sqlite3 *handle = db->handle())
+            sqlite3_busy_handler(handle, waitForLock, nullptr);
         db->exec(QStringLiteral("BEGIN"));
         createLibraryTables(*db);
         if (seed)
@@ -93,6 +142,7 @@ void LibraryConnection::create(const QString &path, bool seed)
         db->exec(QStringLiteral("COMMIT"));
         g_library = db.release();
         g_path = path;
+        g_readOnly = false;
         ++g_opened;
         SearchIndex::attach(*g_library);
         if (SearchIndex::status() == SearchIndex::Status::Building)
@@ -106,10 +156,22 @@ void LibraryConnection::create(const QString &path, bool seed)
 
 void LibraryConnection::close()
 {
+    LibraryCheck::stop();
     SearchIndex::detach();
     delete g_library;
     g_library = nullptr;
     g_path.clear();
+    g_readOnly = false;
+}
+
+bool LibraryConnection::isReadOnly() { return g_library && g_readOnly; }
+
+const Database *LibraryConnection::connection() { return g_library; }
+
+QString readOnlyLibraryMessage()
+{
+    return QStringLiteral("مكتبة الأكواد مفتوحة للقراءة فقط، فلا يمكن حفظ أي تغيير فيها.\n"
+                          "لتعديلها يلزم أن يكون الملف ومجلده قابلين للكتابة.");
 }
 
 bool LibraryConnection::isOpen() { return g_library && g_library->isOpen(); }

@@ -10,4 +10,13 @@ public:
     using Error::Error;
 };
 
+// The library file itself is damaged (SQLite found a malformed page or no database at all).
+// The message says so, and names the newest backup to restore; what was read before the damaged
+// part must not be taken for the whole.
+class DamagedLibraryError : public StoreError
+{
+public:
+    using StoreError::StoreError;
+};
+
 } // namespace store

@@ -6,6 +6,7 @@
 #include "exchange/Commands.h"
 #include "exchange/FrmCreateUpdate.h"
 #include "exchange/FrmUpdate.h"
+#include "store/Backup.h"
 #include "store/CreateDb.h"
 #include "store/LibraryConnection.h"
 #include "store/NodeKey.h"
@@ -110,6 +111,7 @@ private slots:
         }
         QCOMPARE(MessageBoxSeam::count(), 0);
         QCOMPARE(store::Library::snippet(3)->head.toString(), QStringLiteral("mine 2"));
+        QCOMPARE(store::backupsOf(lib->path()).size(), 2); // one before each compaction
     }
 
     void aFailedCompactionIsReportedAndTheLibraryStaysOpen()
@@ -174,6 +176,17 @@ private slots:
         QVERIFY(main->node(store::categoryKey(2)).isValid());
         QCOMPARE(main->node(store::categoryKey(2)).data().toString(), QStringLiteral("وارد"));
         QCOMPARE(snippetNodes(main->TVCodeHead()).size(), 5);
+
+        // The library as it was before the package, kept where the user is told to look.
+        const QStringList backups = store::backupsOf(lib->path());
+        QCOMPARE(backups.size(), 1);
+        QVERIFY(backups.first().startsWith(store::backupFolder()));
+        QVERIFY(backups.first().endsWith(QStringLiteral("-package.mdb")));
+        main.reset();
+        store::LibraryConnection::open(backups.first(), true);
+        QCOMPARE(store::Library::snippetCount(), 3);
+        QCOMPARE(store::Library::snippet(3)->head.toString(), QStringLiteral("mine 2"));
+        QCOMPARE(store::Library::categoryCount(), 1);
     }
 
     void anInvalidPackageIsReportedAndTheTreeComesBack()

@@ -1,0 +1,35 @@
+#pragma once
+// One window per library file. The first start on a library listens under a name made from the
+// file's canonical path; a later start on the same file asks that one to come to the front and
+// ends. (--new-instance starts another window all the same.)
+#include <QObject>
+#include <QString>
+
+class QLocalServer;
+
+namespace app {
+
+class SingleInstance : public QObject
+{
+    Q_OBJECT
+public:
+    explicit SingleInstance(const QString &libraryPath, QObject *parent = nullptr);
+    ~SingleInstance() override;
+
+    // The local server name for the library at that path (a file that does not exist yet too).
+    static QString serverName(const QString &libraryPath);
+
+    // Becomes the library's instance: false when another running instance has it (that one was
+    // asked to come to the front), true when this one now answers later starts.
+    bool claim();
+
+signals:
+    // A later start on the same library asked for the window.
+    void raiseRequested();
+
+private:
+    QString m_name;
+    QLocalServer *m_server = nullptr;
+};
+
+} // namespace app

@@ -1,0 +1,125 @@
+#include "store/LibraryCheck.h"
+
+#include "store/Backup.h"
+
+#include <QFile>
+
+#include <sqlite3.h>
+
+#include <QElapsedTimer>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+namespace store {
+
+namespace {
+
+std::mutex g_mutex;
+std::unique_ptr<std::thread> g_thread;
+std::atomic<bool> g_cancel{false};
+std::atomic<bool> g_yield{false};
+std::atomic<qint64> g_lastWrite{0};
+
+qint64 now()
+{
+    static QElapsedTimer clock = [] {
+        QElapsedTimer t;
+        t.start();
+        return t;
+    }();
+    return clock.elapsed();
+}
+
+int interruptWhenCancelled(void *) { return g_cancel.load() || g_yield.load() ? 1 : 0; }
+
+// quick_check holds a read lock for as long as it runs (tens of seconds on a million snippets),
+// which would keep the window's writes out: it gives way to them and starts over when quiet.
+int quickCheck(sqlite3 *db, bool &ok)
+{
+    for (;;) {
+        g_yield = false;
+        sqlite3_stmt *stmt = nullptr;
+        int rc = sqlite3_prepare_v2(db, "PRAGMA quick_check", -1, &stmt, nullptr);
+        ok = false;
+        if (rc == SQLITE_OK) {
+            rc = sqlite3_step(stmt);
+            // One row "ok" when the file is sound; a row per problem otherwise.
+            ok = rc == SQLITE_ROW
+                 && qstrcmp(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0)), "ok") == 0
+                 && sqlite3_step(stmt) == SQLITE_DONE;
+            if (rc != SQLITE_ROW)
+                rc = sqlite3_errcode(db);
+        }
+        sqlite3_finalize(stmt);
+        if (g_cancel || rc != SQLITE_INTERRUPT || !g_yield)
+            return rc;
+        while (!g_cancel && now() - g_lastWrite.load() < 2000)
+            sqlite3_sleep(100);
+        if (g_cancel)
+            return rc;
+    }
+}
+
+LibraryCheck::Result check(const QString &path)
+{
+    LibraryCheck::Result result;
+    sqlite3 *db = nullptr;
+    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+        sqlite3_close(db);
+        return result; // the window's own connection reports a file it cannot read
+    }
+    sqlite3_busy_timeout(db, 3000);
+    sqlite3_progress_handler(db, 1000, interruptWhenCancelled, nullptr);
+    bool ok = false;
+    const int rc = quickCheck(db, ok);
+    sqlite3_progress_handler(db, 0, nullptr, nullptr); // the backup has its own way of letting writes in
+    const int primary = rc & 0xff;
+    if (!g_cancel && !ok && (rc == SQLITE_ROW || primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB)) {
+        result.damaged = true;
+        result.message = damagedLibraryMessage(path);
+    } else if (!g_cancel && ok && dailyBackupDue(path)) {
+        try {
+            result.backup = keepBackupFrom(db, path, BackupReason::Daily, [] { return g_cancel.load(); });
+        } catch (const StoreError &e) {
+            if (!g_cancel)
+                result.backupFailure = e.message();
+        }
+    }
+    sqlite3_close(db);
+    return result;
+}
+
+} // namespace
+
+void LibraryCheck::start(const QString &path, std::function<void(const Result &)> done)
+{
+    stop();
+    std::lock_guard lock(g_mutex);
+    g_cancel = false;
+    g_thread = std::make_unique<std::thread>([path, done = std::move(done)] {
+        const Result result = check(path);
+        if (!g_cancel && done)
+            done(result);
+    });
+}
+
+void LibraryCheck::makeWayForWrite()
+{
+    g_lastWrite = now();
+    g_yield = true;
+}
+
+void LibraryCheck::stop()
+{
+    std::lock_guard lock(g_mutex);
+    if (!g_thread)
+        return;
+    g_cancel = true;
+    g_thread->join();
+    g_thread.reset();
+}
+
+} // namespace store

@@ -1,0 +1,32 @@
+#pragma once
+// The start-up check of the library, beside the window: PRAGMA quick_check on a read-only
+// connection of its own, in a thread of its own; then, when the library passed and no backup of
+// it is younger than a day, the daily backup. The window opens at once; a damaged library is
+// told by the result.
+#include <QString>
+#include <functional>
+
+namespace store {
+
+class LibraryCheck
+{
+public:
+    struct Result {
+        bool damaged = false;
+        QString message; // damaged: damagedLibraryMessage(); otherwise empty
+        QString backup; // the daily backup written, if any
+        QString backupFailure; // why the daily backup could not be written, if it was due
+    };
+    // Starts checking the file at path (stopping an earlier check). done is called once, on the
+    // checking thread, unless the check is stopped first.
+    static void start(const QString &path, std::function<void(const Result &)> done);
+    // Interrupts the check and waits for its thread. LibraryConnection::close calls it, so
+    // nothing of this library is read or copied behind a compaction.
+    static void stop();
+    // A write of this program is waiting for the lock: the check lets go at once, and starts
+    // again once the library has been quiet for a moment. (The daily backup copies in slices and
+    // lets writes in between anyway.) Called by the library connection's busy handler.
+    static void makeWayForWrite();
+};
+
+} // namespace store

@@ -1,0 +1,64 @@
+// Two programs on one library: one compacts while the other keeps adding.
+#include "TestSupport.h"
+
+#include "store/CreateDb.h"
+#include "store/Database.h"
+#include "store/LibraryConnection.h"
+#include "store/StarterLibrary.h"
+
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+
+using namespace store;
+
+class TestTwoProcesses : public QObject
+{
+    Q_OBJECT
+private slots:
+    void everyAcknowledgedAddSurvivesACompaction()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("codedb.mdb");
+        {
+            const Database db(path);
+            createLibraryTables(db);
+            db.exec("BEGIN");
+            db.exec("INSERT INTO Groub (Caption) VALUES ('c')");
+            db.exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 200000) "
+                    "INSERT INTO Code (Head, Groub, code, Learn, User) "
+                    "SELECT 'title ' || i, 1, printf('%.100c', 'x'), 'learn', 0 FROM n");
+            db.exec("DELETE FROM Code WHERE id % 2 = 0"); // something for the compaction to reclaim
+            db.exec("COMMIT");
+        }
+        const qint64 before = QFileInfo(path).size();
+
+        QProcess adder;
+        adder.start(QStringLiteral(TAMRISK_LIBRARY_ADDER), {path});
+        QVERIFY(adder.waitForStarted());
+        QStringList acknowledged;
+        const auto read = [&] {
+            acknowledged += QString::fromLatin1(adder.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+            return acknowledged.size();
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(read() >= 3, 20000);
+
+        CreateDb().CompactDbx(path);
+        QVERIFY(QFileInfo(path).size() < before * 3 / 4);
+        const int atCompaction = read();
+        QTRY_VERIFY_WITH_TIMEOUT(read() >= atCompaction + 5, 20000);
+        adder.closeWriteChannel();
+        QVERIFY(adder.waitForFinished(20000));
+        QCOMPARE(adder.exitCode(), 0);
+        read();
+
+        LibraryConnection::open(path, true);
+        for (const QString &id : acknowledged)
+            QVERIFY2(Library::snippet(id.toInt()).has_value(), qPrintable(QStringLiteral("lost id ") + id));
+        QCOMPARE(Library::snippetCount(), 100000 + acknowledged.size());
+        LibraryConnection::close();
+    }
+};
+
+TAMRISK_TEST_MAIN(TestTwoProcesses)
+#include "tst_twoprocesses.moc"
