@@ -1,17 +1,93 @@
 #include "platform/FileDialog.h"
 
+#include <QAbstractButton>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QEvent>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QScreen>
+#include <QTreeView>
 
 namespace platform {
 
 namespace {
-FileDialogResult run(QWidget *parent, const FileDialogRequest &request)
+
+// The folder of the last file chosen in this session; the home folder before that. The working
+// folder would be the program's own, where the user's files never are.
+QString &lastFolder()
 {
+    static QString folder;
+    return folder;
+}
+
+QString startFolder()
+{
+    const QString last = lastFolder();
+    return !last.isEmpty() && QFileInfo(last).isDir() ? last : QDir::homePath();
+}
+
+void remember(const FileDialogResult &result)
+{
+    if (result.accepted && !result.fileName.isEmpty())
+        lastFolder() = QFileInfo(result.fileName).absolutePath();
+}
+
+// Qt's own dialog, used where the desktop offers none, is laid out for left-to-right text: in a
+// right-to-left program its file list reverses sizes and dates, and its buttons draw their icons
+// over their captions. It is put right once its widgets exist.
+class WidgetDialogFixer : public QObject
+{
+public:
+    explicit WidgetDialogFixer(QFileDialog *dialog)
+        : m_dialog(dialog)
+    {
+        dialog->installEventFilter(this);
+    }
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == m_dialog && event->type() == QEvent::Show)
+            fix();
+        return false;
+    }
+
+private:
+    void fix()
+    {
+        for (const char *name : {"treeView", "listView"}) {
+            if (auto *view = m_dialog->findChild<QAbstractItemView *>(QLatin1String(name))) {
+                view->setLayoutDirection(Qt::LeftToRight);
+                if (auto *tree = qobject_cast<QTreeView *>(view)) {
+                    tree->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+                    tree->header()->setStretchLastSection(false);
+                }
+            }
+        }
+        if (auto *buttons = m_dialog->findChild<QDialogButtonBox *>(QStringLiteral("buttonBox")))
+            for (QAbstractButton *button : buttons->buttons())
+                button->setIcon(QIcon());
+    }
+    QFileDialog *m_dialog;
+};
+
+FileDialogResult run(QWidget *parent, FileDialogRequest request)
+{
+    if (request.title.isEmpty())
+        request.title = request.kind == FileDialogRequest::Save ? QStringLiteral("حفظ باسم") : QStringLiteral("فتح");
+    request.directory = startFolder();
     if (FileDialogSeam::enabled()) {
         FileDialogSeam::record(request);
-        return FileDialogSeam::takeAnswer(FileDialogResult{});
+        const FileDialogResult answer = FileDialogSeam::takeAnswer(FileDialogResult{});
+        remember(answer);
+        return answer;
     }
-    QFileDialog dialog(parent, request.title);
+    // Without DontUseNativeDialog the desktop's own dialog is used wherever its platform theme offers one.
+    QFileDialog dialog(parent, request.title, request.directory);
+    const WidgetDialogFixer fixer(&dialog);
+    if (const QRect screen = parent && parent->screen() ? parent->screen()->availableGeometry() : QRect();
+        screen.isValid())
+        dialog.resize(std::min(screen.width() * 2 / 3, 900), std::min(screen.height() * 2 / 3, 560));
     dialog.setAcceptMode(request.kind == FileDialogRequest::Save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(request.kind == FileDialogRequest::Save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
@@ -23,7 +99,10 @@ FileDialogResult run(QWidget *parent, const FileDialogRequest &request)
         dialog.selectFile(request.fileName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
-    return {true, dialog.selectedFiles().first(), int(filters.indexOf(dialog.selectedNameFilter())) + 1};
+    const FileDialogResult result{true, dialog.selectedFiles().first(),
+                                  int(filters.indexOf(dialog.selectedNameFilter())) + 1};
+    remember(result);
+    return result;
 }
 } // namespace
 

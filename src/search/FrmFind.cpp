@@ -4,6 +4,7 @@
 #include "browser/FrmMain.h"
 #include "browser/WindowSettings.h"
 #include "messages/ArabicMsgBox.h"
+#include "platform/Digits.h"
 #include "platform/MessageBox.h"
 #include "platform/Settings.h"
 #include "search/FoundWords.h"
@@ -14,6 +15,7 @@
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -34,6 +36,7 @@ const QString kEmptyWord = QStringLiteral("يجب أن تكتب الكلمة ا�
                            + QStringLiteral("\r\n") + QStringLiteral(" بدء عملية البحث...");
 const QString kGone = QStringLiteral("لم يعد هذا الكود موجوداً في المكتبة، فقد حُذف بعد البحث.");
 const QString kSearchFailed = QStringLiteral("تعذر إتمام البحث: ");
+const QString kChooseField = QStringLiteral("اختر مكاناً واحداً على الأقل للبحث فيه.");
 
 // One slice of the scan stays well below what a user notices as a stall.
 constexpr int kSliceMs = 30;
@@ -57,7 +60,7 @@ std::shared_ptr<TitleWidths> titleWidths(const QFont &font)
 QString resultCaption(qsizetype count)
 {
     const QString number = count < 0 ? QString::number(count) : QLatin1Char(' ') + QString::number(count);
-    return kResultCaption + number + kItems;
+    return kResultCaption + platform::localDigits(number) + kItems;
 }
 
 FrmFind *FrmFind::instance() { return g_instance.data(); }
@@ -103,6 +106,14 @@ FrmFind::FrmFind(browser::FrmMain *main)
         box->setAccessibleName(box->text());
         boxes->addWidget(box);
     }
+    // With every box unchecked a search finds nothing; say so before the user wonders why.
+    m_lblHint = new QLabel(kChooseField, m_frame1);
+    m_lblHint->setObjectName(QStringLiteral("lblHint"));
+    m_lblHint->setWordWrap(true);
+    m_lblHint->setForegroundRole(QPalette::Link);
+    boxes->addWidget(m_lblHint);
+    for (QCheckBox *box : {m_chCaption, m_chCode, m_chLearn})
+        connect(box, &QCheckBox::toggled, this, &FrmFind::updateHint);
 
     m_chkArabic = new QCheckBox(QStringLiteral("مطابقة عربية مرنة"), this);
     m_chkArabic->setObjectName(QStringLiteral("chkArabic"));
@@ -150,7 +161,10 @@ FrmFind::FrmFind(browser::FrmMain *main)
     buttons->addWidget(m_cmdClose);
     layout->addLayout(buttons);
 
-    setFixedSize(platform::twipsSize(3735, 4725));
+    // Opens at its designed size; a larger window gives the extra room to the result list.
+    setMinimumSize(platform::twipsSize(3735, 4725));
+    resize(minimumSize());
+    setSizeGripEnabled(true);
 
     m_slices = new QTimer(this);
     m_slices->setSingleShot(true);
@@ -160,6 +174,9 @@ FrmFind::FrmFind(browser::FrmMain *main)
     connect(m_cmdClose, &QPushButton::clicked, this, &FrmFind::CmdClose_Click);
     connect(m_lstFind, &QListWidget::itemClicked, this,
             [this](QListWidgetItem *item) { LstFind_Click(m_lstFind->row(item)); });
+    // Return on a line goes to it, as a click does, instead of searching again.
+    m_lstFind->installEventFilter(this);
+    updateHint();
 
     about::PrepareDialog(this);
     about::MakeTopmost(this);
@@ -261,6 +278,23 @@ void FrmFind::LstFind_Click(int line)
     // The tree shows the snippet when it gains the focus; when it already had it, show it here.
     if (treeHadFocus)
         m_main->ShowSelectedSnippet();
+}
+
+void FrmFind::updateHint()
+{
+    m_lblHint->setVisible(!m_chCaption->isChecked() && !m_chCode->isChecked() && !m_chLearn->isChecked());
+}
+
+bool FrmFind::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_lstFind && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            LstFind_Click(m_lstFind->currentRow());
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void FrmFind::CmdClose_Click() { close(); }
