@@ -108,7 +108,9 @@ const char *const FallbackIconTheme = "Adwaita";
 QIcon toolbarImage(const QString &key)
 {
     static const bool fallbackSet = [] {
-        if (QIcon::fallbackThemeName().isEmpty())
+        // hicolor, Qt's own default, holds application icons only.
+        const QString fallback = QIcon::fallbackThemeName();
+        if (fallback.isEmpty() || fallback == QLatin1String("hicolor"))
             QIcon::setFallbackThemeName(QLatin1String(FallbackIconTheme));
         return true;
     }();

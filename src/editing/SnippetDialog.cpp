@@ -41,7 +41,14 @@ Widget *placed(QWidget *parent, const char *name, const QString &caption, const 
 
 QGroupBox *group(QWidget *parent, const char *name, const QString &caption, const QRect &g)
 {
-    return placed<QGroupBox>(parent, name, caption, g);
+    auto *box = placed<QGroupBox>(parent, name, caption, g);
+    // The designed places assume the caption sits on the frame's top line; styles that put it above
+    // the line would run the frame through the first control.
+    box->setStyleSheet(QStringLiteral("QGroupBox { border: 1px solid palette(mid); border-radius: 2px;"
+                                      " margin-top: 0.5em; }"
+                                      "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left;"
+                                      " left: 8px; padding: 0 3px; }"));
+    return box;
 }
 QPushButton *button(QWidget *parent, const char *name, const QString &caption, const QRect &g)
 {

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QScreen>
+#include <QTimer>
 #include <QTreeView>
 
 namespace platform {
@@ -43,13 +44,8 @@ public:
     explicit WidgetDialogFixer(QFileDialog *dialog)
         : m_dialog(dialog)
     {
-        dialog->installEventFilter(this);
-    }
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (watched == m_dialog && event->type() == QEvent::Show)
-            fix();
-        return false;
+        // The dialog builds its widgets only when it is shown, and sets their direction then.
+        QTimer::singleShot(0, this, &WidgetDialogFixer::fix);
     }
 
 private:
@@ -64,6 +60,9 @@ private:
                 }
             }
         }
+        // A path reads left to right: mirrored, "/home/user" shows as "home/user/".
+        if (auto *lookIn = m_dialog->findChild<QWidget *>(QStringLiteral("lookInCombo")))
+            lookIn->setLayoutDirection(Qt::LeftToRight);
         if (auto *buttons = m_dialog->findChild<QDialogButtonBox *>(QStringLiteral("buttonBox")))
             for (QAbstractButton *button : buttons->buttons())
                 button->setIcon(QIcon());
@@ -120,13 +119,13 @@ QStringList qtNameFilters(const QString &filter)
 
 FileDialogResult getOpenFileName(QWidget *parent, const QString &title, const QString &filter, int filterIndex)
 {
-    return run(parent, {FileDialogRequest::Open, title, filter, filterIndex, {}});
+    return run(parent, {FileDialogRequest::Open, title, filter, filterIndex, {}, {}});
 }
 
 FileDialogResult getSaveFileName(QWidget *parent, const QString &title, const QString &filter, int filterIndex,
                                  const QString &fileName)
 {
-    return run(parent, {FileDialogRequest::Save, title, filter, filterIndex, fileName});
+    return run(parent, {FileDialogRequest::Save, title, filter, filterIndex, fileName, {}});
 }
 
 } // namespace platform

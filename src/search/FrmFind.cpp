@@ -13,6 +13,7 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -100,18 +101,25 @@ FrmFind::FrmFind(browser::FrmMain *main)
     m_chCode->setObjectName(QStringLiteral("ChCode"));
     m_chLearn = new QCheckBox(QStringLiteral("الشرح"), m_frame1);
     m_chLearn->setObjectName(QStringLiteral("ChLearn"));
-    auto *boxes = new QVBoxLayout(m_frame1);
+    auto *boxes = new QGridLayout(m_frame1);
+    int row = 0;
     for (QCheckBox *box : {m_chCaption, m_chCode, m_chLearn}) {
         box->setChecked(false);
         box->setAccessibleName(box->text());
-        boxes->addWidget(box);
+        boxes->addWidget(box, row++, 0);
     }
-    // With every box unchecked a search finds nothing; say so before the user wonders why.
+    // With every box unchecked a search finds nothing; say so beside the boxes, before the user
+    // wonders why.
     m_lblHint = new QLabel(kChooseField, m_frame1);
     m_lblHint->setObjectName(QStringLiteral("lblHint"));
     m_lblHint->setWordWrap(true);
     m_lblHint->setForegroundRole(QPalette::Link);
-    boxes->addWidget(m_lblHint);
+    boxes->addWidget(m_lblHint, 0, 1, 3, 1);
+    boxes->setColumnStretch(1, 1);
+    // Keeps the boxes where they are when the hint goes.
+    QSizePolicy keepPlace = m_lblHint->sizePolicy();
+    keepPlace.setRetainSizeWhenHidden(true);
+    m_lblHint->setSizePolicy(keepPlace);
     for (QCheckBox *box : {m_chCaption, m_chCode, m_chLearn})
         connect(box, &QCheckBox::toggled, this, &FrmFind::updateHint);
 
@@ -161,9 +169,10 @@ FrmFind::FrmFind(browser::FrmMain *main)
     buttons->addWidget(m_cmdClose);
     layout->addLayout(buttons);
 
-    // Opens at its designed size; a larger window gives the extra room to the result list.
-    setMinimumSize(platform::twipsSize(3735, 4725));
-    resize(minimumSize());
+    // Opens at its designed size unless the controls need more; a larger window gives the extra
+    // room to the result list, which can shrink to a few lines.
+    m_lstFind->setMinimumHeight(m_lstFind->fontMetrics().height() * 2);
+    resize(platform::twipsSize(3735, 4725).expandedTo(layout->minimumSize()));
     setSizeGripEnabled(true);
 
     m_slices = new QTimer(this);
