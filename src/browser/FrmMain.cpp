@@ -67,6 +67,8 @@ FrmMain::FrmMain(QWidget *parent)
     setWindowIcon(appIcon());
     setLayoutDirection(Qt::RightToLeft);
 
+    // Before any control exists: screen readers may ask for an interface as soon as one is made.
+    installAccessibility();
     d->commands = std::make_unique<CommandBar>(this);
     // Delete works anywhere in the window. The tree runs delete on its own key release, so it keeps
     // the key from the shortcut (see eventFilter); text boxes being edited take the key themselves.
@@ -117,7 +119,6 @@ void FrmMain::createControls()
     d->hidden = new platform::RichTextBox(d->central);
     d->hidden->setObjectName(QStringLiteral("rtfhid"));
     d->hidden->hide();
-    installAccessibility(); // keeps rtfhid and the like away from screen readers
 
     d->splitter = new SplitterBar(d->central);
     d->splitter->setObjectName(QStringLiteral("picResize"));
