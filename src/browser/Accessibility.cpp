@@ -28,8 +28,7 @@ class HelperHidingContainer : public QAccessibleWidget
 public:
     HelperHidingContainer(QWidget *w, QAccessible::Role role)
         : QAccessibleWidget(w, role)
-    {
-    }
+    { }
 
     int childCount() const override { return int(exposed().size()); }
     QAccessibleInterface *child(int index) const override
@@ -67,8 +66,7 @@ class SplitterAccessible : public QAccessibleWidget, public QAccessibleValueInte
 public:
     explicit SplitterAccessible(SplitterBar *bar)
         : QAccessibleWidget(bar, QAccessible::Separator)
-    {
-    }
+    { }
 
     void *interface_cast(QAccessible::InterfaceType t) override
     {

@@ -15,7 +15,8 @@ QString countText(qint64 count)
 QString dateText(const QDate &date)
 {
     const QLocale arabic(QLocale::Arabic, QLocale::SaudiArabia);
-    return QStringLiteral("تاريخ اليوم: ") + platform::localDigits(arabic.toString(date, QStringLiteral("dddd/MMMM/yyyy")));
+    return QStringLiteral("تاريخ اليوم: ")
+           + platform::localDigits(arabic.toString(date, QStringLiteral("dddd/MMMM/yyyy")));
 }
 
 } // namespace browser

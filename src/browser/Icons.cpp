@@ -88,8 +88,9 @@ const QHash<QString, QStringList> &themeNames()
 {
     static const QHash<QString, QStringList> names = {
         {QStringLiteral("InsertCode"), {QStringLiteral("document-new"), QStringLiteral("list-add")}},
-        {QStringLiteral("EditCode"), {QStringLiteral("document-edit"), QStringLiteral("accessories-text-editor"),
-                                      QStringLiteral("document-properties")}},
+        {QStringLiteral("EditCode"),
+         {QStringLiteral("document-edit"), QStringLiteral("accessories-text-editor"),
+          QStringLiteral("document-properties")}},
         {QStringLiteral("DelCode"), {QStringLiteral("edit-delete")}},
         {QStringLiteral("save"), {QStringLiteral("document-save-as"), QStringLiteral("document-save")}},
         {QStringLiteral("print"), {QStringLiteral("document-print")}},

@@ -110,9 +110,9 @@ int showMessageBox(QWidget *owner, const QString &prompt, const QString &title, 
     // The icon is a picture only; screen readers are told what it says.
     if (auto *icon = box.findChild<QLabel *>(QStringLiteral("qt_msgboxex_icon_label"))) {
         static const QHash<int, QString> iconNames = {{mb::Critical, QStringLiteral("خطأ")},
-                                                       {mb::Question, QStringLiteral("استفهام")},
-                                                       {mb::Exclamation, QStringLiteral("تحذير")},
-                                                       {mb::Information, QStringLiteral("معلومات")}};
+                                                      {mb::Question, QStringLiteral("استفهام")},
+                                                      {mb::Exclamation, QStringLiteral("تحذير")},
+                                                      {mb::Information, QStringLiteral("معلومات")}};
         icon->setAccessibleName(iconNames.value(mb::iconOf(style)));
     }
     const bool rtl = (style & mb::RtlReading) != 0;

@@ -218,8 +218,8 @@ private slots:
         d.resize(d.size() + QSize(300, 200));
         QTRY_COMPARE(code->size(), codeSize + QSize(300, 100));
         QCOMPARE(learn->size(), codeSize + QSize(300, 100));
-        QVERIFY(d.findChild<QGroupBox *>("fraCode")->geometry().contains(code->geometry().translated(
-            d.findChild<QGroupBox *>("fraCode")->pos())));
+        QVERIFY(d.findChild<QGroupBox *>("fraCode")->geometry().contains(
+            code->geometry().translated(d.findChild<QGroupBox *>("fraCode")->pos())));
         QCOMPARE(d.findChild<QLabel *>("Label1")->buddy(), d.findChild<QWidget *>("CmbGroub"));
 
         code->setFocus();
