@@ -50,6 +50,8 @@ FrmAbout::FrmAbout(const QString &libraryFolder, QWidget *parent)
     credits.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     credits.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     m_label->setText(credits);
+    // The credits scroll past too slowly to be read out as they go; a screen reader gets them whole.
+    m_label->setAccessibleDescription(credits);
     placeLabel();
 
     m_scrollTimer.setInterval(ScrollIntervalMs);

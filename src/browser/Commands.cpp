@@ -87,8 +87,10 @@ CommandBar::CommandBar(QMainWindow *window)
         }
     }
 
-    m_toolbar = window->addToolBar(QStringLiteral("Tlbar"));
+    // The title names the bar for screen readers and in the window's tool bar menu.
+    m_toolbar = window->addToolBar(QStringLiteral("شريط الأدوات"));
     m_toolbar->setObjectName(QStringLiteral("Tlbar"));
+    m_toolbar->setAccessibleName(m_toolbar->windowTitle());
     m_toolbar->setMovable(false);
     m_toolbar->setIconSize(QSize(24, 24));
     for (const ToolButton &b : toolbarTable()) {
@@ -99,6 +101,11 @@ CommandBar::CommandBar(QMainWindow *window)
         action->setToolTip(u(b.tooltip));
         const QString key = QLatin1String(b.key);
         QObject::connect(action, &QAction::triggered, window, [this, key] { runToolbarKey(key); });
+        // Tool bars keep their buttons out of the Tab chain; keyboard users need them in it.
+        if (QWidget *button = m_toolbar->widgetForAction(action)) {
+            button->setFocusPolicy(Qt::TabFocus);
+            button->setAccessibleName(u(b.tooltip));
+        }
         if (b.separatorAfter)
             m_toolbar->addSeparator();
     }

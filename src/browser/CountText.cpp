@@ -1,5 +1,7 @@
 #include "browser/CountText.h"
 
+#include "platform/Digits.h"
+
 #include <QLocale>
 
 namespace browser {
@@ -7,13 +9,14 @@ namespace browser {
 QString countText(qint64 count)
 {
     const QString number = count < 0 ? QString::number(count) : QLatin1Char(' ') + QString::number(count);
-    return QStringLiteral("العدد الكلي للأكواد: ") + number + QStringLiteral(" كود");
+    return QStringLiteral("العدد الكلي للأكواد: ") + platform::localDigits(number) + QStringLiteral(" كود");
 }
 
 QString dateText(const QDate &date)
 {
     const QLocale arabic(QLocale::Arabic, QLocale::SaudiArabia);
-    return QStringLiteral("تاريخ اليوم: ") + arabic.toString(date, QStringLiteral("dddd/MMMM/yyyy"));
+    return QStringLiteral("تاريخ اليوم: ")
+           + platform::localDigits(arabic.toString(date, QStringLiteral("dddd/MMMM/yyyy")));
 }
 
 } // namespace browser

@@ -1,6 +1,7 @@
 #include "browser/FrmMain.h"
 
 #include "about/Effects.h"
+#include "browser/Accessibility.h"
 #include "browser/CategoryTree.h"
 #include "browser/Commands.h"
 #include "browser/CountText.h"
@@ -11,6 +12,7 @@
 #include "browser/MainLayout.h"
 #include "browser/WindowSettings.h"
 #include "messages/ArabicMsgBox.h"
+#include "platform/Digits.h"
 #include "platform/MessageBox.h"
 #include "platform/RichTextBox.h"
 #include "platform/Twips.h"
@@ -67,10 +69,12 @@ FrmMain::FrmMain(QWidget *parent)
     setWindowIcon(appIcon());
     setLayoutDirection(Qt::RightToLeft);
 
+    // Before any control exists: screen readers may ask for an interface as soon as one is made.
+    installAccessibility();
     d->commands = std::make_unique<CommandBar>(this);
-    // The tree runs delete on its own key release; a window-wide Delete would delete twice
-    // and would steal the key from the text boxes.
-    command(cmd::del)->setShortcutContext(Qt::WidgetShortcut);
+    // Delete works anywhere in the window. The tree runs delete on its own key release, so it keeps
+    // the key from the shortcut (see eventFilter); text boxes being edited take the key themselves.
+    command(cmd::del)->setShortcutContext(Qt::WindowShortcut);
     command(cmd::mnuCopy)->setEnabled(false);
 
     createControls();
@@ -118,11 +122,11 @@ void FrmMain::createControls()
     d->hidden->setObjectName(QStringLiteral("rtfhid"));
     d->hidden->hide();
 
-    d->splitter = new QWidget(d->central);
+    d->splitter = new SplitterBar(d->central);
     d->splitter->setObjectName(QStringLiteral("picResize"));
     d->splitter->setCursor(Qt::SplitHCursor);
     d->splitter->setAutoFillBackground(true);
-    d->splitter->setAccessibleName(QStringLiteral("picResize"));
+    d->splitter->setAccessibleName(QStringLiteral("فاصل بين الكود وشجرة الأكواد"));
 
     d->tree = new QTreeView(d->central);
     d->tree->setObjectName(QStringLiteral("TVCodeHead"));
@@ -156,8 +160,10 @@ void FrmMain::createStatusBar()
     d->progress->setTextVisible(false);
     d->progress->hide();
     const auto showTime = [this] {
-        d->panels[1]->setText(QLocale(QLocale::Arabic).toString(QTime::currentTime(), QStringLiteral("hh:mm:ss")));
+        d->panels[1]->setText(platform::localDigits(QTime::currentTime().toString(QStringLiteral("hh:mm:ss"))));
     };
+    // A fixed name: a label named by its text would be announced anew every second.
+    d->panels[1]->setAccessibleName(QStringLiteral("الساعة"));
     d->clock = new QTimer(this);
     connect(d->clock, &QTimer::timeout, this, showTime);
     d->clock->start(1000);
@@ -170,13 +176,19 @@ void FrmMain::connectControls()
         if (store::nodeKind(keyOf(node)) == store::NodeKind::Snippet)
             command(cmd::edit)->trigger();
     });
-    connect(d->tabs, &QTabBar::tabBarClicked, this, [this](int index) {
-        if (index >= 0)
-            d->tabs->setCurrentIndex(index);
+    const auto showForTab = [this] {
         ShowSelectedSnippet();
         about::RepaintControl(d->tabs);
         about::RepaintControl(d->view);
+    };
+    connect(d->tabs, &QTabBar::tabBarClicked, this, [this, showForTab](int index) {
+        if (index >= 0 && index != d->tabs->currentIndex())
+            d->tabs->setCurrentIndex(index); // currentChanged shows the other field
+        else
+            showForTab();
     });
+    // The keyboard and the wheel change the tab without a click; the view must follow them too.
+    connect(d->tabs, &QTabBar::currentChanged, this, showForTab);
     connect(d->view, &QTextEdit::selectionChanged, this,
             [this] { command(cmd::mnuCopy)->setEnabled(d->view->selLength() >= 1); });
     connect(d->view, &platform::RichTextBox::mouseReleased, this, [this](Qt::MouseButton button, const QPoint &pos) {
@@ -207,7 +219,7 @@ void FrmMain::connectControls()
 void FrmMain::load()
 {
     WindowSettings::restore(this);
-    d->layout->restoreSplitterPos(WindowSettings::restoredSplit(this));
+    d->layout->restoreSplitterPos(WindowSettings::restoredSplit(this), width());
     addRootNode();
     d->view->setNoWrap();
     LoadCategories();
@@ -371,6 +383,10 @@ void FrmMain::resizeEvent(QResizeEvent *event)
 bool FrmMain::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == d->tree) {
+        if (event->type() == QEvent::ShortcutOverride && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Delete) {
+            event->accept(); // the key release below deletes; the window's shortcut must not as well
+            return true;
+        }
         if (event->type() == QEvent::FocusIn) {
             ShowSelectedSnippet();
         } else if (event->type() == QEvent::KeyRelease && QApplication::focusWidget() == d->tree) {

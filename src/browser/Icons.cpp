@@ -81,7 +81,49 @@ QIcon treeImage(const QString &key)
     return images.value(key);
 }
 
+namespace {
+// Freedesktop icon names for each button, best first. A desktop without an icon theme of its own
+// gets them from the fallback theme that the set-up installs; without that either, the drawn glyph.
+const QHash<QString, QStringList> &themeNames()
+{
+    static const QHash<QString, QStringList> names = {
+        {QStringLiteral("InsertCode"), {QStringLiteral("document-new"), QStringLiteral("list-add")}},
+        {QStringLiteral("EditCode"),
+         {QStringLiteral("document-edit"), QStringLiteral("accessories-text-editor"),
+          QStringLiteral("document-properties")}},
+        {QStringLiteral("DelCode"), {QStringLiteral("edit-delete")}},
+        {QStringLiteral("save"), {QStringLiteral("document-save-as"), QStringLiteral("document-save")}},
+        {QStringLiteral("print"), {QStringLiteral("document-print")}},
+        {QStringLiteral("updat"), {QStringLiteral("system-software-update"), QStringLiteral("view-refresh")}},
+        {QStringLiteral("SearchCode"), {QStringLiteral("edit-find"), QStringLiteral("system-search")}},
+        {QStringLiteral("compactDb"), {QStringLiteral("drive-harddisk"), QStringLiteral("view-sort-ascending")}},
+        {QStringLiteral("Info"), {QStringLiteral("help-about")}},
+        {QStringLiteral("EndProg"), {QStringLiteral("application-exit"), QStringLiteral("system-log-out")}},
+    };
+    return names;
+}
+} // namespace
+
+const char *const FallbackIconTheme = "Adwaita";
+
 QIcon toolbarImage(const QString &key)
+{
+    static const bool fallbackSet = [] {
+        // hicolor, Qt's own default, holds application icons only.
+        const QString fallback = QIcon::fallbackThemeName();
+        if (fallback.isEmpty() || fallback == QLatin1String("hicolor"))
+            QIcon::setFallbackThemeName(QLatin1String(FallbackIconTheme));
+        return true;
+    }();
+    Q_UNUSED(fallbackSet);
+    for (const QString &name : themeNames().value(key)) {
+        if (QIcon::hasThemeIcon(name))
+            return QIcon::fromTheme(name);
+    }
+    return drawnToolbarImage(key);
+}
+
+QIcon drawnToolbarImage(const QString &key)
 {
     static const QHash<QString, QPair<QColor, QString>> looks = {
         {QStringLiteral("InsertCode"), {QColor(46, 139, 87), QStringLiteral("+")}},
@@ -90,7 +132,7 @@ QIcon toolbarImage(const QString &key)
         {QStringLiteral("save"), {QColor(0, 100, 140), QStringLiteral("⤓")}},
         {QStringLiteral("print"), {QColor(90, 90, 110), QStringLiteral("⎙")}},
         {QStringLiteral("updat"), {QColor(210, 105, 30), QStringLiteral("⟳")}},
-        {QStringLiteral("SearchCode"), {QColor(72, 61, 139), QStringLiteral("?")}},
+        {QStringLiteral("SearchCode"), {QColor(72, 61, 139), QStringLiteral("⌕")}},
         {QStringLiteral("compactDb"), {QColor(47, 79, 79), QStringLiteral("⇲")}},
         {QStringLiteral("Info"), {QColor(30, 144, 255), QStringLiteral("i")}},
         {QStringLiteral("EndProg"), {QColor(128, 0, 0), QStringLiteral("⏻")}},

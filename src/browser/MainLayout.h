@@ -11,7 +11,23 @@ namespace platform {
 class RichTextBox;
 }
 
+#include <QWidget>
+#include <functional>
+
 namespace browser {
+
+// The bar between the view pane and the tree: drawn as the style's splitter handle, focusable,
+// moved with the mouse or with the Left and Right keys; a separator for screen readers.
+class SplitterBar : public QWidget
+{
+public:
+    explicit SplitterBar(QWidget *parent);
+    // Asks the layout to put the bar's left edge at x (pixels); the layout keeps it off the edges.
+    std::function<void(int x)> moveRequested;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+};
 
 class MainLayout : public QObject
 {
@@ -27,9 +43,15 @@ public:
     };
     MainLayout(QMainWindow *window, const Controls &controls);
 
+    // Wide enough to grab; the spec'd 25 twips are under two pixels.
+    static constexpr double BarWidthTwips = 90;
+    // Below this the tree and the view no longer both show.
+    static constexpr double MinWindowWidthTwips = 6000, MinWindowHeightTwips = 4200;
+
     int splitterPos() const { return m_splitterPos; }
-    // The position restored from the settings; the next layout() uses it.
-    void restoreSplitterPos(int twips);
+    // The position restored from the settings, for an inner width of referenceWidth pixels (that of
+    // the normal window); layout() keeps the same proportion at any other width.
+    void restoreSplitterPos(int twips, int referenceWidth);
     void layout();
 
 protected:
@@ -37,10 +59,14 @@ protected:
 
 private:
     bool splitterEvent(QEvent *event);
+    // Puts the bar's left edge at x pixels if that keeps it more than 100 twips off both edges.
+    bool moveBar(int x);
 
     QMainWindow *m_window;
     Controls m_c;
     int m_splitterPos = 0; // twips
+    double m_proportion = 0; // m_splitterPos over the inner width, kept across resizes
+    int m_laidOutWidth = 0; // the inner width (pixels) m_splitterPos belongs to
 };
 
 } // namespace browser

@@ -15,6 +15,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -40,7 +41,14 @@ Widget *placed(QWidget *parent, const char *name, const QString &caption, const 
 
 QGroupBox *group(QWidget *parent, const char *name, const QString &caption, const QRect &g)
 {
-    return placed<QGroupBox>(parent, name, caption, g);
+    auto *box = placed<QGroupBox>(parent, name, caption, g);
+    // The designed places assume the caption sits on the frame's top line; styles that put it above
+    // the line would run the frame through the first control.
+    box->setStyleSheet(QStringLiteral("QGroupBox { border: 1px solid palette(mid); border-radius: 2px;"
+                                      " margin-top: 0.5em; }"
+                                      "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left;"
+                                      " left: 8px; padding: 0 3px; }"));
+    return box;
 }
 QPushButton *button(QWidget *parent, const char *name, const QString &caption, const QRect &g)
 {
@@ -76,7 +84,9 @@ void SnippetDialog::build(Mode mode)
     setObjectName(adding ? QStringLiteral("FrmAdd") : QStringLiteral("FrmEdit"));
     setWindowTitle(adding ? text::AddCaption : text::EditCaption);
     setLayoutDirection(Qt::RightToLeft);
-    setFixedSize(platform::twipsSize(10425, 5640));
+    // Opens at its designed size; a larger window gives the extra room to the code and comment.
+    setMinimumSize(platform::twipsSize(DesignedWidth, DesignedHeight));
+    resize(minimumSize());
 
     QGroupBox *titleGroup = group(this, "fraTitle", text::TitleGroup, twipsRect(120, 120, 3135, 855));
     m_title = new QLineEdit(titleGroup);
@@ -86,15 +96,17 @@ void SnippetDialog::build(Mode mode)
     m_title->setGeometry(twipsRect(120, 360, 2775, 315));
 
     QGroupBox *categoryGroup = group(this, "fraGroub", text::CategoryGroup, twipsRect(120, 1080, 3135, 2895));
-    label(categoryGroup, "Label1", text::ExistingCategories, twipsRect(360, 240, 2655, 255));
+    QLabel *categoriesLabel = label(categoryGroup, "Label1", text::ExistingCategories, twipsRect(360, 240, 2655, 255));
     m_categories = new QComboBox(categoryGroup);
+    categoriesLabel->setBuddy(m_categories); // screen readers name the list by its label
     m_categories->setObjectName(QStringLiteral("CmbGroub"));
     m_categories->setAccessibleName(text::ExistingCategories);
     m_categories->setGeometry(twipsRect(120, 480, 2535, 315));
     m_categories->setPlaceholderText(text::NoCategoriesYet);
     m_deleteCategory = button(categoryGroup, "CmdDelGroub", text::DeleteButton, twipsRect(120, 840, 1215, 495));
-    label(categoryGroup, "Label2", text::NewCategory, twipsRect(840, 1440, 2175, 255));
+    QLabel *newCategoryLabel = label(categoryGroup, "Label2", text::NewCategory, twipsRect(840, 1440, 2175, 255));
     m_newCategory = new QLineEdit(categoryGroup);
+    newCategoryLabel->setBuddy(m_newCategory);
     m_newCategory->setObjectName(QStringLiteral("TxtAddGroub"));
     m_newCategory->setAccessibleName(text::NewCategory);
     m_newCategory->setGeometry(twipsRect(120, 1680, 2775, 315));
@@ -112,6 +124,7 @@ void SnippetDialog::build(Mode mode)
     m_add->setDefault(true);
 
     QGroupBox *codeGroup = group(this, "fraCode", text::CodeGroup, twipsRect(3360, 120, 6975, 2655));
+    m_codeGroup = codeGroup;
     m_code = new platform::RichTextBox(codeGroup);
     m_code->setObjectName(QStringLiteral("RTxtCode"));
     m_code->setAccessibleName(text::CodeGroup);
@@ -120,6 +133,7 @@ void SnippetDialog::build(Mode mode)
     m_code->setLayoutDirection(Qt::LeftToRight);
 
     QGroupBox *learnGroup = group(this, "fraLearn", text::CommentGroup, twipsRect(3360, 2880, 6975, 2655));
+    m_learnGroup = learnGroup;
     m_learn = new platform::RichTextBox(learnGroup);
     m_learn->setObjectName(QStringLiteral("RTxtLearn"));
     m_learn->setAccessibleName(text::CommentGroup);
@@ -153,6 +167,9 @@ void SnippetDialog::build(Mode mode)
     }
     alignRight(m_learn);
     m_code->setNoWrap();
+    // Tab is typed into the boxes, as code needs it; Ctrl+Tab leaves them, as in any text editor.
+    m_code->installEventFilter(this);
+    m_learn->installEventFilter(this);
 
     connect(m_add, &QPushButton::clicked, this, [this] { commit(); });
     connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
@@ -173,6 +190,42 @@ void SnippetDialog::build(Mode mode)
     });
     connect(m_code, &QTextEdit::textChanged, this, [this] { about::RepaintControl(m_code->viewport()); });
     connect(m_learn, &QTextEdit::textChanged, this, [this] { about::RepaintControl(m_learn->viewport()); });
+}
+
+bool SnippetDialog::eventFilter(QObject *watched, QEvent *event)
+{
+    if ((watched == m_code || watched == m_learn) && event->type() == QEvent::KeyPress) {
+        const auto *ke = static_cast<QKeyEvent *>(event);
+        if (ke->modifiers() & Qt::ControlModifier) {
+            if (ke->key() == Qt::Key_Tab && !(ke->modifiers() & Qt::ShiftModifier)) {
+                focusNextPrevChild(true);
+                return true;
+            }
+            if (ke->key() == Qt::Key_Backtab || ke->key() == Qt::Key_Tab) {
+                focusNextPrevChild(false);
+                return true;
+            }
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void SnippetDialog::resizeEvent(QResizeEvent *event)
+{
+    QDialog::resizeEvent(event);
+    if (!m_codeGroup || !m_learnGroup || !m_code || !m_learn)
+        return;
+    // The left column keeps its designed places; the code and comment share what is added.
+    const int dx = std::max(0, width() - platform::toPixelsX(DesignedWidth));
+    const int dy = std::max(0, height() - platform::toPixelsY(DesignedHeight));
+    const QRect code = twipsRect(3360, 120, 6975, 2655);
+    const QRect learn = twipsRect(3360, 2880, 6975, 2655);
+    const QRect box = twipsRect(120, 240, 6735, 2295);
+    const int codeDy = dy / 2;
+    m_codeGroup->setGeometry(code.adjusted(0, 0, dx, codeDy));
+    m_learnGroup->setGeometry(learn.adjusted(0, codeDy, dx, dy));
+    m_code->setGeometry(box.adjusted(0, 0, dx, codeDy));
+    m_learn->setGeometry(box.adjusted(0, 0, dx, dy - codeDy));
 }
 
 void SnippetDialog::clearCodeAndComment()

@@ -48,6 +48,8 @@ protected:
     std::optional<qint32> selectedCategoryId();
     // Empties the code and comment boxes of text and formatting.
     void clearCodeAndComment();
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     void build(Mode mode);
@@ -71,6 +73,9 @@ private:
     QPushButton *m_deleteCategory = nullptr;
     QPushButton *m_renameCategory = nullptr;
     QPushButton *m_file = nullptr;
+    static constexpr int DesignedWidth = 10425, DesignedHeight = 5640; // client area, twips
+    QGroupBox *m_codeGroup = nullptr;
+    QGroupBox *m_learnGroup = nullptr;
     platform::RichTextBox *m_code = nullptr;
     platform::RichTextBox *m_learn = nullptr;
     QMenu *m_popup = nullptr;

@@ -20,6 +20,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include "platform/Digits.h"
+
 #include <QLocale>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -45,7 +47,7 @@ QString FrmCreateUpdate::todayText()
     const QDate today = QDate::currentDate();
     const QChar sep = localeDateSeparator();
     auto pad = [](int n, int width) { return QString::number(n).rightJustified(width, QLatin1Char('0')); };
-    return pad(today.year(), 4) + sep + pad(today.month(), 2) + sep + pad(today.day(), 2);
+    return platform::localDigits(pad(today.year(), 4) + sep + pad(today.month(), 2) + sep + pad(today.day(), 2));
 }
 
 FrmCreateUpdate::FrmCreateUpdate(QWidget *parent)
@@ -85,7 +87,7 @@ void FrmCreateUpdate::FillPackageList()
     }
     m_list->clear();
     m_list->addItems(snippets.titles);
-    m_result->setText(text::countLine(text::SearchResult, snippets.titles.size(), text::Items));
+    m_result->setText(platform::localDigits(text::countLine(text::SearchResult, snippets.titles.size(), text::Items)));
 }
 
 QString FrmCreateUpdate::choosePackagePath()
@@ -124,7 +126,7 @@ void FrmCreateUpdate::CmdCreate_Click()
     }
     m_list->clear();
     m_list->addItems(titles);
-    m_result->setText(text::countLine(text::Created, titles.size(), text::ItemsDone));
+    m_result->setText(platform::localDigits(text::countLine(text::Created, titles.size(), text::ItemsDone)));
 
     const int answer = messages::ArabicMsgBox(this, text::MergePrompt, text::InquiryTitle, platform::mb::YesNo,
                                               platform::mb::Question);

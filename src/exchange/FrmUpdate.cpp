@@ -3,6 +3,7 @@
 #include "about/Effects.h"
 #include "exchange/HeaderBoxes.h"
 #include "exchange/Texts.h"
+#include "platform/Digits.h"
 #include "messages/ArabicMsgBox.h"
 #include "platform/FileDialog.h"
 #include "platform/MessageBox.h"
@@ -68,7 +69,7 @@ bool FrmUpdate::load()
         m_notes->setPlainText(header.notes.toString());
     m_list->clear();
     m_list->addItems(titles);
-    m_result->setText(text::countLine(text::SearchResult, titles.size(), text::Items));
+    m_result->setText(platform::localDigits(text::countLine(text::SearchResult, titles.size(), text::Items)));
     return true;
 }
 
@@ -93,7 +94,7 @@ void FrmUpdate::CmdInsert_Click()
                                       + creditsPath() + QStringLiteral(":\r\n") + e.message(),
                                   QGuiApplication::applicationDisplayName());
     }
-    m_result->setText(text::countLine(text::Added, added, text::ItemsDone));
+    m_result->setText(platform::localDigits(text::countLine(text::Added, added, text::ItemsDone)));
 }
 
 } // namespace exchange

@@ -170,10 +170,13 @@ frmMsgCreat::frmMsgCreat(QWidget *parent)
                        static_cast<QWidget *>(m_txtHelpContext)})
         w->setEnabled(false);
 
-    // Each line takes its own direction: the Arabic headings read right to left, the statements left to right.
+    // Visual Basic source reads left to right: a line that opens with an Arabic string must not be
+    // turned round, so no line takes its direction from its first letter.
     m_text3 = named(new QPlainTextEdit, QStringLiteral("Text3"), QStringLiteral("الكود الناتج"));
+    m_text3->setLayoutDirection(Qt::LeftToRight);
     QTextOption codeOption = m_text3->document()->defaultTextOption();
-    codeOption.setTextDirection(Qt::LayoutDirectionAuto);
+    codeOption.setTextDirection(Qt::LeftToRight);
+    codeOption.setAlignment(Qt::AlignLeft | Qt::AlignAbsolute);
     m_text3->document()->setDefaultTextOption(codeOption);
     m_text3->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_text3->setLineWrapMode(QPlainTextEdit::NoWrap);

@@ -1,17 +1,92 @@
 #include "platform/FileDialog.h"
 
+#include <QAbstractButton>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QEvent>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QScreen>
+#include <QTimer>
+#include <QTreeView>
 
 namespace platform {
 
 namespace {
-FileDialogResult run(QWidget *parent, const FileDialogRequest &request)
+
+// The folder of the last file chosen in this session; the home folder before that. The working
+// folder would be the program's own, where the user's files never are.
+QString &lastFolder()
 {
+    static QString folder;
+    return folder;
+}
+
+QString startFolder()
+{
+    const QString last = lastFolder();
+    return !last.isEmpty() && QFileInfo(last).isDir() ? last : QDir::homePath();
+}
+
+void remember(const FileDialogResult &result)
+{
+    if (result.accepted && !result.fileName.isEmpty())
+        lastFolder() = QFileInfo(result.fileName).absolutePath();
+}
+
+// Qt's own dialog, used where the desktop offers none, is laid out for left-to-right text: in a
+// right-to-left program its file list reverses sizes and dates, and its buttons draw their icons
+// over their captions. It is put right once its widgets exist.
+class WidgetDialogFixer : public QObject
+{
+public:
+    explicit WidgetDialogFixer(QFileDialog *dialog)
+        : m_dialog(dialog)
+    {
+        // The dialog builds its widgets only when it is shown, and sets their direction then.
+        QTimer::singleShot(0, this, &WidgetDialogFixer::fix);
+    }
+
+private:
+    void fix()
+    {
+        for (const char *name : {"treeView", "listView"}) {
+            if (auto *view = m_dialog->findChild<QAbstractItemView *>(QLatin1String(name))) {
+                view->setLayoutDirection(Qt::LeftToRight);
+                if (auto *tree = qobject_cast<QTreeView *>(view)) {
+                    tree->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+                    tree->header()->setStretchLastSection(false);
+                }
+            }
+        }
+        // A path reads left to right: mirrored, "/home/user" shows as "home/user/".
+        if (auto *lookIn = m_dialog->findChild<QWidget *>(QStringLiteral("lookInCombo")))
+            lookIn->setLayoutDirection(Qt::LeftToRight);
+        if (auto *buttons = m_dialog->findChild<QDialogButtonBox *>(QStringLiteral("buttonBox")))
+            for (QAbstractButton *button : buttons->buttons())
+                button->setIcon(QIcon());
+    }
+    QFileDialog *m_dialog;
+};
+
+FileDialogResult run(QWidget *parent, FileDialogRequest request)
+{
+    if (request.title.isEmpty())
+        request.title = request.kind == FileDialogRequest::Save ? QStringLiteral("حفظ باسم") : QStringLiteral("فتح");
+    request.directory = startFolder();
     if (FileDialogSeam::enabled()) {
         FileDialogSeam::record(request);
-        return FileDialogSeam::takeAnswer(FileDialogResult{});
+        const FileDialogResult answer = FileDialogSeam::takeAnswer(FileDialogResult{});
+        remember(answer);
+        return answer;
     }
-    QFileDialog dialog(parent, request.title);
+    // Without DontUseNativeDialog the desktop's own dialog is used wherever its platform theme offers one.
+    QFileDialog dialog(parent, request.title, request.directory);
+    const WidgetDialogFixer fixer(&dialog);
+    if (const QRect screen = parent && parent->screen() ? parent->screen()->availableGeometry() : QRect();
+        screen.isValid())
+        dialog.resize(std::min(screen.width() * 2 / 3, 900), std::min(screen.height() * 2 / 3, 560));
     dialog.setAcceptMode(request.kind == FileDialogRequest::Save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(request.kind == FileDialogRequest::Save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
@@ -23,7 +98,10 @@ FileDialogResult run(QWidget *parent, const FileDialogRequest &request)
         dialog.selectFile(request.fileName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
-    return {true, dialog.selectedFiles().first(), int(filters.indexOf(dialog.selectedNameFilter())) + 1};
+    const FileDialogResult result{true, dialog.selectedFiles().first(),
+                                  int(filters.indexOf(dialog.selectedNameFilter())) + 1};
+    remember(result);
+    return result;
 }
 } // namespace
 
@@ -41,13 +119,13 @@ QStringList qtNameFilters(const QString &filter)
 
 FileDialogResult getOpenFileName(QWidget *parent, const QString &title, const QString &filter, int filterIndex)
 {
-    return run(parent, {FileDialogRequest::Open, title, filter, filterIndex, {}});
+    return run(parent, {FileDialogRequest::Open, title, filter, filterIndex, {}, {}});
 }
 
 FileDialogResult getSaveFileName(QWidget *parent, const QString &title, const QString &filter, int filterIndex,
                                  const QString &fileName)
 {
-    return run(parent, {FileDialogRequest::Save, title, filter, filterIndex, fileName});
+    return run(parent, {FileDialogRequest::Save, title, filter, filterIndex, fileName, {}});
 }
 
 } // namespace platform

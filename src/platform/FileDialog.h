@@ -1,7 +1,7 @@
 #pragma once
 // Open and save dialogs that take filter text as every caller's filter constant is written
 // ("description|pattern|description|pattern", filter index counted from 1).
-// Tests answer them through FileDialogSeam.
+// A dialog without a title gets "فتح" or "حفظ باسم". Tests answer them through FileDialogSeam.
 #include "platform/TestSeam.h"
 
 #include <QList>
@@ -18,6 +18,7 @@ struct FileDialogRequest {
     QString filter;
     int filterIndex = 1;
     QString fileName; // proposed name
+    QString directory; // where it opens: the folder of the last file chosen, else the home folder
 };
 
 struct FileDialogResult {

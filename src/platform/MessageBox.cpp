@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QLabel>
+#include <QHash>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -105,6 +106,14 @@ int showMessageBox(QWidget *owner, const QString &prompt, const QString &title, 
         break;
     default:
         break;
+    }
+    // The icon is a picture only; screen readers are told what it says.
+    if (auto *icon = box.findChild<QLabel *>(QStringLiteral("qt_msgboxex_icon_label"))) {
+        static const QHash<int, QString> iconNames = {{mb::Critical, QStringLiteral("خطأ")},
+                                                      {mb::Question, QStringLiteral("استفهام")},
+                                                      {mb::Exclamation, QStringLiteral("تحذير")},
+                                                      {mb::Information, QStringLiteral("معلومات")}};
+        icon->setAccessibleName(iconNames.value(mb::iconOf(style)));
     }
     const bool rtl = (style & mb::RtlReading) != 0;
     box.setLayoutDirection(rtl ? Qt::RightToLeft : Qt::LeftToRight);

@@ -1,5 +1,7 @@
 #include "platform/PrintDialog.h"
 
+#include <QAbstractButton>
+#include <QDialogButtonBox>
 #include <QEvent>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -15,21 +17,28 @@ class PageRangeLock : public QObject
 public:
     PageRangeLock(QDialog *dialog, bool on)
         : m_dialog(dialog)
+        , m_lockPages(on)
     {
-        if (on)
-            dialog->installEventFilter(this);
+        dialog->installEventFilter(this);
     }
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (watched == m_dialog && event->type() == QEvent::Show)
-            for (const char *name : {"printRange", "pagesRadioButton", "printCurrentPage"})
-                if (QWidget *button = m_dialog->findChild<QWidget *>(QLatin1String(name)))
-                    button->setEnabled(false);
+        if (watched == m_dialog && event->type() == QEvent::Show) {
+            if (m_lockPages)
+                for (const char *name : {"printRange", "pagesRadioButton", "printCurrentPage"})
+                    if (QWidget *button = m_dialog->findChild<QWidget *>(QLatin1String(name)))
+                        button->setEnabled(false);
+            // In a right-to-left program the style draws a button's icon over its caption.
+            for (auto *box : m_dialog->findChildren<QDialogButtonBox *>())
+                for (QAbstractButton *button : box->buttons())
+                    button->setIcon(QIcon());
+        }
         return false;
     }
 
 private:
     QDialog *m_dialog;
+    bool m_lockPages;
 };
 } // namespace
 
@@ -54,6 +63,7 @@ PrintDialogResult showPrintDialog(QWidget *parent, QPrinter *printer, int flags)
     if (!printer->isValid())
         return PrintDialogResult::NoPrinter;
     QPrintDialog dialog(printer, parent);
+    dialog.setWindowTitle(QStringLiteral("طباعة"));
     QAbstractPrintDialog::PrintDialogOptions options = dialog.options();
     options.setFlag(QAbstractPrintDialog::PrintSelection, selection);
     if (flags & pd::NoPageNums) {

@@ -4,6 +4,7 @@
 #include "browser/FrmMain.h"
 #include "browser/WindowSettings.h"
 #include "messages/ArabicMsgBox.h"
+#include "platform/Digits.h"
 #include "platform/MessageBox.h"
 #include "platform/Settings.h"
 #include "search/FoundWords.h"
@@ -12,8 +13,10 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -34,6 +37,7 @@ const QString kEmptyWord = QStringLiteral("يجب أن تكتب الكلمة ا�
                            + QStringLiteral("\r\n") + QStringLiteral(" بدء عملية البحث...");
 const QString kGone = QStringLiteral("لم يعد هذا الكود موجوداً في المكتبة، فقد حُذف بعد البحث.");
 const QString kSearchFailed = QStringLiteral("تعذر إتمام البحث: ");
+const QString kChooseField = QStringLiteral("اختر مكاناً واحداً على الأقل للبحث فيه.");
 
 // One slice of the scan stays well below what a user notices as a stall.
 constexpr int kSliceMs = 30;
@@ -57,7 +61,7 @@ std::shared_ptr<TitleWidths> titleWidths(const QFont &font)
 QString resultCaption(qsizetype count)
 {
     const QString number = count < 0 ? QString::number(count) : QLatin1Char(' ') + QString::number(count);
-    return kResultCaption + number + kItems;
+    return kResultCaption + platform::localDigits(number) + kItems;
 }
 
 FrmFind *FrmFind::instance() { return g_instance.data(); }
@@ -97,12 +101,27 @@ FrmFind::FrmFind(browser::FrmMain *main)
     m_chCode->setObjectName(QStringLiteral("ChCode"));
     m_chLearn = new QCheckBox(QStringLiteral("الشرح"), m_frame1);
     m_chLearn->setObjectName(QStringLiteral("ChLearn"));
-    auto *boxes = new QVBoxLayout(m_frame1);
+    auto *boxes = new QGridLayout(m_frame1);
+    int row = 0;
     for (QCheckBox *box : {m_chCaption, m_chCode, m_chLearn}) {
         box->setChecked(false);
         box->setAccessibleName(box->text());
-        boxes->addWidget(box);
+        boxes->addWidget(box, row++, 0);
     }
+    // With every box unchecked a search finds nothing; say so beside the boxes, before the user
+    // wonders why.
+    m_lblHint = new QLabel(kChooseField, m_frame1);
+    m_lblHint->setObjectName(QStringLiteral("lblHint"));
+    m_lblHint->setWordWrap(true);
+    m_lblHint->setForegroundRole(QPalette::Link);
+    boxes->addWidget(m_lblHint, 0, 1, 3, 1);
+    boxes->setColumnStretch(1, 1);
+    // Keeps the boxes where they are when the hint goes.
+    QSizePolicy keepPlace = m_lblHint->sizePolicy();
+    keepPlace.setRetainSizeWhenHidden(true);
+    m_lblHint->setSizePolicy(keepPlace);
+    for (QCheckBox *box : {m_chCaption, m_chCode, m_chLearn})
+        connect(box, &QCheckBox::toggled, this, &FrmFind::updateHint);
 
     m_chkArabic = new QCheckBox(QStringLiteral("مطابقة عربية مرنة"), this);
     m_chkArabic->setObjectName(QStringLiteral("chkArabic"));
@@ -150,7 +169,11 @@ FrmFind::FrmFind(browser::FrmMain *main)
     buttons->addWidget(m_cmdClose);
     layout->addLayout(buttons);
 
-    setFixedSize(platform::twipsSize(3735, 4725));
+    // Opens at its designed size unless the controls need more; a larger window gives the extra
+    // room to the result list, which can shrink to a few lines.
+    m_lstFind->setMinimumHeight(m_lstFind->fontMetrics().height() * 2);
+    resize(platform::twipsSize(3735, 4725).expandedTo(layout->minimumSize()));
+    setSizeGripEnabled(true);
 
     m_slices = new QTimer(this);
     m_slices->setSingleShot(true);
@@ -160,6 +183,9 @@ FrmFind::FrmFind(browser::FrmMain *main)
     connect(m_cmdClose, &QPushButton::clicked, this, &FrmFind::CmdClose_Click);
     connect(m_lstFind, &QListWidget::itemClicked, this,
             [this](QListWidgetItem *item) { LstFind_Click(m_lstFind->row(item)); });
+    // Return on a line goes to it, as a click does, instead of searching again.
+    m_lstFind->installEventFilter(this);
+    updateHint();
 
     about::PrepareDialog(this);
     about::MakeTopmost(this);
@@ -261,6 +287,23 @@ void FrmFind::LstFind_Click(int line)
     // The tree shows the snippet when it gains the focus; when it already had it, show it here.
     if (treeHadFocus)
         m_main->ShowSelectedSnippet();
+}
+
+void FrmFind::updateHint()
+{
+    m_lblHint->setVisible(!m_chCaption->isChecked() && !m_chCode->isChecked() && !m_chLearn->isChecked());
+}
+
+bool FrmFind::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_lstFind && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            LstFind_Click(m_lstFind->currentRow());
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void FrmFind::CmdClose_Click() { close(); }

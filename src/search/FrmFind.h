@@ -53,6 +53,7 @@ signals:
 protected:
     void closeEvent(QCloseEvent *event) override;
     void reject() override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     explicit FrmFind(browser::FrmMain *main);
@@ -60,6 +61,7 @@ private:
     void searchSlice();
     void finishSearch();
     void setExtent(int pixels);
+    void updateHint();
 
     QPointer<browser::FrmMain> m_main;
     QLabel *m_label1 = nullptr;
@@ -68,6 +70,7 @@ private:
     QCheckBox *m_chCaption = nullptr;
     QCheckBox *m_chCode = nullptr;
     QCheckBox *m_chLearn = nullptr;
+    QLabel *m_lblHint = nullptr; // shown while no field to search is chosen
     QCheckBox *m_chkArabic = nullptr;
     QLabel *m_label2 = nullptr;
     QListWidget *m_lstFind = nullptr;

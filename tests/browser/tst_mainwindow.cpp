@@ -2,6 +2,7 @@
 
 #include "browser/CountText.h"
 #include "browser/FrmMain.h"
+#include "browser/MainLayout.h"
 #include "browser/WindowSettings.h"
 #include "platform/RichTextBox.h"
 #include "platform/Settings.h"
@@ -15,6 +16,7 @@
 #include <QTimer>
 #include <cmath>
 
+#include <QAccessible>
 #include <QAction>
 #include <QClipboard>
 #include <QLabel>
@@ -598,6 +600,22 @@ private slots:
         QCOMPARE(colourAt(viewDoc(), 0), QColor(0, 0, 128));
     }
 
+    void tabChangedByKeyboardShowsTheOtherField()
+    {
+        const qint32 c = lib->addCategory("c");
+        const qint32 s = lib->addSnippet("s", c, "Dim code", QStringLiteral("الشرح هنا"));
+        openMain();
+        showSnippet(s);
+        QTabBar *tabs = main->TS1();
+        tabs->setFocus();
+        QTRY_VERIFY(tabs->hasFocus());
+        QTest::keyClick(tabs, Qt::Key_Left); // the strip is mirrored: left goes to the second tab
+        QCOMPARE(tabs->currentIndex(), 1);
+        QCOMPARE(main->RTxt1()->text(), QStringLiteral("الشرح هنا"));
+        QTest::keyClick(tabs, Qt::Key_Right);
+        QCOMPARE(main->RTxt1()->text(), QStringLiteral("Dim code"));
+    }
+
     void nullFieldKeepsThePreviousView()
     {
         const qint32 c = lib->addCategory("c");
@@ -725,7 +743,56 @@ private slots:
         QVERIFY(bar->palette().color(QPalette::Window) != QColor(128, 128, 128));
         QCOMPARE(main->splitterPos(), int(std::lround(platform::toTwipsX(startX - 100))));
         // The layout follows: the tree starts just right of the bar.
-        QCOMPARE(main->TVCodeHead()->x(), platform::toPixelsX(main->splitterPos() + 25));
+        QCOMPARE(main->TVCodeHead()->x(), bar->x() + bar->width());
+        QCOMPARE(bar->width(), platform::toPixelsX(browser::MainLayout::BarWidthTwips));
+    }
+
+    void splitterKeepsItsProportionAndTheWindowItsMinimum()
+    {
+        openMain();
+        main->resize(1000, 600);
+        QTRY_COMPARE(main->centralWidget()->width(), 1000);
+        const double share = main->splitterPos() / platform::toTwipsX(1000);
+        main->resize(700, 500);
+        QTRY_COMPARE(main->centralWidget()->width(), 700);
+        QVERIFY(qAbs(main->splitterPos() - share * platform::toTwipsX(700)) <= 1);
+        main->resize(100, 100);
+        QTRY_VERIFY(main->width() >= platform::toPixelsX(browser::MainLayout::MinWindowWidthTwips));
+        QVERIFY(main->TVCodeHead()->width() > 0 && main->RTxt1()->width() > 0);
+        QVERIFY(main->TVCodeHead()->x() >= main->RTxt1()->x() + main->RTxt1()->width());
+    }
+
+    void screenReadersGetNamesAndNoHelpers()
+    {
+        openMain();
+        QAccessibleInterface *toolbar = QAccessible::queryAccessibleInterface(main->findChild<QToolBar *>("Tlbar"));
+        QCOMPARE(toolbar->role(), QAccessible::ToolBar);
+        QCOMPARE(toolbar->text(QAccessible::Name), QStringLiteral("شريط الأدوات"));
+        for (int i = 0; i < toolbar->childCount(); ++i)
+            QVERIFY(toolbar->child(i)->object()->objectName() != QLatin1String("qt_toolbar_ext_button"));
+
+        QWidget *bar = main->findChild<QWidget *>("picResize");
+        QAccessibleInterface *separator = QAccessible::queryAccessibleInterface(bar);
+        QCOMPARE(separator->role(), QAccessible::Separator);
+        QCOMPARE(separator->text(QAccessible::Name), QStringLiteral("فاصل بين الكود وشجرة الأكواد"));
+        QVERIFY(separator->state().focusable);
+        QAccessibleValueInterface *value = separator->valueInterface();
+        QVERIFY(value);
+        const int before = value->currentValue().toInt();
+        const int split = main->splitterPos();
+        bar->setFocus();
+        QTRY_VERIFY(bar->hasFocus());
+        QTest::keyClick(bar, Qt::Key_Left);
+        QVERIFY(main->splitterPos() < split);
+        QVERIFY(value->currentValue().toInt() < before);
+        QCOMPARE(main->TVCodeHead()->x(), bar->x() + bar->width());
+
+        QAccessibleInterface *central = QAccessible::queryAccessibleInterface(main->centralWidget());
+        QCOMPARE(central->indexOfChild(QAccessible::queryAccessibleInterface(main->findChild<QWidget *>("rtfhid"))),
+                 -1);
+        QVERIFY(central->indexOfChild(separator) >= 0);
+        QCOMPARE(QAccessible::queryAccessibleInterface(main->findChild<QLabel *>("panel2"))->text(QAccessible::Name),
+                 QStringLiteral("الساعة"));
     }
 
     // ---- settings ----
@@ -766,6 +833,22 @@ private slots:
         QTRY_VERIFY(!main->isMaximized());
         QTRY_COMPARE(main->pos(), QPoint(40, 30));
         QCOMPARE(main->size(), QSize(900, 600));
+    }
+
+    void normalGeometryRoundTrips()
+    {
+        openMain();
+        main->resize(820, 540);
+        main->move(70, 45);
+        QTRY_COMPARE(main->frameGeometry().topLeft(), QPoint(70, 45));
+        const QRect frame = main->frameGeometry();
+        const QRect inner = main->geometry();
+        MessageBoxSeam::setNextAnswer(platform::mb::Yes);
+        QVERIFY(main->close());
+        main.reset();
+        openMain();
+        QTRY_COMPARE(main->frameGeometry(), frame);
+        QCOMPARE(main->geometry(), inner);
     }
 
     void minimizedSavesStateZero()

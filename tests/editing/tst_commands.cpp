@@ -8,6 +8,7 @@
 #include "editing/SnippetInput.h"
 #include "editing/Texts.h"
 #include "messages/ArabicMsgBox.h"
+#include "platform/RichTextBox.h"
 #include "store/Library.h"
 #include "store/NodeKey.h"
 
@@ -379,6 +380,18 @@ private slots:
         QVERIFY(!store::Library::snippet(s2));
         QVERIFY(!main->node(keyOfSnippet(s2)).isValid());
         QCOMPARE(countPanel(), browser::countText(2));
+    }
+
+    void deleteKeyInTheViewDeletesOnce()
+    {
+        main->selectNode(keyOfSnippet(s2));
+        main->RTxt1()->setFocus();
+        QTRY_VERIFY(main->RTxt1()->hasFocus());
+        MessageBoxSeam::setNextAnswer(mb::Yes);
+        QTest::keyClick(main->RTxt1(), Qt::Key_Delete);
+        QCOMPARE(MessageBoxSeam::count(), 1);
+        QVERIFY(!store::Library::snippet(s2));
+        QVERIFY(!main->node(keyOfSnippet(s2)));
     }
 
     void failedDeleteIsReportedAndKeepsTheNode()

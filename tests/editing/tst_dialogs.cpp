@@ -205,6 +205,32 @@ private slots:
         QCOMPARE(d.y(), (screen.height() - d.height()) / 2);
     }
 
+    void dialogGrowsItsBoxesAndCtrlTabLeavesTheCode()
+    {
+        TempLibrary lib;
+        lib.addCategory("a");
+        FrmAdd d;
+        d.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&d));
+        platform::RichTextBox *code = richBox(&d, "RTxtCode");
+        platform::RichTextBox *learn = richBox(&d, "RTxtLearn");
+        const QSize codeSize = code->size();
+        d.resize(d.size() + QSize(300, 200));
+        QTRY_COMPARE(code->size(), codeSize + QSize(300, 100));
+        QCOMPARE(learn->size(), codeSize + QSize(300, 100));
+        QVERIFY(d.findChild<QGroupBox *>("fraCode")->geometry().contains(
+            code->geometry().translated(d.findChild<QGroupBox *>("fraCode")->pos())));
+        QCOMPARE(d.findChild<QLabel *>("Label1")->buddy(), d.findChild<QWidget *>("CmbGroub"));
+
+        code->setFocus();
+        QTRY_VERIFY(code->hasFocus());
+        QTest::keyClick(code, Qt::Key_Tab);
+        QVERIFY(code->hasFocus()); // code takes its tabs
+        QCOMPARE(code->toPlainText(), QStringLiteral("\t"));
+        QTest::keyClick(code, Qt::Key_Tab, Qt::ControlModifier);
+        QVERIFY(!code->hasFocus());
+    }
+
     void commentStaysRightAlignedAfterAnAdd()
     {
         TempLibrary lib;

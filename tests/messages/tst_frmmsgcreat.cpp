@@ -9,6 +9,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QPointer>
@@ -129,6 +131,22 @@ private slots:
         QCOMPARE(r.prompt, QStringLiteral("مرحبا"));
         QCOMPARE(r.title, QStringLiteral("عنوان الرسالة"));
         QVERIFY(!r.arabic());
+    }
+
+    void outputBoxIsLeftToRight()
+    {
+        frmMsgCreat f;
+        f.show();
+        child<QPlainTextEdit>(&f, "txtMessageText")->setPlainText(QStringLiteral("مرحبا"));
+        child<QPushButton>(&f, "cmdTest")->click();
+        auto *text3 = child<QPlainTextEdit>(&f, "Text3");
+        QCOMPARE(text3->layoutDirection(), Qt::LeftToRight);
+        // Every line, the Arabic headings too, runs left to right and starts at the left edge.
+        for (QTextBlock block = text3->document()->begin(); block.isValid(); block = block.next()) {
+            QCOMPARE(block.textDirection(), Qt::LeftToRight);
+            if (block.length() > 1)
+                QVERIFY(block.layout()->lineAt(0).cursorToX(0) < text3->viewport()->width() / 4);
+        }
     }
 
     void yesNoCancelWithQuestionAndNoExtras()

@@ -352,6 +352,41 @@ private slots:
         QTRY_COMPARE(main->RTxt1()->text(), QStringLiteral("code one"));
     }
 
+    void returnOnAResultGoesToItWithoutSearchingAgain()
+    {
+        lib->addSnippet("Zeta hit", group, "code one");
+        const qint32 second = lib->addSnippet("Alpha hit", group, "code two");
+        openMain();
+        FrmFind *dialog = openFind();
+        search("hit", true, false, false);
+        child<QLineEdit>("TxtFind")->setText(QStringLiteral("nothing like it"));
+        dialog->activateWindow();
+        list()->setFocus();
+        QTest::keyClick(list(), Qt::Key_Down);
+        QTest::keyClick(list(), Qt::Key_Down);
+        QCOMPARE(list()->currentRow(), 1);
+        QTest::keyClick(list(), Qt::Key_Return);
+        QVERIFY(!dialog->isSearching());
+        QCOMPARE(lines(), (QStringList{"Zeta hit", "Alpha hit"}));
+        QCOMPARE(main->selectedKey(), QStringLiteral("T%1").arg(second));
+        QTRY_COMPARE(main->RTxt1()->text(), QStringLiteral("code two"));
+    }
+
+    void hintShowsWhileNoFieldIsChosen()
+    {
+        openMain();
+        FrmFind *dialog = openFind();
+        QVERIFY(QTest::qWaitForWindowExposed(dialog));
+        QLabel *hint = child<QLabel>("lblHint");
+        QVERIFY(hint->isVisible());
+        QVERIFY(child<QGroupBox>("Frame1")->rect().contains(hint->geometry()));
+        child<QCheckBox>("ChLearn")->setChecked(true);
+        QVERIFY(!hint->isVisible());
+        QTest::keyClick(child<QCheckBox>("ChLearn"), Qt::Key_Space);
+        QVERIFY(!child<QCheckBox>("ChLearn")->isChecked());
+        QVERIFY(hint->isVisible());
+    }
+
     void arabicMatchingIsRememberedAndFoundWordsAreMarked()
     {
         const qint32 id = lib->addSnippet(QStringLiteral("عنوان"), group, QStringLiteral("x"),
