@@ -1,4 +1,4 @@
-#include "export/RtfToHtml.h"
+#include "export/core/RtfToHtml.h"
 
 #include "platform/Text.h"
 
@@ -156,6 +156,9 @@ private:
     }
 
     void appendLine(QStringView s);
+    // Markup: it does not end the leading white space of a paragraph.
+    void appendTag(QStringView s) { m_line.append(s); }
+    void flushParagraph();
     void fontCheck();
     void write(QStringView s);
     void direct(QStringView s);
@@ -169,6 +172,7 @@ private:
 
     QStringList m_colours{QString()};
     QStringList m_fonts{QString()};
+    QList<bool> m_fixedPitch{false}; // by font number: \fmodern in the font table
 
     QString m_body, m_line, m_closing, m_face, m_colour;
     bool m_sizeSet = false;
@@ -177,8 +181,13 @@ private:
     QString m_align;
     bool m_tableOpen = false;
     QString m_listStart, m_itemStart, m_parEnd, m_prevParEnd, m_listEnd;
-    // Whether the line so far is nothing but "&nbsp;"s: the space rule asks this for every space.
+    // Whether the line so far has no text but "&nbsp;"s (markup aside): the space rule asks this
+    // for every space, so the indentation of a line that starts with a colour change is kept whole.
     bool m_lineOnlyNbsp = true;
+    // The paragraph's direction (\rtlpar, \ltrpar; \pard clears it) and font (\fN; \plain
+    // gives the default font 0 again): a paragraph with a direction is a block of its own.
+    enum class Direction { None, LeftToRight, RightToLeft } m_direction = Direction::None;
+    int m_font = 0;
 
     // \ucN is scoped by groups: how many fallback characters follow each \uN.
     int m_uc = 1;
@@ -262,6 +271,10 @@ void Converter::readFontTable()
         if (const qsizetype brace = braces.next(nameStart); brace >= 0 && brace < nameEnd)
             nameEnd = brace;
         m_fonts[j] = nameStart < m_n ? m_rtf.mid(nameStart, nameEnd - nameStart) : QString();
+        while (m_fixedPitch.size() <= j)
+            m_fixedPitch.append(false);
+        m_fixedPitch[j] = QStringView(m_rtf).sliced(found, std::max<qsizetype>(0, space - found)).contains(
+            QLatin1String("\\fmodern"));
         found = m_rtf.indexOf(QLatin1String("\\f") + QString::number(j + 1), std::min(nameStart, m_n));
         ++j;
     }
@@ -287,12 +300,11 @@ void Converter::fontCheck()
     if (!m_align.isEmpty()) {
         m_tableOpen = true;
         if (m_align == QLatin1String("center"))
-            appendLine(u"<TABLE ALIGN=\"left\" CELLSPACING=0 CELLPADDING=0 WIDTH=\"100%\"><TR ALIGN=\"center\"><TD>");
+            appendTag(u"<TABLE ALIGN=\"left\" CELLSPACING=0 CELLPADDING=0 WIDTH=\"100%\"><TR ALIGN=\"center\"><TD>");
         else if (m_align == QLatin1String("right"))
-            appendLine(u"<TABLE ALIGN=\"left\" CELLSPACING=0 CELLPADDING=0 WIDTH=\"100%\"><TR ALIGN=\"right\"><TD>");
+            appendTag(u"<TABLE ALIGN=\"left\" CELLSPACING=0 CELLPADDING=0 WIDTH=\"100%\"><TR ALIGN=\"right\"><TD>");
         m_align.clear();
     }
-    m_lineOnlyNbsp = false;
     m_line += QLatin1String("<FONT");
     if (!m_face.isEmpty())
         m_line += QLatin1String(" FACE=\"") + m_face + QLatin1Char('"');
@@ -353,7 +365,7 @@ void Converter::convertParagraph(qsizetype &p, qsizetype end)
             ++p;
             break;
         case '}':
-            appendLine(m_closing);
+            appendTag(m_closing);
             m_closing.clear();
             leaveGroup();
             ++p;
@@ -431,7 +443,7 @@ void Converter::controlWord(qsizetype &p)
         p = i < m_n && m_rtf.at(i) != QLatin1Char('\\') ? i + 1 : i;
     };
     auto openTag = [&](qsizetype len, QStringView open, QStringView close) {
-        appendLine(open);
+        appendTag(open);
         m_closing.prepend(close);
         consumeWord(len);
     };
@@ -459,6 +471,8 @@ void Converter::controlWord(qsizetype &p)
         symbol(QLatin1String("emdash"), u"\u2014");
     } else if (first == QLatin1Char('f') && isDigit(at(q + 1))) {
         const qint64 n = readDigits(m_rtf, q + 1);
+        if (n < m_fonts.size())
+            m_font = int(n);
         if (n < m_fonts.size() && m_fonts.at(int(n)) != m_fonts.at(0)) {
             m_face = m_fonts.at(int(n));
             m_pending = true;
@@ -484,16 +498,17 @@ void Converter::controlWord(qsizetype &p)
     } else if (startsAt(q, QLatin1String("plain")) && isDelimiter(5)) {
         if (!m_face.isEmpty() || !m_colour.isEmpty()) {
             if (!m_pending)
-                appendLine(u"</FONT>");
+                appendTag(u"</FONT>");
             m_face.clear();
             m_colour.clear();
         }
         if (m_tableOpen) {
-            appendLine(QString(QStringLiteral("</TD></TR></TABLE><BR>") + m_nl));
+            appendTag(QString(QStringLiteral("</TD></TR></TABLE><BR>") + m_nl));
             m_tableOpen = false;
         }
-        appendLine(m_closing);
+        appendTag(m_closing);
         m_closing.clear();
+        m_font = 0;
         consumeWord(5);
     } else if (followedBy(QLatin1String("pnlvlblt"), backslash)) {
         m_closing.clear();
@@ -509,8 +524,9 @@ void Converter::controlWord(qsizetype &p)
             leaveGroup();
         p = close < 0 ? m_n : close + 1;
     } else if (startsAt(q, QLatin1String("pard\\plain"))) {
-        appendLine(m_closing);
-        appendLine(m_listEnd);
+        appendTag(m_closing);
+        appendTag(m_listEnd);
+        m_direction = Direction::None;
         m_closing.clear();
         m_listEnd.clear();
         m_itemStart.clear();
@@ -584,11 +600,51 @@ void Converter::controlWord(qsizetype &p)
         if (value >= 0 && value <= 0xFFFF)
             emitDecoded(QChar(char16_t(value)));
         p = i;
+    } else if (startsAt(q, QLatin1String("rtlpar")) && isDelimiter(6)) {
+        m_direction = Direction::RightToLeft;
+        consumeWord(6);
+    } else if (startsAt(q, QLatin1String("ltrpar")) && isDelimiter(6)) {
+        m_direction = Direction::LeftToRight;
+        consumeWord(6);
     } else {
+        if (startsAt(q, QLatin1String("pard")) && !at(q + 4).isLetter())
+            m_direction = Direction::None;
         if (startsAt(q, QLatin1String("uc")) && isDigit(at(q + 2)))
             m_uc = int(std::min<qint64>(readDigits(m_rtf, q + 2), 16));
         ignore();
     }
+}
+
+void Converter::flushParagraph()
+{
+    m_body += m_prevParEnd;
+    m_body += m_listStart;
+    m_body += m_itemStart;
+    if (m_parEnd.isEmpty())
+        m_parEnd = QStringLiteral("<BR>") + m_nl;
+    m_prevParEnd = m_parEnd;
+    if (m_direction == Direction::None) {
+        m_body += m_line;
+        return;
+    }
+    // A block with its direction, so that a right-to-left paragraph is not laid out (and its
+    // punctuation placed) left to right. Left-to-right text in a fixed-pitch face is code: it
+    // keeps that face, with the browser's own as the fallback, and its white space as typed.
+    if (m_direction == Direction::RightToLeft) {
+        m_body += QLatin1String("<DIV DIR=\"rtl\">");
+    } else if (m_font < m_fixedPitch.size() && m_fixedPitch.at(m_font)) {
+        m_body += QLatin1String("<DIV DIR=\"ltr\" STYLE=\"font-family: '");
+        m_body += escapeText(m_fonts.at(m_font)).replace(QLatin1Char('\''), QLatin1String("&#39;"));
+        m_body += QLatin1String("', monospace; white-space: pre\">");
+    } else {
+        m_body += QLatin1String("<DIV DIR=\"ltr\">");
+    }
+    // An empty block would have no height: an empty line keeps its place.
+    m_body += m_line.isEmpty() ? QStringView(u"<BR>") : QStringView(m_line);
+    m_body += QLatin1String("</DIV>");
+    // The block ends the line itself.
+    if (m_parEnd == QString(QStringLiteral("<BR>") + m_nl))
+        m_prevParEnd = m_nl;
 }
 
 QString Converter::run(const QString &options)
@@ -642,13 +698,7 @@ QString Converter::run(const QString &options)
         while (end >= 0) {
             qsizetype p = start;
             convertParagraph(p, end);
-            m_body += m_prevParEnd;
-            m_body += m_listStart;
-            m_body += m_itemStart;
-            m_body += m_line;
-            if (m_parEnd.isEmpty())
-                m_parEnd = QStringLiteral("<BR>") + m_nl;
-            m_prevParEnd = m_parEnd;
+            flushParagraph();
             if (p >= m_n)
                 break; // the scan has reached the end of the text
             start = crLfEnd ? end + 2 : end;
