@@ -54,7 +54,7 @@ KeywordColorer::KeywordColorer(platform::RichTextBox *view, platform::RichTextBo
 {
     m_timer->setSingleShot(true);
     m_timer->setInterval(0);
-    QObject::connect(m_timer, &QTimer::timeout, m_view, [this] { step(12); });
+    QObject::connect(m_timer, &QTimer::timeout, m_view, [this] { step(SliceMs); });
     // A block scrolled into sight is coloured before it is drawn.
     QObject::connect(m_view->verticalScrollBar(), &QScrollBar::valueChanged, m_view,
                      [this] { colourVisibleBlocks(); });

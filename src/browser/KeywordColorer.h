@@ -43,6 +43,10 @@ public:
     static constexpr int LinesPerBlock = 32;
     // Characters coloured before the view shows a text: more than any screen holds.
     static constexpr int FirstColoured = 16 * 1024;
+    // Time given to each slice of colouring. The view lays out the text between slices in
+    // steps of its own, and a block laid out before it is coloured is laid out twice: slices
+    // this long keep the colouring ahead of the layout.
+    static constexpr int SliceMs = 40;
 
 private:
     // Colours the next blocks for about budgetMs (all of them for a negative budget).
