@@ -10,7 +10,7 @@ using namespace exporting::core;
 namespace {
 
 struct Paragraph {
-    QString dir, style, text;
+    QString dir, style, text; // style: the class
 };
 
 QString unescaped(QString html)
@@ -29,7 +29,7 @@ QList<Paragraph> paragraphs(const QString &html)
 {
     QList<Paragraph> result;
     static const QRegularExpression div(
-        QStringLiteral("<DIV DIR=\"(\\w+)\"(?: STYLE=\"([^\"]*)\")?>(.*?)</DIV>(?:\r\n)?"));
+        QStringLiteral("<DIV DIR=\"(\\w+)\"(?: CLASS=\"([^\"]*)\")?>(.*?)</DIV>(?:\r\n)?"));
     const QString body = html.section(QStringLiteral("<BODY>\r\n"), 1).section(QStringLiteral("</BODY>"), 0, 0);
     qsizetype covered = 0;
     for (auto it = div.globalMatch(body); it.hasNext();) {
@@ -64,13 +64,14 @@ private slots:
         const QString html = QString::fromUtf8(
             exportText(title, code.join(QStringLiteral("\r\n")), Field::Code, Format::Html));
         QVERIFY(html.contains(QStringLiteral("<TITLE>جمع ”الأعداد” &amp; &lt;الباقي&gt;</TITLE>")));
+        // Code in a fixed-pitch face with the browser's own as the fallback, white space as typed.
+        QVERIFY(html.contains(QStringLiteral(
+            "<STYLE TYPE=\"text/css\">DIV.f0 { font-family: 'Courier New (Arabic)', monospace; white-space: pre }</STYLE>")));
         const QList<Paragraph> lines = paragraphs(html);
         QCOMPARE(lines.size(), code.size());
         for (int i = 0; i < code.size(); ++i) {
             QCOMPARE(lines[i].dir, QStringLiteral("ltr"));
-            QVERIFY2(lines[i].style.contains(QLatin1String("monospace"))
-                         && lines[i].style.contains(QLatin1String("white-space: pre")),
-                     qPrintable(lines[i].style));
+            QCOMPARE(lines[i].style, QStringLiteral("f0"));
             QCOMPARE(lines[i].text, QString(code[i]).replace(QLatin1Char('\t'), QLatin1String("&#9;")));
         }
         QVERIFY(html.contains(QStringLiteral("<FONT COLOR=\"#000080\">Then</FONT>")));

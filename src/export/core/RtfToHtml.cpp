@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QStringList>
+#include <QStringMatcher>
 
 #include <algorithm>
 #include <limits>
@@ -132,6 +133,7 @@ public:
         , m_n(rtf.size())
     {
         m_nl = options.contains(QLatin1String("+CR")) ? CrLf : QString();
+        m_brNl = QStringLiteral("<BR>") + m_nl;
         m_passMarkup = options.contains(QLatin1String("+I"));
     }
 
@@ -159,6 +161,7 @@ private:
     // Markup: it does not end the leading white space of a paragraph.
     void appendTag(QStringView s) { m_line.append(s); }
     void flushParagraph();
+    QString fixedPitchStyle(int font) const;
     void fontCheck();
     void write(QStringView s);
     void direct(QStringView s);
@@ -167,14 +170,20 @@ private:
     const QString &m_rtf;
     const qsizetype m_n;
     QString m_nl;
+    QString m_brNl; // "<BR>" + NL, the usual paragraph end
     bool m_passMarkup = false;
     bool m_frame = false;
 
     QStringList m_colours{QString()};
+    QStringList m_colourValues; // "#" + each entry, made once
     QStringList m_fonts{QString()};
     QList<bool> m_fixedPitch{false}; // by font number: \fmodern in the font table
 
     QString m_body, m_line, m_closing, m_face, m_colour;
+    // The last font tag written and what it was made of.
+    QString m_fontTag, m_tagFace, m_tagColour;
+    bool m_tagSizeSet = false;
+    int m_tagSize = 0;
     bool m_sizeSet = false;
     int m_size = 0;
     bool m_pending = false;
@@ -305,14 +314,23 @@ void Converter::fontCheck()
             appendTag(u"<TABLE ALIGN=\"left\" CELLSPACING=0 CELLPADDING=0 WIDTH=\"100%\"><TR ALIGN=\"right\"><TD>");
         m_align.clear();
     }
-    m_line += QLatin1String("<FONT");
-    if (!m_face.isEmpty())
-        m_line += QLatin1String(" FACE=\"") + m_face + QLatin1Char('"');
-    if (!m_colour.isEmpty())
-        m_line += QLatin1String(" COLOR=\"") + m_colour + QLatin1Char('"');
-    if (m_sizeSet)
-        m_line += QLatin1String(" SIZE = \"") + QString::number(m_size) + QLatin1Char('"');
-    m_line += QLatin1Char('>');
+    // The tag is made again only when the face, colour or size differs from the last one's.
+    if (m_fontTag.isEmpty() || m_tagFace != m_face || m_tagColour != m_colour || m_tagSizeSet != m_sizeSet
+        || m_tagSize != m_size) {
+        m_tagFace = m_face;
+        m_tagColour = m_colour;
+        m_tagSizeSet = m_sizeSet;
+        m_tagSize = m_size;
+        m_fontTag = QStringLiteral("<FONT");
+        if (!m_face.isEmpty())
+            m_fontTag += QStringLiteral(" FACE=\"") + m_face + QLatin1Char('"');
+        if (!m_colour.isEmpty())
+            m_fontTag += QStringLiteral(" COLOR=\"") + m_colour + QLatin1Char('"');
+        if (m_sizeSet)
+            m_fontTag += QStringLiteral(" SIZE = \"") + QString::number(m_size) + QLatin1Char('"');
+        m_fontTag += QLatin1Char('>');
+    }
+    m_line += m_fontTag;
 }
 
 // A character or symbol of the text: the font tag it triggers stands before it.
@@ -456,18 +474,18 @@ void Converter::controlWord(qsizetype &p)
 
     if (first == QLatin1Char('b') && isDelimiter(1)) {
         openTag(1, u"<B>", u"</B>");
-    } else if (followedBy(QLatin1String("bullet"), space)) {
+    } else if (first == QLatin1Char('b') && followedBy(QLatin1String("bullet"), space)) {
         symbol(QLatin1String("bullet"), u"\u2022");
-    } else if (startsAt(q, QLatin1String("cf")) && isDigit(at(q + 2))) {
+    } else if (first == QLatin1Char('c') && startsAt(q, QLatin1String("cf")) && isDigit(at(q + 2))) {
         // Only the digits of the word itself: text starting with a digit after the
         // delimiter is not part of the colour number.
         const qint64 n = readDigits(m_rtf, q + 2, 5);
         if (n < m_colours.size()) {
-            m_colour = QLatin1Char('#') + m_colours.at(int(n));
+            m_colour = m_colourValues.at(int(n));
             m_pending = true;
         }
         consumeToDelimiter();
-    } else if (followedBy(QLatin1String("emdash"), space)) {
+    } else if (first == QLatin1Char('e') && followedBy(QLatin1String("emdash"), space)) {
         symbol(QLatin1String("emdash"), u"\u2014");
     } else if (first == QLatin1Char('f') && isDigit(at(q + 1))) {
         const qint64 n = readDigits(m_rtf, q + 1);
@@ -478,7 +496,7 @@ void Converter::controlWord(qsizetype &p)
             m_pending = true;
         }
         consumeToDelimiter();
-    } else if (startsAt(q, QLatin1String("fs")) && isDigit(at(q + 2))) {
+    } else if (first == QLatin1Char('f') && startsAt(q, QLatin1String("fs")) && isDigit(at(q + 2))) {
         const qint64 size = readDigits(m_rtf, q + 2) / 5 - 2;
         if (size == 2) {
             m_sizeSet = false;
@@ -491,11 +509,11 @@ void Converter::controlWord(qsizetype &p)
         consumeToDelimiter();
     } else if (first == QLatin1Char('i') && isDelimiter(1)) {
         openTag(1, u"<I>", u"</I>");
-    } else if (followedBy(QLatin1String("ldblquote"), space)) {
+    } else if (first == QLatin1Char('l') && followedBy(QLatin1String("ldblquote"), space)) {
         symbol(QLatin1String("ldblquote"), u"\u201C");
-    } else if (followedBy(QLatin1String("lquote"), space)) {
+    } else if (first == QLatin1Char('l') && followedBy(QLatin1String("lquote"), space)) {
         symbol(QLatin1String("lquote"), u"\u2018");
-    } else if (startsAt(q, QLatin1String("plain")) && isDelimiter(5)) {
+    } else if (first == QLatin1Char('p') && startsAt(q, QLatin1String("plain")) && isDelimiter(5)) {
         if (!m_face.isEmpty() || !m_colour.isEmpty()) {
             if (!m_pending)
                 appendTag(u"</FONT>");
@@ -510,20 +528,21 @@ void Converter::controlWord(qsizetype &p)
         m_closing.clear();
         m_font = 0;
         consumeWord(5);
-    } else if (followedBy(QLatin1String("pnlvlblt"), backslash)) {
+    } else if (first == QLatin1Char('p') && followedBy(QLatin1String("pnlvlblt"), backslash)) {
         m_closing.clear();
         m_listStart = QStringLiteral("<UL>");
         m_itemStart = QStringLiteral("<LI>");
         m_parEnd = QStringLiteral("</LI>");
         m_listEnd = QStringLiteral("</UL>");
         p = q + 8;
-    } else if (followedBy(QLatin1String("pntext"), backslash) || startsAt(q, QLatin1String("pntxtb"))) {
+    } else if (first == QLatin1Char('p')
+               && (followedBy(QLatin1String("pntext"), backslash) || startsAt(q, QLatin1String("pntxtb")))) {
         // The list's own number or bullet group; without its "}" nothing after it is read.
         const qsizetype close = m_closingBrace.next(q);
         if (close >= 0)
             leaveGroup();
         p = close < 0 ? m_n : close + 1;
-    } else if (startsAt(q, QLatin1String("pard\\plain"))) {
+    } else if (first == QLatin1Char('p') && startsAt(q, QLatin1String("pard\\plain"))) {
         appendTag(m_closing);
         appendTag(m_listEnd);
         m_direction = Direction::None;
@@ -532,21 +551,21 @@ void Converter::controlWord(qsizetype &p)
         m_itemStart.clear();
         m_parEnd = QStringLiteral("<BR>") + m_nl;
         p = q + 4;
-    } else if (startsAt(q, QLatin1String("qc")) && isDelimiter(2)) {
+    } else if (first == QLatin1Char('q') && startsAt(q, QLatin1String("qc")) && isDelimiter(2)) {
         m_align = QStringLiteral("center");
         consumeWord(2);
-    } else if (startsAt(q, QLatin1String("qr")) && isDelimiter(2)) {
+    } else if (first == QLatin1Char('q') && startsAt(q, QLatin1String("qr")) && isDelimiter(2)) {
         m_align = QStringLiteral("right");
         consumeWord(2);
-    } else if (followedBy(QLatin1String("rquote"), space)) {
+    } else if (first == QLatin1Char('r') && followedBy(QLatin1String("rquote"), space)) {
         symbol(QLatin1String("rquote"), u"\u2019");
-    } else if (followedBy(QLatin1String("rdblquote"), space)) {
+    } else if (first == QLatin1Char('r') && followedBy(QLatin1String("rdblquote"), space)) {
         symbol(QLatin1String("rdblquote"), u"\u201D");
-    } else if (startsAt(q, QLatin1String("strike")) && isDelimiter(6)) {
+    } else if (first == QLatin1Char('s') && startsAt(q, QLatin1String("strike")) && isDelimiter(6)) {
         openTag(6, u"<STRIKE>", u"</STRIKE>");
-    } else if (followedBy(QLatin1String("tab"), space)) {
+    } else if (first == QLatin1Char('t') && followedBy(QLatin1String("tab"), space)) {
         symbol(QLatin1String("tab"), u"&#9;");
-    } else if (startsAt(q, QLatin1String("ul")) && isDelimiter(2)) {
+    } else if (first == QLatin1Char('u') && startsAt(q, QLatin1String("ul")) && isDelimiter(2)) {
         openTag(2, u"<U>", u"</U>");
     } else if (first == QLatin1Char('\'')) {
         const QStringView hh = QStringView(m_rtf).mid(q + 1, 2);
@@ -600,16 +619,16 @@ void Converter::controlWord(qsizetype &p)
         if (value >= 0 && value <= 0xFFFF)
             emitDecoded(QChar(char16_t(value)));
         p = i;
-    } else if (startsAt(q, QLatin1String("rtlpar")) && isDelimiter(6)) {
+    } else if (first == QLatin1Char('r') && startsAt(q, QLatin1String("rtlpar")) && isDelimiter(6)) {
         m_direction = Direction::RightToLeft;
         consumeWord(6);
-    } else if (startsAt(q, QLatin1String("ltrpar")) && isDelimiter(6)) {
+    } else if (first == QLatin1Char('l') && startsAt(q, QLatin1String("ltrpar")) && isDelimiter(6)) {
         m_direction = Direction::LeftToRight;
         consumeWord(6);
     } else {
-        if (startsAt(q, QLatin1String("pard")) && !at(q + 4).isLetter())
+        if (first == QLatin1Char('p') && startsAt(q, QLatin1String("pard")) && !at(q + 4).isLetter())
             m_direction = Direction::None;
-        if (startsAt(q, QLatin1String("uc")) && isDigit(at(q + 2)))
+        if (first == QLatin1Char('u') && startsAt(q, QLatin1String("uc")) && isDigit(at(q + 2)))
             m_uc = int(std::min<qint64>(readDigits(m_rtf, q + 2), 16));
         ignore();
     }
@@ -621,7 +640,7 @@ void Converter::flushParagraph()
     m_body += m_listStart;
     m_body += m_itemStart;
     if (m_parEnd.isEmpty())
-        m_parEnd = QStringLiteral("<BR>") + m_nl;
+        m_parEnd = m_brNl;
     m_prevParEnd = m_parEnd;
     if (m_direction == Direction::None) {
         m_body += m_line;
@@ -631,20 +650,33 @@ void Converter::flushParagraph()
     // punctuation placed) left to right. Left-to-right text in a fixed-pitch face is code: it
     // keeps that face, with the browser's own as the fallback, and its white space as typed.
     if (m_direction == Direction::RightToLeft) {
-        m_body += QLatin1String("<DIV DIR=\"rtl\">");
+        m_body += u"<DIV DIR=\"rtl\">";
     } else if (m_font < m_fixedPitch.size() && m_fixedPitch.at(m_font)) {
-        m_body += QLatin1String("<DIV DIR=\"ltr\" STYLE=\"font-family: '");
-        m_body += escapeText(m_fonts.at(m_font)).replace(QLatin1Char('\''), QLatin1String("&#39;"));
-        m_body += QLatin1String("', monospace; white-space: pre\">");
+        // The document's head defines the class; a body alone carries the style itself.
+        if (m_frame) {
+            m_body += u"<DIV DIR=\"ltr\" CLASS=\"f";
+            m_body += QString::number(m_font);
+            m_body += u"\">";
+        } else {
+            m_body += u"<DIV DIR=\"ltr\" STYLE=\"";
+            m_body += fixedPitchStyle(m_font);
+            m_body += u"\">";
+        }
     } else {
-        m_body += QLatin1String("<DIV DIR=\"ltr\">");
+        m_body += u"<DIV DIR=\"ltr\">";
     }
     // An empty block would have no height: an empty line keeps its place.
     m_body += m_line.isEmpty() ? QStringView(u"<BR>") : QStringView(m_line);
-    m_body += QLatin1String("</DIV>");
+    m_body += u"</DIV>";
     // The block ends the line itself.
-    if (m_parEnd == QString(QStringLiteral("<BR>") + m_nl))
+    if (m_parEnd == m_brNl)
         m_prevParEnd = m_nl;
+}
+
+QString Converter::fixedPitchStyle(int font) const
+{
+    return QStringLiteral("font-family: '") + escapeText(m_fonts.at(font)).replace(QLatin1Char('\''), QLatin1String("&#39;"))
+           + QStringLiteral("', monospace; white-space: pre");
 }
 
 QString Converter::run(const QString &options)
@@ -659,10 +691,12 @@ QString Converter::run(const QString &options)
     }
 
     readColourTable();
+    for (const QString &c : std::as_const(m_colours))
+        m_colourValues.append(QLatin1Char('#') + c);
     readFontTable();
 
     // The body is written straight after the document head, so the result is never copied.
-    m_body.reserve(m_n * 2 + 512);
+    m_body.reserve(m_n * 3 + 1024);
     m_frame = options.contains(QLatin1String("+H"));
     if (m_frame) {
         m_body += QLatin1String("<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 3.2//EN\">") + CrLf;
@@ -673,6 +707,14 @@ QString Converter::run(const QString &options)
         m_body += QLatin1String("<TITLE>") + escapeText(title) + QLatin1String("</TITLE>") + CrLf;
         if (options.contains(QLatin1String("+G")))
             m_body += QLatin1String("<META NAME=\"GENERATOR\" CONTENT=\"RTF2HTML by Pellandor\">");
+        // The face and white space of code paragraphs (left to right in a fixed-pitch font).
+        QString styles;
+        for (int f = 0; f < m_fixedPitch.size(); ++f)
+            if (m_fixedPitch.at(f))
+                styles += QStringLiteral("DIV.f") + QString::number(f) + QStringLiteral(" { ") + fixedPitchStyle(f)
+                          + QStringLiteral(" }");
+        if (!styles.isEmpty())
+            m_body += CrLf + QStringLiteral("<STYLE TYPE=\"text/css\">") + styles + QStringLiteral("</STYLE>");
         m_body += CrLf;
         m_body += QLatin1String("</HEAD>") + CrLf;
         m_body += QLatin1String("<BODY>") + CrLf;
@@ -695,6 +737,8 @@ QString Converter::run(const QString &options)
             end = m_rtf.indexOf(QLatin1String("\\par"), bodyStart);
         }
         qsizetype start = bodyStart;
+        // One matcher for the paragraph ends: searched once per paragraph, set up once.
+        const QStringMatcher paragraphEnds(u"\r\n\\par");
         while (end >= 0) {
             qsizetype p = start;
             convertParagraph(p, end);
@@ -703,7 +747,7 @@ QString Converter::run(const QString &options)
                 break; // the scan has reached the end of the text
             start = crLfEnd ? end + 2 : end;
             crLfEnd = true;
-            end = m_rtf.indexOf(QLatin1String("\r\n\\par"), end + 1);
+            end = paragraphEnds.indexIn(m_rtf, end + 1);
             m_listStart.clear();
             m_line.resize(0); // keeps its buffer for the next paragraph
             m_lineOnlyNbsp = true;
