@@ -150,7 +150,7 @@ int main(int argc, char **argv)
         // In the program: the save-as of the web page, from the snippet's text to the file.
         Time save;
         qsizetype htmlBytes = 0;
-        for (int round = 0; round < 3; ++round) {
+        for (int round = 0; round < 5; ++round) {
             QElapsedTimer t;
             t.start();
             const double cpu0 = cpuMs();

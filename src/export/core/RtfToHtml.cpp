@@ -1,5 +1,6 @@
 #include "export/core/RtfToHtml.h"
 
+#include "export/core/LargeBuffer.h"
 #include "platform/Text.h"
 
 #include <QList>
@@ -697,6 +698,7 @@ QString Converter::run(const QString &options)
 
     // The body is written straight after the document head, so the result is never copied.
     m_body.reserve(m_n * 3 + 1024);
+    exporting::core::adviseLargeBuffer(m_body.constData(), m_body.capacity() * qsizetype(sizeof(QChar)));
     m_frame = options.contains(QLatin1String("+H"));
     if (m_frame) {
         m_body += QLatin1String("<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 3.2//EN\">") + CrLf;

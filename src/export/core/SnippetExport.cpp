@@ -1,23 +1,26 @@
 #include "export/core/SnippetExport.h"
 
+#include "export/core/LargeBuffer.h"
 #include "export/core/RtfToHtml.h"
 #include "export/core/SnippetRtf.h"
 #include "platform/Text.h"
 #include "store/Library.h"
 #include "store/StoreError.h"
 
+#include <QStringEncoder>
+
 namespace exporting::core {
 
 namespace {
 
-QString withLf(const QString &text)
+QByteArray utf8(const QString &text)
 {
-    if (!text.contains(QLatin1Char('\r')))
-        return text;
-    QString lf = text;
-    lf.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    lf.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return lf;
+    QStringEncoder encoder(QStringEncoder::Utf8);
+    QByteArray bytes(encoder.requiredSpace(text.size()), Qt::Uninitialized);
+    adviseLargeBuffer(bytes.constData(), bytes.size());
+    char *end = encoder.appendToBuffer(bytes.data(), text);
+    bytes.truncate(end - bytes.constData());
+    return bytes;
 }
 
 // The converter ends a title at its first double quote, and escapes the rest itself.
@@ -50,12 +53,12 @@ QByteArray exportText(const QString &title, const QString &text, Field field, Fo
         return (platform::withCrLf(text) + QStringLiteral("\r\n")).toUtf8();
     case Format::Rtf:
         // Everything outside ASCII is escaped in it.
-        return snippetRtf(withLf(text), field == Field::Learn).toLatin1();
+        return snippetRtf(text, field == Field::Learn).toLatin1();
     case Format::Html: {
-        const QString rtf = snippetRtf(withLf(text), field == Field::Learn);
-        QString html = rtfTohtml::ConvertRtfToHtml(rtf, QStringLiteral("+H +CR ") + titleOption(title));
+        QString html = rtfTohtml::ConvertRtfToHtml(snippetRtf(text, field == Field::Learn),
+                                                   QStringLiteral("+H +CR ") + titleOption(title));
         html += QStringLiteral("\r\n");
-        return html.toUtf8();
+        return utf8(html);
     }
     }
     return {};

@@ -1,6 +1,7 @@
 #include "export/core/SnippetRtf.h"
 
 #include "export/core/Keywords.h"
+#include "export/core/LargeBuffer.h"
 
 namespace exporting::core {
 
@@ -75,6 +76,7 @@ QString snippetRtf(QStringView text, bool rightToLeft)
     // grows; pages reserved and never written cost nothing.
     // (A keyword run adds 16 characters to a word of two or more: at most 8 per character.)
     rtf.reserve(text.size() * 9 + escapes * 8 + 512);
+    adviseLargeBuffer(rtf.constData(), rtf.capacity() * qsizetype(sizeof(QChar)));
     rtf.append(QLatin1String("{\\rtf1\\ansi\\ansicpg1256\\deff0{\\fonttbl{\\f0\\fmodern\\fcharset0 "));
     rtf.append(CodeFontName);
     rtf.append(QLatin1String(";}}\r\n{\\colortbl\\red0\\green0\\blue0;\\red0\\green0\\blue128;}\r\n"));
@@ -90,7 +92,7 @@ QString snippetRtf(QStringView text, bool rightToLeft)
     qsizetype lineStart = 0;
     while (lineStart <= n) {
         qsizetype lineEnd = lineStart;
-        while (lineEnd < n && data[lineEnd] != QLatin1Char('\n'))
+        while (lineEnd < n && data[lineEnd] != QLatin1Char('\n') && data[lineEnd] != QLatin1Char('\r'))
             ++lineEnd;
         const QStringView line(data + lineStart, lineEnd - lineStart);
         qsizetype written = 0;
@@ -104,7 +106,8 @@ QString snippetRtf(QStringView text, bool rightToLeft)
         appendEscaped(rtf, line.sliced(written));
         // Every paragraph, the last one included, ends with a line-initial \par.
         rtf.append(u"\r\n\\par ");
-        lineStart = lineEnd + 1;
+        // CR LF, LF or CR: one line break each.
+        lineStart = lineEnd + (lineEnd + 1 < n && data[lineEnd] == QLatin1Char('\r') && data[lineEnd + 1] == QLatin1Char('\n') ? 2 : 1);
     }
     rtf.append(QLatin1Char('}'));
     return rtf;

@@ -12,7 +12,7 @@ namespace exporting::core {
 // The face the view asks for; RTF readers without it fall back to their fixed-pitch face.
 inline const QString CodeFontName = QStringLiteral("Courier New (Arabic)");
 
-// text: lines separated by "\n" alone. rightToLeft: a comment (right to left, right aligned)
+// text: lines separated by CR LF, LF or CR. rightToLeft: a comment (right to left, right aligned)
 // rather than code (left to right, left aligned).
 QString snippetRtf(QStringView text, bool rightToLeft);
 
