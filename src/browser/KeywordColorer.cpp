@@ -1,6 +1,8 @@
 #include "browser/KeywordColorer.h"
 
 #include "browser/Keywords.h"
+#include "export/core/LargeBuffer.h"
+#include "platform/MessageBox.h"
 #include "platform/RichTextBox.h"
 #include "platform/Twips.h"
 
@@ -54,7 +56,18 @@ KeywordColorer::KeywordColorer(platform::RichTextBox *view, platform::RichTextBo
 {
     m_timer->setSingleShot(true);
     m_timer->setInterval(0);
-    QObject::connect(m_timer, &QTimer::timeout, m_view, [this] { step(SliceMs); });
+    QObject::connect(m_timer, &QTimer::timeout, m_view, [this] {
+        try {
+            step(SliceMs);
+        } catch (const std::exception &) {
+            // Out of memory half way through a huge snippet: no half-coloured text stays shown,
+            // and the bar stays where it stopped, as after any colouring error.
+            m_document = nullptr;
+            m_view->setTextRTF(QString());
+            platform::plainMessageBox(m_view->window(), QStringLiteral("Error coloring text"),
+                                      QStringLiteral("Tamrisk"));
+        }
+    });
     // A block scrolled into sight is coloured before it is drawn.
     QObject::connect(m_view->verticalScrollBar(), &QScrollBar::valueChanged, m_view,
                      [this] { colourVisibleBlocks(); });
@@ -87,6 +100,7 @@ void KeywordColorer::color(const QString &source, bool codeTab)
     // keeps a paragraph per line, each with the direction of its own text.
     QString text;
     text.reserve(source.size());
+    exporting::core::adviseLargeBuffer(text.constData(), text.capacity() * qsizetype(sizeof(QChar)));
     int line = 0;
     const QChar *s = source.constData();
     const qsizetype n = source.size();
