@@ -102,7 +102,8 @@ int convert(const QString &in, const QString &out)
     QFile f(in);
     if (!f.open(QIODevice::ReadOnly))
         return 1;
-    const QString html = exporting::rtfTohtml::ConvertRtfToHtml(QString::fromLatin1(f.readAll()), QStringLiteral("+H +CR"));
+    const QString html = exporting::rtfTohtml::ConvertRtfToHtml(QString::fromLatin1(f.readAll()),
+                                                                QStringLiteral("+H +CR"));
     return writeAll(out, html.toUtf8()) ? 0 : 1;
 }
 

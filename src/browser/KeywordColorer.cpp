@@ -69,8 +69,7 @@ KeywordColorer::KeywordColorer(platform::RichTextBox *view, platform::RichTextBo
         }
     });
     // A block scrolled into sight is coloured before it is drawn.
-    QObject::connect(m_view->verticalScrollBar(), &QScrollBar::valueChanged, m_view,
-                     [this] { colourVisibleBlocks(); });
+    QObject::connect(m_view->verticalScrollBar(), &QScrollBar::valueChanged, m_view, [this] { colourVisibleBlocks(); });
     m_view->setFinishFormatting([this] { finish(); });
 }
 

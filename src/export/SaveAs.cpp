@@ -58,7 +58,7 @@ void saveSelected(browser::FrmMain &main)
     const QString &path = chosen.fileName; // as typed: no extension is added
     // The file is made from the stored snippet by the same call as the command line's export,
     // so both give the same bytes; it is the text the view shows for the selected tab.
-    const auto format = chosen.filterIndex == RichText ? exporting::core::Format::Rtf
+    const auto format = chosen.filterIndex == RichText  ? exporting::core::Format::Rtf
                         : chosen.filterIndex == WebPage ? exporting::core::Format::Html
                                                         : exporting::core::Format::Text;
     const auto field = main.codeTabSelected() ? exporting::core::Field::Code : exporting::core::Field::Learn;
@@ -73,7 +73,8 @@ void saveSelected(browser::FrmMain &main)
         return;
     }
     writeFile(&main, bytes, path,
-              format == exporting::core::Format::Rtf ? QStringLiteral("mnusaveas_Click") : QStringLiteral("SaveTxtFile"));
+              format == exporting::core::Format::Rtf ? QStringLiteral("mnusaveas_Click")
+                                                     : QStringLiteral("SaveTxtFile"));
 }
 
 } // namespace

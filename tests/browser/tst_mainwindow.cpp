@@ -391,7 +391,8 @@ private slots:
         // boundary and of every slice are tested; an Arabic word joined to a keyword is no match.
         QString code;
         for (int i = 0; code.size() < 300000; ++i)
-            code += QStringLiteral("If x%1 Then\r\nDim a As Long ' مثال Next\r\n    End Sub\r\nمتغيرDim Exit\r\n").arg(i);
+            code +=
+                QStringLiteral("If x%1 Then\r\nDim a As Long ' مثال Next\r\n    End Sub\r\nمتغيرDim Exit\r\n").arg(i);
         code += QStringLiteral("Loop");
         const qint32 c = lib->addCategory("c");
         const qint32 s = lib->addSnippet("s", c, code);

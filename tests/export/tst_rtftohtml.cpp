@@ -177,7 +177,8 @@ private slots:
         QCOMPARE(convert(QStringLiteral("a  b")), QStringLiteral("a  b"));
         // Markup before the spaces does not end the indentation (a line starting with a colour).
         QCOMPARE(convert(QStringLiteral("{\\b  x}")), QStringLiteral("<B>&nbsp;x</B>"));
-        QCOMPARE(convert(QStringLiteral("\\cf1   x")), QStringLiteral("&nbsp;") + Red + QStringLiteral("&nbsp;x</FONT>"));
+        QCOMPARE(convert(QStringLiteral("\\cf1   x")),
+                 QStringLiteral("&nbsp;") + Red + QStringLiteral("&nbsp;x</FONT>"));
         // Every paragraph starts a new run.
         QCOMPARE(ConvertRtfToHtml(doc({QStringLiteral(" a"), QStringLiteral(" b")}), {}),
                  QStringLiteral("&nbsp;a<BR>&nbsp;b"));

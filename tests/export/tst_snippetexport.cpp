@@ -77,8 +77,8 @@ private slots:
         QVERIFY(html.contains(QStringLiteral("<FONT COLOR=\"#000080\">Then</FONT>")));
 
         const QStringList comment = {QStringLiteral("هذا الكود يجمع الأعداد."), QStringLiteral("  ثم يعيد الناتج.")};
-        const QList<Paragraph> prose = paragraphs(QString::fromUtf8(
-            exportText(title, comment.join(QStringLiteral("\n")), Field::Learn, Format::Html)));
+        const QList<Paragraph> prose = paragraphs(
+            QString::fromUtf8(exportText(title, comment.join(QStringLiteral("\n")), Field::Learn, Format::Html)));
         QCOMPARE(prose.size(), comment.size());
         for (int i = 0; i < comment.size(); ++i) {
             QCOMPARE(prose[i].dir, QStringLiteral("rtl"));
@@ -102,7 +102,8 @@ private slots:
         // The view and the RTF writer look for keywords a line (or a block of lines) at a time.
         QString text;
         for (int i = 0; i < 500; ++i)
-            text += QStringLiteral("If%1 Then\nEnd If\u2028Dim_x Dim\nمتغيرDim Next").arg(i % 3 ? QString() : QStringLiteral("x"));
+            text += QStringLiteral("If%1 Then\nEnd If\u2028Dim_x Dim\nمتغيرDim Next")
+                        .arg(i % 3 ? QString() : QStringLiteral("x"));
         QList<KeywordSpan> pieces;
         qsizetype from = 0;
         for (qsizetype at = 0; at <= text.size(); ++at)

@@ -33,7 +33,7 @@ bool isKeyword(QStringView word);
 
 // Calls found(start, length) for every whole-word, case-sensitive keyword occurrence, left to
 // right, in one pass. A text cut at line breaks gives the same words as the whole text.
-template<typename Found>
+template <typename Found>
 void forEachKeyword(QStringView text, Found &&found)
 {
     const QChar *data = text.data();

@@ -283,8 +283,9 @@ void Converter::readFontTable()
         m_fonts[j] = nameStart < m_n ? m_rtf.mid(nameStart, nameEnd - nameStart) : QString();
         while (m_fixedPitch.size() <= j)
             m_fixedPitch.append(false);
-        m_fixedPitch[j] = QStringView(m_rtf).sliced(found, std::max<qsizetype>(0, space - found)).contains(
-            QLatin1String("\\fmodern"));
+        m_fixedPitch[j] = QStringView(m_rtf)
+                              .sliced(found, std::max<qsizetype>(0, space - found))
+                              .contains(QLatin1String("\\fmodern"));
         found = m_rtf.indexOf(QLatin1String("\\f") + QString::number(j + 1), std::min(nameStart, m_n));
         ++j;
     }
@@ -676,7 +677,8 @@ void Converter::flushParagraph()
 
 QString Converter::fixedPitchStyle(int font) const
 {
-    return QStringLiteral("font-family: '") + escapeText(m_fonts.at(font)).replace(QLatin1Char('\''), QLatin1String("&#39;"))
+    return QStringLiteral("font-family: '")
+           + escapeText(m_fonts.at(font)).replace(QLatin1Char('\''), QLatin1String("&#39;"))
            + QStringLiteral("', monospace; white-space: pre");
 }
 

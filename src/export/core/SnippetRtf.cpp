@@ -107,7 +107,10 @@ QString snippetRtf(QStringView text, bool rightToLeft)
         // Every paragraph, the last one included, ends with a line-initial \par.
         rtf.append(u"\r\n\\par ");
         // CR LF, LF or CR: one line break each.
-        lineStart = lineEnd + (lineEnd + 1 < n && data[lineEnd] == QLatin1Char('\r') && data[lineEnd + 1] == QLatin1Char('\n') ? 2 : 1);
+        lineStart = lineEnd
+                    + (lineEnd + 1 < n && data[lineEnd] == QLatin1Char('\r') && data[lineEnd + 1] == QLatin1Char('\n')
+                           ? 2
+                           : 1);
     }
     rtf.append(QLatin1Char('}'));
     return rtf;
