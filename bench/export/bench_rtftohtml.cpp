@@ -2,7 +2,7 @@
 // the throughput and the 1 MB -> 10 MB time ratio (about 10 when the conversion is linear);
 // then malformed tables (colour entries without \green/\blue, font names without ";") at n and
 // 2n entries, whose time ratio is about 2 when the table reading is linear.
-#include "export/RtfToHtml.h"
+#include "export/core/RtfToHtml.h"
 #include "platform/RtfWriter.h"
 
 #include <QApplication>

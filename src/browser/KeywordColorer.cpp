@@ -1,16 +1,50 @@
 #include "browser/KeywordColorer.h"
 
 #include "browser/Keywords.h"
+#include "export/core/LargeBuffer.h"
+#include "platform/MessageBox.h"
 #include "platform/RichTextBox.h"
 #include "platform/Twips.h"
 
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QProgressBar>
+#include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextLayout>
+#include <QTimer>
 
 namespace browser {
+
+namespace {
+
+// A block's keywords in navy, laid over its text. A block that was laid out already is laid out
+// again, since new formats clear its lines.
+void colourBlock(QTextDocument *doc, const QTextBlock &block, const QTextCharFormat &keyword)
+{
+    QTextLayout *layout = block.layout();
+    const bool laidOut = layout->lineCount() > 0;
+    QList<QTextLayout::FormatRange> ranges;
+    forEachKeyword(block.text(), [&](qsizetype start, qsizetype length) {
+        ranges.append({int(start), int(length), keyword});
+    });
+    if (ranges.isEmpty())
+        return;
+    layout->setFormats(ranges);
+    if (laidOut)
+        doc->markContentsDirty(block.position(), block.length());
+}
+
+QTextCharFormat keywordFormat()
+{
+    QTextCharFormat f;
+    f.setForeground(KeywordColor);
+    return f;
+}
+
+} // namespace
 
 KeywordColorer::KeywordColorer(platform::RichTextBox *view, platform::RichTextBox *work, QProgressBar *progress,
                                QLabel *countPanel)
@@ -18,7 +52,28 @@ KeywordColorer::KeywordColorer(platform::RichTextBox *view, platform::RichTextBo
     , m_work(work)
     , m_progress(progress)
     , m_countPanel(countPanel)
-{ }
+    , m_timer(new QTimer(view))
+{
+    m_timer->setSingleShot(true);
+    m_timer->setInterval(0);
+    QObject::connect(m_timer, &QTimer::timeout, m_view, [this] {
+        try {
+            step(SliceMs);
+        } catch (const std::exception &) {
+            // Out of memory half way through a huge snippet: no half-coloured text stays shown,
+            // and the bar stays where it stopped, as after any colouring error.
+            m_document = nullptr;
+            m_view->setTextRTF(QString());
+            platform::plainMessageBox(m_view->window(), QStringLiteral("Error coloring text"),
+                                      QStringLiteral("Tamrisk"));
+        }
+    });
+    // A block scrolled into sight is coloured before it is drawn.
+    QObject::connect(m_view->verticalScrollBar(), &QScrollBar::valueChanged, m_view, [this] { colourVisibleBlocks(); });
+    m_view->setFinishFormatting([this] { finish(); });
+}
+
+KeywordColorer::~KeywordColorer() { m_view->setFinishFormatting({}); }
 
 void KeywordColorer::show(const QString &text, bool codeTab)
 {
@@ -30,17 +85,38 @@ void KeywordColorer::show(const QString &text, bool codeTab)
     m_shown = {m_view->document(), m_view->document()->revision(), codeTab, text};
 }
 
+bool KeywordColorer::isColouring() const { return m_document && m_document == m_view->document(); }
+
 void KeywordColorer::color(const QString &source, bool codeTab)
 {
+    m_timer->stop();
+    m_document = nullptr;
     showProgress();
     m_view->setTextRTF(QString());
 
-    QString text = source;
-    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    // Line breaks as the view keeps them. Code lines are grouped into blocks of LinesPerBlock
+    // lines joined by line separators (one paragraph direction serves them all); a comment
+    // keeps a paragraph per line, each with the direction of its own text.
+    QString text;
+    text.reserve(source.size());
+    exporting::core::adviseLargeBuffer(text.constData(), text.capacity() * qsizetype(sizeof(QChar)));
+    int line = 0;
+    const QChar *s = source.constData();
+    const qsizetype n = source.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        QChar c = s[i];
+        if (c == QLatin1Char('\r')) {
+            if (i + 1 < n && s[i + 1] == QLatin1Char('\n'))
+                ++i;
+            c = QLatin1Char('\n');
+        }
+        if (c == QLatin1Char('\n') && codeTab && ++line % LinesPerBlock != 0)
+            c = QChar(QChar::LineSeparator);
+        text.append(c);
+    }
 
-    // The work area builds the coloured document away from any editor, so nothing is laid out
-    // or drawn per insertion; the view then takes it whole.
+    // The document is built away from any editor, so nothing is laid out or drawn while the
+    // text goes in; the view then takes it whole.
     auto *doc = new QTextDocument(m_work);
     const QFont font = platform::codeFont(10);
     doc->setDefaultFont(font);
@@ -64,25 +140,21 @@ void KeywordColorer::color(const QString &source, bool codeTab)
     QTextCharFormat plain;
     plain.setFont(font);
     plain.setForeground(Qt::black);
-    QTextCharFormat keyword = plain;
-    keyword.setForeground(KeywordColor);
-
-    // The text goes in whole; only the keywords then get their colour.
     cursor.insertText(text, plain);
-    const QList<KeywordSpan> spans = findKeywords(text);
-    const qsizetype total = std::max<qsizetype>(1, spans.size());
-    qsizetype done = 0;
-    for (const KeywordSpan &span : spans) {
-        cursor.setPosition(int(span.start));
-        cursor.setPosition(int(span.start + span.length), QTextCursor::KeepAnchor);
-        cursor.setCharFormat(keyword);
-        if ((++done & 0x3FFF) == 0)
-            m_progress->setValue(int(done * 100 / total));
-    }
     cursor.endEditBlock();
-    m_progress->setValue(100);
 
-    // Hand the finished document to the view and leave the work area empty.
+    // What the view shows first is coloured before it is shown: the first blocks, more lines
+    // than any screen holds.
+    m_document = doc;
+    m_nextBlock = 0;
+    const QTextCharFormat keyword = keywordFormat();
+    for (QTextBlock b = doc->begin(); b.isValid() && b.position() < FirstColoured && b.blockNumber() < 256;
+         b = b.next()) {
+        colourBlock(doc, b, keyword);
+        m_nextBlock = b.blockNumber() + 1;
+    }
+
+    // Hand the document to the view and leave the work area empty.
     // (A document the editor created itself is deleted by it; one we handed over is ours to delete.)
     QTextDocument *old = m_view->document();
     const bool oldIsOurs = old && old->parent() == m_view;
@@ -92,6 +164,67 @@ void KeywordColorer::color(const QString &source, bool codeTab)
     if (oldIsOurs)
         delete old;
     m_view->setCurrentCharFormat(plain);
+
+    if (m_nextBlock >= doc->blockCount())
+        done();
+    else
+        m_timer->start();
+}
+
+void KeywordColorer::step(int budgetMs)
+{
+    if (!isColouring()) {
+        // The view was given other content meanwhile: nothing is left to colour.
+        m_document = nullptr;
+        hideProgress();
+        return;
+    }
+    QTextDocument *doc = m_document;
+    const QTextCharFormat keyword = keywordFormat();
+    QElapsedTimer clock;
+    clock.start();
+    QTextBlock b = doc->findBlockByNumber(m_nextBlock);
+    while (b.isValid()) {
+        colourBlock(doc, b, keyword);
+        b = b.next();
+        ++m_nextBlock;
+        if (budgetMs >= 0 && (m_nextBlock & 15) == 0 && clock.elapsed() >= budgetMs)
+            break;
+    }
+    if (!b.isValid()) {
+        done();
+        return;
+    }
+    m_progress->setValue(int(qint64(m_nextBlock) * 100 / std::max(1, doc->blockCount())));
+    m_timer->start();
+}
+
+void KeywordColorer::colourVisibleBlocks()
+{
+    if (!isColouring())
+        return;
+    QTextDocument *doc = m_document;
+    const QTextCharFormat keyword = keywordFormat();
+    const QRect r = m_view->viewport()->rect();
+    QTextBlock b = m_view->cursorForPosition(r.topLeft()).block();
+    const int last = m_view->cursorForPosition(r.bottomLeft()).block().blockNumber();
+    // Blocks before the one the slices have reached are coloured already.
+    for (; b.isValid() && b.blockNumber() <= last; b = b.next())
+        if (b.blockNumber() >= m_nextBlock && b.layout()->formats().isEmpty())
+            colourBlock(doc, b, keyword);
+}
+
+void KeywordColorer::finish()
+{
+    if (isColouring())
+        step(-1);
+}
+
+void KeywordColorer::done()
+{
+    m_timer->stop();
+    m_document = nullptr;
+    m_progress->setValue(100);
     hideProgress();
 }
 

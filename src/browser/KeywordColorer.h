@@ -1,12 +1,16 @@
 #pragma once
-// Shows a snippet's text in the view with its keywords coloured. The document is built in the
-// hidden work area while a progress bar laid over the status bar's count panel shows how far
-// it has got; the same bar serves other long work of the window.
+// Shows a snippet's text in the view with its keywords coloured. The text goes into the view
+// as plain text at once; the keyword colours are laid over it block by block (as a highlighter
+// does, in the blocks' layouts), the blocks on screen first and the rest in short slices
+// between events, while a progress bar laid over the status bar's count panel shows how far it
+// has got. The same bar serves other long work of the window.
+#include <QPointer>
 #include <QString>
 
 class QLabel;
 class QProgressBar;
 class QTextDocument;
+class QTimer;
 
 namespace platform {
 class RichTextBox;
@@ -19,27 +23,51 @@ class KeywordColorer
 public:
     KeywordColorer(platform::RichTextBox *view, platform::RichTextBox *work, QProgressBar *progress,
                    QLabel *countPanel);
+    ~KeywordColorer();
 
-    // Colours text into the view; codeTab: code (left to right) rather than a comment.
+    // Shows text in the view and starts colouring it; codeTab: code (left to right) rather
+    // than a comment. The blocks on screen are coloured before this returns.
     void color(const QString &text, bool codeTab);
     // As color, unless the view still shows exactly this: focus, click and key release all ask
     // for the same text, and a large snippet must not be coloured over and over.
     void show(const QString &text, bool codeTab);
+    // Colours whatever is left now (before printing or writing the whole content).
+    void finish();
+    bool isColouring() const;
 
     void showProgress(); // at 0, over the count panel
     void hideProgress();
 
+    // Lines of code per block of the view's document: a document of fewer, longer blocks is
+    // built and coloured much faster, and code needs no paragraph of its own per line.
+    static constexpr int LinesPerBlock = 32;
+    // Characters coloured before the view shows a text: more than any screen holds.
+    static constexpr int FirstColoured = 16 * 1024;
+    // Time given to each slice of colouring. The view lays out the text between slices in
+    // steps of its own, and a block laid out before it is coloured is laid out twice: slices
+    // this long keep the colouring ahead of the layout.
+    static constexpr int SliceMs = 40;
+
 private:
+    // Colours the next blocks for about budgetMs (all of them for a negative budget).
+    void step(int budgetMs);
+    void colourVisibleBlocks();
+    void done();
+
     platform::RichTextBox *m_view;
     platform::RichTextBox *m_work;
     QProgressBar *m_progress;
     QLabel *m_countPanel;
+    QTimer *m_timer;
     struct Shown {
         const QTextDocument *document = nullptr;
         int revision = -1;
         bool codeTab = true;
         QString text;
     } m_shown;
+    // The colouring under way: the document it colours and the first block not yet coloured.
+    QPointer<QTextDocument> m_document;
+    int m_nextBlock = 0;
 };
 
 } // namespace browser

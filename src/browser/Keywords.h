@@ -1,24 +1,17 @@
 #pragma once
-// Visual Basic keyword colouring: which spans of a text are keywords.
+// The keyword rules of the export core, and the colour they are drawn in on screen.
+#include "export/core/Keywords.h"
+
 #include <QColor>
-#include <QList>
-#include <QString>
-#include <QStringList>
 
 namespace browser {
 
-// The 62 keywords, in their order.
-const QStringList &vbKeywords();
-inline const QColor KeywordColor(0, 0, 128);
+using exporting::core::findKeywords;
+using exporting::core::forEachKeyword;
+using exporting::core::isWordCharacter;
+using exporting::core::KeywordSpan;
+using exporting::core::vbKeywords;
 
-struct KeywordSpan {
-    qsizetype start;
-    qsizetype length;
-};
-
-// Letters, digits, combining marks and the underscore make up one word.
-bool isWordCharacter(QChar c);
-// Every whole-word, case-sensitive keyword occurrence, left to right, in one pass.
-QList<KeywordSpan> findKeywords(const QString &text);
+inline const QColor KeywordColor(QRgb(exporting::core::KeywordRgb));
 
 } // namespace browser

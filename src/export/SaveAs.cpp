@@ -2,12 +2,14 @@
 
 #include "about/Effects.h"
 #include "browser/FrmMain.h"
-#include "export/RtfToHtml.h"
+#include "export/core/RtfToHtml.h"
+#include "export/core/SnippetExport.h"
 #include "messages/ArabicMsgBox.h"
 #include "platform/FileDialog.h"
 #include "platform/MessageBox.h"
 #include "platform/RichTextBox.h"
 #include "store/NodeKey.h"
+#include "store/StoreError.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -54,25 +56,25 @@ void saveSelected(browser::FrmMain &main)
     if (!chosen.accepted || chosen.fileName.isEmpty())
         return;
     const QString &path = chosen.fileName; // as typed: no extension is added
-    switch (chosen.filterIndex) {
-    case RichText:
-        // The control's RTF is plain ASCII: everything else is escaped in it.
-        writeFile(&main, main.RTxt1()->textRTF().toLatin1(), path, QStringLiteral("mnusaveas_Click"));
-        break;
-    case WebPage: {
-        QString html;
-        try {
-            html = rtfTohtml::ConvertRtfToHtml(main.RTxt1()->textRTF(), QStringLiteral("+H +CR"));
-        } catch (const rtfTohtml::ConversionError &) {
-            messages::showError(&main, QStringLiteral("تعذر تحويل الكود إلى صفحة إنترنت"));
-            return;
-        }
-        SaveTxtFile(&main, html, path);
-        break;
+    // The file is made from the stored snippet by the same call as the command line's export,
+    // so both give the same bytes; it is the text the view shows for the selected tab.
+    const auto format = chosen.filterIndex == RichText  ? exporting::core::Format::Rtf
+                        : chosen.filterIndex == WebPage ? exporting::core::Format::Html
+                                                        : exporting::core::Format::Text;
+    const auto field = main.codeTabSelected() ? exporting::core::Field::Code : exporting::core::Field::Learn;
+    QByteArray bytes;
+    try {
+        bytes = exporting::core::exportSnippet(store::nodeId(key), field, format);
+    } catch (const rtfTohtml::ConversionError &) {
+        messages::showError(&main, QStringLiteral("تعذر تحويل الكود إلى صفحة إنترنت"));
+        return;
+    } catch (const store::StoreError &e) {
+        messages::showError(&main, e.message());
+        return;
     }
-    default:
-        SaveTxtFile(&main, main.RTxt1()->text(), path);
-    }
+    writeFile(&main, bytes, path,
+              format == exporting::core::Format::Rtf ? QStringLiteral("mnusaveas_Click")
+                                                     : QStringLiteral("SaveTxtFile"));
 }
 
 } // namespace

@@ -13,11 +13,41 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextDocumentFragment>
+#include <QTextLayout>
 
 namespace platform {
 
 namespace {
 bool isWordChar(QChar c) { return c.isLetterOrNumber() || c == QLatin1Char('_') || c.isMark(); }
+
+// The layouts' formats of the characters from..to of source, merged into copy, whose
+// position 0 is source's from.
+void mergeLayoutFormats(const QTextDocument &source, int from, int to, QTextDocument &copy)
+{
+    QTextCursor c(&copy);
+    for (QTextBlock b = source.findBlock(from); b.isValid() && b.position() < to; b = b.next()) {
+        const QTextLayout *layout = b.layout();
+        if (!layout)
+            continue;
+        for (const QTextLayout::FormatRange &r : layout->formats()) {
+            const int start = std::max(from, b.position() + r.start);
+            const int end = std::min(to, b.position() + r.start + r.length);
+            if (start >= end)
+                continue;
+            c.setPosition(start - from);
+            c.setPosition(end - from, QTextCursor::KeepAnchor);
+            c.mergeCharFormat(r.format);
+        }
+    }
+}
+
+bool hasLayoutFormats(const QTextDocument &doc)
+{
+    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next())
+        if (b.layout() && !b.layout()->formats().isEmpty())
+            return true;
+    return false;
+}
 } // namespace
 
 QFont codeFont(double pointSize)
@@ -60,7 +90,20 @@ void RichTextBox::setText(const QString &text)
     document()->setPlainText(plain);
 }
 
-QString RichTextBox::textRTF() const { return documentToRtf(*document()); }
+QString RichTextBox::textRTF() const
+{
+    if (m_finishFormatting)
+        m_finishFormatting();
+    if (!hasLayoutFormats(*document()))
+        return documentToRtf(*document());
+    QTextDocument copy;
+    copy.setDefaultFont(document()->defaultFont());
+    QTextCursor(&copy).insertFragment(QTextDocumentFragment(document()));
+    mergeLayoutFormats(*document(), 0, document()->characterCount(), copy);
+    return documentToRtf(copy);
+}
+
+void RichTextBox::setFinishFormatting(std::function<void()> finish) { m_finishFormatting = std::move(finish); }
 
 void RichTextBox::setTextRTF(const QString &rtf)
 {
@@ -176,12 +219,16 @@ void RichTextBox::loadFile(const QString &path)
 
 void RichTextBox::printTo(QPrinter *printer, bool selectionOnly) const
 {
+    if (m_finishFormatting)
+        m_finishFormatting();
     QTextDocument copy;
     if (selectionOnly && textCursor().hasSelection()) {
         QTextCursor c(&copy);
         c.insertFragment(textCursor().selection());
+        mergeLayoutFormats(*document(), textCursor().selectionStart(), textCursor().selectionEnd(), copy);
     } else {
         copy.setHtml(document()->toHtml());
+        mergeLayoutFormats(*document(), 0, document()->characterCount(), copy);
     }
     copy.setDefaultFont(document()->defaultFont());
     copy.print(printer);

@@ -4,6 +4,8 @@
 
 #include <QTextEdit>
 
+#include <functional>
+
 class QPrinter;
 
 namespace platform {
@@ -41,12 +43,20 @@ public:
     // The selection, or everything when nothing is selected, with its colours.
     void printTo(QPrinter *printer, bool selectionOnly) const;
 
+    // For colours laid over the text in its blocks' layouts (as a highlighter lays them) rather
+    // than in its own formats: finish is called first whenever the whole content is printed or
+    // written as RTF, which then carry those colours as their own.
+    void setFinishFormatting(std::function<void()> finish);
+
 signals:
     void mouseReleased(Qt::MouseButton button, const QPoint &globalPos);
 
 protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
+
+private:
+    std::function<void()> m_finishFormatting;
 };
 
 // The code font: "Courier New (Arabic)" 10 when installed, else a fixed-pitch font with Arabic glyphs.

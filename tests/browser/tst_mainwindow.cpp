@@ -2,6 +2,7 @@
 
 #include "browser/CountText.h"
 #include "browser/FrmMain.h"
+#include "browser/Keywords.h"
 #include "browser/MainLayout.h"
 #include "browser/WindowSettings.h"
 #include "platform/RichTextBox.h"
@@ -24,11 +25,13 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QScreen>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextLayout>
 #include <QToolBar>
 #include <QAccessible>
 #include <QCollator>
@@ -39,8 +42,14 @@ using platform::MessageBoxSeam;
 
 namespace {
 
+// The colour drawn at a position: the keyword colours lie over the text in the blocks' layouts.
 QColor colourAt(QTextDocument *doc, int position)
 {
+    const QTextBlock block = doc->findBlock(position);
+    const int at = position - block.position();
+    for (const QTextLayout::FormatRange &r : block.layout()->formats())
+        if (at >= r.start && at < r.start + r.length && r.format.hasProperty(QTextFormat::ForegroundBrush))
+            return r.format.foreground().color();
     QTextCursor c(doc);
     c.setPosition(position + 1);
     return c.charFormat().foreground().color();
@@ -530,7 +539,43 @@ private slots:
         openMain();
         showSnippet(s);
         const QString text = viewDoc()->toPlainText();
-        QCOMPARE(colourAt(viewDoc(), int(text.lastIndexOf("Next"))), QColor(0, 0, 128));
+        QTRY_COMPARE(colourAt(viewDoc(), int(text.lastIndexOf("Next"))), QColor(0, 0, 128));
+    }
+
+    void bigSnippetIsColouredAsAWholeTextWouldBe()
+    {
+        // Keywords at the start and end of every line, so that both sides of every block
+        // boundary and of every slice are tested; an Arabic word joined to a keyword is no match.
+        QString code;
+        for (int i = 0; code.size() < 300000; ++i)
+            code +=
+                QStringLiteral("If x%1 Then\r\nDim a As Long ' مثال Next\r\n    End Sub\r\nمتغيرDim Exit\r\n").arg(i);
+        code += QStringLiteral("Loop");
+        const qint32 c = lib->addCategory("c");
+        const qint32 s = lib->addSnippet("s", c, code);
+        openMain();
+        main->resize(800, 600);
+        showSnippet(s);
+        // What is scrolled into sight is coloured before it is drawn, wherever the slices are.
+        QVERIFY(main->ProgressBar1()->isVisible());
+        QTextCursor far(viewDoc());
+        far.setPosition(int(code.size() * 3 / 4));
+        QVERIFY(far.block().layout()->formats().isEmpty());
+        main->RTxt1()->setTextCursor(far);
+        main->RTxt1()->ensureCursorVisible();
+        QVERIFY(!far.block().layout()->formats().isEmpty());
+
+        QTRY_VERIFY(!main->ProgressBar1()->isVisible());
+        QCOMPARE(main->ProgressBar1()->value(), 100);
+        QCOMPARE(main->RTxt1()->text(), code);
+        QList<browser::KeywordSpan> navy;
+        for (QTextBlock b = viewDoc()->begin(); b.isValid(); b = b.next())
+            for (const QTextLayout::FormatRange &r : b.layout()->formats()) {
+                QCOMPARE(r.format.foreground().color(), QColor(0, 0, 128));
+                navy.append({b.position() + r.start, r.length});
+            }
+        QVERIFY(viewDoc()->blockCount() > 100);
+        QCOMPARE(navy, browser::findKeywords(QString(code).replace(QStringLiteral("\r\n"), QStringLiteral("\n"))));
     }
 
     void codeLinesStayLeftToRight()

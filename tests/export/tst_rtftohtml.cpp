@@ -1,6 +1,6 @@
 // The RTF-to-HTML converter, one group per rule, on RTF written by hand in the layout of
 // our writer: tables in the header, \deflang on a new line, "\par" at the start of a line.
-#include "export/RtfToHtml.h"
+#include "export/core/RtfToHtml.h"
 #include "platform/RtfWriter.h"
 
 #include <QRegularExpression>
@@ -175,8 +175,10 @@ private slots:
     {
         QCOMPARE(convert(QStringLiteral("   a b")), QStringLiteral("&nbsp;&nbsp;&nbsp;a b"));
         QCOMPARE(convert(QStringLiteral("a  b")), QStringLiteral("a  b"));
-        // A tag before the spaces ends the run of non-breaking spaces.
-        QCOMPARE(convert(QStringLiteral("{\\b  x}")), QStringLiteral("<B> x</B>"));
+        // Markup before the spaces does not end the indentation (a line starting with a colour).
+        QCOMPARE(convert(QStringLiteral("{\\b  x}")), QStringLiteral("<B>&nbsp;x</B>"));
+        QCOMPARE(convert(QStringLiteral("\\cf1   x")),
+                 QStringLiteral("&nbsp;") + Red + QStringLiteral("&nbsp;x</FONT>"));
         // Every paragraph starts a new run.
         QCOMPARE(ConvertRtfToHtml(doc({QStringLiteral(" a"), QStringLiteral(" b")}), {}),
                  QStringLiteral("&nbsp;a<BR>&nbsp;b"));

@@ -4,7 +4,7 @@
 #include "browser/FrmMain.h"
 #include "export/Commands.h"
 #include "export/Print.h"
-#include "export/RtfToHtml.h"
+#include "export/core/SnippetExport.h"
 #include "export/SaveAs.h"
 #include "messages/ArabicMsgBox.h"
 #include "platform/PrintDialog.h"
@@ -170,18 +170,37 @@ private slots:
         const QByteArray bytes = testing::readFile(file);
         QVERIFY(bytes.startsWith("<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 3.2//EN\">\r\n<HTML>\r\n"));
         QVERIFY(bytes.endsWith("</BODY>\r\n</HTML>\r\n"));
-        QCOMPARE(QString::fromUtf8(bytes),
-                 exporting::rtfTohtml::ConvertRtfToHtml(main->RTxt1()->textRTF(), QStringLiteral("+H +CR"))
-                     + QStringLiteral("\r\n"));
+        QVERIFY(bytes.contains("<TITLE>Declare</TITLE>"));
+        // The command line's export of the same snippet gives the same bytes.
+        QCOMPARE(bytes,
+                 exporting::core::exportSnippet(snippet, exporting::core::Field::Code, exporting::core::Format::Html));
+        // The comment tab saves the comment, right to left.
+        main->TS1()->setCurrentIndex(1);
+        FileDialogSeam::setNextFileName(file, 3);
+        save();
+        const QByteArray comment = testing::readFile(file);
+        QVERIFY(comment.contains("<DIV DIR=\"rtl\">about it</DIV>"));
+        QCOMPARE(comment,
+                 exporting::core::exportSnippet(snippet, exporting::core::Field::Learn, exporting::core::Format::Html));
     }
 
-    void richTextIsTheWritersOutput()
+    void richTextIsReadBackWhole()
     {
         selectSnippet();
         const QString file = path(QStringLiteral("code.rtf"));
         FileDialogSeam::setNextFileName(file, 2);
         save();
-        QCOMPARE(QString::fromLatin1(testing::readFile(file)), main->RTxt1()->textRTF());
+        const QByteArray bytes = testing::readFile(file);
+        QCOMPARE(bytes,
+                 exporting::core::exportSnippet(snippet, exporting::core::Field::Code, exporting::core::Format::Rtf));
+        platform::RichTextBox box;
+        box.setTextRTF(QString::fromLatin1(bytes));
+        QCOMPARE(box.text(), code);
+        QTextCursor c(box.document());
+        c.setPosition(1);
+        QCOMPARE(c.charFormat().foreground().color(), QColor(0, 0, 128)); // Dim
+        c.setPosition(5);
+        QCOMPARE(c.charFormat().foreground().color(), QColor(Qt::black)); // x
     }
 
     void pathIsUsedAsTyped()

@@ -1,9 +1,11 @@
-#include "export/RtfToHtml.h"
+#include "export/core/RtfToHtml.h"
 
+#include "export/core/LargeBuffer.h"
 #include "platform/Text.h"
 
 #include <QList>
 #include <QStringList>
+#include <QStringMatcher>
 
 #include <algorithm>
 #include <limits>
@@ -132,6 +134,7 @@ public:
         , m_n(rtf.size())
     {
         m_nl = options.contains(QLatin1String("+CR")) ? CrLf : QString();
+        m_brNl = QStringLiteral("<BR>") + m_nl;
         m_passMarkup = options.contains(QLatin1String("+I"));
     }
 
@@ -156,6 +159,10 @@ private:
     }
 
     void appendLine(QStringView s);
+    // Markup: it does not end the leading white space of a paragraph.
+    void appendTag(QStringView s) { m_line.append(s); }
+    void flushParagraph();
+    QString fixedPitchStyle(int font) const;
     void fontCheck();
     void write(QStringView s);
     void direct(QStringView s);
@@ -164,21 +171,33 @@ private:
     const QString &m_rtf;
     const qsizetype m_n;
     QString m_nl;
+    QString m_brNl; // "<BR>" + NL, the usual paragraph end
     bool m_passMarkup = false;
     bool m_frame = false;
 
     QStringList m_colours{QString()};
+    QStringList m_colourValues; // "#" + each entry, made once
     QStringList m_fonts{QString()};
+    QList<bool> m_fixedPitch{false}; // by font number: \fmodern in the font table
 
     QString m_body, m_line, m_closing, m_face, m_colour;
+    // The last font tag written and what it was made of.
+    QString m_fontTag, m_tagFace, m_tagColour;
+    bool m_tagSizeSet = false;
+    int m_tagSize = 0;
     bool m_sizeSet = false;
     int m_size = 0;
     bool m_pending = false;
     QString m_align;
     bool m_tableOpen = false;
     QString m_listStart, m_itemStart, m_parEnd, m_prevParEnd, m_listEnd;
-    // Whether the line so far is nothing but "&nbsp;"s: the space rule asks this for every space.
+    // Whether the line so far has no text but "&nbsp;"s (markup aside): the space rule asks this
+    // for every space, so the indentation of a line that starts with a colour change is kept whole.
     bool m_lineOnlyNbsp = true;
+    // The paragraph's direction (\rtlpar, \ltrpar; \pard clears it) and font (\fN; \plain
+    // gives the default font 0 again): a paragraph with a direction is a block of its own.
+    enum class Direction { None, LeftToRight, RightToLeft } m_direction = Direction::None;
+    int m_font = 0;
 
     // \ucN is scoped by groups: how many fallback characters follow each \uN.
     int m_uc = 1;
@@ -262,6 +281,11 @@ void Converter::readFontTable()
         if (const qsizetype brace = braces.next(nameStart); brace >= 0 && brace < nameEnd)
             nameEnd = brace;
         m_fonts[j] = nameStart < m_n ? m_rtf.mid(nameStart, nameEnd - nameStart) : QString();
+        while (m_fixedPitch.size() <= j)
+            m_fixedPitch.append(false);
+        m_fixedPitch[j] = QStringView(m_rtf)
+                              .sliced(found, std::max<qsizetype>(0, space - found))
+                              .contains(QLatin1String("\\fmodern"));
         found = m_rtf.indexOf(QLatin1String("\\f") + QString::number(j + 1), std::min(nameStart, m_n));
         ++j;
     }
@@ -287,20 +311,28 @@ void Converter::fontCheck()
     if (!m_align.isEmpty()) {
         m_tableOpen = true;
         if (m_align == QLatin1String("center"))
-            appendLine(u"<TABLE ALIGN=\"left\" CELLSPACING=0 CELLPADDING=0 WIDTH=\"100%\"><TR ALIGN=\"center\"><TD>");
+            appendTag(u"<TABLE ALIGN=\"left\" CELLSPACING=0 CELLPADDING=0 WIDTH=\"100%\"><TR ALIGN=\"center\"><TD>");
         else if (m_align == QLatin1String("right"))
-            appendLine(u"<TABLE ALIGN=\"left\" CELLSPACING=0 CELLPADDING=0 WIDTH=\"100%\"><TR ALIGN=\"right\"><TD>");
+            appendTag(u"<TABLE ALIGN=\"left\" CELLSPACING=0 CELLPADDING=0 WIDTH=\"100%\"><TR ALIGN=\"right\"><TD>");
         m_align.clear();
     }
-    m_lineOnlyNbsp = false;
-    m_line += QLatin1String("<FONT");
-    if (!m_face.isEmpty())
-        m_line += QLatin1String(" FACE=\"") + m_face + QLatin1Char('"');
-    if (!m_colour.isEmpty())
-        m_line += QLatin1String(" COLOR=\"") + m_colour + QLatin1Char('"');
-    if (m_sizeSet)
-        m_line += QLatin1String(" SIZE = \"") + QString::number(m_size) + QLatin1Char('"');
-    m_line += QLatin1Char('>');
+    // The tag is made again only when the face, colour or size differs from the last one's.
+    if (m_fontTag.isEmpty() || m_tagFace != m_face || m_tagColour != m_colour || m_tagSizeSet != m_sizeSet
+        || m_tagSize != m_size) {
+        m_tagFace = m_face;
+        m_tagColour = m_colour;
+        m_tagSizeSet = m_sizeSet;
+        m_tagSize = m_size;
+        m_fontTag = QStringLiteral("<FONT");
+        if (!m_face.isEmpty())
+            m_fontTag += QStringLiteral(" FACE=\"") + m_face + QLatin1Char('"');
+        if (!m_colour.isEmpty())
+            m_fontTag += QStringLiteral(" COLOR=\"") + m_colour + QLatin1Char('"');
+        if (m_sizeSet)
+            m_fontTag += QStringLiteral(" SIZE = \"") + QString::number(m_size) + QLatin1Char('"');
+        m_fontTag += QLatin1Char('>');
+    }
+    m_line += m_fontTag;
 }
 
 // A character or symbol of the text: the font tag it triggers stands before it.
@@ -353,7 +385,7 @@ void Converter::convertParagraph(qsizetype &p, qsizetype end)
             ++p;
             break;
         case '}':
-            appendLine(m_closing);
+            appendTag(m_closing);
             m_closing.clear();
             leaveGroup();
             ++p;
@@ -431,7 +463,7 @@ void Converter::controlWord(qsizetype &p)
         p = i < m_n && m_rtf.at(i) != QLatin1Char('\\') ? i + 1 : i;
     };
     auto openTag = [&](qsizetype len, QStringView open, QStringView close) {
-        appendLine(open);
+        appendTag(open);
         m_closing.prepend(close);
         consumeWord(len);
     };
@@ -444,27 +476,29 @@ void Converter::controlWord(qsizetype &p)
 
     if (first == QLatin1Char('b') && isDelimiter(1)) {
         openTag(1, u"<B>", u"</B>");
-    } else if (followedBy(QLatin1String("bullet"), space)) {
+    } else if (first == QLatin1Char('b') && followedBy(QLatin1String("bullet"), space)) {
         symbol(QLatin1String("bullet"), u"\u2022");
-    } else if (startsAt(q, QLatin1String("cf")) && isDigit(at(q + 2))) {
+    } else if (first == QLatin1Char('c') && startsAt(q, QLatin1String("cf")) && isDigit(at(q + 2))) {
         // Only the digits of the word itself: text starting with a digit after the
         // delimiter is not part of the colour number.
         const qint64 n = readDigits(m_rtf, q + 2, 5);
         if (n < m_colours.size()) {
-            m_colour = QLatin1Char('#') + m_colours.at(int(n));
+            m_colour = m_colourValues.at(int(n));
             m_pending = true;
         }
         consumeToDelimiter();
-    } else if (followedBy(QLatin1String("emdash"), space)) {
+    } else if (first == QLatin1Char('e') && followedBy(QLatin1String("emdash"), space)) {
         symbol(QLatin1String("emdash"), u"\u2014");
     } else if (first == QLatin1Char('f') && isDigit(at(q + 1))) {
         const qint64 n = readDigits(m_rtf, q + 1);
+        if (n < m_fonts.size())
+            m_font = int(n);
         if (n < m_fonts.size() && m_fonts.at(int(n)) != m_fonts.at(0)) {
             m_face = m_fonts.at(int(n));
             m_pending = true;
         }
         consumeToDelimiter();
-    } else if (startsAt(q, QLatin1String("fs")) && isDigit(at(q + 2))) {
+    } else if (first == QLatin1Char('f') && startsAt(q, QLatin1String("fs")) && isDigit(at(q + 2))) {
         const qint64 size = readDigits(m_rtf, q + 2) / 5 - 2;
         if (size == 2) {
             m_sizeSet = false;
@@ -477,60 +511,63 @@ void Converter::controlWord(qsizetype &p)
         consumeToDelimiter();
     } else if (first == QLatin1Char('i') && isDelimiter(1)) {
         openTag(1, u"<I>", u"</I>");
-    } else if (followedBy(QLatin1String("ldblquote"), space)) {
+    } else if (first == QLatin1Char('l') && followedBy(QLatin1String("ldblquote"), space)) {
         symbol(QLatin1String("ldblquote"), u"\u201C");
-    } else if (followedBy(QLatin1String("lquote"), space)) {
+    } else if (first == QLatin1Char('l') && followedBy(QLatin1String("lquote"), space)) {
         symbol(QLatin1String("lquote"), u"\u2018");
-    } else if (startsAt(q, QLatin1String("plain")) && isDelimiter(5)) {
+    } else if (first == QLatin1Char('p') && startsAt(q, QLatin1String("plain")) && isDelimiter(5)) {
         if (!m_face.isEmpty() || !m_colour.isEmpty()) {
             if (!m_pending)
-                appendLine(u"</FONT>");
+                appendTag(u"</FONT>");
             m_face.clear();
             m_colour.clear();
         }
         if (m_tableOpen) {
-            appendLine(QString(QStringLiteral("</TD></TR></TABLE><BR>") + m_nl));
+            appendTag(QString(QStringLiteral("</TD></TR></TABLE><BR>") + m_nl));
             m_tableOpen = false;
         }
-        appendLine(m_closing);
+        appendTag(m_closing);
         m_closing.clear();
+        m_font = 0;
         consumeWord(5);
-    } else if (followedBy(QLatin1String("pnlvlblt"), backslash)) {
+    } else if (first == QLatin1Char('p') && followedBy(QLatin1String("pnlvlblt"), backslash)) {
         m_closing.clear();
         m_listStart = QStringLiteral("<UL>");
         m_itemStart = QStringLiteral("<LI>");
         m_parEnd = QStringLiteral("</LI>");
         m_listEnd = QStringLiteral("</UL>");
         p = q + 8;
-    } else if (followedBy(QLatin1String("pntext"), backslash) || startsAt(q, QLatin1String("pntxtb"))) {
+    } else if (first == QLatin1Char('p')
+               && (followedBy(QLatin1String("pntext"), backslash) || startsAt(q, QLatin1String("pntxtb")))) {
         // The list's own number or bullet group; without its "}" nothing after it is read.
         const qsizetype close = m_closingBrace.next(q);
         if (close >= 0)
             leaveGroup();
         p = close < 0 ? m_n : close + 1;
-    } else if (startsAt(q, QLatin1String("pard\\plain"))) {
-        appendLine(m_closing);
-        appendLine(m_listEnd);
+    } else if (first == QLatin1Char('p') && startsAt(q, QLatin1String("pard\\plain"))) {
+        appendTag(m_closing);
+        appendTag(m_listEnd);
+        m_direction = Direction::None;
         m_closing.clear();
         m_listEnd.clear();
         m_itemStart.clear();
         m_parEnd = QStringLiteral("<BR>") + m_nl;
         p = q + 4;
-    } else if (startsAt(q, QLatin1String("qc")) && isDelimiter(2)) {
+    } else if (first == QLatin1Char('q') && startsAt(q, QLatin1String("qc")) && isDelimiter(2)) {
         m_align = QStringLiteral("center");
         consumeWord(2);
-    } else if (startsAt(q, QLatin1String("qr")) && isDelimiter(2)) {
+    } else if (first == QLatin1Char('q') && startsAt(q, QLatin1String("qr")) && isDelimiter(2)) {
         m_align = QStringLiteral("right");
         consumeWord(2);
-    } else if (followedBy(QLatin1String("rquote"), space)) {
+    } else if (first == QLatin1Char('r') && followedBy(QLatin1String("rquote"), space)) {
         symbol(QLatin1String("rquote"), u"\u2019");
-    } else if (followedBy(QLatin1String("rdblquote"), space)) {
+    } else if (first == QLatin1Char('r') && followedBy(QLatin1String("rdblquote"), space)) {
         symbol(QLatin1String("rdblquote"), u"\u201D");
-    } else if (startsAt(q, QLatin1String("strike")) && isDelimiter(6)) {
+    } else if (first == QLatin1Char('s') && startsAt(q, QLatin1String("strike")) && isDelimiter(6)) {
         openTag(6, u"<STRIKE>", u"</STRIKE>");
-    } else if (followedBy(QLatin1String("tab"), space)) {
+    } else if (first == QLatin1Char('t') && followedBy(QLatin1String("tab"), space)) {
         symbol(QLatin1String("tab"), u"&#9;");
-    } else if (startsAt(q, QLatin1String("ul")) && isDelimiter(2)) {
+    } else if (first == QLatin1Char('u') && startsAt(q, QLatin1String("ul")) && isDelimiter(2)) {
         openTag(2, u"<U>", u"</U>");
     } else if (first == QLatin1Char('\'')) {
         const QStringView hh = QStringView(m_rtf).mid(q + 1, 2);
@@ -584,11 +621,65 @@ void Converter::controlWord(qsizetype &p)
         if (value >= 0 && value <= 0xFFFF)
             emitDecoded(QChar(char16_t(value)));
         p = i;
+    } else if (first == QLatin1Char('r') && startsAt(q, QLatin1String("rtlpar")) && isDelimiter(6)) {
+        m_direction = Direction::RightToLeft;
+        consumeWord(6);
+    } else if (first == QLatin1Char('l') && startsAt(q, QLatin1String("ltrpar")) && isDelimiter(6)) {
+        m_direction = Direction::LeftToRight;
+        consumeWord(6);
     } else {
-        if (startsAt(q, QLatin1String("uc")) && isDigit(at(q + 2)))
+        if (first == QLatin1Char('p') && startsAt(q, QLatin1String("pard")) && !at(q + 4).isLetter())
+            m_direction = Direction::None;
+        if (first == QLatin1Char('u') && startsAt(q, QLatin1String("uc")) && isDigit(at(q + 2)))
             m_uc = int(std::min<qint64>(readDigits(m_rtf, q + 2), 16));
         ignore();
     }
+}
+
+void Converter::flushParagraph()
+{
+    m_body += m_prevParEnd;
+    m_body += m_listStart;
+    m_body += m_itemStart;
+    if (m_parEnd.isEmpty())
+        m_parEnd = m_brNl;
+    m_prevParEnd = m_parEnd;
+    if (m_direction == Direction::None) {
+        m_body += m_line;
+        return;
+    }
+    // A block with its direction, so that a right-to-left paragraph is not laid out (and its
+    // punctuation placed) left to right. Left-to-right text in a fixed-pitch face is code: it
+    // keeps that face, with the browser's own as the fallback, and its white space as typed.
+    if (m_direction == Direction::RightToLeft) {
+        m_body += u"<DIV DIR=\"rtl\">";
+    } else if (m_font < m_fixedPitch.size() && m_fixedPitch.at(m_font)) {
+        // The document's head defines the class; a body alone carries the style itself.
+        if (m_frame) {
+            m_body += u"<DIV DIR=\"ltr\" CLASS=\"f";
+            m_body += QString::number(m_font);
+            m_body += u"\">";
+        } else {
+            m_body += u"<DIV DIR=\"ltr\" STYLE=\"";
+            m_body += fixedPitchStyle(m_font);
+            m_body += u"\">";
+        }
+    } else {
+        m_body += u"<DIV DIR=\"ltr\">";
+    }
+    // An empty block would have no height: an empty line keeps its place.
+    m_body += m_line.isEmpty() ? QStringView(u"<BR>") : QStringView(m_line);
+    m_body += u"</DIV>";
+    // The block ends the line itself.
+    if (m_parEnd == m_brNl)
+        m_prevParEnd = m_nl;
+}
+
+QString Converter::fixedPitchStyle(int font) const
+{
+    return QStringLiteral("font-family: '")
+           + escapeText(m_fonts.at(font)).replace(QLatin1Char('\''), QLatin1String("&#39;"))
+           + QStringLiteral("', monospace; white-space: pre");
 }
 
 QString Converter::run(const QString &options)
@@ -603,10 +694,13 @@ QString Converter::run(const QString &options)
     }
 
     readColourTable();
+    for (const QString &c : std::as_const(m_colours))
+        m_colourValues.append(QLatin1Char('#') + c);
     readFontTable();
 
     // The body is written straight after the document head, so the result is never copied.
-    m_body.reserve(m_n * 2 + 512);
+    m_body.reserve(m_n * 3 + 1024);
+    exporting::core::adviseLargeBuffer(m_body.constData(), m_body.capacity() * qsizetype(sizeof(QChar)));
     m_frame = options.contains(QLatin1String("+H"));
     if (m_frame) {
         m_body += QLatin1String("<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 3.2//EN\">") + CrLf;
@@ -617,6 +711,14 @@ QString Converter::run(const QString &options)
         m_body += QLatin1String("<TITLE>") + escapeText(title) + QLatin1String("</TITLE>") + CrLf;
         if (options.contains(QLatin1String("+G")))
             m_body += QLatin1String("<META NAME=\"GENERATOR\" CONTENT=\"RTF2HTML by Pellandor\">");
+        // The face and white space of code paragraphs (left to right in a fixed-pitch font).
+        QString styles;
+        for (int f = 0; f < m_fixedPitch.size(); ++f)
+            if (m_fixedPitch.at(f))
+                styles += QStringLiteral("DIV.f") + QString::number(f) + QStringLiteral(" { ") + fixedPitchStyle(f)
+                          + QStringLiteral(" }");
+        if (!styles.isEmpty())
+            m_body += CrLf + QStringLiteral("<STYLE TYPE=\"text/css\">") + styles + QStringLiteral("</STYLE>");
         m_body += CrLf;
         m_body += QLatin1String("</HEAD>") + CrLf;
         m_body += QLatin1String("<BODY>") + CrLf;
@@ -639,21 +741,17 @@ QString Converter::run(const QString &options)
             end = m_rtf.indexOf(QLatin1String("\\par"), bodyStart);
         }
         qsizetype start = bodyStart;
+        // One matcher for the paragraph ends: searched once per paragraph, set up once.
+        const QStringMatcher paragraphEnds(u"\r\n\\par");
         while (end >= 0) {
             qsizetype p = start;
             convertParagraph(p, end);
-            m_body += m_prevParEnd;
-            m_body += m_listStart;
-            m_body += m_itemStart;
-            m_body += m_line;
-            if (m_parEnd.isEmpty())
-                m_parEnd = QStringLiteral("<BR>") + m_nl;
-            m_prevParEnd = m_parEnd;
+            flushParagraph();
             if (p >= m_n)
                 break; // the scan has reached the end of the text
             start = crLfEnd ? end + 2 : end;
             crLfEnd = true;
-            end = m_rtf.indexOf(QLatin1String("\r\n\\par"), end + 1);
+            end = paragraphEnds.indexIn(m_rtf, end + 1);
             m_listStart.clear();
             m_line.resize(0); // keeps its buffer for the next paragraph
             m_lineOnlyNbsp = true;

@@ -3,6 +3,8 @@
 // A single forward scan made for the layout of our own RTF writer: font and colour tables
 // in the header, the body starting on a new line with \deflang, every paragraph break at
 // the start of a line as \par. Pure text processing; every call starts from empty state.
+// A paragraph that states its direction (\rtlpar, \ltrpar) becomes a block with that direction;
+// left to right in a fixed-pitch font (\fmodern) it keeps that face and its white space.
 #include "platform/Error.h"
 
 #include <QString>
