@@ -123,11 +123,18 @@ int main(int argc, char **argv)
         dialog->findChild<QCheckBox *>(QLatin1String(box))->setChecked(true);
     dialog->findChild<QCheckBox *>(QStringLiteral("chkArabic"))->setChecked(true);
     auto widths = std::make_shared<TitleWidths>(dialog->findChild<QListWidget *>(QStringLiteral("LstFind"))->font());
-    // The first search of a session measures every title once; later ones reuse the widths.
+    // The first search of a session fills the list, then measures every title once in slices
+    // (the list's extent follows); later searches reuse the widths.
     {
         const Figures f = timeDialog(dialog, QStringLiteral("Quokka"));
-        out << "first dialog search of the session (measures every title): " << f.ms << " ms\n";
-        timeSearch(QStringLiteral("Quokka"), widths, {true, false});
+        out << "first dialog search of the session: " << f.ms << " ms to the filled list";
+        QElapsedTimer t;
+        t.start();
+        widths->widestOfTable();
+        out << "; measuring every title (after the list is filled): " << t.elapsed() << " ms\n";
+        out.flush();
+        while (dialog->horizontalExtent() != widths->widestOfTable())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     for (const QString &word : {QStringLiteral("Zanzibar"), QStringLiteral("قمرية"), QStringLiteral("Quokka")}) {
         const Figures dlg = median(repeats, [&] { return timeDialog(dialog, word); });

@@ -59,7 +59,7 @@ struct SearchHit {
 };
 
 // Remembers title widths in one font, since the widest title of the whole table is needed
-// after every search and measuring shaped text is the slow part.
+// after every search and measuring shaped text is the slow part (seconds for a million titles).
 class TitleWidths
 {
 public:
@@ -68,6 +68,11 @@ public:
     const QFont &font() const { return m_font; }
     // The widest title of the whole table, measured again only after the table changed.
     int widestOfTable();
+    // The same when it is known for the table as it is now, without measuring.
+    std::optional<int> knownWidest();
+    // Measures the table's titles for about budgetMs, going on where the last call stopped;
+    // returns whether the widest is known now. A write in between starts the measuring again.
+    bool measureFor(int budgetMs);
     // A scan that measured every title tells the width it found, for the table as it was at stamp.
     void knowWidest(int widest, const store::ChangeStamp &stamp);
 
@@ -77,6 +82,10 @@ private:
     QHash<QString, int> m_widths;
     std::optional<int> m_widest;
     store::ChangeStamp m_stamp;
+    // A measuring in progress: the table as it was when it began, the last row measured, the widest so far.
+    std::optional<store::ChangeStamp> m_measuring;
+    qint64 m_measuredRow = 0;
+    int m_measuredWidest = 0;
 };
 
 class SnippetSearch
@@ -87,6 +96,8 @@ public:
 
     SnippetSearch(const QString &word, SearchFields fields, Measure measure = {}, SearchOptions options = {});
     // Measures with widths, which also remember the widest title between searches.
+    // A search that the index answers leaves the widest title of the table to widths
+    // (widestTitle() is then -1 unless it was known already).
     SnippetSearch(const QString &word, SearchFields fields, std::shared_ptr<TitleWidths> widths,
                   SearchOptions options = {});
 
