@@ -5,7 +5,7 @@
 // its button to the filled list (index), the same search without the dialog, and beside them, in
 // the same run, the plain scan for the same word, with and without Arabic-aware matching.
 #include "search/FrmFind.h"
-#include "search/SnippetSearch.h"
+#include "search/TitleWidths.h"
 #include "store/LibraryConnection.h"
 #include "store/SearchIndex.h"
 

@@ -2,7 +2,7 @@
 // The find dialog: modeless, without an owner, above the other windows and loaded at most once.
 // A search runs in short slices between events, so the windows stay responsive while a large
 // library is read; the result list fills as hits are found.
-#include "search/SnippetSearch.h"
+#include "search/TitleWidths.h"
 
 #include <QDialog>
 #include <QPointer>

@@ -1,7 +1,7 @@
 #include "TestSupport.h"
 
 #include "exchange/Package.h"
-#include "search/SnippetSearch.h"
+#include "search/core/SnippetSearch.h"
 #include "store/Database.h"
 #include "store/Library.h"
 #include "store/LibraryConnection.h"

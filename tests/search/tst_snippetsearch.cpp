@@ -1,7 +1,7 @@
 #include "TestSupport.h"
 
 #include "search/FrmFind.h"
-#include "search/SnippetSearch.h"
+#include "search/TitleWidths.h"
 #include "store/Library.h"
 
 #include <QFontMetrics>
