@@ -47,8 +47,8 @@ bool TitleWidths::measureFor(int budgetMs)
     QElapsedTimer timer;
     timer.start();
     constexpr int kSlice = 2000;
-    qsizetype read = kSlice;
-    while (read == kSlice && timer.elapsed() < budgetMs) {
+    qsizetype read = 0;
+    do { // at least one slice a call, so every call gets on
         const QList<store::SnippetText> rows = store::Library::snippetTexts(m_measuredRow, kSlice, false, false);
         read = rows.size();
         // Not remembered one by one: a million titles would hold on to much memory for one number.
@@ -59,7 +59,7 @@ bool TitleWidths::measureFor(int budgetMs)
                                                                                : m_metrics.horizontalAdvance(title));
             m_measuredRow = row.row;
         }
-    }
+    } while (read == kSlice && timer.elapsed() < budgetMs);
     if (read == kSlice)
         return false;
     knowWidest(m_measuredWidest, stamp);
