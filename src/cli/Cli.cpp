@@ -26,6 +26,7 @@
 #include <cstdio>
 #include <map>
 #include <optional>
+#include <vector>
 
 namespace cli {
 
@@ -253,10 +254,22 @@ QList<TreeCategory> treeOrder()
     }
     if (!orphans.snippets.isEmpty())
         result.append(orphans);
-    for (TreeCategory &c : result)
-        std::sort(c.snippets.begin(), c.snippets.end(), [&](const store::SnippetSummary &a, const store::SnippetSummary &b) {
-            return before(a.head.toString(), a.id, b.head.toString(), b.id);
+    // Sort keys: comparing them is far cheaper than collating two titles, at a million snippets.
+    for (TreeCategory &c : result) {
+        std::vector<std::pair<QCollatorSortKey, qsizetype>> keys;
+        keys.reserve(size_t(c.snippets.size()));
+        for (qsizetype i = 0; i < c.snippets.size(); ++i)
+            keys.emplace_back(collator.sortKey(c.snippets[i].head.toString()), i);
+        std::sort(keys.begin(), keys.end(), [&](const auto &a, const auto &b) {
+            const int k = a.first.compare(b.first);
+            return k != 0 ? k < 0 : c.snippets[a.second].id < c.snippets[b.second].id;
         });
+        QList<store::SnippetSummary> sorted;
+        sorted.reserve(c.snippets.size());
+        for (const auto &k : keys)
+            sorted.append(c.snippets[k.second]);
+        c.snippets = std::move(sorted);
+    }
     return result;
 }
 
