@@ -332,9 +332,17 @@ int show(const Arguments &a)
         refuse(say(QStringLiteral("no snippet with id %1"), QStringLiteral("لا يوجد كود رقمه %1")).arg(id));
     if (a.json) {
         QString category;
-        for (const store::Category &c : store::Library::categories())
-            if (QVariant(c.id) == s->groub || (!s->groub.isNull() && s->groub.toLongLong() == c.id))
+        bool known = false;
+        const qint64 group = s->groub.isNull() ? 0 : s->groub.toLongLong(&known);
+        bool found = false;
+        for (const store::Category &c : store::Library::categories()) {
+            if (known && c.id == group) {
                 category = c.caption.toString();
+                found = true;
+            }
+        }
+        if (!found)
+            category = store::UncategorisedCaption; // as list names it
         const QJsonObject o{{QStringLiteral("id"), s->id},
                             {QStringLiteral("title"), jsonText(s->head)},
                             {QStringLiteral("category"), category},
