@@ -2,7 +2,7 @@
 
 #include "about/Effects.h"
 #include "exchange/HeaderBoxes.h"
-#include "exchange/Package.h"
+#include "exchange/core/Package.h"
 #include "exchange/Texts.h"
 #include "messages/ArabicMsgBox.h"
 #include "platform/FileDialog.h"

@@ -49,23 +49,23 @@ bool FrmUpdate::load()
     if (m_packagePath.isEmpty())
         return false;
 
+    QStringList titles;
     try {
-        m_package = readPackage(m_packagePath);
+        m_package.emplace(m_packagePath);
+        titles = m_package->titles();
     } catch (const PackageError &e) {
+        m_package.reset();
         messages::showError(parentWidget(), e.message());
         return false;
     }
     // A Null field leaves its box as it was.
-    const PackageHeader &header = m_package.header;
+    const PackageHeader &header = m_package->header();
     if (!header.name.isNull())
         m_name->setText(header.name.toString());
     if (!header.date.isNull())
         m_date->setText(header.date.toString());
     if (!header.notes.isNull())
         m_notes->setPlainText(header.notes.toString());
-    QStringList titles;
-    for (const PackageRow &row : m_package.rows)
-        titles.append(row.head.toString());
     m_list->clear();
     m_list->addItems(titles);
     m_result->setText(text::countLine(text::SearchResult, titles.size(), text::Items));
@@ -74,11 +74,13 @@ bool FrmUpdate::load()
 
 void FrmUpdate::CmdInsert_Click()
 {
+    if (!m_package)
+        return;
     int added = 0;
     try {
         const platform::WaitCursor wait;
-        added = applyPackage(m_package);
-    } catch (const store::StoreError &e) {
+        added = applyPackage(*m_package);
+    } catch (const platform::Error &e) {
         messages::showError(this, QStringLiteral("تعذر إضافة محتويات ملف التحديث، ولم تتغير قاعدة البيانات:\r\n")
                                       + e.message());
         return;

@@ -1,8 +1,10 @@
 #pragma once
 // The package reader: shows a package's header and titles and adds its snippets to the library.
-#include "exchange/Package.h"
+#include "exchange/core/Package.h"
 
 #include <QDialog>
+
+#include <optional>
 
 class QLabel;
 class QLineEdit;
@@ -33,7 +35,7 @@ private:
     QListWidget *m_list;
     QLabel *m_result;
     QString m_packagePath;
-    Package m_package;
+    std::optional<PackageFile> m_package; // open from load() until the dialog goes
 };
 
 } // namespace exchange

@@ -81,6 +81,7 @@ inline void makeRawPackage(const QString &path, const QList<QVariantList> &codeR
                            const QStringList &extraSql = {})
 {
     SqlFile f(path);
+    f.mustExec(QStringLiteral("BEGIN"));
     f.mustExec(QStringLiteral("CREATE TABLE Code (Head TEXT, Code TEXT, Learn TEXT, Groub INTEGER, GroubNam TEXT)"));
     f.mustExec(QStringLiteral("CREATE TABLE User (Name TEXT, Date TEXT, Notes TEXT)"));
     for (const QVariantList &row : codeRows)
@@ -89,6 +90,7 @@ inline void makeRawPackage(const QString &path, const QList<QVariantList> &codeR
         f.mustExec(QStringLiteral("INSERT INTO User VALUES (?, ?, ?)"), header);
     for (const QString &sql : extraSql)
         f.mustExec(sql);
+    f.mustExec(QStringLiteral("COMMIT"));
 }
 
 inline QVariant null() { return QVariant(QMetaType::fromType<QString>()); }

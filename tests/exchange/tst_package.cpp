@@ -10,6 +10,8 @@
 #include <QDir>
 #include <QFile>
 
+#include <sys/stat.h>
+
 using namespace exchange;
 using testing::null;
 
@@ -30,6 +32,18 @@ QString categoryOf(const store::Snippet &s)
         if (QVariant(c.id).toString() == s.groub.toString())
             return c.caption.toString();
     return {};
+}
+
+// Bytes this process has read or written through system calls (a line of /proc/self/io).
+qint64 ioCounter(const char *name)
+{
+    QFile io(QStringLiteral("/proc/self/io"));
+    if (!io.open(QIODevice::ReadOnly))
+        qFatal("cannot read /proc/self/io");
+    for (const QByteArray &line : io.readAll().split('\n'))
+        if (line.startsWith(QByteArray(name) + ':'))
+            return line.mid(qstrlen(name) + 1).trimmed().toLongLong();
+    qFatal("no %s in /proc/self/io", name);
 }
 
 } // namespace
@@ -246,17 +260,38 @@ private slots:
         QVERIFY(store::Library::allSnippets()[2].code.isNull());
     }
 
+    void aFailurePartWayAddsNothing_data()
+    {
+        QTest::addColumn<bool>("fromFile");
+        QTest::newRow("rows in memory") << false;
+        QTest::newRow("rows streamed from the file") << true;
+    }
+
     void aFailurePartWayAddsNothing()
     {
+        QFETCH(bool, fromFile);
         testing::TempLibrary lib;
         lib.addSnippet("old", lib.addCategory("Old"), "x", "y", false);
-        // The library refuses the second snippet.
+        // The library refuses the last snippet, after thousands went in.
         lib.exec("CREATE TRIGGER refuse BEFORE INSERT ON Code WHEN NEW.Head = 'boom' "
                  "BEGIN SELECT RAISE(ABORT, 'refused'); END");
         const QByteArray before = testing::readFile(lib.path());
         Package p;
-        p.rows = {{"fine", "x", null(), 1, "New category"}, {"boom", "x", null(), 1, "Old"}};
-        QVERIFY_THROWS_EXCEPTION(store::StoreError, applyPackage(p));
+        for (int i = 0; i < 3000; ++i)
+            p.rows.append({QStringLiteral("fine %1").arg(i), "x", null(), 1, QStringLiteral("New %1").arg(i % 7)});
+        p.rows.append({"boom", "x", null(), 1, "Old"});
+        if (fromFile) {
+            const QString path = QDir(lib.dir()).filePath("p.cup");
+            QList<QVariantList> rows;
+            for (const PackageRow &r : p.rows)
+                rows.append({r.head, r.code, r.learn, r.groub, r.groubNam});
+            testing::makeRawPackage(path, rows, {"n", "d", "o"});
+            const PackageFile package(path);
+            QCOMPARE(package.rowCount(), 3001);
+            QVERIFY_THROWS_EXCEPTION(store::StoreError, applyPackage(package));
+        } else {
+            QVERIFY_THROWS_EXCEPTION(store::StoreError, applyPackage(p));
+        }
         QCOMPARE(store::Library::snippetCount(), 1);
         QCOMPARE(categoryNames(), QStringList{"Old"});
         QCOMPARE(testing::readFile(lib.path()), before);
@@ -265,14 +300,21 @@ private slots:
     void invalidFilesAreRejected_data()
     {
         QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("expected");
+        const QString invalid = QStringLiteral("ليس ملف تحديث صالحاً");
         for (const char *k : {"text", "empty", "truncated", "view", "trigger", "virtual", "noUser", "noHeader",
-                              "missingColumn", "blobTitle", "hugeNumber", "generated", "directory", "missing"})
-            QTest::newRow(k) << QString::fromLatin1(k);
+                              "missingColumn", "blobTitle", "hugeNumber", "generated"})
+            QTest::newRow(k) << QString::fromLatin1(k) << invalid;
+        // Files that cannot be read at all say why, not that they are invalid.
+        QTest::newRow("directory") << "directory" << QStringLiteral("تعذرت قراءة الملف");
+        QTest::newRow("missing") << "missing" << QStringLiteral("الملف غير موجود");
+        QTest::newRow("fifo") << "fifo" << QStringLiteral("ليس ملفاً عادياً");
     }
 
     void invalidFilesAreRejected()
     {
         QFETCH(QString, kind);
+        QFETCH(QString, expected);
         QTemporaryDir dir;
         const QString path = dir.filePath("bad.cup");
         const QVariantList header{"n", "d", "o"};
@@ -321,10 +363,61 @@ private slots:
             f.mustExec("INSERT INTO User VALUES ('n', 'd', 'o')");
         } else if (kind == "directory") {
             QDir().mkpath(path);
+        } else if (kind == "fifo") {
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0); // opening it would block
         }
         const QString error = testing::errorOf([&] { readPackage(path); });
         QVERIFY(error.contains(QDir::toNativeSeparators(path)));
-        QVERIFY(error.contains(QStringLiteral("ليس ملف تحديث صالحاً")));
+        QVERIFY2(error.contains(expected), qPrintable(error));
+        if (expected != QStringLiteral("ليس ملف تحديث صالحاً"))
+            QVERIFY(!error.contains(QStringLiteral("ليس ملف تحديث صالحاً")));
+    }
+
+    // A header that claims gigabytes the file does not hold: refused without reading or copying them.
+    void aHugeSparseClaimIsRefusedAtOnce()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("huge.cup");
+        testing::makeRawPackage(path, {{"t", "c", null(), 1, "g"}}, {"n", "d", "o"});
+        const qint64 claimed = qint64(6) << 30;
+        {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            const quint32 pages = quint32(claimed / 4096);
+            const char count[4] = {char(pages >> 24), char(pages >> 16), char(pages >> 8), char(pages)};
+            QVERIFY(f.seek(28) && f.write(count, 4) == 4);
+            QVERIFY(f.resize(claimed)); // sparse: a few blocks on the disk
+        }
+        const qint64 readBefore = ioCounter("rchar"), writtenBefore = ioCounter("wchar");
+        const QString error = testing::errorOf([&] { readPackage(path); });
+        QVERIFY2(error.contains(QStringLiteral("ليس ملف تحديث صالحاً")), qPrintable(error));
+        // Neither read through nor copied: a few megabytes at most either way.
+        QCOMPARE_LT(ioCounter("rchar") - readBefore, qint64(16) << 20);
+        QCOMPARE_LT(ioCounter("wchar") - writtenBefore, qint64(16) << 20);
+    }
+
+    // Titles are cut to what the title box holds; category names, which the add dialog takes at any
+    // length, are kept whole.
+    void overlongFieldsApplyAsTheAddDialogWould()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("long.cup");
+        const QString title = QString(HeadSize, QChar(0x0639)) + QStringLiteral("tail");
+        const QString category(GroubNamSize + 10, QChar(0x0641));
+        testing::makeRawPackage(path, {{title, "c", null(), 1, category}}, {"n", "d", "o"});
+        const PackageFile package(path);
+        QCOMPARE(package.titles(), QStringList{title.left(HeadSize)});
+        testing::TempLibrary lib;
+        const QByteArray before = testing::readFile(lib.path());
+        const ApplyPreview preview = previewApply(package); // what a dry run reports
+        QCOMPARE(preview.snippets, 1);
+        QCOMPARE(preview.newCategories, QStringList{category});
+        QCOMPARE(testing::readFile(lib.path()), before);
+        QCOMPARE(applyPackage(package), 1);
+        const store::Snippet s = store::Library::allSnippets().at(0);
+        QCOMPARE(s.head.toString(), title.left(HeadSize));
+        QCOMPARE(categoryOf(s), category);
+        QVERIFY(previewApply(package).newCategories.isEmpty());
     }
 
     void aValidHandMadePackageIsRead()
@@ -382,7 +475,7 @@ private slots:
         testing::TempLibrary lib;
         QCOMPARE(creditsPath(), QDir(lib.dir()).filePath("Cred.txt"));
         appendCredits("2026/12/08", QStringLiteral("سامي"), "a\nb");
-        appendCredits(QString(), QString(), QString());
+        appendCredits(PackageHeader{null(), null(), null()});
         QCOMPARE(testing::readFile(creditsPath()),
                  QStringLiteral("2026/12/08\r\nسامي\r\na\r\nb\r\n\r\n\r\n\r\n\r\n\r\n").toUtf8());
         QFile::remove(creditsPath());

@@ -1,0 +1,750 @@
+#include "exchange/core/Package.h"
+
+#include "store/CreateDb.h"
+#include "store/Database.h"
+#include "store/JetImport.h"
+#include "store/Library.h"
+#include "store/LibraryConnection.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QSqlDatabase>
+#include <QSqlDriver>
+#include <QStorageInfo>
+#include <QUrl>
+
+#include <cerrno>
+#include <cstring>
+#include <limits>
+#include <optional>
+
+#include <sqlite3.h>
+#include <sys/stat.h>
+
+namespace exchange {
+
+using store::StoreError;
+
+namespace {
+
+QVariant nullText() { return QVariant(QMetaType::fromType<QString>()); }
+
+QVariant textOrNull(const QVariant &value)
+{
+    if (value.isNull() || !value.isValid())
+        return nullText();
+    const QString text = value.toString();
+    return text.isEmpty() ? nullText() : QVariant(text);
+}
+
+QVariant textOrNull(const QString &text) { return textOrNull(QVariant(text)); }
+
+QString shown(const QString &path) { return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()); }
+
+// ---- SQLite statements, without Qt's value layer in between ---------------------------------
+
+[[noreturn]] void throwSqlite(sqlite3 *db)
+{
+    throw StoreError(store::describeSqlError(QString::fromUtf8(sqlite3_errmsg(db))));
+}
+
+class Statement
+{
+public:
+    Statement(sqlite3 *db, const QString &sql)
+        : m_db(db)
+    {
+        if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &m_stmt, nullptr) != SQLITE_OK)
+            throwSqlite(db);
+    }
+    ~Statement() { sqlite3_finalize(m_stmt); }
+    Statement(const Statement &) = delete;
+    Statement &operator=(const Statement &) = delete;
+
+    // True for a row, false at the end; throws StoreError on failure.
+    bool step()
+    {
+        const int rc = sqlite3_step(m_stmt);
+        if (rc == SQLITE_ROW)
+            return true;
+        if (rc == SQLITE_DONE)
+            return false;
+        throwSqlite(m_db);
+    }
+    void run()
+    {
+        step();
+        sqlite3_reset(m_stmt);
+        sqlite3_clear_bindings(m_stmt);
+    }
+    // Binds without copying: the bytes must stay as they are until the statement runs.
+    void bindText(int i, const char *data, int size)
+    {
+        if (data && size > 0)
+            sqlite3_bind_text(m_stmt, i, data, size, SQLITE_STATIC);
+        else
+            sqlite3_bind_null(m_stmt, i);
+    }
+    void bindText(int i, const QByteArray &utf8) { bindText(i, utf8.constData(), int(utf8.size())); }
+    void bindInt(int i, qint64 n) { sqlite3_bind_int64(m_stmt, i, n); }
+
+    int type(int i) const { return sqlite3_column_type(m_stmt, i); }
+    qint64 integer(int i) const { return sqlite3_column_int64(m_stmt, i); }
+    double real(int i) const { return sqlite3_column_double(m_stmt, i); }
+    // UTF-8 bytes, valid until the next step.
+    QByteArray rawText(int i) const
+    {
+        const char *data = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, i));
+        return QByteArray::fromRawData(data, sqlite3_column_bytes(m_stmt, i));
+    }
+    QString text(int i) const
+    {
+        const char *data = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, i));
+        return QString::fromUtf8(data, sqlite3_column_bytes(m_stmt, i));
+    }
+    QVariant value(int i) const
+    {
+        switch (type(i)) {
+        case SQLITE_NULL:
+            return nullText();
+        case SQLITE_INTEGER:
+            return QVariant(integer(i));
+        default:
+            return QVariant(text(i));
+        }
+    }
+
+private:
+    sqlite3 *m_db;
+    sqlite3_stmt *m_stmt = nullptr;
+};
+
+void execSql(sqlite3 *db, const char *sql)
+{
+    if (sqlite3_exec(db, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
+        throwSqlite(db);
+}
+
+sqlite3 *libraryHandle()
+{
+    if (!store::LibraryConnection::isOpen())
+        throw StoreError(QStringLiteral("قاعدة البيانات غير مفتوحة"));
+    const QVariant handle = store::LibraryConnection::database().driver()->handle();
+    if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
+        if (sqlite3 *h = *static_cast<sqlite3 *const *>(handle.constData()))
+            return h;
+    throw StoreError(QStringLiteral("قاعدة البيانات غير مفتوحة"));
+}
+
+// SQLite's own reading of "true" in a User field, as store::isTrue reads it.
+const char *kIsUser = "CASE typeof(c.User) WHEN 'null' THEN 0 "
+                      "WHEN 'text' THEN (lower(trim(c.User)) = 'true' OR CAST(trim(c.User) AS INTEGER) <> 0) "
+                      "ELSE CAST(c.User AS INTEGER) <> 0 END";
+
+// ---- creating ------------------------------------------------------------------------------
+
+// Runs work, which closes LibraryConnection when it compacts, and opens the library again.
+void withLibraryReopened(const std::function<void()> &work)
+{
+    const QString path = store::LibraryConnection::path();
+    QString failure;
+    try {
+        work();
+    } catch (const StoreError &e) {
+        failure = e.message();
+    }
+    if (!store::LibraryConnection::isOpen()) {
+        try {
+            store::LibraryConnection::open(path);
+        } catch (const StoreError &e) {
+            failure += (failure.isEmpty() ? QString() : QStringLiteral("\r\n"))
+                       + QStringLiteral("تعذر إعادة فتح قاعدة البيانات: ") + e.message();
+        }
+    }
+    if (!failure.isEmpty())
+        throw StoreError(failure);
+}
+
+// SQLite's name for a local file, with the given query ("immutable=1", "mode=ro").
+QByteArray fileUri(const QString &path, const char *query)
+{
+    return (QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString(QUrl::FullyEncoded) + QLatin1Char('?')
+            + QLatin1String(query))
+        .toUtf8();
+}
+
+// A connection of our own, closed when it goes.
+struct Connection {
+    sqlite3 *db = nullptr;
+    Connection() = default;
+    Connection(const Connection &) = delete;
+    Connection &operator=(const Connection &) = delete;
+    ~Connection() { sqlite3_close_v2(db); }
+};
+
+// Copies the user snippets into the package's empty tables in one statement, reading the
+// library read-only (a library opened read-only can still be packaged). Returns the titles written.
+QStringList writeRows(const QString &path, const PackageHeader &header)
+{
+    Connection package;
+    if (sqlite3_open_v2(fileUri(path, "mode=rw").constData(), &package.db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_URI,
+                        nullptr)
+        != SQLITE_OK)
+        throwSqlite(package.db);
+    sqlite3 *db = package.db;
+    sqlite3_busy_timeout(db, 3000);
+    // A failed package is deleted, so it needs no journal; it is synced when compacted.
+    execSql(db, "PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF");
+    {
+        Statement attach(db, QStringLiteral("ATTACH DATABASE ? AS library"));
+        const QByteArray library = fileUri(store::LibraryConnection::path(), "mode=ro");
+        attach.bindText(1, library);
+        attach.run();
+    }
+    QStringList titles;
+    execSql(db, "BEGIN");
+    try {
+        Statement(db, QStringLiteral("INSERT INTO main.Code (Head, Code, Learn, Groub, GroubNam) "
+                                     "SELECT NULLIF(c.Head, ''), NULLIF(c.code, ''), NULLIF(c.Learn, ''), "
+                                     "CAST(c.Groub AS INTEGER), "
+                                     "CASE WHEN c.Groub IS NOT NULL THEN NULLIF((SELECT g.Caption FROM "
+                                     "library.Groub AS g WHERE g.Groub = c.Groub ORDER BY g.rowid DESC LIMIT 1), "
+                                     "'') END "
+                                     "FROM library.Code AS c WHERE %1 ORDER BY c.rowid")
+                          .arg(QLatin1String(kIsUser)))
+            .run();
+        // The header row comes after the snippets.
+        Statement user(db, QStringLiteral("INSERT INTO main.User (Name, Date, Notes) VALUES (?, ?, ?)"));
+        const QByteArray texts[3] = {header.name.toString().toUtf8(), header.date.toString().toUtf8(),
+                                     header.notes.toString().toUtf8()};
+        for (int i = 0; i < 3; ++i)
+            user.bindText(i + 1, texts[i]);
+        user.run();
+        Statement heads(db, QStringLiteral("SELECT Head FROM main.Code ORDER BY rowid"));
+        while (heads.step())
+            titles.append(heads.text(0));
+        execSql(db, "COMMIT");
+    } catch (...) {
+        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
+    return titles;
+}
+
+// ---- reading -------------------------------------------------------------------------------
+
+// The file cannot be read at all (as opposed to: it is read and is not a package).
+struct Unreadable {
+    QString reason;
+};
+
+bool isEnvironmentFailure(int code)
+{
+    switch (code & 0xff) {
+    case SQLITE_IOERR:
+    case SQLITE_FULL:
+    case SQLITE_CANTOPEN:
+    case SQLITE_NOMEM:
+    case SQLITE_PERM:
+        return true;
+    default:
+        return false;
+    }
+}
+
+[[noreturn]] void throwPackageSqlite(sqlite3 *db)
+{
+    const QString reason = store::describeSqlError(QString::fromUtf8(sqlite3_errmsg(db)));
+    if (isEnvironmentFailure(sqlite3_extended_errcode(db)))
+        throw Unreadable{reason};
+    throw StoreError(reason);
+}
+
+// Only a regular file is opened: a FIFO or a device would block or never end.
+void requireRegularFile(const QString &path)
+{
+    struct stat st { };
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0) {
+        const int err = errno;
+        if (err == ENOENT || err == ENOTDIR)
+            throw Unreadable{QStringLiteral("الملف غير موجود")};
+        if (err == EACCES || err == EPERM)
+            throw Unreadable{QStringLiteral("لا توجد صلاحية لقراءة الملف")};
+        throw Unreadable{QString::fromLocal8Bit(std::strerror(err))};
+    }
+    if (S_ISDIR(st.st_mode))
+        throw Unreadable{QStringLiteral("المسار مجلد وليس ملفاً")};
+    if (!S_ISREG(st.st_mode))
+        throw Unreadable{QStringLiteral("ليس ملفاً عادياً (أنبوب أو جهاز أو ما شابه)")};
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw Unreadable{file.error() == QFileDevice::PermissionsError
+                             ? QStringLiteral("لا توجد صلاحية لقراءة الملف")
+                             : QStringLiteral("تعذر فتح الملف: ") + file.errorString()};
+}
+
+// Turns off everything a hostile schema could make SQLite run.
+void harden(sqlite3 *db)
+{
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+    sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+    sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, nullptr);
+    sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_VIEW, 0, nullptr);
+    sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0, nullptr);
+    execSql(db, "PRAGMA trusted_schema = OFF; PRAGMA cell_size_check = ON; PRAGMA mmap_size = 0");
+}
+
+// Checks the table and returns its real name, quoted.
+QString checkTable(sqlite3 *db, const QString &table, const QStringList &columns)
+{
+    Statement q(db, QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' AND lower(name) = lower(?)"));
+    const QByteArray wanted = table.toUtf8();
+    q.bindText(1, wanted);
+    if (!q.step())
+        throw StoreError(QStringLiteral("لا يحتوي على الجدول %1").arg(table));
+    const QString name = store::quotedIdentifier(q.text(0));
+    Statement info(db, QStringLiteral("PRAGMA table_xinfo(%1)").arg(name));
+    QStringList have;
+    while (info.step()) {
+        if (info.integer(6) != 0)
+            throw StoreError(QStringLiteral("الجدول %1 يحتوي على حقول محسوبة").arg(table));
+        have.append(info.text(1).toLower());
+    }
+    for (const QString &column : columns)
+        if (!have.contains(column.toLower()))
+            throw StoreError(QStringLiteral("الجدول %1 لا يحتوي على الحقل %2").arg(table, column));
+    return name;
+}
+
+bool isTextOrNull(int type) { return type == SQLITE_TEXT || type == SQLITE_NULL; }
+
+// Types a package row must have; checked once when the file is opened and again as each row
+// is applied, in case the file was changed in between.
+const char *kRowIsValid = "typeof(Head) IN ('text', 'null') AND typeof(Code) IN ('text', 'null') "
+                          "AND typeof(Learn) IN ('text', 'null') AND typeof(GroubNam) IN ('text', 'null') "
+                          "AND (Groub IS NULL OR (typeof(Groub) = 'integer' AND Groub BETWEEN -2147483648 AND "
+                          "2147483647))";
+
+const QString kBadRow = QStringLiteral("أحد الأكواد يحتوي على قيم غير صالحة");
+
+// One package row as SQLite hands it over: UTF-8 bytes, empty meaning Null.
+struct RawRow {
+    QByteArray head, code, learn, groubNam;
+    bool hasGroub = false;
+    QVariant groub;
+};
+
+} // namespace
+
+struct PackageFile::Impl {
+    QString path;
+    std::optional<store::JetCopy> jet;
+    sqlite3 *db = nullptr;
+    QString code; // the real name of the snippet table, quoted
+    PackageHeader header;
+    qint64 rows = 0;
+
+    ~Impl() { sqlite3_close_v2(db); }
+
+    QString rowsSql(const QString &columns) const
+    {
+        return QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid").arg(columns, code);
+    }
+
+    // Reads the rows in order and hands each to visit, checking their types again.
+    template <typename Visit>
+    void scan(Visit &&visit) const
+    {
+        const auto changed = [this] {
+            return PackageError(QStringLiteral("تغير الملف \"%1\" أثناء قراءته: %2").arg(shown(path), kBadRow));
+        };
+        std::optional<Statement> rows;
+        RawRow row;
+        for (;;) {
+            // Only the package's own failures are reported as such; visit's go out as they are.
+            try {
+                if (!rows)
+                    rows.emplace(db, rowsSql(QStringLiteral("Head, Code, Learn, Groub, GroubNam")));
+                if (!rows->step())
+                    return;
+            } catch (const StoreError &e) {
+                throw PackageError(QStringLiteral("تعذرت قراءة الملف \"%1\": %2").arg(shown(path), e.message()));
+            }
+            if (!isTextOrNull(rows->type(0)) || !isTextOrNull(rows->type(1)) || !isTextOrNull(rows->type(2))
+                || !isTextOrNull(rows->type(4)))
+                throw changed();
+            row.hasGroub = rows->type(3) != SQLITE_NULL;
+            if (row.hasGroub) {
+                const qint64 n = rows->integer(3);
+                if (rows->type(3) != SQLITE_INTEGER || n < std::numeric_limits<qint32>::min()
+                    || n > std::numeric_limits<qint32>::max())
+                    throw changed();
+                row.groub = n;
+            } else {
+                row.groub = QVariant(QMetaType::fromType<qlonglong>());
+            }
+            row.head = rows->rawText(0);
+            row.code = rows->rawText(1);
+            row.learn = rows->rawText(2);
+            row.groubNam = rows->rawText(4);
+            visit(row);
+        }
+    }
+
+    void open()
+    {
+        requireRegularFile(path);
+        // A Jet package is read by the helper into a SQLite file, which then passes the same checks.
+        QString sqlite = path;
+        if (store::isJetFile(path)) {
+            const QStorageInfo temp(QDir::tempPath());
+            if (temp.isValid() && temp.bytesAvailable() >= 0 && temp.bytesAvailable() < QFileInfo(path).size())
+                throw Unreadable{QStringLiteral("لا توجد مساحة كافية في المجلد المؤقت %1")
+                                     .arg(QDir::toNativeSeparators(QDir::tempPath()))};
+            try {
+                jet = store::importJetFile(path, {QStringLiteral("Code"), QStringLiteral("User")});
+            } catch (const StoreError &e) {
+                const QString message = e.message();
+                if (message.contains(QLatin1String("full"), Qt::CaseInsensitive)
+                    || message.contains(QLatin1String("No space"), Qt::CaseInsensitive))
+                    throw PackageError(
+                        QStringLiteral("تعذرت قراءة الملف \"%1\": لا توجد مساحة كافية في المجلد المؤقت %2")
+                            .arg(shown(path), QDir::toNativeSeparators(QDir::tempPath())));
+                throw PackageError(message);
+            }
+            sqlite = jet->path();
+        }
+        QFile file(sqlite);
+        if (!file.open(QIODevice::ReadOnly))
+            throw Unreadable{QStringLiteral("تعذر فتح الملف: ") + file.errorString()};
+        if (file.read(16) != QByteArray("SQLite format 3\0", 16))
+            throw StoreError(QStringLiteral("ليس قاعدة بيانات"));
+        file.close();
+
+        // Read in place, never copied: immutable means no lock, no journal and no file beside it,
+        // and nothing of a package is trusted until the checks below have passed.
+        const QByteArray uri = fileUri(sqlite, "immutable=1");
+        if (sqlite3_open_v2(uri.constData(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr) != SQLITE_OK) {
+            if (!db)
+                throw Unreadable{store::describeSqlError(QStringLiteral("out of memory"))};
+            throwPackageSqlite(db);
+        }
+        try {
+            harden(db);
+            // Walks only what the file's tables reach, and stops after a few faults: a header that
+            // claims gigabytes the file does not hold is refused at once.
+            Statement check(db, QStringLiteral("PRAGMA quick_check"));
+            if (!check.step() || check.text(0) != QLatin1String("ok") || check.step())
+                throw StoreError(QStringLiteral("الملف تالف"));
+
+            Statement schema(db, QStringLiteral("SELECT type, sql FROM sqlite_master"));
+            while (schema.step()) {
+                const QString type = schema.text(0);
+                if (type == QLatin1String("view") || type == QLatin1String("trigger"))
+                    throw StoreError(QStringLiteral("يحتوي على عناصر غير مسموح بها"));
+                if (type == QLatin1String("table")
+                    && schema.text(1).simplified().startsWith(QLatin1String("CREATE VIRTUAL"), Qt::CaseInsensitive))
+                    throw StoreError(QStringLiteral("يحتوي على عناصر غير مسموح بها"));
+            }
+
+            code = checkTable(db, QStringLiteral("Code"),
+                              {QStringLiteral("Head"), QStringLiteral("Code"), QStringLiteral("Learn"),
+                               QStringLiteral("Groub"), QStringLiteral("GroubNam")});
+            const QString user = checkTable(db, QStringLiteral("User"),
+                                            {QStringLiteral("Name"), QStringLiteral("Date"), QStringLiteral("Notes")});
+
+            Statement first(db, QStringLiteral("SELECT Name, Date, Notes FROM %1 ORDER BY rowid LIMIT 1").arg(user));
+            if (!first.step())
+                throw StoreError(QStringLiteral("لا يحتوي على بيانات المرسل"));
+            for (int i = 0; i < 3; ++i)
+                if (!isTextOrNull(first.type(i)))
+                    throw StoreError(QStringLiteral("بيانات المرسل غير صالحة"));
+            header = {textOrNull(first.value(0)), textOrNull(first.value(1)), textOrNull(first.value(2))};
+
+            // typeof() reads no long text, so this pass costs little more than walking the table.
+            Statement counts(
+                db, QStringLiteral("SELECT count(*), total(NOT (%1)) FROM %2").arg(QLatin1String(kRowIsValid), code));
+            counts.step();
+            rows = counts.integer(0);
+            if (counts.real(1) != 0)
+                throw StoreError(kBadRow);
+        } catch (const StoreError &) {
+            if (isEnvironmentFailure(sqlite3_extended_errcode(db)))
+                throw Unreadable{store::describeSqlError(QString::fromUtf8(sqlite3_errmsg(db)))};
+            throw;
+        }
+    }
+};
+
+// ---- public ------------------------------------------------------------------------------------
+
+UserSnippets listUserSnippets()
+{
+    UserSnippets result;
+    for (const store::SnippetSummary &s : store::Library::snippetSummaries()) {
+        if (!store::isTrue(s.user))
+            continue;
+        result.ids.append(s.id);
+        result.titles.append(s.head.isNull() ? QString() : s.head.toString());
+    }
+    return result;
+}
+
+void checkPackageable(const QString &name, const QString &date, const QString &notes)
+{
+    const QList<std::pair<QString, QString>> header = {
+        {QStringLiteral("الاسم"), name}, {QStringLiteral("التاريخ"), date}, {QStringLiteral("الملاحظات"), notes}};
+    for (const auto &[label, text] : header)
+        if (text.size() > HeaderTextMax)
+            throw PackageError(QStringLiteral("نص %1 أطول من %2 حرفاً").arg(label).arg(HeaderTextMax));
+
+    sqlite3 *lib = libraryHandle();
+    // Lengths as the package's fields count them (characters, not UTF-16 units).
+    Statement title(lib, QStringLiteral("SELECT c.Head FROM Code AS c WHERE typeof(c.Head) = 'text' AND "
+                                        "length(c.Head) > %1 AND %2 LIMIT 1")
+                             .arg(HeadSize)
+                             .arg(QLatin1String(kIsUser)));
+    if (title.step())
+        throw PackageError(QStringLiteral("عنوان الكود \"%1\" أطول من %2 حرفاً")
+                               .arg(title.text(0).left(40) + QStringLiteral("…"))
+                               .arg(HeadSize));
+    Statement category(lib, QStringLiteral("SELECT (SELECT g.Caption FROM Groub AS g WHERE g.Groub = c.Groub "
+                                           "ORDER BY g.rowid DESC LIMIT 1) AS name FROM Code AS c "
+                                           "WHERE c.Groub IS NOT NULL AND %1 AND length(name) > %2 LIMIT 1")
+                                .arg(QLatin1String(kIsUser))
+                                .arg(GroubNamSize));
+    if (category.step())
+        throw PackageError(
+            QStringLiteral("اسم التصنيف \"%1\" أطول من %2 حرفاً").arg(category.text(0)).arg(GroubNamSize));
+}
+
+QStringList createPackage(const QString &path, const QString &name, const QString &date, const QString &notes)
+{
+    const QString libraryPath = store::LibraryConnection::path();
+    if (libraryPath.isEmpty())
+        throw StoreError(QStringLiteral("قاعدة البيانات غير مفتوحة"));
+    const QFileInfo target(path);
+    if (target.exists() && target.canonicalFilePath() == QFileInfo(libraryPath).canonicalFilePath())
+        throw PackageError(QStringLiteral("لا يمكن حفظ ملف التحديث مكان قاعدة بيانات المكتبة"));
+    checkPackageable(name, date, notes);
+
+    const PackageHeader header{textOrNull(name), textOrNull(date), textOrNull(notes)};
+    QStringList titles;
+    withLibraryReopened([&] {
+        store::CreateDb db;
+        try {
+            db.CreateDatabaseX(path);
+            db.CreateTableDefX(path, QStringLiteral("Code"),
+                               {QStringLiteral("Head"), QStringLiteral("Code"), QStringLiteral("Learn"),
+                                QStringLiteral("Groub"), QStringLiteral("GroubNam")},
+                               {store::fieldType::Text, store::fieldType::Memo, store::fieldType::Memo,
+                                store::fieldType::Long, store::fieldType::Text},
+                               {HeadSize, 0, 0, 0, GroubNamSize});
+            db.CreateTableDefX(path, QStringLiteral("User"),
+                               {QStringLiteral("Name"), QStringLiteral("Date"), QStringLiteral("Notes")},
+                               {store::fieldType::Text, store::fieldType::Text, store::fieldType::Text},
+                               {int(name.size()) + 1, int(date.size()) + 1, int(notes.size()) + 1});
+            titles = writeRows(path, header);
+            db.CompactDbx(path);
+        } catch (const StoreError &) {
+            QFile::remove(path);
+            QFile::remove(path + QLatin1Char('_'));
+            QFile::remove(path + QStringLiteral("-journal"));
+            throw;
+        }
+    });
+    return titles;
+}
+
+PackageFile::PackageFile(const QString &path)
+    : d(std::make_unique<Impl>())
+{
+    d->path = path;
+    try {
+        d->open();
+    } catch (const Unreadable &e) {
+        throw PackageError(QStringLiteral("تعذرت قراءة الملف \"%1\": %2").arg(shown(path), e.reason));
+    } catch (const StoreError &e) {
+        throw PackageError(QStringLiteral("الملف \"%1\" ليس ملف تحديث صالحاً: %2").arg(shown(path), e.message()));
+    }
+}
+
+PackageFile::~PackageFile() = default;
+PackageFile::PackageFile(PackageFile &&) noexcept = default;
+PackageFile &PackageFile::operator=(PackageFile &&) noexcept = default;
+
+QString PackageFile::path() const { return d->path; }
+const PackageHeader &PackageFile::header() const { return d->header; }
+qint64 PackageFile::rowCount() const { return d->rows; }
+
+QStringList PackageFile::titles() const
+{
+    QStringList titles;
+    try {
+        Statement rows(d->db, d->rowsSql(QStringLiteral("substr(Head, 1, %1)").arg(HeadSize)));
+        while (rows.step())
+            titles.append(rows.type(0) == SQLITE_NULL ? QString() : rows.text(0));
+    } catch (const StoreError &e) {
+        throw PackageError(QStringLiteral("تعذرت قراءة الملف \"%1\": %2").arg(shown(d->path), e.message()));
+    }
+    return titles;
+}
+
+void PackageFile::forEachRow(const std::function<void(const PackageRow &)> &visit) const
+{
+    const auto text = [](const QByteArray &utf8) {
+        return utf8.isEmpty() ? nullText() : QVariant(QString::fromUtf8(utf8));
+    };
+    d->scan([&](const RawRow &raw) {
+        visit({text(raw.head), text(raw.code), text(raw.learn), raw.groub, text(raw.groubNam)});
+    });
+}
+
+Package PackageFile::contents() const
+{
+    Package package;
+    package.header = d->header;
+    forEachRow([&](const PackageRow &row) { package.rows.append(row); });
+    return package;
+}
+
+Package readPackage(const QString &path) { return PackageFile(path).contents(); }
+
+QString targetCategory(const PackageRow &row)
+{
+    if (row.groub.isNull() || row.groubNam.isNull() || row.groubNam.toString().isEmpty())
+        return store::UncategorisedCaption;
+    return row.groubNam.toString();
+}
+
+namespace {
+
+QByteArray targetCategory(const RawRow &row)
+{
+    static const QByteArray uncategorised = store::UncategorisedCaption.toUtf8();
+    return row.hasGroub && !row.groubNam.isEmpty() ? row.groubNam : uncategorised;
+}
+
+// The library's categories by exact name; of two with one name the first in table order is used.
+QHash<QByteArray, qint64> categoriesByName(sqlite3 *lib)
+{
+    QHash<QByteArray, qint64> byName;
+    Statement q(lib, QStringLiteral("SELECT Groub, Caption FROM Groub WHERE Caption IS NOT NULL ORDER BY rowid"));
+    while (q.step()) {
+        const QByteArray name(q.rawText(1).constData(), q.rawText(1).size()); // a copy: the row goes
+        if (!byName.contains(name))
+            byName.insert(name, q.integer(0));
+    }
+    return byName;
+}
+
+// Adds the rows that forEach hands over, in one transaction of the library.
+template <typename ForEach>
+int applyRows(ForEach &&forEach)
+{
+    int added = 0;
+    store::Library::transaction([&] {
+        sqlite3 *lib = libraryHandle();
+        QHash<QByteArray, qint64> byName = categoriesByName(lib);
+        Statement category(lib, QStringLiteral("INSERT INTO Groub (Caption) VALUES (?)"));
+        // User stays Null: the snippets arrive unmarked. Titles are cut as the title box cuts them.
+        Statement snippet(lib, QStringLiteral("INSERT INTO Code (Head, Groub, code, Learn, User) "
+                                              "VALUES (substr(?, 1, %1), ?, ?, ?, NULL)")
+                                   .arg(HeadSize));
+        forEach([&](const RawRow &row) {
+            const QByteArray name = targetCategory(row);
+            auto it = byName.constFind(name);
+            if (it == byName.constEnd()) {
+                category.bindText(1, name);
+                category.run();
+                it = byName.insert(QByteArray(name.constData(), name.size()), sqlite3_last_insert_rowid(lib));
+            }
+            snippet.bindText(1, row.head);
+            snippet.bindInt(2, it.value());
+            snippet.bindText(3, row.code);
+            snippet.bindText(4, row.learn);
+            snippet.run();
+            ++added;
+        });
+    });
+    return added;
+}
+
+} // namespace
+
+int applyPackage(const PackageFile &package)
+{
+    return applyRows([&](const auto &add) { package.d->scan(add); });
+}
+
+int applyPackage(const Package &package)
+{
+    return applyRows([&](const auto &add) {
+        const auto utf8 = [](const QVariant &v) { return v.isNull() ? QByteArray() : v.toString().toUtf8(); };
+        for (const PackageRow &r : package.rows) {
+            RawRow row{utf8(r.head), utf8(r.code), utf8(r.learn), utf8(r.groubNam), !r.groub.isNull(), r.groub};
+            add(row);
+        }
+    });
+}
+
+ApplyPreview previewApply(const PackageFile &package)
+{
+    ApplyPreview preview;
+    QHash<QByteArray, qint64> byName = categoriesByName(libraryHandle());
+    package.d->scan([&](const RawRow &row) {
+        const QByteArray name = targetCategory(row);
+        if (!byName.contains(name)) {
+            byName.insert(QByteArray(name.constData(), name.size()), 0);
+            preview.newCategories.append(QString::fromUtf8(name));
+        }
+        ++preview.snippets;
+    });
+    return preview;
+}
+
+QString creditsPath()
+{
+    // The name the about box reads (about::creditsFileName).
+    return QDir(QFileInfo(store::LibraryConnection::path()).absolutePath()).filePath(QStringLiteral("Cred.txt"));
+}
+
+namespace {
+
+// Every line break as CR LF, as the credits file has always had them.
+QString withCrLf(const QString &text)
+{
+    QString result = text;
+    result.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    result.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    result.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+    return result;
+}
+
+} // namespace
+
+void appendCredits(const QString &date, const QString &name, const QString &notes)
+{
+    if (store::LibraryConnection::path().isEmpty())
+        throw StoreError(QStringLiteral("قاعدة البيانات غير مفتوحة"));
+    QFile file(creditsPath());
+    // Unbuffered, so a short write (a full disk) shows in what write() returns.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
+        throw platform::FileError(file.errorString());
+    const QString crlf = QStringLiteral("\r\n");
+    const QByteArray entry = (withCrLf(date) + crlf + withCrLf(name) + crlf + withCrLf(notes) + crlf + crlf).toUtf8();
+    if (file.write(entry) != entry.size() || !file.flush())
+        throw platform::FileError(file.errorString());
+    file.close();
+    if (file.error() != QFileDevice::NoError)
+        throw platform::FileError(file.errorString());
+}
+
+void appendCredits(const PackageHeader &header)
+{
+    appendCredits(header.date.toString(), header.name.toString(), header.notes.toString());
+}
+
+} // namespace exchange

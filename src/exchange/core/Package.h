@@ -1,0 +1,127 @@
+#pragma once
+// Update packages (.cup): a SQLite file with the tables "Code" (one row per snippet) and
+// "User" (one header row). Writing takes the library's user snippets; reading treats the
+// file as untrusted input and checks it fully before anything of it is used.
+//
+// No windows here: the package dialogs and the command line call the same functions.
+// Packages of any size are read and applied row by row, straight between SQLite statements,
+// so memory does not grow with the package.
+#include "exchange/core/PackageError.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <functional>
+#include <memory>
+
+namespace exchange {
+
+// Each is Null when its text was empty.
+struct PackageHeader {
+    QVariant name, date, notes;
+};
+
+struct PackageRow {
+    QVariant head, code, learn; // text or Null
+    QVariant groub; // the sender's category number, or Null
+    QVariant groubNam; // the sender's category name, or Null
+};
+
+// A package held in memory: rows made by hand, or read whole from a small file.
+struct Package {
+    PackageHeader header;
+    QList<PackageRow> rows;
+};
+
+// Field limits of the package tables.
+constexpr int HeadSize = 100;
+constexpr int GroubNamSize = 50;
+constexpr int HeaderTextMax = 254;
+
+// ---- creating ----------------------------------------------------------------------------
+
+// The user snippets of the library: their ids and titles (Null title as "").
+struct UserSnippets {
+    QList<qint32> ids;
+    QStringList titles;
+};
+UserSnippets listUserSnippets();
+
+// Throws PackageError when the library's user snippets and this header cannot be packaged.
+// Checked before anything is written.
+void checkPackageable(const QString &name, const QString &date, const QString &notes);
+
+// Writes the library's user snippets (in table order) and the header into a new package at
+// path (replacing a file there), then compacts it. LibraryConnection is open again afterwards,
+// whatever happened. Throws PackageError (nothing written) or StoreError (a failed package file
+// is removed). Returns the titles packaged, in the package's order.
+QStringList createPackage(const QString &path, const QString &name, const QString &date, const QString &notes);
+
+// ---- reading -----------------------------------------------------------------------------
+
+// What applyPackage would do to the library now, without writing anything (previewApply).
+struct ApplyPreview {
+    qint64 snippets = 0;
+    QStringList newCategories; // in the order they would be added
+};
+
+// A package file opened and checked: every check passed before the constructor returns, and
+// the file stays open (the same file, even if its name is taken by another meanwhile) until
+// the object goes. Rows are not held in memory; each use reads them again from the file.
+class PackageFile
+{
+public:
+    // Throws PackageError with an Arabic message that names the file: either it is not a valid
+    // package, or it could not be read at all (missing, not a regular file, no permission, no
+    // space left for reading it).
+    explicit PackageFile(const QString &path);
+    ~PackageFile();
+    PackageFile(PackageFile &&) noexcept;
+    PackageFile &operator=(PackageFile &&) noexcept;
+
+    QString path() const;
+    const PackageHeader &header() const;
+    qint64 rowCount() const;
+    // Every row's title as it will be added (see applyPackage), Null as "", in package order.
+    QStringList titles() const;
+    // Calls visit for every row in package order, one row in memory at a time.
+    void forEachRow(const std::function<void(const PackageRow &)> &visit) const;
+    // The whole package in memory: for small packages only.
+    Package contents() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+    friend int applyPackage(const PackageFile &package);
+    friend ApplyPreview previewApply(const PackageFile &package);
+};
+
+// PackageFile(path).contents(): for small packages only.
+Package readPackage(const QString &path);
+
+// ---- applying ----------------------------------------------------------------------------
+
+// The category name a row is filed under.
+QString targetCategory(const PackageRow &row);
+
+// Adds every row under its category (by exact name, created when missing) in one transaction:
+// all rows go in, or none when it throws (StoreError from the library, PackageError when the
+// file changed under us and a row is no longer valid). Titles longer than HeadSize are cut to
+// HeadSize characters, as the add dialog's title box keeps them; category names are taken
+// whole, as the add dialog takes them. Returns the number added.
+int applyPackage(const PackageFile &package);
+int applyPackage(const Package &package);
+
+ApplyPreview previewApply(const PackageFile &package);
+
+// The credits file beside the library (the one the about box shows).
+QString creditsPath();
+// Appends date, name and notes as three lines and an empty line (UTF-8).
+// Throws platform::FileError.
+void appendCredits(const QString &date, const QString &name, const QString &notes);
+// The entry for a package's own header (Null fields as empty lines), as the reader's boxes show it.
+void appendCredits(const PackageHeader &header);
+
+} // namespace exchange
