@@ -2,6 +2,7 @@
 
 #include "cli/Output.h"
 #include "editing/Texts.h"
+#include "exchange/core/Package.h"
 #include "platform/Error.h"
 #include "platform/Text.h"
 #include "search/core/SnippetSearch.h"
@@ -11,6 +12,7 @@
 #include "store/LibraryLocation.h"
 
 #include <QCollator>
+#include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -58,6 +60,7 @@ const std::map<QString, CommandSpec> &commands()
          {{QStringLiteral("title"), QStringLiteral("code"), QStringLiteral("comment"), QStringLiteral("exact")}, {}, true}},
         {QStringLiteral("add"), {{}, {QStringLiteral("title"), QStringLiteral("category"), QStringLiteral("comment")}}},
         {QStringLiteral("export-all"), {}},
+        {QStringLiteral("package"), {{QStringLiteral("dry-run")}, {QStringLiteral("name"), QStringLiteral("notes")}}},
     };
     return specs;
 }
@@ -533,6 +536,97 @@ int exportAll(const Arguments &a)
     return Done;
 }
 
+// Today as the package dialog dates a package: year, month and day joined by the locale's separator.
+QString todayText()
+{
+    QChar sep = QLatin1Char('/');
+    for (const QChar c : QLocale::system().dateFormat(QLocale::ShortFormat)) {
+        if (!c.isLetter() && c.category() != QChar::Other_Format && !c.isSpace() && c != QLatin1Char('\'')) {
+            sep = c;
+            break;
+        }
+    }
+    const QDate today = QDate::currentDate();
+    const auto pad = [](int n, int width) { return QString::number(n).rightJustified(width, QLatin1Char('0')); };
+    return pad(today.year(), 4) + sep + pad(today.month(), 2) + sep + pad(today.day(), 2);
+}
+
+int packageCreate(const Arguments &a, const QString &file)
+{
+    if (a.flags.contains(QStringLiteral("dry-run")))
+        badUsage(say(QStringLiteral("package create has no --dry-run"), QStringLiteral("الأمر package create ليس له الخيار --dry-run")));
+    if (!a.values.contains(QStringLiteral("name")))
+        badUsage(say(QStringLiteral("package create needs --name"), QStringLiteral("الأمر package create يحتاج إلى --name")));
+    const QString path = QFileInfo(file).absoluteFilePath();
+    // The window asks before it replaces a file; here nothing that exists is replaced.
+    if (QFileInfo::exists(path))
+        refuse(say(QStringLiteral("%1 exists already"), QStringLiteral("الملف %1 موجود من قبل")).arg(QDir::toNativeSeparators(path)));
+    const QString name = a.values.value(QStringLiteral("name"));
+    const QString notes = a.values.value(QStringLiteral("notes"));
+    const QString date = todayText();
+    openLibrary(a.library, true);
+    exchange::checkPackageable(name, date, notes);
+    QString text;
+    for (const QString &title : exchange::createPackage(path, name, date, notes))
+        text += oneLine(title) + QLatin1Char('\n');
+    out(text);
+    return Done;
+}
+
+int packageApply(const Arguments &a, const QString &file)
+{
+    if (a.values.contains(QStringLiteral("name")) || a.values.contains(QStringLiteral("notes")))
+        badUsage(say(QStringLiteral("package apply takes no --name or --notes"),
+                     QStringLiteral("الأمر package apply لا يأخذ --name ولا --notes")));
+    const bool dryRun = a.flags.contains(QStringLiteral("dry-run"));
+    // The package is checked in full before the library is opened for writing.
+    const exchange::PackageFile package(file);
+    openLibrary(a.library, !dryRun);
+    const exchange::PackageHeader &header = package.header();
+    if (dryRun) {
+        const exchange::ApplyPreview preview = exchange::previewApply(package);
+        QString text = say(QStringLiteral("name: "), QStringLiteral("الاسم: ")) + oneLine(header.name.toString())
+                       + QLatin1Char('\n') + say(QStringLiteral("date: "), QStringLiteral("التاريخ: "))
+                       + oneLine(header.date.toString()) + QLatin1Char('\n')
+                       + say(QStringLiteral("notes: "), QStringLiteral("ملاحظات: ")) + oneLine(header.notes.toString())
+                       + QLatin1Char('\n');
+        text += say(QStringLiteral("snippets to add: %1"), QStringLiteral("الأكواد التي ستضاف: %1")).arg(preview.snippets)
+                + QLatin1Char('\n');
+        for (const QString &category : preview.newCategories)
+            text += say(QStringLiteral("new category: "), QStringLiteral("فئة جديدة: ")) + oneLine(category) + QLatin1Char('\n');
+        for (const QString &title : package.titles())
+            text += QLatin1Char('\t') + oneLine(title) + QLatin1Char('\n');
+        out(text);
+        return Done;
+    }
+    int added = 0;
+    try {
+        added = exchange::applyPackage(package);
+    } catch (const platform::Error &e) {
+        refuse(QStringLiteral("تعذر إضافة محتويات ملف التحديث، ولم تتغير قاعدة البيانات: ") + e.message());
+    }
+    try {
+        exchange::appendCredits(header);
+    } catch (const platform::Error &e) {
+        // The snippets are in: only the record of where they came from is missing.
+        error(QStringLiteral("تمت إضافة الأكواد، لكن تعذر تسجيل بيانات ملف التحديث في الملف ") + exchange::creditsPath()
+              + QStringLiteral(": ") + e.message());
+    }
+    out(say(QStringLiteral("added %1 snippets\n"), QStringLiteral("تمت إضافة %1 كود\n")).arg(added));
+    return Done;
+}
+
+int package(const Arguments &a)
+{
+    expectPositional(a, 2, 2);
+    if (a.positional[0] == QLatin1String("create"))
+        return packageCreate(a, a.positional[1]);
+    if (a.positional[0] == QLatin1String("apply"))
+        return packageApply(a, a.positional[1]);
+    badUsage(say(QStringLiteral("package takes create or apply, not %1"), QStringLiteral("الأمر package يأخذ create أو apply، لا %1"))
+                 .arg(a.positional[0]));
+}
+
 } // namespace
 
 QString usage()
@@ -548,6 +642,9 @@ QString usage()
         "                                             adds a snippet of your own; code from FILE or stdin\n"
         "  export-all DIR                             every snippet as a file per category folder, with\n"
         "                                             index.json, into a new or empty folder\n"
+        "  package create FILE --name N [--notes T]   a package of your own snippets (FILE must not exist)\n"
+        "  package apply FILE [--dry-run]             adds a package's snippets, all or none; --dry-run\n"
+        "                                             shows what it would add\n"
         "Without --library, the library tamrisk opens. Exit status: 0 done, 1 refused or not found,\n"
         "2 bad usage.\n");
 }
@@ -576,6 +673,8 @@ int run(const QStringList &arguments)
             status = add(a);
         else if (a.command == QLatin1String("export-all"))
             status = exportAll(a);
+        else if (a.command == QLatin1String("package"))
+            status = package(a);
         std::fflush(stdout);
         store::LibraryConnection::close();
         return status;

@@ -204,6 +204,44 @@ private slots:
         QCOMPARE(QDir(dir).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 3);
     }
 
+    void packagesAreCreatedAndAppliedAllOrNothing()
+    {
+        const QString cup = QDir(lib->dir()).filePath("mine.cup");
+        Result r = run({"package", "create", cup, "--name", "Me", "--notes", "for you"});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.out, QByteArray("Mine Tab\n")); // the one user snippet, on one line
+        QCOMPARE(run({"package", "create", cup, "--name", "Me"}).status, 1); // never replaced
+        QCOMPARE(run({"package", "create", cup + "2"}).status, 2);
+
+        const QByteArray before = testing::readFile(lib->path());
+        r = run({"package", "apply", cup, "--dry-run"});
+        QCOMPARE(r.status, 0);
+        QVERIFY(r.out.contains("name: Me\n"));
+        QVERIFY(r.out.contains("snippets to add: 1\n"));
+        QVERIFY(r.out.contains("\tMine Tab\n"));
+        QCOMPARE(testing::readFile(lib->path()), before);
+
+        // Hostile or broken packages: refused before the library is touched.
+        const QString text = QDir(lib->dir()).filePath("text.cup");
+        testing::writeFile(text, "not a package");
+        const QString wrong = QDir(lib->dir()).filePath("wrong.cup");
+        testing::writeFile(wrong, testing::readFile(lib->path())); // a database, but a library, not a package
+        for (const QString &bad : {text, wrong, QDir(lib->dir()).filePath("none.cup")}) {
+            r = run({"package", "apply", bad});
+            QVERIFY2(r.status == 1, qPrintable(bad));
+            QVERIFY(!r.err.isEmpty());
+            QCOMPARE(testing::readFile(lib->path()), before);
+        }
+
+        const qint64 count = store::Library::snippetCount();
+        r = run({"package", "apply", cup});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(store::Library::snippetCount(), count + 1);
+        QVERIFY(testing::readFile(QDir(lib->dir()).filePath("Cred.txt")).endsWith("Me\r\nfor you\r\n\r\n"));
+        QCOMPARE(run({"package", "apply", cup, "--name", "x"}).status, 2);
+        QCOMPARE(run({"package", "send", cup}).status, 2);
+    }
+
     void onlyALibraryIsOpened()
     {
         const QString text = QDir(lib->dir()).filePath("notes.txt");
