@@ -2,7 +2,7 @@
 
 #include "browser/FrmMain.h"
 #include "platform/RichTextBox.h"
-#include "search/SnippetSearch.h"
+#include "search/core/SnippetSearch.h"
 
 #include <QTextCursor>
 #include <QTextDocument>

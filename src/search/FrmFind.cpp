@@ -48,6 +48,9 @@ const QString kSettingsSection = QStringLiteral("frmFind");
 const QString kArabicKey = QStringLiteral("ArabicMatching");
 
 // Widths survive the dialog, so only the first search of a session measures every title.
+// A long measuring goes on after the list is filled; the list's extent follows when it is done.
+constexpr int kProvisionalTitles = 256;
+
 std::shared_ptr<TitleWidths> titleWidths(const QFont &font)
 {
     static std::shared_ptr<TitleWidths> widths;
@@ -179,6 +182,10 @@ FrmFind::FrmFind(browser::FrmMain *main)
     m_slices->setSingleShot(true);
     m_slices->setInterval(0);
     connect(m_slices, &QTimer::timeout, this, &FrmFind::searchSlice);
+    m_measuring = new QTimer(this);
+    m_measuring->setSingleShot(true);
+    m_measuring->setInterval(0);
+    connect(m_measuring, &QTimer::timeout, this, &FrmFind::measureSlice);
     connect(m_cmdFind, &QPushButton::clicked, this, &FrmFind::CmdFind_Click);
     connect(m_cmdClose, &QPushButton::clicked, this, &FrmFind::CmdClose_Click);
     connect(m_lstFind, &QListWidget::itemClicked, this,
@@ -202,6 +209,7 @@ void FrmFind::CmdFind_Click()
         messages::ArabicMsgBox(this, kEmptyWord, messages::ErrorTitle, platform::mb::OkOnly, platform::mb::Critical);
         return;
     }
+    m_measuring->stop();
     m_lstFind->clear();
     m_resultKeys.clear();
     setExtent(0);
@@ -214,7 +222,8 @@ void FrmFind::CmdFind_Click()
     options.arabic = m_chkArabic->isChecked();
     m_foundWord = word;
     m_foundArabic = options.arabic;
-    m_search = std::make_unique<SnippetSearch>(word, fields, titleWidths(m_lstFind->font()), options);
+    m_widths = titleWidths(m_lstFind->font());
+    m_search = std::make_unique<SnippetSearch>(word, fields, m_widths, options);
     searchSlice();
 }
 
@@ -238,10 +247,15 @@ void FrmFind::searchSlice()
         return;
     }
     const QList<SearchHit> &hits = m_search->hits();
+    // One insertion per slice: the list lays itself out once, not once per line.
+    QStringList titles;
+    titles.reserve(hits.size() - m_search->newHitsFrom());
     for (qsizetype i = m_search->newHitsFrom(); i < hits.size(); ++i) {
-        m_lstFind->addItem(hits[i].title);
+        titles.append(hits[i].title);
         m_resultKeys.append(hits[i].key());
     }
+    if (!titles.isEmpty())
+        m_lstFind->addItems(titles);
     if (more)
         m_slices->start();
     else
@@ -250,11 +264,46 @@ void FrmFind::searchSlice()
 
 void FrmFind::finishSearch()
 {
-    setExtent(m_lstFind->count() > 0 ? m_search->widestTitle() : 0);
+    int widest = m_search->widestTitle();
+    if (m_lstFind->count() > 0 && widest < 0) {
+        std::optional<int> known;
+        try {
+            if (m_widths->measureFor(kSliceMs))
+                known = m_widths->knownWidest();
+        } catch (const store::StoreError &) {
+            // measured again by the next search
+        }
+        if (known) {
+            widest = *known;
+        } else {
+            // Until the whole table is measured, the first lines set how far the list scrolls.
+            widest = 0;
+            for (int i = 0; i < qMin(m_lstFind->count(), kProvisionalTitles); ++i)
+                widest = qMax(widest, m_widths->width(m_lstFind->item(i)->text()));
+            m_measuring->start();
+        }
+    }
+    setExtent(m_lstFind->count() > 0 ? widest : 0);
     m_label2->setText(resultCaption(m_lstFind->count()));
     m_search.reset();
     unsetCursor();
     emit searchFinished();
+}
+
+void FrmFind::measureSlice()
+{
+    std::optional<int> known;
+    try {
+        if (!m_widths->measureFor(kSliceMs)) {
+            m_measuring->start();
+            return;
+        }
+        known = m_widths->knownWidest();
+    } catch (const store::StoreError &) {
+        return; // the lines keep their provisional extent
+    }
+    if (known && !m_search && m_lstFind->count() > 0)
+        setExtent(*known);
 }
 
 void FrmFind::setExtent(int pixels)
@@ -313,6 +362,7 @@ void FrmFind::reject() { close(); }
 void FrmFind::closeEvent(QCloseEvent *event)
 {
     m_slices->stop();
+    m_measuring->stop();
     m_search.reset();
     event->accept();
     if (g_instance == this)

@@ -2,7 +2,7 @@
 // The find dialog: modeless, without an owner, above the other windows and loaded at most once.
 // A search runs in short slices between events, so the windows stay responsive while a large
 // library is read; the result list fills as hits are found.
-#include "search/SnippetSearch.h"
+#include "search/TitleWidths.h"
 
 #include <QDialog>
 #include <QPointer>
@@ -38,7 +38,8 @@ public:
     // Keys of the snippets on the lines of LstFind, line by line.
     const QStringList &ResultKeys() const { return m_resultKeys; }
     // The list's horizontal extent in pixels: the widest title of the whole table after a
-    // search with results, 0 otherwise.
+    // search with results, 0 otherwise. In a large library the first search of a session
+    // fills the list before every title is measured; the extent follows a little later.
     int horizontalExtent() const { return m_extent; }
     bool isSearching() const;
 
@@ -60,6 +61,7 @@ private:
     ~FrmFind() override;
     void searchSlice();
     void finishSearch();
+    void measureSlice();
     void setExtent(int pixels);
     void updateHint();
 
@@ -77,6 +79,8 @@ private:
     QPushButton *m_cmdFind = nullptr;
     QPushButton *m_cmdClose = nullptr;
     QTimer *m_slices = nullptr;
+    QTimer *m_measuring = nullptr; // the table's titles, after a search the index answered
+    std::shared_ptr<TitleWidths> m_widths;
     std::unique_ptr<SnippetSearch> m_search;
     QStringList m_resultKeys;
     // The word and rules of the search that filled the list, for marking it in the view.

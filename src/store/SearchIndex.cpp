@@ -4,6 +4,8 @@
 #include "store/SearchFold.h"
 
 #include <QElapsedTimer>
+#include <QHash>
+#include <QRandomGenerator>
 #include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -17,6 +19,7 @@ namespace {
 
 const QString kPending = QStringLiteral("SearchPending");
 const QString kState = QStringLiteral("SearchIndexState");
+const QString kStop = QStringLiteral("SearchStop");
 const QStringList kFts = {QStringLiteral("SearchHead"), QStringLiteral("SearchCode"), QStringLiteral("SearchLearn")};
 const QStringList kTriggers = {QStringLiteral("SearchPendingBeforeInsert"), QStringLiteral("SearchPendingInsert"),
                                QStringLiteral("SearchPendingUpdate"), QStringLiteral("SearchPendingDelete")};
@@ -25,12 +28,24 @@ const QStringList kTriggers = {QStringLiteral("SearchPendingBeforeInsert"), QStr
 constexpr qint64 kBulkChange = 20000;
 // An FTS query of a long word needs only some of its trigrams to stay a superset.
 constexpr int kMaxTrigrams = 24;
+// How the tables store the trigrams; another value in a library means the index is rebuilt.
+constexpr int kFormat = 2;
+// A trigram found in more than this share of a field's rows (in a sample taken before the
+// build) is left out of that field's index: it costs about a byte per row and narrows nothing.
+// Small libraries keep every trigram, so the sample means something.
+constexpr double kStopShare = 0.2;
+constexpr int kStopMinRows = 2000;
+constexpr int kStopSample = 4096;
 
 struct Global {
     QString connection;
     bool usable = false;
     bool restarted = false; // the schema was made afresh: the listener is to be told
     std::function<void()> listener;
+    // Trigrams left out of each field's table, fixed from the build's first step on, and the id
+    // under which they were chosen: another program's rebuild chooses anew, so it is checked.
+    QSet<QString> stop[3];
+    qint64 stopId = 0;
 };
 Global g;
 
@@ -46,6 +61,8 @@ qint64 scalar(const QString &sql, const QVariantList &values = {})
 
 struct Progress {
     int fold = 0;
+    int format = 0;
+    qint64 stopId = 0; // 0 until the left-out trigrams are chosen
     qint64 built = 0; // rows up to this rowid are indexed while building
     bool done = false;
     qint64 rows = 0; // rows the index holds
@@ -54,10 +71,11 @@ struct Progress {
 
 Progress readState()
 {
-    QSqlQuery q = run(QStringLiteral("SELECT fold, built, done, rows FROM SearchIndexState"));
+    QSqlQuery q = run(QStringLiteral("SELECT fold, format, sampled, built, done, rows FROM SearchIndexState"));
     if (!q.next())
         throw StoreError(QStringLiteral("فهرس البحث ناقص"));
-    return {q.value(0).toInt(), q.value(1).toLongLong(), q.value(2).toInt() != 0, q.value(3).toLongLong()};
+    return {q.value(0).toInt(),      q.value(1).toInt(),      q.value(2).toLongLong(),
+            q.value(3).toLongLong(), q.value(4).toInt() != 0, q.value(5).toLongLong()};
 }
 
 // A savepoint works inside the caller's transaction and on its own alike.
@@ -78,6 +96,102 @@ void inSavepoint(const char *name, Work &&work)
 
 // The text the index and the exact test see for a stored value: Null as empty, other types as text.
 QString foldedValue(const QVariant &value) { return foldForSearch(value.toString()); }
+
+// The distinct trigrams (of code points) of a folded text, in order of first occurrence.
+QStringList trigramsOf(const QString &text)
+{
+    const QList<uint> points = text.toUcs4();
+    QStringList all;
+    QSet<QString> seen;
+    for (qsizetype i = 0; i + 3 <= points.size(); ++i) {
+        const QString t = QString::fromUcs4(reinterpret_cast<const char32_t *>(points.constData() + i), 3);
+        if (!seen.contains(t)) {
+            seen.insert(t);
+            all.append(t);
+        }
+    }
+    return all;
+}
+
+// The tables hold each trigram as one word of hexadecimal digits (six per code point), so the
+// index gets exactly the trigrams chosen for it and a query cannot be read as FTS syntax.
+QString trigramToken(const QString &trigram)
+{
+    QString token;
+    token.reserve(18);
+    for (const uint c : trigram.toUcs4())
+        token += QStringLiteral("%1").arg(c, 6, 16, QLatin1Char('0'));
+    return token;
+}
+
+// The words stored for a field's value: its trigrams except the ones left out of that field.
+QString indexedText(int field, const QVariant &value)
+{
+    QString text;
+    for (const QString &t : trigramsOf(foldedValue(value))) {
+        if (g.stop[field].contains(t))
+            continue;
+        if (!text.isEmpty())
+            text += QLatin1Char(' ');
+        text += trigramToken(t);
+    }
+    return text;
+}
+
+// Makes the left-out trigrams in memory those the index was built with.
+void useStopOf(const Progress &p)
+{
+    if (p.stopId == g.stopId)
+        return;
+    for (QSet<QString> &s : g.stop)
+        s.clear();
+    g.stopId = p.stopId;
+    QSqlQuery q = run(QStringLiteral("SELECT field, gram FROM SearchStop"));
+    while (q.next()) {
+        const int field = q.value(0).toInt();
+        if (field >= 0 && field < 3)
+            g.stop[field].insert(q.value(1).toString());
+    }
+}
+
+// Chooses the trigrams to leave out, from rows spread evenly over the table; before any row is indexed.
+void chooseStop()
+{
+    for (QSet<QString> &s : g.stop)
+        s.clear();
+    g.stopId = 0;
+    run(QStringLiteral("DELETE FROM SearchStop"));
+    if (scalar(QStringLiteral("SELECT count(*) FROM Code")) >= kStopMinRows) {
+        const qint64 first = scalar(QStringLiteral("SELECT min(rowid) FROM Code"));
+        const qint64 last = scalar(QStringLiteral("SELECT max(rowid) FROM Code"));
+        QStringList picks;
+        for (qint64 i = 0; i < kStopSample; ++i)
+            picks.append(QString::number(first + (last - first) * i / (kStopSample - 1)));
+        picks.removeDuplicates();
+        QHash<QString, int> rowsWith[3];
+        int sampled = 0;
+        QSqlQuery q = run(
+            QStringLiteral("SELECT Head, code, Learn FROM Code WHERE rowid IN (%1)").arg(picks.join(QLatin1Char(','))));
+        while (q.next()) {
+            ++sampled;
+            for (int f = 0; f < 3; ++f)
+                for (const QString &t : trigramsOf(foldedValue(q.value(f))))
+                    ++rowsWith[f][t];
+        }
+        if (sampled >= kStopMinRows / 2) {
+            for (int f = 0; f < 3; ++f) {
+                for (auto it = rowsWith[f].cbegin(); it != rowsWith[f].cend(); ++it) {
+                    if (it.value() > kStopShare * sampled) {
+                        g.stop[f].insert(it.key());
+                        run(QStringLiteral("INSERT INTO SearchStop (field, gram) VALUES (?, ?)"), {f, it.key()});
+                    }
+                }
+            }
+        }
+    }
+    g.stopId = QRandomGenerator::global()->bounded(qint64(1), std::numeric_limits<qint64>::max());
+    run(QStringLiteral("UPDATE SearchIndexState SET sampled = ?"), {g.stopId});
+}
 
 // Inserts into or deletes from the three tables, with prepared statements reused across rows.
 class FtsWriter
@@ -103,7 +217,7 @@ private:
     {
         for (int i = 0; i < 3; ++i) {
             queries[i].bindValue(0, rowid);
-            queries[i].bindValue(1, foldedValue(values[i]));
+            queries[i].bindValue(1, indexedText(i, values[i]));
             if (!queries[i].exec())
                 throwQueryError(queries[i]);
         }
@@ -119,17 +233,22 @@ void createSchema()
         run(QStringLiteral("DROP TABLE IF EXISTS ") + t);
     run(QStringLiteral("DROP TABLE IF EXISTS ") + kPending);
     run(QStringLiteral("DROP TABLE IF EXISTS ") + kState);
+    run(QStringLiteral("DROP TABLE IF EXISTS ") + kStop);
+    for (QSet<QString> &s : g.stop)
+        s.clear();
+    g.stopId = 0;
     // No column sizes and no positions: the exact test judges every candidate anyway, and the
-    // index stays a small part of the file. Case is already folded by us, so trigrams keep it.
+    // index stays a small part of the file. The words are trigram tokens (indexedText).
     for (const QString &t : kFts)
         run(QStringLiteral("CREATE VIRTUAL TABLE %1 USING fts5(t, content='', detail=none, columnsize=0, "
-                           "tokenize='trigram case_sensitive 1')")
+                           "tokenize='ascii')")
                 .arg(t));
     run(QStringLiteral("CREATE TABLE SearchPending (seq INTEGER PRIMARY KEY, rid INTEGER NOT NULL, "
                        "had INTEGER NOT NULL, Head, code, Learn)"));
-    run(QStringLiteral("CREATE TABLE SearchIndexState (fold INTEGER NOT NULL, built INTEGER NOT NULL, "
-                       "done INTEGER NOT NULL, rows INTEGER NOT NULL)"));
-    run(QStringLiteral("INSERT INTO SearchIndexState VALUES (?, 0, 0, 0)"), {kSearchFoldVersion});
+    run(QStringLiteral("CREATE TABLE SearchIndexState (fold INTEGER NOT NULL, format INTEGER NOT NULL, "
+                       "sampled INTEGER NOT NULL, built INTEGER NOT NULL, done INTEGER NOT NULL, rows INTEGER NOT NULL)"));
+    run(QStringLiteral("CREATE TABLE SearchStop (field INTEGER NOT NULL, gram TEXT NOT NULL)"));
+    run(QStringLiteral("INSERT INTO SearchIndexState VALUES (?, ?, 0, 0, 0, 0)"), {kSearchFoldVersion, kFormat});
     // Plain SQL only, so every program can go on writing Code. An insert that replaces a row
     // (INSERT OR REPLACE) removes the old one without a delete trigger: the BEFORE trigger keeps it.
     run(QStringLiteral("CREATE TRIGGER SearchPendingBeforeInsert BEFORE INSERT ON Code BEGIN "
@@ -149,7 +268,7 @@ void createSchema()
 bool schemaComplete()
 {
     QStringList names = kFts + kTriggers;
-    names << kPending << kState;
+    names << kPending << kState << kStop;
     QStringList marks;
     for (int i = 0; i < names.size(); ++i)
         marks << QStringLiteral("?");
@@ -196,6 +315,7 @@ void notifyIfRestarted()
 void drainNow()
 {
     Progress p = readState();
+    useStopOf(p);
     const qint64 pending = scalar(QStringLiteral("SELECT count(*) FROM SearchPending"));
     if (pending == 0)
         return;
@@ -274,15 +394,13 @@ void inTransaction(Work &&work)
     commitWrite();
 }
 
-QStringList trigramsOf(const QString &word)
+// The trigrams of the word a field's query asks for: those its table holds, at most kMaxTrigrams.
+QStringList queryTrigrams(int field, const QString &word)
 {
-    QList<uint> points = word.toUcs4();
     QStringList all;
-    for (qsizetype i = 0; i + 3 <= points.size(); ++i) {
-        const QString t = QString::fromUcs4(reinterpret_cast<const char32_t *>(points.constData() + i), 3);
-        if (!all.contains(t))
+    for (const QString &t : trigramsOf(word))
+        if (!g.stop[field].contains(t))
             all.append(t);
-    }
     if (all.size() <= kMaxTrigrams)
         return all;
     QStringList some;
@@ -293,12 +411,10 @@ QStringList trigramsOf(const QString &word)
 
 QString ftsQuery(const QStringList &trigrams)
 {
-    QStringList quoted;
-    for (QString t : trigrams) {
-        t.replace(QLatin1Char('"'), QLatin1String("\"\""));
-        quoted.append(QLatin1Char('"') + t + QLatin1Char('"'));
-    }
-    return quoted.join(QLatin1String(" AND "));
+    QStringList tokens;
+    for (const QString &t : trigrams)
+        tokens.append(trigramToken(t));
+    return tokens.join(QLatin1String(" AND "));
 }
 
 } // namespace
@@ -339,6 +455,9 @@ bool SearchIndex::buildStep(int budgetMs)
         Progress p = readState();
         if (p.done)
             return;
+        if (p.stopId == 0)
+            chooseStop();
+        useStopOf(readState());
         FtsWriter fts;
         QSqlQuery rows(db());
         rows.setForwardOnly(true);
@@ -392,8 +511,7 @@ std::optional<QList<SearchCandidate>> SearchIndex::candidates(const QString &fol
 {
     if (!g.usable || foldedWord.contains(QChar(0)))
         return std::nullopt;
-    const QStringList trigrams = trigramsOf(foldedWord);
-    if (trigrams.isEmpty())
+    if (trigramsOf(foldedWord).isEmpty())
         return std::nullopt;
     try {
         if (!readState().done)
@@ -404,18 +522,21 @@ std::optional<QList<SearchCandidate>> SearchIndex::candidates(const QString &fol
             if (!readState().done)
                 return std::nullopt;
         }
+        useStopOf(readState());
     } catch (const StoreError &) {
         return std::nullopt; // read-only or busy: the changes cannot be indexed now, so scan
     }
     const bool fields[3] = {head, code, learn};
     QStringList parts;
     QVariantList values;
-    const QString query = ftsQuery(trigrams);
     for (int i = 0; i < 3; ++i) {
         if (!fields[i])
             continue;
+        const QStringList trigrams = queryTrigrams(i, foldedWord);
+        if (trigrams.isEmpty())
+            return std::nullopt; // every trigram of the word is in most rows: the index cannot narrow it
         parts.append(QStringLiteral("SELECT rowid AS r, %2 AS f FROM %1 WHERE %1 MATCH ?").arg(kFts[i]).arg(1 << i));
-        values.append(query);
+        values.append(ftsQuery(trigrams));
     }
     if (parts.isEmpty())
         return QList<SearchCandidate>{};
@@ -454,14 +575,19 @@ void SearchIndex::attach(const Database &database)
 {
     g.connection = database.name();
     g.usable = false;
+    // A search reads thousands of scattered rows: mapped pages spare a system call for each.
+    QSqlQuery(db()).exec(QStringLiteral("PRAGMA mmap_size = 1073741824"));
     try {
         if (!codeKeyedByRowid())
             return;
         bool healthy = false;
-        if (schemaComplete() && readState().fold == kSearchFoldVersion) {
+        if (schemaComplete()) {
             try {
+                const Progress p = readState();
+                if (p.fold != kSearchFoldVersion || p.format != kFormat)
+                    throw StoreError(QStringLiteral("فهرس البحث قديم"));
                 for (const QString &t : kFts)
-                    run(QStringLiteral("SELECT rowid FROM %1 WHERE %1 MATCH '\"abc\"' LIMIT 1").arg(t));
+                    run(QStringLiteral("SELECT rowid FROM %1 WHERE %1 MATCH '616263' LIMIT 1").arg(t));
                 healthy = true;
             } catch (const StoreError &) { }
         }
@@ -494,12 +620,15 @@ void SearchIndex::detach()
 {
     g.connection.clear();
     g.usable = false;
+    for (QSet<QString> &s : g.stop)
+        s.clear();
+    g.stopId = 0;
 }
 
 QStringList SearchIndex::tableNames()
 {
     QStringList names = kFts;
-    names << kPending << kState;
+    names << kPending << kState << kStop;
     return names;
 }
 

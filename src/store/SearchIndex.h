@@ -1,7 +1,11 @@
 #pragma once
-// The search index inside the library file: three contentless FTS5 tables (trigram tokenizer,
-// detail=none, no column sizes) holding the folded title, code and comment of each snippet
+// The search index inside the library file: three contentless FTS5 tables (detail=none, no
+// column sizes) holding the trigrams of the folded title, code and comment of each snippet
 // (foldForSearch), keyed by the rowid of Code (which must be the id, an INTEGER PRIMARY KEY).
+// Each trigram is stored as one word, so the index can leave out the trigrams that most rows of
+// a field hold (SearchStop, chosen from a sample when a large library's index is built): they
+// make up most of the index's size and narrow nothing. A word whose trigrams are all left out is
+// answered by the scan.
 //
 // Keeping it in step: plain-SQL triggers on Code record every changed rowid, with the values it
 // had before, in SearchPending. They call no function of ours and touch no FTS table, so any

@@ -1,7 +1,7 @@
 #include "TestSupport.h"
 
 #include "search/FrmFind.h"
-#include "search/SnippetSearch.h"
+#include "search/TitleWidths.h"
 #include "store/Library.h"
 
 #include <QFontMetrics>
@@ -347,6 +347,30 @@ private slots:
         QCOMPARE(widths.width(title), QFontMetrics(font).horizontalAdvance(title));
         QCOMPARE(widths.width(title), QFontMetrics(font).horizontalAdvance(title));
         QCOMPARE(widths.width(QString()), 0);
+    }
+
+    void titleWidthsMeasureALargeTableInSteps()
+    {
+        testing::TempLibrary lib;
+        const qint32 g = lib.addCategory("g");
+        lib.exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 5000) "
+                 "INSERT INTO Code (Head, Groub) SELECT 'title ' || i, ? FROM n",
+                 {g});
+        QFont font;
+        TitleWidths widths(font);
+        QVERIFY(!widths.knownWidest());
+        QVERIFY(!widths.measureFor(0)); // one slice of the table, not all of it
+        // A write before the end: the measuring starts again and sees the new title.
+        const QString longest = QStringLiteral("عنوان أطول من كل العناوين الأخرى في الجدول");
+        lib.addSnippet(longest, g);
+        int calls = 1;
+        while (!widths.measureFor(0))
+            ++calls;
+        QVERIFY(calls >= 3);
+        QCOMPARE(widths.knownWidest(), std::optional<int>(QFontMetrics(font).horizontalAdvance(longest)));
+        QCOMPARE(widths.widestOfTable(), QFontMetrics(font).horizontalAdvance(longest));
+        lib.exec("UPDATE Code SET Head = 'x' WHERE Head = ?", {longest});
+        QVERIFY(!widths.knownWidest());
     }
 
     void resultCaptionText()

@@ -1,12 +1,9 @@
 #pragma once
-// The find dialog's search without the dialog: which snippets contain a word, in table order.
+// The find dialog's search without the dialog (and without any window: the command line uses it): which snippets contain a word, in table order.
 // When the library's search index is ready and the word has at least three characters after
 // folding, the index proposes the rows and only those are read and tested; otherwise the table
 // is scanned. Either way the rows are read in slices (step), so a window can stay responsive
 // while a large library is searched; runToEnd does it all at once. The answer is the same.
-#include <QFont>
-#include <QFontMetrics>
-#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringView>
@@ -58,25 +55,17 @@ struct SearchHit {
     QString key() const; // the tree key "T" + id
 };
 
-// Remembers title widths in one font, since the widest title of the whole table is needed
-// after every search and measuring shaped text is the slow part.
-class TitleWidths
+// Title widths for the find dialog's scroll extent; the window's font measures them
+// (search/TitleWidths.h). Known widths are kept between searches.
+class TitleMeasure
 {
 public:
-    explicit TitleWidths(const QFont &font);
-    int width(const QString &title);
-    const QFont &font() const { return m_font; }
-    // The widest title of the whole table, measured again only after the table changed.
-    int widestOfTable();
+    virtual ~TitleMeasure() = default;
+    virtual int width(const QString &title) = 0;
+    // The widest title of the whole table, when it is known for the table as it is now.
+    virtual std::optional<int> knownWidest() = 0;
     // A scan that measured every title tells the width it found, for the table as it was at stamp.
-    void knowWidest(int widest, const store::ChangeStamp &stamp);
-
-private:
-    QFont m_font;
-    QFontMetrics m_metrics;
-    QHash<QString, int> m_widths;
-    std::optional<int> m_widest;
-    store::ChangeStamp m_stamp;
+    virtual void knowWidest(int widest, const store::ChangeStamp &stamp) = 0;
 };
 
 class SnippetSearch
@@ -87,7 +76,9 @@ public:
 
     SnippetSearch(const QString &word, SearchFields fields, Measure measure = {}, SearchOptions options = {});
     // Measures with widths, which also remember the widest title between searches.
-    SnippetSearch(const QString &word, SearchFields fields, std::shared_ptr<TitleWidths> widths,
+    // A search that the index answers leaves the widest title of the table to widths
+    // (widestTitle() is then -1 unless it was known already).
+    SnippetSearch(const QString &word, SearchFields fields, std::shared_ptr<TitleMeasure> widths,
                   SearchOptions options = {});
 
     // Whether a row matches: title, then code, then comment, each only when its field is asked for.
@@ -121,7 +112,7 @@ private:
     SearchFields m_fields;
     SearchOptions m_options;
     Measure m_measure;
-    std::shared_ptr<TitleWidths> m_widths;
+    std::shared_ptr<TitleMeasure> m_widths;
     bool m_started = false;
     std::optional<QList<store::SearchCandidate>> m_candidates;
     qsizetype m_nextCandidate = 0;

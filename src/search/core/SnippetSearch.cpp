@@ -1,4 +1,4 @@
-#include "search/SnippetSearch.h"
+#include "search/core/SnippetSearch.h"
 
 #include "store/Library.h"
 #include "store/NodeKey.h"
@@ -107,39 +107,6 @@ QString necessaryFragment(const QString &word)
 
 QString SearchHit::key() const { return store::snippetKey(id); }
 
-TitleWidths::TitleWidths(const QFont &font)
-    : m_font(font)
-    , m_metrics(font)
-{ }
-
-int TitleWidths::width(const QString &title)
-{
-    const auto it = m_widths.constFind(title);
-    if (it != m_widths.cend())
-        return *it;
-    const int w = m_metrics.horizontalAdvance(title);
-    m_widths.insert(title, w);
-    return w;
-}
-
-int TitleWidths::widestOfTable()
-{
-    const store::ChangeStamp stamp = store::Library::changeStamp();
-    if (m_widest && stamp == m_stamp)
-        return *m_widest;
-    int widest = 0;
-    for (const QString &title : store::Library::titles())
-        widest = qMax(widest, width(title));
-    knowWidest(widest, stamp);
-    return widest;
-}
-
-void TitleWidths::knowWidest(int widest, const store::ChangeStamp &stamp)
-{
-    m_widest = widest;
-    m_stamp = stamp;
-}
-
 SnippetSearch::SnippetSearch(const QString &word, SearchFields fields, Measure measure, SearchOptions options)
     : m_word(word)
     , m_folded(store::foldForSearch(word))
@@ -153,13 +120,13 @@ SnippetSearch::SnippetSearch(const QString &word, SearchFields fields, Measure m
         m_fragment = necessaryFragment(word);
 }
 
-SnippetSearch::SnippetSearch(const QString &word, SearchFields fields, std::shared_ptr<TitleWidths> widths,
+SnippetSearch::SnippetSearch(const QString &word, SearchFields fields, std::shared_ptr<TitleMeasure> widths,
                              SearchOptions options)
     : SnippetSearch(word, fields, Measure{}, options)
 {
     m_widths = std::move(widths);
     if (m_widths) {
-        TitleWidths *w = m_widths.get();
+        TitleMeasure *w = m_widths.get();
         m_measure = [w](const QString &title) { return w->width(title); };
     }
 }
@@ -228,7 +195,7 @@ void SnippetSearch::finishCandidates()
 {
     m_finished = true;
     if (m_widths) {
-        m_widest = m_widths->widestOfTable();
+        m_widest = m_widths->knownWidest().value_or(-1);
     } else if (m_measure) {
         for (const QString &title : store::Library::titles())
             m_widest = qMax(m_widest, m_measure(title));

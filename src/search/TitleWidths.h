@@ -1,0 +1,39 @@
+#pragma once
+#include "search/core/SnippetSearch.h"
+
+#include <QFont>
+#include <QFontMetrics>
+#include <QHash>
+#include <optional>
+
+namespace search {
+
+// Remembers title widths in one font, since the widest title of the whole table is needed
+// after every search and measuring shaped text is the slow part (seconds for a million titles).
+class TitleWidths : public TitleMeasure
+{
+public:
+    explicit TitleWidths(const QFont &font);
+    int width(const QString &title) override;
+    const QFont &font() const { return m_font; }
+    // The widest title of the whole table, measured again only after the table changed.
+    int widestOfTable();
+    std::optional<int> knownWidest() override;
+    // Measures the table's titles for about budgetMs, going on where the last call stopped;
+    // returns whether the widest is known now. A write in between starts the measuring again.
+    bool measureFor(int budgetMs);
+    void knowWidest(int widest, const store::ChangeStamp &stamp) override;
+
+private:
+    QFont m_font;
+    QFontMetrics m_metrics;
+    QHash<QString, int> m_widths;
+    std::optional<int> m_widest;
+    store::ChangeStamp m_stamp;
+    // A measuring in progress: the table as it was when it began, the last row measured, the widest so far.
+    std::optional<store::ChangeStamp> m_measuring;
+    qint64 m_measuredRow = 0;
+    int m_measuredWidest = 0;
+};
+
+} // namespace search

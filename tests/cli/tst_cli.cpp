@@ -1,0 +1,279 @@
+#include "TestSupport.h"
+
+#include "store/Library.h"
+#include "store/LibraryConnection.h"
+
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+
+namespace {
+
+struct Result {
+    int status = -1;
+    QByteArray out, err;
+};
+
+Result cli(const QStringList &arguments, const QByteArray &input = {}, const QString &lang = {})
+{
+    QProcess p;
+    if (!lang.isEmpty()) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("LANG"), lang);
+        env.insert(QStringLiteral("LC_ALL"), lang);
+        p.setProcessEnvironment(env);
+    }
+    p.start(QStringLiteral(TAMRISK_CLI), arguments);
+    if (!p.waitForStarted())
+        qFatal("tamrisk-cli did not start");
+    p.write(input);
+    p.closeWriteChannel();
+    if (!p.waitForFinished(60000))
+        qFatal("tamrisk-cli did not finish");
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
+            p.readAllStandardError()};
+}
+
+QByteArray utf8(const QString &s) { return s.toUtf8(); }
+
+} // namespace
+
+class TestCli : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<testing::TempLibrary> lib;
+    qint32 alpha = 0, beta = 0, orphan = 0, userOwn = 0, second = 0;
+    QStringList on; // --library FILE
+
+    Result run(QStringList arguments, const QByteArray &input = {}) { return cli(on + arguments, input); }
+
+private slots:
+    void init()
+    {
+        lib = std::make_unique<testing::TempLibrary>();
+        const qint32 b = lib->addCategory(QStringLiteral("b category"));
+        const qint32 a = lib->addCategory(QStringLiteral("A category"));
+        beta = lib->addSnippet(QStringLiteral("Beta"), a, QStringLiteral("Dim x  \r\n' الكـــود"), QStringLiteral("شرح"));
+        alpha = lib->addSnippet(QStringLiteral("alpha"), a, QStringLiteral("Call Zanzibar"), QVariant());
+        userOwn = lib->addSnippet(QStringLiteral("Mine\tTab"), b, QStringLiteral("x = 1"), QString(), true);
+        second = lib->addSnippet(QStringLiteral("snippet 10"), b, QStringLiteral("y"), QString());
+        lib->addSnippet(QStringLiteral("snippet 9"), b, QStringLiteral("z"), QString());
+        orphan = lib->addSnippet(QStringLiteral("lost"), 999, QStringLiteral("w"), QString());
+        on = {QStringLiteral("--library"), lib->path()};
+    }
+
+    void cleanup() { lib.reset(); }
+
+    void listIsInTheTreesOrderAndReadsOnly()
+    {
+        const QByteArray before = testing::readFile(lib->path());
+        const Result r = run({"list"});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.err, QByteArray());
+        const QString expected = QStringLiteral("%1\tA category\talpha\n%2\tA category\tBeta\n"
+                                                "%3\tb category\tMine Tab\n%4\tb category\tsnippet 9\n"
+                                                "%5\tb category\tsnippet 10\n%6\t%7\tlost\n")
+                                     .arg(alpha)
+                                     .arg(beta)
+                                     .arg(userOwn)
+                                     .arg(second + 1)
+                                     .arg(second)
+                                     .arg(orphan)
+                                     .arg(store::UncategorisedCaption);
+        QCOMPARE(QString::fromUtf8(r.out), expected);
+        QCOMPARE(run({"list", "--user"}).out, utf8(QStringLiteral("%1\tb category\tMine Tab\n").arg(userOwn)));
+        QCOMPARE(run({"--category=A category", "list"}).out.count('\n'), 2);
+        const Result missing = run({"list", "--category", "nothing"});
+        QCOMPARE(missing.status, 1);
+        QVERIFY(missing.out.isEmpty());
+        QVERIFY(missing.err.contains("nothing"));
+        const QJsonArray json = QJsonDocument::fromJson(run({"list", "--json", "--user"}).out).array();
+        QCOMPARE(json.size(), 1);
+        QCOMPARE(json[0].toObject().value("title").toString(), QStringLiteral("Mine\tTab"));
+        QCOMPARE(json[0].toObject().value("user").toBool(), true);
+        QCOMPARE(testing::readFile(lib->path()), before); // reading commands never write
+    }
+
+    void showGivesTheTextExactlyAsStored()
+    {
+        Result r = run({"show", QString::number(beta)});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.out, utf8(QStringLiteral("Dim x  \r\n' الكـــود")));
+        QCOMPARE(run({"show", QString::number(beta), "--comment"}).out, utf8(QStringLiteral("شرح")));
+        QCOMPARE(run({"show", QString::number(alpha), "--comment"}).out, QByteArray());
+        const QJsonObject o = QJsonDocument::fromJson(run({"show", "--json", QString::number(alpha)}).out).object();
+        QCOMPARE(o.value("code").toString(), QStringLiteral("Call Zanzibar"));
+        QVERIFY(o.value("comment").isNull());
+        QCOMPARE(o.value("category").toString(), QStringLiteral("A category"));
+
+        r = run({"show", "424242"});
+        QCOMPARE(r.status, 1);
+        QVERIFY(r.out.isEmpty());
+        QVERIFY(r.err.contains("424242"));
+        QVERIFY(cli(on + QStringList{"show", "424242"}, {}, QStringLiteral("ar_EG.UTF-8"))
+                    .err.contains(utf8(QStringLiteral("لا يوجد كود رقمه"))));
+        QCOMPARE(run({"show", "4x"}).status, 2);
+        QCOMPARE(run({"show"}).status, 2);
+        QCOMPARE(run({"show", "1", "2"}).status, 2);
+    }
+
+    void searchMatchesAsTheFindDialog()
+    {
+        Result r = run({"search", QStringLiteral("الكود")});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.out, utf8(QStringLiteral("%1\tBeta\n").arg(beta)));
+        QCOMPARE(run({"search", QStringLiteral("الكود"), "--exact"}).status, 1); // tatweel counts then
+        QCOMPARE(run({"search", "ZANZIBAR", "--code"}).out, utf8(QStringLiteral("%1\talpha\n").arg(alpha)));
+        r = run({"search", "zanzibar", "--title", "--comment"});
+        QCOMPARE(r.status, 1);
+        QVERIFY(r.out.isEmpty());
+        const QJsonArray json = QJsonDocument::fromJson(run({"search", "snippet", "--json"}).out).array();
+        QCOMPARE(json.size(), 2);
+        QCOMPARE(json[0].toObject().value("id").toInt(), second); // table order
+        QCOMPARE(run({"search", ""}).status, 2);
+        QCOMPARE(run({"search", "x", "--user"}).status, 2);
+    }
+
+    void addStoresAUserSnippetWithTheDialogsChecks()
+    {
+        Result r = run({"add", "--title", "  New one ", "--category", " Fresh ", "--comment", " why "},
+                       "  Sub Main()\r\nEnd Sub  ");
+        QCOMPARE(r.status, 0);
+        const qint32 id = r.out.trimmed().toInt();
+        const std::optional<store::Snippet> s = store::Library::snippet(id);
+        QVERIFY(s);
+        QCOMPARE(s->head.toString(), QStringLiteral("New one"));
+        QCOMPARE(s->code.toString(), QStringLiteral("Sub Main()\r\nEnd Sub"));
+        QCOMPARE(s->learn.toString(), QStringLiteral("why"));
+        QVERIFY(store::isTrue(s->user));
+        const QList<store::Category> categories = store::Library::categories();
+        QCOMPARE(categories.last().caption.toString(), QStringLiteral("Fresh"));
+        QCOMPARE(s->groub.toInt(), categories.last().id);
+        // An existing category is used, not made twice; the code comes from a file.
+        const QString file = QDir(lib->dir()).filePath("code.bas");
+        testing::writeFile(file, utf8(QStringLiteral("' ملف")));
+        r = run({"add", "--title", "From file", "--category", "Fresh", file});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(store::Library::categories().size(), categories.size());
+        QCOMPARE(store::Library::snippet(r.out.trimmed().toInt())->code.toString(), QStringLiteral("' ملف"));
+
+        const QByteArray before = testing::readFile(lib->path());
+        const QString binary = QDir(lib->dir()).filePath("x.bin");
+        testing::writeFile(binary, QByteArray("a\0b", 3));
+        const QList<QStringList> refused = {
+            {"add", "--title", "   ", "--category", "c"},
+            {"add", "--title", QString(101, QLatin1Char('t')), "--category", "c"},
+            {"add", "--title", "t", "--category", "  "},
+            {"add", "--title", "t", "--category", "c", binary},
+            {"add", "--title", "t", "--category", "c", QDir(lib->dir()).filePath("missing.bas")},
+        };
+        for (const QStringList &args : refused) {
+            r = run(args, "code");
+            QVERIFY2(r.status == 1, qPrintable(args.join(' ')));
+            QVERIFY(!r.err.isEmpty());
+        }
+        QCOMPARE(run({"add", "--title", "t"}, "code").status, 2);
+        QCOMPARE(run({"add", "--title"}, "code").status, 2);
+        QCOMPARE(testing::readFile(lib->path()), before);
+        QCOMPARE(run({"add", "--title", QString(100, QLatin1Char('t')), "--category", "c"}, "x").status, 0);
+    }
+
+    void exportAllWritesAFolderPerCategoryAndAnIndex()
+    {
+        const QString dir = QDir(lib->dir()).filePath("out");
+        const Result r = run({"export-all", dir});
+        QCOMPARE(r.status, 0);
+        QVERIFY(r.out.isEmpty());
+        QVERIFY(r.err.isEmpty()); // no progress in a pipe
+        QCOMPARE(testing::readFile(dir + QStringLiteral("/A category/%1 Beta.txt").arg(beta)),
+                 utf8(QStringLiteral("Dim x  \r\n' الكـــود")));
+        QCOMPARE(testing::readFile(dir + QStringLiteral("/A category/%1 Beta.comment.txt").arg(beta)),
+                 utf8(QStringLiteral("شرح")));
+        QVERIFY(QFileInfo::exists(dir + QStringLiteral("/b category/%1 Mine_Tab.txt").arg(userOwn)));
+        QVERIFY(QFileInfo::exists(dir + QLatin1Char('/') + store::UncategorisedCaption
+                                  + QStringLiteral("/%1 lost.txt").arg(orphan)));
+        const QJsonArray index = QJsonDocument::fromJson(testing::readFile(dir + "/index.json")).array();
+        QCOMPARE(index.size(), 3);
+        QCOMPARE(index[1].toObject().value("snippets").toArray().size(), 3);
+        // Never into a folder that holds files already.
+        const Result again = run({"export-all", dir});
+        QCOMPARE(again.status, 1);
+        QCOMPARE(QDir(dir).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 3);
+    }
+
+    void packagesAreCreatedAndAppliedAllOrNothing()
+    {
+        const QString cup = QDir(lib->dir()).filePath("mine.cup");
+        Result r = run({"package", "create", cup, "--name", "Me", "--notes", "for you"});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.out, QByteArray("Mine Tab\n")); // the one user snippet, on one line
+        QCOMPARE(run({"package", "create", cup, "--name", "Me"}).status, 1); // never replaced
+        QCOMPARE(run({"package", "create", cup + "2"}).status, 2);
+
+        const QByteArray before = testing::readFile(lib->path());
+        r = run({"package", "apply", cup, "--dry-run"});
+        QCOMPARE(r.status, 0);
+        QVERIFY(r.out.contains("name: Me\n"));
+        QVERIFY(r.out.contains("snippets to add: 1\n"));
+        QVERIFY(r.out.contains("\tMine Tab\n"));
+        QCOMPARE(testing::readFile(lib->path()), before);
+
+        // Hostile or broken packages: refused before the library is touched.
+        const QString text = QDir(lib->dir()).filePath("text.cup");
+        testing::writeFile(text, "not a package");
+        const QString wrong = QDir(lib->dir()).filePath("wrong.cup");
+        testing::writeFile(wrong, testing::readFile(lib->path())); // a database, but a library, not a package
+        for (const QString &bad : {text, wrong, QDir(lib->dir()).filePath("none.cup")}) {
+            r = run({"package", "apply", bad});
+            QVERIFY2(r.status == 1, qPrintable(bad));
+            QVERIFY(!r.err.isEmpty());
+            QCOMPARE(testing::readFile(lib->path()), before);
+        }
+
+        const qint64 count = store::Library::snippetCount();
+        r = run({"package", "apply", cup});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(store::Library::snippetCount(), count + 1);
+        QVERIFY(testing::readFile(QDir(lib->dir()).filePath("Cred.txt")).endsWith("Me\r\nfor you\r\n\r\n"));
+        QCOMPARE(run({"package", "apply", cup, "--name", "x"}).status, 2);
+        QCOMPARE(run({"package", "send", cup}).status, 2);
+    }
+
+    void onlyALibraryIsOpened()
+    {
+        const QString text = QDir(lib->dir()).filePath("notes.txt");
+        testing::writeFile(text, "just some notes\n");
+        for (const QStringList &args : {QStringList{"list"}, QStringList{"add", "--title", "t", "--category", "c"}}) {
+            const Result r = cli(QStringList{"--library", text} + args, "code");
+            QCOMPARE(r.status, 1);
+            QVERIFY(r.out.isEmpty());
+            QVERIFY(!r.err.isEmpty());
+            QCOMPARE(testing::readFile(text), QByteArray("just some notes\n"));
+        }
+        const QString missing = QDir(lib->dir()).filePath("none.mdb");
+        QCOMPARE(cli({"--library", missing, "add", "--title", "t", "--category", "c"}, "x").status, 1);
+        QVERIFY(!QFileInfo::exists(missing));
+        // A file: URI names the same library.
+        QCOMPARE(cli({"--library", QUrl::fromLocalFile(lib->path()).toString(), "show", QString::number(alpha)}).out,
+                 QByteArray("Call Zanzibar"));
+        QCOMPARE(cli({"nosuchcommand"}).status, 2);
+        QCOMPARE(cli({"--help"}).status, 0);
+    }
+
+    void loadsNoGuiLibrary()
+    {
+        QProcess ldd;
+        ldd.start(QStringLiteral("ldd"), {QStringLiteral(TAMRISK_CLI)});
+        QVERIFY(ldd.waitForFinished());
+        const QByteArray libs = ldd.readAllStandardOutput();
+        QVERIFY(libs.contains("libQt6Core"));
+        QVERIFY(!libs.contains("libQt6Gui"));
+        QVERIFY(!libs.contains("libQt6Widgets"));
+    }
+};
+
+TAMRISK_TEST_MAIN(TestCli)
+#include "tst_cli.moc"
