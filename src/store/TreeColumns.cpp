@@ -1,5 +1,6 @@
 #include "store/TreeColumns.h"
 
+#include "store/Backup.h"
 #include "store/Database.h"
 #include "store/Library.h"
 #include "store/LibraryConnection.h"
@@ -45,7 +46,14 @@ public:
     sqlite3_stmt *get() const { return m_stmt; }
 
 private:
-    [[noreturn]] void fail() const { throw StoreError(describeSqlError(QString::fromUtf8(sqlite3_errmsg(m_db)))); }
+    [[noreturn]] void fail() const
+    {
+        // A damaged page must not pass for the end of the table: the tree would look complete.
+        const int code = sqlite3_errcode(m_db) & 0xff;
+        if (code == SQLITE_CORRUPT || code == SQLITE_NOTADB)
+            throw DamagedLibraryError(damagedLibraryMessage(LibraryConnection::path()));
+        throw StoreError(describeSqlError(QString::fromUtf8(sqlite3_errmsg(m_db))));
+    }
 
     sqlite3 *m_db = nullptr;
     sqlite3_stmt *m_stmt = nullptr;
