@@ -391,7 +391,7 @@ private slots:
         QTest::keyClick(main->RTxt1(), Qt::Key_Delete);
         QCOMPARE(MessageBoxSeam::count(), 1);
         QVERIFY(!store::Library::snippet(s2));
-        QVERIFY(!main->node(keyOfSnippet(s2)));
+        QVERIFY(!main->node(keyOfSnippet(s2)).isValid());
     }
 
     void failedDeleteIsReportedAndKeepsTheNode()
