@@ -3,6 +3,7 @@
 #include "cli/Output.h"
 #include "editing/Texts.h"
 #include "exchange/core/Package.h"
+#include "export/core/SnippetExport.h"
 #include "platform/Error.h"
 #include "platform/Text.h"
 #include "search/core/SnippetSearch.h"
@@ -57,8 +58,11 @@ const std::map<QString, CommandSpec> &commands()
         {QStringLiteral("list"), {{QStringLiteral("user")}, {QStringLiteral("category")}, true}},
         {QStringLiteral("show"), {{QStringLiteral("comment")}, {}, true}},
         {QStringLiteral("search"),
-         {{QStringLiteral("title"), QStringLiteral("code"), QStringLiteral("comment"), QStringLiteral("exact")}, {}, true}},
+         {{QStringLiteral("title"), QStringLiteral("code"), QStringLiteral("comment"), QStringLiteral("exact")},
+          {},
+          true}},
         {QStringLiteral("add"), {{}, {QStringLiteral("title"), QStringLiteral("category"), QStringLiteral("comment")}}},
+        {QStringLiteral("export"), {{QStringLiteral("comment")}, {QStringLiteral("format"), QStringLiteral("output")}}},
         {QStringLiteral("export-all"), {}},
         {QStringLiteral("package"), {{QStringLiteral("dry-run")}, {QStringLiteral("name"), QStringLiteral("notes")}}},
     };
@@ -96,9 +100,10 @@ Arguments parse(const QStringList &arguments, bool &help, bool &version)
             raw.append({eq < 0 ? arg.mid(2) : arg.mid(2, eq - 2),
                         eq < 0 ? std::nullopt : std::optional<QString>(arg.mid(eq + 1)), i});
         } else if (!optionsEnded && arg.startsWith(QLatin1Char('-')) && arg.size() > 1) {
-            if (arg != QLatin1String("-h"))
+            if (arg != QLatin1String("-h") && arg != QLatin1String("-o"))
                 badUsage(say(QStringLiteral("unknown option %1"), QStringLiteral("خيار غير معروف %1")).arg(arg));
-            raw.append({QStringLiteral("help"), std::nullopt, i});
+            raw.append(
+                {arg == QLatin1String("-o") ? QStringLiteral("output") : QStringLiteral("help"), std::nullopt, i});
         } else {
             rest.append(arg);
             restAt.append(i);
@@ -131,14 +136,17 @@ Arguments parse(const QStringList &arguments, bool &help, bool &version)
         const bool isValue = r.name == QLatin1String("library") || spec->second.values.contains(r.name);
         const bool isFlag = r.name == QLatin1String("json") || spec->second.flags.contains(r.name);
         if (!isValue && !isFlag)
-            badUsage(say(QStringLiteral("the %1 command has no option --%2"), QStringLiteral("الأمر %1 ليس له الخيار --%2"))
-                         .arg(a.command, r.name));
+            badUsage(
+                say(QStringLiteral("the %1 command has no option --%2"), QStringLiteral("الأمر %1 ليس له الخيار --%2"))
+                    .arg(a.command, r.name));
         if (isFlag) {
             if (r.value)
-                badUsage(say(QStringLiteral("--%1 takes no value"), QStringLiteral("الخيار --%1 لا يأخذ قيمة")).arg(r.name));
+                badUsage(
+                    say(QStringLiteral("--%1 takes no value"), QStringLiteral("الخيار --%1 لا يأخذ قيمة")).arg(r.name));
             if (r.name == QLatin1String("json")) {
                 if (!spec->second.json)
-                    badUsage(say(QStringLiteral("the %1 command has no --json"), QStringLiteral("الأمر %1 ليس له الخيار --json"))
+                    badUsage(say(QStringLiteral("the %1 command has no --json"),
+                                 QStringLiteral("الأمر %1 ليس له الخيار --json"))
                                  .arg(a.command));
                 a.json = true;
             } else {
@@ -152,7 +160,8 @@ Arguments parse(const QStringList &arguments, bool &help, bool &version)
         } else {
             const qsizetype k = restAt.indexOf(r.at + 1);
             if (k < 0)
-                badUsage(say(QStringLiteral("--%1 needs a value"), QStringLiteral("الخيار --%1 يحتاج إلى قيمة")).arg(r.name));
+                badUsage(say(QStringLiteral("--%1 needs a value"), QStringLiteral("الخيار --%1 يحتاج إلى قيمة"))
+                             .arg(r.name));
             value = rest[k];
             consumed.insert(r.at + 1);
         }
@@ -177,10 +186,12 @@ Arguments parse(const QStringList &arguments, bool &help, bool &version)
 void expectPositional(const Arguments &a, qsizetype least, qsizetype most)
 {
     if (a.positional.size() < least)
-        badUsage(say(QStringLiteral("the %1 command needs more arguments"), QStringLiteral("الأمر %1 يحتاج إلى معاملات أخرى"))
+        badUsage(say(QStringLiteral("the %1 command needs more arguments"),
+                     QStringLiteral("الأمر %1 يحتاج إلى معاملات أخرى"))
                      .arg(a.command));
     if (a.positional.size() > most)
-        badUsage(say(QStringLiteral("unexpected argument %1"), QStringLiteral("معامل غير متوقع %1")).arg(a.positional.at(most)));
+        badUsage(say(QStringLiteral("unexpected argument %1"), QStringLiteral("معامل غير متوقع %1"))
+                     .arg(a.positional.at(most)));
 }
 
 // The library the main program would open: --library as a file name or file: URI, else the default.
@@ -346,13 +357,14 @@ int show(const Arguments &a)
         }
         if (!found)
             category = store::UncategorisedCaption; // as list names it
-        const QJsonObject o{{QStringLiteral("id"), s->id},
-                            {QStringLiteral("title"), jsonText(s->head)},
-                            {QStringLiteral("category"), category},
-                            {QStringLiteral("categoryId"), s->groub.isNull() ? QJsonValue() : QJsonValue(s->groub.toLongLong())},
-                            {QStringLiteral("user"), store::isTrue(s->user)},
-                            {QStringLiteral("code"), jsonText(s->code)},
-                            {QStringLiteral("comment"), jsonText(s->learn)}};
+        const QJsonObject o{
+            {QStringLiteral("id"), s->id},
+            {QStringLiteral("title"), jsonText(s->head)},
+            {QStringLiteral("category"), category},
+            {QStringLiteral("categoryId"), s->groub.isNull() ? QJsonValue() : QJsonValue(s->groub.toLongLong())},
+            {QStringLiteral("user"), store::isTrue(s->user)},
+            {QStringLiteral("code"), jsonText(s->code)},
+            {QStringLiteral("comment"), jsonText(s->learn)}};
         outBytes(QJsonDocument(o).toJson(QJsonDocument::Indented));
     } else {
         // Exactly as stored: nothing added, not even a line break.
@@ -366,8 +378,8 @@ int searchCommand(const Arguments &a)
     expectPositional(a, 1, 1);
     const QString word = a.positional[0];
     if (word.isEmpty())
-        badUsage(say(QStringLiteral("the word to look for is empty"),
-                     QStringLiteral("يجب أن تكتب الكلمة التي تبحث عنها")));
+        badUsage(
+            say(QStringLiteral("the word to look for is empty"), QStringLiteral("يجب أن تكتب الكلمة التي تبحث عنها")));
     search::SearchFields fields{a.flags.contains(QStringLiteral("title")), a.flags.contains(QStringLiteral("code")),
                                 a.flags.contains(QStringLiteral("comment"))};
     if (!fields.caption && !fields.code && !fields.learn)
@@ -421,7 +433,8 @@ int add(const Arguments &a)
 {
     expectPositional(a, 0, 1);
     if (!a.values.contains(QStringLiteral("title")) || !a.values.contains(QStringLiteral("category")))
-        badUsage(say(QStringLiteral("add needs --title and --category"), QStringLiteral("الأمر add يحتاج إلى --title و--category")));
+        badUsage(say(QStringLiteral("add needs --title and --category"),
+                     QStringLiteral("الأمر add يحتاج إلى --title و--category")));
     const QString title = platform::trimmedSpaces(a.values.value(QStringLiteral("title")));
     const QString category = platform::trimmedSpaces(a.values.value(QStringLiteral("category")));
     if (title.isEmpty())
@@ -479,6 +492,39 @@ void writeFile(const QString &path, const QByteArray &bytes)
                                   + QStringLiteral(": ") + file.errorString());
 }
 
+// The save-as command's file, from the same function the window calls, so the bytes agree.
+int exportCommand(const Arguments &a)
+{
+    expectPositional(a, 1, 1);
+    const qint32 id = parseId(a.positional[0]);
+    const std::optional<exporting::core::Format> format = exporting::core::formatNamed(
+        a.values.value(QStringLiteral("format"), QStringLiteral("txt")));
+    if (!format)
+        badUsage(say(QStringLiteral("--format takes txt, rtf or html"),
+                     QStringLiteral("الخيار --format يأخذ txt أو rtf أو html")));
+    openLibrary(a.library, false);
+    if (!store::Library::snippet(id))
+        refuse(say(QStringLiteral("no snippet with id %1"), QStringLiteral("لا يوجد كود رقمه %1")).arg(id));
+    const QByteArray bytes = exporting::core::exportSnippet(
+        id, a.flags.contains(QStringLiteral("comment")) ? exporting::core::Field::Learn : exporting::core::Field::Code,
+        *format);
+    const QString output = a.values.value(QStringLiteral("output"));
+    if (output.isEmpty() || output == QLatin1String("-")) {
+        outBytes(bytes);
+        return Done;
+    }
+    QFile file(output);
+    // Unbuffered, so a short write is seen here and not lost in a flush at close.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)
+        || file.write(bytes) != bytes.size()) {
+        const QString reason = file.errorString();
+        file.close();
+        file.remove();
+        refuse(QStringLiteral("تعذر حفظ الملف: ") + reason + QStringLiteral(" (") + output + QLatin1Char(')'));
+    }
+    return Done;
+}
+
 int exportAll(const Arguments &a)
 {
     expectPositional(a, 1, 1);
@@ -486,7 +532,8 @@ int exportAll(const Arguments &a)
     const QDir dir(dirPath);
     // Only into a new or empty folder, so no file of the user's is ever replaced.
     if (QFileInfo::exists(dirPath)
-        && (!QFileInfo(dirPath).isDir() || !dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System).isEmpty()))
+        && (!QFileInfo(dirPath).isDir()
+            || !dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System).isEmpty()))
         refuse(say(QStringLiteral("%1 is not a new or empty folder"), QStringLiteral("%1 ليس مجلداً جديداً أو فارغاً"))
                    .arg(QDir::toNativeSeparators(dirPath)));
     openLibrary(a.library, false);
@@ -554,13 +601,16 @@ QString todayText()
 int packageCreate(const Arguments &a, const QString &file)
 {
     if (a.flags.contains(QStringLiteral("dry-run")))
-        badUsage(say(QStringLiteral("package create has no --dry-run"), QStringLiteral("الأمر package create ليس له الخيار --dry-run")));
+        badUsage(say(QStringLiteral("package create has no --dry-run"),
+                     QStringLiteral("الأمر package create ليس له الخيار --dry-run")));
     if (!a.values.contains(QStringLiteral("name")))
-        badUsage(say(QStringLiteral("package create needs --name"), QStringLiteral("الأمر package create يحتاج إلى --name")));
+        badUsage(say(QStringLiteral("package create needs --name"),
+                     QStringLiteral("الأمر package create يحتاج إلى --name")));
     const QString path = QFileInfo(file).absoluteFilePath();
     // The window asks before it replaces a file; here nothing that exists is replaced.
     if (QFileInfo::exists(path))
-        refuse(say(QStringLiteral("%1 exists already"), QStringLiteral("الملف %1 موجود من قبل")).arg(QDir::toNativeSeparators(path)));
+        refuse(say(QStringLiteral("%1 exists already"), QStringLiteral("الملف %1 موجود من قبل"))
+                   .arg(QDir::toNativeSeparators(path)));
     const QString name = a.values.value(QStringLiteral("name"));
     const QString notes = a.values.value(QStringLiteral("notes"));
     const QString date = todayText();
@@ -590,10 +640,12 @@ int packageApply(const Arguments &a, const QString &file)
                        + oneLine(header.date.toString()) + QLatin1Char('\n')
                        + say(QStringLiteral("notes: "), QStringLiteral("ملاحظات: ")) + oneLine(header.notes.toString())
                        + QLatin1Char('\n');
-        text += say(QStringLiteral("snippets to add: %1"), QStringLiteral("الأكواد التي ستضاف: %1")).arg(preview.snippets)
-                + QLatin1Char('\n');
+        text +=
+            say(QStringLiteral("snippets to add: %1"), QStringLiteral("الأكواد التي ستضاف: %1")).arg(preview.snippets)
+            + QLatin1Char('\n');
         for (const QString &category : preview.newCategories)
-            text += say(QStringLiteral("new category: "), QStringLiteral("فئة جديدة: ")) + oneLine(category) + QLatin1Char('\n');
+            text += say(QStringLiteral("new category: "), QStringLiteral("فئة جديدة: ")) + oneLine(category)
+                    + QLatin1Char('\n');
         for (const QString &title : package.titles())
             text += QLatin1Char('\t') + oneLine(title) + QLatin1Char('\n');
         out(text);
@@ -623,7 +675,8 @@ int package(const Arguments &a)
         return packageCreate(a, a.positional[1]);
     if (a.positional[0] == QLatin1String("apply"))
         return packageApply(a, a.positional[1]);
-    badUsage(say(QStringLiteral("package takes create or apply, not %1"), QStringLiteral("الأمر package يأخذ create أو apply، لا %1"))
+    badUsage(say(QStringLiteral("package takes create or apply, not %1"),
+                 QStringLiteral("الأمر package يأخذ create أو apply، لا %1"))
                  .arg(a.positional[0]));
 }
 
@@ -640,6 +693,8 @@ QString usage()
         "                                             Arabic-aware unless --exact); status 1 when none\n"
         "  add --title T --category C [--comment TEXT] [FILE|-]\n"
         "                                             adds a snippet of your own; code from FILE or stdin\n"
+        "  export ID [--format txt|rtf|html] [--comment] [-o FILE]\n"
+        "                                             the file the window's save-as writes (stdout by default)\n"
         "  export-all DIR                             every snippet as a file per category folder, with\n"
         "                                             index.json, into a new or empty folder\n"
         "  package create FILE --name N [--notes T]   a package of your own snippets (FILE must not exist)\n"
@@ -671,6 +726,8 @@ int run(const QStringList &arguments)
             status = searchCommand(a);
         else if (a.command == QLatin1String("add"))
             status = add(a);
+        else if (a.command == QLatin1String("export"))
+            status = exportCommand(a);
         else if (a.command == QLatin1String("export-all"))
             status = exportAll(a);
         else if (a.command == QLatin1String("package"))

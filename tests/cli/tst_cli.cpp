@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include "export/core/SnippetExport.h"
 #include "store/Library.h"
 #include "store/LibraryConnection.h"
 
@@ -56,7 +57,8 @@ private slots:
         lib = std::make_unique<testing::TempLibrary>();
         const qint32 b = lib->addCategory(QStringLiteral("b category"));
         const qint32 a = lib->addCategory(QStringLiteral("A category"));
-        beta = lib->addSnippet(QStringLiteral("Beta"), a, QStringLiteral("Dim x  \r\n' الكـــود"), QStringLiteral("شرح"));
+        beta = lib->addSnippet(QStringLiteral("Beta"), a, QStringLiteral("Dim x  \r\n' الكـــود"),
+                               QStringLiteral("شرح"));
         alpha = lib->addSnippet(QStringLiteral("alpha"), a, QStringLiteral("Call Zanzibar"), QVariant());
         userOwn = lib->addSnippet(QStringLiteral("Mine\tTab"), b, QStringLiteral("x = 1"), QString(), true);
         second = lib->addSnippet(QStringLiteral("snippet 10"), b, QStringLiteral("y"), QString());
@@ -179,6 +181,28 @@ private slots:
         QCOMPARE(run({"add", "--title"}, "code").status, 2);
         QCOMPARE(testing::readFile(lib->path()), before);
         QCOMPARE(run({"add", "--title", QString(100, QLatin1Char('t')), "--category", "c"}, "x").status, 0);
+    }
+
+    // The window's save-as writes the core's bytes (its own test); the command line must too.
+    void exportGivesTheSaveAsBytes()
+    {
+        using exporting::core::Field;
+        using exporting::core::Format;
+        const store::Snippet s = *store::Library::snippet(beta);
+        const QList<std::pair<QString, Format>> formats = {
+            {"txt", Format::Text}, {"rtf", Format::Rtf}, {"html", Format::Html}};
+        for (const auto &[name, format] : formats) {
+            const Result r = run({"export", QString::number(beta), "--format", name});
+            QCOMPARE(r.status, 0);
+            QCOMPARE(r.out, exporting::core::exportSnippet(s, Field::Code, format));
+        }
+        const QString file = QDir(lib->dir()).filePath("beta.html");
+        QCOMPARE(run({"export", QString::number(beta), "--format=html", "--comment", "-o", file}).status, 0);
+        const QByteArray page = testing::readFile(file);
+        QCOMPARE(page, exporting::core::exportSnippet(s, Field::Learn, Format::Html));
+        QVERIFY(page.contains("<TITLE>Beta</TITLE>") || page.contains("<title>Beta</title>"));
+        QCOMPARE(run({"export", "424242"}).status, 1);
+        QCOMPARE(run({"export", QString::number(beta), "--format", "pdf"}).status, 2);
     }
 
     void exportAllWritesAFolderPerCategoryAndAnIndex()
