@@ -7,6 +7,7 @@
 #include "platform/Error.h"
 #include "platform/Text.h"
 #include "search/core/SnippetSearch.h"
+#include "store/Backup.h"
 #include "store/JetImport.h"
 #include "store/Library.h"
 #include "store/LibraryConnection.h"
@@ -653,6 +654,8 @@ int packageApply(const Arguments &a, const QString &file)
     }
     int added = 0;
     try {
+        // As in the window: no apply without a copy of the library to go back to.
+        store::keepBackup(store::BackupReason::Package);
         added = exchange::applyPackage(package);
     } catch (const platform::Error &e) {
         refuse(QStringLiteral("تعذر إضافة محتويات ملف التحديث، ولم تتغير قاعدة البيانات: ") + e.message());
