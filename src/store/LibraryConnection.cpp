@@ -182,4 +182,28 @@ qint64 LibraryConnection::openCount() { return g_opened; }
 
 QSqlDatabase LibraryConnection::database() { return QSqlDatabase::database(kConnectionName, false); }
 
+void withLibraryReopened(const std::function<void()> &work)
+{
+    const QString path = LibraryConnection::path();
+    const bool readOnly = LibraryConnection::isReadOnly();
+    if (path.isEmpty())
+        throw StoreError(QStringLiteral("قاعدة البيانات غير مفتوحة"));
+    QString failure;
+    try {
+        work();
+    } catch (const StoreError &e) {
+        failure = e.message();
+    }
+    if (!LibraryConnection::isOpen()) {
+        try {
+            LibraryConnection::open(path, readOnly);
+        } catch (const StoreError &e) {
+            failure += (failure.isEmpty() ? QString() : QStringLiteral("\r\n"))
+                       + QStringLiteral("تعذر إعادة فتح قاعدة البيانات: ") + e.message();
+        }
+    }
+    if (!failure.isEmpty())
+        throw StoreError(failure);
+}
+
 } // namespace store

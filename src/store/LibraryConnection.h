@@ -4,6 +4,7 @@
 
 #include <QSqlDatabase>
 #include <QString>
+#include <functional>
 
 namespace store {
 
@@ -34,5 +35,10 @@ public:
     static QSqlDatabase database();
     static const Database *connection();
 };
+
+// Runs work, which may close LibraryConnection (compaction does), then opens the library again,
+// in the same mode, whatever happened. Throws StoreError with work's failure and, if any, the
+// failure to reopen.
+void withLibraryReopened(const std::function<void()> &work);
 
 } // namespace store

@@ -145,28 +145,6 @@ const char *kIsUser = "CASE typeof(c.User) WHEN 'null' THEN 0 "
 
 // ---- creating ------------------------------------------------------------------------------
 
-// Runs work, which closes LibraryConnection when it compacts, and opens the library again.
-void withLibraryReopened(const std::function<void()> &work)
-{
-    const QString path = store::LibraryConnection::path();
-    QString failure;
-    try {
-        work();
-    } catch (const StoreError &e) {
-        failure = e.message();
-    }
-    if (!store::LibraryConnection::isOpen()) {
-        try {
-            store::LibraryConnection::open(path);
-        } catch (const StoreError &e) {
-            failure += (failure.isEmpty() ? QString() : QStringLiteral("\r\n"))
-                       + QStringLiteral("تعذر إعادة فتح قاعدة البيانات: ") + e.message();
-        }
-    }
-    if (!failure.isEmpty())
-        throw StoreError(failure);
-}
-
 // SQLite's name for a local file, with the given query ("immutable=1", "mode=ro").
 QByteArray fileUri(const QString &path, const char *query)
 {
@@ -532,7 +510,7 @@ QStringList createPackage(const QString &path, const QString &name, const QStrin
 
     const PackageHeader header{textOrNull(name), textOrNull(date), textOrNull(notes)};
     QStringList titles;
-    withLibraryReopened([&] {
+    store::withLibraryReopened([&] {
         store::CreateDb db;
         try {
             db.CreateDatabaseX(path);
