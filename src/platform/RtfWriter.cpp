@@ -1,6 +1,7 @@
 #include "platform/RtfWriter.h"
 
 #include "platform/RtfAlign.h"
+#include "platform/RtfText.h"
 
 #include <QFontDatabase>
 #include <QHash>
@@ -10,72 +11,6 @@
 namespace platform {
 
 namespace {
-
-void appendNumber(QString &out, qint64 n)
-{
-    char16_t digits[24];
-    int at = 24;
-    const bool negative = n < 0;
-    quint64 v = negative ? quint64(-(n + 1)) + 1 : quint64(n);
-    do {
-        digits[--at] = char16_t(u'0' + v % 10);
-        v /= 10;
-    } while (v != 0);
-    if (negative)
-        digits[--at] = u'-';
-    out.append(reinterpret_cast<const QChar *>(digits + at), 24 - at);
-}
-
-// Each non-ASCII UTF-16 unit as \uN with "?" as the one fallback character for readers
-// without Unicode; a signed 16-bit N, as RTF wants.
-void appendUnicodeEscape(QString &out, char16_t unit)
-{
-    out.append(QLatin1String("\\u"));
-    appendNumber(out, static_cast<qint16>(unit));
-    out.append(QLatin1Char('?'));
-}
-
-bool plainAscii(char16_t c) { return c >= 0x20 && c < 0x7F && c != u'\\' && c != u'{' && c != u'}'; }
-
-void appendEscaped(QString &out, QStringView text)
-{
-    const QChar *data = text.data();
-    const qsizetype n = text.size();
-    qsizetype i = 0;
-    while (i < n) {
-        // Runs of ordinary characters go in whole.
-        const qsizetype start = i;
-        while (i < n && plainAscii(data[i].unicode()))
-            ++i;
-        if (i > start)
-            out.append(data + start, i - start);
-        if (i >= n)
-            break;
-        const char16_t c = data[i++].unicode();
-        switch (c) {
-        case u'\\':
-            out.append(QLatin1String("\\\\"));
-            break;
-        case u'{':
-            out.append(QLatin1String("\\{"));
-            break;
-        case u'}':
-            out.append(QLatin1String("\\}"));
-            break;
-        case u'\t':
-            out.append(QLatin1String("\\tab "));
-            break;
-        case 0x2028: // line break inside a paragraph
-            out.append(QLatin1String("\\line "));
-            break;
-        case 0x00A0:
-            out.append(QLatin1String("\\~"));
-            break;
-        default:
-            appendUnicodeEscape(out, c);
-        }
-    }
-}
 
 // A font name may not carry the characters that delimit the font table.
 QString cleanFontName(const QString &name)
@@ -254,19 +189,19 @@ QString documentToRtf(const QTextDocument &document)
             bool wrote = false;
             if (style.font != curFont) {
                 body.append(QLatin1String("\\f"));
-                appendNumber(body, style.font);
+                appendRtfNumber(body, style.font);
                 curFont = style.font;
                 wrote = true;
             }
             if (style.size != curSize) {
                 body.append(QLatin1String("\\fs"));
-                appendNumber(body, style.size);
+                appendRtfNumber(body, style.size);
                 curSize = style.size;
                 wrote = true;
             }
             if (style.colour != curColour) {
                 body.append(QLatin1String("\\cf"));
-                appendNumber(body, style.colour);
+                appendRtfNumber(body, style.colour);
                 curColour = style.colour;
                 wrote = true;
             }
@@ -286,7 +221,7 @@ QString documentToRtf(const QTextDocument &document)
                 groupOpen = true;
                 open = style;
             }
-            appendEscaped(body, QStringView(raw).mid(fragment.position(), fragment.length()));
+            appendRtfText(body, QStringView(raw).mid(fragment.position(), fragment.length()));
         }
         if (groupOpen)
             body.append(QLatin1Char('}'));
@@ -302,20 +237,20 @@ QString documentToRtf(const QTextDocument &document)
         const bool fixed = QFontDatabase::isFixedPitch(fonts.at(i))
                            || (i == 0 && (defaultFont.fixedPitch() || defaultFont.styleHint() == QFont::TypeWriter));
         header.append(QLatin1String("{\\f"));
-        appendNumber(header, i);
+        appendRtfNumber(header, i);
         header.append(fixed ? QLatin1String("\\fmodern") : QLatin1String("\\fnil"));
         header.append(QLatin1String("\\fcharset0 "));
-        appendEscaped(header, fonts.at(i));
+        appendRtfText(header, fonts.at(i));
         header.append(QLatin1String(";}"));
     }
     header.append(QLatin1String("}\r\n{\\colortbl"));
     for (const QRgb rgb : colours) {
         header.append(QLatin1String("\\red"));
-        appendNumber(header, qRed(rgb));
+        appendRtfNumber(header, qRed(rgb));
         header.append(QLatin1String("\\green"));
-        appendNumber(header, qGreen(rgb));
+        appendRtfNumber(header, qGreen(rgb));
         header.append(QLatin1String("\\blue"));
-        appendNumber(header, qBlue(rgb));
+        appendRtfNumber(header, qBlue(rgb));
         header.append(QLatin1Char(';'));
     }
     header.append(QLatin1String("}\r\n"));

@@ -2,69 +2,9 @@
 
 #include "export/core/Keywords.h"
 #include "export/core/LargeBuffer.h"
+#include "platform/RtfText.h"
 
 namespace exporting::core {
-
-namespace {
-
-void appendNumber(QString &out, int n)
-{
-    char16_t digits[12];
-    int at = 12;
-    const bool negative = n < 0;
-    unsigned v = negative ? 0u - unsigned(n) : unsigned(n);
-    do {
-        digits[--at] = char16_t(u'0' + v % 10);
-        v /= 10;
-    } while (v != 0);
-    if (negative)
-        digits[--at] = u'-';
-    out.append(reinterpret_cast<const QChar *>(digits + at), 12 - at);
-}
-
-bool plainAscii(char16_t c) { return c >= 0x20 && c < 0x7F && c != u'\\' && c != u'{' && c != u'}'; }
-
-// One line's characters, escaped; no line breaks inside.
-void appendEscaped(QString &out, QStringView text)
-{
-    const QChar *data = text.data();
-    const qsizetype n = text.size();
-    qsizetype i = 0;
-    while (i < n) {
-        const qsizetype start = i;
-        while (i < n && plainAscii(data[i].unicode()))
-            ++i;
-        if (i > start)
-            out.append(data + start, i - start);
-        if (i >= n)
-            break;
-        const char16_t c = data[i++].unicode();
-        switch (c) {
-        case u'\\':
-            out.append(QLatin1String("\\\\"));
-            break;
-        case u'{':
-            out.append(QLatin1String("\\{"));
-            break;
-        case u'}':
-            out.append(QLatin1String("\\}"));
-            break;
-        case u'\t':
-            out.append(QLatin1String("\\tab "));
-            break;
-        case 0x00A0:
-            out.append(QLatin1String("\\~"));
-            break;
-        default:
-            // A signed 16-bit N with "?" as the one fallback for readers without Unicode.
-            out.append(QLatin1String("\\u"));
-            appendNumber(out, static_cast<qint16>(c));
-            out.append(QLatin1Char('?'));
-        }
-    }
-}
-
-} // namespace
 
 QString snippetRtf(QStringView text, bool rightToLeft)
 {
@@ -97,13 +37,13 @@ QString snippetRtf(QStringView text, bool rightToLeft)
         const QStringView line(data + lineStart, lineEnd - lineStart);
         qsizetype written = 0;
         forEachKeyword(line, [&](qsizetype start, qsizetype length) {
-            appendEscaped(rtf, line.sliced(written, start - written));
+            platform::appendRtfText(rtf, line.sliced(written, start - written));
             rtf.append(u"\\cf1 ");
             rtf.append(line.sliced(start, length));
             rtf.append(u"\\plain\\fs20 ");
             written = start + length;
         });
-        appendEscaped(rtf, line.sliced(written));
+        platform::appendRtfText(rtf, line.sliced(written));
         // Every paragraph, the last one included, ends with a line-initial \par.
         rtf.append(u"\r\n\\par ");
         // CR LF, LF or CR: one line break each.
