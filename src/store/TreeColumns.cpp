@@ -1,11 +1,10 @@
 #include "store/TreeColumns.h"
 
-#include "store/Backup.h"
 #include "store/Database.h"
 #include "store/Library.h"
 #include "store/LibraryConnection.h"
+#include "store/SqliteStatement.h"
 
-#include <QSqlDriver>
 #include <QVariant>
 #include <cmath>
 #include <sqlite3.h>
@@ -14,49 +13,14 @@ namespace store {
 
 namespace {
 
-// The library's own SQLite handle: going through Qt's variant per value costs more than the read.
-class Statement
+// Reads through the library's own handle: Qt's variant per value costs more than the read.
+class Statement : public SqliteStatement
 {
 public:
     explicit Statement(const char *sql)
-    {
-        if (!LibraryConnection::isOpen())
-            throw StoreError(QStringLiteral("قاعدة البيانات غير مفتوحة"));
-        const QVariant handle = LibraryConnection::database().driver()->handle();
-        if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
-            m_db = *static_cast<sqlite3 *const *>(handle.constData());
-        if (!m_db)
-            throw StoreError(QStringLiteral("قاعدة البيانات غير مفتوحة"));
-        if (sqlite3_prepare_v2(m_db, sql, -1, &m_stmt, nullptr) != SQLITE_OK)
-            fail();
-    }
-    ~Statement() { sqlite3_finalize(m_stmt); }
-    Statement(const Statement &) = delete;
-    Statement &operator=(const Statement &) = delete;
-
-    bool next()
-    {
-        const int rc = sqlite3_step(m_stmt);
-        if (rc == SQLITE_ROW)
-            return true;
-        if (rc != SQLITE_DONE)
-            fail();
-        return false;
-    }
-    sqlite3_stmt *get() const { return m_stmt; }
-
-private:
-    [[noreturn]] void fail() const
-    {
-        // A damaged page must not pass for the end of the table: the tree would look complete.
-        const int code = sqlite3_errcode(m_db) & 0xff;
-        if (code == SQLITE_CORRUPT || code == SQLITE_NOTADB)
-            throw DamagedLibraryError(damagedLibraryMessage(LibraryConnection::path()));
-        throw StoreError(describeSqlError(QString::fromUtf8(sqlite3_errmsg(m_db))));
-    }
-
-    sqlite3 *m_db = nullptr;
-    sqlite3_stmt *m_stmt = nullptr;
+        : SqliteStatement(libraryHandle(), QByteArray(sql))
+    { }
+    bool next() { return step(); }
 };
 
 QByteArrayView textOf(sqlite3_stmt *s, int column)

@@ -4,6 +4,7 @@
 #include "store/Database.h"
 #include "store/JetImport.h"
 #include "store/Library.h"
+#include "store/SqliteStatement.h"
 #include "store/LibraryConnection.h"
 
 #include <QDir>
@@ -45,65 +46,13 @@ QString shown(const QString &path) { return QDir::toNativeSeparators(QFileInfo(p
 
 // ---- SQLite statements, without Qt's value layer in between ---------------------------------
 
-[[noreturn]] void throwSqlite(sqlite3 *db)
-{
-    throw StoreError(store::describeSqlError(QString::fromUtf8(sqlite3_errmsg(db))));
-}
-
-class Statement
+// Package statements name their SQL as text and read values as the package reader keeps them.
+class Statement : public store::SqliteStatement
 {
 public:
     Statement(sqlite3 *db, const QString &sql)
-        : m_db(db)
-    {
-        if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &m_stmt, nullptr) != SQLITE_OK)
-            throwSqlite(db);
-    }
-    ~Statement() { sqlite3_finalize(m_stmt); }
-    Statement(const Statement &) = delete;
-    Statement &operator=(const Statement &) = delete;
-
-    // True for a row, false at the end; throws StoreError on failure.
-    bool step()
-    {
-        const int rc = sqlite3_step(m_stmt);
-        if (rc == SQLITE_ROW)
-            return true;
-        if (rc == SQLITE_DONE)
-            return false;
-        throwSqlite(m_db);
-    }
-    void run()
-    {
-        step();
-        sqlite3_reset(m_stmt);
-        sqlite3_clear_bindings(m_stmt);
-    }
-    // Binds without copying: the bytes must stay as they are until the statement runs.
-    void bindText(int i, const char *data, int size)
-    {
-        if (data && size > 0)
-            sqlite3_bind_text(m_stmt, i, data, size, SQLITE_STATIC);
-        else
-            sqlite3_bind_null(m_stmt, i);
-    }
-    void bindText(int i, const QByteArray &utf8) { bindText(i, utf8.constData(), int(utf8.size())); }
-    void bindInt(int i, qint64 n) { sqlite3_bind_int64(m_stmt, i, n); }
-
-    int type(int i) const { return sqlite3_column_type(m_stmt, i); }
-    qint64 integer(int i) const { return sqlite3_column_int64(m_stmt, i); }
-    double real(int i) const { return sqlite3_column_double(m_stmt, i); }
-    // UTF-8 bytes, valid until the next step.
-    QByteArray rawText(int i) const
-    {
-        const char *data = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, i));
-        return QByteArray::fromRawData(data, sqlite3_column_bytes(m_stmt, i));
-    }
-    QString text(int i) const
-    {
-        const char *data = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, i));
-        return QString::fromUtf8(data, sqlite3_column_bytes(m_stmt, i));
-    }
+        : SqliteStatement(db, sql.toUtf8())
+    { }
     QVariant value(int i) const
     {
         switch (type(i)) {
@@ -115,28 +64,10 @@ public:
             return QVariant(text(i));
         }
     }
-
-private:
-    sqlite3 *m_db;
-    sqlite3_stmt *m_stmt = nullptr;
 };
 
-void execSql(sqlite3 *db, const char *sql)
-{
-    if (sqlite3_exec(db, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
-        throwSqlite(db);
-}
-
-sqlite3 *libraryHandle()
-{
-    if (!store::LibraryConnection::isOpen())
-        throw StoreError(QStringLiteral("قاعدة البيانات غير مفتوحة"));
-    const QVariant handle = store::LibraryConnection::database().driver()->handle();
-    if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
-        if (sqlite3 *h = *static_cast<sqlite3 *const *>(handle.constData()))
-            return h;
-    throw StoreError(QStringLiteral("قاعدة البيانات غير مفتوحة"));
-}
+using store::execSql;
+using store::libraryHandle;
 
 // SQLite's own reading of "true" in a User field, as store::isTrue reads it.
 const char *kIsUser = "CASE typeof(c.User) WHEN 'null' THEN 0 "
@@ -170,7 +101,7 @@ QStringList writeRows(const QString &path, const PackageHeader &header)
     if (sqlite3_open_v2(fileUri(path, "mode=rw").constData(), &package.db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_URI,
                         nullptr)
         != SQLITE_OK)
-        throwSqlite(package.db);
+        store::throwSqliteError(package.db);
     sqlite3 *db = package.db;
     sqlite3_busy_timeout(db, 3000);
     // A failed package is deleted, so it needs no journal; it is synced when compacted.
