@@ -43,7 +43,7 @@ public:
     };
     MainLayout(QMainWindow *window, const Controls &controls);
 
-    // Wide enough to grab; the spec'd 25 twips are under two pixels.
+    // Wide enough to grab: a bar of 25 twips is under two pixels.
     static constexpr double BarWidthTwips = 90;
     // Below this the tree and the view no longer both show.
     static constexpr double MinWindowWidthTwips = 6000, MinWindowHeightTwips = 4200;
