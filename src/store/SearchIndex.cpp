@@ -56,7 +56,7 @@ QSqlQuery run(const QString &sql, const QVariantList &values = {}) { return runQ
 qint64 scalar(const QString &sql, const QVariantList &values = {})
 {
     QSqlQuery q = run(sql, values);
-    return q.next() ? q.value(0).toLongLong() : 0;
+    return nextRow(q) ? q.value(0).toLongLong() : 0;
 }
 
 struct Progress {
@@ -72,7 +72,7 @@ struct Progress {
 Progress readState()
 {
     QSqlQuery q = run(QStringLiteral("SELECT fold, format, sampled, built, done, rows FROM SearchIndexState"));
-    if (!q.next())
+    if (!nextRow(q))
         throw StoreError(QStringLiteral("فهرس البحث ناقص"));
     return {q.value(0).toInt(),      q.value(1).toInt(),      q.value(2).toLongLong(),
             q.value(3).toLongLong(), q.value(4).toInt() != 0, q.value(5).toLongLong()};
@@ -147,7 +147,7 @@ void useStopOf(const Progress &p)
         s.clear();
     g.stopId = p.stopId;
     QSqlQuery q = run(QStringLiteral("SELECT field, gram FROM SearchStop"));
-    while (q.next()) {
+    while (nextRow(q)) {
         const int field = q.value(0).toInt();
         if (field >= 0 && field < 3)
             g.stop[field].insert(q.value(1).toString());
@@ -172,7 +172,7 @@ void chooseStop()
         int sampled = 0;
         QSqlQuery q = run(
             QStringLiteral("SELECT Head, code, Learn FROM Code WHERE rowid IN (%1)").arg(picks.join(QLatin1Char(','))));
-        while (q.next()) {
+        while (nextRow(q)) {
             ++sampled;
             for (int f = 0; f < 3; ++f)
                 for (const QString &t : trigramsOf(foldedValue(q.value(f))))
@@ -285,7 +285,7 @@ bool codeKeyedByRowid()
     QSqlQuery q = run(QStringLiteral("PRAGMA table_info(Code)"));
     int keys = 0;
     bool idIsKey = false;
-    while (q.next()) {
+    while (nextRow(q)) {
         if (q.value(5).toInt() > 0) {
             ++keys;
             idIsKey = q.value(1).toString().compare(QLatin1String("id"), Qt::CaseInsensitive) == 0
@@ -333,7 +333,7 @@ void drainNow()
     {
         QSet<qint64> seen;
         QSqlQuery q = run(QStringLiteral("SELECT rid, had, Head, code, Learn FROM SearchPending ORDER BY seq"));
-        while (q.next()) {
+        while (nextRow(q)) {
             const qint64 rid = q.value(0).toLongLong();
             if (seen.contains(rid))
                 continue;
@@ -358,7 +358,7 @@ void drainNow()
         current.bindValue(0, e.rid);
         if (!current.exec())
             throwQueryError(current);
-        if (current.next()) {
+        if (nextRow(current)) {
             const QVariant values[3] = {current.value(0), current.value(1), current.value(2)};
             fts.insert(e.rid, values);
             ++p.rows;
@@ -470,7 +470,7 @@ bool SearchIndex::buildStep(int budgetMs)
             if (!rows.exec())
                 throwQueryError(rows);
             int n = 0;
-            while (rows.next()) {
+            while (nextRow(rows)) {
                 const QVariant values[3] = {rows.value(1), rows.value(2), rows.value(3)};
                 p.built = rows.value(0).toLongLong();
                 fts.insert(p.built, values);
@@ -545,7 +545,7 @@ std::optional<QList<SearchCandidate>> SearchIndex::candidates(const QString &fol
         QSqlQuery q = run(QStringLiteral("SELECT r, sum(f) FROM (%1) GROUP BY r ORDER BY r")
                               .arg(parts.join(QLatin1String(" UNION ALL "))),
                           values);
-        while (q.next()) {
+        while (nextRow(q)) {
             const int f = q.value(1).toInt();
             rows.append({q.value(0).toLongLong(), (f & 1) != 0, (f & 2) != 0, (f & 4) != 0});
         }
