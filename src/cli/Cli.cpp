@@ -656,7 +656,8 @@ int packageApply(const Arguments &a, const QString &file)
     try {
         // As in the window: no apply without a copy of the library to go back to.
         store::keepBackup(store::BackupReason::Package);
-        added = exchange::applyPackage(package);
+        Progress progress(say(QStringLiteral("applying"), QStringLiteral("جارٍ إضافة الأكواد")));
+        added = exchange::applyPackage(package, [&](qint64 done, qint64 total) { progress.show(done, total); });
     } catch (const platform::Error &e) {
         refuse(QStringLiteral("تعذر إضافة محتويات ملف التحديث، ولم تتغير قاعدة البيانات: ") + e.message());
     }

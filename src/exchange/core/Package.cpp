@@ -3,6 +3,7 @@
 #include "store/CreateDb.h"
 #include "store/Database.h"
 #include "store/JetImport.h"
+#include "platform/Text.h"
 #include "store/Library.h"
 #include "store/SqliteStatement.h"
 #include "store/LibraryConnection.h"
@@ -583,9 +584,19 @@ int applyRows(ForEach &&forEach)
 
 } // namespace
 
-int applyPackage(const PackageFile &package)
+int applyPackage(const PackageFile &package, const std::function<void(qint64, qint64)> &progress)
 {
-    return applyRows([&](const auto &add) { package.d->scan(add); });
+    if (!progress)
+        return applyRows([&](const auto &add) { package.d->scan(add); });
+    const qint64 total = package.d->rows;
+    return applyRows([&](const auto &add) {
+        qint64 done = 0;
+        package.d->scan([&](const RawRow &row) {
+            add(row);
+            if (++done % 1024 == 0 || done == total)
+                progress(done, total);
+        });
+    });
 }
 
 int applyPackage(const Package &package)
@@ -620,20 +631,6 @@ QString creditsPath()
     return QDir(QFileInfo(store::LibraryConnection::path()).absolutePath()).filePath(QStringLiteral("Cred.txt"));
 }
 
-namespace {
-
-// Every line break as CR LF, as the credits file has always had them.
-QString withCrLf(const QString &text)
-{
-    QString result = text;
-    result.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    result.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    result.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
-    return result;
-}
-
-} // namespace
-
 void appendCredits(const QString &date, const QString &name, const QString &notes)
 {
     if (store::LibraryConnection::path().isEmpty())
@@ -643,7 +640,9 @@ void appendCredits(const QString &date, const QString &name, const QString &note
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
         throw platform::FileError(file.errorString());
     const QString crlf = QStringLiteral("\r\n");
-    const QByteArray entry = (withCrLf(date) + crlf + withCrLf(name) + crlf + withCrLf(notes) + crlf + crlf).toUtf8();
+    const QByteArray entry = (platform::withCrLf(date) + crlf + platform::withCrLf(name) + crlf
+                              + platform::withCrLf(notes) + crlf + crlf)
+                                 .toUtf8();
     if (file.write(entry) != entry.size() || !file.flush())
         throw platform::FileError(file.errorString());
     file.close();

@@ -94,7 +94,7 @@ public:
 private:
     struct Impl;
     std::unique_ptr<Impl> d;
-    friend int applyPackage(const PackageFile &package);
+    friend int applyPackage(const PackageFile &package, const std::function<void(qint64, qint64)> &progress);
     friend ApplyPreview previewApply(const PackageFile &package);
 };
 
@@ -110,8 +110,9 @@ QString targetCategory(const PackageRow &row);
 // all rows go in, or none when it throws (StoreError from the library, PackageError when the
 // file changed under us and a row is no longer valid). Titles longer than HeadSize are cut to
 // HeadSize characters, as the add dialog's title box keeps them; category names are taken
-// whole, as the add dialog takes them. Returns the number added.
-int applyPackage(const PackageFile &package);
+// whole, as the add dialog takes them. Returns the number added. progress, when given, is told
+// (rows done, rows in all) as the rows go in.
+int applyPackage(const PackageFile &package, const std::function<void(qint64, qint64)> &progress = {});
 int applyPackage(const Package &package);
 
 ApplyPreview previewApply(const PackageFile &package);
