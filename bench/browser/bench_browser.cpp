@@ -1,6 +1,7 @@
 // Times showing a large coloured snippet (against the uncoloured view and a bare setPlainText) and opening a library
 // until its tree is shown.
 // Usage: bench_browser [LIBRARY]   (LIBRARY e.g. made by make_corpus.py with 100000 snippets)
+#include "BenchText.h"
 #include "browser/FrmMain.h"
 #include "platform/RichTextBox.h"
 #include "store/Library.h"
@@ -16,22 +17,6 @@
 #include <cstdio>
 
 namespace {
-
-QString vbText(qsizetype bytes)
-{
-    const QString block = QStringLiteral("Public Function Total(ByVal items As Collection) As Long\r\n"
-                                         "    Dim i As Long, sum As Long ' مجموع العناصر\r\n"
-                                         "    For i = 1 To items.Count\r\n"
-                                         "        If Not IsEmpty(items(i)) Then sum = sum + CLng(items(i))\r\n"
-                                         "    Next i\r\n"
-                                         "    Total = sum\r\n"
-                                         "End Function\r\n");
-    QString text;
-    text.reserve(bytes + block.size());
-    while (text.size() < bytes)
-        text += block;
-    return text;
-}
 
 double ms(const QElapsedTimer &t) { return t.nsecsElapsed() / 1e6; }
 
@@ -59,7 +44,7 @@ int main(int argc, char **argv)
         bare.resize(view->size());
         for (const QByteArray &kb : sizes.split(',')) {
             const double mb = kb.toDouble() / 1000.0;
-            const QString text = vbText(qsizetype(mb * 1000 * 1000));
+            const QString text = bench::vbText(qsizetype(mb * 1000 * 1000));
             QElapsedTimer t;
             // Raw anchor: the widget's own plain text, not drawn.
             t.start();

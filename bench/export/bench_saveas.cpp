@@ -4,6 +4,7 @@
 // Usage: bench_saveas                      the benchmark (unrtf is optional: apt-get install unrtf)
 //        bench_saveas --convert IN OUT     RTF file IN to HTML file OUT (the process timed above)
 //        bench_saveas --page OUT TAB       a sample snippet's page (TAB: code or learn), for a browser
+#include "BenchText.h"
 #include "export/core/RtfToHtml.h"
 #include "export/core/SnippetExport.h"
 
@@ -27,22 +28,6 @@ extern char **environ;
 using namespace exporting::core;
 
 namespace {
-
-QString vbText(qsizetype bytes)
-{
-    const QString block = QStringLiteral("Public Function Total(ByVal items As Collection) As Long\r\n"
-                                         "    Dim i As Long, sum As Long ' مجموع العناصر\r\n"
-                                         "    For i = 1 To items.Count\r\n"
-                                         "        If Not IsEmpty(items(i)) Then sum = sum + CLng(items(i))\r\n"
-                                         "    Next i\r\n"
-                                         "    Total = sum\r\n"
-                                         "End Function\r\n");
-    QString text;
-    text.reserve(bytes + block.size());
-    while (text.size() < bytes)
-        text += block;
-    return text;
-}
 
 bool writeAll(const QString &path, const QByteArray &bytes)
 {
@@ -143,7 +128,7 @@ int main(int argc, char **argv)
     QTemporaryDir dir;
     const QString unrtf = QStandardPaths::findExecutable(QStringLiteral("unrtf"));
     for (const qsizetype bytes : {qsizetype(1'000'000), qsizetype(10'000'000)}) {
-        const QString text = vbText(bytes);
+        const QString text = bench::vbText(bytes);
         const QString rtfPath = dir.filePath(QStringLiteral("snippet.rtf"));
         const QByteArray rtf = exportText(QStringLiteral("Total"), text, Field::Code, Format::Rtf);
         writeAll(rtfPath, rtf);
