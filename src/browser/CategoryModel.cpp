@@ -6,7 +6,6 @@
 #include "store/StoreError.h"
 
 #include <QBrush>
-#include <QCollator>
 #include <algorithm>
 
 namespace browser {
@@ -21,39 +20,6 @@ enum Kind : quintptr { RootNode = 1, CategoryNode = 2, SnippetNode = 3 };
 quintptr tag(Kind kind, qint32 position) { return (quintptr(position) << 2) | kind; }
 Kind kindOf(const QModelIndex &index) { return Kind(index.internalId() & 3); }
 qint32 positionOf(const QModelIndex &index) { return qint32(index.internalId() >> 2); }
-
-// Arabic and Latin collated the way people expect, case ignored, numbers by value.
-const QCollator &collator()
-{
-    static const QCollator c = [] {
-        QCollator c(QLocale(QLocale::Arabic));
-        c.setCaseSensitivity(Qt::CaseInsensitive);
-        c.setNumericMode(true);
-        return c;
-    }();
-    return c;
-}
-
-// Sorts positions by text; equal texts by id, the order in which they were added.
-template <typename Text, typename Id>
-void sortByText(std::vector<qint32> &positions, Text text, Id id)
-{
-    struct Keyed {
-        QCollatorSortKey key;
-        qint32 id;
-        qint32 position;
-    };
-    std::vector<Keyed> keyed;
-    keyed.reserve(positions.size());
-    for (qint32 p : positions)
-        keyed.push_back({collator().sortKey(text(p)), id(p), p});
-    std::sort(keyed.begin(), keyed.end(), [](const Keyed &a, const Keyed &b) {
-        const int c = a.key.compare(b.key);
-        return c != 0 ? c < 0 : a.id < b.id;
-    });
-    for (size_t i = 0; i < keyed.size(); ++i)
-        positions[i] = keyed[i].position;
-}
 
 } // namespace
 
@@ -154,7 +120,7 @@ void CategoryModel::loadSnippets(store::TreeSnippets snippets)
     m_order.resize(m_categories.size());
     for (size_t i = 0; i < m_order.size(); ++i)
         m_order[i] = qint32(i);
-    sortByText(
+    store::sortInTreeOrder(
         m_order, [this](qint32 c) { return m_categories[size_t(c)].text; },
         [this](qint32 c) { return m_categories[size_t(c)].id; });
     m_rowOfCategory.assign(m_categories.size(), -1);
@@ -167,7 +133,7 @@ void CategoryModel::sortChildren(CategoryRow &category) const
 {
     if (category.sorted)
         return;
-    sortByText(
+    store::sortInTreeOrder(
         category.children, [this](qint32 s) { return head(s); },
         [this](qint32 s) { return m_snippets.ids[size_t(s)]; });
     category.sorted = true;

@@ -12,8 +12,8 @@
 #include "store/Library.h"
 #include "store/LibraryConnection.h"
 #include "store/LibraryLocation.h"
+#include "store/TreeColumns.h"
 
-#include <QCollator>
 #include <QDate>
 #include <QDir>
 #include <QFile>
@@ -243,20 +243,16 @@ struct TreeCategory {
 
 QList<TreeCategory> treeOrder()
 {
-    QCollator collator{QLocale(QLocale::Arabic)};
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    collator.setNumericMode(true);
-    const auto before = [&](const QString &a, qint32 aid, const QString &b, qint32 bid) {
-        const int c = collator.compare(a, b);
-        return c != 0 ? c < 0 : aid < bid;
-    };
+    const QList<store::Category> categories = store::Library::categories();
+    std::vector<qint32> order(size_t(categories.size()));
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = qint32(i);
+    store::sortInTreeOrder(
+        order, [&](qint32 i) { return categories[i].caption.toString(); }, [&](qint32 i) { return categories[i].id; });
     QList<TreeCategory> result;
     QHash<qint32, qsizetype> at;
-    QList<store::Category> categories = store::Library::categories();
-    std::sort(categories.begin(), categories.end(), [&](const store::Category &a, const store::Category &b) {
-        return before(a.caption.toString(), a.id, b.caption.toString(), b.id);
-    });
-    for (const store::Category &c : categories) {
+    for (qint32 i : order) {
+        const store::Category &c = categories[i];
         at.insert(c.id, result.size());
         result.append({c.id, c.caption.toString(), {}});
     }
@@ -269,20 +265,16 @@ QList<TreeCategory> treeOrder()
     }
     if (!orphans.snippets.isEmpty())
         result.append(orphans);
-    // Sort keys: comparing them is far cheaper than collating two titles, at a million snippets.
     for (TreeCategory &c : result) {
-        std::vector<std::pair<QCollatorSortKey, qsizetype>> keys;
-        keys.reserve(size_t(c.snippets.size()));
-        for (qsizetype i = 0; i < c.snippets.size(); ++i)
-            keys.emplace_back(collator.sortKey(c.snippets[i].head.toString()), i);
-        std::sort(keys.begin(), keys.end(), [&](const auto &a, const auto &b) {
-            const int k = a.first.compare(b.first);
-            return k != 0 ? k < 0 : c.snippets[a.second].id < c.snippets[b.second].id;
-        });
+        std::vector<qint32> rows(size_t(c.snippets.size()));
+        for (size_t i = 0; i < rows.size(); ++i)
+            rows[i] = qint32(i);
+        store::sortInTreeOrder(
+            rows, [&](qint32 i) { return c.snippets[i].head.toString(); }, [&](qint32 i) { return c.snippets[i].id; });
         QList<store::SnippetSummary> sorted;
         sorted.reserve(c.snippets.size());
-        for (const auto &k : keys)
-            sorted.append(c.snippets[k.second]);
+        for (qint32 i : rows)
+            sorted.append(c.snippets[i]);
         c.snippets = std::move(sorted);
     }
     return result;

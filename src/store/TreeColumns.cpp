@@ -112,4 +112,15 @@ TreeSnippets readTreeSnippets()
     return result;
 }
 
+const QCollator &treeCollator()
+{
+    static const QCollator c = [] {
+        QCollator c(QLocale(QLocale::Arabic));
+        c.setCaseSensitivity(Qt::CaseInsensitive);
+        c.setNumericMode(true);
+        return c;
+    }();
+    return c;
+}
+
 } // namespace store
