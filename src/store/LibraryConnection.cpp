@@ -220,6 +220,9 @@ const Database *LibraryConnection::connection() { return g_library; }
 
 QString readOnlyLibraryMessage()
 {
+    if (LibraryConnection::engine() == Engine::Postgres)
+        return QStringLiteral("مكتبة الفريق مفتوحة للقراءة فقط، فلا يمكن حفظ أي تغيير فيها.\n"
+                              "لتعديلها يلزم أن يمنح مدير الخادم هذا المستخدم صلاحية الكتابة في جداول المكتبة.");
     return QStringLiteral("مكتبة الأكواد مفتوحة للقراءة فقط، فلا يمكن حفظ أي تغيير فيها.\n"
                           "لتعديلها يلزم أن يكون الملف ومجلده قابلين للكتابة.");
 }
