@@ -1,0 +1,148 @@
+#include "app/TeamLibrary.h"
+
+#include "about/Effects.h"
+#include "app/Application.h"
+#include "browser/Commands.h"
+#include "browser/FrmMain.h"
+#include "browser/FrmTeamLibrary.h"
+#include "messages/ArabicMsgBox.h"
+#include "platform/InputDialog.h"
+#include "store/LibraryConnection.h"
+#include "store/LibraryLocation.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QMenu>
+#include <QTabBar>
+#include <QUrl>
+
+namespace app {
+
+namespace {
+
+QString g_fileLibrary;
+
+const QString PasswordTitle = QStringLiteral("كلمة المرور");
+
+// Whether the server refused for want of a password (libpq's own words, which it does not translate
+// into Arabic).
+bool wantsPassword(const QString &reason) { return reason.contains(QLatin1String("no password supplied")); }
+
+QString describe(const QString &location)
+{
+    if (!isTeamLibrary(location))
+        return location;
+    const QUrl url(location);
+    return url.path().mid(1) + QStringLiteral(" على ")
+           + (url.host().isEmpty() ? QStringLiteral("localhost") : url.host());
+}
+
+void openLocation(const QString &location, const QString &password)
+{
+    if (!isTeamLibrary(location)) {
+        openLibrary(location);
+        return;
+    }
+    Q_UNUSED(password)
+    store::LibraryConnection::open(location);
+}
+
+// Opens location, asking for a password when the server wants one that was not given.
+void openAskingPassword(browser::FrmMain &main, const QString &location, QString password)
+{
+    for (;;) {
+        try {
+            openLocation(location, password);
+            return;
+        } catch (const store::StoreError &e) {
+            if (!isTeamLibrary(location) || !wantsPassword(e.message()) || !password.isEmpty())
+                throw;
+        }
+        const std::optional<QString> typed = platform::askText(
+            &main, PasswordTitle,
+            QStringLiteral("يطلب الخادم كلمة مرور للمستخدم لفتح مكتبة الفريق %1.\nلن تُحفظ كلمة المرور.")
+                .arg(describe(location)),
+            true);
+        if (!typed || typed->isEmpty())
+            throw store::StoreError(QStringLiteral("لم تُدخل كلمة المرور، فلم تُفتح مكتبة الفريق."));
+        password = *typed;
+    }
+}
+
+} // namespace
+
+bool isTeamLibrary(const QString &location)
+{
+    return location.startsWith(QLatin1String("postgresql://")) || location.startsWith(QLatin1String("postgres://"));
+}
+
+QString teamReadOnlyMessage()
+{
+    return QStringLiteral("مكتبة الفريق مفتوحة للقراءة فقط، فلا يمكن حفظ أي تغيير فيها.\n"
+                          "دورك على الخادم لا يسمح إلا بالقراءة؛ لتعديلها اطلب صلاحية الكتابة من مدير الخادم.");
+}
+
+void setFileLibrary(const QString &path) { g_fileLibrary = path; }
+QString fileLibrary() { return g_fileLibrary.isEmpty() ? store::defaultLibraryPath() : g_fileLibrary; }
+
+void showLibraryMode(browser::FrmMain &main)
+{
+    delete main.findChild<QLabel *>(QStringLiteral("readOnlyNotice"));
+    QString title = main.windowTitle();
+    if (title.endsWith(ReadOnlyTitleSuffix))
+        title.chop(ReadOnlyTitleSuffix.size());
+    main.setWindowTitle(title);
+    for (QAction *action : writeCommands(main))
+        action->setEnabled(true);
+    if (store::LibraryConnection::isReadOnly())
+        showReadOnly(main);
+}
+
+bool switchLibrary(browser::FrmMain &main, const QString &location, const QString &password)
+{
+    const QString before = store::LibraryConnection::path();
+    const bool beforeReadOnly = store::LibraryConnection::isReadOnly();
+    QString failure;
+    main.rebuildTree([&] {
+        store::LibraryConnection::close();
+        try {
+            openAskingPassword(main, location, password);
+            return;
+        } catch (const store::StoreError &e) {
+            failure = e.message();
+        }
+        if (before.isEmpty())
+            return;
+        try {
+            if (isTeamLibrary(before))
+                openLocation(before, {});
+            else
+                openLibrary(before, beforeReadOnly);
+        } catch (const store::StoreError &e) {
+            failure += QStringLiteral("\n\n") + e.message();
+        }
+    });
+    showLibraryMode(main);
+    main.updateCount();
+    about::RepaintControl(main.TS1());
+    if (!failure.isEmpty())
+        messages::showError(&main, failure);
+    return failure.isEmpty();
+}
+
+void installTeamLibraryCommands(browser::FrmMain &main)
+{
+    main.onCommand(browser::cmd::mnuTeamLibrary, [](browser::FrmMain &m) {
+        browser::FrmTeamLibrary dialog(&m);
+        if (dialog.exec() != QDialog::Accepted)
+            return;
+        switchLibrary(m, dialog.uri(), dialog.password());
+    });
+    main.onCommand(browser::cmd::mnuFileLibrary, [](browser::FrmMain &m) { switchLibrary(m, fileLibrary()); });
+    // Back to the file makes sense only away from it.
+    QObject::connect(main.menu(browser::menus::mnufile), &QMenu::aboutToShow, &main, [&main] {
+        main.command(browser::cmd::mnuFileLibrary)->setEnabled(isTeamLibrary(store::LibraryConnection::path()));
+    });
+}
+
+} // namespace app
