@@ -103,6 +103,9 @@ private slots:
             QCOMPARE(categoryList(&d)->currentIndex(), 1);
             edit(&d, "TxtCodeHead")->undo();
             QCOMPARE(edit(&d, "TxtCodeHead")->text(), QStringLiteral("mine"));
+            richBox(&d, "RTxtCode")->undo();
+            QCOMPARE(richBox(&d, "RTxtCode")->text(), QStringLiteral("code"));
+            richBox(&d, "RTxtCode")->redo();
             click(&d, "CmdAdd");
             QCOMPARE(MessageBoxSeam::count(), 1);
             QVERIFY(!d.isVisible());
