@@ -11,6 +11,7 @@
 #include "store/LibraryLocation.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QTabBar>
@@ -103,6 +104,10 @@ bool switchLibrary(browser::FrmMain &main, const QString &location, const QStrin
     const QString before = store::LibraryConnection::path();
     const bool beforeReadOnly = store::LibraryConnection::isReadOnly();
     QString failure;
+    // Its results name snippets of the library it searched.
+    for (QWidget *window : QApplication::topLevelWidgets())
+        if (window->objectName() == QLatin1String("frmFind"))
+            window->close();
     main.rebuildTree([&] {
         store::LibraryConnection::close();
         try {
