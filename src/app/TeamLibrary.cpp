@@ -9,6 +9,7 @@
 #include "platform/InputDialog.h"
 #include "store/LibraryConnection.h"
 #include "store/LibraryLocation.h"
+#include "store/PgLocation.h"
 
 #include <QAction>
 #include <QApplication>
@@ -29,23 +30,33 @@ const QString PasswordTitle = QStringLiteral("كلمة المرور");
 // into Arabic).
 bool wantsPassword(const QString &reason) { return reason.contains(QLatin1String("no password supplied")); }
 
+// The database and its server, as the user named them.
 QString describe(const QString &location)
 {
-    if (!isTeamLibrary(location))
+    try {
+        const store::PgLocation where = store::parsePgLocation(location);
+        const bool local = where.host.isEmpty() || where.host.startsWith(u'/');
+        return QStringLiteral("«%1» على %2").arg(where.database, local ? QStringLiteral("هذا الجهاز") : where.host);
+    } catch (const store::StoreError &) {
         return location;
-    const QUrl url(location);
-    return url.path().mid(1) + QStringLiteral(" على ")
-           + (url.host().isEmpty() ? QStringLiteral("localhost") : url.host());
+    }
 }
 
-void openLocation(const QString &location, const QString &password)
+void openLocation(browser::FrmMain &main, const QString &location, const QString &password)
 {
     if (!isTeamLibrary(location)) {
         openLibrary(location);
         return;
     }
-    Q_UNUSED(password)
-    store::LibraryConnection::open(location);
+    store::LibraryConnection::setPassword(password);
+    try {
+        store::LibraryConnection::open(location);
+    } catch (const store::EmptyDatabaseError &) {
+        if (!messages::confirm(&main, QStringLiteral("قاعدة البيانات %1 فارغة. هل تريد إنشاء جداول مكتبة الأكواد فيها؟")
+                                          .arg(describe(location))))
+            throw store::StoreError(QStringLiteral("لم تُنشأ جداول المكتبة، فلم تُفتح مكتبة الفريق."));
+        store::LibraryConnection::createSchema(location);
+    }
 }
 
 // Opens location, asking for a password when the server wants one that was not given.
@@ -53,7 +64,7 @@ void openAskingPassword(browser::FrmMain &main, const QString &location, QString
 {
     for (;;) {
         try {
-            openLocation(location, password);
+            openLocation(main, location, password);
             return;
         } catch (const store::StoreError &e) {
             if (!isTeamLibrary(location) || !wantsPassword(e.message()) || !password.isEmpty())
@@ -74,7 +85,7 @@ void openAskingPassword(browser::FrmMain &main, const QString &location, QString
 
 bool isTeamLibrary(const QString &location)
 {
-    return location.startsWith(QLatin1String("postgresql://")) || location.startsWith(QLatin1String("postgres://"));
+    return store::isPostgresLocation(location);
 }
 
 QString teamReadOnlyMessage()
@@ -120,7 +131,7 @@ bool switchLibrary(browser::FrmMain &main, const QString &location, const QStrin
             return;
         try {
             if (isTeamLibrary(before))
-                openLocation(before, {});
+                openLocation(main, before, {});
             else
                 openLibrary(before, beforeReadOnly);
         } catch (const store::StoreError &e) {

@@ -44,19 +44,25 @@ QString setting(const char *key, const QString &defaultValue)
 
 QString teamLibraryUri(const TeamLibraryServer &s)
 {
-    QString host = s.host.trimmed();
-    // An IPv6 address goes in brackets; anything else, a socket folder too, percent-encoded.
-    if (host.contains(u':') && !host.startsWith(u'['))
-        host = u'[' + host + u']';
-    else if (!host.startsWith(u'['))
-        host = encoded(host);
+    const QString host = s.host.trimmed();
     const QString user = s.user.trimmed();
     QString uri = QStringLiteral("postgresql://");
     if (!user.isEmpty())
         uri += encoded(user) + u'@';
-    uri += host + u':' + QString::number(s.port) + u'/' + encoded(s.database.trimmed());
-    uri += QStringLiteral("?sslmode=") + encoded(s.sslMode.isEmpty() ? QStringLiteral("prefer") : s.sslMode);
-    return uri;
+    QStringList query;
+    if (host.isEmpty() || host.startsWith(u'/')) {
+        // A socket folder is no host name: libpq takes it as the host parameter.
+        if (!host.isEmpty())
+            query.append(QStringLiteral("host=") + encoded(host));
+        query.append(QStringLiteral("port=") + QString::number(s.port));
+    } else {
+        // An IPv6 address goes in brackets.
+        uri += (host.contains(u':') && !host.startsWith(u'[') ? u'[' + host + u']' : encoded(host)) + u':'
+               + QString::number(s.port);
+    }
+    uri += u'/' + encoded(s.database.trimmed());
+    query.append(QStringLiteral("sslmode=") + encoded(s.sslMode.isEmpty() ? QStringLiteral("prefer") : s.sslMode));
+    return uri + u'?' + query.join(u'&');
 }
 
 TeamLibraryServer rememberedTeamLibrary()

@@ -9,11 +9,13 @@
 #include "store/Library.h"
 #include "store/LibraryConnection.h"
 #include "store/NodeKey.h"
+#include "store/PgLocation.h"
 
 #include <QAction>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QSettings>
 #include <QSpinBox>
@@ -67,15 +69,15 @@ private slots:
         QTest::addColumn<QString>("uri");
         QTest::newRow("socket folder") << "/tmp/pg sock"
                                        << "ali@x"
-                                       << "postgresql://ali%40x@%2Ftmp%2Fpg%20sock:5433/"
-                                          "%D9%85%D9%83%D8%AA%D8%A8%D8%A9?sslmode=verify-full";
+                                       << "postgresql://ali%40x@/%D9%85%D9%83%D8%AA%D8%A8%D8%A9"
+                                          "?host=%2Ftmp%2Fpg%20sock&port=5433&sslmode=verify-full";
         QTest::newRow("IPv6") << "::1"
                               << "u"
                               << "postgresql://u@[::1]:5433/%D9%85%D9%83%D8%AA%D8%A8%D8%A9?sslmode=verify-full";
         QTest::newRow("default host and user")
             << ""
             << " "
-            << "postgresql://:5433/%D9%85%D9%83%D8%AA%D8%A8%D8%A9?sslmode=verify-full";
+            << "postgresql:///%D9%85%D9%83%D8%AA%D8%A8%D8%A9?port=5433&sslmode=verify-full";
     }
     void uriIsPercentEncoded()
     {
@@ -85,6 +87,12 @@ private slots:
         browser::FrmTeamLibrary d;
         fill(&d, host, 5433, QStringLiteral(" مكتبة "), user, "verify-full", QString());
         QCOMPARE(d.uri(), uri);
+        // The store reads back what was typed.
+        const store::PgLocation where = store::parsePgLocation(d.uri());
+        QCOMPARE(where.host, host);
+        QCOMPARE(where.port, 5433);
+        QCOMPARE(where.database, QStringLiteral("مكتبة"));
+        QCOMPARE(where.user, user.trimmed());
     }
 
     // Every control is named, for tests and screen readers; the last server comes back, the password never.
@@ -174,6 +182,68 @@ private slots:
             QVERIFY2(a->isEnabled(), qPrintable(a->objectName()));
         QCOMPARE(main->TVCodeHead()->model()->rowCount(main->node(store::RootKey)), 1);
         QCOMPARE(MessageBoxSeam::count(), 0);
+    }
+
+    // From the menu to an empty team database (the schema after the question) and back to the file.
+    void teamLibraryFromTheMenuAndBack()
+    {
+        openLibrary();
+        const qint32 s = lib->addSnippet("in the file", lib->addCategory("c"));
+        openMain([](browser::FrmMain &m) { app::installCommands(m); });
+        testing::TempPgDatabase team;
+        const store::PgLocation server = store::parsePgLocation(testing::pgServerUri());
+        QTimer::singleShot(0, main.get(), [&] {
+            auto *d = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+            QVERIFY(d);
+            fill(d, server.host, 5432, team.name(), server.user, "prefer", QString());
+            MessageBoxSeam::setNextAnswer(platform::mb::Yes);
+            QTest::mouseClick(control<QPushButton>(d, "CmdOpen"), Qt::LeftButton);
+        });
+        main->command(QStringLiteral("mnuTeamLibrary"))->trigger();
+        QCOMPARE(MessageBoxSeam::count(), 1); // the schema question
+        QCOMPARE(MessageBoxSeam::last().buttons(), platform::mb::YesNo);
+        QCOMPARE(store::LibraryConnection::engine(), store::Engine::Postgres);
+        QCOMPARE(store::parsePgLocation(store::LibraryConnection::path()).database, team.name());
+        QVERIFY(!main->node(store::snippetKey(s)).isValid());
+        QVERIFY(!store::LibraryConnection::isReadOnly());
+
+        main->menu(QStringLiteral("mnufile"))->aboutToShow();
+        QVERIFY(main->command(QStringLiteral("mnuFileLibrary"))->isEnabled());
+        app::setFileLibrary(lib->path());
+        main->command(QStringLiteral("mnuFileLibrary"))->trigger();
+        QCOMPARE(store::LibraryConnection::path(), lib->path());
+        QVERIFY(main->node(store::snippetKey(s)).isValid());
+        QCOMPARE(MessageBoxSeam::count(), 1);
+    }
+
+    // A role that may only read: the team library's notice, and nothing that writes.
+    void readOnlyRoleGetsTheTeamNotice()
+    {
+        openLibrary();
+        openMain([](browser::FrmMain &m) { app::installCommands(m); });
+        const QString role = QStringLiteral("tamrisk_teamui_%1").arg(QCoreApplication::applicationPid());
+        {
+            testing::TempPgDatabase team;
+            store::LibraryConnection::createSchema(team.uri());
+            store::LibraryConnection::close();
+            team.exec(QStringLiteral("DROP ROLE IF EXISTS %1").arg(role));
+            team.exec(QStringLiteral("CREATE ROLE %1 LOGIN").arg(role));
+            team.exec(QStringLiteral("GRANT SELECT ON Groub, Code TO %1").arg(role));
+            store::PgLocation where = store::parsePgLocation(team.uri());
+            where.user = role;
+            QVERIFY(app::switchLibrary(*main, where.display()));
+            QVERIFY(store::LibraryConnection::isReadOnly());
+            auto *notice = main->findChild<QLabel *>(QStringLiteral("readOnlyNotice"));
+            QVERIFY(notice);
+            QCOMPARE(notice->toolTip(), app::teamReadOnlyMessage());
+            QVERIFY(main->windowTitle().endsWith(app::ReadOnlyTitleSuffix));
+            for (QAction *a : app::writeCommands(*main))
+                QVERIFY2(!a->isEnabled(), qPrintable(a->objectName()));
+            QVERIFY(app::switchLibrary(*main, lib->path()));
+            team.exec(QStringLiteral("REVOKE ALL ON Groub, Code FROM %1").arg(role));
+        }
+        testing::TempPgDatabase server;
+        server.exec(QStringLiteral("DROP ROLE IF EXISTS %1").arg(role));
     }
 };
 

@@ -3,7 +3,9 @@
 #include "editing/FrmEdit.h"
 #include "editing/Texts.h"
 #include "messages/ArabicMsgBox.h"
+#include "store/Engine.h"
 #include "store/Library.h"
+#include "store/PgLocation.h"
 
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -16,18 +18,33 @@ namespace mb = platform::mb;
 
 namespace {
 
-// Another program on the same library file: a connection of its own, outside the store.
+// Another program on the same library (file or team database): a connection of its own, outside the store.
 class OtherClient
 {
 public:
-    explicit OtherClient(const QString &path)
+    explicit OtherClient(const QString &location)
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name());
-        db.setDatabaseName(path);
+        QSqlDatabase db;
+        if (store::isPostgresLocation(location)) {
+            const store::PgLocation where = store::parsePgLocation(location);
+            db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name());
+            db.setHostName(where.host);
+            db.setPort(where.port);
+            db.setDatabaseName(where.database);
+            db.setUserName(where.user);
+            db.setConnectOptions(where.connectOptions());
+        } else {
+            db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name());
+            db.setDatabaseName(location);
+        }
         if (!db.open())
             qFatal("second connection: %s", qPrintable(db.lastError().text()));
     }
-    ~OtherClient() { QSqlDatabase::removeDatabase(name()); }
+    ~OtherClient()
+    {
+        QSqlDatabase::database(name(), false).close();
+        QSqlDatabase::removeDatabase(name());
+    }
     void exec(const QString &sql, const QVariantList &values)
     {
         QSqlQuery q(QSqlDatabase::database(name()));
