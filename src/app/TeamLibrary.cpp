@@ -83,10 +83,7 @@ void openAskingPassword(browser::FrmMain &main, const QString &location, QString
 
 } // namespace
 
-bool isTeamLibrary(const QString &location)
-{
-    return store::isPostgresLocation(location);
-}
+bool isTeamLibrary(const QString &location) { return store::isPostgresLocation(location); }
 
 QString teamReadOnlyMessage()
 {
