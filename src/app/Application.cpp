@@ -176,8 +176,7 @@ void showReadOnly(browser::FrmMain &main)
     main.setWindowTitle(main.windowTitle() + ReadOnlyTitleSuffix);
     auto *notice = new QLabel(QStringLiteral("للقراءة فقط: لا يمكن حفظ أي تغيير في هذه المكتبة"), &main);
     notice->setObjectName(QStringLiteral("readOnlyNotice"));
-    notice->setToolTip(isTeamLibrary(store::LibraryConnection::path()) ? teamReadOnlyMessage()
-                                                                       : store::readOnlyLibraryMessage());
+    notice->setToolTip(store::readOnlyLibraryMessage());
     main.statusBar()->addPermanentWidget(notice);
 }
 

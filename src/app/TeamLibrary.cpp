@@ -42,21 +42,13 @@ QString describe(const QString &location)
     }
 }
 
-void openLocation(browser::FrmMain &main, const QString &location, const QString &password)
+// As at start-up (an empty team database gets the library's tables once the user agrees), with the
+// password for this connection only.
+void openLocation(const QString &location, const QString &password)
 {
-    if (!isTeamLibrary(location)) {
-        openLibrary(location);
-        return;
-    }
-    store::LibraryConnection::setPassword(password);
-    try {
-        store::LibraryConnection::open(location);
-    } catch (const store::EmptyDatabaseError &) {
-        if (!messages::confirm(&main, QStringLiteral("قاعدة البيانات %1 فارغة. هل تريد إنشاء جداول مكتبة الأكواد فيها؟")
-                                          .arg(describe(location))))
-            throw store::StoreError(QStringLiteral("لم تُنشأ جداول المكتبة، فلم تُفتح مكتبة الفريق."));
-        store::LibraryConnection::createSchema(location);
-    }
+    if (isTeamLibrary(location))
+        store::LibraryConnection::setPassword(password);
+    openLibrary(location);
 }
 
 // Opens location, asking for a password when the server wants one that was not given.
@@ -64,7 +56,7 @@ void openAskingPassword(browser::FrmMain &main, const QString &location, QString
 {
     for (;;) {
         try {
-            openLocation(main, location, password);
+            openLocation(location, password);
             return;
         } catch (const store::StoreError &e) {
             if (!isTeamLibrary(location) || !wantsPassword(e.message()) || !password.isEmpty())
@@ -72,7 +64,7 @@ void openAskingPassword(browser::FrmMain &main, const QString &location, QString
         }
         const std::optional<QString> typed = platform::askText(
             &main, PasswordTitle,
-            QStringLiteral("يطلب الخادم كلمة مرور للمستخدم لفتح مكتبة الفريق %1.\nلن تُحفظ كلمة المرور.")
+            QStringLiteral("يطلب الخادم كلمة المرور لفتح مكتبة الفريق %1.\nلن تُحفظ كلمة المرور.")
                 .arg(describe(location)),
             true);
         if (!typed || typed->isEmpty())
@@ -84,12 +76,6 @@ void openAskingPassword(browser::FrmMain &main, const QString &location, QString
 } // namespace
 
 bool isTeamLibrary(const QString &location) { return store::isPostgresLocation(location); }
-
-QString teamReadOnlyMessage()
-{
-    return QStringLiteral("مكتبة الفريق مفتوحة للقراءة فقط، فلا يمكن حفظ أي تغيير فيها.\n"
-                          "دورك على الخادم لا يسمح إلا بالقراءة؛ لتعديلها اطلب صلاحية الكتابة من مدير الخادم.");
-}
 
 void setFileLibrary(const QString &path) { g_fileLibrary = path; }
 QString fileLibrary() { return g_fileLibrary.isEmpty() ? store::defaultLibraryPath() : g_fileLibrary; }
@@ -128,7 +114,7 @@ bool switchLibrary(browser::FrmMain &main, const QString &location, const QStrin
             return;
         try {
             if (isTeamLibrary(before))
-                openLocation(main, before, {});
+                openLocation(before, {});
             else
                 openLibrary(before, beforeReadOnly);
         } catch (const store::StoreError &e) {

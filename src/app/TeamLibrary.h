@@ -11,8 +11,6 @@ namespace app {
 
 // A libpq URI (postgresql:// or postgres://) rather than a file.
 bool isTeamLibrary(const QString &location);
-// Why a team library is read-only (the role's rights, not a file's).
-QString teamReadOnlyMessage();
 
 // The file the "back to the library file" command opens: the one the program started on, or,
 // when it started on a team library, the default library.

@@ -235,7 +235,9 @@ private slots:
             QVERIFY(store::LibraryConnection::isReadOnly());
             auto *notice = main->findChild<QLabel *>(QStringLiteral("readOnlyNotice"));
             QVERIFY(notice);
-            QCOMPARE(notice->toolTip(), app::teamReadOnlyMessage());
+            // Of the server's rights, not of a file's.
+            QCOMPARE(notice->toolTip(), store::readOnlyLibraryMessage());
+            QVERIFY(notice->toolTip().startsWith(QStringLiteral("مكتبة الفريق")));
             QVERIFY(main->windowTitle().endsWith(app::ReadOnlyTitleSuffix));
             for (QAction *a : app::writeCommands(*main))
                 QVERIFY2(!a->isEnabled(), qPrintable(a->objectName()));
