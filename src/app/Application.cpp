@@ -4,6 +4,7 @@
 #include "about/Effects.h"
 #include "about/FrmAbout.h"
 #include "app/SingleInstance.h"
+#include "app/TeamLibrary.h"
 #include "browser/Commands.h"
 #include "browser/DamageReport.h"
 #include "browser/FrmMain.h"
@@ -58,6 +59,7 @@ QString libraryFolder()
 void installCommands(browser::FrmMain &main)
 {
     editing::installCommands(main);
+    installTeamLibraryCommands(main);
     exporting::installCommands(main);
     search::installCommands(main);
     exchange::installUserMarkCommands(main);
@@ -156,14 +158,22 @@ QString openLibrary(const QString &requested, bool readOnly)
     return path;
 }
 
-void showReadOnly(browser::FrmMain &main)
+QList<QAction *> writeCommands(browser::FrmMain &main)
 {
     namespace cmd = browser::cmd;
+    QList<QAction *> actions;
     for (const char *name : {cmd::Add, cmd::edit, cmd::del, cmd::UsrUn, cmd::CurUsrCodRmv, cmd::CurMrkUsr,
                              cmd::mnuCompDbas, cmd::mnuUpDat})
         if (QAction *action = main.command(QLatin1String(name)))
-            action->setEnabled(false);
-    main.setWindowTitle(main.windowTitle() + QStringLiteral(" (للقراءة فقط)"));
+            actions.append(action);
+    return actions;
+}
+
+void showReadOnly(browser::FrmMain &main)
+{
+    for (QAction *action : writeCommands(main))
+        action->setEnabled(false);
+    main.setWindowTitle(main.windowTitle() + ReadOnlyTitleSuffix);
     auto *notice = new QLabel(QStringLiteral("للقراءة فقط: لا يمكن حفظ أي تغيير في هذه المكتبة"), &main);
     notice->setObjectName(QStringLiteral("readOnlyNotice"));
     notice->setToolTip(store::readOnlyLibraryMessage());
@@ -249,6 +259,8 @@ int run(int argc, char **argv)
         return 0; // the window that has this library came to the front
     try {
         openLibrary(path, parser.isSet(readOnlyOption));
+        if (!isTeamLibrary(store::LibraryConnection::path()))
+            setFileLibrary(store::LibraryConnection::path());
     } catch (const store::StoreError &e) {
         messages::showError(nullptr, e.message());
         return 1;

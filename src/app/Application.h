@@ -1,5 +1,8 @@
 #pragma once
+#include <QList>
 #include <QString>
+
+class QAction;
 
 namespace browser {
 class FrmMain;
@@ -26,6 +29,9 @@ QString openLibrary(const QString &path, bool readOnly = false);
 // For a read-only library: the notice in the title and the status bar ("readOnlyNotice"), and
 // every command that writes disabled.
 void showReadOnly(browser::FrmMain &main);
+// The commands that write to the library, which a read-only library disables.
+QList<QAction *> writeCommands(browser::FrmMain &main);
+inline const QString ReadOnlyTitleSuffix = QStringLiteral(" (للقراءة فقط)");
 
 // Starts the check of the open library beside the window (and the daily backup when it passes);
 // a damaged library is told through the main window.

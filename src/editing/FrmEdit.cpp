@@ -3,10 +3,13 @@
 #include "editing/SnippetInput.h"
 #include "editing/Texts.h"
 #include "messages/ArabicMsgBox.h"
+#include "platform/MessageBox.h"
 #include "platform/RichTextBox.h"
 #include "platform/Text.h"
 
 #include <QLineEdit>
+#include <QTextCursor>
+#include <QTextDocument>
 
 namespace editing {
 
@@ -28,6 +31,7 @@ void FrmEdit::LoadEditedSnippet()
     if (!row)
         return;
     m_state = Found;
+    m_loaded = *row;
     if (!row->head.isNull())
         TxtCodeHead()->setText(row->head.toString());
     if (!row->code.isNull())
@@ -53,6 +57,24 @@ int FrmEdit::exec()
     return SnippetDialog::exec();
 }
 
+void FrmEdit::showTheirs(const store::Snippet &theirs)
+{
+    // Replaced through the edit commands, not set, so Ctrl+Z in a box brings back what was typed.
+    const auto plain = [](const QVariant &v) {
+        QString text = v.isNull() ? QString() : v.toString();
+        return text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    };
+    TxtCodeHead()->selectAll();
+    TxtCodeHead()->insert(theirs.head.isNull() ? QString() : theirs.head.toString());
+    for (auto [box, value] : {std::pair{RTxtCode(), theirs.code}, std::pair{RTxtLearn(), theirs.learn}}) {
+        QTextCursor all(box->document());
+        all.select(QTextCursor::Document);
+        all.insertText(plain(value));
+    }
+    m_categoryId = theirs.groub.isNull() ? QString() : theirs.groub.toString();
+    LoadCategoryList();
+}
+
 void FrmEdit::commit()
 {
     if (platform::trimmedSpaces(TxtCodeHead()->text()).isEmpty()) {
@@ -64,15 +86,42 @@ void FrmEdit::commit()
         return;
     store::Snippet row = snippetFromInput(TxtCodeHead()->text(), *category, RTxtCode()->text(), RTxtLearn()->text());
     row.id = m_snippetId;
-    bool saved = false;
-    if (!guardStore(this, text::SaveSnippetFailed, [&] { saved = store::Library::updateSnippet(row); }))
-        return;
-    if (!saved) {
-        // Deleted meanwhile (e.g. with its category in this very dialog): nothing to write to.
-        messages::showError(this, text::EditedSnippetGone);
+    using Result = store::Library::CheckedUpdate;
+    for (;;) {
+        Result result = Result::Gone;
+        if (!guardStore(this, text::SaveSnippetFailed,
+                        [&] { result = store::Library::updateSnippetIfUnchanged(m_loaded, row); }))
+            return;
+        std::optional<store::Snippet> theirs;
+        if (result == Result::ChangedElsewhere
+            && !guardStore(this, text::ReadSnippetFailed, [&] { theirs = store::Library::snippet(m_snippetId); }))
+            return;
+        if (result == Result::Updated) {
+            accept();
+            return;
+        }
+        if (!theirs) {
+            // Deleted meanwhile, here (with its category) or by someone else: nothing to write to.
+            // The dialog keeps the text for the user to copy.
+            messages::showError(this, text::EditedSnippetGone);
+            return;
+        }
+        const int style = platform::mb::YesNoCancel + platform::mb::Question + platform::mb::RtlReading
+                          + platform::mb::Right + platform::mb::DefaultButton3;
+        const int answer = platform::showMessageBox(this, text::ChangedElsewhere, text::QuestionTitle, style,
+                                                    {{platform::mb::Yes, text::KeepMine},
+                                                     {platform::mb::No, text::TakeTheirs},
+                                                     {platform::mb::Cancel, text::CancelSave}});
+        if (answer == platform::mb::Yes) {
+            m_loaded = *theirs; // over what is there now; asked again if it changes once more
+            continue;
+        }
+        if (answer == platform::mb::No) {
+            m_loaded = *theirs;
+            showTheirs(*theirs);
+        }
         return;
     }
-    accept();
 }
 
 } // namespace editing

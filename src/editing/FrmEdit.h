@@ -25,11 +25,15 @@ protected:
 
 private:
     void LoadEditedSnippet();
+    // The row as another user left it, in the boxes; what was typed stays in each box's undo.
+    void showTheirs(const store::Snippet &theirs);
 
     enum State { Found, Missing, Unreadable };
     qint32 m_snippetId;
     QString m_categoryId;
     State m_state = Missing;
+    // The row as this dialog last read it: a save writes only over these values.
+    store::Snippet m_loaded;
 };
 
 } // namespace editing

@@ -44,6 +44,14 @@ inline const QString SnippetMissing = QStringLiteral("الكود المحدد ل
 inline const QString EditedSnippetGone = QStringLiteral(
     "الكود المحدد لم يعد موجوداً في قاعدة البيانات، ولم يُحفظ أي تعديل.");
 inline const QString SelectedCategoryGone = QStringLiteral("الفئة المحددة لم تعد موجودة في قاعدة البيانات.");
+inline const QString QuestionTitle = QStringLiteral("استفسار");
+inline const QString ChangedElsewhere = QStringLiteral(
+    "غيّر مستخدم آخر هذا الكود بعد أن فتحت نافذة التعديل.\n"
+    "احفظ نسختي: يُكتب تعديلك فوق تعديله.\n"
+    "خذ نسخته: تعرض النافذة نسخته ولا يُحفظ شيء، ويبقى نصك قابلاً للاسترجاع بالتراجع (Ctrl+Z) في كل مربع حتى تغلق النافذة.");
+inline const QString KeepMine = QStringLiteral("احفظ نسختي");
+inline const QString TakeTheirs = QStringLiteral("خذ نسخته");
+inline const QString CancelSave = QStringLiteral("إلغاء الأمر");
 inline const QString AddSnippetFailed = QStringLiteral("تعذرت إضافة الكود إلى المكتبة:\n");
 inline const QString SaveSnippetFailed = QStringLiteral("تعذر حفظ تعديل الكود:\n");
 inline const QString ReadSnippetFailed = QStringLiteral("تعذرت قراءة الكود من المكتبة:\n");

@@ -437,4 +437,43 @@ void Library::transaction(const std::function<void()> &work)
     ++g_ownWrites;
 }
 
+Library::CheckedUpdate Library::updateSnippetIfUnchanged(const Snippet &loaded, const Snippet &changed)
+{
+    // IS NOT DISTINCT FROM: equal, or both Null; both engines have it.
+    static const QString sameFields = QStringLiteral(
+        "id = ? AND Head IS NOT DISTINCT FROM ? AND Groub IS NOT DISTINCT FROM ?"
+        " AND code IS NOT DISTINCT FROM ? AND Learn IS NOT DISTINCT FROM ?");
+    const QVariantList written = {nullable(changed.head), groubValue(changed.groub), nullable(changed.code),
+                                  nullable(changed.learn)};
+    // The values as they were read, bound back unconverted, so they compare equal to what is stored.
+    const QVariantList before = {changed.id, nullable(loaded.head), nullable(loaded.groub), nullable(loaded.code),
+                                 nullable(loaded.learn)};
+    CheckedUpdate result = CheckedUpdate::Gone;
+    transaction([&] {
+        QSqlQuery update = prepare(QStringLiteral("UPDATE Code SET Head = ?, Groub = ?, code = ?, Learn = ? WHERE ")
+                                   + sameFields);
+        for (const QVariant &v : written + before)
+            update.addBindValue(v);
+        run(update);
+        if (update.numRowsAffected() > 0) {
+            result = CheckedUpdate::Updated;
+            return;
+        }
+        QSqlQuery current = prepare(QStringLiteral("SELECT count(*) FROM Code WHERE id = ?"));
+        current.addBindValue(changed.id);
+        run(current);
+        if (!nextRow(current) || current.value(0).toLongLong() == 0)
+            return;
+        // Someone else made the very same change: nothing of theirs or ours is lost.
+        QSqlQuery same = prepare(QStringLiteral("SELECT count(*) FROM Code WHERE ") + sameFields);
+        same.addBindValue(changed.id);
+        for (const QVariant &v : written)
+            same.addBindValue(v);
+        run(same);
+        result = nextRow(same) && same.value(0).toLongLong() > 0 ? CheckedUpdate::Updated
+                                                                 : CheckedUpdate::ChangedElsewhere;
+    });
+    return result;
+}
+
 } // namespace store

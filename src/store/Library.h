@@ -91,6 +91,12 @@ public:
 
     // Runs work in one transaction: all of it is stored, or none of it when it throws.
     static void transaction(const std::function<void()> &work);
+
+    // An edit that must not overwrite someone else's: writes changed's Head, Groub, code and Learn
+    // (as updateSnippet) only while the row still holds loaded's, the values the editor started
+    // from. A row that already holds changed's counts as Updated.
+    enum class CheckedUpdate { Updated, ChangedElsewhere, Gone };
+    static CheckedUpdate updateSnippetIfUnchanged(const Snippet &loaded, const Snippet &changed);
 };
 
 } // namespace store

@@ -697,7 +697,7 @@ private slots:
         QVERIFY(main->command("sp10")->isSeparator());
         QCOMPARE(main->menu("code")->title(), QStringLiteral("كود"));
         QCOMPARE(main->menu("code")->actions().size(), 7);
-        QCOMPARE(main->menu("mnufile")->actions().size(), 7);
+        QCOMPARE(main->menu("mnufile")->actions().size(), 10);
         QCOMPARE(main->windowTitle(), QStringLiteral("Tamrisk"));
     }
 

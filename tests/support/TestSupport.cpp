@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include "platform/InputDialog.h"
 #include "platform/PrintDialog.h"
 #include "store/Database.h"
 #include "store/LibraryConnection.h"
@@ -158,6 +159,8 @@ void resetSeams()
     platform::FileDialogSeam::enable(true);
     platform::PrintDialogSeam::clear();
     platform::PrintDialogSeam::enable(true);
+    platform::InputDialogSeam::clear();
+    platform::InputDialogSeam::enable(true);
 }
 
 } // namespace testing

@@ -66,7 +66,7 @@ private:
 QByteArray readFile(const QString &path);
 void writeFile(const QString &path, const QByteArray &bytes);
 
-// Resets both seams and switches them on.
+// Resets the seams of the modal windows and switches them on.
 void resetSeams();
 
 // The message of the platform::Error that work throws; empty when it throws none.
