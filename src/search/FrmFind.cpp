@@ -27,6 +27,8 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace search {
 
 namespace {
@@ -41,6 +43,9 @@ const QString kChooseField = QStringLiteral("اختر مكاناً واحداً 
 
 // One slice of the scan stays well below what a user notices as a stall.
 constexpr int kSliceMs = 30;
+// The index has narrowed the rows to read, so its answer usually fills the list in one go
+// (one insertion, one layout); a word in most rows still comes in slices this long.
+constexpr int kIndexSliceMs = 250;
 
 QPointer<FrmFind> g_instance;
 
@@ -48,8 +53,10 @@ const QString kSettingsSection = QStringLiteral("frmFind");
 const QString kArabicKey = QStringLiteral("ArabicMatching");
 
 // Widths survive the dialog, so only the first search of a session measures every title.
-// A long measuring goes on after the list is filled; the list's extent follows when it is done.
-constexpr int kProvisionalTitles = 256;
+// The measuring goes on between events after the list is filled, never before it; the list's
+// extent follows when it is done. Meanwhile the longest titles of the results set it.
+constexpr int kProvisionalTitles = 32;
+constexpr int kTitlesAtOnce = 256;
 
 std::shared_ptr<TitleWidths> titleWidths(const QFont &font)
 {
@@ -202,6 +209,8 @@ FrmFind::~FrmFind() = default;
 
 bool FrmFind::isSearching() const { return m_search != nullptr; }
 
+bool FrmFind::isMeasuringTitles() const { return m_measuring->isActive(); }
+
 void FrmFind::CmdFind_Click()
 {
     const QString word = m_txtFind->text(); // as typed: blanks are searched for as blanks
@@ -224,6 +233,11 @@ void FrmFind::CmdFind_Click()
     m_foundArabic = options.arabic;
     m_widths = titleWidths(m_lstFind->font());
     m_search = std::make_unique<SnippetSearch>(word, fields, m_widths, options);
+    try {
+        m_search->begin();
+    } catch (const store::StoreError &) {
+        // the first slice meets it again and reports it
+    }
     searchSlice();
 }
 
@@ -233,7 +247,7 @@ void FrmFind::searchSlice()
         return;
     bool more = false;
     try {
-        more = m_search->stepFor(kSliceMs);
+        more = m_search->stepFor(m_search->usedIndex() ? kIndexSliceMs : kSliceMs);
     } catch (const store::StoreError &error) {
         // A half-read table would pass for a complete answer: show nothing rather than part.
         m_search.reset();
@@ -266,22 +280,26 @@ void FrmFind::finishSearch()
 {
     int widest = m_search->widestTitle();
     if (m_lstFind->count() > 0 && widest < 0) {
-        std::optional<int> known;
+        // A small table is measured at once; a large one only begins here.
         try {
-            if (m_widths->measureFor(kSliceMs))
-                known = m_widths->knownWidest();
+            if (m_widths->measureFor(0, kTitlesAtOnce))
+                widest = m_widths->knownWidest().value_or(-1);
         } catch (const store::StoreError &) {
-            // measured again by the next search
+            // measured again later
         }
-        if (known) {
-            widest = *known;
-        } else {
-            // Until the whole table is measured, the first lines set how far the list scrolls.
-            widest = 0;
-            for (int i = 0; i < qMin(m_lstFind->count(), kProvisionalTitles); ++i)
-                widest = qMax(widest, m_widths->width(m_lstFind->item(i)->text()));
-            m_measuring->start();
-        }
+    }
+    if (m_lstFind->count() > 0 && widest < 0) {
+        // Until the whole table is measured, the longest titles found set how far the list scrolls.
+        QList<const QString *> longest;
+        for (const SearchHit &hit : m_search->hits())
+            longest.append(&hit.title);
+        const qsizetype n = qMin<qsizetype>(longest.size(), kProvisionalTitles);
+        std::partial_sort(longest.begin(), longest.begin() + n, longest.end(),
+                          [](const QString *a, const QString *b) { return a->size() > b->size(); });
+        widest = 0;
+        for (qsizetype i = 0; i < n; ++i)
+            widest = qMax(widest, m_widths->width(*longest[i]));
+        m_measuring->start();
     }
     setExtent(m_lstFind->count() > 0 ? widest : 0);
     m_label2->setText(resultCaption(m_lstFind->count()));

@@ -42,6 +42,8 @@ public:
     // fills the list before every title is measured; the extent follows a little later.
     int horizontalExtent() const { return m_extent; }
     bool isSearching() const;
+    // Whether the table's titles are still being measured for the extent, between events.
+    bool isMeasuringTitles() const;
 
 public slots:
     void CmdFind_Click();

@@ -11,15 +11,7 @@ TitleWidths::TitleWidths(const QFont &font)
     , m_metrics(font)
 { }
 
-int TitleWidths::width(const QString &title)
-{
-    const auto it = m_widths.constFind(title);
-    if (it != m_widths.cend())
-        return *it;
-    const int w = m_metrics.horizontalAdvance(title);
-    m_widths.insert(title, w);
-    return w;
-}
+int TitleWidths::width(const QString &title) { return m_metrics.horizontalAdvance(title); }
 
 int TitleWidths::widestOfTable()
 {
@@ -34,7 +26,7 @@ std::optional<int> TitleWidths::knownWidest()
     return std::nullopt;
 }
 
-bool TitleWidths::measureFor(int budgetMs)
+bool TitleWidths::measureFor(int budgetMs, int sliceRows)
 {
     const store::ChangeStamp stamp = store::Library::changeStamp();
     if (m_widest && stamp == m_stamp)
@@ -46,31 +38,22 @@ bool TitleWidths::measureFor(int budgetMs)
     }
     QElapsedTimer timer;
     timer.start();
-    constexpr int kSlice = 2000;
+    const int slice = qMax(1, sliceRows);
     qsizetype read = 0;
     do { // at least one slice a call, so every call gets on
-        const QList<store::SnippetText> rows = store::Library::snippetTexts(m_measuredRow, kSlice, false, false);
+        const QList<store::SnippetText> rows = store::Library::snippetTexts(m_measuredRow, slice, false, false);
         read = rows.size();
-        // Not remembered one by one: a million titles would hold on to much memory for one number.
         for (const store::SnippetText &row : rows) {
-            const QString title = row.head.toString();
-            const auto known = m_widths.constFind(title);
-            m_measuredWidest = qMax(m_measuredWidest, known != m_widths.cend() ? *known
-                                                                               : m_metrics.horizontalAdvance(title));
+            m_measuredWidest = qMax(m_measuredWidest, m_metrics.horizontalAdvance(row.head.toString()));
             m_measuredRow = row.row;
         }
-    } while (read == kSlice && timer.elapsed() < budgetMs);
-    if (read == kSlice)
+    } while (read == slice && timer.elapsed() < budgetMs);
+    if (read == slice)
         return false;
-    knowWidest(m_measuredWidest, stamp);
+    m_widest = m_measuredWidest;
+    m_stamp = stamp;
     m_measuring.reset();
     return true;
-}
-
-void TitleWidths::knowWidest(int widest, const store::ChangeStamp &stamp)
-{
-    m_widest = widest;
-    m_stamp = stamp;
 }
 
 } // namespace search

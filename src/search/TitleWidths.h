@@ -3,13 +3,13 @@
 
 #include <QFont>
 #include <QFontMetrics>
-#include <QHash>
 #include <optional>
 
 namespace search {
 
-// Remembers title widths in one font, since the widest title of the whole table is needed
-// after every search and measuring shaped text is the slow part (seconds for a million titles).
+// The widest title of the whole table in one font, remembered until the table changes: it is
+// needed after every search, and measuring shaped text is the slow part (seconds for a million
+// titles). Single widths are not kept: a million titles would hold much memory for one number.
 class TitleWidths : public TitleMeasure
 {
 public:
@@ -21,13 +21,12 @@ public:
     std::optional<int> knownWidest() override;
     // Measures the table's titles for about budgetMs, going on where the last call stopped;
     // returns whether the widest is known now. A write in between starts the measuring again.
-    bool measureFor(int budgetMs);
-    void knowWidest(int widest, const store::ChangeStamp &stamp) override;
+    // Titles are read sliceRows at a time, at least one slice a call.
+    bool measureFor(int budgetMs, int sliceRows = 2000);
 
 private:
     QFont m_font;
     QFontMetrics m_metrics;
-    QHash<QString, int> m_widths;
     std::optional<int> m_widest;
     store::ChangeStamp m_stamp;
     // A measuring in progress: the table as it was when it began, the last row measured, the widest so far.

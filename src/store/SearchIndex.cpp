@@ -1,6 +1,8 @@
 #include "store/SearchIndex.h"
 
 #include "store/Database.h"
+#include "store/LibraryConnection.h"
+#include "store/PgSearch.h"
 #include "store/SearchFold.h"
 
 #include <QElapsedTimer>
@@ -39,6 +41,7 @@ constexpr int kStopSample = 4096;
 
 struct Global {
     QString connection;
+    bool postgres = false; // a team library: store/PgSearch
     bool usable = false;
     bool restarted = false; // the schema was made afresh: the listener is to be told
     std::function<void()> listener;
@@ -422,6 +425,8 @@ QString ftsQuery(const QStringList &trigrams)
 
 SearchIndex::Status SearchIndex::status()
 {
+    if (g.postgres)
+        return pgsearch::status();
     if (!g.usable)
         return Status::Unavailable;
     try {
@@ -433,6 +438,8 @@ SearchIndex::Status SearchIndex::status()
 
 double SearchIndex::buildProgress()
 {
+    if (g.postgres)
+        return pgsearch::buildProgress();
     try {
         const Progress p = readState();
         if (p.done)
@@ -446,6 +453,8 @@ double SearchIndex::buildProgress()
 
 bool SearchIndex::buildStep(int budgetMs)
 {
+    if (g.postgres)
+        return pgsearch::buildStep(budgetMs);
     if (!g.usable)
         return false;
     bool more = false;
@@ -497,6 +506,11 @@ void SearchIndex::rebuild()
 {
     if (g.connection.isEmpty())
         return;
+    if (g.postgres) {
+        if (pgsearch::rebuild())
+            notifyBuilding();
+        return;
+    }
     try {
         inSavepoint("search_rebuild", [] { createSchema(); });
         g.usable = true;
@@ -510,6 +524,13 @@ void SearchIndex::rebuild()
 std::optional<QList<SearchCandidate>> SearchIndex::candidates(const QString &foldedWord, bool head, bool code,
                                                               bool learn)
 {
+    if (g.postgres) {
+        bool restarted = false;
+        auto rows = pgsearch::candidates(foldedWord, head, code, learn, restarted);
+        if (restarted)
+            notifyBuilding();
+        return rows;
+    }
     if (!g.usable || foldedWord.contains(QChar(0)))
         return std::nullopt;
     if (trigramsOf(foldedWord).isEmpty())
@@ -561,6 +582,10 @@ void SearchIndex::setBuildListener(std::function<void()> listener) { g.listener 
 
 void SearchIndex::drainPending()
 {
+    if (g.postgres) {
+        pgsearch::drainPending();
+        return;
+    }
     if (!g.usable)
         return;
     try {
@@ -576,9 +601,20 @@ void SearchIndex::attach(const Database &database)
 {
     g.connection = database.name();
     g.usable = false;
-    // No index on a team library yet: its searches scan.
-    if (database.engine() == Engine::Postgres)
+    g.postgres = database.engine() == Engine::Postgres;
+    if (g.postgres) {
+        pgsearch::attach(database, LibraryConnection::isReadOnly());
+        if (pgsearch::status() == Status::Building) {
+            try {
+                buildStep(40); // a small library is ready at once
+            } catch (const StoreError &) {
+                // the builder tries again
+            }
+            if (pgsearch::status() == Status::Building)
+                notifyBuilding();
+        }
         return;
+    }
     // A search reads thousands of scattered rows: mapped pages spare a system call for each.
     QSqlQuery(db()).exec(QStringLiteral("PRAGMA mmap_size = 1073741824"));
     try {
@@ -622,6 +658,9 @@ void SearchIndex::attach(const Database &database)
 
 void SearchIndex::detach()
 {
+    if (g.postgres)
+        pgsearch::detach();
+    g.postgres = false;
     g.connection.clear();
     g.usable = false;
     for (QSet<QString> &s : g.stop)

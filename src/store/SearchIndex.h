@@ -18,6 +18,8 @@
 // The index only proposes candidates, always a superset of the matching rows; the caller's exact
 // test decides. A library without the index gets one built in short steps (buildStep), so the
 // window stays responsive; until it is complete, candidates() says so and the caller scans.
+// On a team library (PostgreSQL) the same functions work on folded copies of the texts with
+// trigram indexes instead (store/PgSearch.h); the answers are the same.
 // Everything here runs on LibraryConnection's thread.
 #include <QList>
 #include <QString>

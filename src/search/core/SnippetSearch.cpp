@@ -125,10 +125,6 @@ SnippetSearch::SnippetSearch(const QString &word, SearchFields fields, std::shar
     : SnippetSearch(word, fields, Measure{}, options)
 {
     m_widths = std::move(widths);
-    if (m_widths) {
-        TitleMeasure *w = m_widths.get();
-        m_measure = [w](const QString &title) { return w->width(title); };
-    }
 }
 
 bool SnippetSearch::matches(const QString &title, const QString &code, const QString &learn) const
@@ -151,8 +147,6 @@ void SnippetSearch::start()
     // The index holds folded text: the folded word's candidates cover both ways of matching.
     if (m_options.useIndex && anyField)
         m_candidates = store::SearchIndex::candidates(m_folded, m_fields.caption, m_fields.code, m_fields.learn);
-    if (!m_candidates && m_widths)
-        m_stamp = store::Library::changeStamp();
 }
 
 bool SnippetSearch::stepCandidates(int maxRows)
@@ -202,13 +196,18 @@ void SnippetSearch::finishCandidates()
     }
 }
 
+void SnippetSearch::begin()
+{
+    if (!m_started)
+        start();
+}
+
 bool SnippetSearch::step(int maxRows)
 {
     m_newHitsFrom = m_hits.size();
     if (m_finished)
         return false;
-    if (!m_started)
-        start();
+    begin();
     if (m_candidates)
         return stepCandidates(maxRows);
     // Only the columns a test can look at are read: the code column is most of the table.
@@ -225,9 +224,8 @@ bool SnippetSearch::step(int maxRows)
     m_rowsRead += rows.size();
     if (rows.size() < qMax(maxRows, 1)) {
         m_finished = true;
-        // Every title was measured: the next search need not measure them again.
-        if (m_widths && store::Library::changeStamp() == m_stamp)
-            m_widths->knowWidest(m_widest, m_stamp);
+        if (m_widths)
+            m_widest = m_widths->knownWidest().value_or(-1);
     }
     return !m_finished;
 }
@@ -238,9 +236,12 @@ bool SnippetSearch::stepFor(int budgetMs)
     QElapsedTimer timer;
     timer.start();
     bool more = true;
-    // Small slices keep one call near its budget even when rows are long.
+    begin();
+    // Small slices keep one call near its budget even when rows are long. Candidates come in
+    // larger batches: each batch is one query, and only proposed fields are read.
+    const int rows = m_candidates ? 1024 : m_fields.code ? 128 : 512;
     while (more && timer.elapsed() < budgetMs)
-        more = step(m_fields.code ? 128 : 512);
+        more = step(rows);
     m_newHitsFrom = firstNew;
     return more;
 }

@@ -1,9 +1,9 @@
 #pragma once
-// The find dialog's search without the dialog (and without any window: the command line uses it): which snippets contain a word, in table order.
-// When the library's search index is ready and the word has at least three characters after
-// folding, the index proposes the rows and only those are read and tested; otherwise the table
-// is scanned. Either way the rows are read in slices (step), so a window can stay responsive
-// while a large library is searched; runToEnd does it all at once. The answer is the same.
+// The find dialog's search without the dialog (and without any window: the command line uses it): which snippets
+// contain a word, in table order. When the library's search index is ready and the word has at least three characters
+// after folding, the index proposes the rows and only those are read and tested; otherwise the table is scanned. Either
+// way the rows are read in slices (step), so a window can stay responsive while a large library is searched; runToEnd
+// does it all at once. The answer is the same.
 #include <QList>
 #include <QString>
 #include <QStringView>
@@ -64,8 +64,6 @@ public:
     virtual int width(const QString &title) = 0;
     // The widest title of the whole table, when it is known for the table as it is now.
     virtual std::optional<int> knownWidest() = 0;
-    // A scan that measured every title tells the width it found, for the table as it was at stamp.
-    virtual void knowWidest(int widest, const store::ChangeStamp &stamp) = 0;
 };
 
 class SnippetSearch
@@ -75,9 +73,9 @@ public:
     using Measure = std::function<int(const QString &title)>;
 
     SnippetSearch(const QString &word, SearchFields fields, Measure measure = {}, SearchOptions options = {});
-    // Measures with widths, which also remember the widest title between searches.
-    // A search that the index answers leaves the widest title of the table to widths
-    // (widestTitle() is then -1 unless it was known already).
+    // Leaves the widest title of the table to widths, which remember it between searches
+    // (widestTitle() is then -1 unless it was known already): no title is measured here, so a
+    // scan costs no more than the reading and a search does not wait for the measuring.
     SnippetSearch(const QString &word, SearchFields fields, std::shared_ptr<TitleMeasure> widths,
                   SearchOptions options = {});
 
@@ -85,6 +83,8 @@ public:
     // A row gives one result however many of its fields contain the word.
     bool matches(const QString &title, const QString &code, const QString &learn) const;
 
+    // Asks the index for candidates, if it has not yet; usedIndex() tells the answer afterwards.
+    void begin();
     // Reads and tests up to maxRows more rows; returns false once the whole table is done.
     // Store failures throw store::StoreError; the search can then not go on.
     bool step(int maxRows = 500);
@@ -116,7 +116,6 @@ private:
     bool m_started = false;
     std::optional<QList<store::SearchCandidate>> m_candidates;
     qsizetype m_nextCandidate = 0;
-    store::ChangeStamp m_stamp;
     QList<SearchHit> m_hits;
     qsizetype m_newHitsFrom = 0;
     qint64 m_lastRow = 0;
