@@ -1,6 +1,7 @@
 #include "store/LibraryWatcher.h"
 
 #include "store/LibraryConnection.h"
+#include "store/PgReconnect.h"
 
 #include <QSqlDriver>
 #include <QSqlQuery>
@@ -33,6 +34,7 @@ LibraryWatcher::LibraryWatcher(QObject *parent)
     connect(m_coalesce, &QTimer::timeout, this, &LibraryWatcher::changed);
     m_timer->setInterval(1000);
     connect(m_timer, &QTimer::timeout, this, &LibraryWatcher::poll);
+    m_reconnects = libraryReconnects();
     rebase();
     m_timer->start();
 }
@@ -72,6 +74,8 @@ void LibraryWatcher::follow()
                 [this](const QString &name, QSqlDriver::NotificationSource source, const QVariant &) {
                     notified(name, int(source));
                 });
+        if (driver->subscribedToNotifications().contains(QLatin1String(ChangeChannel)))
+            driver->unsubscribeFromNotification(QLatin1String(ChangeChannel)); // kept by a reconnected driver
         m_listening = driver->subscribeToNotification(QLatin1String(ChangeChannel));
     } else {
         m_version = dataVersion();
@@ -80,6 +84,21 @@ void LibraryWatcher::follow()
 
 void LibraryWatcher::poll()
 {
+    if (LibraryConnection::connection() && LibraryConnection::engine() == Engine::Postgres) {
+        try {
+            ensureLibraryConnected();
+        } catch (const StoreError &) {
+            return; // the server is still away
+        }
+        if (m_reconnects != libraryReconnects()) {
+            // A new session: it listens anew, and what others wrote meanwhile was never told.
+            m_reconnects = libraryReconnects();
+            m_connection = -1;
+            follow();
+            m_coalesce->start();
+            return;
+        }
+    }
     const qint64 connection = m_connection;
     follow();
     if (m_connection < 0 || m_connection != connection)

@@ -35,6 +35,7 @@ private:
     QTimer *m_coalesce;
     qint64 m_connection = -1;
     qint64 m_version = -1;
+    qint64 m_reconnects = 0;
     bool m_listening = false;
 };
 
