@@ -23,6 +23,7 @@
 #include "store/LibraryConnection.h"
 #include "store/LibraryLocation.h"
 #include "store/NodeKey.h"
+#include "store/PgLocation.h"
 
 #include <QAction>
 #include <QApplication>
@@ -46,7 +47,13 @@
 
 namespace app {
 
-QString libraryFolder() { return QFileInfo(store::LibraryConnection::path()).absolutePath(); }
+QString libraryFolder()
+{
+    // A team library has no folder of its own: its credits live with the user's data.
+    if (store::LibraryConnection::engine() == store::Engine::Postgres)
+        return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    return QFileInfo(store::LibraryConnection::path()).absolutePath();
+}
 
 void installCommands(browser::FrmMain &main)
 {
@@ -94,10 +101,41 @@ QString convertJetLibrary(const QString &path)
     return result.library;
 }
 
+const QString kCreateSchemaPrompt = QStringLiteral("قاعدة البيانات هذه فارغة، ليس فيها جداول مكتبة الأكواد.\n"
+                                                   "هل تريد إنشاء جدولي الأصناف والأكواد فيها لتصبح مكتبة للفريق؟");
+
+// A team library; an empty database becomes one once the user agrees.
+void openTeamLibrary(const QString &location, bool readOnly)
+{
+    try {
+        store::LibraryConnection::open(location, readOnly);
+    } catch (const store::EmptyDatabaseError &e) {
+        if (readOnly || !messages::confirm(nullptr, kCreateSchemaPrompt))
+            throw store::StoreError(e.message());
+        store::LibraryConnection::createSchema(location);
+    }
+}
+
 } // namespace
 
 QString openLibrary(const QString &requested, bool readOnly)
 {
+    if (store::isPostgresLocation(requested)) {
+        try {
+            openTeamLibrary(requested, readOnly);
+        } catch (const store::StoreError &e) {
+            // Named without a password the URI may carry.
+            QString shown = requested;
+            try {
+                shown = store::parsePgLocation(requested).display();
+            } catch (const store::StoreError &) {
+                shown = QStringLiteral("postgresql://…");
+            }
+            throw store::StoreError(QStringLiteral("تعذر فتح مكتبة الأكواد:\n") + shown + QStringLiteral("\n\n")
+                                    + e.message());
+        }
+        return store::LibraryConnection::path();
+    }
     // A converted library is not the file the user named: messages name the one that failed.
     QString path = requested;
     try {
@@ -183,8 +221,10 @@ int run(int argc, char **argv)
     parser.setApplicationDescription(QStringLiteral("Tamrisk"));
     parser.addHelpOption();
     parser.addVersionOption();
-    QCommandLineOption libraryOption(QStringLiteral("library"), QStringLiteral("Open this library file."),
-                                     QStringLiteral("FILE"));
+    QCommandLineOption libraryOption(
+        QStringLiteral("library"),
+        QStringLiteral("Open this library: a file, or a team library postgresql://user@host:port/dbname?sslmode=..."),
+        QStringLiteral("FILE|URI"));
     parser.addOption(libraryOption);
     QCommandLineOption screenshotOption(QStringLiteral("screenshot"),
                                         QStringLiteral("Render the main window to a PNG file and quit."),
@@ -200,8 +240,10 @@ int run(int argc, char **argv)
     parser.addOption(readOnlyOption);
     parser.process(application);
 
-    const QString path = parser.isSet(libraryOption) ? QFileInfo(parser.value(libraryOption)).absoluteFilePath()
-                                                     : store::defaultLibraryPath();
+    const QString requested = parser.value(libraryOption);
+    const QString path = !parser.isSet(libraryOption)           ? store::defaultLibraryPath()
+                         : store::isPostgresLocation(requested) ? requested
+                                                                : QFileInfo(requested).absoluteFilePath();
     SingleInstance instance(path);
     if (!parser.isSet(newInstanceOption) && !instance.claim())
         return 0; // the window that has this library came to the front

@@ -18,6 +18,9 @@ QString libraryFolder();
 // converted library's); throws StoreError with an Arabic message naming the file and the reason.
 // With readOnly the file is never written; without it, a file that cannot be written opens
 // read-only all the same (LibraryConnection::isReadOnly tells which).
+// A team library's URI opens that PostgreSQL database; an empty one gets the library's tables
+// after the user agreed (asked through the message box); the path returned is the URI without a
+// password.
 QString openLibrary(const QString &path, bool readOnly = false);
 
 // For a read-only library: the notice in the title and the status bar ("readOnlyNotice"), and

@@ -1,5 +1,7 @@
 #include "app/SingleInstance.h"
 
+#include "store/PgLocation.h"
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
@@ -31,9 +33,9 @@ bool askRunning(const QString &name)
 } // namespace
 
 SingleInstance::SingleInstance(const QString &libraryPath, QObject *parent)
-    : QObject(parent), m_name(serverName(libraryPath))
-{
-}
+    : QObject(parent)
+    , m_name(serverName(libraryPath))
+{ }
 
 SingleInstance::~SingleInstance() = default;
 
@@ -41,7 +43,14 @@ QString SingleInstance::serverName(const QString &libraryPath)
 {
     const QFileInfo info(libraryPath);
     QString canonical = info.canonicalFilePath();
-    if (canonical.isEmpty()) {
+    // A team library by its URI, never with the password it may carry.
+    if (store::isPostgresLocation(libraryPath)) {
+        try {
+            canonical = store::parsePgLocation(libraryPath).display();
+        } catch (const store::StoreError &) {
+            canonical = libraryPath.section(QLatin1Char('@'), -1);
+        }
+    } else if (canonical.isEmpty()) {
         const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
         canonical = folder.isEmpty() ? info.absoluteFilePath() : QDir(folder).filePath(info.fileName());
     }

@@ -12,6 +12,7 @@
 #include "store/Library.h"
 #include "store/LibraryConnection.h"
 #include "store/LibraryLocation.h"
+#include "store/PgLocation.h"
 #include "store/TreeColumns.h"
 
 #include <QDate>
@@ -195,9 +196,32 @@ void expectPositional(const Arguments &a, qsizetype least, qsizetype most)
                      .arg(a.positional.at(most)));
 }
 
-// The library the main program would open: --library as a file name or file: URI, else the default.
+// A team library (postgresql://...). An empty database is refused, not given tables: that is a
+// decision for someone at the window, which asks.
+void openTeamLibrary(const QString &location, bool write)
+{
+    try {
+        store::LibraryConnection::open(location, !write);
+    } catch (const store::EmptyDatabaseError &e) {
+        refuse(QStringLiteral("تعذر فتح مكتبة الأكواد: ") + e.message()
+               + QStringLiteral("؛ افتحها مرة في البرنامج tamrisk لينشئ جداولها بعد موافقتك"));
+    } catch (const store::StoreError &e) {
+        QString shown = QStringLiteral("postgresql://…");
+        try {
+            shown = store::parsePgLocation(location).display();
+        } catch (const store::StoreError &) { }
+        refuse(QStringLiteral("تعذر فتح مكتبة الأكواد: ") + shown + QStringLiteral(": ") + e.message());
+    }
+}
+
+// The library the main program would open: --library as a file name, file: URI or team library
+// URI, else the default.
 void openLibrary(const QString &requested, bool write)
 {
+    if (store::isPostgresLocation(requested)) {
+        openTeamLibrary(requested, write);
+        return;
+    }
     QString path = requested;
     if (path.isEmpty())
         path = store::defaultLibraryPath();
@@ -696,6 +720,7 @@ QString usage()
         "  package create FILE --name N [--notes T]   a package of your own snippets (FILE must not exist)\n"
         "  package apply FILE [--dry-run]             adds a package's snippets, all or none; --dry-run\n"
         "                                             shows what it would add\n"
+        "URI: postgresql://user@host:port/dbname?sslmode=... opens a team library (password from ~/.pgpass).\n"
         "Without --library, the library tamrisk opens. Exit status: 0 done, 1 refused or not found,\n"
         "2 bad usage.\n");
 }

@@ -55,13 +55,14 @@ QString newBackupPath(const QString &libraryPath, BackupReason reason)
     const qint64 needed = QFileInfo(libraryPath).size() + BackupSpareBytes;
     const QStorageInfo disk(folder);
     if (disk.isValid() && disk.bytesAvailable() >= 0 && disk.bytesAvailable() < needed)
-        throw StoreError(kFailed + QStringLiteral("لا توجد مساحة كافية على القرص في ") + QDir::toNativeSeparators(folder));
+        throw StoreError(kFailed + QStringLiteral("لا توجد مساحة كافية على القرص في ")
+                         + QDir::toNativeSeparators(folder));
     const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmsszzz"));
     QString path = QDir(folder).filePath(prefixOf(libraryPath) + stamp + QLatin1Char('-') + reasonName(reason)
                                          + QStringLiteral(".mdb"));
     for (int n = 2; QFileInfo::exists(path); ++n)
-        path = QDir(folder).filePath(prefixOf(libraryPath) + stamp + QStringLiteral("-%1-").arg(n)
-                                     + reasonName(reason) + QStringLiteral(".mdb"));
+        path = QDir(folder).filePath(prefixOf(libraryPath) + stamp + QStringLiteral("-%1-").arg(n) + reasonName(reason)
+                                     + QStringLiteral(".mdb"));
     return path;
 }
 
@@ -158,6 +159,9 @@ QString keepBackup(BackupReason reason)
 {
     if (!LibraryConnection::isOpen())
         throw StoreError(kFailed + QStringLiteral("قاعدة البيانات غير مفتوحة"));
+    // A team library is the server's to keep safe (its own backups); each write is atomic there.
+    if (LibraryConnection::engine() == Engine::Postgres)
+        return {};
     // The start-up check may be copying too; this copy is the one that counts now.
     LibraryCheck::stop();
     const Database *library = LibraryConnection::connection();

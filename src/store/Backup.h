@@ -27,7 +27,8 @@ QString newestBackup(const QString &libraryPath);
 // No backup of that library is younger than a day.
 bool dailyBackupDue(const QString &libraryPath);
 
-// Copies the open library (LibraryConnection) and returns the copy's path. Throws StoreError
+// Copies the open library (LibraryConnection) and returns the copy's path; a team library
+// (PostgreSQL) is not copied and the path is empty. Throws StoreError
 // (Arabic) when no copy could be kept, for instance for want of space: the caller must then not
 // start the operation the copy was to guard.
 QString keepBackup(BackupReason reason);

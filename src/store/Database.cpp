@@ -41,7 +41,7 @@ Database::Database(const PgLocation &location, const QString &password, const QS
         db.setPort(location.port);
     db.setDatabaseName(location.database);
     db.setUserName(location.user);
-    const QString secret = password.isEmpty() ? location.password : password;
+    const QString secret = location.password.isEmpty() ? password : location.password;
     if (!secret.isEmpty())
         db.setPassword(secret);
     db.setConnectOptions(location.connectOptions());

@@ -332,6 +332,13 @@ bool Library::deleteCategory(qint32 id)
 {
     bool deleted = false;
     transaction([&] {
+        // Other clients of a team library could file a snippet under the category between the two
+        // deletes and leave it without one: their writes to Code wait for this short transaction.
+        if (onPostgres()) {
+            QSqlQuery lock(LibraryConnection::database());
+            if (!lock.exec(QStringLiteral("LOCK TABLE Code IN SHARE ROW EXCLUSIVE MODE")))
+                throwQueryError(lock);
+        }
         QSqlQuery snippets = prepare(QStringLiteral("DELETE FROM Code WHERE Groub = ?"));
         snippets.addBindValue(id);
         run(snippets);

@@ -1,5 +1,7 @@
 #include "store/LibraryCheck.h"
 
+#include "store/Engine.h"
+
 #include "store/Backup.h"
 
 #include <QFile>
@@ -47,8 +49,7 @@ int quickCheck(sqlite3 *db, bool &ok)
         if (rc == SQLITE_OK) {
             rc = sqlite3_step(stmt);
             // One row "ok" when the file is sound; a row per problem otherwise.
-            ok = rc == SQLITE_ROW
-                 && qstrcmp(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0)), "ok") == 0
+            ok = rc == SQLITE_ROW && qstrcmp(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0)), "ok") == 0
                  && sqlite3_step(stmt) == SQLITE_DONE;
             if (rc != SQLITE_ROW)
                 rc = sqlite3_errcode(db);
@@ -97,6 +98,9 @@ LibraryCheck::Result check(const QString &path)
 void LibraryCheck::start(const QString &path, std::function<void(const Result &)> done)
 {
     stop();
+    // A team library has no file to check or copy: the server keeps its pages sound.
+    if (isPostgresLocation(path))
+        return;
     std::lock_guard lock(g_mutex);
     g_cancel = false;
     g_thread = std::make_unique<std::thread>([path, done = std::move(done)] {

@@ -18,7 +18,8 @@ public:
         QString backupFailure; // why the daily backup could not be written, if it was due
     };
     // Starts checking the file at path (stopping an earlier check). done is called once, on the
-    // checking thread, unless the check is stopped first.
+    // checking thread, unless the check is stopped first. A team library's URI is not checked
+    // (done is never called).
     static void start(const QString &path, std::function<void(const Result &)> done);
     // Interrupts the check and waits for its thread. LibraryConnection::close calls it, so
     // nothing of this library is read or copied behind a compaction.

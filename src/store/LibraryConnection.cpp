@@ -29,6 +29,8 @@ QString g_path;
 qint64 g_opened = 0;
 bool g_readOnly = false;
 QString g_password;
+// A password that came in a URI, for reopening that library (path() drops it); never written.
+QString g_uriPassword, g_uriPasswordFor;
 
 // Waits for the lock as the connection option would (about three seconds), and first asks the
 // start-up check, which may be holding a read lock, to give way.
@@ -103,7 +105,14 @@ void requireSqliteHeader(const QString &path)
 
 std::unique_ptr<Database> connectPg(const PgLocation &location)
 {
-    auto db = std::make_unique<Database>(location, g_password, kConnectionName);
+    if (!location.password.isEmpty()) {
+        g_uriPassword = location.password;
+        g_uriPasswordFor = location.display();
+    }
+    const QString password = !g_password.isEmpty()                    ? g_password
+                             : location.display() == g_uriPasswordFor ? g_uriPassword
+                                                                      : QString();
+    auto db = std::make_unique<Database>(location, password, kConnectionName);
     db->ensureOpen();
     return db;
 }
@@ -220,6 +229,9 @@ const Database *LibraryConnection::connection() { return g_library; }
 
 QString readOnlyLibraryMessage()
 {
+    if (LibraryConnection::engine() == Engine::Postgres)
+        return QStringLiteral("مكتبة الفريق مفتوحة للقراءة فقط، فلا يمكن حفظ أي تغيير فيها.\n"
+                              "لتعديلها يلزم أن يمنح مدير الخادم هذا المستخدم صلاحية الكتابة في جداول المكتبة.");
     return QStringLiteral("مكتبة الأكواد مفتوحة للقراءة فقط، فلا يمكن حفظ أي تغيير فيها.\n"
                           "لتعديلها يلزم أن يكون الملف ومجلده قابلين للكتابة.");
 }

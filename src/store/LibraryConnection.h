@@ -42,7 +42,8 @@ public:
     // Open read-only, asked for or found so: every write fails with readOnlyLibraryMessage().
     static bool isReadOnly();
     // The file's path, or a team library's URI without its password (fit for titles, messages and
-    // as the single-instance key). What open() takes to open the same library again.
+    // as the single-instance key). What open() takes to open the same library again: a password
+    // the URI held is remembered, in memory only, for that.
     static QString path();
     static Engine engine();
     // Grows with every open or create, so caches can tell one connection from the next.

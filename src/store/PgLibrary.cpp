@@ -96,6 +96,8 @@ bool pgCanWrite(const Database &db)
     return nextRow(q) && q.value(0).toBool();
 }
 
+void maintainPgLibrary(const Database &db) { db.exec(QStringLiteral("VACUUM (ANALYZE) Groub, Code")); }
+
 qint64 pgChangeCount(const Database &db)
 {
     // A role that may only read the tables may lack the sequence's privileges: then nothing tells.

@@ -29,5 +29,8 @@ bool pgCanWrite(const Database &db);
 // Grows with every committed or attempted change to the tables, by any connection; -1 when this
 // role may not read it.
 qint64 pgChangeCount(const Database &db);
+// The engine's own upkeep in place of compacting a file: VACUUM ANALYZE of both tables, outside
+// any transaction. Tables this role does not own are passed over by the server. Throws StoreError.
+void maintainPgLibrary(const Database &db);
 
 } // namespace store

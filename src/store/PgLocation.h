@@ -5,6 +5,7 @@
 // libpq's own and is passed to it as given; sslmode defaults to prefer (TLS when the server offers
 // it). A password in the URI is used but never kept in the display form: libpq also reads
 // ~/.pgpass, and a caller may give one in memory (LibraryConnection::setPassword).
+#include "store/Engine.h"
 #include "store/StoreError.h"
 
 #include <QList>

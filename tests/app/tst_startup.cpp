@@ -1,5 +1,9 @@
 #include "TestSupport.h"
 
+#include "app/SingleInstance.h"
+#include "exchange/Compact.h"
+#include "store/Backup.h"
+
 #include "app/Application.h"
 #include "store/Library.h"
 #include "store/LibraryConnection.h"
@@ -47,6 +51,32 @@ private slots:
         QCOMPARE(testing::readFile(path + ".jet-backup"), original);
         // The question, then the summary of what was taken over.
         QVERIFY(platform::MessageBoxSeam::last().prompt.contains(QStringLiteral("12")));
+    }
+
+    void anEmptyTeamDatabaseBecomesALibraryAfterAsking()
+    {
+        testing::TempPgDatabase db;
+        platform::MessageBoxSeam::setNextAnswer(platform::mb::No);
+        QVERIFY(testing::errorOf([&] { app::openLibrary(db.uri()); }).contains(QStringLiteral("فارغة")));
+        QVERIFY(!store::LibraryConnection::isOpen());
+        platform::MessageBoxSeam::setNextAnswer(platform::mb::Yes);
+        QCOMPARE(app::openLibrary(db.uri()), db.uri());
+        QVERIFY(platform::MessageBoxSeam::last().prompt.contains(QStringLiteral("إنشاء جدولي")));
+        QCOMPARE(store::LibraryConnection::engine(), store::Engine::Postgres);
+        store::Snippet s;
+        s.head = QStringLiteral("t");
+        s.groub = store::Library::addCategory(QStringLiteral("c"));
+        store::Library::addSnippet(s);
+        // No file to copy or compact: the server's own upkeep runs, everyone stays connected.
+        QVERIFY(store::keepBackup(store::BackupReason::Compaction).isEmpty());
+        exchange::compactLibrary();
+        QVERIFY(store::LibraryConnection::isOpen());
+        QCOMPARE(store::Library::snippetCount(), 1);
+        // One window per team library, whatever password the URI carries.
+        QString withPassword = db.uri();
+        withPassword.replace(QStringLiteral("postgres@"), QStringLiteral("postgres:pw@"));
+        QVERIFY(withPassword != db.uri());
+        QCOMPARE(app::SingleInstance::serverName(withPassword), app::SingleInstance::serverName(db.uri()));
     }
 
     void foreignFileIsReportedAndLeftAlone()

@@ -287,6 +287,28 @@ private slots:
         QCOMPARE(cli({"--help"}).status, 0);
     }
 
+    void aTeamLibraryIsOpenedByItsUri()
+    {
+        lib.reset();
+        testing::TempPgDatabase db;
+        // An empty database is not given tables from here: the window asks for that.
+        const Result empty = cli({"--library", db.uri(), "list"});
+        QCOMPARE(empty.status, 1);
+        QVERIFY2(empty.err.contains("tamrisk"), empty.err.constData());
+        store::LibraryConnection::createSchema(db.uri());
+        const qint32 c = store::Library::addCategory(QStringLiteral("فريق"));
+        store::Snippet s;
+        s.head = QStringLiteral("مشترك");
+        s.groub = c;
+        s.code = QStringLiteral("x = 1");
+        const qint32 id = store::Library::addSnippet(s);
+        store::LibraryConnection::close();
+        QCOMPARE(cli({"--library", db.uri(), "list"}).out, utf8(QStringLiteral("%1\tفريق\tمشترك\n").arg(id)));
+        const Result added = cli({"--library", db.uri(), "add", "--title", "t", "--category", "فريق"}, "y");
+        QCOMPARE(added.status, 0);
+        QCOMPARE(cli({"--library", db.uri(), "list", "--user"}).out.count('\n'), 1);
+    }
+
     void loadsNoGuiLibrary()
     {
         QProcess ldd;

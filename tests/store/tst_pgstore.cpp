@@ -186,6 +186,8 @@ private slots:
         LibraryConnection::open(withPassword);
         QVERIFY(!LibraryConnection::path().contains(QStringLiteral("s3cret")));
         QCOMPARE(LibraryConnection::path(), uri);
+        withLibraryReopened([] { LibraryConnection::close(); });
+        QVERIFY(LibraryConnection::isOpen());
         LibraryConnection::close();
     }
 

@@ -26,7 +26,7 @@ stop() {
   if [ -n "$data" ] && [ -f "$data/postmaster.pid" ]; then
     as_server "$bindir/pg_ctl" -D "$data" -m immediate -w stop >/dev/null 2>&1 || true
   fi
-  if [ -n "$data" ] && [ "$data" != "$dir/data" ]; then rm -rf "$data"; fi
+  if [ -n "$data" ] && [ "$data" != "$dir/data" ]; then rm -rf "$(dirname "$data")"; fi
   rm -rf "$dir"
 }
 
