@@ -44,6 +44,8 @@ void CategoryModel::clear()
     m_categoryOf.clear();
     m_byId.clear();
     m_renamed.clear();
+    m_changedInPlace = false;
+    m_loaded = {};
     endResetModel();
 }
 
@@ -62,6 +64,8 @@ void CategoryModel::loadCategories(const store::TreeCategories &categories)
 {
     if (!m_hasRoot)
         return;
+    m_loaded.ids.insert(m_loaded.ids.end(), categories.ids.cbegin(), categories.ids.cend());
+    m_loaded.captions.append(categories.captions);
     std::vector<CategoryRow> added;
     for (size_t i = 0; i < categories.ids.size(); ++i) {
         const qint32 id = categories.ids[i];
@@ -139,6 +143,14 @@ void CategoryModel::sortChildren(CategoryRow &category) const
     category.sorted = true;
 }
 
+bool CategoryModel::shows(const store::TreeCategories &categories, const store::TreeSnippets &snippets) const
+{
+    return m_hasRoot && !m_changedInPlace && categories.ids == m_loaded.ids && categories.captions == m_loaded.captions
+           && snippets.ids == m_snippets.ids && snippets.groubs == m_snippets.groubs
+           && snippets.flags == m_snippets.flags && snippets.headEnds == m_snippets.headEnds
+           && snippets.heads == m_snippets.heads;
+}
+
 QString CategoryModel::head(qint32 snippet) const
 {
     if (!m_renamed.isEmpty()) {
@@ -211,6 +223,7 @@ void CategoryModel::remove(const QString &key)
     if (!node.isValid() || kindOf(node) == RootNode)
         return;
     const qint32 position = positionOf(node);
+    m_changedInPlace = true;
     beginRemoveRows(node.parent(), node.row(), node.row());
     if (kindOf(node) == SnippetNode) {
         auto &children = m_categories[size_t(m_categoryOf[size_t(position)])].children;
@@ -236,6 +249,7 @@ void CategoryModel::setUser(const QModelIndex &index, bool user)
 {
     if (!index.isValid() || kindOf(index) != SnippetNode)
         return;
+    m_changedInPlace = true;
     quint8 &flags = m_snippets.flags[size_t(positionOf(index))];
     flags = user ? (flags | store::TreeSnippets::User) : (flags & ~store::TreeSnippets::User);
     emit dataChanged(index, index, {Qt::ForegroundRole, Qt::AccessibleDescriptionRole});
@@ -377,6 +391,7 @@ bool CategoryModel::setData(const QModelIndex &index, const QVariant &value, int
         emit renameFailed(e.message());
         return false;
     }
+    m_changedInPlace = true;
     emit dataChanged(index, index, {Qt::DisplayRole, Qt::EditRole});
     return true;
 }

@@ -27,6 +27,9 @@ public:
     // Every snippet under its category, those without one under the uncategorised node.
     void loadSnippets(store::TreeSnippets snippets);
 
+    // Whether the model shows exactly these rows, as loaded and not changed in place since.
+    bool shows(const store::TreeCategories &categories, const store::TreeSnippets &snippets) const;
+
     QModelIndex indexOf(const QString &key) const; // invalid when there is no such node
     static QString keyOf(const QModelIndex &index);
     void remove(const QString &key);
@@ -61,6 +64,8 @@ private:
     QModelIndex categoryIndex(qint32 category) const;
 
     bool m_hasRoot = false;
+    bool m_changedInPlace = false; // a node removed, renamed or recoloured since the load
+    store::TreeCategories m_loaded;
     QString m_rootText;
     mutable std::vector<CategoryRow> m_categories;
     std::vector<qint32> m_order; // the root's rows: category positions

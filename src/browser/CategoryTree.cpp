@@ -8,6 +8,8 @@
 #include "store/TreeColumns.h"
 
 #include <QBrush>
+#include <QScrollBar>
+#include <QSet>
 #include <QTreeView>
 
 namespace browser {
@@ -84,6 +86,83 @@ void CategoryTree::setExpanded(bool expand)
     if (shown)
         m_tree->scrollTo(current);
     m_tree->setUpdatesEnabled(true);
+}
+
+bool CategoryTree::refresh()
+{
+    const QModelIndex root = m_model->index(0, 0);
+    if (!root.isValid())
+        return false;
+    store::TreeCategories categories;
+    store::TreeSnippets snippets;
+    try {
+        categories = store::readTreeCategories();
+        snippets = store::readTreeSnippets();
+    } catch (const store::StoreError &) {
+        return false; // what is shown stays; the next change or command reads again
+    }
+    if (m_model->shows(categories, snippets))
+        return false;
+
+    // What the user sees, by key: keys outlive the rows they name.
+    const bool rootExpanded = m_tree->isExpanded(root);
+    QSet<QString> expanded;
+    for (int row = 0; row < m_model->rowCount(root); ++row) {
+        const QModelIndex category = m_model->index(row, 0, root);
+        if (m_tree->isExpanded(category))
+            expanded.insert(keyOf(category));
+    }
+    const QString current = keyOf(m_tree->currentIndex());
+    const QString selected = selectedKey();
+    // Where the selection goes if its node is gone: the node after it, the one before, its parent.
+    QStringList fallbacks;
+    if (const QModelIndex at = node(selected); at.isValid()) {
+        const QModelIndex parent = at.parent();
+        for (int row : {at.row() + 1, at.row() - 1})
+            if (const QModelIndex n = m_model->index(row, 0, parent); n.isValid())
+                fallbacks.append(keyOf(n));
+        if (parent.isValid())
+            fallbacks.append(keyOf(parent));
+    }
+    fallbacks.append(store::RootKey);
+    const QModelIndex top = m_tree->indexAt(QPoint(0, 0));
+    const QString topKey = keyOf(top);
+    const int vertical = m_tree->verticalScrollBar()->value();
+    const int horizontal = m_tree->horizontalScrollBar()->value();
+
+    m_tree->setUpdatesEnabled(false);
+    m_model->clear();
+    m_model->addRoot();
+    m_model->loadCategories(categories);
+    m_model->loadSnippets(std::move(snippets));
+    const QModelIndex newRoot = m_model->index(0, 0);
+    m_tree->setExpanded(newRoot, rootExpanded);
+    for (const QString &key : expanded)
+        if (const QModelIndex n = node(key); n.isValid())
+            m_tree->expand(n);
+    QString keep = selected;
+    if (!selected.isEmpty() && !node(selected).isValid()) {
+        keep.clear();
+        for (const QString &key : fallbacks)
+            if (node(key).isValid()) {
+                keep = key;
+                break;
+            }
+    }
+    if (!keep.isEmpty()) {
+        const QModelIndex n = node(keep);
+        m_tree->selectionModel()->setCurrentIndex(n, QItemSelectionModel::ClearAndSelect);
+    } else if (const QModelIndex n = node(current); n.isValid()) {
+        m_tree->selectionModel()->setCurrentIndex(n, QItemSelectionModel::NoUpdate);
+    }
+    if (const QModelIndex n = node(topKey); n.isValid()) {
+        m_tree->scrollTo(n, QAbstractItemView::PositionAtTop);
+    } else {
+        m_tree->verticalScrollBar()->setValue(vertical);
+    }
+    m_tree->horizontalScrollBar()->setValue(horizontal);
+    m_tree->setUpdatesEnabled(true);
+    return true;
 }
 
 QModelIndex CategoryTree::node(const QString &key) const { return m_model->indexOf(key); }

@@ -22,6 +22,11 @@ public:
     void loadCategories();
     void loadSnippets();
     void setExpanded(bool expand);
+    // Reads the library again and shows it in place: the same nodes stay expanded, selected and
+    // scrolled to. A selected node that is gone gives way to its neighbour, else its category,
+    // else the root. Returns whether anything shown changed; nothing is read into a tree emptied
+    // for a dialog (its command fills it afterwards).
+    bool refresh();
 
     QModelIndex node(const QString &key) const; // invalid when there is no such node
     static QString keyOf(const QModelIndex &index);

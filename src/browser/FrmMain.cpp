@@ -18,6 +18,7 @@
 #include "platform/Twips.h"
 #include "store/Library.h"
 #include "store/LibraryConnection.h"
+#include "store/LibraryWatcher.h"
 #include "store/StoreError.h"
 #include "store/NodeKey.h"
 
@@ -58,6 +59,12 @@ struct FrmMain::Private {
     std::unique_ptr<CategoryTree> nodes;
     std::unique_ptr<KeywordColorer> colorer;
     MainLayout *layout = nullptr; // a child of the window
+    store::LibraryWatcher *watcher = nullptr;
+    QTimer *refreshLater = nullptr; // a refresh that had to wait for an editor or a dialog
+    // What the view shows, so a refresh redraws it only when the snippet's text changed.
+    QString shownKey;
+    bool shownCode = true;
+    QVariant shownField;
 };
 
 FrmMain::FrmMain(QWidget *parent)
@@ -226,6 +233,14 @@ void FrmMain::load()
     LoadSnippets();
     UpdateStatusBar();
     layoutControls();
+    if (!d->watcher) {
+        d->refreshLater = new QTimer(this);
+        d->refreshLater->setSingleShot(true);
+        d->refreshLater->setInterval(300);
+        connect(d->refreshLater, &QTimer::timeout, this, &FrmMain::refreshTree);
+        d->watcher = new store::LibraryWatcher(this);
+        connect(d->watcher, &store::LibraryWatcher::changed, this, &FrmMain::refreshTree);
+    }
 }
 
 QTreeView *FrmMain::TVCodeHead() const { return d->tree; }
@@ -294,6 +309,33 @@ void FrmMain::rebuildTree(const std::function<void()> &work)
     LoadSnippets();
 }
 
+void FrmMain::refreshTree()
+{
+    // A rename in progress would lose its editor, and a dialog's command rebuilds the tree itself.
+    if (d->tree->indexWidget(d->tree->currentIndex()) || QApplication::activeModalWidget()) {
+        d->refreshLater->start();
+        return;
+    }
+    const QString before = selectedKey();
+    if (d->nodes->refresh())
+        updateCount();
+    const QString key = selectedKey();
+    if (key != before) {
+        ShowSelectedSnippet();
+        return;
+    }
+    if (store::nodeKind(key) != store::NodeKind::Snippet || key != d->shownKey || codeTabSelected() != d->shownCode)
+        return;
+    try {
+        const auto field = store::Library::snippetField(store::nodeId(key), d->shownCode ? QStringLiteral("code")
+                                                                                         : QStringLiteral("Learn"));
+        if (!field || *field != d->shownField)
+            ShowSelectedSnippet();
+    } catch (const store::StoreError &) {
+        // the view keeps what it shows; the next change reads again
+    }
+}
+
 QModelIndex FrmMain::node(const QString &key) const { return d->nodes->node(key); }
 QString FrmMain::keyOf(const QModelIndex &node) { return CategoryTree::keyOf(node); }
 QString FrmMain::selectedKey() const { return d->nodes->selectedKey(); }
@@ -333,6 +375,9 @@ void FrmMain::ShowSelectedSnippet()
     } catch (const store::StoreError &) {
         return;
     }
+    d->shownKey = key;
+    d->shownCode = codeTabSelected();
+    d->shownField = field ? *field : QVariant();
     if (field && field->isNull())
         return; // a Null field leaves the view as it was
     try {

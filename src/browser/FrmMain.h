@@ -55,6 +55,10 @@ public:
     void SetTreeExpanded(bool expand);
     // ClearTree, root, empty view; then work (e.g. a modal dialog); then LoadCategories, LoadSnippets.
     void rebuildTree(const std::function<void()> &work = {});
+    // Shows what other users (or programs) changed in the library, in place: selection, expansion
+    // and scroll position stay; the view follows a changed snippet and the count its number. Waits
+    // while a node is renamed in place or a dialog is open. Run by the library's watcher.
+    void refreshTree();
     QModelIndex node(const QString &key) const; // invalid when the tree has no such node
     static QString keyOf(const QModelIndex &node);
     QString selectedKey() const; // empty when nothing is selected

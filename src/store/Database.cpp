@@ -1,4 +1,5 @@
 #include "store/Database.h"
+#include "store/PgReconnect.h"
 
 #include "store/Backup.h"
 #include "store/LibraryConnection.h"
@@ -120,6 +121,7 @@ void throwSqlError(const QSqlError &error, const QString &file)
 
 void throwQueryError(const QSqlQuery &query)
 {
+    throwIfConnectionLost(query.driver());
     // The library's own connection is told by its driver; other connections are not the library
     // even when they name its file (compaction reports that itself).
     const bool library = LibraryConnection::isOpen() && query.driver() == LibraryConnection::database().driver();

@@ -3,6 +3,7 @@
 #include "store/Database.h"
 #include "store/LibraryConnection.h"
 #include "store/PgLibrary.h"
+#include "store/PgReconnect.h"
 #include "store/SearchIndex.h"
 
 #include <QSqlError>
@@ -25,6 +26,8 @@ QString rowOrder(const char *key) { return onPostgres() ? QString::fromLatin1(ke
 
 QSqlQuery prepare(const QString &sql)
 {
+    if (g_transactionDepth == 0)
+        ensureLibraryConnected();
     if (!LibraryConnection::isOpen())
         throw StoreError(QStringLiteral("قاعدة البيانات غير مفتوحة"));
     QSqlQuery query(LibraryConnection::database());
@@ -410,6 +413,7 @@ void Library::transaction(const std::function<void()> &work)
         work();
         return;
     }
+    ensureLibraryConnected();
     if (LibraryConnection::isReadOnly())
         throw StoreError(readOnlyLibraryMessage());
     QSqlDatabase db = LibraryConnection::database();
@@ -432,6 +436,7 @@ void Library::transaction(const std::function<void()> &work)
     if (!commit.exec(QStringLiteral("COMMIT"))) {
         const QString text = commit.lastError().text();
         QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+        throwIfConnectionLost(db.driver());
         throw StoreError(describeSqlError(text));
     }
     ++g_ownWrites;

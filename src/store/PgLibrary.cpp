@@ -1,6 +1,7 @@
 #include "store/PgLibrary.h"
 
 #include "store/Database.h"
+#include "store/PgNotify.h"
 
 #include <QSet>
 #include <QSqlError>
@@ -78,6 +79,7 @@ void createPgSchema(const Database &db)
     try {
         for (const char *sql : kSchema)
             db.exec(QString::fromUtf8(sql));
+        createChangeNotification(db);
         db.exec(QStringLiteral("COMMIT"));
     } catch (...) {
         QSqlQuery(db.db()).exec(QStringLiteral("ROLLBACK"));

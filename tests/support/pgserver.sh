@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# A throw-away PostgreSQL server for the tests: pgserver.sh start|stop DIR
+# A throw-away PostgreSQL server for the tests: pgserver.sh start|stop|halt|resume DIR
+# (halt stops the server keeping its data, resume starts it again as it was: a server gone mid-session).
 # initdb into DIR/data, trust authentication, listening on the unix socket DIR/.s.PGSQL.5432 and
 # on 127.0.0.1 at a free port written to DIR/port (libpq ignores sslmode on a socket, so the tests
 # of connection parameters need TCP). Run by root, the server runs as the unprivileged user postgres; when that user cannot
@@ -63,5 +64,8 @@ start() {
 case "$action" in
   start) start ;;
   stop) stop ;;
-  *) echo "usage: $0 start|stop DIR" >&2; exit 2 ;;
+  halt) as_server "$bindir/pg_ctl" -D "$(cat "$dir/datadir")" -m fast -w stop >/dev/null ;;
+  # restart takes the options of the last start (postmaster.opts), the server being down or not
+  resume) as_server "$bindir/pg_ctl" -D "$(cat "$dir/datadir")" -l "$(cat "$dir/datadir")/server.log" -w restart >/dev/null 2>&1 ;;
+  *) echo "usage: $0 start|stop|halt|resume DIR" >&2; exit 2 ;;
 esac

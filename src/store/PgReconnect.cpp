@@ -1,0 +1,63 @@
+#include "store/PgReconnect.h"
+
+#include "store/LibraryConnection.h"
+
+#include <QSqlDriver>
+#include <QVariant>
+#include <QString>
+
+#include <libpq-fe.h>
+
+namespace store {
+
+namespace {
+
+qint64 g_reconnects = 0;
+
+bool lost(const QSqlDriver *driver)
+{
+    if (!driver)
+        return false;
+    const QVariant handle = driver->handle();
+    // Named as the driver's compiler spelled the typedef's struct.
+    if (qstrcmp(handle.typeName(), "PGconn*") != 0 && qstrcmp(handle.typeName(), "pg_conn*") != 0)
+        return false;
+    PGconn *connection = *static_cast<PGconn *const *>(handle.data());
+    return !connection || PQstatus(connection) == CONNECTION_BAD;
+}
+
+} // namespace
+
+QString lostConnectionMessage()
+{
+    return QStringLiteral("انقطع الاتصال بخادم مكتبة الأكواد، فلم يُحفظ شيء من هذه العملية.\n"
+                          "سيعاد الاتصال تلقائياً حين يعود الخادم، ثم يمكن إعادة المحاولة.");
+}
+
+bool libraryConnectionLost()
+{
+    return LibraryConnection::connection() && LibraryConnection::engine() == Engine::Postgres
+           && lost(LibraryConnection::database().driver());
+}
+
+void ensureLibraryConnected()
+{
+    if (!libraryConnectionLost())
+        return;
+    QSqlDatabase db = LibraryConnection::database();
+    db.close();
+    // Opens with the same parameters and the password kept in memory, if any.
+    if (!db.open() || lost(db.driver()))
+        throw StoreError(lostConnectionMessage());
+    ++g_reconnects;
+}
+
+qint64 libraryReconnects() { return g_reconnects; }
+
+void throwIfConnectionLost(const QSqlDriver *driver)
+{
+    if (lost(driver))
+        throw StoreError(lostConnectionMessage());
+}
+
+} // namespace store
