@@ -2,6 +2,7 @@
 
 #include "store/Backup.h"
 #include "store/LibraryConnection.h"
+#include "store/PgLocation.h"
 
 #include <QAtomicInt>
 #include <QFileInfo>
@@ -25,6 +26,24 @@ Database::Database(const QString &file, int flags, const QString &prefix, const 
     if (flags & Uri)
         options += QStringLiteral(";QSQLITE_OPEN_URI");
     db.setConnectOptions(options);
+    db.open();
+}
+
+Database::Database(const PgLocation &location, const QString &password, const QString &fixedName)
+    : m_name(fixedName)
+    , m_engine(Engine::Postgres)
+{
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_name);
+    if (!location.host.isEmpty())
+        db.setHostName(location.host);
+    if (location.port >= 0)
+        db.setPort(location.port);
+    db.setDatabaseName(location.database);
+    db.setUserName(location.user);
+    const QString secret = password.isEmpty() ? location.password : password;
+    if (!secret.isEmpty())
+        db.setPassword(secret);
+    db.setConnectOptions(location.connectOptions());
     db.open();
 }
 
@@ -141,7 +160,25 @@ QString describeSqlError(const QString &driverText)
 {
     const QString lower = driverText.toLower();
     QString reason;
-    if (lower.contains(QLatin1String("locked")) || lower.contains(QLatin1String("busy")))
+    if (lower.contains(QLatin1String("server does not support ssl")))
+        reason = QStringLiteral("الخادم لا يقبل الاتصال المشفّر (TLS) الذي يطلبه عنوان المكتبة");
+    else if (lower.contains(QLatin1String("certificate")) || lower.contains(QLatin1String("ssl")))
+        reason = QStringLiteral("تعذر إنشاء اتصال مشفّر (TLS) موثوق بالخادم");
+    else if (lower.contains(QLatin1String("password")))
+        reason = QStringLiteral("كلمة المرور مفقودة أو غير صحيحة");
+    else if (lower.contains(QLatin1String("permission denied")))
+        reason = QStringLiteral("ليس لهذا المستخدم صلاحية على قاعدة البيانات");
+    else if (lower.contains(QLatin1String("could not connect")) || lower.contains(QLatin1String("connection to server"))
+             || lower.contains(QLatin1String("could not translate host"))
+             || lower.contains(QLatin1String("timeout expired")))
+        reason = QStringLiteral("تعذر الاتصال بخادم قاعدة البيانات");
+    else if (lower.contains(QLatin1String("server closed the connection"))
+             || lower.contains(QLatin1String("terminating connection"))
+             || lower.contains(QLatin1String("no connection")))
+        reason = QStringLiteral("انقطع الاتصال بخادم قاعدة البيانات");
+    else if (lower.contains(QLatin1String("database")) && lower.contains(QLatin1String("does not exist")))
+        reason = QStringLiteral("قاعدة البيانات غير موجودة على الخادم");
+    else if (lower.contains(QLatin1String("locked")) || lower.contains(QLatin1String("busy")))
         reason = QStringLiteral("قاعدة البيانات مستخدمة من برنامج آخر");
     else if (lower.contains(QLatin1String("full")))
         reason = QStringLiteral("لا توجد مساحة كافية على القرص");

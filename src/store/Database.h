@@ -2,6 +2,7 @@
 // A SQLite connection of its own to one file, under a name no other connection has, removed
 // when it goes out of scope. The library, update packages and compaction all open files
 // through it, so every connection gets the same options and is never left registered.
+#include "store/Engine.h"
 #include "store/StoreError.h"
 
 #include <QSqlDatabase>
@@ -14,6 +15,8 @@ struct sqlite3;
 
 namespace store {
 
+struct PgLocation;
+
 class Database
 {
 public:
@@ -24,11 +27,15 @@ public:
     // check isOpen(), or call one of the throwing operations.
     explicit Database(const QString &file, int flags = NoFlags, const QString &prefix = QStringLiteral("Database"),
                       const QString &fixedName = {});
+    // A connection to a PostgreSQL database (a team library). password, when not empty, is used
+    // only for this connection and never written anywhere.
+    Database(const PgLocation &location, const QString &password, const QString &fixedName);
     ~Database();
     Database(const Database &) = delete;
     Database &operator=(const Database &) = delete;
 
     QSqlDatabase db() const;
+    Engine engine() const { return m_engine; }
     const QString &name() const { return m_name; }
     bool isOpen() const;
     // Throws StoreError with the Arabic reason when the connection did not open.
@@ -42,6 +49,7 @@ public:
 
 private:
     QString m_name;
+    Engine m_engine = Engine::Sqlite;
 };
 
 // Prepares, binds and runs a statement (forward only) on any connection; throws StoreError.

@@ -2,6 +2,7 @@
 
 #include "store/Database.h"
 #include "store/LibraryConnection.h"
+#include "store/PgLibrary.h"
 #include "store/SearchIndex.h"
 
 #include <QSqlError>
@@ -12,6 +13,15 @@ namespace store {
 namespace {
 
 int g_transactionDepth = 0;
+// This process's committed writes, and a stand-in for the change count a role may not read.
+qint64 g_ownWrites = 0;
+qint64 g_unknownChanges = 0;
+
+bool onPostgres() { return LibraryConnection::engine() == Engine::Postgres; }
+
+// Table order: SQLite's rowid (a file from elsewhere may key its rows otherwise); on PostgreSQL
+// the generated key, which only grows.
+QString rowOrder(const char *key) { return onPostgres() ? QString::fromLatin1(key) : QStringLiteral("rowid"); }
 
 QSqlQuery prepare(const QString &sql)
 {
@@ -41,11 +51,22 @@ QVariant groubValue(const QVariant &groub)
     return ok ? QVariant(id) : groub;
 }
 
+// A Boolean: SQLite stores it as 1 or 0, PostgreSQL's field is boolean.
 QVariant userValue(const QVariant &user)
 {
     if (user.isNull())
-        return QVariant(QMetaType::fromType<int>());
-    return QVariant(isTrue(user) ? 1 : 0);
+        return QVariant(QMetaType::fromType<bool>());
+    return QVariant(isTrue(user));
+}
+
+// The id of the row an INSERT ... RETURNING added.
+qint32 insertedId(QSqlQuery &query)
+{
+    if (!nextRow(query))
+        throw StoreError(QStringLiteral("لم يُعرف رقم الصف المضاف"));
+    const qint32 id = query.value(0).toInt();
+    query.finish();
+    return id;
 }
 
 // One statement that changes rows of one id; returns whether a row had it.
@@ -74,7 +95,7 @@ Snippet readSnippet(const QSqlQuery &q)
     return s;
 }
 
-const char *kSnippetColumns = "SELECT id, Head, Groub, code, Learn, User FROM Code";
+const char *kSnippetColumns = "SELECT id, Head, Groub, code, Learn, \"User\" FROM Code";
 
 } // namespace
 
@@ -93,7 +114,7 @@ bool isTrue(const QVariant &flag)
 
 QList<Category> Library::categories()
 {
-    QSqlQuery q = prepare(QStringLiteral("SELECT Groub, Caption FROM Groub ORDER BY rowid"));
+    QSqlQuery q = prepare(QStringLiteral("SELECT Groub, Caption FROM Groub ORDER BY %1").arg(rowOrder("Groub")));
     run(q);
     QList<Category> result;
     while (nextRow(q))
@@ -103,7 +124,7 @@ QList<Category> Library::categories()
 
 QList<SnippetSummary> Library::snippetSummaries()
 {
-    QSqlQuery q = prepare(QStringLiteral("SELECT id, Head, Groub, User FROM Code"));
+    QSqlQuery q = prepare(QStringLiteral("SELECT id, Head, Groub, \"User\" FROM Code"));
     run(q);
     QList<SnippetSummary> result;
     while (nextRow(q))
@@ -156,7 +177,7 @@ qint64 Library::categoryCount()
 
 QList<Snippet> Library::allSnippets()
 {
-    QSqlQuery q = prepare(QString::fromLatin1(kSnippetColumns) + QStringLiteral(" ORDER BY rowid"));
+    QSqlQuery q = prepare(QString::fromLatin1(kSnippetColumns) + QStringLiteral(" ORDER BY ") + rowOrder("id"));
     run(q);
     QList<Snippet> result;
     while (nextRow(q))
@@ -167,10 +188,14 @@ QList<Snippet> Library::allSnippets()
 QList<SnippetText> Library::snippetTexts(qint64 afterRow, int maxRows, bool withCode, bool withLearn,
                                          const QString &fragment)
 {
-    const auto column = [&fragment](const char *name) {
+    const bool pg = onPostgres();
+    const auto column = [&fragment, pg](const char *name) {
         const QString field = QLatin1String(name);
         if (fragment.isEmpty())
             return field;
+        // PostgreSQL's LIKE minds case; ILIKE matches all SQLite's LIKE does and more.
+        if (pg)
+            return QStringLiteral("CASE WHEN %1 ILIKE ? ESCAPE '\\' THEN %1 END").arg(field);
         return QStringLiteral("CASE WHEN typeof(%1) <> 'text' OR %1 LIKE ? ESCAPE '\\' THEN %1 END").arg(field);
     };
     // LIKE patterns have a length limit; the start of a fragment is as good a test as any piece of it.
@@ -179,12 +204,13 @@ QList<SnippetText> Library::snippetTexts(qint64 afterRow, int maxRows, bool with
     pattern.replace(QLatin1Char('%'), QLatin1String("\\%"));
     pattern.replace(QLatin1Char('_'), QLatin1String("\\_"));
     pattern = QLatin1Char('%') + pattern + QLatin1Char('%');
-    QString sql = QStringLiteral("SELECT rowid, id, Head");
+    const QString row = rowOrder("id");
+    QString sql = QStringLiteral("SELECT %1, id, Head").arg(row);
     if (withCode)
         sql += QStringLiteral(", ") + column("code");
     if (withLearn)
         sql += QStringLiteral(", ") + column("Learn");
-    sql += QStringLiteral(" FROM Code WHERE rowid > ? ORDER BY rowid LIMIT ?");
+    sql += QStringLiteral(" FROM Code WHERE %1 > ? ORDER BY %1 LIMIT ?").arg(row);
     QSqlQuery q = prepare(sql);
     if (!fragment.isEmpty()) {
         if (withCode)
@@ -224,15 +250,17 @@ QList<SnippetText> Library::snippetTextsOf(const QList<qint64> &rows, const QLis
             texts.append(QString::number(n));
         return texts.join(u',');
     };
+    const QString row = rowOrder("id");
     const auto column = [&](const char *name, const QList<qint64> &which) {
         if (which.isEmpty())
             return QStringLiteral("NULL");
         if (which.size() == rows.size())
             return QString::fromLatin1(name);
-        return QStringLiteral("CASE WHEN rowid IN (%1) THEN %2 END").arg(list(which), QLatin1String(name));
+        return QStringLiteral("CASE WHEN %1 IN (%2) THEN %3 END").arg(row, list(which), QLatin1String(name));
     };
-    QSqlQuery q = prepare(QStringLiteral("SELECT rowid, id, Head, %1, %2 FROM Code WHERE rowid IN (%3) ORDER BY rowid")
-                              .arg(column("code", codeRows), column("Learn", learnRows), list(rows)));
+    // Only numbers are put into the text.
+    QSqlQuery q = prepare(QStringLiteral("SELECT %1, id, Head, %2, %3 FROM Code WHERE %1 IN (%4) ORDER BY %1")
+                              .arg(row, column("code", codeRows), column("Learn", learnRows), list(rows)));
     run(q);
     while (nextRow(q)) {
         SnippetText t;
@@ -258,6 +286,17 @@ QStringList Library::titles()
 
 ChangeStamp Library::changeStamp()
 {
+    if (onPostgres()) {
+        if (!LibraryConnection::isOpen())
+            throw StoreError(QStringLiteral("قاعدة البيانات غير مفتوحة"));
+        ChangeStamp stamp;
+        stamp.connection = LibraryConnection::openCount();
+        stamp.own = g_ownWrites;
+        stamp.others = pgChangeCount(*LibraryConnection::connection());
+        if (stamp.others < 0)
+            stamp.others = -2 - g_unknownChanges++; // never equal: may always have changed
+        return stamp;
+    }
     QSqlQuery mine = prepare(QStringLiteral("SELECT total_changes()"));
     run(mine);
     QSqlQuery others = prepare(QStringLiteral("PRAGMA data_version"));
@@ -273,10 +312,10 @@ qint32 Library::addCategory(const QVariant &caption)
 {
     qint32 id = 0;
     transaction([&] {
-        QSqlQuery q = prepare(QStringLiteral("INSERT INTO Groub (Caption) VALUES (?)"));
+        QSqlQuery q = prepare(QStringLiteral("INSERT INTO Groub (Caption) VALUES (?) RETURNING Groub"));
         q.addBindValue(nullable(caption));
         run(q);
-        id = q.lastInsertId().toInt();
+        id = insertedId(q);
     });
     return id;
 }
@@ -305,15 +344,15 @@ qint32 Library::addSnippet(const Snippet &s)
 {
     qint32 id = 0;
     transaction([&] {
-        QSqlQuery q = prepare(
-            QStringLiteral("INSERT INTO Code (Head, Groub, code, Learn, User) VALUES (?, ?, ?, ?, ?)"));
+        QSqlQuery q = prepare(QStringLiteral(
+            "INSERT INTO Code (Head, Groub, code, Learn, \"User\") VALUES (?, ?, ?, ?, ?) RETURNING id"));
         q.addBindValue(nullable(s.head));
         q.addBindValue(groubValue(s.groub));
         q.addBindValue(nullable(s.code));
         q.addBindValue(nullable(s.learn));
         q.addBindValue(userValue(s.user));
         run(q);
-        id = q.lastInsertId().toInt();
+        id = insertedId(q);
     });
     return id;
 }
@@ -331,7 +370,7 @@ bool Library::renameSnippet(qint32 id, const QVariant &head)
 
 bool Library::setUserFlag(qint32 id, const QVariant &user)
 {
-    return changeRow(QStringLiteral("UPDATE Code SET User = ? WHERE id = ?"), {userValue(user), id});
+    return changeRow(QStringLiteral("UPDATE Code SET \"User\" = ? WHERE id = ?"), {userValue(user), id});
 }
 
 bool Library::deleteSnippet(qint32 id) { return changeRow(QStringLiteral("DELETE FROM Code WHERE id = ?"), {id}); }
@@ -341,15 +380,16 @@ int Library::clearUserMarks()
     int changed = 0;
     transaction([&] {
         // Read the flags as the readers do, so "true" in any stored form is cleared.
-        QSqlQuery q = prepare(QStringLiteral("SELECT id, User FROM Code WHERE User IS NOT NULL"));
+        QSqlQuery q = prepare(QStringLiteral("SELECT id, \"User\" FROM Code WHERE \"User\" IS NOT NULL"));
         run(q);
         QList<qint32> ids;
         while (nextRow(q))
             if (isTrue(q.value(1)))
                 ids.append(q.value(0).toInt());
-        QSqlQuery update = prepare(QStringLiteral("UPDATE Code SET User = 0 WHERE id = ?"));
+        QSqlQuery update = prepare(QStringLiteral("UPDATE Code SET \"User\" = ? WHERE id = ?"));
         for (qint32 id : ids) {
-            update.bindValue(0, id);
+            update.bindValue(0, false);
+            update.bindValue(1, id);
             run(update);
         }
         changed = int(ids.size());
@@ -367,7 +407,9 @@ void Library::transaction(const std::function<void()> &work)
         throw StoreError(readOnlyLibraryMessage());
     QSqlDatabase db = LibraryConnection::database();
     QSqlQuery begin(db);
-    if (!begin.exec(QStringLiteral("BEGIN IMMEDIATE")))
+    // SQLite takes the write lock at once, so a writer waits here rather than failing midway;
+    // PostgreSQL locks rows as it goes.
+    if (!begin.exec(onPostgres() ? QStringLiteral("BEGIN") : QStringLiteral("BEGIN IMMEDIATE")))
         throwQueryError(begin);
     ++g_transactionDepth;
     try {
@@ -385,6 +427,7 @@ void Library::transaction(const std::function<void()> &work)
         QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
         throw StoreError(describeSqlError(text));
     }
+    ++g_ownWrites;
 }
 
 } // namespace store

@@ -2,6 +2,8 @@
 
 #include "store/Database.h"
 #include "store/LibraryCheck.h"
+#include "store/PgLibrary.h"
+#include "store/PgLocation.h"
 #include "store/SearchIndex.h"
 #include "store/StarterLibrary.h"
 
@@ -26,6 +28,7 @@ Database *g_library = nullptr;
 QString g_path;
 qint64 g_opened = 0;
 bool g_readOnly = false;
+QString g_password;
 
 // Waits for the lock as the connection option would (about three seconds), and first asks the
 // start-up check, which may be holding a read lock, to give way.
@@ -98,11 +101,45 @@ void requireSqliteHeader(const QString &path)
         throw StoreError(QStringLiteral("الملف ليس قاعدة بيانات مكتبة أكواد"));
 }
 
+std::unique_ptr<Database> connectPg(const PgLocation &location)
+{
+    auto db = std::make_unique<Database>(location, g_password, kConnectionName);
+    db->ensureOpen();
+    return db;
+}
+
+void adopt(std::unique_ptr<Database> db, const QString &path, bool readOnly)
+{
+    g_library = db.release();
+    g_path = path;
+    g_readOnly = readOnly;
+    ++g_opened;
+    // Best effort: a library whose index cannot be kept (read-only) is searched by scanning.
+    SearchIndex::attach(*g_library);
+}
+
+void openPg(const QString &location, bool readOnly)
+{
+    const PgLocation where = parsePgLocation(location);
+    auto db = connectPg(where);
+    requirePgLibrary(*db);
+    if (!readOnly && !pgCanWrite(*db))
+        readOnly = true;
+    // Belt and braces: the server itself then refuses any write of this session.
+    if (readOnly)
+        db->exec(QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY"));
+    adopt(std::move(db), where.display(), readOnly);
+}
+
 } // namespace
 
 void LibraryConnection::open(const QString &path, bool readOnly)
 {
     close();
+    if (isPostgresLocation(path)) {
+        openPg(path, readOnly);
+        return;
+    }
     // The header is checked before SQLite touches the file, so a foreign file is never written.
     requireSqliteHeader(path);
     auto db = std::make_unique<Database>(path, readOnly ? Database::ReadOnly : Database::NoFlags, QString(),
@@ -118,13 +155,26 @@ void LibraryConnection::open(const QString &path, bool readOnly)
         addTreeIndex(*db);
     if (sqlite3 *handle = db->handle())
         sqlite3_busy_handler(handle, waitForLock, nullptr);
-    g_library = db.release();
-    g_path = path;
-    g_readOnly = readOnly;
-    ++g_opened;
-    // Best effort: a library whose index cannot be kept (read-only) is searched by scanning.
-    SearchIndex::attach(*g_library);
+    adopt(std::move(db), path, readOnly);
 }
+
+void LibraryConnection::createSchema(const QString &location)
+{
+    close();
+    const PgLocation where = parsePgLocation(location);
+    auto db = connectPg(where);
+    try {
+        requirePgLibrary(*db);
+        throw StoreError(QStringLiteral("قاعدة البيانات ليست فارغة"));
+    } catch (const EmptyDatabaseError &) { }
+    createPgSchema(*db);
+    db.reset();
+    openPg(location, false);
+}
+
+void LibraryConnection::setPassword(const QString &password) { g_password = password; }
+
+Engine LibraryConnection::engine() { return g_library ? g_library->engine() : Engine::Sqlite; }
 
 void LibraryConnection::create(const QString &path, bool seed)
 {

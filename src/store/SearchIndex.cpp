@@ -245,8 +245,9 @@ void createSchema()
                 .arg(t));
     run(QStringLiteral("CREATE TABLE SearchPending (seq INTEGER PRIMARY KEY, rid INTEGER NOT NULL, "
                        "had INTEGER NOT NULL, Head, code, Learn)"));
-    run(QStringLiteral("CREATE TABLE SearchIndexState (fold INTEGER NOT NULL, format INTEGER NOT NULL, "
-                       "sampled INTEGER NOT NULL, built INTEGER NOT NULL, done INTEGER NOT NULL, rows INTEGER NOT NULL)"));
+    run(QStringLiteral(
+        "CREATE TABLE SearchIndexState (fold INTEGER NOT NULL, format INTEGER NOT NULL, "
+        "sampled INTEGER NOT NULL, built INTEGER NOT NULL, done INTEGER NOT NULL, rows INTEGER NOT NULL)"));
     run(QStringLiteral("CREATE TABLE SearchStop (field INTEGER NOT NULL, gram TEXT NOT NULL)"));
     run(QStringLiteral("INSERT INTO SearchIndexState VALUES (?, ?, 0, 0, 0, 0)"), {kSearchFoldVersion, kFormat});
     // Plain SQL only, so every program can go on writing Code. An insert that replaces a row
@@ -575,6 +576,9 @@ void SearchIndex::attach(const Database &database)
 {
     g.connection = database.name();
     g.usable = false;
+    // No index on a team library yet: its searches scan.
+    if (database.engine() == Engine::Postgres)
+        return;
     // A search reads thousands of scattered rows: mapped pages spare a system call for each.
     QSqlQuery(db()).exec(QStringLiteral("PRAGMA mmap_size = 1073741824"));
     try {

@@ -109,22 +109,23 @@ void addTreeIndex(const Database &db)
 void writeStarterLibrary(const Database &db)
 {
     QSqlQuery category(db.db());
-    category.prepare(QStringLiteral("INSERT INTO Groub (Caption) VALUES (?)"));
+    category.prepare(QStringLiteral("INSERT INTO Groub (Caption) VALUES (?) RETURNING Groub"));
     QList<qlonglong> ids;
     for (const char *caption : kCategories) {
         category.bindValue(0, QString::fromUtf8(caption));
-        if (!category.exec())
+        if (!category.exec() || !category.next())
             throwQueryError(category);
-        ids.append(category.lastInsertId().toLongLong());
+        ids.append(category.value(0).toLongLong());
+        category.finish();
     }
     QSqlQuery snippet(db.db());
-    snippet.prepare(QStringLiteral("INSERT INTO Code (Head, Groub, code, Learn, User) VALUES (?, ?, ?, ?, ?)"));
+    snippet.prepare(QStringLiteral("INSERT INTO Code (Head, Groub, code, Learn, \"User\") VALUES (?, ?, ?, ?, ?)"));
     for (const StarterSnippet &s : kSnippets) {
         snippet.bindValue(0, QString::fromUtf8(s.head));
         snippet.bindValue(1, ids.at(s.category));
         snippet.bindValue(2, QString::fromUtf8(s.code));
         snippet.bindValue(3, QString::fromUtf8(s.learn));
-        snippet.bindValue(4, s.user ? 1 : 0);
+        snippet.bindValue(4, s.user);
         if (!snippet.exec())
             throwQueryError(snippet);
     }

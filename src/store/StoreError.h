@@ -20,3 +20,15 @@ public:
 };
 
 } // namespace store
+
+namespace store {
+
+// The team database holds no tables at all: it can be given the library's schema
+// (LibraryConnection::createSchema) once the user agrees.
+class EmptyDatabaseError : public StoreError
+{
+public:
+    using StoreError::StoreError;
+};
+
+} // namespace store

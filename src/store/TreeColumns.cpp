@@ -5,6 +5,7 @@
 #include "store/LibraryConnection.h"
 #include "store/SqliteStatement.h"
 
+#include <QSqlQuery>
 #include <QVariant>
 #include <cmath>
 #include <sqlite3.h>
@@ -68,10 +69,53 @@ bool userOf(sqlite3_stmt *s, int column)
     }
 }
 
+// A team library's columns come through Qt's driver: the server's round trip, not the per-value
+// variant, is what a read of them costs there.
+QSqlQuery pgQuery(const char *sql)
+{
+    const Database *library = LibraryConnection::connection();
+    if (!library)
+        throw StoreError(QStringLiteral("قاعدة البيانات غير مفتوحة"));
+    return library->query(QString::fromLatin1(sql));
+}
+
+TreeCategories readPgTreeCategories()
+{
+    QSqlQuery q = pgQuery("SELECT Groub, Caption FROM Groub ORDER BY Groub");
+    TreeCategories result;
+    while (nextRow(q)) {
+        result.ids.push_back(q.value(0).toInt());
+        result.captions.append(q.value(1).toString());
+    }
+    return result;
+}
+
+TreeSnippets readPgTreeSnippets()
+{
+    QSqlQuery q = pgQuery("SELECT id, Head, Groub, \"User\" FROM Code");
+    TreeSnippets result;
+    while (nextRow(q)) {
+        const QVariant groub = q.value(2);
+        quint8 flags = groub.isNull() ? TreeSnippets::NoCategory : 0;
+        if (isTrue(q.value(3)))
+            flags |= TreeSnippets::User;
+        result.ids.push_back(q.value(0).toInt());
+        result.groubs.push_back(groub.toLongLong());
+        result.flags.push_back(flags);
+        result.heads.append(q.value(1).toString().toUtf8());
+        result.headEnds.push_back(quint32(result.heads.size()));
+    }
+    return result;
+}
+
+bool onPostgres() { return LibraryConnection::engine() == Engine::Postgres; }
+
 } // namespace
 
 TreeCategories readTreeCategories()
 {
+    if (onPostgres())
+        return readPgTreeCategories();
     Statement q("SELECT Groub, Caption FROM Groub ORDER BY rowid");
     TreeCategories result;
     while (q.next()) {
@@ -83,6 +127,8 @@ TreeCategories readTreeCategories()
 
 TreeSnippets readTreeSnippets()
 {
+    if (onPostgres())
+        return readPgTreeSnippets();
     // Counted first (from the smallest index, a few milliseconds) so the arrays grow once.
     qint64 count = 0;
     {

@@ -1,6 +1,7 @@
 #pragma once
-// The columns the category tree shows, read in one pass straight from SQLite into flat arrays:
-// a million snippets take a few tens of megabytes and no per-row objects.
+// The columns the category tree shows, read in one pass straight from SQLite (or, for a team
+// library, from PostgreSQL) into flat arrays: a million snippets take a few tens of megabytes and
+// no per-row objects.
 #include <QByteArray>
 #include <QCollator>
 #include <QList>

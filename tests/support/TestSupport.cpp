@@ -1,8 +1,13 @@
 #include "TestSupport.h"
 
 #include "platform/PrintDialog.h"
+#include "store/Database.h"
 #include "store/LibraryConnection.h"
+#include "store/PgLocation.h"
+#include "store/StarterLibrary.h"
 
+#include <QAtomicInt>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QSqlError>
@@ -32,15 +37,73 @@ void isolateHome()
 
 QString homePath() { return g_home ? g_home->path() : QString(); }
 
+QString pgServerUri()
+{
+    const QString uri = qEnvironmentVariable("TAMRISK_TEST_PG");
+    if (uri.isEmpty())
+        qFatal("TAMRISK_TEST_PG is not set: run this test through ctest (fixture pg_server)");
+    return uri;
+}
+
+bool onPostgres() { return qEnvironmentVariable("TAMRISK_TEST_ENGINE") == QLatin1String("postgres"); }
+
+namespace {
+
+// Runs sql on the server as its superuser, in database (the server's own when empty).
+void execOnServer(const QString &database, const QString &sql)
+{
+    store::PgLocation where = store::parsePgLocation(pgServerUri());
+    if (!database.isEmpty())
+        where.database = database;
+    static QAtomicInt counter;
+    const store::Database db(where, {}, QStringLiteral("test-admin-%1").arg(counter.fetchAndAddRelaxed(1)));
+    if (const QString error = errorOf([&] { db.exec(sql); }); !error.isEmpty())
+        qFatal("test server: %s\n%s", qPrintable(sql), qPrintable(error));
+}
+
+} // namespace
+
+TempPgDatabase::TempPgDatabase()
+{
+    static int counter = 0;
+    m_name = QStringLiteral("tamrisk_test_%1_%2").arg(QCoreApplication::applicationPid()).arg(++counter);
+    execOnServer({}, QStringLiteral("DROP DATABASE IF EXISTS %1").arg(m_name));
+    execOnServer({}, QStringLiteral("CREATE DATABASE %1").arg(m_name));
+    store::PgLocation where = store::parsePgLocation(pgServerUri());
+    where.database = m_name;
+    m_uri = where.display();
+}
+
+TempPgDatabase::~TempPgDatabase()
+{
+    if (store::LibraryConnection::path() == m_uri)
+        store::LibraryConnection::close();
+    execOnServer({}, QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(m_name));
+}
+
+void TempPgDatabase::exec(const QString &sql) const { execOnServer(m_name, sql); }
+
 TempLibrary::TempLibrary(bool seed)
 {
-    if (const QString error = errorOf([&] { store::LibraryConnection::create(path(), seed); }); !error.isEmpty())
+    QString error;
+    if (onPostgres()) {
+        m_pg = std::make_unique<TempPgDatabase>();
+        error = errorOf([&] {
+            store::LibraryConnection::createSchema(m_pg->uri());
+            if (seed)
+                store::Library::transaction(
+                    [] { store::writeStarterLibrary(*store::LibraryConnection::connection()); });
+        });
+    } else {
+        error = errorOf([&] { store::LibraryConnection::create(path(), seed); });
+    }
+    if (!error.isEmpty())
         qFatal("cannot create test library: %s", qPrintable(error));
 }
 
 TempLibrary::~TempLibrary() { store::LibraryConnection::close(); }
 
-QString TempLibrary::path() const { return m_dir.filePath(QStringLiteral("codedb.mdb")); }
+QString TempLibrary::path() const { return m_pg ? m_pg->uri() : m_dir.filePath(QStringLiteral("codedb.mdb")); }
 QString TempLibrary::dir() const { return m_dir.path(); }
 
 qint32 TempLibrary::addCategory(const QVariant &caption) { return store::Library::addCategory(caption); }
@@ -60,10 +123,17 @@ qint32 TempLibrary::addSnippet(const QVariant &head, const QVariant &groub, cons
 void TempLibrary::exec(const QString &sql, const QVariantList &values)
 {
     QSqlQuery q(store::LibraryConnection::database());
-    q.prepare(sql);
-    for (const QVariant &v : values)
-        q.addBindValue(v);
-    if (!q.exec())
+    // PostgreSQL prepares only queries and row changes: anything else (GRANT, ALTER) runs as it is.
+    bool ok = false;
+    if (values.isEmpty()) {
+        ok = q.exec(sql);
+    } else {
+        q.prepare(sql);
+        for (const QVariant &v : values)
+            q.addBindValue(v);
+        ok = q.exec();
+    }
+    if (!ok)
         qFatal("test SQL failed: %s", qPrintable(q.lastError().text()));
 }
 

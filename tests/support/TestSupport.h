@@ -11,13 +11,40 @@
 #include <QTest>
 #include <QVariant>
 
+#include <memory>
+
 namespace testing {
 
 // Points HOME and the XDG folders at a fresh temporary folder; call before QApplication exists.
 void isolateHome();
 QString homePath();
 
-// A temporary library file, opened as LibraryConnection.
+// The test server's base URI (TAMRISK_TEST_PG, set by CTest for the tests that need the server);
+// a missing server fails the test program, it never skips.
+QString pgServerUri();
+// Whether this run of a test program is the one against PostgreSQL (TAMRISK_TEST_ENGINE=postgres):
+// TempLibrary then makes team libraries.
+bool onPostgres();
+
+// A new, empty database on the test server, dropped when it goes.
+class TempPgDatabase
+{
+public:
+    TempPgDatabase();
+    ~TempPgDatabase();
+    TempPgDatabase(const TempPgDatabase &) = delete;
+    TempPgDatabase &operator=(const TempPgDatabase &) = delete;
+    QString uri() const { return m_uri; }
+    QString name() const { return m_name; }
+    // Runs SQL as the server's superuser in this database (roles, grants, foreign tables).
+    void exec(const QString &sql) const;
+
+private:
+    QString m_name, m_uri;
+};
+
+// A temporary library, opened as LibraryConnection: a file, or with onPostgres() a database
+// given the library's schema.
 class TempLibrary
 {
 public:
@@ -33,6 +60,7 @@ public:
 
 private:
     QTemporaryDir m_dir;
+    std::unique_ptr<TempPgDatabase> m_pg;
 };
 
 QByteArray readFile(const QString &path);

@@ -1,0 +1,105 @@
+#include "store/PgLibrary.h"
+
+#include "store/Database.h"
+
+#include <QSet>
+#include <QSqlError>
+#include <QSqlQuery>
+
+namespace store {
+
+namespace {
+
+const char *const kSchema[] = {
+    "CREATE TABLE Groub (Groub integer GENERATED ALWAYS AS IDENTITY PRIMARY KEY, Caption text)",
+    "CREATE TABLE Code (id integer GENERATED ALWAYS AS IDENTITY PRIMARY KEY, Head text, Groub integer, "
+    "code text, Learn text, \"User\" boolean)",
+    // A category's delete finds its snippets through it.
+    "CREATE INDEX code_groub ON Code (Groub)",
+    "CREATE SEQUENCE librarychanges",
+    // Security definer: a role allowed to write the tables need not be granted the sequence too.
+    "CREATE FUNCTION librarychanged() RETURNS trigger LANGUAGE plpgsql SECURITY DEFINER "
+    "SET search_path = pg_catalog, pg_temp AS $$ BEGIN "
+    "PERFORM nextval(TG_TABLE_SCHEMA || '.librarychanges'); RETURN NULL; END $$",
+    "CREATE TRIGGER groub_changed AFTER INSERT OR UPDATE OR DELETE OR TRUNCATE ON Groub "
+    "FOR EACH STATEMENT EXECUTE FUNCTION librarychanged()",
+    "CREATE TRIGGER code_changed AFTER INSERT OR UPDATE OR DELETE OR TRUNCATE ON Code "
+    "FOR EACH STATEMENT EXECUTE FUNCTION librarychanged()",
+};
+
+QStringList columnsOf(const Database &db, const QString &table)
+{
+    QSqlQuery q = db.query(QStringLiteral("SELECT a.attname FROM pg_catalog.pg_attribute a "
+                                          "JOIN pg_catalog.pg_class c ON c.oid = a.attrelid "
+                                          "WHERE c.relname = ? AND c.relnamespace = current_schema()::regnamespace "
+                                          "AND a.attnum > 0 AND NOT a.attisdropped"),
+                           {table});
+    QStringList columns;
+    while (nextRow(q))
+        columns.append(q.value(0).toString().toLower());
+    return columns;
+}
+
+} // namespace
+
+void requirePgLibrary(const Database &db)
+{
+    QSqlQuery q = db.query(QStringLiteral("SELECT c.relname FROM pg_catalog.pg_class c "
+                                          "WHERE c.relnamespace = current_schema()::regnamespace "
+                                          "AND c.relkind IN ('r', 'p', 'v', 'm', 'f')"));
+    QSet<QString> tables;
+    while (nextRow(q))
+        tables.insert(q.value(0).toString());
+    if (tables.isEmpty())
+        throw EmptyDatabaseError(QStringLiteral("قاعدة البيانات فارغة، ليس فيها جداول مكتبة الأكواد"));
+    if (!tables.contains(QStringLiteral("groub")) || !tables.contains(QStringLiteral("code")))
+        throw StoreError(QStringLiteral("قاعدة البيانات تحتوي على جداول أخرى وليست مكتبة أكواد، "
+                                        "فلن يُكتب فيها شيء. اختر قاعدة بيانات فارغة أو مكتبة أكواد."));
+    const struct {
+        const char *table;
+        QStringList fields;
+    } required[] = {
+        {"Groub", {QStringLiteral("Groub"), QStringLiteral("Caption")}},
+        {"Code",
+         {QStringLiteral("id"), QStringLiteral("Head"), QStringLiteral("Groub"), QStringLiteral("code"),
+          QStringLiteral("Learn"), QStringLiteral("User")}},
+    };
+    for (const auto &[table, fields] : required) {
+        const QStringList have = columnsOf(db, QString::fromLatin1(table).toLower());
+        for (const QString &field : fields)
+            if (!have.contains(field.toLower()))
+                throw StoreError(QStringLiteral("الجدول %1 لا يحتوي على الحقل %2").arg(QLatin1String(table), field));
+    }
+}
+
+void createPgSchema(const Database &db)
+{
+    db.exec(QStringLiteral("BEGIN"));
+    try {
+        for (const char *sql : kSchema)
+            db.exec(QString::fromUtf8(sql));
+        db.exec(QStringLiteral("COMMIT"));
+    } catch (...) {
+        QSqlQuery(db.db()).exec(QStringLiteral("ROLLBACK"));
+        throw;
+    }
+}
+
+bool pgCanWrite(const Database &db)
+{
+    QSqlQuery q = db.query(QStringLiteral(
+        "SELECT current_setting('transaction_read_only') = 'off' AND has_table_privilege('Groub', 'INSERT') AND has_table_privilege('Groub', 'UPDATE') "
+        "AND has_table_privilege('Groub', 'DELETE') AND has_table_privilege('Code', 'INSERT') "
+        "AND has_table_privilege('Code', 'UPDATE') AND has_table_privilege('Code', 'DELETE')"));
+    return nextRow(q) && q.value(0).toBool();
+}
+
+qint64 pgChangeCount(const Database &db)
+{
+    // A role that may only read the tables may lack the sequence's privileges: then nothing tells.
+    QSqlQuery q = db.query(QStringLiteral("SELECT CASE WHEN has_sequence_privilege('librarychanges', 'SELECT') "
+                                          "THEN coalesce(pg_sequence_last_value('librarychanges'), 0) ELSE -1 END"));
+    return nextRow(q) ? q.value(0).toLongLong() : -1;
+}
+
+} // namespace store
