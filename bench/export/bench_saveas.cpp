@@ -4,8 +4,9 @@
 // Usage: bench_saveas                      the benchmark (unrtf is optional: apt-get install unrtf)
 //        bench_saveas --convert IN OUT     RTF file IN to HTML file OUT (the process timed above)
 //        bench_saveas --page OUT TAB       a sample snippet's page (TAB: code or learn), for a browser
+//        bench_saveas --rtf OUT MB         the RTF converted above, of an MB snippet, for profiling
 #include "BenchText.h"
-#include "export/core/RtfToHtml.h"
+#include "export/core/RtfFile.h"
 #include "export/core/SnippetExport.h"
 
 #include <QCoreApplication>
@@ -15,6 +16,7 @@
 #include <QTemporaryDir>
 
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <vector>
 
@@ -82,16 +84,6 @@ Time processTime(const QString &program, const QStringList &args, const QString 
     return best;
 }
 
-int convert(const QString &in, const QString &out)
-{
-    QFile f(in);
-    if (!f.open(QIODevice::ReadOnly))
-        return 1;
-    const QString html = exporting::rtfTohtml::ConvertRtfToHtml(QString::fromLatin1(f.readAll()),
-                                                                QStringLiteral("+H +CR"));
-    return writeAll(out, html.toUtf8()) ? 0 : 1;
-}
-
 int page(const QString &out, bool learn)
 {
     const QString code = QStringLiteral("' حساب مجموع العناصر، مع تجاهل الفارغ منها.\r\n"
@@ -117,10 +109,25 @@ int page(const QString &out, bool learn)
 
 int main(int argc, char **argv)
 {
+    // The conversion process does what a converter process must and no more: no application
+    // object, no event loop.
+    if (argc == 4 && std::strcmp(argv[1], "--convert") == 0) {
+        try {
+            exporting::rtfTohtml::ConvertRtfFile(QFile::decodeName(argv[2]), QFile::decodeName(argv[3]),
+                                                 QStringLiteral("+H +CR"));
+            return 0;
+        } catch (const platform::Error &e) {
+            std::fprintf(stderr, "%s\n", e.what());
+            return 1;
+        }
+    }
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
-    if (args.size() == 4 && args[1] == QLatin1String("--convert"))
-        return convert(args[2], args[3]);
+    if (args.size() == 4 && args[1] == QLatin1String("--rtf"))
+        return writeAll(args[2], exportText(QStringLiteral("Total"), bench::vbText(args[3].toLongLong() * 1'000'000),
+                                            Field::Code, Format::Rtf))
+                   ? 0
+                   : 1;
     if (args.size() == 4 && args[1] == QLatin1String("--page"))
         return page(args[2], args[3] == QLatin1String("learn"));
 

@@ -1,5 +1,6 @@
 #include "exchange/core/Package.h"
 
+#include "exchange/core/PackagePg.h"
 #include "store/CreateDb.h"
 #include "store/Database.h"
 #include "store/JetImport.h"
@@ -70,6 +71,8 @@ public:
 using store::execSql;
 using store::libraryHandle;
 
+bool onPostgres() { return store::LibraryConnection::engine() == store::Engine::Postgres; }
+
 // SQLite's own reading of "true" in a User field, as store::isTrue reads it.
 const char *kIsUser = "CASE typeof(c.User) WHEN 'null' THEN 0 "
                       "WHEN 'text' THEN (lower(trim(c.User)) = 'true' OR CAST(trim(c.User) AS INTEGER) <> 0) "
@@ -107,7 +110,8 @@ QStringList writeRows(const QString &path, const PackageHeader &header)
     sqlite3_busy_timeout(db, 3000);
     // A failed package is deleted, so it needs no journal; it is synced when compacted.
     execSql(db, "PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF");
-    {
+    const bool team = onPostgres();
+    if (!team) {
         Statement attach(db, QStringLiteral("ATTACH DATABASE ? AS library"));
         const QByteArray library = fileUri(store::LibraryConnection::path(), "mode=ro");
         attach.bindText(1, library);
@@ -116,15 +120,18 @@ QStringList writeRows(const QString &path, const PackageHeader &header)
     QStringList titles;
     execSql(db, "BEGIN");
     try {
-        Statement(db, QStringLiteral("INSERT INTO main.Code (Head, Code, Learn, Groub, GroubNam) "
-                                     "SELECT NULLIF(c.Head, ''), NULLIF(c.code, ''), NULLIF(c.Learn, ''), "
-                                     "CAST(c.Groub AS INTEGER), "
-                                     "CASE WHEN c.Groub IS NOT NULL THEN NULLIF((SELECT g.Caption FROM "
-                                     "library.Groub AS g WHERE g.Groub = c.Groub ORDER BY g.rowid DESC LIMIT 1), "
-                                     "'') END "
-                                     "FROM library.Code AS c WHERE %1 ORDER BY c.rowid")
-                          .arg(QLatin1String(kIsUser)))
-            .run();
+        if (team)
+            pg::copyUserSnippets(db);
+        else
+            Statement(db, QStringLiteral("INSERT INTO main.Code (Head, Code, Learn, Groub, GroubNam) "
+                                         "SELECT NULLIF(c.Head, ''), NULLIF(c.code, ''), NULLIF(c.Learn, ''), "
+                                         "CAST(c.Groub AS INTEGER), "
+                                         "CASE WHEN c.Groub IS NOT NULL THEN NULLIF((SELECT g.Caption FROM "
+                                         "library.Groub AS g WHERE g.Groub = c.Groub ORDER BY g.rowid DESC LIMIT 1), "
+                                         "'') END "
+                                         "FROM library.Code AS c WHERE %1 ORDER BY c.rowid")
+                              .arg(QLatin1String(kIsUser)))
+                .run();
         // The header row comes after the snippets.
         Statement user(db, QStringLiteral("INSERT INTO main.User (Name, Date, Notes) VALUES (?, ?, ?)"));
         const QByteArray texts[3] = {header.name.toString().toUtf8(), header.date.toString().toUtf8(),
@@ -410,6 +417,15 @@ void checkPackageable(const QString &name, const QString &date, const QString &n
         if (text.size() > HeaderTextMax)
             throw PackageError(QStringLiteral("نص %1 أطول من %2 حرفاً").arg(label).arg(HeaderTextMax));
 
+    if (onPostgres()) {
+        if (const auto title = pg::overlongTitle(HeadSize))
+            throw PackageError(QStringLiteral("عنوان الكود \"%1\" أطول من %2 حرفاً")
+                                   .arg(title->left(40) + QStringLiteral("…"))
+                                   .arg(HeadSize));
+        if (const auto category = pg::overlongCategory(GroubNamSize))
+            throw PackageError(QStringLiteral("اسم التصنيف \"%1\" أطول من %2 حرفاً").arg(*category).arg(GroubNamSize));
+        return;
+    }
     sqlite3 *lib = libraryHandle();
     // Lengths as the package's fields count them (characters, not UTF-16 units).
     Statement title(lib, QStringLiteral("SELECT c.Head FROM Code AS c WHERE typeof(c.Head) = 'text' AND "
@@ -555,6 +571,22 @@ template <typename ForEach>
 int applyRows(ForEach &&forEach)
 {
     int added = 0;
+    if (onPostgres()) {
+        store::Library::transaction([&] {
+            QHash<QByteArray, qint64> byName = pg::categoriesByName();
+            pg::RowWriter writer(HeadSize);
+            forEach([&](const RawRow &row) {
+                const QByteArray name = targetCategory(row);
+                auto it = byName.constFind(name);
+                if (it == byName.constEnd())
+                    it = byName.insert(QByteArray(name.constData(), name.size()), writer.addCategory(name));
+                writer.addSnippet(row.head, it.value(), row.code, row.learn);
+                ++added;
+            });
+            writer.flush();
+        });
+        return added;
+    }
     store::Library::transaction([&] {
         sqlite3 *lib = libraryHandle();
         QHash<QByteArray, qint64> byName = categoriesByName(lib);
@@ -613,7 +645,7 @@ int applyPackage(const Package &package)
 ApplyPreview previewApply(const PackageFile &package)
 {
     ApplyPreview preview;
-    QHash<QByteArray, qint64> byName = categoriesByName(libraryHandle());
+    QHash<QByteArray, qint64> byName = onPostgres() ? pg::categoriesByName() : categoriesByName(libraryHandle());
     package.d->scan([&](const RawRow &row) {
         const QByteArray name = targetCategory(row);
         if (!byName.contains(name)) {

@@ -1,0 +1,150 @@
+#include "exchange/core/PackagePg.h"
+
+#include "store/Database.h"
+#include "store/LibraryConnection.h"
+#include "store/SqliteStatement.h"
+
+#include <QSqlQuery>
+
+#include <sqlite3.h>
+
+namespace exchange::pg {
+
+namespace {
+
+// Rows to a statement: few round trips, and well under the protocol's 65,535 parameters.
+constexpr int RowsPerStatement = 500;
+
+QSqlQuery prepared(const QString &sql)
+{
+    QSqlQuery q(store::LibraryConnection::database());
+    q.setForwardOnly(true);
+    if (!q.prepare(sql))
+        store::throwQueryError(q);
+    return q;
+}
+
+void exec(QSqlQuery &q)
+{
+    if (!q.exec())
+        store::throwQueryError(q);
+}
+
+QVariant text(const QByteArray &utf8)
+{
+    return utf8.isEmpty() ? QVariant(QMetaType::fromType<QString>()) : QVariant(QString::fromUtf8(utf8));
+}
+
+std::optional<QString> first(const QString &sql, int limit)
+{
+    QSqlQuery q = prepared(sql);
+    q.addBindValue(limit);
+    exec(q);
+    if (!store::nextRow(q))
+        return std::nullopt;
+    return q.value(0).toString();
+}
+
+// The category name a user snippet is packaged with (Null when it has none).
+const char *kCategoryName = "CASE WHEN c.Groub IS NOT NULL THEN NULLIF((SELECT g.Caption FROM Groub AS g "
+                            "WHERE g.Groub = c.Groub), '') END";
+
+} // namespace
+
+std::optional<QString> overlongTitle(int headSize)
+{
+    return first(QStringLiteral("SELECT c.Head FROM Code AS c WHERE c.\"User\" IS TRUE AND length(c.Head) > ? "
+                                "ORDER BY c.id LIMIT 1"),
+                 headSize);
+}
+
+std::optional<QString> overlongCategory(int groubNamSize)
+{
+    return first(QStringLiteral("SELECT name FROM (SELECT c.id, %1 AS name FROM Code AS c WHERE c.\"User\" IS TRUE) "
+                                "AS s WHERE length(name) > ? ORDER BY id LIMIT 1")
+                     .arg(QLatin1String(kCategoryName)),
+                 groubNamSize);
+}
+
+void copyUserSnippets(sqlite3 *package)
+{
+    QSqlQuery rows = prepared(QStringLiteral("SELECT NULLIF(c.Head, ''), NULLIF(c.code, ''), NULLIF(c.Learn, ''), "
+                                             "c.Groub, %1 FROM Code AS c WHERE c.\"User\" IS TRUE ORDER BY c.id")
+                                  .arg(QLatin1String(kCategoryName)));
+    exec(rows);
+    store::SqliteStatement insert(package, "INSERT INTO main.Code (Head, Code, Learn, Groub, GroubNam) "
+                                           "VALUES (?, ?, ?, ?, ?)");
+    while (store::nextRow(rows)) {
+        QByteArray texts[4];
+        for (int i : {0, 1, 2, 4}) {
+            const QVariant v = rows.value(i);
+            texts[i == 4 ? 3 : i] = v.isNull() ? QByteArray() : v.toString().toUtf8();
+        }
+        insert.bindText(1, texts[0]);
+        insert.bindText(2, texts[1]);
+        insert.bindText(3, texts[2]);
+        if (rows.value(3).isNull())
+            sqlite3_bind_null(insert.get(), 4);
+        else
+            insert.bindInt(4, rows.value(3).toLongLong());
+        insert.bindText(5, texts[3]);
+        insert.run();
+    }
+}
+
+QHash<QByteArray, qint64> categoriesByName()
+{
+    QHash<QByteArray, qint64> byName;
+    QSqlQuery q = prepared(QStringLiteral("SELECT Groub, Caption FROM Groub WHERE Caption IS NOT NULL ORDER BY Groub"));
+    exec(q);
+    while (store::nextRow(q)) {
+        const QByteArray name = q.value(1).toString().toUtf8();
+        if (!byName.contains(name))
+            byName.insert(name, q.value(0).toLongLong());
+    }
+    return byName;
+}
+
+RowWriter::RowWriter(int headSize)
+    : m_headSize(headSize)
+{
+    m_values.reserve(RowsPerStatement * 4);
+}
+
+qint64 RowWriter::addCategory(const QByteArray &name)
+{
+    QSqlQuery q = prepared(QStringLiteral("INSERT INTO Groub (Caption) VALUES (?) RETURNING Groub"));
+    q.addBindValue(QString::fromUtf8(name));
+    exec(q);
+    if (!store::nextRow(q))
+        throw store::StoreError(store::describeSqlError(QString()));
+    return q.value(0).toLongLong();
+}
+
+void RowWriter::addSnippet(const QByteArray &head, qint64 groub, const QByteArray &code, const QByteArray &learn)
+{
+    m_values << text(head) << QVariant(groub) << text(code) << text(learn);
+    if (m_values.size() == RowsPerStatement * 4)
+        flush();
+}
+
+void RowWriter::flush()
+{
+    if (m_values.isEmpty())
+        return;
+    // User stays Null: the snippets arrive unmarked. Titles are cut as the title box cuts them.
+    const QString row = QStringLiteral("(substr(CAST(? AS text), 1, %1), CAST(? AS integer), CAST(? AS text), "
+                                       "CAST(? AS text), NULL)")
+                            .arg(m_headSize);
+    QStringList rows;
+    for (qsizetype i = 0; i < m_values.size() / 4; ++i)
+        rows << row;
+    QSqlQuery q = prepared(QStringLiteral("INSERT INTO Code (Head, Groub, code, Learn, \"User\") VALUES ")
+                           + rows.join(QLatin1Char(',')));
+    for (const QVariant &v : std::as_const(m_values))
+        q.addBindValue(v);
+    exec(q);
+    m_values.clear();
+}
+
+} // namespace exchange::pg

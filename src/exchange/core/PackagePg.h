@@ -1,0 +1,45 @@
+#pragma once
+// The package work whose library side is a team library on PostgreSQL: the package stays a
+// SQLite file; only the reading of the user's snippets and the writing of applied rows go
+// through the team library's connection, with bound values only.
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <QVariant>
+
+#include <optional>
+
+struct sqlite3;
+
+namespace exchange::pg {
+
+// The first user snippet's title longer than headSize characters, and likewise the first
+// category name of a user snippet longer than groubNamSize.
+std::optional<QString> overlongTitle(int headSize);
+std::optional<QString> overlongCategory(int groubNamSize);
+
+// Copies the user snippets, in table order, into the package's empty main.Code.
+void copyUserSnippets(sqlite3 *package);
+
+// The library's categories by exact name; of two with one name the first in table order.
+QHash<QByteArray, qint64> categoriesByName();
+
+// Adds rows to the team library inside the caller's transaction, many to a statement.
+class RowWriter
+{
+public:
+    explicit RowWriter(int headSize);
+    // The number the library gives the new category.
+    qint64 addCategory(const QByteArray &name);
+    // Texts as UTF-8, empty meaning Null.
+    void addSnippet(const QByteArray &head, qint64 groub, const QByteArray &code, const QByteArray &learn);
+    // Writes what is still held; call before the transaction commits.
+    void flush();
+
+private:
+    int m_headSize;
+    QList<QVariant> m_values; // four per snippet
+};
+
+} // namespace exchange::pg

@@ -1,0 +1,96 @@
+// Packages made from and applied to a team library: the package stays a SQLite file.
+#include "TestSupport.h"
+
+#include "PackageFiles.h"
+#include "exchange/Package.h"
+#include "store/Library.h"
+#include "store/LibraryConnection.h"
+
+#include <QDir>
+
+using namespace exchange;
+using testing::null;
+
+namespace {
+
+QStringList categoryNames()
+{
+    QStringList names;
+    for (const store::Category &c : store::Library::categories())
+        names << c.caption.toString();
+    return names;
+}
+
+} // namespace
+
+class TestPackagePg : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase() { QVERIFY(testing::onPostgres()); }
+
+    void roundTripBetweenTeamLibraries()
+    {
+        QTemporaryDir dir;
+        const QString path = QDir(dir.path()).filePath("team.cup");
+        {
+            testing::TempLibrary a;
+            QCOMPARE(store::LibraryConnection::engine(), store::Engine::Postgres);
+            const qint32 ui = a.addCategory(QStringLiteral("واجهات"));
+            const qint32 files = a.addCategory("Files");
+            a.addSnippet("plain", ui, "x", "y", false);
+            a.addSnippet(QStringLiteral("نافذة"), ui, "Form1.Show", QString(), true);
+            a.addSnippet("Open file", files, "Open f", "opens", true);
+            a.addSnippet("no category", QVariant(), "z", "w", true);
+            QCOMPARE(createPackage(path, "Sami", QString(), "n"),
+                     QStringList({QStringLiteral("نافذة"), "Open file", "no category"}));
+            QVERIFY(store::LibraryConnection::isOpen());
+            QCOMPARE(store::LibraryConnection::path(), a.path());
+
+            testing::SqlFile f(path);
+            const auto rows = f.rows("SELECT Head, Code, Learn, Groub, GroubNam FROM Code ORDER BY rowid");
+            QCOMPARE(rows.size(), 3);
+            QVERIFY(rows[0][2].isNull()); // empty comment: Null
+            QCOMPARE(rows[0][3].toInt(), ui);
+            QCOMPARE(rows[0][4].toString(), QStringLiteral("واجهات"));
+            QCOMPARE(rows[1][4].toString(), QStringLiteral("Files"));
+            QVERIFY(rows[2][3].isNull());
+            QVERIFY(rows[2][4].isNull());
+            QCOMPARE(f.rows("SELECT Name, Date, Notes FROM User"), QList<QVariantList>({{"Sami", null(), "n"}}));
+        }
+        testing::TempLibrary b;
+        b.addCategory("files"); // another name: only the exact name matches
+        b.addCategory(QStringLiteral("واجهات"));
+        const PackageFile package(path);
+        const ApplyPreview preview = previewApply(package);
+        QCOMPARE(preview.snippets, 3);
+        QCOMPARE(applyPackage(package), 3);
+        QCOMPARE(categoryNames().mid(0, 3), QStringList({"files", QStringLiteral("واجهات"), "Files"}));
+        QCOMPARE(QStringList(categoryNames().mid(2)), preview.newCategories);
+        const QList<store::Snippet> snippets = store::Library::allSnippets();
+        QCOMPARE(snippets.size(), 3);
+        QCOMPARE(snippets[0].head.toString(), QStringLiteral("نافذة"));
+        QVERIFY(snippets[0].learn.isNull());
+        QVERIFY(!store::isTrue(snippets[0].user)); // they arrive unmarked
+    }
+
+    void aFailurePartWayAddsNothing()
+    {
+        testing::TempLibrary lib;
+        lib.addSnippet("old", lib.addCategory("Old"), "x", "y", false);
+        // The library refuses the last snippet, after statements of many rows went in.
+        lib.exec("CREATE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS "
+                 "$$ BEGIN IF NEW.Head = 'boom' THEN RAISE EXCEPTION 'refused'; END IF; RETURN NEW; END $$");
+        lib.exec("CREATE TRIGGER refuse BEFORE INSERT ON Code FOR EACH ROW EXECUTE FUNCTION refuse()");
+        Package p;
+        for (int i = 0; i < 1200; ++i)
+            p.rows.append({QStringLiteral("fine %1").arg(i), "x", null(), 1, QStringLiteral("New %1").arg(i % 7)});
+        p.rows.append({"boom", "x", null(), 1, "Old"});
+        QVERIFY_THROWS_EXCEPTION(store::StoreError, applyPackage(p));
+        QCOMPARE(store::Library::snippetCount(), 1);
+        QCOMPARE(categoryNames(), QStringList{"Old"});
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPackagePg)
+#include "tst_packagepg.moc"
