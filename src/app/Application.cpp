@@ -48,14 +48,6 @@
 
 namespace app {
 
-QString libraryFolder()
-{
-    // A team library has no folder of its own: its credits live with the user's data.
-    if (store::LibraryConnection::engine() == store::Engine::Postgres)
-        return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    return QFileInfo(store::LibraryConnection::path()).absolutePath();
-}
-
 void installCommands(browser::FrmMain &main)
 {
     editing::installCommands(main);
@@ -69,7 +61,7 @@ void installCommands(browser::FrmMain &main)
         about::RepaintControl(m.TS1());
     });
     main.onCommand(browser::cmd::smnuabout, [](browser::FrmMain &m) {
-        about::runAbout(&m, libraryFolder());
+        about::runAbout(&m, store::LibraryConnection::folder());
         about::RepaintControl(m.TS1());
     });
 }
@@ -269,7 +261,7 @@ int run(int argc, char **argv)
     // The about box shows the credits file beside the library; a new library gets ours. Without
     // it the about box says it cannot read the file, which is all the user needs to know.
     try {
-        about::installDefaultCredits(libraryFolder());
+        about::installDefaultCredits(store::LibraryConnection::folder());
     } catch (const platform::FileError &) { }
 
     browser::FrmMain main;

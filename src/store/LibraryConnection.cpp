@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QStandardPaths>
 
 #include <memory>
 
@@ -239,6 +240,13 @@ QString readOnlyLibraryMessage()
 bool LibraryConnection::isOpen() { return g_library && g_library->isOpen(); }
 
 QString LibraryConnection::path() { return g_path; }
+
+QString LibraryConnection::folder()
+{
+    if (engine() == Engine::Postgres)
+        return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    return QFileInfo(g_path).absolutePath();
+}
 
 qint64 LibraryConnection::openCount() { return g_opened; }
 

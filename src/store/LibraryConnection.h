@@ -46,6 +46,9 @@ public:
     // the URI held is remembered, in memory only, for that.
     static QString path();
     static Engine engine();
+    // The folder of the library file, where its credits are kept; the user's data folder for a
+    // team library, which has no folder of its own.
+    static QString folder();
     // Grows with every open or create, so caches can tell one connection from the next.
     static qint64 openCount();
     static QSqlDatabase database();

@@ -660,7 +660,7 @@ ApplyPreview previewApply(const PackageFile &package)
 QString creditsPath()
 {
     // The name the about box reads (about::creditsFileName).
-    return QDir(QFileInfo(store::LibraryConnection::path()).absolutePath()).filePath(QStringLiteral("Cred.txt"));
+    return QDir(store::LibraryConnection::folder()).filePath(QStringLiteral("Cred.txt"));
 }
 
 void appendCredits(const QString &date, const QString &name, const QString &notes)
