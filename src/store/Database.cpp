@@ -158,6 +158,26 @@ QSqlQuery runQuery(const QSqlDatabase &db, const QString &sql, const QVariantLis
     return q;
 }
 
+void inSavepoint(const QSqlDatabase &db, const char *name, const std::function<void()> &work)
+{
+    // Sent unprepared: PostgreSQL does not prepare transaction control.
+    const QString n = QString::fromLatin1(name);
+    const auto control = [&db](const QString &sql) {
+        QSqlQuery q(db);
+        if (!q.exec(sql))
+            throwQueryError(q);
+    };
+    control(QStringLiteral("SAVEPOINT ") + n);
+    try {
+        work();
+    } catch (...) {
+        QSqlQuery(db).exec(QStringLiteral("ROLLBACK TO SAVEPOINT ") + n);
+        QSqlQuery(db).exec(QStringLiteral("RELEASE SAVEPOINT ") + n);
+        throw;
+    }
+    control(QStringLiteral("RELEASE SAVEPOINT ") + n);
+}
+
 QString describeSqlError(const QString &driverText)
 {
     const QString lower = driverText.toLower();

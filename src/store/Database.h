@@ -8,6 +8,7 @@
 #include <QSqlDatabase>
 #include <QString>
 #include <QVariantList>
+#include <functional>
 
 class QSqlError;
 class QSqlQuery;
@@ -54,6 +55,10 @@ private:
 
 // Prepares, binds and runs a statement (forward only) on any connection; throws StoreError.
 QSqlQuery runQuery(const QSqlDatabase &db, const QString &sql, const QVariantList &values = {});
+
+// Runs work in a savepoint, so it works inside the caller's transaction and on its own alike:
+// undone when it throws (and the exception passed on), kept otherwise.
+void inSavepoint(const QSqlDatabase &db, const char *name, const std::function<void()> &work);
 
 // Throws StoreError with the Arabic reason of the query's last error; DamagedLibraryError when
 // the file behind it is the library and SQLite found it damaged.

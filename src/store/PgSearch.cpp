@@ -45,21 +45,6 @@ qint64 scalar(const QString &sql, const QVariantList &values = {})
 }
 
 template <typename Work>
-void inSavepoint(const char *name, Work &&work)
-{
-    const QString n = QString::fromLatin1(name);
-    run(QStringLiteral("SAVEPOINT ") + n);
-    try {
-        work();
-    } catch (...) {
-        QSqlQuery(db()).exec(QStringLiteral("ROLLBACK TO SAVEPOINT ") + n);
-        QSqlQuery(db()).exec(QStringLiteral("RELEASE SAVEPOINT ") + n);
-        throw;
-    }
-    run(QStringLiteral("RELEASE SAVEPOINT ") + n);
-}
-
-template <typename Work>
 void inTransaction(Work &&work)
 {
     run(QStringLiteral("BEGIN"));
@@ -159,7 +144,7 @@ void createSchema()
     // still answers correctly.
     bool trigrams = false;
     try {
-        inSavepoint("search_trgm", [] { run(QStringLiteral("CREATE EXTENSION IF NOT EXISTS pg_trgm")); });
+        inSavepoint(db(), "search_trgm", [] { run(QStringLiteral("CREATE EXTENSION IF NOT EXISTS pg_trgm")); });
         trigrams = true;
     } catch (const StoreError &) { }
     if (trigrams)
@@ -362,7 +347,7 @@ void drainPending()
     if (!g.usable || g.readOnly)
         return;
     try {
-        inSavepoint("search_drain", [] {
+        inSavepoint(db(), "search_drain", [] {
             lockWriters();
             drainNow();
         });

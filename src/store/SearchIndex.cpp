@@ -81,22 +81,6 @@ Progress readState()
             q.value(3).toLongLong(), q.value(4).toInt() != 0, q.value(5).toLongLong()};
 }
 
-// A savepoint works inside the caller's transaction and on its own alike.
-template <typename Work>
-void inSavepoint(const char *name, Work &&work)
-{
-    const QString n = QString::fromLatin1(name);
-    run(QStringLiteral("SAVEPOINT ") + n);
-    try {
-        work();
-    } catch (...) {
-        QSqlQuery(db()).exec(QStringLiteral("ROLLBACK TO ") + n);
-        QSqlQuery(db()).exec(QStringLiteral("RELEASE ") + n);
-        throw;
-    }
-    run(QStringLiteral("RELEASE ") + n);
-}
-
 // The text the index and the exact test see for a stored value: Null as empty, other types as text.
 QString foldedValue(const QVariant &value) { return foldForSearch(value.toString()); }
 
@@ -512,7 +496,7 @@ void SearchIndex::rebuild()
         return;
     }
     try {
-        inSavepoint("search_rebuild", [] { createSchema(); });
+        inSavepoint(db(), "search_rebuild", [] { createSchema(); });
         g.usable = true;
     } catch (const StoreError &) {
         g.usable = false;
@@ -589,7 +573,7 @@ void SearchIndex::drainPending()
     if (!g.usable)
         return;
     try {
-        inSavepoint("search_drain", [] { drainNow(); });
+        inSavepoint(db(), "search_drain", [] { drainNow(); });
     } catch (const StoreError &) {
         rebuild(); // in the same transaction, so the write and the fresh start commit together
         return;

@@ -23,17 +23,9 @@
 #include <QTreeView>
 
 using platform::MessageBoxSeam;
+using testing::control;
 
 namespace {
-
-template <class T>
-T *control(QObject *root, const char *name)
-{
-    T *found = root->findChild<T *>(QLatin1String(name));
-    if (!found)
-        qFatal("no control %s", name);
-    return found;
-}
 
 QString settingsFile()
 {

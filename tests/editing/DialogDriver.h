@@ -15,15 +15,6 @@
 
 namespace testing {
 
-template <class T>
-T *control(QObject *root, const char *name)
-{
-    T *found = root->findChild<T *>(QLatin1String(name));
-    if (!found)
-        qFatal("no control %s", name);
-    return found;
-}
-
 inline QLineEdit *edit(QObject *d, const char *name) { return control<QLineEdit>(d, name); }
 inline QPushButton *button(QObject *d, const char *name) { return control<QPushButton>(d, name); }
 inline platform::RichTextBox *richBox(QObject *d, const char *name) { return control<platform::RichTextBox>(d, name); }

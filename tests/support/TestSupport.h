@@ -15,6 +15,16 @@
 
 namespace testing {
 
+// The control of that objectName under root; a missing one ends the test program at once.
+template <class T>
+T *control(QObject *root, const char *name)
+{
+    T *found = root->findChild<T *>(QLatin1String(name));
+    if (!found)
+        qFatal("no control %s", name);
+    return found;
+}
+
 // Points HOME and the XDG folders at a fresh temporary folder; call before QApplication exists.
 void isolateHome();
 QString homePath();
