@@ -436,7 +436,7 @@ void Library::transaction(const std::function<void()> &work)
     if (!commit.exec(QStringLiteral("COMMIT"))) {
         const QString text = commit.lastError().text();
         QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
-        throwIfConnectionLost(db.driver());
+        throwIfConnectionLost(db.driver(), lostAtCommitMessage());
         throw StoreError(describeSqlError(text));
     }
     ++g_ownWrites;

@@ -34,6 +34,12 @@ QString lostConnectionMessage()
                           "سيعاد الاتصال تلقائياً حين يعود الخادم، ثم يمكن إعادة المحاولة.");
 }
 
+QString lostAtCommitMessage()
+{
+    return QStringLiteral("انقطع الاتصال بخادم مكتبة الأكواد أثناء إتمام الحفظ، فلا يُعرف إن كان قد حُفظ.\n"
+                          "سيعاد الاتصال تلقائياً حين يعود الخادم؛ انظر في الشجرة قبل إعادة المحاولة.");
+}
+
 bool libraryConnectionLost()
 {
     return LibraryConnection::connection() && LibraryConnection::engine() == Engine::Postgres
@@ -54,10 +60,10 @@ void ensureLibraryConnected()
 
 qint64 libraryReconnects() { return g_reconnects; }
 
-void throwIfConnectionLost(const QSqlDriver *driver)
+void throwIfConnectionLost(const QSqlDriver *driver, const QString &message)
 {
     if (lost(driver))
-        throw StoreError(lostConnectionMessage());
+        throw StoreError(message);
 }
 
 } // namespace store

@@ -3,7 +3,7 @@
 // message, and the next one (or LibraryWatcher's timer) connects again once the server is back.
 // The server rolls back whatever transaction the lost session had open, so nothing half-written
 // remains.
-#include <QtGlobal>
+#include <QString>
 
 class QSqlDriver;
 
@@ -11,6 +11,9 @@ namespace store {
 
 // Said when the server of a team library cannot be reached.
 QString lostConnectionMessage();
+// Said when it went away during COMMIT: the server may have stored the write or not, and a retry
+// could store it twice.
+QString lostAtCommitMessage();
 
 // Whether the library is a team library whose connection is lost (known without asking the server).
 bool libraryConnectionLost();
@@ -22,6 +25,6 @@ qint64 libraryReconnects();
 
 // Throws StoreError with lostConnectionMessage() when driver is a PostgreSQL connection that is
 // lost; for the failure paths, so a dead server is reported as such and not as a SQL error.
-void throwIfConnectionLost(const QSqlDriver *driver);
+void throwIfConnectionLost(const QSqlDriver *driver, const QString &message = lostConnectionMessage());
 
 } // namespace store
