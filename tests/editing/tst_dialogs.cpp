@@ -36,14 +36,6 @@ store::Snippet row(qint32 id)
     return *s;
 }
 
-QStringList categoryNames()
-{
-    QStringList names;
-    for (const store::Category &c : store::Library::categories())
-        names.append(c.caption.toString());
-    return names;
-}
-
 void expectMessage(const QString &prompt, const QString &title, int buttons, int icon)
 {
     QVERIFY(MessageBoxSeam::count() > 0);

@@ -13,17 +13,10 @@
 #include <sys/stat.h>
 
 using namespace exchange;
+using testing::categoryNames;
 using testing::null;
 
 namespace {
-
-QStringList categoryNames()
-{
-    QStringList names;
-    for (const store::Category &c : store::Library::categories())
-        names << c.caption.toString();
-    return names;
-}
 
 // Category name of a snippet, by its category number.
 QString categoryOf(const store::Snippet &s)

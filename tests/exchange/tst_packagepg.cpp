@@ -9,19 +9,8 @@
 #include <QDir>
 
 using namespace exchange;
+using testing::categoryNames;
 using testing::null;
-
-namespace {
-
-QStringList categoryNames()
-{
-    QStringList names;
-    for (const store::Category &c : store::Library::categories())
-        names << c.caption.toString();
-    return names;
-}
-
-} // namespace
 
 class TestPackagePg : public QObject
 {

@@ -38,6 +38,14 @@ void isolateHome()
 
 QString homePath() { return g_home ? g_home->path() : QString(); }
 
+QStringList categoryNames()
+{
+    QStringList names;
+    for (const store::Category &c : store::Library::categories())
+        names << c.caption.toString();
+    return names;
+}
+
 QString pgServerUri()
 {
     const QString uri = qEnvironmentVariable("TAMRISK_TEST_PG");

@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QTemporaryDir>
+#include <QStringList>
 #include <QTest>
 #include <QVariant>
 
@@ -28,6 +29,9 @@ T *control(QObject *root, const char *name)
 // Points HOME and the XDG folders at a fresh temporary folder; call before QApplication exists.
 void isolateHome();
 QString homePath();
+
+// The library's category names in table order, Null as empty.
+QStringList categoryNames();
 
 // The test server's base URI (TAMRISK_TEST_PG, set by CTest for the tests that need the server);
 // a missing server fails the test program, it never skips.
