@@ -27,7 +27,7 @@ IndexBuilder::IndexBuilder(browser::FrmMain *main)
     m_timer->setInterval(kPauseMs);
     connect(m_timer, &QTimer::timeout, this, &IndexBuilder::step);
     store::SearchIndex::setBuildListener([this] { m_timer->start(kPauseMs); });
-    if (store::SearchIndex::status() == store::SearchIndex::Status::Building)
+    if (store::SearchIndex::hasWork())
         m_timer->start(kPauseMs);
 }
 
@@ -47,14 +47,21 @@ void IndexBuilder::step()
     }
     QProgressBar *bar = m_main->ProgressBar1();
     if (more) {
-        m_main->showProgressOverCountPanel();
-        bar->setToolTip(QStringLiteral("جارٍ إعداد فهرس البحث..."));
-        bar->setValue(int(store::SearchIndex::buildProgress() * 100));
+        // Folding in a bulk change takes seconds at most and shows nothing; building does.
+        if (store::SearchIndex::status() == store::SearchIndex::Status::Building) {
+            m_main->showProgressOverCountPanel();
+            bar->setToolTip(QStringLiteral("جارٍ إعداد فهرس البحث..."));
+            bar->setValue(int(store::SearchIndex::buildProgress() * 100));
+            m_showing = true;
+        }
         m_timer->start(kPauseMs);
         return;
     }
-    bar->setToolTip(QString());
-    m_main->hideProgress();
+    if (m_showing) {
+        bar->setToolTip(QString());
+        m_main->hideProgress();
+        m_showing = false;
+    }
     emit finished();
 }
 

@@ -27,6 +27,7 @@ private:
     void step();
     browser::FrmMain *m_main;
     QTimer *m_timer;
+    bool m_showing = false; // the progress bar is ours
 };
 
 } // namespace search

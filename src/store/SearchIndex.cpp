@@ -28,6 +28,12 @@ const QStringList kTriggers = {QStringLiteral("SearchPendingBeforeInsert"), QStr
 
 // More pending rows than this (a bulk change by another program) are cheaper to index afresh.
 constexpr qint64 kBulkChange = 20000;
+// Up to this many pending rows are folded in by the write that made them; more (a package applied,
+// another program's bulk change) are left to the background steps, so the write commits at the
+// disk's pace, and a search meanwhile judges the pending rows itself.
+constexpr qint64 kFoldInWrite = 1000;
+// Rows folded in per call of a background step, which checks its time budget between calls.
+constexpr qint64 kFoldChunk = 32;
 // An FTS query of a long word needs only some of its trigrams to stay a superset.
 constexpr int kMaxTrigrams = 24;
 // How the tables store the trigrams; another value in a library means the index is rebuilt.
@@ -299,44 +305,74 @@ void notifyIfRestarted()
         notifyBuilding();
 }
 
-// Folds the pending changes into the index; the caller holds a write transaction or savepoint.
-void drainNow()
+qint64 pendingCount() { return scalar(QStringLiteral("SELECT count(*) FROM SearchPending")); }
+
+// Whether a write or an opening folds the pending changes in at once (or starts the index afresh)
+// rather than leaving them to the background steps.
+bool foldAtOnce(qint64 pending) { return pending <= kFoldInWrite || pending > kBulkChange; }
+
+// Folds the pending changes of at most maxRows rows into the index, oldest first; the caller
+// holds a write transaction or savepoint. Returns whether changes remain.
+bool drainNow(qint64 maxRows = std::numeric_limits<qint64>::max())
 {
     Progress p = readState();
     useStopOf(p);
-    const qint64 pending = scalar(QStringLiteral("SELECT count(*) FROM SearchPending"));
+    const qint64 pending = pendingCount();
     if (pending == 0)
-        return;
+        return false;
     if (p.done && pending > kBulkChange) {
         createSchema();
         g.restarted = true;
-        return;
+        return false;
     }
+    // For each row the earliest entry holds what the index has; once the row is folded in, all
+    // its entries go. Rows not chosen keep every entry, so a later call sees them whole.
     struct Entry {
-        qint64 rid;
-        bool had;
+        qint64 rid = 0;
+        qint64 seq = 0;
+        bool had = false;
         QVariant values[3];
     };
     QList<Entry> first;
+    QList<qint64> folded; // every entry of the chosen rows
+    bool more = false;
     {
-        QSet<qint64> seen;
-        QSqlQuery q = run(QStringLiteral("SELECT rid, had, Head, code, Learn FROM SearchPending ORDER BY seq"));
+        QHash<qint64, bool> chosen;
+        QSqlQuery q = run(QStringLiteral("SELECT seq, rid FROM SearchPending ORDER BY seq"));
         while (nextRow(q)) {
-            const qint64 rid = q.value(0).toLongLong();
-            if (seen.contains(rid))
-                continue;
-            seen.insert(rid);
-            if (rid > p.limit())
-                continue; // the build has not reached it: it indexes the row as it will be then
-            first.append({rid, q.value(1).toInt() != 0, {q.value(2), q.value(3), q.value(4)}});
+            const qint64 seq = q.value(0).toLongLong();
+            const qint64 rid = q.value(1).toLongLong();
+            auto it = chosen.constFind(rid);
+            if (it == chosen.constEnd()) {
+                const bool take = chosen.size() < maxRows;
+                it = chosen.insert(rid, take);
+                if (take && rid <= p.limit()) // beyond the build: indexed as it will be then
+                    first.append({rid, seq, false, {}});
+            }
+            if (it.value())
+                folded.append(seq);
+            else
+                more = true;
         }
     }
+    QSqlQuery old(db());
+    old.setForwardOnly(true);
+    if (!old.prepare(QStringLiteral("SELECT had, Head, code, Learn FROM SearchPending WHERE seq = ?")))
+        throwQueryError(old);
     FtsWriter fts;
-    for (const Entry &e : first) {
+    for (Entry &e : first) {
+        old.bindValue(0, e.seq);
+        if (!old.exec())
+            throwQueryError(old);
+        if (!nextRow(old))
+            throw StoreError(QStringLiteral("فهرس البحث ناقص"));
+        e.had = old.value(0).toInt() != 0;
         if (e.had) {
-            fts.remove(e.rid, e.values);
+            const QVariant values[3] = {old.value(1), old.value(2), old.value(3)};
+            fts.remove(e.rid, values);
             --p.rows;
         }
+        old.finish();
     }
     QSqlQuery current(db());
     current.setForwardOnly(true);
@@ -353,8 +389,20 @@ void drainNow()
         }
         current.finish();
     }
-    run(QStringLiteral("DELETE FROM SearchPending"));
+    if (more) {
+        QSqlQuery drop(db());
+        if (!drop.prepare(QStringLiteral("DELETE FROM SearchPending WHERE seq = ?")))
+            throwQueryError(drop);
+        for (const qint64 seq : folded) {
+            drop.bindValue(0, seq);
+            if (!drop.exec())
+                throwQueryError(drop);
+        }
+    } else {
+        run(QStringLiteral("DELETE FROM SearchPending"));
+    }
     run(QStringLiteral("UPDATE SearchIndexState SET rows = ?"), {p.rows});
+    return more;
 }
 
 void beginWrite() { run(QStringLiteral("BEGIN IMMEDIATE")); }
@@ -420,6 +468,19 @@ SearchIndex::Status SearchIndex::status()
     }
 }
 
+bool SearchIndex::hasWork()
+{
+    if (g.postgres)
+        return pgsearch::status() == Status::Building;
+    if (!g.usable || LibraryConnection::isReadOnly())
+        return false;
+    try {
+        return !readState().done || pendingCount() > 0;
+    } catch (const StoreError &) {
+        return false;
+    }
+}
+
 double SearchIndex::buildProgress()
 {
     if (g.postgres)
@@ -445,7 +506,15 @@ bool SearchIndex::buildStep(int budgetMs)
     QElapsedTimer timer;
     timer.start();
     inTransaction([&] {
-        drainNow();
+        // Changes first: until they are folded in, every search reads their rows.
+        bool changes = false;
+        do
+            changes = drainNow(kFoldChunk);
+        while (changes && timer.elapsed() < budgetMs);
+        if (changes) {
+            more = true;
+            return;
+        }
         Progress p = readState();
         if (p.done)
             return;
@@ -522,15 +591,20 @@ std::optional<QList<SearchCandidate>> SearchIndex::candidates(const QString &fol
     try {
         if (!readState().done)
             return std::nullopt;
-        if (scalar(QStringLiteral("SELECT EXISTS (SELECT 1 FROM SearchPending)")) != 0) {
-            inTransaction([] { drainNow(); });
+        const qint64 pending = pendingCount();
+        if (pending > 0 && foldAtOnce(pending)) {
+            try {
+                inTransaction([] { drainNow(); });
+            } catch (const StoreError &) {
+                // read-only or busy: the pending rows are judged below
+            }
             notifyIfRestarted();
             if (!readState().done)
                 return std::nullopt;
         }
         useStopOf(readState());
     } catch (const StoreError &) {
-        return std::nullopt; // read-only or busy: the changes cannot be indexed now, so scan
+        return std::nullopt;
     }
     const bool fields[3] = {head, code, learn};
     QStringList parts;
@@ -555,6 +629,22 @@ std::optional<QList<SearchCandidate>> SearchIndex::candidates(const QString &fol
             const int f = q.value(1).toInt();
             rows.append({q.value(0).toLongLong(), (f & 1) != 0, (f & 2) != 0, (f & 4) != 0});
         }
+        // Rows changed since the index last saw them: any of their fields may hold the word now.
+        QSqlQuery changed = run(QStringLiteral("SELECT DISTINCT rid FROM SearchPending ORDER BY rid"));
+        QList<SearchCandidate> merged;
+        qsizetype at = 0;
+        while (nextRow(changed)) {
+            const qint64 rid = changed.value(0).toLongLong();
+            while (at < rows.size() && rows[at].row < rid)
+                merged.append(rows[at++]);
+            if (at < rows.size() && rows[at].row == rid)
+                ++at;
+            merged.append({rid, head, code, learn});
+        }
+        if (!merged.isEmpty()) {
+            merged.append(rows.mid(at));
+            rows = std::move(merged);
+        }
     } catch (const StoreError &) {
         rebuild(); // the tables are damaged or gone
         return std::nullopt;
@@ -572,13 +662,21 @@ void SearchIndex::drainPending()
     }
     if (!g.usable)
         return;
+    bool left = false;
     try {
-        inSavepoint(db(), "search_drain", [] { drainNow(); });
+        inSavepoint(db(), "search_drain", [&left] {
+            left = !foldAtOnce(pendingCount());
+            if (!left)
+                drainNow();
+        });
     } catch (const StoreError &) {
         rebuild(); // in the same transaction, so the write and the fresh start commit together
         return;
     }
-    notifyIfRestarted();
+    if (left)
+        notifyBuilding();
+    else
+        notifyIfRestarted();
 }
 
 void SearchIndex::attach(const Database &database)
@@ -620,20 +718,29 @@ void SearchIndex::attach(const Database &database)
         } else {
             g.usable = true;
             try {
-                inTransaction([] { drainNow(); });
+                if (foldAtOnce(pendingCount()))
+                    inTransaction([] { drainNow(); });
                 g.restarted = false; // told below
             } catch (const StoreError &) {
-                // read-only: usable while nothing is pending (candidates() checks)
+                // read-only: the pending rows are judged by each search (candidates())
             }
             const Progress p = readState();
-            // Rows written while the triggers were missing leave the count wrong.
-            if (p.done && p.rows != scalar(QStringLiteral("SELECT count(*) FROM Code")))
+            // Rows written while the triggers were missing leave the count wrong. Pending rows
+            // change it by those that are there now less those the index had.
+            if (p.done
+                && p.rows + scalar(QStringLiteral("SELECT count(*) FROM (SELECT DISTINCT rid FROM SearchPending) "
+                                                  "WHERE rid IN (SELECT rowid FROM Code)"))
+                           - scalar(QStringLiteral("SELECT count(*) FROM (SELECT min(seq), had FROM SearchPending "
+                                                   "GROUP BY rid) WHERE had = 1"))
+                       != scalar(QStringLiteral("SELECT count(*) FROM Code")))
                 rebuild();
         }
         if (g.usable && !readState().done) {
             buildStep(40); // a small library is ready at once
             if (!readState().done)
                 notifyBuilding();
+        } else if (hasWork()) {
+            notifyBuilding();
         }
     } catch (const StoreError &) {
         g.usable = false;

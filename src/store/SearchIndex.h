@@ -11,7 +11,9 @@
 // had before, in SearchPending. They call no function of ours and touch no FTS table, so any
 // other program (the sqlite3 tool, an older build) still writes the library as before. This
 // program folds those pending changes into the index (drainPending): inside the transaction of
-// each of its own writes (Library::transaction), before a search, and when a library opens.
+// each of its own writes (Library::transaction), before a search, and when a library opens; a
+// bulk change of more rows is left to buildStep, and until then each search also proposes the
+// pending rows as candidates, so its answers stay complete.
 // For each rowid the earliest pending values are what the index holds, so they are deleted from
 // it and the row as it is now is added.
 //
@@ -46,6 +48,8 @@ public:
     };
 
     static Status status();
+    // Whether buildStep has work: the index is being built, or a bulk change waits to be folded in.
+    static bool hasWork();
     // Share of the rows indexed while building, 0..1.
     static double buildProgress();
     // Indexes rows for about budgetMs in one short transaction; returns whether more remain.
@@ -61,7 +65,7 @@ public:
     static std::optional<QList<SearchCandidate>> candidates(const QString &foldedWord, bool head, bool code,
                                                             bool learn);
 
-    // Called whenever the index starts building, so a window can drive buildStep.
+    // Called whenever buildStep gets work, so a window can drive it.
     static void setBuildListener(std::function<void()> listener);
 
     // Called inside Library::transaction before it commits. Never fails the write: an index that
