@@ -5,6 +5,7 @@
 #include "store/PgSearch.h"
 #include "store/SearchFold.h"
 
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QHash>
 #include <QRandomGenerator>
@@ -32,8 +33,6 @@ constexpr qint64 kBulkChange = 20000;
 // another program's bulk change) are left to the background steps, so the write commits at the
 // disk's pace, and a search meanwhile judges the pending rows itself.
 constexpr qint64 kFoldInWrite = 1000;
-// Rows folded in per call of a background step, which checks its time budget between calls.
-constexpr qint64 kFoldChunk = 32;
 // An FTS query of a long word needs only some of its trigrams to stay a superset.
 constexpr int kMaxTrigrams = 24;
 // How the tables store the trigrams; another value in a library means the index is rebuilt.
@@ -311,9 +310,9 @@ qint64 pendingCount() { return scalar(QStringLiteral("SELECT count(*) FROM Searc
 // rather than leaving them to the background steps.
 bool foldAtOnce(qint64 pending) { return pending <= kFoldInWrite || pending > kBulkChange; }
 
-// Folds the pending changes of at most maxRows rows into the index, oldest first; the caller
-// holds a write transaction or savepoint. Returns whether changes remain.
-bool drainNow(qint64 maxRows = std::numeric_limits<qint64>::max())
+// Folds the pending changes into the index, oldest first, until budget runs out (if given); the
+// caller holds a write transaction or savepoint. Returns whether changes remain.
+bool drainNow(const std::optional<QDeadlineTimer> &budget = std::nullopt)
 {
     Progress p = readState();
     useStopOf(p);
@@ -326,77 +325,73 @@ bool drainNow(qint64 maxRows = std::numeric_limits<qint64>::max())
         return false;
     }
     // For each row the earliest entry holds what the index has; once the row is folded in, all
-    // its entries go. Rows not chosen keep every entry, so a later call sees them whole.
-    struct Entry {
+    // its entries go. Rows not reached keep every entry, so a later call sees them whole.
+    struct Changed {
         qint64 rid = 0;
-        qint64 seq = 0;
-        bool had = false;
-        QVariant values[3];
+        QList<qint64> seqs;
     };
-    QList<Entry> first;
-    QList<qint64> folded; // every entry of the chosen rows
-    bool more = false;
+    QList<Changed> changed;
     {
-        QHash<qint64, bool> chosen;
+        QHash<qint64, qsizetype> at;
         QSqlQuery q = run(QStringLiteral("SELECT seq, rid FROM SearchPending ORDER BY seq"));
         while (nextRow(q)) {
             const qint64 seq = q.value(0).toLongLong();
             const qint64 rid = q.value(1).toLongLong();
-            auto it = chosen.constFind(rid);
-            if (it == chosen.constEnd()) {
-                const bool take = chosen.size() < maxRows;
-                it = chosen.insert(rid, take);
-                if (take && rid <= p.limit()) // beyond the build: indexed as it will be then
-                    first.append({rid, seq, false, {}});
+            const auto it = at.constFind(rid);
+            if (it != at.constEnd()) {
+                changed[it.value()].seqs.append(seq);
+            } else {
+                at.insert(rid, changed.size());
+                changed.append(Changed{rid, {seq}});
             }
-            if (it.value())
-                folded.append(seq);
-            else
-                more = true;
         }
     }
     QSqlQuery old(db());
     old.setForwardOnly(true);
     if (!old.prepare(QStringLiteral("SELECT had, Head, code, Learn FROM SearchPending WHERE seq = ?")))
         throwQueryError(old);
-    FtsWriter fts;
-    for (Entry &e : first) {
-        old.bindValue(0, e.seq);
-        if (!old.exec())
-            throwQueryError(old);
-        if (!nextRow(old))
-            throw StoreError(QStringLiteral("فهرس البحث ناقص"));
-        e.had = old.value(0).toInt() != 0;
-        if (e.had) {
-            const QVariant values[3] = {old.value(1), old.value(2), old.value(3)};
-            fts.remove(e.rid, values);
-            --p.rows;
-        }
-        old.finish();
-    }
     QSqlQuery current(db());
     current.setForwardOnly(true);
     if (!current.prepare(QStringLiteral("SELECT Head, code, Learn FROM Code WHERE rowid = ?")))
         throwQueryError(current);
-    for (const Entry &e : first) {
-        current.bindValue(0, e.rid);
+    FtsWriter fts;
+    qsizetype folded = 0;
+    for (; folded < changed.size() && !(budget && folded > 0 && budget->hasExpired()); ++folded) {
+        const Changed &c = changed[folded];
+        if (c.rid > p.limit())
+            continue; // the build has not reached it: it indexes the row as it will be then
+        old.bindValue(0, c.seqs.first());
+        if (!old.exec())
+            throwQueryError(old);
+        if (!nextRow(old))
+            throw StoreError(QStringLiteral("فهرس البحث ناقص"));
+        if (old.value(0).toInt() != 0) {
+            const QVariant values[3] = {old.value(1), old.value(2), old.value(3)};
+            fts.remove(c.rid, values);
+            --p.rows;
+        }
+        old.finish();
+        current.bindValue(0, c.rid);
         if (!current.exec())
             throwQueryError(current);
         if (nextRow(current)) {
             const QVariant values[3] = {current.value(0), current.value(1), current.value(2)};
-            fts.insert(e.rid, values);
+            fts.insert(c.rid, values);
             ++p.rows;
         }
         current.finish();
     }
+    const bool more = folded < changed.size();
     if (more) {
         QSqlQuery drop(db());
         if (!drop.prepare(QStringLiteral("DELETE FROM SearchPending WHERE seq = ?")))
             throwQueryError(drop);
-        for (const qint64 seq : folded) {
-            drop.bindValue(0, seq);
-            if (!drop.exec())
-                throwQueryError(drop);
+        for (qsizetype i = 0; i < folded; ++i) {
+            for (const qint64 seq : changed[i].seqs) {
+                drop.bindValue(0, seq);
+                if (!drop.exec())
+                    throwQueryError(drop);
+            }
         }
     } else {
         run(QStringLiteral("DELETE FROM SearchPending"));
@@ -507,11 +502,7 @@ bool SearchIndex::buildStep(int budgetMs)
     timer.start();
     inTransaction([&] {
         // Changes first: until they are folded in, every search reads their rows.
-        bool changes = false;
-        do
-            changes = drainNow(kFoldChunk);
-        while (changes && timer.elapsed() < budgetMs);
-        if (changes) {
+        if (drainNow(QDeadlineTimer(budgetMs))) {
             more = true;
             return;
         }
