@@ -60,13 +60,19 @@ void fold(QStringView text, Emit &&out)
 
 QString foldForSearch(QStringView text)
 {
+    QString result;
+    foldForSearch(text, result);
+    return result;
+}
+
+void foldForSearch(QStringView text, QString &into)
+{
     // Simple case folding keeps a character in its plane, so the folding is never longer.
-    QString result(text.size(), Qt::Uninitialized);
-    char16_t *const begin = reinterpret_cast<char16_t *>(result.data());
+    into.resize(text.size());
+    char16_t *const begin = reinterpret_cast<char16_t *>(into.data());
     char16_t *end = begin;
     fold(text, [&end](char16_t c, qsizetype) { *end++ = c; });
-    result.truncate(end - begin);
-    return result;
+    into.resize(end - begin);
 }
 
 FoldedText foldForSearchMapped(QStringView text)

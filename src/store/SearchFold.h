@@ -19,6 +19,8 @@ namespace store {
 inline constexpr int kSearchFoldVersion = 1;
 
 QString foldForSearch(QStringView text);
+// The same into a buffer the caller reuses, so folding many texts allocates once.
+void foldForSearch(QStringView text, QString &into);
 
 // The folding with, for each of its UTF-16 units, the index in text of the unit it came from.
 struct FoldedText {

@@ -4,6 +4,7 @@
 #include "store/LibraryConnection.h"
 #include "store/PgSearch.h"
 #include "store/SearchFold.h"
+#include "store/SqliteStatement.h"
 
 #include <QElapsedTimer>
 #include <QHash>
@@ -13,7 +14,12 @@
 #include <QSqlQuery>
 #include <QStringList>
 
+#include <array>
 #include <limits>
+#include <string>
+#include <vector>
+
+#include <sqlite3.h>
 
 namespace store {
 
@@ -39,6 +45,113 @@ constexpr double kStopShare = 0.2;
 constexpr int kStopMinRows = 2000;
 constexpr int kStopSample = 4096;
 
+// A trigram as its three code points, 21 bits each: compared and hashed without making a string.
+using Trigram = quint64;
+
+constexpr Trigram trigramOf(char32_t a, char32_t b, char32_t c)
+{
+    return (Trigram(a) << 42) | (Trigram(b) << 21) | Trigram(c);
+}
+
+// A set of trigrams in one open-addressed array. Emptying it only moves a mark, so one set
+// serves every text of a build whatever its length.
+class TrigramSet
+{
+public:
+    // Whether t was not in the set yet.
+    bool insert(Trigram t)
+    {
+        if ((m_size + 1) * 2 > qsizetype(m_slots.size()))
+            grow();
+        Slot *s = find(t);
+        if (s->mark == m_mark)
+            return false;
+        *s = {t, m_mark};
+        ++m_size;
+        return true;
+    }
+    bool contains(Trigram t) const { return m_size > 0 && find(t)->mark == m_mark; }
+    void clear()
+    {
+        m_size = 0;
+        if (++m_mark == 0) { // the marks went round: old slots could pass for new ones
+            std::fill(m_slots.begin(), m_slots.end(), Slot{});
+            m_mark = 1;
+        }
+    }
+
+private:
+    struct Slot {
+        Trigram key = 0;
+        quint32 mark = 0;
+    };
+    Slot *find(Trigram t) const
+    {
+        const size_t mask = m_slots.size() - 1;
+        size_t i = size_t((t * 0x9E3779B97F4A7C15ull) >> 32) & mask;
+        while (m_slots[i].mark == m_mark && m_slots[i].key != t)
+            i = (i + 1) & mask;
+        return const_cast<Slot *>(&m_slots[i]);
+    }
+    void grow()
+    {
+        std::vector<Slot> old(qMax<size_t>(64, m_slots.size() * 2));
+        old.swap(m_slots);
+        for (const Slot &s : old)
+            if (s.mark == m_mark)
+                *find(s.key) = s;
+    }
+    std::vector<Slot> m_slots;
+    qsizetype m_size = 0;
+    quint32 m_mark = 1;
+};
+
+// Calls found(t) for each distinct trigram of a folded text, in order of first occurrence. The code
+// points are those QString::toUcs4 gives, an unpaired surrogate reading as U+FFFD, as the index
+// was always built with.
+template <typename Found>
+void forEachTrigram(QStringView text, TrigramSet &seen, Found &&found)
+{
+    seen.clear();
+    char32_t a = 0, b = 0;
+    int have = 0;
+    const char16_t *p = text.utf16();
+    const char16_t *const end = p + text.size();
+    while (p < end) {
+        char32_t c = *p++;
+        if (QChar::isSurrogate(c)) {
+            if (QChar::isHighSurrogate(c) && p < end && QChar::isLowSurrogate(*p))
+                c = QChar::surrogateToUcs4(char16_t(c), *p++);
+            else
+                c = QChar::ReplacementCharacter;
+        }
+        if (have == 2) {
+            const Trigram t = trigramOf(a, b, c);
+            if (seen.insert(t))
+                found(t);
+        } else {
+            ++have;
+        }
+        a = b;
+        b = c;
+    }
+}
+
+// The trigram a text of exactly three code points is (as SearchStop keeps them), or none.
+std::optional<Trigram> trigramIn(QStringView text)
+{
+    const QList<uint> points = text.toUcs4();
+    if (points.size() != 3)
+        return std::nullopt;
+    return trigramOf(points[0], points[1], points[2]);
+}
+
+QString trigramText(Trigram t)
+{
+    const char32_t points[3] = {char32_t(t >> 42), char32_t((t >> 21) & 0x1FFFFF), char32_t(t & 0x1FFFFF)};
+    return QString::fromUcs4(points, 3);
+}
+
 struct Global {
     QString connection;
     bool postgres = false; // a team library: store/PgSearch
@@ -47,7 +160,7 @@ struct Global {
     std::function<void()> listener;
     // Trigrams left out of each field's table, fixed from the build's first step on, and the id
     // under which they were chosen: another program's rebuild chooses anew, so it is checked.
-    QSet<QString> stop[3];
+    TrigramSet stop[3];
     qint64 stopId = 0;
 };
 Global g;
@@ -81,70 +194,121 @@ Progress readState()
             q.value(3).toLongLong(), q.value(4).toInt() != 0, q.value(5).toLongLong()};
 }
 
-// The text the index and the exact test see for a stored value: Null as empty, other types as text.
-QString foldedValue(const QVariant &value) { return foldForSearch(value.toString()); }
-
-// The distinct trigrams (of code points) of a folded text, in order of first occurrence.
-QStringList trigramsOf(const QString &text)
+// A stored value as the exact test reads it through Qt's driver: Null as empty, text in place,
+// other types as QVariant writes them (into spare).
+QStringView valueText(const SqliteStatement &row, int column, QString &spare)
 {
-    const QList<uint> points = text.toUcs4();
-    QStringList all;
-    QSet<QString> seen;
-    for (qsizetype i = 0; i + 3 <= points.size(); ++i) {
-        const QString t = QString::fromUcs4(reinterpret_cast<const char32_t *>(points.constData() + i), 3);
-        if (!seen.contains(t)) {
-            seen.insert(t);
-            all.append(t);
-        }
+    switch (row.type(column)) {
+    case SQLITE_NULL:
+        return {};
+    case SQLITE_TEXT:
+        return row.utf16(column);
+    case SQLITE_INTEGER:
+        spare = QString::number(row.integer(column));
+        return spare;
+    case SQLITE_FLOAT:
+        spare = QVariant(row.real(column)).toString();
+        return spare;
+    default:
+        spare = QString::fromUtf8(row.rawText(column));
+        return spare;
     }
+}
+
+// The distinct trigrams of a folded text, in order of first occurrence.
+QList<Trigram> trigramsOf(QStringView text)
+{
+    QList<Trigram> all;
+    TrigramSet seen;
+    forEachTrigram(text, seen, [&](Trigram t) { all.append(t); });
     return all;
 }
 
-// The tables hold each trigram as one word of hexadecimal digits (six per code point), so the
-// index gets exactly the trigrams chosen for it and a query cannot be read as FTS syntax.
-QString trigramToken(const QString &trigram)
+// The tables hold each trigram as one word of lower-case hexadecimal digits (six per code point),
+// so the index gets exactly the trigrams chosen for it and a query cannot be read as FTS syntax.
+constexpr int kTokenSize = 18;
+
+void writeToken(Trigram t, char *out)
 {
-    QString token;
-    token.reserve(18);
-    for (const uint c : trigram.toUcs4())
-        token += QStringLiteral("%1").arg(c, 6, 16, QLatin1Char('0'));
-    return token;
+    static constexpr auto pairs = [] {
+        std::array<char, 512> digits {};
+        const char *hex = "0123456789abcdef";
+        for (int i = 0; i < 256; ++i) {
+            digits[2 * i] = hex[i >> 4];
+            digits[2 * i + 1] = hex[i & 15];
+        }
+        return digits;
+    }();
+    for (int shift : {42, 21, 0}) {
+        const uint c = uint(t >> shift) & 0x1FFFFF;
+        for (const uint byte : {c >> 16, (c >> 8) & 0xFF, c & 0xFF}) {
+            *out++ = pairs[2 * byte];
+            *out++ = pairs[2 * byte + 1];
+        }
+    }
 }
 
-// The words stored for a field's value: its trigrams except the ones left out of that field.
-QString indexedText(int field, const QVariant &value)
+QString trigramToken(const QString &trigram)
 {
-    QString text;
-    for (const QString &t : trigramsOf(foldedValue(value))) {
-        if (g.stop[field].contains(t))
-            continue;
-        if (!text.isEmpty())
-            text += QLatin1Char(' ');
-        text += trigramToken(t);
-    }
-    return text;
+    const std::optional<Trigram> t = trigramIn(trigram);
+    if (!t)
+        return {};
+    char token[kTokenSize];
+    writeToken(*t, token);
+    return QString::fromLatin1(token, kTokenSize);
 }
+
+// Turns field values into the words stored for them, reusing its buffers from one value to the next.
+class Tokenizer
+{
+public:
+    // The words stored for a field's value: its trigrams except the ones left out of that field,
+    // valid until the next call.
+    const std::string &indexedText(int field, QStringView value)
+    {
+        m_words.clear();
+        foldForSearch(value, m_folded);
+        const TrigramSet &stop = g.stop[field];
+        forEachTrigram(m_folded, m_seen, [&](Trigram t) {
+            if (stop.contains(t))
+                return;
+            const size_t at = m_words.size();
+            m_words.resize(at + (at ? 1 : 0) + kTokenSize);
+            char *out = m_words.data() + at;
+            if (at)
+                *out++ = ' ';
+            writeToken(t, out);
+        });
+        return m_words;
+    }
+
+private:
+    QString m_folded;
+    TrigramSet m_seen;
+    std::string m_words;
+};
 
 // Makes the left-out trigrams in memory those the index was built with.
 void useStopOf(const Progress &p)
 {
     if (p.stopId == g.stopId)
         return;
-    for (QSet<QString> &s : g.stop)
+    for (TrigramSet &s : g.stop)
         s.clear();
     g.stopId = p.stopId;
     QSqlQuery q = run(QStringLiteral("SELECT field, gram FROM SearchStop"));
     while (nextRow(q)) {
         const int field = q.value(0).toInt();
-        if (field >= 0 && field < 3)
-            g.stop[field].insert(q.value(1).toString());
+        const std::optional<Trigram> t = trigramIn(q.value(1).toString());
+        if (field >= 0 && field < 3 && t)
+            g.stop[field].insert(*t);
     }
 }
 
 // Chooses the trigrams to leave out, from rows spread evenly over the table; before any row is indexed.
 void chooseStop()
 {
-    for (QSet<QString> &s : g.stop)
+    for (TrigramSet &s : g.stop)
         s.clear();
     g.stopId = 0;
     run(QStringLiteral("DELETE FROM SearchStop"));
@@ -155,22 +319,28 @@ void chooseStop()
         for (qint64 i = 0; i < kStopSample; ++i)
             picks.append(QString::number(first + (last - first) * i / (kStopSample - 1)));
         picks.removeDuplicates();
-        QHash<QString, int> rowsWith[3];
+        QHash<Trigram, int> rowsWith[3];
         int sampled = 0;
-        QSqlQuery q = run(
-            QStringLiteral("SELECT Head, code, Learn FROM Code WHERE rowid IN (%1)").arg(picks.join(QLatin1Char(','))));
-        while (nextRow(q)) {
+        SqliteStatement q(libraryHandle(),
+                          QStringLiteral("SELECT Head, code, Learn FROM Code WHERE rowid IN (%1)")
+                              .arg(picks.join(QLatin1Char(',')))
+                              .toUtf8());
+        QString folded, spare;
+        TrigramSet seen;
+        while (q.step()) {
             ++sampled;
-            for (int f = 0; f < 3; ++f)
-                for (const QString &t : trigramsOf(foldedValue(q.value(f))))
-                    ++rowsWith[f][t];
+            for (int f = 0; f < 3; ++f) {
+                foldForSearch(valueText(q, f, spare), folded);
+                forEachTrigram(folded, seen, [&](Trigram t) { ++rowsWith[f][t]; });
+            }
         }
         if (sampled >= kStopMinRows / 2) {
             for (int f = 0; f < 3; ++f) {
                 for (auto it = rowsWith[f].cbegin(); it != rowsWith[f].cend(); ++it) {
                     if (it.value() > kStopShare * sampled) {
                         g.stop[f].insert(it.key());
-                        run(QStringLiteral("INSERT INTO SearchStop (field, gram) VALUES (?, ?)"), {f, it.key()});
+                        run(QStringLiteral("INSERT INTO SearchStop (field, gram) VALUES (?, ?)"),
+                            {f, trigramText(it.key())});
                     }
                 }
             }
@@ -181,35 +351,34 @@ void chooseStop()
 }
 
 // Inserts into or deletes from the three tables, with prepared statements reused across rows.
+// The values are the fields' texts as the exact test reads them (valueText).
 class FtsWriter
 {
 public:
     FtsWriter()
     {
+        sqlite3 *db = libraryHandle();
         for (int i = 0; i < 3; ++i) {
-            m_insert[i] = QSqlQuery(db());
-            if (!m_insert[i].prepare(QStringLiteral("INSERT INTO %1 (rowid, t) VALUES (?, ?)").arg(kFts[i])))
-                throwQueryError(m_insert[i]);
-            m_delete[i] = QSqlQuery(db());
-            if (!m_delete[i].prepare(
-                    QStringLiteral("INSERT INTO %1 (%1, rowid, t) VALUES ('delete', ?, ?)").arg(kFts[i])))
-                throwQueryError(m_delete[i]);
+            m_insert[i].emplace(db, QStringLiteral("INSERT INTO %1 (rowid, t) VALUES (?, ?)").arg(kFts[i]).toUtf8());
+            m_delete[i].emplace(
+                db, QStringLiteral("INSERT INTO %1 (%1, rowid, t) VALUES ('delete', ?, ?)").arg(kFts[i]).toUtf8());
         }
     }
-    void insert(qint64 rowid, const QVariant (&values)[3]) { write(m_insert, rowid, values); }
-    void remove(qint64 rowid, const QVariant (&values)[3]) { write(m_delete, rowid, values); }
+    void insert(qint64 rowid, const QStringView (&values)[3]) { write(m_insert, rowid, values); }
+    void remove(qint64 rowid, const QStringView (&values)[3]) { write(m_delete, rowid, values); }
 
 private:
-    static void write(QSqlQuery (&queries)[3], qint64 rowid, const QVariant (&values)[3])
+    void write(std::optional<SqliteStatement> (&statements)[3], qint64 rowid, const QStringView (&values)[3])
     {
         for (int i = 0; i < 3; ++i) {
-            queries[i].bindValue(0, rowid);
-            queries[i].bindValue(1, indexedText(i, values[i]));
-            if (!queries[i].exec())
-                throwQueryError(queries[i]);
+            const std::string &words = m_tokenizer.indexedText(i, values[i]);
+            statements[i]->bindInt(1, rowid);
+            statements[i]->bindText(2, words.data(), int(words.size()));
+            statements[i]->run();
         }
     }
-    QSqlQuery m_insert[3], m_delete[3];
+    std::optional<SqliteStatement> m_insert[3], m_delete[3];
+    Tokenizer m_tokenizer;
 };
 
 void createSchema()
@@ -221,7 +390,7 @@ void createSchema()
     run(QStringLiteral("DROP TABLE IF EXISTS ") + kPending);
     run(QStringLiteral("DROP TABLE IF EXISTS ") + kState);
     run(QStringLiteral("DROP TABLE IF EXISTS ") + kStop);
-    for (QSet<QString> &s : g.stop)
+    for (TrigramSet &s : g.stop)
         s.clear();
     g.stopId = 0;
     // No column sizes and no positions: the exact test judges every candidate anyway, and the
@@ -315,43 +484,44 @@ void drainNow()
     struct Entry {
         qint64 rid;
         bool had;
-        QVariant values[3];
+        QString values[3];
     };
     QList<Entry> first;
     {
         QSet<qint64> seen;
-        QSqlQuery q = run(QStringLiteral("SELECT rid, had, Head, code, Learn FROM SearchPending ORDER BY seq"));
-        while (nextRow(q)) {
-            const qint64 rid = q.value(0).toLongLong();
+        SqliteStatement q(libraryHandle(), "SELECT rid, had, Head, code, Learn FROM SearchPending ORDER BY seq");
+        QString spare;
+        while (q.step()) {
+            const qint64 rid = q.integer(0);
             if (seen.contains(rid))
                 continue;
             seen.insert(rid);
             if (rid > p.limit())
                 continue; // the build has not reached it: it indexes the row as it will be then
-            first.append({rid, q.value(1).toInt() != 0, {q.value(2), q.value(3), q.value(4)}});
+            Entry e{rid, q.integer(1) != 0, {}};
+            if (e.had)
+                for (int f = 0; f < 3; ++f)
+                    e.values[f] = valueText(q, 2 + f, spare).toString();
+            first.append(std::move(e));
         }
     }
     FtsWriter fts;
     for (const Entry &e : first) {
         if (e.had) {
-            fts.remove(e.rid, e.values);
+            fts.remove(e.rid, {e.values[0], e.values[1], e.values[2]});
             --p.rows;
         }
     }
-    QSqlQuery current(db());
-    current.setForwardOnly(true);
-    if (!current.prepare(QStringLiteral("SELECT Head, code, Learn FROM Code WHERE rowid = ?")))
-        throwQueryError(current);
+    SqliteStatement current(libraryHandle(), "SELECT Head, code, Learn FROM Code WHERE rowid = ?");
+    QString spare[3];
     for (const Entry &e : first) {
-        current.bindValue(0, e.rid);
-        if (!current.exec())
-            throwQueryError(current);
-        if (nextRow(current)) {
-            const QVariant values[3] = {current.value(0), current.value(1), current.value(2)};
-            fts.insert(e.rid, values);
+        current.bindInt(1, e.rid);
+        if (current.step()) {
+            fts.insert(e.rid, {valueText(current, 0, spare[0]), valueText(current, 1, spare[1]),
+                               valueText(current, 2, spare[2])});
             ++p.rows;
         }
-        current.finish();
+        current.reset();
     }
     run(QStringLiteral("DELETE FROM SearchPending"));
     run(QStringLiteral("UPDATE SearchIndexState SET rows = ?"), {p.rows});
@@ -386,9 +556,9 @@ void inTransaction(Work &&work)
 QStringList queryTrigrams(int field, const QString &word)
 {
     QStringList all;
-    for (const QString &t : trigramsOf(word))
+    for (const Trigram t : trigramsOf(word))
         if (!g.stop[field].contains(t))
-            all.append(t);
+            all.append(trigramText(t));
     if (all.size() <= kMaxTrigrams)
         return all;
     QStringList some;
@@ -453,25 +623,21 @@ bool SearchIndex::buildStep(int budgetMs)
             chooseStop();
         useStopOf(readState());
         FtsWriter fts;
-        QSqlQuery rows(db());
-        rows.setForwardOnly(true);
-        if (!rows.prepare(
-                QStringLiteral("SELECT rowid, Head, code, Learn FROM Code WHERE rowid > ? ORDER BY rowid LIMIT 64")))
-            throwQueryError(rows);
+        SqliteStatement rows(libraryHandle(),
+                             "SELECT rowid, Head, code, Learn FROM Code WHERE rowid > ? ORDER BY rowid LIMIT 64");
+        QString spare[3];
         bool end = false;
         do {
-            rows.bindValue(0, p.built);
-            if (!rows.exec())
-                throwQueryError(rows);
+            rows.bindInt(1, p.built);
             int n = 0;
-            while (nextRow(rows)) {
-                const QVariant values[3] = {rows.value(1), rows.value(2), rows.value(3)};
-                p.built = rows.value(0).toLongLong();
-                fts.insert(p.built, values);
+            while (rows.step()) {
+                p.built = rows.integer(0);
+                fts.insert(p.built, {valueText(rows, 1, spare[0]), valueText(rows, 2, spare[1]),
+                                     valueText(rows, 3, spare[2])});
                 ++p.rows;
                 ++n;
             }
-            rows.finish();
+            rows.reset();
             end = n < 64;
         } while (!end && timer.elapsed() < budgetMs);
         run(QStringLiteral("UPDATE SearchIndexState SET built = ?, done = ?, rows = ?"),
@@ -647,7 +813,7 @@ void SearchIndex::detach()
     g.postgres = false;
     g.connection.clear();
     g.usable = false;
-    for (QSet<QString> &s : g.stop)
+    for (TrigramSet &s : g.stop)
         s.clear();
     g.stopId = 0;
 }
