@@ -29,6 +29,9 @@ struct FoldedText {
 };
 FoldedText foldForSearchMapped(QStringView text);
 
+// The folding of one code point, or 0 when it is dropped.
+char32_t foldCharForSearch(char32_t c);
+
 // Whether the character is dropped by the folding (tatweel and harakat).
 bool isSearchIgnorable(char32_t c);
 

@@ -53,68 +53,115 @@ constexpr Trigram trigramOf(char32_t a, char32_t b, char32_t c)
     return (Trigram(a) << 42) | (Trigram(b) << 21) | Trigram(c);
 }
 
-// A set of trigrams in one open-addressed array. Emptying it only moves a mark, so one set
-// serves every text of a build whatever its length.
+// A set of trigrams in one open-addressed array, reused from text to text: emptying it clears only
+// the slots used, and a short text probes only the start of the array, which stays in the cache.
 class TrigramSet
 {
 public:
-    // Whether t was not in the set yet.
-    bool insert(Trigram t)
+    // Empties the set, sized for about n trigrams (it grows when more come).
+    void clear(qsizetype n = 0)
     {
-        if ((m_size + 1) * 2 > qsizetype(m_slots.size()))
+        for (const size_t i : m_used)
+            m_slots[i] = 0;
+        m_used.clear();
+        int bits = 6;
+        while (bits < 17 && (qsizetype(1) << bits) < 2 * n)
+            ++bits;
+        use(bits);
+    }
+    // Whether t was not in the set yet.
+    [[gnu::always_inline]] bool insert(Trigram t)
+    {
+        const quint64 key = t + 1; // 0 marks a free slot
+        size_t i = slotOf(key);
+        while (m_slots[i] != 0) {
+            if (m_slots[i] == key)
+                return false;
+            i = (i + 1) & m_mask;
+        }
+        m_slots[i] = key;
+        m_used.push_back(i);
+        if (m_used.size() * 2 > m_mask)
             grow();
-        Slot *s = find(t);
-        if (s->mark == m_mark)
-            return false;
-        *s = {t, m_mark};
-        ++m_size;
         return true;
     }
-    bool contains(Trigram t) const { return m_size > 0 && find(t)->mark == m_mark; }
-    void clear()
+    bool contains(Trigram t) const
     {
-        m_size = 0;
-        if (++m_mark == 0) { // the marks went round: old slots could pass for new ones
-            std::fill(m_slots.begin(), m_slots.end(), Slot{});
-            m_mark = 1;
-        }
+        if (m_used.empty())
+            return false;
+        const quint64 key = t + 1;
+        for (size_t i = slotOf(key); m_slots[i] != 0; i = (i + 1) & m_mask)
+            if (m_slots[i] == key)
+                return true;
+        return false;
     }
 
 private:
-    struct Slot {
-        Trigram key = 0;
-        quint32 mark = 0;
-    };
-    Slot *find(Trigram t) const
+    size_t slotOf(quint64 key) const { return size_t((key * 0x9E3779B97F4A7C15ull) >> m_shift); }
+    void use(int bits)
     {
-        const size_t mask = m_slots.size() - 1;
-        size_t i = size_t((t * 0x9E3779B97F4A7C15ull) >> 32) & mask;
-        while (m_slots[i].mark == m_mark && m_slots[i].key != t)
-            i = (i + 1) & mask;
-        return const_cast<Slot *>(&m_slots[i]);
+        if (m_slots.size() < (size_t(1) << bits))
+            m_slots.resize(size_t(1) << bits, 0);
+        m_mask = (size_t(1) << bits) - 1;
+        m_shift = 64 - bits;
     }
-    void grow()
+    [[gnu::noinline]] void grow()
     {
-        std::vector<Slot> old(qMax<size_t>(64, m_slots.size() * 2));
-        old.swap(m_slots);
-        for (const Slot &s : old)
-            if (s.mark == m_mark)
-                *find(s.key) = s;
+        std::vector<quint64> keys;
+        keys.reserve(m_used.size());
+        for (const size_t i : m_used) {
+            keys.push_back(m_slots[i]);
+            m_slots[i] = 0;
+        }
+        m_used.clear();
+        use(65 - m_shift);
+        for (const quint64 key : keys)
+            insert(key - 1);
     }
-    std::vector<Slot> m_slots;
-    qsizetype m_size = 0;
-    quint32 m_mark = 1;
+    std::vector<quint64> m_slots = std::vector<quint64>(64, 0);
+    std::vector<size_t> m_used;
+    size_t m_mask = 63;
+    int m_shift = 58;
 };
 
-// Calls found(t) for each distinct trigram of a folded text, in order of first occurrence. The code
-// points are those QString::toUcs4 gives, an unpaired surrogate reading as U+FFFD, as the index
-// was always built with.
+// Takes code points one by one and calls found(t) for each distinct trigram, in order of first
+// occurrence.
+template <typename Found>
+class TrigramStream
+{
+public:
+    TrigramStream(TrigramSet &seen, qsizetype length, Found &found)
+        : m_seen(seen)
+        , m_found(found)
+    {
+        seen.clear(length);
+    }
+    void add(char32_t c)
+    {
+        if (m_have == 2) {
+            const Trigram t = trigramOf(m_a, m_b, c);
+            if (m_seen.insert(t))
+                m_found(t);
+        } else {
+            ++m_have;
+        }
+        m_a = m_b;
+        m_b = c;
+    }
+
+private:
+    TrigramSet &m_seen;
+    Found &m_found;
+    char32_t m_a = 0, m_b = 0;
+    int m_have = 0;
+};
+
+// The distinct trigrams of a folded text. The code points are those QString::toUcs4 gives, an
+// unpaired surrogate reading as U+FFFD, as the index was always built with.
 template <typename Found>
 void forEachTrigram(QStringView text, TrigramSet &seen, Found &&found)
 {
-    seen.clear();
-    char32_t a = 0, b = 0;
-    int have = 0;
+    TrigramStream<Found> trigrams(seen, text.size(), found);
     const char16_t *p = text.utf16();
     const char16_t *const end = p + text.size();
     while (p < end) {
@@ -125,16 +172,44 @@ void forEachTrigram(QStringView text, TrigramSet &seen, Found &&found)
             else
                 c = QChar::ReplacementCharacter;
         }
-        if (have == 2) {
-            const Trigram t = trigramOf(a, b, c);
-            if (seen.insert(t))
-                found(t);
-        } else {
-            ++have;
-        }
-        a = b;
-        b = c;
+        trigrams.add(c);
     }
+}
+
+// The same for a stored text read as UTF-8 and folded on the way, which spares converting it to
+// UTF-16 first. Only well-formed UTF-8 of characters SQLite converts as they are: false at
+// anything else (an ill-formed sequence, U+FFFE, U+FFFF), which is left to SQLite's own
+// conversion, what the exact test reads.
+template <typename Found>
+bool forEachFoldedTrigram(QByteArrayView utf8, TrigramSet &seen, Found &&found)
+{
+    TrigramStream<Found> trigrams(seen, utf8.size(), found);
+    const auto *p = reinterpret_cast<const uchar *>(utf8.data());
+    const auto *const end = p + utf8.size();
+    while (p < end) {
+        const uchar lead = *p;
+        if (lead < 0x80) { // the same folding, without the tables
+            trigrams.add(lead >= 'A' && lead <= 'Z' ? lead + 32 : lead);
+            ++p;
+            continue;
+        }
+        const int more = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC2 ? 1 : 0;
+        if (more == 0 || lead > 0xF4 || end - p <= more)
+            return false;
+        char32_t c = lead & (0x3F >> more);
+        for (int i = 1; i <= more; ++i) {
+            if ((p[i] & 0xC0) != 0x80)
+                return false;
+            c = (c << 6) | (p[i] & 0x3F);
+        }
+        p += more + 1;
+        static constexpr char32_t least[4] = {0, 0x80, 0x800, 0x10000};
+        if (c < least[more] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF) || c == 0xFFFE || c == 0xFFFF)
+            return false;
+        if (const char32_t f = foldCharForSearch(c))
+            trigrams.add(f);
+    }
+    return true;
 }
 
 // The trigram a text of exactly three code points is (as SearchStop keeps them), or none.
@@ -259,17 +334,14 @@ QString trigramToken(const QString &trigram)
 }
 
 // Turns field values into the words stored for them, reusing its buffers from one value to the next.
+// The words of a field are its trigrams except the ones left out of that field; each call's are
+// valid until the next call.
 class Tokenizer
 {
-public:
-    // The words stored for a field's value: its trigrams except the ones left out of that field,
-    // valid until the next call.
-    const std::string &indexedText(int field, QStringView value)
+    // Appends each trigram the field's table holds to the words.
+    auto word(int field)
     {
-        m_words.clear();
-        foldForSearch(value, m_folded);
-        const TrigramSet &stop = g.stop[field];
-        forEachTrigram(m_folded, m_seen, [&](Trigram t) {
+        return [this, &stop = g.stop[field]](Trigram t) {
             if (stop.contains(t))
                 return;
             const size_t at = m_words.size();
@@ -278,12 +350,30 @@ public:
             if (at)
                 *out++ = ' ';
             writeToken(t, out);
-        });
+        };
+    }
+
+public:
+    const std::string &indexedText(int field, QStringView value)
+    {
+        m_words.clear();
+        foldForSearch(value, m_folded);
+        forEachTrigram(m_folded, m_seen, word(field));
         return m_words;
+    }
+    // A value of a row being read.
+    const std::string &indexedText(int field, const SqliteStatement &row, int column)
+    {
+        if (row.type(column) == SQLITE_TEXT) {
+            m_words.clear();
+            if (forEachFoldedTrigram(row.rawText(column), m_seen, word(field)))
+                return m_words;
+        }
+        return indexedText(field, valueText(row, column, m_spare));
     }
 
 private:
-    QString m_folded;
+    QString m_folded, m_spare;
     TrigramSet m_seen;
     std::string m_words;
 };
@@ -364,14 +454,22 @@ public:
                 db, QStringLiteral("INSERT INTO %1 (%1, rowid, t) VALUES ('delete', ?, ?)").arg(kFts[i]).toUtf8());
         }
     }
-    void insert(qint64 rowid, const QStringView (&values)[3]) { write(m_insert, rowid, values); }
-    void remove(qint64 rowid, const QStringView (&values)[3]) { write(m_delete, rowid, values); }
+    // The fields are the row's columns from column on.
+    void insert(qint64 rowid, const SqliteStatement &row, int column)
+    {
+        write(m_insert, rowid, [&](int i) -> const std::string & { return m_tokenizer.indexedText(i, row, column + i); });
+    }
+    void remove(qint64 rowid, const QString (&values)[3])
+    {
+        write(m_delete, rowid, [&](int i) -> const std::string & { return m_tokenizer.indexedText(i, values[i]); });
+    }
 
 private:
-    void write(std::optional<SqliteStatement> (&statements)[3], qint64 rowid, const QStringView (&values)[3])
+    template <typename Words>
+    static void write(std::optional<SqliteStatement> (&statements)[3], qint64 rowid, Words &&wordsOf)
     {
         for (int i = 0; i < 3; ++i) {
-            const std::string &words = m_tokenizer.indexedText(i, values[i]);
+            const std::string &words = wordsOf(i);
             statements[i]->bindInt(1, rowid);
             statements[i]->bindText(2, words.data(), int(words.size()));
             statements[i]->run();
@@ -508,17 +606,15 @@ void drainNow()
     FtsWriter fts;
     for (const Entry &e : first) {
         if (e.had) {
-            fts.remove(e.rid, {e.values[0], e.values[1], e.values[2]});
+            fts.remove(e.rid, e.values);
             --p.rows;
         }
     }
     SqliteStatement current(libraryHandle(), "SELECT Head, code, Learn FROM Code WHERE rowid = ?");
-    QString spare[3];
     for (const Entry &e : first) {
         current.bindInt(1, e.rid);
         if (current.step()) {
-            fts.insert(e.rid, {valueText(current, 0, spare[0]), valueText(current, 1, spare[1]),
-                               valueText(current, 2, spare[2])});
+            fts.insert(e.rid, current, 0);
             ++p.rows;
         }
         current.reset();
@@ -625,15 +721,13 @@ bool SearchIndex::buildStep(int budgetMs)
         FtsWriter fts;
         SqliteStatement rows(libraryHandle(),
                              "SELECT rowid, Head, code, Learn FROM Code WHERE rowid > ? ORDER BY rowid LIMIT 64");
-        QString spare[3];
         bool end = false;
         do {
             rows.bindInt(1, p.built);
             int n = 0;
             while (rows.step()) {
                 p.built = rows.integer(0);
-                fts.insert(p.built, {valueText(rows, 1, spare[0]), valueText(rows, 2, spare[1]),
-                                     valueText(rows, 3, spare[2])});
+                fts.insert(p.built, rows, 1);
                 ++p.rows;
                 ++n;
             }
