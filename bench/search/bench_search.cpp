@@ -156,8 +156,8 @@ void anchorsOfBuild(QTextStream &out, const QString &file, qint64 snippets, doub
                             "COMMIT;");
     raw(file, "", "DROP TABLE AnchorTrigram;");
     const Raw read = raw(file, "", "SELECT sum(length(Head) + length(code) + length(Learn)) FROM Code;");
-    out << "build the search index of " << snippets << " snippets: " << QString::number(seconds, 'f', 2) << " s (processor "
-        << QString::number(cpu / 1000.0, 'f', 2) << " s); sqlite3 inserting the same words into FTS5: "
+    out << "build the search index of " << snippets << " snippets: " << QString::number(seconds, 'f', 2)
+        << " s (processor " << QString::number(cpu / 1000.0, 'f', 2) << " s); sqlite3 inserting the same words into FTS5: "
         << QString::number(words.seconds, 'f', 2) << " s (processor " << QString::number(words.cpu / 1000.0, 'f', 2)
         << " s), ratio " << QString::number(seconds / qMax(0.001, words.seconds), 'f', 2)
         << "; sqlite3 FTS5 trigram tokenizer over the same columns: " << QString::number(trigram.seconds, 'f', 2)

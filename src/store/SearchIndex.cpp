@@ -361,7 +361,7 @@ public:
         forEachTrigram(m_folded, m_seen, word(field));
         return m_words;
     }
-    // A value of a row being read.
+    // A column of the row being read, its UTF-8 read in place where it can be.
     const std::string &indexedText(int field, const SqliteStatement &row, int column)
     {
         if (row.type(column) == SQLITE_TEXT) {
@@ -441,7 +441,6 @@ void chooseStop()
 }
 
 // Inserts into or deletes from the three tables, with prepared statements reused across rows.
-// The values are the fields' texts as the exact test reads them (valueText).
 class FtsWriter
 {
 public:
@@ -457,8 +456,10 @@ public:
     // The fields are the row's columns from column on.
     void insert(qint64 rowid, const SqliteStatement &row, int column)
     {
-        write(m_insert, rowid, [&](int i) -> const std::string & { return m_tokenizer.indexedText(i, row, column + i); });
+        write(m_insert, rowid,
+              [&](int i) -> const std::string & { return m_tokenizer.indexedText(i, row, column + i); });
     }
+    // The fields as the exact test read them (valueText).
     void remove(qint64 rowid, const QString (&values)[3])
     {
         write(m_delete, rowid, [&](int i) -> const std::string & { return m_tokenizer.indexedText(i, values[i]); });
