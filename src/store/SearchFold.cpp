@@ -6,12 +6,10 @@ namespace store {
 
 bool isSearchIgnorable(char32_t c) { return c == 0x0640 || (c >= 0x064B && c <= 0x065F) || c == 0x0670; }
 
-namespace {
-
-// The folding of one code point, or 0 when it is dropped.
-char32_t foldChar(char32_t c)
+char32_t foldCharForSearch(char32_t c)
 {
-    c = QChar::toCaseFolded(c);
+    if (c < 0x0600 || c > 0x06FF) // Arabic has no case: most of a library's other text skips the tables
+        c = QChar::toCaseFolded(c);
     if (isSearchIgnorable(c))
         return 0;
     switch (c) {
@@ -29,6 +27,8 @@ char32_t foldChar(char32_t c)
     }
 }
 
+namespace {
+
 template <typename Emit>
 void fold(QStringView text, Emit &&out)
 {
@@ -40,7 +40,7 @@ void fold(QStringView text, Emit &&out)
             continue;
         }
         if (QChar::isHighSurrogate(u) && i + 1 < n && QChar::isLowSurrogate(text[i + 1].unicode())) {
-            const char32_t f = foldChar(QChar::surrogateToUcs4(u, text[i + 1].unicode()));
+            const char32_t f = foldCharForSearch(QChar::surrogateToUcs4(u, text[i + 1].unicode()));
             if (QChar::requiresSurrogates(f)) {
                 out(QChar::highSurrogate(f), i);
                 out(QChar::lowSurrogate(f), i);
@@ -50,7 +50,7 @@ void fold(QStringView text, Emit &&out)
             ++i;
             continue;
         }
-        const char32_t f = foldChar(u);
+        const char32_t f = foldCharForSearch(u);
         if (f)
             out(char16_t(f), i);
     }
@@ -60,13 +60,19 @@ void fold(QStringView text, Emit &&out)
 
 QString foldForSearch(QStringView text)
 {
+    QString result;
+    foldForSearch(text, result);
+    return result;
+}
+
+void foldForSearch(QStringView text, QString &into)
+{
     // Simple case folding keeps a character in its plane, so the folding is never longer.
-    QString result(text.size(), Qt::Uninitialized);
-    char16_t *const begin = reinterpret_cast<char16_t *>(result.data());
+    into.resize(text.size());
+    char16_t *const begin = reinterpret_cast<char16_t *>(into.data());
     char16_t *end = begin;
     fold(text, [&end](char16_t c, qsizetype) { *end++ = c; });
-    result.truncate(end - begin);
-    return result;
+    into.resize(end - begin);
 }
 
 FoldedText foldForSearchMapped(QStringView text)

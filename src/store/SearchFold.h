@@ -19,6 +19,8 @@ namespace store {
 inline constexpr int kSearchFoldVersion = 1;
 
 QString foldForSearch(QStringView text);
+// The same into a buffer the caller reuses, so folding many texts allocates once.
+void foldForSearch(QStringView text, QString &into);
 
 // The folding with, for each of its UTF-16 units, the index in text of the unit it came from.
 struct FoldedText {
@@ -26,6 +28,9 @@ struct FoldedText {
     QList<qsizetype> origin;
 };
 FoldedText foldForSearchMapped(QStringView text);
+
+// The folding of one code point, or 0 when it is dropped.
+char32_t foldCharForSearch(char32_t c);
 
 // Whether the character is dropped by the folding (tatweel and harakat).
 bool isSearchIgnorable(char32_t c);

@@ -4,6 +4,7 @@
 #include "store/LibraryConnection.h"
 #include "store/PgSearch.h"
 #include "store/SearchFold.h"
+#include "store/SqliteStatement.h"
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
@@ -14,7 +15,12 @@
 #include <QSqlQuery>
 #include <QStringList>
 
+#include <array>
 #include <limits>
+#include <string>
+#include <vector>
+
+#include <sqlite3.h>
 
 namespace store {
 
@@ -44,6 +50,188 @@ constexpr double kStopShare = 0.2;
 constexpr int kStopMinRows = 2000;
 constexpr int kStopSample = 4096;
 
+// A trigram as its three code points, 21 bits each: compared and hashed without making a string.
+using Trigram = quint64;
+
+constexpr Trigram trigramOf(char32_t a, char32_t b, char32_t c)
+{
+    return (Trigram(a) << 42) | (Trigram(b) << 21) | Trigram(c);
+}
+
+// A set of trigrams in one open-addressed array, reused from text to text: emptying it clears only
+// the slots used, and a short text probes only the start of the array, which stays in the cache.
+class TrigramSet
+{
+public:
+    // Empties the set, sized for about n trigrams (it grows when more come).
+    void clear(qsizetype n = 0)
+    {
+        for (const size_t i : m_used)
+            m_slots[i] = 0;
+        m_used.clear();
+        int bits = 6;
+        while (bits < 17 && (qsizetype(1) << bits) < 2 * n)
+            ++bits;
+        use(bits);
+    }
+    // Whether t was not in the set yet.
+    [[gnu::always_inline]] bool insert(Trigram t)
+    {
+        const quint64 key = t + 1; // 0 marks a free slot
+        size_t i = slotOf(key);
+        while (m_slots[i] != 0) {
+            if (m_slots[i] == key)
+                return false;
+            i = (i + 1) & m_mask;
+        }
+        m_slots[i] = key;
+        m_used.push_back(i);
+        if (m_used.size() * 2 > m_mask)
+            grow();
+        return true;
+    }
+    bool contains(Trigram t) const
+    {
+        if (m_used.empty())
+            return false;
+        const quint64 key = t + 1;
+        for (size_t i = slotOf(key); m_slots[i] != 0; i = (i + 1) & m_mask)
+            if (m_slots[i] == key)
+                return true;
+        return false;
+    }
+
+private:
+    size_t slotOf(quint64 key) const { return size_t((key * 0x9E3779B97F4A7C15ull) >> m_shift); }
+    void use(int bits)
+    {
+        if (m_slots.size() < (size_t(1) << bits))
+            m_slots.resize(size_t(1) << bits, 0);
+        m_mask = (size_t(1) << bits) - 1;
+        m_shift = 64 - bits;
+    }
+    [[gnu::noinline]] void grow()
+    {
+        std::vector<quint64> keys;
+        keys.reserve(m_used.size());
+        for (const size_t i : m_used) {
+            keys.push_back(m_slots[i]);
+            m_slots[i] = 0;
+        }
+        m_used.clear();
+        use(65 - m_shift);
+        for (const quint64 key : keys)
+            insert(key - 1);
+    }
+    std::vector<quint64> m_slots = std::vector<quint64>(64, 0);
+    std::vector<size_t> m_used;
+    size_t m_mask = 63;
+    int m_shift = 58;
+};
+
+// Takes code points one by one and calls found(t) for each distinct trigram, in order of first
+// occurrence.
+template <typename Found>
+class TrigramStream
+{
+public:
+    TrigramStream(TrigramSet &seen, qsizetype length, Found &found)
+        : m_seen(seen)
+        , m_found(found)
+    {
+        seen.clear(length);
+    }
+    void add(char32_t c)
+    {
+        if (m_have == 2) {
+            const Trigram t = trigramOf(m_a, m_b, c);
+            if (m_seen.insert(t))
+                m_found(t);
+        } else {
+            ++m_have;
+        }
+        m_a = m_b;
+        m_b = c;
+    }
+
+private:
+    TrigramSet &m_seen;
+    Found &m_found;
+    char32_t m_a = 0, m_b = 0;
+    int m_have = 0;
+};
+
+// The distinct trigrams of a folded text. The code points are those QString::toUcs4 gives, an
+// unpaired surrogate reading as U+FFFD, as the index was always built with.
+template <typename Found>
+void forEachTrigram(QStringView text, TrigramSet &seen, Found &&found)
+{
+    TrigramStream<Found> trigrams(seen, text.size(), found);
+    const char16_t *p = text.utf16();
+    const char16_t *const end = p + text.size();
+    while (p < end) {
+        char32_t c = *p++;
+        if (QChar::isSurrogate(c)) {
+            if (QChar::isHighSurrogate(c) && p < end && QChar::isLowSurrogate(*p))
+                c = QChar::surrogateToUcs4(char16_t(c), *p++);
+            else
+                c = QChar::ReplacementCharacter;
+        }
+        trigrams.add(c);
+    }
+}
+
+// The same for a stored text read as UTF-8 and folded on the way, which spares converting it to
+// UTF-16 first. Only well-formed UTF-8 of characters SQLite converts as they are: false at
+// anything else (an ill-formed sequence, U+FFFE, U+FFFF), which is left to SQLite's own
+// conversion, what the exact test reads.
+template <typename Found>
+bool forEachFoldedTrigram(QByteArrayView utf8, TrigramSet &seen, Found &&found)
+{
+    TrigramStream<Found> trigrams(seen, utf8.size(), found);
+    const auto *p = reinterpret_cast<const uchar *>(utf8.data());
+    const auto *const end = p + utf8.size();
+    while (p < end) {
+        const uchar lead = *p;
+        if (lead < 0x80) { // the same folding, without the tables
+            trigrams.add(lead >= 'A' && lead <= 'Z' ? lead + 32 : lead);
+            ++p;
+            continue;
+        }
+        const int more = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC2 ? 1 : 0;
+        if (more == 0 || lead > 0xF4 || end - p <= more)
+            return false;
+        char32_t c = lead & (0x3F >> more);
+        for (int i = 1; i <= more; ++i) {
+            if ((p[i] & 0xC0) != 0x80)
+                return false;
+            c = (c << 6) | (p[i] & 0x3F);
+        }
+        p += more + 1;
+        static constexpr char32_t least[4] = {0, 0x80, 0x800, 0x10000};
+        if (c < least[more] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF) || c == 0xFFFE || c == 0xFFFF)
+            return false;
+        if (const char32_t f = foldCharForSearch(c))
+            trigrams.add(f);
+    }
+    return true;
+}
+
+// The trigram a text of exactly three code points is (as SearchStop keeps them), or none.
+std::optional<Trigram> trigramIn(QStringView text)
+{
+    const QList<uint> points = text.toUcs4();
+    if (points.size() != 3)
+        return std::nullopt;
+    return trigramOf(points[0], points[1], points[2]);
+}
+
+QString trigramText(Trigram t)
+{
+    const char32_t points[3] = {char32_t(t >> 42), char32_t((t >> 21) & 0x1FFFFF), char32_t(t & 0x1FFFFF)};
+    return QString::fromUcs4(points, 3);
+}
+
 struct Global {
     QString connection;
     bool postgres = false; // a team library: store/PgSearch
@@ -52,7 +240,7 @@ struct Global {
     std::function<void()> listener;
     // Trigrams left out of each field's table, fixed from the build's first step on, and the id
     // under which they were chosen: another program's rebuild chooses anew, so it is checked.
-    QSet<QString> stop[3];
+    TrigramSet stop[3];
     qint64 stopId = 0;
 };
 Global g;
@@ -86,70 +274,136 @@ Progress readState()
             q.value(3).toLongLong(), q.value(4).toInt() != 0, q.value(5).toLongLong()};
 }
 
-// The text the index and the exact test see for a stored value: Null as empty, other types as text.
-QString foldedValue(const QVariant &value) { return foldForSearch(value.toString()); }
-
-// The distinct trigrams (of code points) of a folded text, in order of first occurrence.
-QStringList trigramsOf(const QString &text)
+// A stored value as the exact test reads it through Qt's driver: Null as empty, text in place,
+// other types as QVariant writes them (into spare).
+QStringView valueText(const SqliteStatement &row, int column, QString &spare)
 {
-    const QList<uint> points = text.toUcs4();
-    QStringList all;
-    QSet<QString> seen;
-    for (qsizetype i = 0; i + 3 <= points.size(); ++i) {
-        const QString t = QString::fromUcs4(reinterpret_cast<const char32_t *>(points.constData() + i), 3);
-        if (!seen.contains(t)) {
-            seen.insert(t);
-            all.append(t);
-        }
+    switch (row.type(column)) {
+    case SQLITE_NULL:
+        return {};
+    case SQLITE_TEXT:
+        return row.utf16(column);
+    case SQLITE_INTEGER:
+        spare = QString::number(row.integer(column));
+        return spare;
+    case SQLITE_FLOAT:
+        spare = QVariant(row.real(column)).toString();
+        return spare;
+    default:
+        spare = QString::fromUtf8(row.rawText(column));
+        return spare;
     }
+}
+
+// The distinct trigrams of a folded text, in order of first occurrence.
+QList<Trigram> trigramsOf(QStringView text)
+{
+    QList<Trigram> all;
+    TrigramSet seen;
+    forEachTrigram(text, seen, [&](Trigram t) { all.append(t); });
     return all;
 }
 
-// The tables hold each trigram as one word of hexadecimal digits (six per code point), so the
-// index gets exactly the trigrams chosen for it and a query cannot be read as FTS syntax.
-QString trigramToken(const QString &trigram)
+// The tables hold each trigram as one word of lower-case hexadecimal digits (six per code point),
+// so the index gets exactly the trigrams chosen for it and a query cannot be read as FTS syntax.
+constexpr int kTokenSize = 18;
+
+void writeToken(Trigram t, char *out)
 {
-    QString token;
-    token.reserve(18);
-    for (const uint c : trigram.toUcs4())
-        token += QStringLiteral("%1").arg(c, 6, 16, QLatin1Char('0'));
-    return token;
+    static constexpr auto pairs = [] {
+        std::array<char, 512> digits {};
+        const char *hex = "0123456789abcdef";
+        for (int i = 0; i < 256; ++i) {
+            digits[2 * i] = hex[i >> 4];
+            digits[2 * i + 1] = hex[i & 15];
+        }
+        return digits;
+    }();
+    for (int shift : {42, 21, 0}) {
+        const uint c = uint(t >> shift) & 0x1FFFFF;
+        for (const uint byte : {c >> 16, (c >> 8) & 0xFF, c & 0xFF}) {
+            *out++ = pairs[2 * byte];
+            *out++ = pairs[2 * byte + 1];
+        }
+    }
 }
 
-// The words stored for a field's value: its trigrams except the ones left out of that field.
-QString indexedText(int field, const QVariant &value)
+QString trigramToken(const QString &trigram)
 {
-    QString text;
-    for (const QString &t : trigramsOf(foldedValue(value))) {
-        if (g.stop[field].contains(t))
-            continue;
-        if (!text.isEmpty())
-            text += QLatin1Char(' ');
-        text += trigramToken(t);
-    }
-    return text;
+    const std::optional<Trigram> t = trigramIn(trigram);
+    if (!t)
+        return {};
+    char token[kTokenSize];
+    writeToken(*t, token);
+    return QString::fromLatin1(token, kTokenSize);
 }
+
+// Turns field values into the words stored for them, reusing its buffers from one value to the next.
+// The words of a field are its trigrams except the ones left out of that field; each call's are
+// valid until the next call.
+class Tokenizer
+{
+    // Appends each trigram the field's table holds to the words.
+    auto word(int field)
+    {
+        return [this, &stop = g.stop[field]](Trigram t) {
+            if (stop.contains(t))
+                return;
+            const size_t at = m_words.size();
+            m_words.resize(at + (at ? 1 : 0) + kTokenSize);
+            char *out = m_words.data() + at;
+            if (at)
+                *out++ = ' ';
+            writeToken(t, out);
+        };
+    }
+
+public:
+    const std::string &indexedText(int field, QStringView value)
+    {
+        m_words.clear();
+        foldForSearch(value, m_folded);
+        forEachTrigram(m_folded, m_seen, word(field));
+        return m_words;
+    }
+    // A column of the row being read, its UTF-8 read in place where it can be.
+    const std::string &indexedText(int field, const SqliteStatement &row, int column)
+    {
+        if (row.type(column) == SQLITE_TEXT) {
+            m_words.clear();
+            if (forEachFoldedTrigram(row.rawText(column), m_seen, word(field)))
+                return m_words;
+        }
+        return indexedText(field, valueText(row, column, m_spare));
+    }
+
+private:
+    QString m_folded, m_spare;
+    TrigramSet m_seen;
+    std::string m_words;
+};
 
 // Makes the left-out trigrams in memory those the index was built with.
 void useStopOf(const Progress &p)
 {
     if (p.stopId == g.stopId)
         return;
-    for (QSet<QString> &s : g.stop)
+    for (TrigramSet &s : g.stop)
         s.clear();
     g.stopId = p.stopId;
     QSqlQuery q = run(QStringLiteral("SELECT field, gram FROM SearchStop"));
     while (nextRow(q)) {
         const int field = q.value(0).toInt();
-        if (field >= 0 && field < 3)
-            g.stop[field].insert(q.value(1).toString());
+        const std::optional<Trigram> t = trigramIn(q.value(1).toString());
+        if (field >= 0 && field < 3 && t)
+            g.stop[field].insert(*t);
     }
 }
 
 // Chooses the trigrams to leave out, from rows spread evenly over the table; before any row is indexed.
 void chooseStop()
 {
-    for (QSet<QString> &s : g.stop)
+    for (TrigramSet &s : g.stop)
         s.clear();
     g.stopId = 0;
     run(QStringLiteral("DELETE FROM SearchStop"));
@@ -160,22 +414,28 @@ void chooseStop()
         for (qint64 i = 0; i < kStopSample; ++i)
             picks.append(QString::number(first + (last - first) * i / (kStopSample - 1)));
         picks.removeDuplicates();
-        QHash<QString, int> rowsWith[3];
+        QHash<Trigram, int> rowsWith[3];
         int sampled = 0;
-        QSqlQuery q = run(
-            QStringLiteral("SELECT Head, code, Learn FROM Code WHERE rowid IN (%1)").arg(picks.join(QLatin1Char(','))));
-        while (nextRow(q)) {
+        SqliteStatement q(libraryHandle(),
+                          QStringLiteral("SELECT Head, code, Learn FROM Code WHERE rowid IN (%1)")
+                              .arg(picks.join(QLatin1Char(',')))
+                              .toUtf8());
+        QString folded, spare;
+        TrigramSet seen;
+        while (q.step()) {
             ++sampled;
-            for (int f = 0; f < 3; ++f)
-                for (const QString &t : trigramsOf(foldedValue(q.value(f))))
-                    ++rowsWith[f][t];
+            for (int f = 0; f < 3; ++f) {
+                foldForSearch(valueText(q, f, spare), folded);
+                forEachTrigram(folded, seen, [&](Trigram t) { ++rowsWith[f][t]; });
+            }
         }
         if (sampled >= kStopMinRows / 2) {
             for (int f = 0; f < 3; ++f) {
                 for (auto it = rowsWith[f].cbegin(); it != rowsWith[f].cend(); ++it) {
                     if (it.value() > kStopShare * sampled) {
                         g.stop[f].insert(it.key());
-                        run(QStringLiteral("INSERT INTO SearchStop (field, gram) VALUES (?, ?)"), {f, it.key()});
+                        run(QStringLiteral("INSERT INTO SearchStop (field, gram) VALUES (?, ?)"),
+                            {f, trigramText(it.key())});
                     }
                 }
             }
@@ -191,30 +451,38 @@ class FtsWriter
 public:
     FtsWriter()
     {
+        sqlite3 *db = libraryHandle();
         for (int i = 0; i < 3; ++i) {
-            m_insert[i] = QSqlQuery(db());
-            if (!m_insert[i].prepare(QStringLiteral("INSERT INTO %1 (rowid, t) VALUES (?, ?)").arg(kFts[i])))
-                throwQueryError(m_insert[i]);
-            m_delete[i] = QSqlQuery(db());
-            if (!m_delete[i].prepare(
-                    QStringLiteral("INSERT INTO %1 (%1, rowid, t) VALUES ('delete', ?, ?)").arg(kFts[i])))
-                throwQueryError(m_delete[i]);
+            m_insert[i].emplace(db, QStringLiteral("INSERT INTO %1 (rowid, t) VALUES (?, ?)").arg(kFts[i]).toUtf8());
+            m_delete[i].emplace(
+                db, QStringLiteral("INSERT INTO %1 (%1, rowid, t) VALUES ('delete', ?, ?)").arg(kFts[i]).toUtf8());
         }
     }
-    void insert(qint64 rowid, const QVariant (&values)[3]) { write(m_insert, rowid, values); }
-    void remove(qint64 rowid, const QVariant (&values)[3]) { write(m_delete, rowid, values); }
+    // The fields are the row's columns from column on.
+    void insert(qint64 rowid, const SqliteStatement &row, int column)
+    {
+        write(m_insert, rowid,
+              [&](int i) -> const std::string & { return m_tokenizer.indexedText(i, row, column + i); });
+    }
+    // The fields as the exact test read them (valueText).
+    void remove(qint64 rowid, const QString (&values)[3])
+    {
+        write(m_delete, rowid, [&](int i) -> const std::string & { return m_tokenizer.indexedText(i, values[i]); });
+    }
 
 private:
-    static void write(QSqlQuery (&queries)[3], qint64 rowid, const QVariant (&values)[3])
+    template <typename Words>
+    static void write(std::optional<SqliteStatement> (&statements)[3], qint64 rowid, Words &&wordsOf)
     {
         for (int i = 0; i < 3; ++i) {
-            queries[i].bindValue(0, rowid);
-            queries[i].bindValue(1, indexedText(i, values[i]));
-            if (!queries[i].exec())
-                throwQueryError(queries[i]);
+            const std::string &words = wordsOf(i);
+            statements[i]->bindInt(1, rowid);
+            statements[i]->bindText(2, words.data(), int(words.size()));
+            statements[i]->run();
         }
     }
-    QSqlQuery m_insert[3], m_delete[3];
+    std::optional<SqliteStatement> m_insert[3], m_delete[3];
+    Tokenizer m_tokenizer;
 };
 
 void createSchema()
@@ -226,7 +494,7 @@ void createSchema()
     run(QStringLiteral("DROP TABLE IF EXISTS ") + kPending);
     run(QStringLiteral("DROP TABLE IF EXISTS ") + kState);
     run(QStringLiteral("DROP TABLE IF EXISTS ") + kStop);
-    for (QSet<QString> &s : g.stop)
+    for (TrigramSet &s : g.stop)
         s.clear();
     g.stopId = 0;
     // No column sizes and no positions: the exact test judges every candidate anyway, and the
@@ -333,10 +601,10 @@ bool drainNow(const std::optional<QDeadlineTimer> &budget = std::nullopt)
     QList<Changed> changed;
     {
         QHash<qint64, qsizetype> at;
-        QSqlQuery q = run(QStringLiteral("SELECT seq, rid FROM SearchPending ORDER BY seq"));
-        while (nextRow(q)) {
-            const qint64 seq = q.value(0).toLongLong();
-            const qint64 rid = q.value(1).toLongLong();
+        SqliteStatement q(libraryHandle(), "SELECT seq, rid FROM SearchPending ORDER BY seq");
+        while (q.step()) {
+            const qint64 seq = q.integer(0);
+            const qint64 rid = q.integer(1);
             const auto it = at.constFind(rid);
             if (it != at.constEnd()) {
                 changed[it.value()].seqs.append(seq);
@@ -346,51 +614,40 @@ bool drainNow(const std::optional<QDeadlineTimer> &budget = std::nullopt)
             }
         }
     }
-    QSqlQuery old(db());
-    old.setForwardOnly(true);
-    if (!old.prepare(QStringLiteral("SELECT had, Head, code, Learn FROM SearchPending WHERE seq = ?")))
-        throwQueryError(old);
-    QSqlQuery current(db());
-    current.setForwardOnly(true);
-    if (!current.prepare(QStringLiteral("SELECT Head, code, Learn FROM Code WHERE rowid = ?")))
-        throwQueryError(current);
+    SqliteStatement old(libraryHandle(), "SELECT had, Head, code, Learn FROM SearchPending WHERE seq = ?");
+    SqliteStatement current(libraryHandle(), "SELECT Head, code, Learn FROM Code WHERE rowid = ?");
     FtsWriter fts;
+    QString spare;
     qsizetype folded = 0;
     for (; folded < changed.size() && !(budget && folded > 0 && budget->hasExpired()); ++folded) {
         const Changed &c = changed[folded];
         if (c.rid > p.limit())
             continue; // the build has not reached it: it indexes the row as it will be then
-        old.bindValue(0, c.seqs.first());
-        if (!old.exec())
-            throwQueryError(old);
-        if (!nextRow(old))
+        old.bindInt(1, c.seqs.first());
+        if (!old.step())
             throw StoreError(QStringLiteral("فهرس البحث ناقص"));
-        if (old.value(0).toInt() != 0) {
-            const QVariant values[3] = {old.value(1), old.value(2), old.value(3)};
+        if (old.integer(0) != 0) {
+            QString values[3];
+            for (int f = 0; f < 3; ++f)
+                values[f] = valueText(old, 1 + f, spare).toString();
             fts.remove(c.rid, values);
             --p.rows;
         }
-        old.finish();
-        current.bindValue(0, c.rid);
-        if (!current.exec())
-            throwQueryError(current);
-        if (nextRow(current)) {
-            const QVariant values[3] = {current.value(0), current.value(1), current.value(2)};
-            fts.insert(c.rid, values);
+        old.reset();
+        current.bindInt(1, c.rid);
+        if (current.step()) {
+            fts.insert(c.rid, current, 0);
             ++p.rows;
         }
-        current.finish();
+        current.reset();
     }
     const bool more = folded < changed.size();
     if (more) {
-        QSqlQuery drop(db());
-        if (!drop.prepare(QStringLiteral("DELETE FROM SearchPending WHERE seq = ?")))
-            throwQueryError(drop);
+        SqliteStatement drop(libraryHandle(), "DELETE FROM SearchPending WHERE seq = ?");
         for (qsizetype i = 0; i < folded; ++i) {
             for (const qint64 seq : changed[i].seqs) {
-                drop.bindValue(0, seq);
-                if (!drop.exec())
-                    throwQueryError(drop);
+                drop.bindInt(1, seq);
+                drop.run();
             }
         }
     } else {
@@ -429,9 +686,9 @@ void inTransaction(Work &&work)
 QStringList queryTrigrams(int field, const QString &word)
 {
     QStringList all;
-    for (const QString &t : trigramsOf(word))
+    for (const Trigram t : trigramsOf(word))
         if (!g.stop[field].contains(t))
-            all.append(t);
+            all.append(trigramText(t));
     if (all.size() <= kMaxTrigrams)
         return all;
     QStringList some;
@@ -513,25 +770,19 @@ bool SearchIndex::buildStep(int budgetMs)
             chooseStop();
         useStopOf(readState());
         FtsWriter fts;
-        QSqlQuery rows(db());
-        rows.setForwardOnly(true);
-        if (!rows.prepare(
-                QStringLiteral("SELECT rowid, Head, code, Learn FROM Code WHERE rowid > ? ORDER BY rowid LIMIT 64")))
-            throwQueryError(rows);
+        SqliteStatement rows(libraryHandle(),
+                             "SELECT rowid, Head, code, Learn FROM Code WHERE rowid > ? ORDER BY rowid LIMIT 64");
         bool end = false;
         do {
-            rows.bindValue(0, p.built);
-            if (!rows.exec())
-                throwQueryError(rows);
+            rows.bindInt(1, p.built);
             int n = 0;
-            while (nextRow(rows)) {
-                const QVariant values[3] = {rows.value(1), rows.value(2), rows.value(3)};
-                p.built = rows.value(0).toLongLong();
-                fts.insert(p.built, values);
+            while (rows.step()) {
+                p.built = rows.integer(0);
+                fts.insert(p.built, rows, 1);
                 ++p.rows;
                 ++n;
             }
-            rows.finish();
+            rows.reset();
             end = n < 64;
         } while (!end && timer.elapsed() < budgetMs);
         run(QStringLiteral("UPDATE SearchIndexState SET built = ?, done = ?, rows = ?"),
@@ -745,7 +996,7 @@ void SearchIndex::detach()
     g.postgres = false;
     g.connection.clear();
     g.usable = false;
-    for (QSet<QString> &s : g.stop)
+    for (TrigramSet &s : g.stop)
         s.clear();
     g.stopId = 0;
 }

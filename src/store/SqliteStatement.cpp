@@ -53,6 +53,11 @@ bool SqliteStatement::step()
 void SqliteStatement::run()
 {
     step();
+    reset();
+}
+
+void SqliteStatement::reset()
+{
     sqlite3_reset(m_stmt);
     sqlite3_clear_bindings(m_stmt);
 }
@@ -83,6 +88,12 @@ QString SqliteStatement::text(int i) const
 {
     const char *data = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, i));
     return QString::fromUtf8(data, sqlite3_column_bytes(m_stmt, i));
+}
+
+QStringView SqliteStatement::utf16(int i) const
+{
+    const void *data = sqlite3_column_text16(m_stmt, i);
+    return QStringView(static_cast<const char16_t *>(data), sqlite3_column_bytes16(m_stmt, i) / 2);
 }
 
 } // namespace store

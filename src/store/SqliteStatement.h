@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringView>
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -31,6 +32,8 @@ public:
     bool step();
     // Steps once, then resets the statement and its bindings for the next run.
     void run();
+    // Makes the statement ready to run again from its first row, its bindings cleared.
+    void reset();
     // Binds without copying: the bytes must stay as they are until the statement runs.
     void bindText(int i, const char *data, int size);
     void bindText(int i, const QByteArray &utf8) { bindText(i, utf8.constData(), int(utf8.size())); }
@@ -42,6 +45,8 @@ public:
     // UTF-8 bytes, valid until the next step.
     QByteArray rawText(int i) const;
     QString text(int i) const;
+    // The text as UTF-16, read in place: valid until the next step.
+    QStringView utf16(int i) const;
     sqlite3_stmt *get() const { return m_stmt; }
 
 private:

@@ -240,6 +240,65 @@ private slots:
         QVERIFY(!find("Dim x As", All, true, true).index);
     }
 
+    void awkwardTextsAreIndexedAsTheScanReadsThem()
+    {
+        SQLITE_ONLY();
+        testing::TempLibrary lib;
+        const qint32 g = lib.addCategory("g");
+        // Most rows hold letters outside the BMP (with case), so trigrams of them are left out.
+        lib.exec(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 2400) "
+                                "INSERT INTO Code (Head, Groub, code, Learn, User) SELECT 'row ' || i, ?, "
+                                "'𐐀𐐁𐐂 x' || i, NULL, 0 FROM n"),
+                 {g});
+        // Far more distinct trigrams than a text usually has.
+        QString longText;
+        quint32 seed = 1;
+        for (int i = 0; i < 200000; ++i) {
+            seed = seed * 1103515245u + 12345u;
+            const uint k = (seed >> 16) % 62;
+            longText += k < 36 ? QChar(k < 10 ? '0' + k : 'a' + k - 10) : QChar(0x0621 + k - 36);
+        }
+        const QString end = longText.right(9);
+        const qint32 awkward = lib.addSnippet(QStringLiteral("𐐨𐐩𐐪 Ünïcode"), g, longText + QStringLiteral("needle𐐀zz"),
+                                              QStringLiteral("اِسْمُ الكـــود 😀😀x"));
+        // Stored by another program: not UTF-8, and characters SQLite reads otherwise than they are.
+        lib.exec(QStringLiteral("INSERT INTO Code (Head, Groub, code, User) VALUES "
+                                "(CAST(x'6162ff6364c0af65' AS TEXT), ?, CAST(x'77efbfbe78eda080797a' AS TEXT), 0)"),
+                 {g});
+        SearchIndex::rebuild();
+        SearchIndex::buildAll();
+        QSqlQuery q(store::LibraryConnection::database());
+        QVERIFY(q.exec(QStringLiteral("SELECT count(*) FROM SearchStop WHERE gram LIKE '%𐐨%'")) && q.next());
+        QVERIFY(q.value(0).toInt() > 0);
+        QVERIFY(q.exec(QStringLiteral("SELECT Head, code FROM Code ORDER BY id DESC LIMIT 1")) && q.next());
+        const QString bytesHead = q.value(0).toString(), bytesCode = q.value(1).toString();
+        q.finish();
+
+        const QStringList words = {QStringLiteral("𐐀𐐁𐐂"), QStringLiteral("𐐀𐐁𐐂 x12"), QStringLiteral("𐐪 ün"),
+                                   QStringLiteral("needle𐐀z"), end, QStringLiteral("الكود"),
+                                   QStringLiteral("😀😀x"), bytesHead.mid(1, 4), bytesCode.mid(0, 3),
+                                   bytesCode.right(4)};
+        int byIndex = 0;
+        for (const QString &word : words) {
+            for (bool arabic : {false, true}) {
+                const Answer scan = find(word, All, arabic, false), index = find(word, All, arabic, true);
+                QVERIFY2(scan.ids == index.ids, qPrintable(word));
+                QVERIFY2(!arabic || !scan.ids.isEmpty(), qPrintable(word));
+                byIndex += index.index;
+            }
+        }
+        QVERIFY(byIndex >= 16);
+        // What a change takes out of the index is what was put in: the old texts leave no candidate.
+        lib.exec(QStringLiteral("UPDATE Code SET Head = 'plain', code = 'plain', Learn = NULL WHERE id = ?"), {awkward});
+        lib.exec(QStringLiteral("DELETE FROM Code WHERE Head <> 'plain' AND Head NOT LIKE 'row %'"));
+        for (const QString &word : words) {
+            const auto rows = SearchIndex::candidates(store::foldForSearch(word), true, true, true);
+            QVERIFY2(!rows || std::none_of(rows->cbegin(), rows->cend(),
+                                           [&](const store::SearchCandidate &c) { return c.row >= awkward; }),
+                     qPrintable(word));
+        }
+    }
+
     void indexFollowsEveryWrite()
     {
         testing::TempLibrary lib;
