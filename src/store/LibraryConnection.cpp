@@ -44,16 +44,6 @@ int waitForLock(void *, int attempt)
     return 1;
 }
 
-// The library's connection takes URI names, so that an update package can be attached to it
-// read-only and immutable; the library itself is named by its absolute path, which SQLite takes
-// as it is.
-std::unique_ptr<Database> connectSqlite(const QString &path, bool readOnly)
-{
-    return std::make_unique<Database>(QFileInfo(path).absoluteFilePath(),
-                                      (readOnly ? Database::ReadOnly : Database::NoFlags) | Database::Uri, QString(),
-                                      kConnectionName);
-}
-
 // Tries a write and rolls it back: setting the user version to what it is makes SQLite write the
 // first page, so the journal must be created beside the file. Busy means another writer, not a
 // read-only file.
@@ -162,12 +152,13 @@ void LibraryConnection::open(const QString &path, bool readOnly)
     }
     // The header is checked before SQLite touches the file, so a foreign file is never written.
     requireSqliteHeader(path);
-    auto db = connectSqlite(path, readOnly);
+    auto db = std::make_unique<Database>(path, readOnly ? Database::ReadOnly : Database::NoFlags, QString(),
+                                         kConnectionName);
     requireLibrary(*db);
     if (!readOnly && !canWrite(*db)) {
         readOnly = true;
         db.reset();
-        db = connectSqlite(path, true);
+        db = std::make_unique<Database>(path, Database::ReadOnly, QString(), kConnectionName);
         requireLibrary(*db);
     }
     if (!readOnly)
@@ -201,7 +192,7 @@ void LibraryConnection::create(const QString &path, bool seed)
     if (QFileInfo::exists(path))
         throw StoreError(QStringLiteral("الملف موجود من قبل"));
     try {
-        auto db = connectSqlite(path, false);
+        auto db = std::make_unique<Database>(path, Database::NoFlags, QString(), kConnectionName);
         if (sqlite3 *handle = db->handle())
             sqlite3_busy_handler(handle, waitForLock, nullptr);
         db->exec(QStringLiteral("BEGIN"));

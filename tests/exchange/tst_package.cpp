@@ -290,51 +290,6 @@ private slots:
         QCOMPARE(testing::readFile(lib.path()), before);
     }
 
-    // A file is applied in chunks of rows: across their ends, and across gaps in the file's row
-    // numbers, the result is that of applying the rows one at a time, as rows in memory are.
-    void aChunkedApplyMatchesRowByRow()
-    {
-        QTemporaryDir dir;
-        const QString path = dir.filePath("many.cup");
-        QList<QVariantList> rows;
-        for (int i = 0; i < 3300; ++i) {
-            const QVariant head = i % 13 == 0 ? QVariant(QString()) : QVariant(QString(i % 5 ? 3 : HeadSize + 3, 'h'));
-            // New categories are first named all along the file, and one the library holds twice.
-            const QVariant category = i % 11 == 0 ? null() : QVariant(QStringLiteral("c%1").arg(i / 300 + i % 2));
-            rows.append({head, QStringLiteral("code %1").arg(i), i % 3 ? QVariant(QString()) : QVariant("l"),
-                         i % 17 ? QVariant(i) : QVariant(QMetaType::fromType<qlonglong>()), category});
-        }
-        testing::makeRawPackage(path, rows, {"n", "d", "o"},
-                                {"DELETE FROM Code WHERE rowid % 3 = 0 OR rowid BETWEEN 1000 AND 1100"});
-        const PackageFile package(path);
-        QCOMPARE_GT(package.rowCount(), 2 * 1024);
-        const auto apply = [&](const std::function<void()> &work) {
-            testing::TempLibrary lib;
-            lib.addCategory("c4");
-            lib.addCategory("c4");
-            work();
-            QStringList result = categoryNames();
-            for (const store::Snippet &s : store::Library::allSnippets())
-                result << QStringLiteral("%1|%2|%3|%4|%5|%6")
-                              .arg(s.id)
-                              .arg(s.head.isNull() ? "-" : s.head.toString(), s.code.toString(),
-                                   s.learn.isNull() ? "-" : s.learn.toString(), s.groub.toString(),
-                                   s.user.isNull() ? "-" : "marked");
-            return result;
-        };
-        QList<qint64> progress;
-        const QStringList chunked = apply([&] {
-            applyPackage(package, [&](qint64 done, qint64 total) {
-                if (total == package.rowCount())
-                    progress.append(done);
-            });
-        });
-        QCOMPARE(chunked, apply([&] { applyPackage(package.contents()); }));
-        // The library's two categories, eleven new ones and the uncategorised one; every row once.
-        QCOMPARE(chunked.size(), 2 + 12 + package.rowCount());
-        QCOMPARE(progress, QList<qint64>({1024, 2048, package.rowCount()}));
-    }
-
     void invalidFilesAreRejected_data()
     {
         QTest::addColumn<QString>("kind");

@@ -20,10 +20,8 @@
 
 #include <cerrno>
 #include <cstring>
-#include <exception>
 #include <limits>
 #include <optional>
-#include <utility>
 
 #include <sqlite3.h>
 #include <sys/stat.h>
@@ -215,18 +213,16 @@ void harden(sqlite3 *db)
     execSql(db, "PRAGMA trusted_schema = OFF; PRAGMA cell_size_check = ON; PRAGMA mmap_size = 0");
 }
 
-// Checks the table in schema (main, or the name the package is attached under) and returns its
-// real name, quoted.
-QString checkTable(sqlite3 *db, const QString &schema, const QString &table, const QStringList &columns)
+// Checks the table and returns its real name, quoted.
+QString checkTable(sqlite3 *db, const QString &table, const QStringList &columns)
 {
-    Statement q(db, QStringLiteral("SELECT name FROM %1.sqlite_master WHERE type = 'table' AND lower(name) = lower(?)")
-                        .arg(schema));
+    Statement q(db, QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' AND lower(name) = lower(?)"));
     const QByteArray wanted = table.toUtf8();
     q.bindText(1, wanted);
     if (!q.step())
         throw StoreError(QStringLiteral("لا يحتوي على الجدول %1").arg(table));
     const QString name = store::quotedIdentifier(q.text(0));
-    Statement info(db, QStringLiteral("PRAGMA %1.table_xinfo(%2)").arg(schema, name));
+    Statement info(db, QStringLiteral("PRAGMA table_xinfo(%1)").arg(name));
     QStringList have;
     while (info.step()) {
         if (info.integer(6) != 0)
@@ -237,30 +233,6 @@ QString checkTable(sqlite3 *db, const QString &schema, const QString &table, con
         if (!have.contains(column.toLower()))
             throw StoreError(QStringLiteral("الجدول %1 لا يحتوي على الحقل %2").arg(table, column));
     return name;
-}
-
-struct PackageTables {
-    QString code, user; // real names, quoted
-};
-
-// What a package's schema may hold: the two tables, and nothing SQLite would run (no views,
-// triggers or virtual tables).
-PackageTables checkSchema(sqlite3 *db, const QString &schema)
-{
-    Statement q(db, QStringLiteral("SELECT type, sql FROM %1.sqlite_master").arg(schema));
-    while (q.step()) {
-        const QString type = q.text(0);
-        if (type == QLatin1String("view") || type == QLatin1String("trigger"))
-            throw StoreError(QStringLiteral("يحتوي على عناصر غير مسموح بها"));
-        if (type == QLatin1String("table")
-            && q.text(1).simplified().startsWith(QLatin1String("CREATE VIRTUAL"), Qt::CaseInsensitive))
-            throw StoreError(QStringLiteral("يحتوي على عناصر غير مسموح بها"));
-    }
-    return {checkTable(db, schema, QStringLiteral("Code"),
-                       {QStringLiteral("Head"), QStringLiteral("Code"), QStringLiteral("Learn"), QStringLiteral("Groub"),
-                        QStringLiteral("GroubNam")}),
-            checkTable(db, schema, QStringLiteral("User"),
-                       {QStringLiteral("Name"), QStringLiteral("Date"), QStringLiteral("Notes")})};
 }
 
 bool isTextOrNull(int type) { return type == SQLITE_TEXT || type == SQLITE_NULL; }
@@ -286,35 +258,12 @@ struct RawRow {
 struct PackageFile::Impl {
     QString path;
     std::optional<store::JetCopy> jet;
-    // The SQLite file read (path, or the Jet package's copy), held open while the object lives so
-    // that no other file can take its identity.
-    QFile checked;
     sqlite3 *db = nullptr;
     QString code; // the real name of the snippet table, quoted
     PackageHeader header;
     qint64 rows = 0;
 
     ~Impl() { sqlite3_close_v2(db); }
-
-    // Whether the file's name still leads to the file that was checked.
-    bool stillNamed() const
-    {
-        struct stat held { }, named { };
-        return ::fstat(checked.handle(), &held) == 0
-            && ::stat(QFile::encodeName(checked.fileName()).constData(), &named) == 0 && held.st_dev == named.st_dev
-            && held.st_ino == named.st_ino;
-    }
-
-    PackageError changed() const
-    {
-        return PackageError(QStringLiteral("تغير الملف \"%1\" أثناء قراءته: %2").arg(shown(path), kBadRow));
-    }
-    PackageError unreadable(const QString &reason) const
-    {
-        return PackageError(QStringLiteral("تعذرت قراءة الملف \"%1\": %2").arg(shown(path), reason));
-    }
-
-    std::optional<int> applyInBulk(const std::function<void(qint64, qint64)> &progress) const;
 
     QString rowsSql(const QString &columns) const
     {
@@ -325,6 +274,9 @@ struct PackageFile::Impl {
     template <typename Visit>
     void scan(Visit &&visit) const
     {
+        const auto changed = [this] {
+            return PackageError(QStringLiteral("تغير الملف \"%1\" أثناء قراءته: %2").arg(shown(path), kBadRow));
+        };
         std::optional<Statement> rows;
         RawRow row;
         for (;;) {
@@ -335,7 +287,7 @@ struct PackageFile::Impl {
                 if (!rows->step())
                     return;
             } catch (const StoreError &e) {
-                throw unreadable(e.message());
+                throw PackageError(QStringLiteral("تعذرت قراءة الملف \"%1\": %2").arg(shown(path), e.message()));
             }
             if (!isTextOrNull(rows->type(0)) || !isTextOrNull(rows->type(1)) || !isTextOrNull(rows->type(2))
                 || !isTextOrNull(rows->type(4)))
@@ -381,11 +333,12 @@ struct PackageFile::Impl {
             }
             sqlite = jet->path();
         }
-        checked.setFileName(sqlite);
-        if (!checked.open(QIODevice::ReadOnly))
-            throw Unreadable{QStringLiteral("تعذر فتح الملف: ") + checked.errorString()};
-        if (checked.read(16) != QByteArray("SQLite format 3\0", 16))
+        QFile file(sqlite);
+        if (!file.open(QIODevice::ReadOnly))
+            throw Unreadable{QStringLiteral("تعذر فتح الملف: ") + file.errorString()};
+        if (file.read(16) != QByteArray("SQLite format 3\0", 16))
             throw StoreError(QStringLiteral("ليس قاعدة بيانات"));
+        file.close();
 
         // Read in place, never copied: immutable means no lock, no journal and no file beside it,
         // and nothing of a package is trusted until the checks below have passed.
@@ -403,9 +356,21 @@ struct PackageFile::Impl {
             if (!check.step() || check.text(0) != QLatin1String("ok") || check.step())
                 throw StoreError(QStringLiteral("الملف تالف"));
 
-            const PackageTables tables = checkSchema(db, QStringLiteral("main"));
-            code = tables.code;
-            const QString &user = tables.user;
+            Statement schema(db, QStringLiteral("SELECT type, sql FROM sqlite_master"));
+            while (schema.step()) {
+                const QString type = schema.text(0);
+                if (type == QLatin1String("view") || type == QLatin1String("trigger"))
+                    throw StoreError(QStringLiteral("يحتوي على عناصر غير مسموح بها"));
+                if (type == QLatin1String("table")
+                    && schema.text(1).simplified().startsWith(QLatin1String("CREATE VIRTUAL"), Qt::CaseInsensitive))
+                    throw StoreError(QStringLiteral("يحتوي على عناصر غير مسموح بها"));
+            }
+
+            code = checkTable(db, QStringLiteral("Code"),
+                              {QStringLiteral("Head"), QStringLiteral("Code"), QStringLiteral("Learn"),
+                               QStringLiteral("Groub"), QStringLiteral("GroubNam")});
+            const QString user = checkTable(db, QStringLiteral("User"),
+                                            {QStringLiteral("Name"), QStringLiteral("Date"), QStringLiteral("Notes")});
 
             Statement first(db, QStringLiteral("SELECT Name, Date, Notes FROM %1 ORDER BY rowid LIMIT 1").arg(user));
             if (!first.step())
@@ -592,7 +557,7 @@ QByteArray targetCategory(const RawRow &row)
 QHash<QByteArray, qint64> categoriesByName(sqlite3 *lib)
 {
     QHash<QByteArray, qint64> byName;
-    Statement q(lib, QStringLiteral("SELECT Groub, Caption FROM main.Groub WHERE Caption IS NOT NULL ORDER BY rowid"));
+    Statement q(lib, QStringLiteral("SELECT Groub, Caption FROM Groub WHERE Caption IS NOT NULL ORDER BY rowid"));
     while (q.step()) {
         const QByteArray name(q.rawText(1).constData(), q.rawText(1).size()); // a copy: the row goes
         if (!byName.contains(name))
@@ -600,32 +565,6 @@ QHash<QByteArray, qint64> categoriesByName(sqlite3 *lib)
     }
     return byName;
 }
-
-// The library's category numbers by exact name, each missing one added when first asked for.
-class CategoryIds
-{
-public:
-    explicit CategoryIds(sqlite3 *lib)
-        : m_lib(lib)
-        , m_byName(categoriesByName(lib))
-        , m_insert(lib, QStringLiteral("INSERT INTO main.Groub (Caption) VALUES (?)"))
-    { }
-    qint64 operator()(const QByteArray &name)
-    {
-        auto it = m_byName.constFind(name);
-        if (it == m_byName.constEnd()) {
-            m_insert.bindText(1, name);
-            m_insert.run();
-            it = m_byName.insert(QByteArray(name.constData(), name.size()), sqlite3_last_insert_rowid(m_lib));
-        }
-        return it.value();
-    }
-
-private:
-    sqlite3 *m_lib;
-    QHash<QByteArray, qint64> m_byName;
-    Statement m_insert;
-};
 
 // Adds the rows that forEach hands over, in one transaction of the library.
 template <typename ForEach>
@@ -650,14 +589,22 @@ int applyRows(ForEach &&forEach)
     }
     store::Library::transaction([&] {
         sqlite3 *lib = libraryHandle();
-        CategoryIds categoryId(lib);
+        QHash<QByteArray, qint64> byName = categoriesByName(lib);
+        Statement category(lib, QStringLiteral("INSERT INTO Groub (Caption) VALUES (?)"));
         // User stays Null: the snippets arrive unmarked. Titles are cut as the title box cuts them.
         Statement snippet(lib, QStringLiteral("INSERT INTO Code (Head, Groub, code, Learn, User) "
                                               "VALUES (substr(?, 1, %1), ?, ?, ?, NULL)")
                                    .arg(HeadSize));
         forEach([&](const RawRow &row) {
+            const QByteArray name = targetCategory(row);
+            auto it = byName.constFind(name);
+            if (it == byName.constEnd()) {
+                category.bindText(1, name);
+                category.run();
+                it = byName.insert(QByteArray(name.constData(), name.size()), sqlite3_last_insert_rowid(lib));
+            }
             snippet.bindText(1, row.head);
-            snippet.bindInt(2, categoryId(targetCategory(row)));
+            snippet.bindInt(2, it.value());
             snippet.bindText(3, row.code);
             snippet.bindText(4, row.learn);
             snippet.run();
@@ -667,199 +614,10 @@ int applyRows(ForEach &&forEach)
     return added;
 }
 
-// A package attached to the library's connection, read as its own hardened connection reads it
-// (immutable, not mapped into memory, cells checked), for as long as the object lives. Its schema
-// passed the checks, but it is still not trusted: nothing in it may call a function or a virtual
-// table meanwhile (the library's own triggers are plain SQL and still fire).
-class AttachedPackage
-{
-public:
-    AttachedPackage(sqlite3 *lib, const QString &file)
-        : m_lib(lib)
-    {
-        sqlite3_db_config(lib, SQLITE_DBCONFIG_TRUSTED_SCHEMA, -1, &m_trusted);
-        sqlite3_db_config(lib, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
-        try {
-            Statement cellCheck(lib, QStringLiteral("PRAGMA cell_size_check"));
-            m_cellCheck = cellCheck.step() && cellCheck.integer(0) != 0;
-            Statement attach(lib, QStringLiteral("ATTACH DATABASE ? AS package"));
-            const QByteArray uri = fileUri(file, "immutable=1");
-            attach.bindText(1, uri);
-            attach.run();
-            m_attached = true;
-            // A file cut short while mapped would stop the program instead of failing a read.
-            execSql(lib, "PRAGMA package.mmap_size = 0; PRAGMA cell_size_check = ON");
-        } catch (...) {
-            restore();
-            throw;
-        }
-    }
-    ~AttachedPackage() { restore(); }
-    AttachedPackage(const AttachedPackage &) = delete;
-    AttachedPackage &operator=(const AttachedPackage &) = delete;
-
-private:
-    void restore()
-    {
-        if (m_attached)
-            sqlite3_exec(m_lib, "DETACH DATABASE package", nullptr, nullptr, nullptr);
-        sqlite3_exec(m_lib, m_cellCheck ? "PRAGMA cell_size_check = ON" : "PRAGMA cell_size_check = OFF", nullptr,
-                     nullptr, nullptr);
-        sqlite3_db_config(m_lib, SQLITE_DBCONFIG_TRUSTED_SCHEMA, m_trusted, nullptr);
-    }
-
-    sqlite3 *m_lib;
-    int m_trusted = 1;
-    bool m_cellCheck = false;
-    bool m_attached = false;
-};
-
-// CategoryIds as the SQL function package_category(Groub, GroubNam), for the one statement that
-// runs it: the rows are read in table order, so the missing categories are added in the order
-// the package first names them. Only that statement can call it, never a schema.
-class CategoryFunction
-{
-public:
-    explicit CategoryFunction(sqlite3 *lib)
-        : m_lib(lib)
-        , m_ids(lib)
-    {
-        if (sqlite3_create_function_v2(lib, "package_category", 2, SQLITE_UTF8 | SQLITE_DIRECTONLY, this, &call,
-                                       nullptr, nullptr, nullptr)
-            != SQLITE_OK)
-            store::throwSqliteError(lib);
-    }
-    ~CategoryFunction()
-    {
-        sqlite3_create_function_v2(m_lib, "package_category", 2, SQLITE_UTF8, nullptr, nullptr, nullptr, nullptr,
-                                   nullptr);
-    }
-    CategoryFunction(const CategoryFunction &) = delete;
-    CategoryFunction &operator=(const CategoryFunction &) = delete;
-
-    // Runs statement; a failure inside the function goes out as itself, not as SQLite's report of it.
-    void run(Statement &statement)
-    {
-        try {
-            statement.run();
-        } catch (const StoreError &) {
-            sqlite3_reset(statement.get());
-            if (const std::exception_ptr failure = std::exchange(m_failure, nullptr))
-                std::rethrow_exception(failure);
-            throw;
-        }
-    }
-
-private:
-    static void call(sqlite3_context *context, int, sqlite3_value **args)
-    {
-        auto *self = static_cast<CategoryFunction *>(sqlite3_user_data(context));
-        try {
-            RawRow row;
-            row.hasGroub = sqlite3_value_type(args[0]) != SQLITE_NULL;
-            const char *name = reinterpret_cast<const char *>(sqlite3_value_text(args[1]));
-            row.groubNam = QByteArray::fromRawData(name, sqlite3_value_bytes(args[1]));
-            sqlite3_result_int64(context, self->m_ids(targetCategory(row)));
-        } catch (...) {
-            self->m_failure = std::current_exception();
-            sqlite3_result_error(context, "category not added", -1);
-        }
-    }
-
-    sqlite3 *m_lib;
-    CategoryIds m_ids;
-    std::exception_ptr m_failure;
-};
-
-QByteArray textEncoding(sqlite3 *db, const char *schema)
-{
-    Statement q(db, QStringLiteral("PRAGMA %1.encoding").arg(QLatin1String(schema)));
-    return q.step() ? q.rawText(0) : QByteArray();
-}
-
-// Rows per statement of a bulk apply, and so between two reports of progress.
-constexpr int kChunk = 1024;
-
 } // namespace
-
-std::optional<int> PackageFile::Impl::applyInBulk(const std::function<void(qint64, qint64)> &progress) const
-{
-    sqlite3 *lib = libraryHandle();
-    // SQLite attaches only files of the library's text encoding; the name may lead elsewhere now;
-    // and within a caller's transaction the package could not be detached again.
-    if (!sqlite3_get_autocommit(lib) || textEncoding(db, "main") != textEncoding(lib, "main") || !stillNamed())
-        return std::nullopt;
-    std::optional<AttachedPackage> attached;
-    try {
-        attached.emplace(lib, checked.fileName());
-    } catch (const StoreError &e) {
-        throw unreadable(e.message()); // whatever SQLite says here, it says of the package
-    }
-    if (!stillNamed())
-        return std::nullopt; // replaced while it was being attached
-    QString table;
-    try {
-        table = QStringLiteral("package.") + checkSchema(lib, QStringLiteral("package")).code;
-    } catch (const StoreError &) {
-        throw changed();
-    }
-
-    int added = 0;
-    try {
-        store::Library::transaction([&] {
-            CategoryFunction categories(lib);
-            // Read from the table itself, never from an index of the package, whose entries need
-            // not be the rows'; the rowid still seeks. User stays Null: the snippets arrive
-            // unmarked. Titles are cut as the title box cuts them.
-            Statement snippets(lib, QStringLiteral("INSERT INTO main.Code (Head, Groub, code, Learn, User) "
-                                                   "SELECT substr(NULLIF(p.Head, ''), 1, %1), "
-                                                   "package_category(p.Groub, p.GroubNam), "
-                                                   "NULLIF(p.Code, ''), NULLIF(p.Learn, ''), NULL "
-                                                   "FROM %2 AS p NOT INDEXED WHERE (%3) AND p.rowid BETWEEN ?1 AND ?2 "
-                                                   "ORDER BY p.rowid")
-                                        .arg(HeadSize)
-                                        .arg(table, QLatin1String(kRowIsValid)));
-            // The last rowid of the chunk that starts at ?1.
-            Statement chunkEnd(lib, QStringLiteral("SELECT rowid FROM %1 NOT INDEXED WHERE rowid >= ?1 "
-                                                   "ORDER BY rowid LIMIT 1 OFFSET %2")
-                                        .arg(table)
-                                        .arg(kChunk - 1));
-            qint64 first = std::numeric_limits<qint64>::min();
-            for (;;) {
-                chunkEnd.bindInt(1, first);
-                const qint64 last = chunkEnd.step() ? chunkEnd.integer(0) : std::numeric_limits<qint64>::max();
-                sqlite3_reset(chunkEnd.get());
-                snippets.bindInt(1, first);
-                snippets.bindInt(2, last);
-                categories.run(snippets);
-                const int chunk = sqlite3_changes(lib);
-                added += chunk;
-                if (progress && chunk > 0)
-                    progress(added, rows);
-                if (last == std::numeric_limits<qint64>::max())
-                    break;
-                first = last + 1;
-            }
-            // A row left out no longer has the types checked when the file was opened.
-            if (added != rows)
-                throw changed();
-        });
-    } catch (const store::DamagedLibraryError &) {
-        // SQLite names no file in its report; the package is the likelier of the two.
-        Statement check(lib, QStringLiteral("PRAGMA package.quick_check(1)"));
-        if (!check.step() || check.text(0) != QLatin1String("ok"))
-            throw unreadable(QStringLiteral("الملف تالف"));
-        throw;
-    }
-    return added;
-}
 
 int applyPackage(const PackageFile &package, const std::function<void(qint64, qint64)> &progress)
 {
-    if (!onPostgres())
-        if (const std::optional<int> added = package.d->applyInBulk(progress))
-            return *added;
-    // A team library, or a package that cannot be attached: its rows go through one at a time.
     if (!progress)
         return applyRows([&](const auto &add) { package.d->scan(add); });
     const qint64 total = package.d->rows;

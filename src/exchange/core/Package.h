@@ -4,7 +4,7 @@
 // file as untrusted input and checks it fully before anything of it is used.
 //
 // No windows here: the package dialogs and the command line call the same functions.
-// Packages of any size are read row by row and applied in a few statements of SQLite itself,
+// Packages of any size are read and applied row by row, straight between SQLite statements,
 // so memory does not grow with the package.
 #include "exchange/core/PackageError.h"
 
