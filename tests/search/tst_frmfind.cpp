@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QSqlQuery>
 #include <QTabBar>
 #include <QTreeView>
 
@@ -463,6 +464,29 @@ private slots:
         QCOMPARE(list()->count(), 40);
         QCOMPARE(FrmFind::instance()->ResultKeys().size(), 40);
         QCOMPARE(caption(), QStringLiteral("نتيجة البحث: 40عنصر/عناصر"));
+    }
+
+    void aBulkChangeIsFoldedInBehindTheWindow()
+    {
+        openMain();
+        const auto pending = [] {
+            QSqlQuery q(store::LibraryConnection::database());
+            q.exec(QStringLiteral("SELECT count(*) FROM SearchPending"));
+            return q.next() ? q.value(0).toLongLong() : -1;
+        };
+        store::Library::transaction([&] {
+            lib->exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 1500) "
+                      "INSERT INTO Code (Head, Groub, code, Learn, User) SELECT 'bulk ' || i, ?, "
+                      "CASE WHEN i % 500 = 0 THEN 'Call tango' ELSE 'x' END, 'learn', 0 FROM n",
+                      {group});
+        });
+        QVERIFY(pending() > 0);
+        openFind();
+        search("tango", false, true, false);
+        QCOMPARE(lines().size(), 3);
+        QTRY_COMPARE(pending(), 0);
+        search("tango", false, true, false);
+        QCOMPARE(lines().size(), 3);
     }
 
     void storeFailureShowsNoPartialAnswer()
