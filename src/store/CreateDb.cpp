@@ -2,6 +2,7 @@
 
 #include "store/Database.h"
 #include "store/LibraryConnection.h"
+#include "store/SearchIndex.h"
 
 #include <QDir>
 #include <QFile>
@@ -133,6 +134,11 @@ void CreateDb::CreateTableDefX(const QString &MyDb, const QString &MyNewTable, c
 
 void CreateDb::CompactDbx(const QString &DbName)
 {
+    // Changes waiting for the search index hold copies of old texts: folded in first, their space
+    // is freed by this compaction rather than the next.
+    if (LibraryConnection::isOpen()
+        && QFileInfo(LibraryConnection::path()).canonicalFilePath() == QFileInfo(DbName).canonicalFilePath())
+        SearchIndex::foldPending();
     LibraryConnection::close();
 
     const QString temporary = DbName + QLatin1Char('_');

@@ -921,6 +921,18 @@ void SearchIndex::drainPending()
         notifyIfRestarted();
 }
 
+void SearchIndex::foldPending()
+{
+    if (g.postgres || !g.usable || LibraryConnection::isReadOnly())
+        return;
+    try {
+        inTransaction([] { drainNow(); });
+    } catch (const StoreError &) {
+        return; // still pending: nothing is lost, the index only folds them in later
+    }
+    notifyIfRestarted();
+}
+
 void SearchIndex::attach(const Database &database)
 {
     g.connection = database.name();

@@ -71,6 +71,9 @@ public:
     // Called inside Library::transaction before it commits. Never fails the write: an index that
     // cannot follow is dropped and rebuilt.
     static void drainPending();
+    // Folds every pending change in now, in a transaction of its own; one that cannot be made
+    // (read-only, busy) leaves them pending.
+    static void foldPending();
 
     // Connection life (LibraryConnection).
     static void attach(const Database &db);

@@ -175,11 +175,12 @@ private slots:
     {
         testing::TempLibrary lib;
         const qint32 cat = lib.addCategory(QStringLiteral("عام"));
+        // One bulk write: its changes wait for the search index, with copies of the deleted texts.
         Library::transaction([&] {
-            for (int i = 0; i < 200; ++i)
+            for (int i = 0; i < 1200; ++i)
                 lib.addSnippet(QStringLiteral("عنوان %1").arg(i), cat, QString(2000, 'c'), QStringLiteral("شرح"),
                                i % 2 == 0);
-            for (int i = 1; i <= 150; ++i)
+            for (int i = 1; i <= 1150; ++i)
                 Library::deleteSnippet(i);
         });
         const qint64 count = Library::snippetCount();
@@ -191,11 +192,11 @@ private slots:
             QCOMPARE(filesIn(lib.dir()), QStringList{"codedb.mdb"});
             LibraryConnection::open(lib.path());
             QCOMPARE(Library::snippetCount(), count);
-            QCOMPARE(Library::snippet(200)->head.toString(), QStringLiteral("عنوان 199"));
+            QCOMPARE(Library::snippet(1200)->head.toString(), QStringLiteral("عنوان 1199"));
         }
-        QVERIFY(QFileInfo(lib.path()).size() < before / 2);
+        QVERIFY(QFileInfo(lib.path()).size() < before / 4);
         // Ids of deleted rows stay used.
-        QCOMPARE(lib.addSnippet("new", cat), 201);
+        QCOMPARE(lib.addSnippet("new", cat), 1201);
     }
 
     void compactingKeepsThePermissions()
