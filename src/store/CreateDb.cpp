@@ -136,8 +136,7 @@ void CreateDb::CompactDbx(const QString &DbName)
 {
     // Changes waiting for the search index hold copies of old texts: folded in first, their space
     // is freed by this compaction rather than the next.
-    if (LibraryConnection::isOpen()
-        && QFileInfo(LibraryConnection::path()).canonicalFilePath() == QFileInfo(DbName).canonicalFilePath())
+    if (LibraryConnection::isOpen() && LibraryConnection::isLibraryFile(DbName))
         SearchIndex::foldPending();
     LibraryConnection::close();
 

@@ -241,6 +241,14 @@ bool LibraryConnection::isOpen() { return g_library && g_library->isOpen(); }
 
 QString LibraryConnection::path() { return g_path; }
 
+bool LibraryConnection::isLibraryFile(const QString &path)
+{
+    if (engine() == Engine::Postgres || g_path.isEmpty())
+        return false;
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    return !canonical.isEmpty() && canonical == QFileInfo(g_path).canonicalFilePath();
+}
+
 QString LibraryConnection::folder()
 {
     if (engine() == Engine::Postgres)

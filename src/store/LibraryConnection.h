@@ -45,6 +45,8 @@ public:
     // as the single-instance key). What open() takes to open the same library again: a password
     // the URI held is remembered, in memory only, for that.
     static QString path();
+    // Whether path names the library's own file (never so for a team library).
+    static bool isLibraryFile(const QString &path);
     static Engine engine();
     // The folder of the library file, where its credits are kept; the user's data folder for a
     // team library, which has no folder of its own.

@@ -448,11 +448,9 @@ void checkPackageable(const QString &name, const QString &date, const QString &n
 
 QStringList createPackage(const QString &path, const QString &name, const QString &date, const QString &notes)
 {
-    const QString libraryPath = store::LibraryConnection::path();
-    if (libraryPath.isEmpty())
+    if (store::LibraryConnection::path().isEmpty())
         throw StoreError(QStringLiteral("قاعدة البيانات غير مفتوحة"));
-    const QFileInfo target(path);
-    if (target.exists() && target.canonicalFilePath() == QFileInfo(libraryPath).canonicalFilePath())
+    if (store::LibraryConnection::isLibraryFile(path))
         throw PackageError(QStringLiteral("لا يمكن حفظ ملف التحديث مكان قاعدة بيانات المكتبة"));
     checkPackageable(name, date, notes);
 
