@@ -1,11 +1,11 @@
 // Times showing a large coloured snippet (against the uncoloured view and a bare setPlainText) and opening a library
 // until its tree is shown.
 // Usage: bench_browser [LIBRARY]   (LIBRARY e.g. made by make_corpus.py with 100000 snippets)
+#include "../BenchLibrary.h"
 #include "BenchText.h"
 #include "browser/FrmMain.h"
 #include "platform/RichTextBox.h"
 #include "store/Library.h"
-#include "store/LibraryConnection.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -29,9 +29,9 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     std::setvbuf(stdout, nullptr, _IONBF, 0);
     QTemporaryDir dir;
-    store::LibraryConnection::create(dir.filePath("codedb.mdb"), false);
+    benchLibrary().create(dir.filePath("codedb.mdb"), false);
     {
-        browser::FrmMain main;
+        browser::FrmMain main(benchLibrary());
         main.load();
         const QByteArray sizes = qgetenv("BENCH_SIZES_KB").isEmpty() ? QByteArray("1000,10000")
                                                                      : qgetenv("BENCH_SIZES_KB");
@@ -81,18 +81,18 @@ int main(int argc, char **argv)
             view->setText(QString());
         }
     }
-    store::LibraryConnection::close();
+    benchLibrary().close();
 
     if (argc > 1) {
         QElapsedTimer t;
         t.start();
         try {
-            store::LibraryConnection::open(QString::fromLocal8Bit(argv[1]));
+            benchLibrary().open(QString::fromLocal8Bit(argv[1]));
         } catch (const store::StoreError &e) {
             std::printf("cannot open %s: %s\n", argv[1], qPrintable(e.message()));
             return 1;
         }
-        browser::FrmMain main;
+        browser::FrmMain main(benchLibrary());
         main.load();
         main.show();
         QCoreApplication::processEvents();

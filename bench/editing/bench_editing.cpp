@@ -1,6 +1,7 @@
 // Times the add and edit dialogs and the add, edit and delete commands.
 // Usage: bench_editing [LIBRARY]   (LIBRARY e.g. made by make_corpus.py; it is copied, never changed)
 // Without a library one is built with BENCH_SNIPPETS (20000) snippets in BENCH_CATEGORIES (200) categories.
+#include "../BenchLibrary.h"
 #include "browser/FrmMain.h"
 #include "editing/Commands.h"
 #include "editing/FrmAdd.h"
@@ -9,7 +10,6 @@
 #include "platform/MessageBox.h"
 #include "platform/RichTextBox.h"
 #include "store/Library.h"
-#include "store/LibraryConnection.h"
 #include "store/NodeKey.h"
 
 #include <QAction>
@@ -64,14 +64,14 @@ int main(int argc, char **argv)
     if (argc > 1) {
         if (!QFile::copy(QString::fromLocal8Bit(argv[1]), path))
             return 1;
-        store::LibraryConnection::open(path);
+        benchLibrary().open(path);
     } else {
-        store::LibraryConnection::create(path, false);
+        benchLibrary().create(path, false);
         const int categories = envInt("BENCH_CATEGORIES", 200), snippets = envInt("BENCH_SNIPPETS", 20000);
-        store::Library::transaction([&] {
+        benchLibrary().transaction([&] {
             QList<qint32> ids;
             for (int c = 0; c < categories; ++c)
-                ids.append(store::Library::addCategory(QStringLiteral("فئة %1").arg(c)));
+                ids.append(benchLibrary().addCategory(QStringLiteral("فئة %1").arg(c)));
             for (int s = 0; s < snippets; ++s) {
                 store::Snippet row;
                 row.head = QStringLiteral("Snippet %1").arg(s);
@@ -79,12 +79,12 @@ int main(int argc, char **argv)
                 row.code = QStringLiteral("Dim x As Long\r\nx = %1\r\n").arg(s).repeated(20);
                 row.learn = QStringLiteral("تعليق");
                 row.user = s % 20 == 0;
-                store::Library::addSnippet(row);
+                benchLibrary().addSnippet(row);
             }
         });
     }
-    std::printf("library: %lld snippets, %lld categories\n", store::Library::snippetCount(),
-                store::Library::categoryCount());
+    std::printf("library: %lld snippets, %lld categories\n", benchLibrary().snippetCount(),
+                benchLibrary().categoryCount());
 
     QElapsedTimer t;
     const int rounds = 20;
@@ -92,7 +92,7 @@ int main(int argc, char **argv)
         double open = 0, write = 0;
         for (int i = 0; i < rounds; ++i) {
             t.start();
-            editing::FrmAdd add;
+            editing::FrmAdd add(benchLibrary());
             open += ms(t);
             add.show();
             add.TxtCodeHead()->setText(QStringLiteral("bench"));
@@ -105,12 +105,12 @@ int main(int argc, char **argv)
         std::printf("add dialog: open (category list filled) %8.2f ms, add one snippet (last category) %8.2f ms\n",
                     open / rounds, write / rounds);
     }
-    const qint32 last = store::Library::allSnippets().last().id;
+    const qint32 last = benchLibrary().allSnippets().last().id;
     {
         double open = 0, save = 0;
         for (int i = 0; i < rounds; ++i) {
             t.start();
-            editing::FrmEdit edit(last);
+            editing::FrmEdit edit(benchLibrary(), last);
             open += ms(t);
             edit.show();
             edit.TxtCodeHead()->setText(QStringLiteral("bench %1").arg(i));
@@ -122,7 +122,7 @@ int main(int argc, char **argv)
                     save / rounds);
     }
 
-    browser::FrmMain main;
+    browser::FrmMain main(benchLibrary());
     main.load();
     editing::installCommands(main);
     main.show();
@@ -141,7 +141,7 @@ int main(int argc, char **argv)
         std::printf("edit command, saved at once (tree rebuilt, node selected): %8.1f ms\n", ms(t));
     }
     {
-        const QList<store::SnippetSummary> rows = store::Library::snippetSummaries();
+        const QList<store::SnippetSummary> rows = benchLibrary().snippetSummaries();
         double total = 0;
         int n = 0;
         for (int i = 0; i < rounds && i < rows.size(); ++i) {
@@ -155,13 +155,13 @@ int main(int argc, char **argv)
         std::printf("delete command, one snippet (row, node, view, count): %8.2f ms\n", n ? total / n : 0.0);
     }
     {
-        const QList<store::Category> categories = store::Library::categories();
+        const QList<store::Category> categories = benchLibrary().categories();
         main.selectNode(store::categoryKey(categories.first().id));
         platform::MessageBoxSeam::setNextAnswer(platform::mb::Yes);
         t.start();
         main.command(QStringLiteral("del"))->trigger();
         std::printf("delete command, one category with its snippets: %8.1f ms\n", ms(t));
     }
-    store::LibraryConnection::close();
+    benchLibrary().close();
     return 0;
 }

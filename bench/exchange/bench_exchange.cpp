@@ -9,9 +9,9 @@
 //   TARGET_CORPUS: make_corpus.py output with 100,000 snippets
 //   BIG_MB: size of the generated package (default 250; 0 skips it)
 // Both corpora are copied first; they themselves are not changed.
+#include "../BenchLibrary.h"
 #include "exchange/core/Package.h"
 #include "store/Library.h"
-#include "store/LibraryConnection.h"
 #include "store/SearchIndex.h"
 
 #include <QCoreApplication>
@@ -125,7 +125,7 @@ void makeBigPackage(const QString &path, int megabytes)
 
 const char *indexState()
 {
-    switch (store::SearchIndex::status()) {
+    switch (benchLibrary().searchIndex().status()) {
     case store::SearchIndex::Status::Ready:
         return "ready";
     case store::SearchIndex::Status::Building:
@@ -164,12 +164,13 @@ int main(int argc, char **argv)
 
     try {
         // ---- create -------------------------------------------------------------------------
-        store::LibraryConnection::open(source);
-        QSqlQuery(store::LibraryConnection::database()).exec(QStringLiteral("UPDATE Code SET User = 1"));
-        const qint64 users = exchange::listUserSnippets().ids.size();
-        const Step create = measure(
-            [&] { exchange::createPackage(package, QStringLiteral("Bench"), QStringLiteral("2026/12/08"), {}); });
-        store::LibraryConnection::close();
+        benchLibrary().open(source);
+        QSqlQuery(benchLibrary().connection().database()).exec(QStringLiteral("UPDATE Code SET User = 1"));
+        const qint64 users = exchange::listUserSnippets(benchLibrary()).ids.size();
+        const Step create = measure([&] {
+            exchange::createPackage(benchLibrary(), package, QStringLiteral("Bench"), QStringLiteral("2026/12/08"), {});
+        });
+        benchLibrary().close();
         const double createAnchor = raw(anchorPackage + QLatin1Char('_'), [&](sqlite3 *db) {
             sql(db, QString::fromLatin1(kPackageTables));
             sql(db, QStringLiteral("ATTACH %1 AS lib").arg(quoted(source)));
@@ -183,13 +184,13 @@ int main(int argc, char **argv)
              "sqlite: create + INSERT SELECT + VACUUM");
 
         // ---- apply 10k ------------------------------------------------------------------------
-        store::LibraryConnection::open(target);
+        benchLibrary().open(target);
         // A library in use has its search index; the apply keeps it in step.
         QElapsedTimer indexing;
         indexing.start();
-        store::SearchIndex::buildAll();
+        benchLibrary().searchIndex().buildAll();
         std::printf("   (search index of the target built in %.1f s, not timed)\n", indexing.nsecsElapsed() / 1e9);
-        const qint64 before = store::Library::snippetCount();
+        const qint64 before = benchLibrary().snippetCount();
         const char *state = indexState();
         // Each step and its anchor start with nothing left to write back from the steps before.
         ::sync();
@@ -205,17 +206,17 @@ int main(int argc, char **argv)
         ::sync();
         int added = 0;
         const Step apply = measure([&] {
-            added = exchange::applyPackage(*opened);
-            exchange::appendCredits(QStringLiteral("2026/12/08"), QStringLiteral("Bench"), {});
+            added = exchange::applyPackage(benchLibrary(), *opened);
+            exchange::appendCredits(benchLibrary(), QStringLiteral("2026/12/08"), QStringLiteral("Bench"), {});
         });
         opened.reset();
-        const qint64 after = store::Library::snippetCount();
+        const qint64 after = benchLibrary().snippetCount();
         // The window folds the new rows into the search index afterwards, in short steps.
         ::sync();
         const Step fold = measure([] {
-            while (store::SearchIndex::buildStep(20)) { }
+            while (benchLibrary().searchIndex().buildStep(20)) { }
         });
-        store::LibraryConnection::close();
+        benchLibrary().close();
         const double foldAnchor = raw(package, [&](sqlite3 *db) {
             sql(db, QStringLiteral("CREATE VIRTUAL TABLE temp.f USING fts5(h, c, l, tokenize='trigram'); "
                                    "INSERT INTO temp.f SELECT Head, Code, Learn FROM Code"));
@@ -241,7 +242,7 @@ int main(int argc, char **argv)
         if (bigMb > 0) {
             makeBigPackage(big, bigMb);
             const double idle = statusMb("VmRSS:");
-            store::LibraryConnection::open(target);
+            benchLibrary().open(target);
             std::optional<exchange::PackageFile> file;
             qint64 titles = 0;
             const Step read = measure([&] {
@@ -251,9 +252,9 @@ int main(int argc, char **argv)
             const double readAnchor = raw(big, [&](sqlite3 *db) {
                 sql(db, QStringLiteral("SELECT sum(length(Head)), sum(length(Code)) FROM Code"));
             });
-            const Step bigApply = measure([&] { exchange::applyPackage(*file); });
+            const Step bigApply = measure([&] { exchange::applyPackage(benchLibrary(), *file); });
             file.reset();
-            store::LibraryConnection::close();
+            benchLibrary().close();
             const double bigAnchor = raw(target, [&](sqlite3 *db) {
                 sql(db, QStringLiteral("ATTACH %1 AS package").arg(quoted(big)));
                 sql(db, QStringLiteral("BEGIN; INSERT INTO Code (Head, Groub, code, Learn) SELECT Head, 1, Code, "

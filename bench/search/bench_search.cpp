@@ -7,9 +7,10 @@
 // Then, for each needle word in all three fields: the dialog from pressing its button to the
 // filled list (index), the same search without the dialog, and beside them, in the same run, the
 // plain scan for the same word, with and without Arabic-aware matching.
+#include "../BenchLibrary.h"
 #include "search/FrmFind.h"
 #include "search/TitleWidths.h"
-#include "store/LibraryConnection.h"
+#include "store/Library.h"
 #include "store/SearchIndex.h"
 
 #include <QApplication>
@@ -48,7 +49,7 @@ Figures timeSearch(const QString &word, const std::shared_ptr<TitleWidths> &widt
     QElapsedTimer t;
     t.start();
     const qint64 c = cpuMs();
-    SnippetSearch s(word, {true, true, true}, widths, options);
+    SnippetSearch s(benchLibrary(), word, {true, true, true}, widths, options);
     while (s.stepFor(30)) { }
     f.ms = t.nsecsElapsed() / 1e6;
     f.cpu = cpuMs() - c;
@@ -157,9 +158,10 @@ void anchorsOfBuild(QTextStream &out, const QString &file, qint64 snippets, doub
     raw(file, "", "DROP TABLE AnchorTrigram;");
     const Raw read = raw(file, "", "SELECT sum(length(Head) + length(code) + length(Learn)) FROM Code;");
     out << "build the search index of " << snippets << " snippets: " << QString::number(seconds, 'f', 2)
-        << " s (processor " << QString::number(cpu / 1000.0, 'f', 2) << " s); sqlite3 inserting the same words into FTS5: "
-        << QString::number(words.seconds, 'f', 2) << " s (processor " << QString::number(words.cpu / 1000.0, 'f', 2)
-        << " s), ratio " << QString::number(seconds / qMax(0.001, words.seconds), 'f', 2)
+        << " s (processor " << QString::number(cpu / 1000.0, 'f', 2)
+        << " s); sqlite3 inserting the same words into FTS5: " << QString::number(words.seconds, 'f', 2)
+        << " s (processor " << QString::number(words.cpu / 1000.0, 'f', 2) << " s), ratio "
+        << QString::number(seconds / qMax(0.001, words.seconds), 'f', 2)
         << "; sqlite3 FTS5 trigram tokenizer over the same columns: " << QString::number(trigram.seconds, 'f', 2)
         << " s (processor " << QString::number(trigram.cpu / 1000.0, 'f', 2) << " s), ratio "
         << QString::number(seconds / qMax(0.001, trigram.seconds), 'f', 2)
@@ -190,40 +192,40 @@ int main(int argc, char **argv)
     ::sync(); // the copy's writeback would otherwise compete with the build timed below
     const qint64 sizeBefore = QFileInfo(path).size();
     try {
-        store::LibraryConnection::open(path);
+        benchLibrary().open(path);
         // Whatever the copy held, the index is built from nothing.
-        store::SearchIndex::rebuild();
+        benchLibrary().searchIndex().rebuild();
         QElapsedTimer t;
         t.start();
         const qint64 c = cpuMs();
-        store::SearchIndex::buildAll();
+        benchLibrary().searchIndex().buildAll();
         const double seconds = t.nsecsElapsed() / 1e9;
         const qint64 cpu = cpuMs() - c;
         const qint64 sizeAfter = QFileInfo(path).size();
-        const qint64 snippets = store::Library::snippetCount();
-        store::LibraryConnection::close();
+        const qint64 snippets = benchLibrary().snippetCount();
+        benchLibrary().close();
         out << "file " << mb(sizeBefore) << " before the index, " << mb(sizeAfter) << " after ("
-            << QString::number(100.0 * (sizeAfter - sizeBefore) / qMax<qint64>(1, sizeBefore), 'f', 1)
-            << "% more)\n";
+            << QString::number(100.0 * (sizeAfter - sizeBefore) / qMax<qint64>(1, sizeBefore), 'f', 1) << "% more)\n";
         anchorsOfBuild(out, path, snippets, seconds, cpu);
         out.flush();
-        store::LibraryConnection::open(path);
+        benchLibrary().open(path);
     } catch (const store::StoreError &e) {
         out << "cannot open library: " << e.message() << "\n";
         return 1;
     }
-    if (store::SearchIndex::status() != store::SearchIndex::Status::Ready) {
+    if (benchLibrary().searchIndex().status() != store::SearchIndex::Status::Ready) {
         out << "the index is not available for this library\n";
         return 1;
     }
-    out << "snippets: " << store::Library::snippetCount() << ", median of " << repeats << " runs, all three fields\n";
+    out << "snippets: " << benchLibrary().snippetCount() << ", median of " << repeats << " runs, all three fields\n";
     out.flush();
 
     FrmFind *dialog = FrmFind::open(nullptr);
     for (const char *box : {"ChCaption", "ChCode", "ChLearn"})
         dialog->findChild<QCheckBox *>(QLatin1String(box))->setChecked(true);
     dialog->findChild<QCheckBox *>(QStringLiteral("chkArabic"))->setChecked(true);
-    auto widths = std::make_shared<TitleWidths>(dialog->findChild<QListWidget *>(QStringLiteral("LstFind"))->font());
+    auto widths = std::make_shared<TitleWidths>(benchLibrary(),
+                                                dialog->findChild<QListWidget *>(QStringLiteral("LstFind"))->font());
     // The first search of a session fills the list, then measures every title once in slices
     // between events (the list's extent follows); later searches reuse the widths.
     {
@@ -260,6 +262,6 @@ int main(int argc, char **argv)
         out.flush();
     }
     dialog->close();
-    store::LibraryConnection::close();
+    benchLibrary().close();
     return 0;
 }

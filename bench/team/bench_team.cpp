@@ -4,11 +4,11 @@
 // the 99th-percentile latency of each kind, and checks that every acknowledged write is there and
 // every acknowledged delete gone.
 //   bench_team [SECONDS] [CLIENTS]
+#include "../BenchLibrary.h"
 #include "BenchText.h"
 
 #include "store/Database.h"
 #include "store/Library.h"
-#include "store/LibraryConnection.h"
 #include "store/PgLocation.h"
 
 #include <QCoreApplication>
@@ -51,7 +51,7 @@ struct Client {
     qint32 add(const QString &head, qint32 groub, const QString &code)
     {
         if (!raw)
-            return store::Library::addSnippet({0, head, groub, code, QString(), true});
+            return benchLibrary().addSnippet({0, head, groub, code, QString(), true});
         QSqlQuery q = db->query(QStringLiteral("INSERT INTO Code (Head, Groub, code, Learn, \"User\") "
                                                "VALUES (?, ?, ?, '', true) RETURNING id"),
                                 {head, groub, code});
@@ -60,7 +60,7 @@ struct Client {
     void edit(qint32 id, const QString &head, qint32 groub, const QString &code)
     {
         if (!raw) {
-            if (!store::Library::updateSnippet({id, head, groub, code, QString(), {}}))
+            if (!benchLibrary().updateSnippet({id, head, groub, code, QString(), {}}))
                 fail(QStringLiteral("edit found no row %1").arg(id));
             return;
         }
@@ -74,7 +74,7 @@ struct Client {
     {
         int found = 0;
         if (!raw) {
-            for (const store::SnippetText &t : store::Library::snippetTexts(0, 200, true, false, word))
+            for (const store::SnippetText &t : benchLibrary().snippetTexts(0, 200, true, false, word))
                 found += !t.code.isNull();
             return found;
         }
@@ -88,7 +88,7 @@ struct Client {
     void remove(qint32 id)
     {
         if (!raw) {
-            if (!store::Library::deleteSnippet(id))
+            if (!benchLibrary().deleteSnippet(id))
                 fail(QStringLiteral("delete found no row %1").arg(id));
             return;
         }
@@ -110,8 +110,8 @@ int runClient(const QString &uri, int seconds, int number, bool raw, const QStri
         while (q.next())
             c.groubs.append(q.value(0).toInt());
     } else {
-        store::LibraryConnection::open(uri);
-        for (const store::Category &cat : store::Library::categories())
+        benchLibrary().open(uri);
+        for (const store::Category &cat : benchLibrary().categories())
             c.groubs.append(cat.id);
     }
     QFile file(out);
@@ -281,16 +281,16 @@ int main(int argc, char **argv)
                     "delete p99 ms", "check");
         for (const bool raw : {false, true}) {
             const QString uri = base.arg(QLatin1String(raw ? "raw_phase" : "store_phase"));
-            store::LibraryConnection::createSchema(uri); // with its change triggers, in both phases
+            benchLibrary().createSchema(uri); // with its change triggers, in both phases
             for (int i = 0; i < 5; ++i)
-                store::Library::addCategory(QStringLiteral("فئة %1").arg(i));
-            const qint32 groub = store::Library::categories().constFirst().id;
-            store::Library::transaction([groub] {
+                benchLibrary().addCategory(QStringLiteral("فئة %1").arg(i));
+            const qint32 groub = benchLibrary().categories().constFirst().id;
+            benchLibrary().transaction([groub] {
                 for (int i = 0; i < 200; ++i)
-                    store::Library::addSnippet(
+                    benchLibrary().addSnippet(
                         {0, QStringLiteral("seed %1").arg(i), groub, bench::vbText(400), QString(), false});
             });
-            store::LibraryConnection::close();
+            benchLibrary().close();
             const Phase phase = runPhase(uri, seconds, clients, raw, dir.path());
             const QString verdict = check(uri, phase);
             std::printf("%-6s %10.0f %12.2f %12.2f %12.2f %12.2f  %s\n", raw ? "raw" : "store",

@@ -3,9 +3,10 @@
 // Usage: bench_tree LIBRARY [expand]   (LIBRARY made by make_corpus.py; it may be written to:
 //        opening adds the tree and search indexes, so run it on a copy). With "expand" the whole
 //        tree is then expanded too. One library per run, so the peak is this library's.
+#include "../BenchLibrary.h"
 #include "browser/FrmMain.h"
 #include "browser/Commands.h"
-#include "store/LibraryConnection.h"
+#include "store/Library.h"
 
 #include <QAction>
 #include <QApplication>
@@ -52,8 +53,8 @@ int main(int argc, char **argv)
     const QString library = QString::fromLocal8Bit(argv[1]);
     try {
         // Once, so the indexes a first open adds are not timed; then the file is warm for both.
-        store::LibraryConnection::open(library);
-        store::LibraryConnection::close();
+        benchLibrary().open(library);
+        benchLibrary().close();
     } catch (const store::StoreError &e) {
         std::printf("cannot open %s: %s\n", argv[1], qPrintable(e.message()));
         return 1;
@@ -63,9 +64,9 @@ int main(int argc, char **argv)
 
     QElapsedTimer t;
     t.start();
-    store::LibraryConnection::open(library);
+    benchLibrary().open(library);
     const double connected = ms(t);
-    browser::FrmMain main;
+    browser::FrmMain main(benchLibrary());
     const double created = ms(t);
     main.load();
     const double loaded = ms(t);
@@ -90,6 +91,6 @@ int main(int argc, char **argv)
         QCoreApplication::processEvents();
         std::printf("expand the whole tree: %8.1f ms; peak memory %.0f MB\n", ms(t), peakMb());
     }
-    store::LibraryConnection::close();
+    benchLibrary().close();
     return 0;
 }

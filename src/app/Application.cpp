@@ -19,9 +19,8 @@
 #include "platform/MessageBox.h"
 #include "store/Backup.h"
 #include "store/JetImport.h"
-#include "store/LibraryCheck.h"
 #include "store/LegacyMigration.h"
-#include "store/LibraryConnection.h"
+#include "store/Library.h"
 #include "store/LibraryLocation.h"
 #include "store/NodeKey.h"
 #include "store/PgLocation.h"
@@ -61,7 +60,7 @@ void installCommands(browser::FrmMain &main)
         about::RepaintControl(m.TS1());
     });
     main.onCommand(browser::cmd::smnuabout, [](browser::FrmMain &m) {
-        about::runAbout(&m, store::LibraryConnection::folder());
+        about::runAbout(&m, m.library().connection().folder());
         about::RepaintControl(m.TS1());
     });
 }
@@ -99,24 +98,24 @@ const QString kCreateSchemaPrompt = QStringLiteral("قاعدة البيانات 
                                                    "هل تريد إنشاء جدولي الأصناف والأكواد فيها لتصبح مكتبة للفريق؟");
 
 // A team library; an empty database becomes one once the user agrees.
-void openTeamLibrary(const QString &location, bool readOnly)
+void openTeamLibrary(store::Library &library, const QString &location, bool readOnly)
 {
     try {
-        store::LibraryConnection::open(location, readOnly);
+        library.open(location, readOnly);
     } catch (const store::EmptyDatabaseError &e) {
         if (readOnly || !messages::confirm(nullptr, kCreateSchemaPrompt))
             throw store::StoreError(e.message());
-        store::LibraryConnection::createSchema(location);
+        library.createSchema(location);
     }
 }
 
 } // namespace
 
-QString openLibrary(const QString &requested, bool readOnly)
+QString openLibrary(store::Library &library, const QString &requested, bool readOnly)
 {
     if (store::isPostgresLocation(requested)) {
         try {
-            openTeamLibrary(requested, readOnly);
+            openTeamLibrary(library, requested, readOnly);
         } catch (const store::StoreError &e) {
             // Named without a password the URI may carry.
             QString shown = requested;
@@ -128,7 +127,7 @@ QString openLibrary(const QString &requested, bool readOnly)
             throw store::StoreError(QStringLiteral("تعذر فتح مكتبة الأكواد:\n") + shown + QStringLiteral("\n\n")
                                     + e.message());
         }
-        return store::LibraryConnection::path();
+        return library.path();
     }
     // A converted library is not the file the user named: messages name the one that failed.
     QString path = requested;
@@ -136,12 +135,12 @@ QString openLibrary(const QString &requested, bool readOnly)
         if (store::isJetFile(path))
             path = convertJetLibrary(path);
         if (QFileInfo::exists(path) || readOnly) {
-            store::LibraryConnection::open(path, readOnly);
+            library.open(path, readOnly);
         } else {
             const QString folder = QFileInfo(path).absolutePath();
             if (!QDir().mkpath(folder))
                 throw store::StoreError(QStringLiteral("تعذر إنشاء المجلد ") + folder);
-            store::LibraryConnection::create(path, true);
+            library.create(path, true);
         }
     } catch (const store::StoreError &e) {
         throw store::StoreError(QStringLiteral("تعذر فتح مكتبة الأكواد:\n") + QDir::toNativeSeparators(path)
@@ -168,14 +167,14 @@ void showReadOnly(browser::FrmMain &main)
     main.setWindowTitle(main.windowTitle() + ReadOnlyTitleSuffix);
     auto *notice = new QLabel(QStringLiteral("للقراءة فقط: لا يمكن حفظ أي تغيير في هذه المكتبة"), &main);
     notice->setObjectName(QStringLiteral("readOnlyNotice"));
-    notice->setToolTip(store::readOnlyLibraryMessage());
+    notice->setToolTip(store::readOnlyLibraryMessage(main.library().engine()));
     main.statusBar()->addPermanentWidget(notice);
 }
 
 void checkLibraryInBackground(browser::FrmMain &main)
 {
     const QPointer<browser::FrmMain> window(&main);
-    store::LibraryCheck::start(store::LibraryConnection::path(), [window](const store::LibraryCheck::Result &r) {
+    main.library().check().start(main.library().path(), [window](const store::LibraryCheck::Result &r) {
         if (!r.damaged && r.backupFailure.isEmpty())
             return;
         QMetaObject::invokeMethod(
@@ -249,10 +248,11 @@ int run(int argc, char **argv)
     SingleInstance instance(path);
     if (!parser.isSet(newInstanceOption) && !instance.claim())
         return 0; // the window that has this library came to the front
+    store::Library library;
     try {
-        openLibrary(path, parser.isSet(readOnlyOption));
-        if (!isTeamLibrary(store::LibraryConnection::path()))
-            setFileLibrary(store::LibraryConnection::path());
+        openLibrary(library, path, parser.isSet(readOnlyOption));
+        if (!isTeamLibrary(library.path()))
+            setFileLibrary(library.path());
     } catch (const store::StoreError &e) {
         messages::showError(nullptr, e.message());
         return 1;
@@ -261,13 +261,13 @@ int run(int argc, char **argv)
     // The about box shows the credits file beside the library; a new library gets ours. Without
     // it the about box says it cannot read the file, which is all the user needs to know.
     try {
-        about::installDefaultCredits(store::LibraryConnection::folder());
+        about::installDefaultCredits(library.connection().folder());
     } catch (const platform::FileError &) { }
 
-    browser::FrmMain main;
+    browser::FrmMain main(library);
     installCommands(main);
     main.load();
-    if (store::LibraryConnection::isReadOnly())
+    if (library.isReadOnly())
         showReadOnly(main);
     QObject::connect(&main, &browser::FrmMain::closedForGood, &application, &QApplication::quit, Qt::QueuedConnection);
     QObject::connect(&instance, &SingleInstance::raiseRequested, &main, [&main] { bringToFront(main); });
@@ -289,9 +289,7 @@ int run(int argc, char **argv)
             });
         });
     }
-    const int result = application.exec();
-    store::LibraryConnection::close();
-    return result;
+    return application.exec();
 }
 
 } // namespace app

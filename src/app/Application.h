@@ -8,6 +8,10 @@ namespace browser {
 class FrmMain;
 }
 
+namespace store {
+class Library;
+}
+
 namespace app {
 
 // Connects every subsystem's commands to the main window's menu items and toolbar.
@@ -17,11 +21,11 @@ void installCommands(browser::FrmMain &main);
 // A Jet library is converted first, after the user agreed. Returns the path opened (the
 // converted library's); throws StoreError with an Arabic message naming the file and the reason.
 // With readOnly the file is never written; without it, a file that cannot be written opens
-// read-only all the same (LibraryConnection::isReadOnly tells which).
+// read-only all the same (Library::isReadOnly tells which).
 // A team library's URI opens that PostgreSQL database; an empty one gets the library's tables
 // after the user agreed (asked through the message box); the path returned is the URI without a
 // password.
-QString openLibrary(const QString &path, bool readOnly = false);
+QString openLibrary(store::Library &library, const QString &path, bool readOnly = false);
 
 // For a read-only library: the notice in the title and the status bar ("readOnlyNotice"), and
 // every command that writes disabled.

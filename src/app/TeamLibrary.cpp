@@ -7,7 +7,7 @@
 #include "browser/FrmTeamLibrary.h"
 #include "messages/ArabicMsgBox.h"
 #include "platform/InputDialog.h"
-#include "store/LibraryConnection.h"
+#include "store/Library.h"
 #include "store/LibraryLocation.h"
 #include "store/PgLocation.h"
 
@@ -44,11 +44,11 @@ QString describe(const QString &location)
 
 // As at start-up (an empty team database gets the library's tables once the user agrees), with the
 // password for this connection only.
-void openLocation(const QString &location, const QString &password)
+void openLocation(store::Library &library, const QString &location, const QString &password)
 {
     if (isTeamLibrary(location))
-        store::LibraryConnection::setPassword(password);
-    openLibrary(location);
+        library.setPassword(password);
+    openLibrary(library, location);
 }
 
 // Opens location, asking for a password when the server wants one that was not given.
@@ -56,7 +56,7 @@ void openAskingPassword(browser::FrmMain &main, const QString &location, QString
 {
     for (;;) {
         try {
-            openLocation(location, password);
+            openLocation(main.library(), location, password);
             return;
         } catch (const store::StoreError &e) {
             if (!isTeamLibrary(location) || !wantsPassword(e.message()) || !password.isEmpty())
@@ -89,21 +89,22 @@ void showLibraryMode(browser::FrmMain &main)
     main.setWindowTitle(title);
     for (QAction *action : writeCommands(main))
         action->setEnabled(true);
-    if (store::LibraryConnection::isReadOnly())
+    if (main.library().isReadOnly())
         showReadOnly(main);
 }
 
 bool switchLibrary(browser::FrmMain &main, const QString &location, const QString &password)
 {
-    const QString before = store::LibraryConnection::path();
-    const bool beforeReadOnly = store::LibraryConnection::isReadOnly();
+    store::Library &library = main.library();
+    const QString before = library.path();
+    const bool beforeReadOnly = library.isReadOnly();
     QString failure;
     // Its results name snippets of the library it searched.
     for (QWidget *window : QApplication::topLevelWidgets())
         if (window->objectName() == QLatin1String("frmFind"))
             window->close();
     main.rebuildTree([&] {
-        store::LibraryConnection::close();
+        library.close();
         try {
             openAskingPassword(main, location, password);
             return;
@@ -114,9 +115,9 @@ bool switchLibrary(browser::FrmMain &main, const QString &location, const QStrin
             return;
         try {
             if (isTeamLibrary(before))
-                openLocation(before, {});
+                openLocation(library, before, {});
             else
-                openLibrary(before, beforeReadOnly);
+                openLibrary(library, before, beforeReadOnly);
         } catch (const store::StoreError &e) {
             failure += QStringLiteral("\n\n") + e.message();
         }
@@ -140,7 +141,7 @@ void installTeamLibraryCommands(browser::FrmMain &main)
     main.onCommand(browser::cmd::mnuFileLibrary, [](browser::FrmMain &m) { switchLibrary(m, fileLibrary()); });
     // Back to the file makes sense only away from it.
     QObject::connect(main.menu(browser::menus::mnufile), &QMenu::aboutToShow, &main, [&main] {
-        main.command(browser::cmd::mnuFileLibrary)->setEnabled(isTeamLibrary(store::LibraryConnection::path()));
+        main.command(browser::cmd::mnuFileLibrary)->setEnabled(isTeamLibrary(main.library().path()));
     });
 }
 

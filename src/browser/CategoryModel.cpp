@@ -23,8 +23,9 @@ qint32 positionOf(const QModelIndex &index) { return qint32(index.internalId() >
 
 } // namespace
 
-CategoryModel::CategoryModel(QObject *parent)
+CategoryModel::CategoryModel(store::Library &library, QObject *parent)
     : QAbstractItemModel(parent)
+    , m_library(library)
     , m_rootImage(treeImage(QStringLiteral("topopen")))
     , m_categoryImage(treeImage(QStringLiteral("groubopen1")))
 {
@@ -376,14 +377,14 @@ bool CategoryModel::setData(const QModelIndex &index, const QVariant &value, int
             if (text == category.text)
                 return true;
             // A row deleted meanwhile: the node keeps the text, nothing is written.
-            store::Library::renameCategory(category.id, text);
+            m_library.renameCategory(category.id, text);
             category.text = text;
             break;
         }
         case SnippetNode:
             if (text == head(position))
                 return true;
-            store::Library::renameSnippet(m_snippets.ids[size_t(position)], text);
+            m_library.renameSnippet(m_snippets.ids[size_t(position)], text);
             m_renamed.insert(position, text);
             break;
         }

@@ -10,6 +10,10 @@
 #include <QIcon>
 #include <vector>
 
+namespace store {
+class Library;
+}
+
 namespace browser {
 
 class CategoryModel : public QAbstractItemModel
@@ -18,7 +22,8 @@ class CategoryModel : public QAbstractItemModel
 public:
     static constexpr int KeyRole = Qt::UserRole; // the node's key, "M1", "K<id>", "T<id>"
 
-    explicit CategoryModel(QObject *parent = nullptr);
+    // Renames in place are written to library.
+    explicit CategoryModel(store::Library &library, QObject *parent = nullptr);
 
     void clear();
     QModelIndex addRoot();
@@ -50,6 +55,7 @@ signals:
     void renameFailed(const QString &message);
 
 private:
+    store::Library &m_library;
     struct CategoryRow {
         qint32 id = 0;
         QString text;

@@ -14,9 +14,10 @@
 
 namespace browser {
 
-CategoryTree::CategoryTree(QTreeView *tree)
-    : m_tree(tree)
-    , m_model(new CategoryModel(tree))
+CategoryTree::CategoryTree(store::Library &library, QTreeView *tree)
+    : m_library(library)
+    , m_tree(tree)
+    , m_model(new CategoryModel(library, tree))
 {
     tree->setModel(m_model);
     QObject::connect(m_model, &CategoryModel::renameFailed, tree, [tree](const QString &message) {
@@ -46,7 +47,7 @@ QModelIndex CategoryTree::addRoot() { return m_model->addRoot(); }
 void CategoryTree::loadCategories()
 {
     try {
-        m_model->loadCategories(store::readTreeCategories());
+        m_model->loadCategories(store::readTreeCategories(m_library));
     } catch (const store::DamagedLibraryError &e) {
         reportDamagedLibrary(m_tree, e.message());
         return;
@@ -61,7 +62,7 @@ void CategoryTree::loadSnippets()
     if (!root.isValid())
         return;
     try {
-        m_model->loadSnippets(store::readTreeSnippets());
+        m_model->loadSnippets(store::readTreeSnippets(m_library));
     } catch (const store::DamagedLibraryError &e) {
         reportDamagedLibrary(m_tree, e.message());
         return;
@@ -96,8 +97,8 @@ bool CategoryTree::refresh()
     store::TreeCategories categories;
     store::TreeSnippets snippets;
     try {
-        categories = store::readTreeCategories();
-        snippets = store::readTreeSnippets();
+        categories = store::readTreeCategories(m_library);
+        snippets = store::readTreeSnippets(m_library);
     } catch (const store::StoreError &) {
         return false; // what is shown stays; the next change or command reads again
     }

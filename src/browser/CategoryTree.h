@@ -7,6 +7,10 @@
 
 class QTreeView;
 
+namespace store {
+class Library;
+}
+
 namespace browser {
 
 class CategoryModel;
@@ -14,7 +18,7 @@ class CategoryModel;
 class CategoryTree
 {
 public:
-    explicit CategoryTree(QTreeView *tree);
+    CategoryTree(store::Library &library, QTreeView *tree);
     ~CategoryTree();
 
     void clear();
@@ -37,6 +41,7 @@ public:
     void setUserNode(const QString &key, bool user);
 
 private:
+    store::Library &m_library;
     QTreeView *m_tree;
     CategoryModel *m_model;
 };

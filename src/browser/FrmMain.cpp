@@ -17,8 +17,6 @@
 #include "platform/RichTextBox.h"
 #include "platform/Twips.h"
 #include "store/Library.h"
-#include "store/LibraryConnection.h"
-#include "store/LibraryWatcher.h"
 #include "store/StoreError.h"
 #include "store/NodeKey.h"
 
@@ -45,6 +43,10 @@
 namespace browser {
 
 struct FrmMain::Private {
+    explicit Private(store::Library &library)
+        : library(library)
+    { }
+    store::Library &library;
     QTreeView *tree = nullptr;
     platform::RichTextBox *view = nullptr;
     platform::RichTextBox *hidden = nullptr;
@@ -59,7 +61,7 @@ struct FrmMain::Private {
     std::unique_ptr<CategoryTree> nodes;
     std::unique_ptr<KeywordColorer> colorer;
     MainLayout *layout = nullptr; // a child of the window
-    store::LibraryWatcher *watcher = nullptr;
+    bool watching = false;
     QTimer *refreshLater = nullptr; // a refresh that had to wait for an editor or a dialog
     // What the view shows, so a refresh redraws it only when the snippet's text changed.
     QString shownKey;
@@ -67,9 +69,9 @@ struct FrmMain::Private {
     QVariant shownField;
 };
 
-FrmMain::FrmMain(QWidget *parent)
+FrmMain::FrmMain(store::Library &library, QWidget *parent)
     : QMainWindow(parent)
-    , d(new Private)
+    , d(new Private(library))
 {
     setObjectName(QStringLiteral("FrmMain"));
     setWindowTitle(QStringLiteral("Tamrisk"));
@@ -86,7 +88,7 @@ FrmMain::FrmMain(QWidget *parent)
 
     createControls();
     createStatusBar();
-    d->nodes = std::make_unique<CategoryTree>(d->tree);
+    d->nodes = std::make_unique<CategoryTree>(library, d->tree);
     d->colorer = std::make_unique<KeywordColorer>(d->view, d->hidden, d->progress, d->panels[2]);
     d->layout = new MainLayout(this, {d->central, d->frame, d->tabs, d->view, d->hidden, d->tree, d->splitter});
     connectControls();
@@ -233,16 +235,18 @@ void FrmMain::load()
     LoadSnippets();
     UpdateStatusBar();
     layoutControls();
-    if (!d->watcher) {
+    if (!d->watching) {
+        d->watching = true;
         d->refreshLater = new QTimer(this);
         d->refreshLater->setSingleShot(true);
         d->refreshLater->setInterval(300);
         connect(d->refreshLater, &QTimer::timeout, this, &FrmMain::refreshTree);
-        d->watcher = new store::LibraryWatcher(this);
-        connect(d->watcher, &store::LibraryWatcher::changed, this, &FrmMain::refreshTree);
+        connect(&d->library, &store::Library::changedElsewhere, this, &FrmMain::refreshTree);
+        d->library.startWatching();
     }
 }
 
+store::Library &FrmMain::library() const { return d->library; }
 QTreeView *FrmMain::TVCodeHead() const { return d->tree; }
 platform::RichTextBox *FrmMain::RTxt1() const { return d->view; }
 QTabBar *FrmMain::TS1() const { return d->tabs; }
@@ -273,7 +277,7 @@ void FrmMain::updateCodeMenu(bool popup)
         mark->setVisible(snippet && !user);
     }
     // A read-only library keeps them disabled (the window disabled every command that writes).
-    const bool writable = !store::LibraryConnection::isReadOnly();
+    const bool writable = !d->library.isReadOnly();
     merge->setEnabled(user && writable);
     mark->setEnabled(snippet && !user && writable);
 }
@@ -327,8 +331,8 @@ void FrmMain::refreshTree()
     if (store::nodeKind(key) != store::NodeKind::Snippet || key != d->shownKey || codeTabSelected() != d->shownCode)
         return;
     try {
-        const auto field = store::Library::snippetField(store::nodeId(key), d->shownCode ? QStringLiteral("code")
-                                                                                         : QStringLiteral("Learn"));
+        const auto field = d->library.snippetField(store::nodeId(key),
+                                                   d->shownCode ? QStringLiteral("code") : QStringLiteral("Learn"));
         if (!field || *field != d->shownField)
             ShowSelectedSnippet();
     } catch (const store::StoreError &) {
@@ -365,8 +369,8 @@ void FrmMain::ShowSelectedSnippet()
     }
     std::optional<QVariant> field;
     try {
-        field = store::Library::snippetField(store::nodeId(key),
-                                             codeTabSelected() ? QStringLiteral("code") : QStringLiteral("Learn"));
+        field = d->library.snippetField(store::nodeId(key),
+                                        codeTabSelected() ? QStringLiteral("code") : QStringLiteral("Learn"));
     } catch (const store::DamagedLibraryError &e) {
         // Neither another snippet's text nor an empty view stands for what could not be read.
         d->view->setText(QString());
@@ -402,7 +406,7 @@ void FrmMain::UpdateStatusBar()
 void FrmMain::updateCount()
 {
     try {
-        d->panels[2]->setText(countText(store::Library::snippetCount()));
+        d->panels[2]->setText(countText(d->library.snippetCount()));
     } catch (const store::DamagedLibraryError &e) {
         d->panels[2]->setText(e.message().section(u'\n', 0, 0));
         reportDamagedLibrary(this, e.message());

@@ -16,18 +16,25 @@ namespace platform {
 class RichTextBox;
 }
 
+namespace store {
+class Library;
+}
+
 namespace browser {
 
 class FrmMain : public QMainWindow
 {
     Q_OBJECT
 public:
-    explicit FrmMain(QWidget *parent = nullptr);
+    // The window works on library, which it is handed open and which outlives it.
+    explicit FrmMain(store::Library &library, QWidget *parent = nullptr);
     ~FrmMain() override;
 
-    // The load step: restores the window settings, takes the already opened library
-    // (LibraryConnection), adds the root and fills the tree and the status bar.
+    // The load step: restores the window settings, adds the root and fills the tree and the
+    // status bar from the library, and starts following what others write to it.
     void load();
+
+    store::Library &library() const;
 
     // Controls.
     QTreeView *TVCodeHead() const;

@@ -27,7 +27,7 @@ void addCommand(browser::FrmMain &main)
 {
     // The tree shows only its root while the dialog is open; a fresh dialog each time.
     main.rebuildTree([&main] {
-        FrmAdd dialog(&main);
+        FrmAdd dialog(main.library(), &main);
         dialog.exec();
     });
     about::RepaintControl(main.TS1());
@@ -48,7 +48,7 @@ void editCommand(browser::FrmMain &main)
         return;
     }
     main.rebuildTree([&main, id] {
-        FrmEdit dialog(id, &main);
+        FrmEdit dialog(main.library(), id, &main);
         dialog.exec();
     });
     // The edited snippet, under its possibly new category; nothing when it is gone.
@@ -86,11 +86,12 @@ void deleteCommand(browser::FrmMain &main)
     switch (store::nodeKind(key)) {
     case store::NodeKind::Snippet:
         if (messages::confirm(&main, text::ConfirmDeleteSnippet + messages::spaces(30)))
-            deleteNode(main, key, text::DeleteSnippetFailed, [id] { return store::Library::deleteSnippet(id); });
+            deleteNode(main, key, text::DeleteSnippetFailed, [&main, id] { return main.library().deleteSnippet(id); });
         break;
     case store::NodeKind::Category:
         if (messages::confirm(&main, text::ConfirmDeleteCategory))
-            deleteNode(main, key, text::DeleteCategoryFailed, [id] { return store::Library::deleteCategory(id); });
+            deleteNode(main, key, text::DeleteCategoryFailed,
+                       [&main, id] { return main.library().deleteCategory(id); });
         break;
     case store::NodeKind::Root:
         break;

@@ -11,8 +11,8 @@
 
 namespace editing {
 
-FrmAdd::FrmAdd(QWidget *parent)
-    : SnippetDialog(Mode::Add, parent)
+FrmAdd::FrmAdd(store::Library &library, QWidget *parent)
+    : SnippetDialog(Mode::Add, library, parent)
 {
     LoadCategoryList();
 }
@@ -30,7 +30,7 @@ void FrmAdd::commit()
         return;
     const store::Snippet row = snippetFromInput(TxtCodeHead()->text(), *category, RTxtCode()->text(),
                                                 RTxtLearn()->text());
-    if (!guardStore(this, text::AddSnippetFailed, [&] { store::Library::addSnippet(row); }))
+    if (!guardStore(this, text::AddSnippetFailed, [&] { m_library.addSnippet(row); }))
         return;
     // The category and the new-category name stay, for the next snippet of the same kind.
     TxtCodeHead()->clear();

@@ -8,7 +8,7 @@ class FrmAdd final : public SnippetDialog
 {
     Q_OBJECT
 public:
-    explicit FrmAdd(QWidget *parent = nullptr);
+    explicit FrmAdd(store::Library &library, QWidget *parent = nullptr);
 
 protected:
     int preferredEntry(const QList<store::Category> &categories) const override;

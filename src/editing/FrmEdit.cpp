@@ -13,8 +13,8 @@
 
 namespace editing {
 
-FrmEdit::FrmEdit(qint32 snippetId, QWidget *parent)
-    : SnippetDialog(Mode::Edit, parent)
+FrmEdit::FrmEdit(store::Library &library, qint32 snippetId, QWidget *parent)
+    : SnippetDialog(Mode::Edit, library, parent)
     , m_snippetId(snippetId)
 {
     LoadEditedSnippet();
@@ -24,7 +24,7 @@ FrmEdit::FrmEdit(qint32 snippetId, QWidget *parent)
 void FrmEdit::LoadEditedSnippet()
 {
     std::optional<store::Snippet> row;
-    if (!guardStore(parentWidget(), text::ReadSnippetFailed, [&] { row = store::Library::snippet(m_snippetId); })) {
+    if (!guardStore(parentWidget(), text::ReadSnippetFailed, [&] { row = m_library.snippet(m_snippetId); })) {
         m_state = Unreadable;
         return;
     }
@@ -90,11 +90,11 @@ void FrmEdit::commit()
     for (;;) {
         Result result = Result::Gone;
         if (!guardStore(this, text::SaveSnippetFailed,
-                        [&] { result = store::Library::updateSnippetIfUnchanged(m_loaded, row); }))
+                        [&] { result = m_library.updateSnippetIfUnchanged(m_loaded, row); }))
             return;
         std::optional<store::Snippet> theirs;
         if (result == Result::ChangedElsewhere
-            && !guardStore(this, text::ReadSnippetFailed, [&] { theirs = store::Library::snippet(m_snippetId); }))
+            && !guardStore(this, text::ReadSnippetFailed, [&] { theirs = m_library.snippet(m_snippetId); }))
             return;
         if (result == Result::Updated) {
             accept();

@@ -9,7 +9,7 @@ class FrmEdit final : public SnippetDialog
 {
     Q_OBJECT
 public:
-    explicit FrmEdit(qint32 snippetId, QWidget *parent = nullptr);
+    FrmEdit(store::Library &library, qint32 snippetId, QWidget *parent = nullptr);
 
     qint32 EditedSnippetId() const { return m_snippetId; }
     // False when the snippet was not in the library when the dialog loaded.

@@ -72,8 +72,9 @@ void alignRight(platform::RichTextBox *box)
 
 } // namespace
 
-SnippetDialog::SnippetDialog(Mode mode, QWidget *parent)
+SnippetDialog::SnippetDialog(Mode mode, store::Library &library, QWidget *parent)
     : QDialog(parent)
+    , m_library(library)
 {
     build(mode);
 }
@@ -239,7 +240,7 @@ void SnippetDialog::clearCodeAndComment()
 void SnippetDialog::LoadCategoryList()
 {
     QList<store::Category> categories;
-    const bool read = guardStore(this, text::ReadCategoriesFailed, [&] { categories = store::Library::categories(); });
+    const bool read = guardStore(this, text::ReadCategoriesFailed, [&] { categories = m_library.categories(); });
     m_categories->clear();
     if (read) {
         m_categories->addItems(categoryEntries(categories));
@@ -264,7 +265,7 @@ void SnippetDialog::updateCategoryCommands()
 std::optional<qint32> SnippetDialog::selectedCategoryId()
 {
     QList<store::Category> categories;
-    if (!guardStore(this, text::ReadCategoriesFailed, [&] { categories = store::Library::categories(); }))
+    if (!guardStore(this, text::ReadCategoriesFailed, [&] { categories = m_library.categories(); }))
         return std::nullopt;
     const std::optional<store::Category> category = categoryAt(categories, m_categories->currentIndex());
     if (!category) {
@@ -282,7 +283,7 @@ void SnippetDialog::addCategory()
         messages::showError(this, text::NoCategoryName + messages::spaces(30));
         return;
     }
-    if (!guardStore(this, text::AddCategoryFailed, [&] { store::Library::addCategory(name); }))
+    if (!guardStore(this, text::AddCategoryFailed, [&] { m_library.addCategory(name); }))
         return;
     LoadCategoryList();
     m_newCategory->clear();
@@ -295,7 +296,7 @@ void SnippetDialog::deleteCategory()
     const std::optional<qint32> id = selectedCategoryId();
     if (!id)
         return;
-    if (!guardStore(this, text::DeleteCategoryFailed, [&] { store::Library::deleteCategory(*id); }))
+    if (!guardStore(this, text::DeleteCategoryFailed, [&] { m_library.deleteCategory(*id); }))
         return;
     LoadCategoryList();
 }
@@ -315,7 +316,7 @@ void SnippetDialog::renameCategory()
     const std::optional<qint32> id = selectedCategoryId();
     if (!id)
         return;
-    if (!guardStore(this, text::RenameCategoryFailed, [&] { store::Library::renameCategory(*id, name); }))
+    if (!guardStore(this, text::RenameCategoryFailed, [&] { m_library.renameCategory(*id, name); }))
         return;
     LoadCategoryList();
     m_newCategory->clear();

@@ -36,7 +36,9 @@ public:
 
 protected:
     enum class Mode { Add, Edit };
-    SnippetDialog(Mode mode, QWidget *parent);
+    SnippetDialog(Mode mode, store::Library &library, QWidget *parent);
+
+    store::Library &m_library;
 
     // Refills the category list from the table and selects preferredEntry().
     void LoadCategoryList();

@@ -9,6 +9,7 @@
 #include "messages/ArabicMsgBox.h"
 #include "platform/WaitCursor.h"
 #include "store/Backup.h"
+#include "store/Library.h"
 #include "store/StoreError.h"
 
 #include <QCoreApplication>
@@ -25,7 +26,7 @@ bool backedUpBeforeApplying(browser::FrmMain &main)
 {
     try {
         const platform::WaitCursor wait;
-        store::keepBackup(store::BackupReason::Package);
+        store::keepBackup(main.library(), store::BackupReason::Package);
         return true;
     } catch (const store::StoreError &e) {
         messages::showError(&main, e.message());
@@ -41,7 +42,7 @@ void compactCommand(browser::FrmMain &main)
     QString failure;
     try {
         const platform::WaitCursor wait;
-        compactLibrary();
+        compactLibrary(main.library());
     } catch (const store::StoreError &e) {
         failure = e.message();
     }
@@ -61,7 +62,7 @@ void compactCommand(browser::FrmMain &main)
 void createPackageCommand(browser::FrmMain &main)
 {
     main.rebuildTree([&main] {
-        FrmCreateUpdate dialog(&main);
+        FrmCreateUpdate dialog(main.library(), &main);
         dialog.exec();
     });
     about::RepaintControl(main.TS1());
@@ -70,7 +71,7 @@ void createPackageCommand(browser::FrmMain &main)
 void applyPackageCommand(browser::FrmMain &main)
 {
     main.rebuildTree([&main] {
-        FrmUpdate dialog(&main);
+        FrmUpdate dialog(main.library(), &main);
         if (dialog.load() && backedUpBeforeApplying(main))
             dialog.exec();
     });

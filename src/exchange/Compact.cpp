@@ -2,22 +2,22 @@
 
 #include "store/Backup.h"
 #include "store/CreateDb.h"
-#include "store/LibraryConnection.h"
+#include "store/Library.h"
 #include "store/PgLibrary.h"
 
 namespace exchange {
 
-void compactLibrary()
+void compactLibrary(store::Library &library)
 {
-    if (store::LibraryConnection::isReadOnly())
-        throw store::StoreError(store::readOnlyLibraryMessage());
+    if (library.isReadOnly())
+        throw store::StoreError(store::readOnlyLibraryMessage(library.engine()));
     // A team library is not a file: the server tidies it in place, with everyone connected.
-    if (store::LibraryConnection::engine() == store::Engine::Postgres) {
-        store::maintainPgLibrary(*store::LibraryConnection::connection());
+    if (library.engine() == store::Engine::Postgres) {
+        store::maintainPgLibrary(library.database());
         return;
     }
-    store::keepBackup(store::BackupReason::Compaction);
-    store::withLibraryReopened([] { store::CreateDb().CompactDbx(store::LibraryConnection::path()); });
+    store::keepBackup(library, store::BackupReason::Compaction);
+    library.reopenAfter([&library] { store::CreateDb(&library).CompactDbx(library.path()); });
 }
 
 } // namespace exchange

@@ -50,8 +50,9 @@ QString FrmCreateUpdate::todayText()
     return platform::localDigits(pad(today.year(), 4) + sep + pad(today.month(), 2) + sep + pad(today.day(), 2));
 }
 
-FrmCreateUpdate::FrmCreateUpdate(QWidget *parent)
+FrmCreateUpdate::FrmCreateUpdate(store::Library &library, QWidget *parent)
     : QDialog(parent)
+    , m_library(library)
 {
     setObjectName(QStringLiteral("FrmCreateUpdate"));
     setWindowTitle(text::CreatorCaption);
@@ -81,7 +82,7 @@ void FrmCreateUpdate::FillPackageList()
 {
     UserSnippets snippets;
     try {
-        snippets = listUserSnippets();
+        snippets = listUserSnippets(m_library);
     } catch (const store::StoreError &e) {
         messages::showError(this, QStringLiteral("تعذر قراءة أكواد المستخدم: ") + e.message());
     }
@@ -119,7 +120,7 @@ void FrmCreateUpdate::CmdCreate_Click()
     QStringList titles;
     try {
         const platform::WaitCursor wait;
-        titles = createPackage(path, m_name->text(), m_date->text(), m_notes->toPlainText());
+        titles = createPackage(m_library, path, m_name->text(), m_date->text(), m_notes->toPlainText());
     } catch (const platform::Error &e) {
         messages::showError(this, QStringLiteral("تعذر إنشاء ملف التحديث:\r\n") + e.message());
         return;
@@ -132,7 +133,7 @@ void FrmCreateUpdate::CmdCreate_Click()
                                               platform::mb::Question);
     if (answer == platform::mb::Yes) {
         try {
-            store::Library::clearUserMarks();
+            m_library.clearUserMarks();
         } catch (const store::StoreError &e) {
             messages::showError(this, QStringLiteral("تعذر دمج كود المستخدم: ") + e.message());
         }

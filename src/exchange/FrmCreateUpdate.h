@@ -3,6 +3,10 @@
 // update package; then offers to merge them into the library.
 #include <QDialog>
 
+namespace store {
+class Library;
+}
+
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -15,7 +19,8 @@ class FrmCreateUpdate : public QDialog
 {
     Q_OBJECT
 public:
-    explicit FrmCreateUpdate(QWidget *parent = nullptr);
+    // Packages the user snippets of library.
+    explicit FrmCreateUpdate(store::Library &library, QWidget *parent = nullptr);
 
     QString PackagePath() const { return m_packagePath; }
 
@@ -23,6 +28,8 @@ public:
     static QString todayText();
 
 private:
+    store::Library &m_library;
+
     void FillPackageList();
     void CmdCreate_Click();
     // Asks for the file until a choice stands; empty when the user cancelled.

@@ -8,7 +8,7 @@
 #include "platform/FileDialog.h"
 #include "platform/MessageBox.h"
 #include "platform/WaitCursor.h"
-#include "store/LibraryConnection.h"
+#include "store/Library.h"
 
 #include <QCursor>
 #include <QGridLayout>
@@ -23,8 +23,9 @@
 
 namespace exchange {
 
-FrmUpdate::FrmUpdate(QWidget *parent)
+FrmUpdate::FrmUpdate(store::Library &library, QWidget *parent)
     : QDialog(parent)
+    , m_library(library)
 {
     setObjectName(QStringLiteral("FrmUpdate"));
     setWindowTitle(text::ReaderCaption);
@@ -80,18 +81,18 @@ void FrmUpdate::CmdInsert_Click()
     int added = 0;
     try {
         const platform::WaitCursor wait;
-        added = applyPackage(*m_package);
+        added = applyPackage(m_library, *m_package);
     } catch (const platform::Error &e) {
         messages::showError(this, QStringLiteral("تعذر إضافة محتويات ملف التحديث، ولم تتغير قاعدة البيانات:\r\n")
                                       + e.message());
         return;
     }
     try {
-        appendCredits(m_date->text(), m_name->text(), m_notes->toPlainText());
+        appendCredits(m_library, m_date->text(), m_name->text(), m_notes->toPlainText());
     } catch (const platform::Error &e) {
         platform::plainMessageBox(this,
                                   QStringLiteral("تمت إضافة الأكواد، لكن تعذر تسجيل بيانات ملف التحديث في الملف ")
-                                      + creditsPath() + QStringLiteral(":\r\n") + e.message(),
+                                      + creditsPath(m_library) + QStringLiteral(":\r\n") + e.message(),
                                   QGuiApplication::applicationDisplayName());
     }
     m_result->setText(platform::localDigits(text::countLine(text::Added, added, text::ItemsDone)));

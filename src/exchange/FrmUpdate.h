@@ -18,7 +18,8 @@ class FrmUpdate : public QDialog
 {
     Q_OBJECT
 public:
-    explicit FrmUpdate(QWidget *parent = nullptr);
+    // Applies packages to library.
+    explicit FrmUpdate(store::Library &library, QWidget *parent = nullptr);
 
     // Asks for the package and previews it. False when the user cancelled or the file is not a
     // valid package (the user has been told): the dialog is then not to be shown.
@@ -28,6 +29,8 @@ public:
 
 private:
     void CmdInsert_Click();
+
+    store::Library &m_library;
 
     QLineEdit *m_name;
     QLineEdit *m_date;

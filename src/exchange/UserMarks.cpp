@@ -4,7 +4,6 @@
 #include "browser/FrmMain.h"
 #include "messages/ArabicMsgBox.h"
 #include "store/Library.h"
-#include "store/LibraryConnection.h"
 #include "store/NodeKey.h"
 
 namespace exchange {
@@ -28,7 +27,7 @@ bool markSelectedSnippet(browser::FrmMain &main, bool user)
         return false;
     try {
         // The colour follows only a flag that was really written.
-        if (!store::Library::setUserFlag(store::nodeId(key), user))
+        if (!main.library().setUserFlag(store::nodeId(key), user))
             return false;
     } catch (const store::StoreError &error) {
         messages::showError(&main, (user ? kMarkFailed : kMergeFailed) + error.message());
@@ -43,9 +42,9 @@ void mergeAllUserSnippets(browser::FrmMain &main)
     if (!messages::confirm(&main, kMergeAllQuestion))
         return;
     QString failure;
-    main.rebuildTree([&failure] {
+    main.rebuildTree([&main, &failure] {
         try {
-            store::Library::clearUserMarks();
+            main.library().clearUserMarks();
         } catch (const store::StoreError &error) {
             failure = error.message(); // one transaction: no flag was cleared
         }

@@ -9,7 +9,7 @@
 #include "platform/Settings.h"
 #include "search/FoundWords.h"
 #include "platform/Twips.h"
-#include "store/LibraryConnection.h"
+#include "store/Library.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -58,12 +58,26 @@ const QString kArabicKey = QStringLiteral("ArabicMatching");
 constexpr int kProvisionalTitles = 32;
 constexpr int kTitlesAtOnce = 256;
 
-std::shared_ptr<TitleWidths> titleWidths(const QFont &font)
+// Kept with the library, so they go with it.
+class TitleWidthsCache : public QObject
 {
-    static std::shared_ptr<TitleWidths> widths;
-    if (!widths || widths->font() != font)
-        widths = std::make_shared<TitleWidths>(font);
-    return widths;
+public:
+    using QObject::QObject;
+    std::shared_ptr<TitleWidths> widths;
+};
+
+std::shared_ptr<TitleWidths> titleWidths(store::Library &library, const QFont &font)
+{
+    // Found by name: without its own meta-object findChild would take any child for it.
+    const QString name = QStringLiteral("titleWidthsCache");
+    auto *cache = dynamic_cast<TitleWidthsCache *>(library.findChild<QObject *>(name, Qt::FindDirectChildrenOnly));
+    if (!cache) {
+        cache = new TitleWidthsCache(&library);
+        cache->setObjectName(name);
+    }
+    if (!cache->widths || cache->widths->font() != font)
+        cache->widths = std::make_shared<TitleWidths>(library, font);
+    return cache->widths;
 }
 
 } // namespace
@@ -231,8 +245,8 @@ void FrmFind::CmdFind_Click()
     options.arabic = m_chkArabic->isChecked();
     m_foundWord = word;
     m_foundArabic = options.arabic;
-    m_widths = titleWidths(m_lstFind->font());
-    m_search = std::make_unique<SnippetSearch>(word, fields, m_widths, options);
+    m_widths = titleWidths(m_main->library(), m_lstFind->font());
+    m_search = std::make_unique<SnippetSearch>(m_main->library(), word, fields, m_widths, options);
     try {
         m_search->begin();
     } catch (const store::StoreError &) {

@@ -1,7 +1,7 @@
 #include "search/IndexBuilder.h"
 
 #include "browser/FrmMain.h"
-#include "store/SearchIndex.h"
+#include "store/Library.h"
 #include "store/StoreError.h"
 
 #include <QProgressBar>
@@ -21,17 +21,18 @@ constexpr int kRetryMs = 1000;
 IndexBuilder::IndexBuilder(browser::FrmMain *main)
     : QObject(main)
     , m_main(main)
+    , m_index(main->library().searchIndex())
     , m_timer(new QTimer(this))
 {
     m_timer->setSingleShot(true);
     m_timer->setInterval(kPauseMs);
     connect(m_timer, &QTimer::timeout, this, &IndexBuilder::step);
-    store::SearchIndex::setBuildListener([this] { m_timer->start(kPauseMs); });
-    if (store::SearchIndex::hasWork())
+    m_index.setBuildListener([this] { m_timer->start(kPauseMs); });
+    if (m_index.hasWork())
         m_timer->start(kPauseMs);
 }
 
-IndexBuilder::~IndexBuilder() { store::SearchIndex::setBuildListener({}); }
+IndexBuilder::~IndexBuilder() { m_index.setBuildListener({}); }
 
 bool IndexBuilder::isBuilding() const { return m_timer->isActive(); }
 
@@ -39,7 +40,7 @@ void IndexBuilder::step()
 {
     bool more = false;
     try {
-        more = store::SearchIndex::buildStep(kStepMs);
+        more = m_index.buildStep(kStepMs);
     } catch (const store::StoreError &) {
         // Busy or inside another transaction: the scan serves meanwhile.
         m_timer->start(kRetryMs);
@@ -48,10 +49,10 @@ void IndexBuilder::step()
     QProgressBar *bar = m_main->ProgressBar1();
     if (more) {
         // Folding in a bulk change takes seconds at most and shows nothing; building does.
-        if (store::SearchIndex::status() == store::SearchIndex::Status::Building) {
+        if (m_index.status() == store::SearchIndex::Status::Building) {
             m_main->showProgressOverCountPanel();
             bar->setToolTip(QStringLiteral("جارٍ إعداد فهرس البحث..."));
-            bar->setValue(int(store::SearchIndex::buildProgress() * 100));
+            bar->setValue(int(m_index.buildProgress() * 100));
             m_showing = true;
         }
         m_timer->start(kPauseMs);

@@ -9,6 +9,9 @@ class QTimer;
 namespace browser {
 class FrmMain;
 }
+namespace store {
+class SearchIndex;
+}
 
 namespace search {
 
@@ -26,6 +29,8 @@ signals:
 private:
     void step();
     browser::FrmMain *m_main;
+    // Its own reference: the window's parts are gone by the time its children are deleted.
+    store::SearchIndex &m_index;
     QTimer *m_timer;
     bool m_showing = false; // the progress bar is ours
 };

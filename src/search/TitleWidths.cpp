@@ -6,8 +6,9 @@
 
 namespace search {
 
-TitleWidths::TitleWidths(const QFont &font)
-    : m_font(font)
+TitleWidths::TitleWidths(store::Library &library, const QFont &font)
+    : m_library(library)
+    , m_font(font)
     , m_metrics(font)
 { }
 
@@ -21,14 +22,14 @@ int TitleWidths::widestOfTable()
 
 std::optional<int> TitleWidths::knownWidest()
 {
-    if (m_widest && store::Library::changeStamp() == m_stamp)
+    if (m_widest && m_library.changeStamp() == m_stamp)
         return m_widest;
     return std::nullopt;
 }
 
 bool TitleWidths::measureFor(int budgetMs, int sliceRows)
 {
-    const store::ChangeStamp stamp = store::Library::changeStamp();
+    const store::ChangeStamp stamp = m_library.changeStamp();
     if (m_widest && stamp == m_stamp)
         return true;
     if (!m_measuring || *m_measuring != stamp) {
@@ -41,7 +42,7 @@ bool TitleWidths::measureFor(int budgetMs, int sliceRows)
     const int slice = qMax(1, sliceRows);
     qsizetype read = 0;
     do { // at least one slice a call, so every call gets on
-        const QList<store::SnippetText> rows = store::Library::snippetTexts(m_measuredRow, slice, false, false);
+        const QList<store::SnippetText> rows = m_library.snippetTexts(m_measuredRow, slice, false, false);
         read = rows.size();
         for (const store::SnippetText &row : rows) {
             m_measuredWidest = qMax(m_measuredWidest, m_metrics.horizontalAdvance(row.head.toString()));

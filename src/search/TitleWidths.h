@@ -13,7 +13,9 @@ namespace search {
 class TitleWidths : public TitleMeasure
 {
 public:
-    explicit TitleWidths(const QFont &font);
+    // Measures the titles of library, which must outlive it.
+    TitleWidths(store::Library &library, const QFont &font);
+    const store::Library &library() const { return m_library; }
     int width(const QString &title) override;
     const QFont &font() const { return m_font; }
     // The widest title of the whole table, measured again only after the table changed.
@@ -25,6 +27,7 @@ public:
     bool measureFor(int budgetMs, int sliceRows = 2000);
 
 private:
+    store::Library &m_library;
     QFont m_font;
     QFontMetrics m_metrics;
     std::optional<int> m_widest;

@@ -1,8 +1,7 @@
 #include "store/Backup.h"
 
 #include "store/Database.h"
-#include "store/LibraryConnection.h"
-#include "store/LibraryCheck.h"
+#include "store/Library.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -155,17 +154,16 @@ QString keepBackupFrom(sqlite3 *source, const QString &libraryPath, BackupReason
     return finish(partial, path, libraryPath);
 }
 
-QString keepBackup(BackupReason reason)
+QString keepBackup(Library &library, BackupReason reason)
 {
-    if (!LibraryConnection::isOpen())
+    if (!library.isOpen())
         throw StoreError(kFailed + QStringLiteral("قاعدة البيانات غير مفتوحة"));
     // A team library is the server's to keep safe (its own backups); each write is atomic there.
-    if (LibraryConnection::engine() == Engine::Postgres)
+    if (library.engine() == Engine::Postgres)
         return {};
     // The start-up check may be copying too; this copy is the one that counts now.
-    LibraryCheck::stop();
-    const Database *library = LibraryConnection::connection();
-    return keepBackupFrom(library ? library->handle() : nullptr, LibraryConnection::path(), reason);
+    library.check().stop();
+    return keepBackupFrom(library.database().handle(), library.path(), reason);
 }
 
 QString keepFileBackup(const QString &path, BackupReason reason)

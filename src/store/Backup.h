@@ -27,11 +27,13 @@ QString newestBackup(const QString &libraryPath);
 // No backup of that library is younger than a day.
 bool dailyBackupDue(const QString &libraryPath);
 
-// Copies the open library (LibraryConnection) and returns the copy's path; a team library
+class Library;
+
+// Copies the open library and returns the copy's path; a team library
 // (PostgreSQL) is not copied and the path is empty. Throws StoreError
 // (Arabic) when no copy could be kept, for instance for want of space: the caller must then not
 // start the operation the copy was to guard.
-QString keepBackup(BackupReason reason);
+QString keepBackup(Library &library, BackupReason reason);
 // A file that no program has open (a library in the older format before it is converted),
 // copied as it is. Throws StoreError.
 QString keepFileBackup(const QString &path, BackupReason reason);

@@ -1,7 +1,7 @@
 #include "store/CreateDb.h"
 
 #include "store/Database.h"
-#include "store/LibraryConnection.h"
+#include "store/Library.h"
 #include "store/SearchIndex.h"
 
 #include <QDir>
@@ -136,9 +136,11 @@ void CreateDb::CompactDbx(const QString &DbName)
 {
     // Changes waiting for the search index hold copies of old texts: folded in first, their space
     // is freed by this compaction rather than the next.
-    if (LibraryConnection::isOpen() && LibraryConnection::isLibraryFile(DbName))
-        SearchIndex::foldPending();
-    LibraryConnection::close();
+    if (m_library) {
+        if (m_library->isOpen() && m_library->connection().isLibraryFile(DbName))
+            m_library->searchIndex().foldPending();
+        m_library->close();
+    }
 
     const QString temporary = DbName + QLatin1Char('_');
     const QString failed = kCompactFailed.arg(QDir::toNativeSeparators(DbName));

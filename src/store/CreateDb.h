@@ -16,9 +16,16 @@ constexpr qint32 Text = 10; // text of at most 255 characters (the size)
 constexpr qint32 Memo = 12; // long text
 } // namespace fieldType
 
+class Library;
+
 class CreateDb
 {
 public:
+    // library: the open library whose connection CompactDbx closes; none for package files alone.
+    explicit CreateDb(Library *library = nullptr)
+        : m_library(library)
+    { }
+
     // Replaces any existing file of that name with an empty database.
     void CreateDatabaseX(const QString &MyNewDb);
 
@@ -29,17 +36,20 @@ public:
     void CreateTableDefX(const QString &MyDb, const QString &MyNewTable, const QStringList &MyFldNam,
                          const QList<qint32> &MyFldTyp, const QList<int> &MyFldSiz);
 
-    // Closes LibraryConnection (whatever file DbName is), compacts DbName into DbName + "_"
+    // Closes the library's connection (whatever file DbName is), compacts DbName into DbName + "_"
     // and copies that back into DbName under SQLite's locks (the file stays the same file, so
     // other programs that have it open lose nothing). On failure the original stays as it was,
     // no "_" file is left, and StoreError is thrown.
-    // LibraryConnection is left closed either way: the caller reopens it.
+    // The library is left closed either way: the caller reopens it (Library::reopenAfter).
     void CompactDbx(const QString &DbName);
 
     // Points at which tests can make compaction fail.
     enum class CompactStep { BeforeCopy, AfterCopy, BeforeRename };
     // While set, the hook is called at each step; returning true makes that step fail.
     static void setCompactFailureHook(std::function<bool(CompactStep)> hook);
+
+private:
+    Library *m_library;
 };
 
 } // namespace store

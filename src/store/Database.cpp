@@ -2,7 +2,6 @@
 #include "store/PgReconnect.h"
 
 #include "store/Backup.h"
-#include "store/LibraryConnection.h"
 #include "store/PgLocation.h"
 
 #include <QAtomicInt>
@@ -15,10 +14,19 @@
 
 namespace store {
 
-Database::Database(const QString &file, int flags, const QString &prefix, const QString &fixedName)
+namespace {
+
+QString connectionName(const QString &prefix, const QString &fixedName)
 {
     static QAtomicInt counter;
-    m_name = fixedName.isEmpty() ? QStringLiteral("%1-%2").arg(prefix).arg(counter.fetchAndAddRelaxed(1)) : fixedName;
+    return fixedName.isEmpty() ? QStringLiteral("%1-%2").arg(prefix).arg(counter.fetchAndAddRelaxed(1)) : fixedName;
+}
+
+} // namespace
+
+Database::Database(const QString &file, int flags, const QString &prefix, const QString &fixedName)
+    : m_name(connectionName(prefix, fixedName))
+{
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
     db.setDatabaseName(file);
     QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=3000");
@@ -31,7 +39,7 @@ Database::Database(const QString &file, int flags, const QString &prefix, const 
 }
 
 Database::Database(const PgLocation &location, const QString &password, const QString &fixedName)
-    : m_name(fixedName)
+    : m_name(connectionName(QStringLiteral("Team"), fixedName))
     , m_engine(Engine::Postgres)
 {
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_name);
@@ -65,7 +73,7 @@ void Database::ensureOpen() const
 {
     const QSqlDatabase d = db();
     if (!d.isOpen())
-        throwSqlError(d.lastError(), d.databaseName());
+        throwSqlError(d.lastError(), d);
 }
 
 void Database::exec(const QString &sql) const
@@ -73,7 +81,7 @@ void Database::exec(const QString &sql) const
     ensureOpen();
     QSqlQuery q(db());
     if (!q.exec(sql))
-        throwSqlError(q.lastError(), db().databaseName());
+        throwSqlError(q.lastError(), db());
 }
 
 sqlite3 *Database::handle() const
@@ -89,18 +97,22 @@ sqlite3 *Database::handle() const
 
 namespace {
 
-bool isLibraryFile(const QString &file)
+// Set on the driver of an open library's connection, so a failing query can tell whose it was.
+constexpr char kLibraryProperty[] = "tamriskLibraryPath";
+
+QString libraryPathOf(const QSqlDriver *driver)
 {
-    const QString library = LibraryConnection::path();
-    if (library.isEmpty() || file.isEmpty())
-        return false;
-    if (file == library)
-        return true;
-    const QString canonical = QFileInfo(file).canonicalFilePath();
-    return !canonical.isEmpty() && canonical == QFileInfo(library).canonicalFilePath();
+    return driver ? driver->property(kLibraryProperty).toString() : QString();
 }
 
 } // namespace
+
+void Database::markAsLibrary(const QString &libraryPath)
+{
+    m_libraryPath = libraryPath;
+    if (QSqlDriver *driver = db().driver())
+        driver->setProperty(kLibraryProperty, libraryPath);
+}
 
 bool isDamage(const QSqlError &error)
 {
@@ -112,21 +124,22 @@ bool isDamage(const QSqlError &error)
     return text.contains(QLatin1String("malformed")) || text.contains(QLatin1String("not a database"));
 }
 
-void throwSqlError(const QSqlError &error, const QString &file)
+void throwSqlError(const QSqlError &error, const QSqlDatabase &db)
 {
-    if (isDamage(error) && isLibraryFile(file))
-        throw DamagedLibraryError(damagedLibraryMessage(LibraryConnection::path()));
+    const QString library = libraryPathOf(db.driver());
+    if (!library.isEmpty() && isDamage(error))
+        throw DamagedLibraryError(damagedLibraryMessage(library));
     throw StoreError(describeSqlError(error.text()));
 }
 
 void throwQueryError(const QSqlQuery &query)
 {
     throwIfConnectionLost(query.driver());
-    // The library's own connection is told by its driver; other connections are not the library
-    // even when they name its file (compaction reports that itself).
-    const bool library = LibraryConnection::isOpen() && query.driver() == LibraryConnection::database().driver();
-    if (library && isDamage(query.lastError()))
-        throw DamagedLibraryError(damagedLibraryMessage(LibraryConnection::path()));
+    // Other connections are not the library even when they name its file (compaction reports
+    // that itself).
+    const QString library = libraryPathOf(query.driver());
+    if (!library.isEmpty() && isDamage(query.lastError()))
+        throw DamagedLibraryError(damagedLibraryMessage(library));
     throw StoreError(describeSqlError(query.lastError().text()));
 }
 
@@ -150,32 +163,77 @@ QSqlQuery runQuery(const QSqlDatabase &db, const QString &sql, const QVariantLis
     QSqlQuery q(db);
     q.setForwardOnly(true);
     if (!q.prepare(sql))
-        throwSqlError(q.lastError(), db.databaseName());
+        throwSqlError(q.lastError(), db);
     for (const QVariant &v : values)
         q.addBindValue(v);
     if (!q.exec())
-        throwSqlError(q.lastError(), db.databaseName());
+        throwSqlError(q.lastError(), db);
     return q;
 }
 
-void inSavepoint(const QSqlDatabase &db, const char *name, const std::function<void()> &work)
+namespace {
+
+// Sent unprepared: PostgreSQL does not prepare transaction control.
+bool control(const Database &db, const QString &sql, QSqlError *error = nullptr)
 {
-    // Sent unprepared: PostgreSQL does not prepare transaction control.
-    const QString n = QString::fromLatin1(name);
-    const auto control = [&db](const QString &sql) {
-        QSqlQuery q(db);
-        if (!q.exec(sql))
-            throwQueryError(q);
-    };
-    control(QStringLiteral("SAVEPOINT ") + n);
-    try {
-        work();
-    } catch (...) {
-        QSqlQuery(db).exec(QStringLiteral("ROLLBACK TO SAVEPOINT ") + n);
-        QSqlQuery(db).exec(QStringLiteral("RELEASE SAVEPOINT ") + n);
-        throw;
+    QSqlQuery q(db.db());
+    if (q.exec(sql))
+        return true;
+    if (error)
+        *error = q.lastError();
+    return false;
+}
+
+QString savepointName(int depth) { return QStringLiteral("nested_%1").arg(depth); }
+
+} // namespace
+
+Transaction::Transaction(const Database &db)
+    : m_db(db)
+    , m_depth(db.m_transactionDepth + 1)
+{
+    const QString sql = isNested()                        ? QStringLiteral("SAVEPOINT ") + savepointName(m_depth)
+                        : db.engine() == Engine::Postgres ? QStringLiteral("BEGIN")
+                                                          : QStringLiteral("BEGIN IMMEDIATE");
+    QSqlError error;
+    if (!control(db, sql, &error)) {
+        throwIfConnectionLost(db.db().driver());
+        throwSqlError(error, db.db());
     }
-    control(QStringLiteral("RELEASE SAVEPOINT ") + n);
+    db.m_transactionDepth = m_depth;
+}
+
+Transaction::~Transaction()
+{
+    if (m_done)
+        return;
+    if (isNested()) {
+        control(m_db, QStringLiteral("ROLLBACK TO SAVEPOINT ") + savepointName(m_depth));
+        control(m_db, QStringLiteral("RELEASE SAVEPOINT ") + savepointName(m_depth));
+    } else {
+        control(m_db, QStringLiteral("ROLLBACK"));
+    }
+    m_db.m_transactionDepth = m_depth - 1;
+}
+
+void Transaction::commit()
+{
+    m_done = true;
+    m_db.m_transactionDepth = m_depth - 1;
+    QSqlError error;
+    if (isNested()) {
+        if (!control(m_db, QStringLiteral("RELEASE SAVEPOINT ") + savepointName(m_depth), &error)) {
+            control(m_db, QStringLiteral("ROLLBACK TO SAVEPOINT ") + savepointName(m_depth));
+            control(m_db, QStringLiteral("RELEASE SAVEPOINT ") + savepointName(m_depth));
+            throwSqlError(error, m_db.db());
+        }
+        return;
+    }
+    if (!control(m_db, QStringLiteral("COMMIT"), &error)) {
+        control(m_db, QStringLiteral("ROLLBACK"));
+        throwIfConnectionLost(m_db.db().driver(), lostAtCommitMessage());
+        throw StoreError(describeSqlError(error.text()));
+    }
 }
 
 QString describeSqlError(const QString &driverText)

@@ -220,7 +220,7 @@ JetMigrationResult migrateJetLibrary(const JetMigrationPlan &plan, const Migrati
 
             const Database target(converted.fileName(), Database::NoFlags, QStringLiteral("JetMigration"));
             target.query(QStringLiteral("PRAGMA journal_mode = DELETE"));
-            target.query(QStringLiteral("BEGIN"));
+            Transaction transaction(target);
             createLibraryTables(target);
 
             QSqlQuery addGroub(target.db());
@@ -288,7 +288,7 @@ JetMigrationResult migrateJetLibrary(const JetMigrationPlan &plan, const Migrati
                     ++result.userSnippets;
                 report(MigrationPhase::Writing, ++written, rowsToWrite);
             }
-            target.query(QStringLiteral("COMMIT"));
+            transaction.commit();
         }
         if (failsAt(MigrationStep::AfterWrite))
             throw StoreError(QStringLiteral("توقفت الكتابة"));

@@ -27,7 +27,7 @@ struct JetMigrationPlan {
 JetMigrationPlan planJetMigration(const QString &jetPath, const QString &fallbackFolder);
 
 struct JetMigrationResult {
-    QString library; // the new library, ready for LibraryConnection::open
+    QString library; // the new library, ready for Library::open
     QString original; // where the original file is now
     int categories = 0; // categories taken over (UncategorisedCaption not counted when it was created)
     int snippets = 0; // snippets taken over
@@ -43,7 +43,7 @@ using MigrationProgress = std::function<void(MigrationPhase phase, qint64 done, 
 
 // Converts plan.source into plan.target as planned. Throws StoreError (Arabic, names the file)
 // on any failure; the original is then where it was, under its own name, unchanged, and no
-// half-written library is left behind. LibraryConnection is not touched.
+// half-written library is left behind. No open library is touched.
 JetMigrationResult migrateJetLibrary(const JetMigrationPlan &plan, const MigrationProgress &progress = {});
 
 // The texts of a conversion, for the window that runs it.

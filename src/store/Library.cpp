@@ -1,10 +1,9 @@
 #include "store/Library.h"
 
 #include "store/Database.h"
-#include "store/LibraryConnection.h"
+#include "store/LibraryWatcher.h"
 #include "store/PgLibrary.h"
 #include "store/PgReconnect.h"
-#include "store/SearchIndex.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -12,30 +11,6 @@
 namespace store {
 
 namespace {
-
-int g_transactionDepth = 0;
-// This process's committed writes, and a stand-in for the change count a role may not read.
-qint64 g_ownWrites = 0;
-qint64 g_unknownChanges = 0;
-
-bool onPostgres() { return LibraryConnection::engine() == Engine::Postgres; }
-
-// Table order: SQLite's rowid (a file from elsewhere may key its rows otherwise); on PostgreSQL
-// the generated key, which only grows.
-QString rowOrder(const char *key) { return onPostgres() ? QString::fromLatin1(key) : QStringLiteral("rowid"); }
-
-QSqlQuery prepare(const QString &sql)
-{
-    if (g_transactionDepth == 0)
-        ensureLibraryConnected();
-    if (!LibraryConnection::isOpen())
-        throw StoreError(QStringLiteral("قاعدة البيانات غير مفتوحة"));
-    QSqlQuery query(LibraryConnection::database());
-    query.setForwardOnly(true);
-    if (!query.prepare(sql))
-        throwQueryError(query);
-    return query;
-}
 
 void run(QSqlQuery &query)
 {
@@ -72,20 +47,6 @@ qint32 insertedId(QSqlQuery &query)
     return id;
 }
 
-// One statement that changes rows of one id; returns whether a row had it.
-bool changeRow(const QString &sql, const QVariantList &values)
-{
-    bool changed = false;
-    Library::transaction([&] {
-        QSqlQuery query = prepare(sql);
-        for (const QVariant &v : values)
-            query.addBindValue(v);
-        run(query);
-        changed = query.numRowsAffected() > 0;
-    });
-    return changed;
-}
-
 Snippet readSnippet(const QSqlQuery &q)
 {
     Snippet s;
@@ -101,6 +62,130 @@ Snippet readSnippet(const QSqlQuery &q)
 const char *kSnippetColumns = "SELECT id, Head, Groub, code, Learn, \"User\" FROM Code";
 
 } // namespace
+
+Library::Library(QObject *parent)
+    : QObject(parent)
+{ }
+
+Library::~Library()
+{
+    // The watcher reads the connection as it goes: it goes first.
+    delete m_watcher;
+    m_watcher = nullptr;
+    close();
+}
+
+void Library::attachIndex()
+{
+    // Best effort: a library whose index cannot be kept (read-only) is searched by scanning.
+    m_index.attach(*m_connection.connection(), m_connection.isReadOnly());
+}
+
+void Library::open(const QString &location, bool readOnly)
+{
+    close();
+    m_connection.open(location, readOnly);
+    attachIndex();
+}
+
+void Library::create(const QString &path, bool seed)
+{
+    close();
+    m_connection.create(path, seed);
+    attachIndex();
+    if (m_index.status() == SearchIndex::Status::Building)
+        m_index.buildAll(); // the starter snippets only
+}
+
+void Library::createSchema(const QString &location)
+{
+    close();
+    m_connection.createSchema(location);
+    attachIndex();
+}
+
+void Library::close()
+{
+    m_check.stop();
+    m_index.detach();
+    m_connection.close();
+}
+
+void Library::reopenAfter(const std::function<void()> &work)
+{
+    const QString location = path();
+    const bool readOnly = isReadOnly();
+    if (location.isEmpty())
+        throw StoreError(QStringLiteral("قاعدة البيانات غير مفتوحة"));
+    QString failure;
+    try {
+        work();
+    } catch (const StoreError &e) {
+        failure = e.message();
+    }
+    if (!isOpen()) {
+        try {
+            open(location, readOnly);
+        } catch (const StoreError &e) {
+            failure += (failure.isEmpty() ? QString() : QStringLiteral("\r\n"))
+                       + QStringLiteral("تعذر إعادة فتح قاعدة البيانات: ") + e.message();
+        }
+    }
+    if (!failure.isEmpty())
+        throw StoreError(failure);
+}
+
+const Database &Library::database() const
+{
+    if (const Database *db = m_connection.connection())
+        return *db;
+    throw StoreError(QStringLiteral("قاعدة البيانات غير مفتوحة"));
+}
+
+void Library::startWatching()
+{
+    if (m_watcher)
+        return;
+    m_watcher = new LibraryWatcher(m_connection, this);
+    connect(m_watcher, &LibraryWatcher::changed, this, [this] {
+        emit changedElsewhere();
+        emit changed();
+    });
+}
+
+// Table order: SQLite's rowid (a file from elsewhere may key its rows otherwise); on PostgreSQL
+// the generated key, which only grows.
+QString Library::rowOrder(const char *key) const
+{
+    return onPostgres() ? QString::fromLatin1(key) : QStringLiteral("rowid");
+}
+
+QSqlQuery Library::prepare(const QString &sql)
+{
+    if (m_transactionDepth == 0)
+        m_connection.ensureConnected();
+    if (!isOpen())
+        throw StoreError(QStringLiteral("قاعدة البيانات غير مفتوحة"));
+    QSqlQuery query(m_connection.database());
+    query.setForwardOnly(true);
+    if (!query.prepare(sql))
+        throwQueryError(query);
+    return query;
+}
+
+// One statement that changes rows of one id; returns whether a row had it.
+bool Library::changeRow(const QString &sql, const QVariantList &values)
+{
+    bool changed = false;
+    transaction([&] {
+        QSqlQuery query = prepare(sql);
+        for (const QVariant &v : values)
+            query.addBindValue(v);
+        run(query);
+        changed = query.numRowsAffected() > 0;
+    });
+    return changed;
+}
 
 bool isTrue(const QVariant &flag)
 {
@@ -290,14 +375,12 @@ QStringList Library::titles()
 ChangeStamp Library::changeStamp()
 {
     if (onPostgres()) {
-        if (!LibraryConnection::isOpen())
-            throw StoreError(QStringLiteral("قاعدة البيانات غير مفتوحة"));
         ChangeStamp stamp;
-        stamp.connection = LibraryConnection::openCount();
-        stamp.own = g_ownWrites;
-        stamp.others = pgChangeCount(*LibraryConnection::connection());
+        stamp.connection = m_connection.openCount();
+        stamp.own = m_ownWrites;
+        stamp.others = pgChangeCount(database());
         if (stamp.others < 0)
-            stamp.others = -2 - g_unknownChanges++; // never equal: may always have changed
+            stamp.others = -2 - m_unknownChanges++; // never equal: may always have changed
         return stamp;
     }
     QSqlQuery mine = prepare(QStringLiteral("SELECT total_changes()"));
@@ -305,7 +388,7 @@ ChangeStamp Library::changeStamp()
     QSqlQuery others = prepare(QStringLiteral("PRAGMA data_version"));
     run(others);
     ChangeStamp stamp;
-    stamp.connection = LibraryConnection::openCount();
+    stamp.connection = m_connection.openCount();
     stamp.own = nextRow(mine) ? mine.value(0).toLongLong() : 0;
     stamp.others = nextRow(others) ? others.value(0).toLongLong() : 0;
     return stamp;
@@ -335,7 +418,7 @@ bool Library::deleteCategory(qint32 id)
         // Other clients of a team library could file a snippet under the category between the two
         // deletes and leave it without one: their writes to Code wait for this short transaction.
         if (onPostgres()) {
-            QSqlQuery lock(LibraryConnection::database());
+            QSqlQuery lock(m_connection.database());
             if (!lock.exec(QStringLiteral("LOCK TABLE Code IN SHARE ROW EXCLUSIVE MODE")))
                 throwQueryError(lock);
         }
@@ -409,37 +492,27 @@ int Library::clearUserMarks()
 
 void Library::transaction(const std::function<void()> &work)
 {
-    if (g_transactionDepth > 0) {
-        work();
-        return;
+    if (m_transactionDepth == 0) {
+        m_connection.ensureConnected();
+        if (isReadOnly())
+            throw StoreError(readOnlyLibraryMessage(engine()));
     }
-    ensureLibraryConnected();
-    if (LibraryConnection::isReadOnly())
-        throw StoreError(readOnlyLibraryMessage());
-    QSqlDatabase db = LibraryConnection::database();
-    QSqlQuery begin(db);
-    // SQLite takes the write lock at once, so a writer waits here rather than failing midway;
-    // PostgreSQL locks rows as it goes.
-    if (!begin.exec(onPostgres() ? QStringLiteral("BEGIN") : QStringLiteral("BEGIN IMMEDIATE")))
-        throwQueryError(begin);
-    ++g_transactionDepth;
+    Transaction transaction(database());
+    ++m_transactionDepth;
     try {
         work();
-        SearchIndex::drainPending(); // the index commits with the write
+        if (m_transactionDepth == 1)
+            m_index.drainPending(); // the index commits with the write
     } catch (...) {
-        --g_transactionDepth;
-        QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+        --m_transactionDepth;
         throw;
     }
-    --g_transactionDepth;
-    QSqlQuery commit(db);
-    if (!commit.exec(QStringLiteral("COMMIT"))) {
-        const QString text = commit.lastError().text();
-        QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
-        throwIfConnectionLost(db.driver(), lostAtCommitMessage());
-        throw StoreError(describeSqlError(text));
+    --m_transactionDepth;
+    transaction.commit();
+    if (m_transactionDepth == 0) {
+        ++m_ownWrites;
+        emit changed();
     }
-    ++g_ownWrites;
 }
 
 Library::CheckedUpdate Library::updateSnippetIfUnchanged(const Snippet &loaded, const Snippet &changed)

@@ -19,12 +19,6 @@ namespace store {
 
 namespace {
 
-std::mutex g_mutex;
-std::unique_ptr<std::thread> g_thread;
-std::atomic<bool> g_cancel{false};
-std::atomic<bool> g_yield{false};
-std::atomic<qint64> g_lastWrite{0};
-
 qint64 now()
 {
     static QElapsedTimer clock = [] {
@@ -35,14 +29,20 @@ qint64 now()
     return clock.elapsed();
 }
 
-int interruptWhenCancelled(void *) { return g_cancel.load() || g_yield.load() ? 1 : 0; }
+} // namespace
+
+int LibraryCheck::interruptWhenCancelled(void *check)
+{
+    const auto *self = static_cast<const LibraryCheck *>(check);
+    return self->m_cancel.load() || self->m_yield.load() ? 1 : 0;
+}
 
 // quick_check holds a read lock for as long as it runs (tens of seconds on a million snippets),
 // which would keep the window's writes out: it gives way to them and starts over when quiet.
-int quickCheck(sqlite3 *db, bool &ok)
+int LibraryCheck::quickCheck(sqlite3 *db, bool &ok)
 {
     for (;;) {
-        g_yield = false;
+        m_yield = false;
         sqlite3_stmt *stmt = nullptr;
         int rc = sqlite3_prepare_v2(db, "PRAGMA quick_check", -1, &stmt, nullptr);
         ok = false;
@@ -55,37 +55,37 @@ int quickCheck(sqlite3 *db, bool &ok)
                 rc = sqlite3_errcode(db);
         }
         sqlite3_finalize(stmt);
-        if (g_cancel || rc != SQLITE_INTERRUPT || !g_yield)
+        if (m_cancel || rc != SQLITE_INTERRUPT || !m_yield)
             return rc;
-        while (!g_cancel && now() - g_lastWrite.load() < 2000)
+        while (!m_cancel && now() - m_lastWrite.load() < 2000)
             sqlite3_sleep(100);
-        if (g_cancel)
+        if (m_cancel)
             return rc;
     }
 }
 
-LibraryCheck::Result check(const QString &path)
+LibraryCheck::Result LibraryCheck::check(const QString &path)
 {
-    LibraryCheck::Result result;
+    Result result;
     sqlite3 *db = nullptr;
     if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
         sqlite3_close(db);
         return result; // the window's own connection reports a file it cannot read
     }
     sqlite3_busy_timeout(db, 3000);
-    sqlite3_progress_handler(db, 1000, interruptWhenCancelled, nullptr);
+    sqlite3_progress_handler(db, 1000, interruptWhenCancelled, this);
     bool ok = false;
     const int rc = quickCheck(db, ok);
     sqlite3_progress_handler(db, 0, nullptr, nullptr); // the backup has its own way of letting writes in
     const int primary = rc & 0xff;
-    if (!g_cancel && !ok && (rc == SQLITE_ROW || primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB)) {
+    if (!m_cancel && !ok && (rc == SQLITE_ROW || primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB)) {
         result.damaged = true;
         result.message = damagedLibraryMessage(path);
-    } else if (!g_cancel && ok && dailyBackupDue(path)) {
+    } else if (!m_cancel && ok && dailyBackupDue(path)) {
         try {
-            result.backup = keepBackupFrom(db, path, BackupReason::Daily, [] { return g_cancel.load(); });
+            result.backup = keepBackupFrom(db, path, BackupReason::Daily, [this] { return m_cancel.load(); });
         } catch (const StoreError &e) {
-            if (!g_cancel)
+            if (!m_cancel)
                 result.backupFailure = e.message();
         }
     }
@@ -93,37 +93,35 @@ LibraryCheck::Result check(const QString &path)
     return result;
 }
 
-} // namespace
-
 void LibraryCheck::start(const QString &path, std::function<void(const Result &)> done)
 {
     stop();
     // A team library has no file to check or copy: the server keeps its pages sound.
     if (isPostgresLocation(path))
         return;
-    std::lock_guard lock(g_mutex);
-    g_cancel = false;
-    g_thread = std::make_unique<std::thread>([path, done = std::move(done)] {
+    std::lock_guard lock(m_mutex);
+    m_cancel = false;
+    m_thread = std::make_unique<std::thread>([this, path, done = std::move(done)] {
         const Result result = check(path);
-        if (!g_cancel && done)
+        if (!m_cancel && done)
             done(result);
     });
 }
 
 void LibraryCheck::makeWayForWrite()
 {
-    g_lastWrite = now();
-    g_yield = true;
+    m_lastWrite = now();
+    m_yield = true;
 }
 
 void LibraryCheck::stop()
 {
-    std::lock_guard lock(g_mutex);
-    if (!g_thread)
+    std::lock_guard lock(m_mutex);
+    if (!m_thread)
         return;
-    g_cancel = true;
-    g_thread->join();
-    g_thread.reset();
+    m_cancel = true;
+    m_thread->join();
+    m_thread.reset();
 }
 
 } // namespace store

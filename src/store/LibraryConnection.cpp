@@ -4,7 +4,7 @@
 #include "store/LibraryCheck.h"
 #include "store/PgLibrary.h"
 #include "store/PgLocation.h"
-#include "store/SearchIndex.h"
+#include "store/PgReconnect.h"
 #include "store/StarterLibrary.h"
 
 #include <QFile>
@@ -21,23 +21,13 @@ namespace store {
 
 namespace {
 
-const QString kConnectionName = QStringLiteral("LibraryConnection");
-// Not a static object with a destructor: Qt's connection registry may be gone by the time such
-// destructors run at exit. close() releases it; a program that exits without closing loses nothing,
-// since every write has been committed.
-Database *g_library = nullptr;
-QString g_path;
-qint64 g_opened = 0;
-bool g_readOnly = false;
-QString g_password;
-// A password that came in a URI, for reopening that library (path() drops it); never written.
-QString g_uriPassword, g_uriPasswordFor;
+const QString kConnectionPrefix = QStringLiteral("LibraryConnection");
 
 // Waits for the lock as the connection option would (about three seconds), and first asks the
 // start-up check, which may be holding a read lock, to give way.
-int waitForLock(void *, int attempt)
+int waitForLock(void *check, int attempt)
 {
-    LibraryCheck::makeWayForWrite();
+    static_cast<LibraryCheck *>(check)->makeWayForWrite();
     if (attempt >= 300)
         return 0;
     sqlite3_sleep(10);
@@ -104,31 +94,38 @@ void requireSqliteHeader(const QString &path)
         throw StoreError(QStringLiteral("الملف ليس قاعدة بيانات مكتبة أكواد"));
 }
 
-std::unique_ptr<Database> connectPg(const PgLocation &location)
+} // namespace
+
+LibraryConnection::LibraryConnection(LibraryCheck &check)
+    : m_check(check)
+{ }
+
+LibraryConnection::~LibraryConnection() { close(); }
+
+std::unique_ptr<Database> LibraryConnection::connectPg(const PgLocation &location)
 {
     if (!location.password.isEmpty()) {
-        g_uriPassword = location.password;
-        g_uriPasswordFor = location.display();
+        m_uriPassword = location.password;
+        m_uriPasswordFor = location.display();
     }
-    const QString password = !g_password.isEmpty()                    ? g_password
-                             : location.display() == g_uriPasswordFor ? g_uriPassword
+    const QString password = !m_password.isEmpty()                    ? m_password
+                             : location.display() == m_uriPasswordFor ? m_uriPassword
                                                                       : QString();
-    auto db = std::make_unique<Database>(location, password, kConnectionName);
+    auto db = std::make_unique<Database>(location, password, QString());
     db->ensureOpen();
     return db;
 }
 
-void adopt(std::unique_ptr<Database> db, const QString &path, bool readOnly)
+void LibraryConnection::adopt(std::unique_ptr<Database> db, const QString &path, bool readOnly)
 {
-    g_library = db.release();
-    g_path = path;
-    g_readOnly = readOnly;
-    ++g_opened;
-    // Best effort: a library whose index cannot be kept (read-only) is searched by scanning.
-    SearchIndex::attach(*g_library);
+    db->markAsLibrary(path);
+    m_db = std::move(db);
+    m_path = path;
+    m_readOnly = readOnly;
+    ++m_opened;
 }
 
-void openPg(const QString &location, bool readOnly)
+void LibraryConnection::openPg(const QString &location, bool readOnly)
 {
     const PgLocation where = parsePgLocation(location);
     auto db = connectPg(where);
@@ -141,8 +138,6 @@ void openPg(const QString &location, bool readOnly)
     adopt(std::move(db), where.display(), readOnly);
 }
 
-} // namespace
-
 void LibraryConnection::open(const QString &path, bool readOnly)
 {
     close();
@@ -152,19 +147,18 @@ void LibraryConnection::open(const QString &path, bool readOnly)
     }
     // The header is checked before SQLite touches the file, so a foreign file is never written.
     requireSqliteHeader(path);
-    auto db = std::make_unique<Database>(path, readOnly ? Database::ReadOnly : Database::NoFlags, QString(),
-                                         kConnectionName);
+    auto db = std::make_unique<Database>(path, readOnly ? Database::ReadOnly : Database::NoFlags, kConnectionPrefix);
     requireLibrary(*db);
     if (!readOnly && !canWrite(*db)) {
         readOnly = true;
         db.reset();
-        db = std::make_unique<Database>(path, Database::ReadOnly, QString(), kConnectionName);
+        db = std::make_unique<Database>(path, Database::ReadOnly, kConnectionPrefix);
         requireLibrary(*db);
     }
     if (!readOnly)
         addTreeIndex(*db);
     if (sqlite3 *handle = db->handle())
-        sqlite3_busy_handler(handle, waitForLock, nullptr);
+        sqlite3_busy_handler(handle, waitForLock, &m_check);
     adopt(std::move(db), path, readOnly);
 }
 
@@ -182,9 +176,7 @@ void LibraryConnection::createSchema(const QString &location)
     openPg(location, false);
 }
 
-void LibraryConnection::setPassword(const QString &password) { g_password = password; }
-
-Engine LibraryConnection::engine() { return g_library ? g_library->engine() : Engine::Sqlite; }
+Engine LibraryConnection::engine() const { return m_db ? m_db->engine() : Engine::Sqlite; }
 
 void LibraryConnection::create(const QString &path, bool seed)
 {
@@ -192,21 +184,15 @@ void LibraryConnection::create(const QString &path, bool seed)
     if (QFileInfo::exists(path))
         throw StoreError(QStringLiteral("الملف موجود من قبل"));
     try {
-        auto db = std::make_unique<Database>(path, Database::NoFlags, QString(), kConnectionName);
+        auto db = std::make_unique<Database>(path, Database::NoFlags, kConnectionPrefix);
         if (sqlite3 *handle = db->handle())
-            sqlite3_busy_handler(handle, waitForLock, nullptr);
-        db->exec(QStringLiteral("BEGIN"));
-        createLibraryTables(*db);
-        if (seed)
-            writeStarterLibrary(*db);
-        db->exec(QStringLiteral("COMMIT"));
-        g_library = db.release();
-        g_path = path;
-        g_readOnly = false;
-        ++g_opened;
-        SearchIndex::attach(*g_library);
-        if (SearchIndex::status() == SearchIndex::Status::Building)
-            SearchIndex::buildAll(); // the starter snippets only
+            sqlite3_busy_handler(handle, waitForLock, &m_check);
+        inTransaction(*db, [&] {
+            createLibraryTables(*db);
+            if (seed)
+                writeStarterLibrary(*db);
+        });
+        adopt(std::move(db), path, false);
     } catch (const StoreError &) {
         close();
         QFile::remove(path);
@@ -216,72 +202,55 @@ void LibraryConnection::create(const QString &path, bool seed)
 
 void LibraryConnection::close()
 {
-    LibraryCheck::stop();
-    SearchIndex::detach();
-    delete g_library;
-    g_library = nullptr;
-    g_path.clear();
-    g_readOnly = false;
+    m_check.stop();
+    m_db.reset();
+    m_path.clear();
+    m_readOnly = false;
 }
 
-bool LibraryConnection::isReadOnly() { return g_library && g_readOnly; }
-
-const Database *LibraryConnection::connection() { return g_library; }
-
-QString readOnlyLibraryMessage()
+QString readOnlyLibraryMessage(Engine engine)
 {
-    if (LibraryConnection::engine() == Engine::Postgres)
+    if (engine == Engine::Postgres)
         return QStringLiteral("مكتبة الفريق مفتوحة للقراءة فقط، فلا يمكن حفظ أي تغيير فيها.\n"
                               "لتعديلها يلزم أن يمنح مدير الخادم هذا المستخدم صلاحية الكتابة في جداول المكتبة.");
     return QStringLiteral("مكتبة الأكواد مفتوحة للقراءة فقط، فلا يمكن حفظ أي تغيير فيها.\n"
                           "لتعديلها يلزم أن يكون الملف ومجلده قابلين للكتابة.");
 }
 
-bool LibraryConnection::isOpen() { return g_library && g_library->isOpen(); }
+bool LibraryConnection::isOpen() const { return m_db && m_db->isOpen(); }
 
-QString LibraryConnection::path() { return g_path; }
-
-bool LibraryConnection::isLibraryFile(const QString &path)
+bool LibraryConnection::isLibraryFile(const QString &path) const
 {
-    if (engine() == Engine::Postgres || g_path.isEmpty())
+    if (engine() == Engine::Postgres || m_path.isEmpty())
         return false;
     const QString canonical = QFileInfo(path).canonicalFilePath();
-    return !canonical.isEmpty() && canonical == QFileInfo(g_path).canonicalFilePath();
+    return !canonical.isEmpty() && canonical == QFileInfo(m_path).canonicalFilePath();
 }
 
-QString LibraryConnection::folder()
+QString LibraryConnection::folder() const
 {
     if (engine() == Engine::Postgres)
         return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    return QFileInfo(g_path).absolutePath();
+    return QFileInfo(m_path).absolutePath();
 }
 
-qint64 LibraryConnection::openCount() { return g_opened; }
+QSqlDatabase LibraryConnection::database() const { return m_db ? m_db->db() : QSqlDatabase(); }
 
-QSqlDatabase LibraryConnection::database() { return QSqlDatabase::database(kConnectionName, false); }
-
-void withLibraryReopened(const std::function<void()> &work)
+bool LibraryConnection::isLost() const
 {
-    const QString path = LibraryConnection::path();
-    const bool readOnly = LibraryConnection::isReadOnly();
-    if (path.isEmpty())
-        throw StoreError(QStringLiteral("قاعدة البيانات غير مفتوحة"));
-    QString failure;
-    try {
-        work();
-    } catch (const StoreError &e) {
-        failure = e.message();
-    }
-    if (!LibraryConnection::isOpen()) {
-        try {
-            LibraryConnection::open(path, readOnly);
-        } catch (const StoreError &e) {
-            failure += (failure.isEmpty() ? QString() : QStringLiteral("\r\n"))
-                       + QStringLiteral("تعذر إعادة فتح قاعدة البيانات: ") + e.message();
-        }
-    }
-    if (!failure.isEmpty())
-        throw StoreError(failure);
+    return m_db && m_db->engine() == Engine::Postgres && connectionLost(m_db->db().driver());
+}
+
+void LibraryConnection::ensureConnected()
+{
+    if (!isLost())
+        return;
+    QSqlDatabase db = m_db->db();
+    db.close();
+    // Opens with the same parameters and the password kept in memory, if any.
+    if (!db.open() || connectionLost(db.driver()))
+        throw StoreError(lostConnectionMessage());
+    ++m_reconnects;
 }
 
 } // namespace store

@@ -1,7 +1,6 @@
 #include "store/LibraryWatcher.h"
 
 #include "store/LibraryConnection.h"
-#include "store/PgReconnect.h"
 
 #include <QSqlDriver>
 #include <QSqlQuery>
@@ -13,9 +12,9 @@ namespace {
 
 bool isPostgres(const QSqlDatabase &db) { return db.driverName() == QLatin1String("QPSQL"); }
 
-qint64 dataVersion()
+qint64 dataVersion(const QSqlDatabase &db)
 {
-    QSqlQuery q(LibraryConnection::database());
+    QSqlQuery q(db);
     if (!q.exec(QStringLiteral("PRAGMA data_version")) || !q.next())
         return -1;
     return q.value(0).toLongLong();
@@ -23,8 +22,9 @@ qint64 dataVersion()
 
 } // namespace
 
-LibraryWatcher::LibraryWatcher(QObject *parent)
+LibraryWatcher::LibraryWatcher(LibraryConnection &connection, QObject *parent)
     : QObject(parent)
+    , m_library(connection)
     , m_timer(new QTimer(this))
     , m_coalesce(new QTimer(this))
 {
@@ -34,15 +34,15 @@ LibraryWatcher::LibraryWatcher(QObject *parent)
     connect(m_coalesce, &QTimer::timeout, this, &LibraryWatcher::changed);
     m_timer->setInterval(1000);
     connect(m_timer, &QTimer::timeout, this, &LibraryWatcher::poll);
-    m_reconnects = libraryReconnects();
+    m_reconnects = m_library.reconnects();
     rebase();
     m_timer->start();
 }
 
 LibraryWatcher::~LibraryWatcher()
 {
-    if (m_listening && LibraryConnection::isOpen() && LibraryConnection::openCount() == m_connection)
-        LibraryConnection::database().driver()->unsubscribeFromNotification(QLatin1String(ChangeChannel));
+    if (m_listening && m_library.isOpen() && m_library.openCount() == m_connection)
+        m_library.database().driver()->unsubscribeFromNotification(QLatin1String(ChangeChannel));
 }
 
 void LibraryWatcher::setInterval(int milliseconds) { m_timer->setInterval(milliseconds); }
@@ -56,16 +56,16 @@ void LibraryWatcher::rebase()
 
 void LibraryWatcher::follow()
 {
-    if (!LibraryConnection::isOpen()) {
+    if (!m_library.isOpen()) {
         m_connection = -1;
         m_listening = false;
         return;
     }
-    if (m_connection == LibraryConnection::openCount())
+    if (m_connection == m_library.openCount())
         return;
-    m_connection = LibraryConnection::openCount();
+    m_connection = m_library.openCount();
     m_listening = false;
-    const QSqlDatabase db = LibraryConnection::database();
+    const QSqlDatabase db = m_library.database();
     if (isPostgres(db)) {
         QSqlDriver *driver = db.driver();
         // A reopened connection is a new session: it listens anew.
@@ -78,21 +78,21 @@ void LibraryWatcher::follow()
             driver->unsubscribeFromNotification(QLatin1String(ChangeChannel)); // kept by a reconnected driver
         m_listening = driver->subscribeToNotification(QLatin1String(ChangeChannel));
     } else {
-        m_version = dataVersion();
+        m_version = dataVersion(m_library.database());
     }
 }
 
 void LibraryWatcher::poll()
 {
-    if (LibraryConnection::connection() && LibraryConnection::engine() == Engine::Postgres) {
+    if (m_library.connection() && m_library.engine() == Engine::Postgres) {
         try {
-            ensureLibraryConnected();
+            m_library.ensureConnected();
         } catch (const StoreError &) {
             return; // the server is still away
         }
-        if (m_reconnects != libraryReconnects()) {
+        if (m_reconnects != m_library.reconnects()) {
             // A new session: it listens anew, and what others wrote meanwhile was never told.
-            m_reconnects = libraryReconnects();
+            m_reconnects = m_library.reconnects();
             m_connection = -1;
             follow();
             m_coalesce->start();
@@ -103,9 +103,9 @@ void LibraryWatcher::poll()
     follow();
     if (m_connection < 0 || m_connection != connection)
         return; // a reopened library is read afresh by whoever reopened it
-    if (isPostgres(LibraryConnection::database()))
+    if (isPostgres(m_library.database()))
         return;
-    const qint64 version = dataVersion();
+    const qint64 version = dataVersion(m_library.database());
     if (version >= 0 && version != m_version) {
         m_version = version;
         m_coalesce->start();

@@ -9,11 +9,14 @@ class QTimer;
 
 namespace store {
 
+class LibraryConnection;
+
+// Library::startWatching makes one for its connection.
 class LibraryWatcher : public QObject
 {
     Q_OBJECT
 public:
-    explicit LibraryWatcher(QObject *parent = nullptr);
+    explicit LibraryWatcher(LibraryConnection &connection, QObject *parent = nullptr);
     ~LibraryWatcher() override;
 
     // How often the file is polled (and the server's connection checked), in milliseconds.
@@ -28,9 +31,10 @@ signals:
 
 private:
     void poll();
-    void follow(); // takes up the current LibraryConnection when it was reopened
+    void follow(); // takes up the connection anew when it was reopened
     void notified(const QString &name, int source);
 
+    LibraryConnection &m_library;
     QTimer *m_timer;
     QTimer *m_coalesce;
     qint64 m_connection = -1;

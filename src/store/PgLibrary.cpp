@@ -75,16 +75,11 @@ void requirePgLibrary(const Database &db)
 
 void createPgSchema(const Database &db)
 {
-    db.exec(QStringLiteral("BEGIN"));
-    try {
+    inTransaction(db, [&db] {
         for (const char *sql : kSchema)
             db.exec(QString::fromUtf8(sql));
         createChangeNotification(db);
-        db.exec(QStringLiteral("COMMIT"));
-    } catch (...) {
-        QSqlQuery(db.db()).exec(QStringLiteral("ROLLBACK"));
-        throw;
-    }
+    });
 }
 
 bool pgCanWrite(const Database &db)

@@ -1,6 +1,6 @@
 #include "store/PgReconnect.h"
 
-#include "store/LibraryConnection.h"
+#include "store/StoreError.h"
 
 #include <QSqlDriver>
 #include <QVariant>
@@ -10,11 +10,7 @@
 
 namespace store {
 
-namespace {
-
-qint64 g_reconnects = 0;
-
-bool lost(const QSqlDriver *driver)
+bool connectionLost(const QSqlDriver *driver)
 {
     if (!driver)
         return false;
@@ -25,8 +21,6 @@ bool lost(const QSqlDriver *driver)
     PGconn *connection = *static_cast<PGconn *const *>(handle.data());
     return !connection || PQstatus(connection) == CONNECTION_BAD;
 }
-
-} // namespace
 
 QString lostConnectionMessage()
 {
@@ -40,29 +34,9 @@ QString lostAtCommitMessage()
                           "سيعاد الاتصال تلقائياً حين يعود الخادم؛ انظر في الشجرة قبل إعادة المحاولة.");
 }
 
-bool libraryConnectionLost()
-{
-    return LibraryConnection::connection() && LibraryConnection::engine() == Engine::Postgres
-           && lost(LibraryConnection::database().driver());
-}
-
-void ensureLibraryConnected()
-{
-    if (!libraryConnectionLost())
-        return;
-    QSqlDatabase db = LibraryConnection::database();
-    db.close();
-    // Opens with the same parameters and the password kept in memory, if any.
-    if (!db.open() || lost(db.driver()))
-        throw StoreError(lostConnectionMessage());
-    ++g_reconnects;
-}
-
-qint64 libraryReconnects() { return g_reconnects; }
-
 void throwIfConnectionLost(const QSqlDriver *driver, const QString &message)
 {
-    if (lost(driver))
+    if (connectionLost(driver))
         throw StoreError(message);
 }
 

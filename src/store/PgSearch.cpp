@@ -8,7 +8,7 @@
 #include <QSqlQuery>
 #include <QStringList>
 
-namespace store::pgsearch {
+namespace store {
 
 namespace {
 
@@ -18,17 +18,12 @@ constexpr qint64 kLockKey = 0x54616d5372636858; // "TamSrchX"
 constexpr int kFormat = 1;
 constexpr int kBuildRows = 500;
 
-struct Global {
-    QString connection;
-    bool usable = false;
-    bool readOnly = false;
-};
-Global g;
+} // namespace
 
-QSqlDatabase db() { return QSqlDatabase::database(g.connection, false); }
+QSqlDatabase PgSearch::db() const { return m_db->db(); }
 
 // Statements without values are sent as they are: PostgreSQL prepares no transaction control or DDL.
-QSqlQuery run(const QString &sql, const QVariantList &values = {})
+QSqlQuery PgSearch::run(const QString &sql, const QVariantList &values) const
 {
     if (!values.isEmpty())
         return runQuery(db(), sql, values);
@@ -38,28 +33,15 @@ QSqlQuery run(const QString &sql, const QVariantList &values = {})
     return q;
 }
 
-qint64 scalar(const QString &sql, const QVariantList &values = {})
+qint64 PgSearch::scalar(const QString &sql, const QVariantList &values) const
 {
     QSqlQuery q = run(sql, values);
     return nextRow(q) ? q.value(0).toLongLong() : 0;
 }
 
-template <typename Work>
-void inTransaction(Work &&work)
-{
-    run(QStringLiteral("BEGIN"));
-    try {
-        work();
-        run(QStringLiteral("COMMIT"));
-    } catch (...) {
-        QSqlQuery(db()).exec(QStringLiteral("ROLLBACK"));
-        throw;
-    }
-}
+void PgSearch::lockWriters() { run(QStringLiteral("SELECT pg_advisory_xact_lock(?)"), {kLockKey}); }
 
-void lockWriters() { run(QStringLiteral("SELECT pg_advisory_xact_lock(?)"), {kLockKey}); }
-
-bool schemaComplete()
+bool PgSearch::schemaComplete()
 {
     return scalar(QStringLiteral("SELECT count(*) FROM pg_catalog.pg_class WHERE relnamespace = "
                                  "current_schema()::regnamespace AND relname IN ('searchtext', 'searchpending', "
@@ -73,7 +55,7 @@ bool schemaComplete()
 }
 
 // Writes the folded texts of the rows of Code with these ids; ids without a row are dropped.
-void refold(const QList<qint64> &ids)
+void PgSearch::refold(const QList<qint64> &ids)
 {
     if (ids.isEmpty())
         return;
@@ -107,7 +89,7 @@ void refold(const QList<qint64> &ids)
 }
 
 // Folds the rows noted as changed; the caller holds a transaction and the writers' lock.
-void drainNow()
+void PgSearch::drainNow()
 {
     QSqlQuery q = run(QStringLiteral("DELETE FROM searchpending RETURNING rid"));
     QSet<qint64> seen;
@@ -127,7 +109,7 @@ void drainNow()
         refold(ids.mid(i, kBuildRows));
 }
 
-void createSchema()
+void PgSearch::createSchema()
 {
     run(QStringLiteral("DROP TRIGGER IF EXISTS code_search ON Code"));
     run(QStringLiteral("DROP TRIGGER IF EXISTS code_search_truncate ON Code"));
@@ -144,7 +126,7 @@ void createSchema()
     // still answers correctly.
     bool trigrams = false;
     try {
-        inSavepoint(db(), "search_trgm", [] { run(QStringLiteral("CREATE EXTENSION IF NOT EXISTS pg_trgm")); });
+        inTransaction(*m_db, [this] { run(QStringLiteral("CREATE EXTENSION IF NOT EXISTS pg_trgm")); });
         trigrams = true;
     } catch (const StoreError &) { }
     if (trigrams)
@@ -168,15 +150,13 @@ void createSchema()
                        "FOR EACH STATEMENT EXECUTE FUNCTION searchpending_note()"));
 }
 
-bool done() { return scalar(QStringLiteral("SELECT count(*) FROM searchstate WHERE done")) > 0; }
+bool PgSearch::done() { return scalar(QStringLiteral("SELECT count(*) FROM searchstate WHERE done")) > 0; }
 
-} // namespace
-
-void attach(const Database &database, bool readOnly)
+void PgSearch::attach(const Database &database, bool readOnly)
 {
-    g.connection = database.name();
-    g.readOnly = readOnly;
-    g.usable = false;
+    m_db = &database;
+    m_readOnly = readOnly;
+    m_usable = false;
     try {
         bool healthy = false;
         if (schemaComplete()) {
@@ -188,10 +168,10 @@ void attach(const Database &database, bool readOnly)
                 rebuild();
             return;
         }
-        g.usable = true;
+        m_usable = true;
         if (readOnly)
             return;
-        inTransaction([] {
+        inTransaction(*m_db, [this] {
             lockWriters();
             drainNow();
         });
@@ -200,19 +180,19 @@ void attach(const Database &database, bool readOnly)
             && scalar(QStringLiteral("SELECT (SELECT count(*) FROM Code) - (SELECT count(*) FROM searchtext)")) != 0)
             rebuild();
     } catch (const StoreError &) {
-        g.usable = false;
+        m_usable = false;
     }
 }
 
-void detach()
+void PgSearch::detach()
 {
-    g.connection.clear();
-    g.usable = false;
+    m_db = nullptr;
+    m_usable = false;
 }
 
-SearchIndex::Status status()
+SearchIndex::Status PgSearch::status()
 {
-    if (!g.usable)
+    if (!m_usable)
         return SearchIndex::Status::Unavailable;
     try {
         return done() ? SearchIndex::Status::Ready : SearchIndex::Status::Building;
@@ -221,7 +201,7 @@ SearchIndex::Status status()
     }
 }
 
-double buildProgress()
+double PgSearch::buildProgress()
 {
     try {
         if (done())
@@ -234,14 +214,14 @@ double buildProgress()
     }
 }
 
-bool buildStep(int budgetMs)
+bool PgSearch::buildStep(int budgetMs)
 {
-    if (!g.usable || g.readOnly)
+    if (!m_usable || m_readOnly)
         return false;
     bool more = false;
     QElapsedTimer timer;
     timer.start();
-    inTransaction([&] {
+    inTransaction(*m_db, [&] {
         lockWriters();
         drainNow();
         QSqlQuery state = run(QStringLiteral("SELECT built, done FROM searchstate"));
@@ -268,36 +248,36 @@ bool buildStep(int budgetMs)
     return more;
 }
 
-bool rebuild()
+bool PgSearch::rebuild()
 {
-    if (g.connection.isEmpty() || g.readOnly)
+    if (!m_db || m_readOnly)
         return false;
     try {
-        inTransaction([] {
+        inTransaction(*m_db, [this] {
             lockWriters();
             createSchema();
         });
-        g.usable = true;
+        m_usable = true;
     } catch (const StoreError &) {
-        g.usable = false;
+        m_usable = false;
         return false;
     }
     return true;
 }
 
-std::optional<QList<SearchCandidate>> candidates(const QString &foldedWord, bool head, bool code, bool learn,
-                                                 bool &restarted)
+std::optional<QList<SearchCandidate>> PgSearch::candidates(const QString &foldedWord, bool head, bool code, bool learn,
+                                                           bool &restarted)
 {
     restarted = false;
-    if (!g.usable || foldedWord.toUcs4().size() < 3)
+    if (!m_usable || foldedWord.toUcs4().size() < 3)
         return std::nullopt;
     try {
         if (!done())
             return std::nullopt;
         if (scalar(QStringLiteral("SELECT count(*) FROM (SELECT 1 FROM searchpending LIMIT 1) p")) != 0) {
-            if (g.readOnly)
+            if (m_readOnly)
                 return std::nullopt;
-            inTransaction([] {
+            inTransaction(*m_db, [this] {
                 lockWriters();
                 drainNow();
             });
@@ -342,12 +322,12 @@ std::optional<QList<SearchCandidate>> candidates(const QString &foldedWord, bool
     return rows;
 }
 
-void drainPending()
+void PgSearch::drainPending()
 {
-    if (!g.usable || g.readOnly)
+    if (!m_usable || m_readOnly)
         return;
     try {
-        inSavepoint(db(), "search_drain", [] {
+        inTransaction(*m_db, [this] {
             lockWriters();
             drainNow();
         });
@@ -356,4 +336,4 @@ void drainPending()
     }
 }
 
-} // namespace store::pgsearch
+} // namespace store

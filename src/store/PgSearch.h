@@ -14,24 +14,44 @@
 // A role that may not write searchtext leaves the notes to others; its searches scan meanwhile.
 #include "store/SearchIndex.h"
 
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QVariantList>
+
 namespace store {
 
 class Database;
 
-namespace pgsearch {
+class PgSearch
+{
+public:
+    void attach(const Database &db, bool readOnly);
+    void detach();
+    SearchIndex::Status status();
+    double buildProgress();
+    bool buildStep(int budgetMs);
+    // Drops and creates the tables anew; returns whether the index is to be built.
+    bool rebuild();
+    // nullopt: scan. A damaged index is rebuilt (restarted set).
+    std::optional<QList<SearchCandidate>> candidates(const QString &foldedWord, bool head, bool code, bool learn,
+                                                     bool &restarted);
+    // Inside the caller's transaction; never fails it.
+    void drainPending();
 
-void attach(const Database &db, bool readOnly);
-void detach();
-SearchIndex::Status status();
-double buildProgress();
-bool buildStep(int budgetMs);
-// Drops and creates the tables anew; returns whether the index is to be built.
-bool rebuild();
-// nullopt: scan. A damaged index is rebuilt (restarted set).
-std::optional<QList<SearchCandidate>> candidates(const QString &foldedWord, bool head, bool code, bool learn,
-                                                 bool &restarted);
-// Inside the caller's transaction; never fails it.
-void drainPending();
+private:
+    QSqlDatabase db() const;
+    QSqlQuery run(const QString &sql, const QVariantList &values = {}) const;
+    qint64 scalar(const QString &sql, const QVariantList &values = {}) const;
+    void lockWriters();
+    bool schemaComplete();
+    void refold(const QList<qint64> &ids);
+    void drainNow();
+    void createSchema();
+    bool done();
 
-} // namespace pgsearch
+    const Database *m_db = nullptr;
+    bool m_usable = false;
+    bool m_readOnly = false;
+};
+
 } // namespace store

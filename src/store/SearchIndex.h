@@ -22,10 +22,12 @@
 // window stays responsive; until it is complete, candidates() says so and the caller scans.
 // On a team library (PostgreSQL) the same functions work on folded copies of the texts with
 // trigram indexes instead (store/PgSearch.h); the answers are the same.
-// Everything here runs on LibraryConnection's thread.
+// Each open Library has one, attached to its connection; everything here runs on that
+// connection's thread.
 #include <QList>
 #include <QString>
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace store {
@@ -47,40 +49,48 @@ public:
         Ready,
     };
 
-    static Status status();
+    SearchIndex();
+    ~SearchIndex();
+    SearchIndex(const SearchIndex &) = delete;
+    SearchIndex &operator=(const SearchIndex &) = delete;
+
+    Status status() const;
     // Whether buildStep has work: the index is being built, or a bulk change waits to be folded in.
-    static bool hasWork();
+    bool hasWork() const;
     // Share of the rows indexed while building, 0..1.
-    static double buildProgress();
+    double buildProgress() const;
     // Indexes rows for about budgetMs in one short transaction; returns whether more remain.
-    static bool buildStep(int budgetMs);
-    static void buildAll();
+    bool buildStep(int budgetMs);
+    void buildAll();
     // Drops the index and starts building it again (e.g. after it was found damaged).
-    static void rebuild();
+    void rebuild();
 
     // Rows of Code, ascending, whose fields might contain the folded word (a field not named
     // cannot contain it, by either way of matching): empty optional when
     // the index cannot answer (not ready, word shorter than three characters, library read-only
     // with changes not yet indexed). A damaged index is dropped and rebuilt, and the caller scans.
-    static std::optional<QList<SearchCandidate>> candidates(const QString &foldedWord, bool head, bool code,
-                                                            bool learn);
+    std::optional<QList<SearchCandidate>> candidates(const QString &foldedWord, bool head, bool code, bool learn);
 
     // Called whenever buildStep gets work, so a window can drive it.
-    static void setBuildListener(std::function<void()> listener);
+    void setBuildListener(std::function<void()> listener);
 
     // Called inside Library::transaction before it commits. Never fails the write: an index that
     // cannot follow is dropped and rebuilt.
-    static void drainPending();
+    void drainPending();
     // Folds every pending change in now, in a transaction of its own; one that cannot be made
     // (read-only, busy) leaves them pending.
-    static void foldPending();
+    void foldPending();
 
-    // Connection life (LibraryConnection).
-    static void attach(const Database &db);
-    static void detach();
+    // Connection life (Library::open, close). A read-only library's index is used as it is.
+    void attach(const Database &db, bool readOnly);
+    void detach();
 
     // Schema names, for tests and tools.
     static QStringList tableNames();
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
 };
 
 } // namespace store

@@ -2,26 +2,23 @@
 
 #include "store/Backup.h"
 #include "store/Database.h"
-#include "store/LibraryConnection.h"
 
 #include <sqlite3.h>
 
 namespace store {
 
-sqlite3 *libraryHandle()
+sqlite3 *handleOf(const Database &db)
 {
-    const Database *library = LibraryConnection::isOpen() ? LibraryConnection::connection() : nullptr;
-    if (sqlite3 *h = library ? library->handle() : nullptr)
+    if (sqlite3 *h = db.handle())
         return h;
     throw StoreError(QStringLiteral("قاعدة البيانات غير مفتوحة"));
 }
 
-void throwSqliteError(sqlite3 *db)
+void throwSqliteError(sqlite3 *db, const QString &libraryPath)
 {
     const int code = sqlite3_errcode(db) & 0xff;
-    const Database *library = LibraryConnection::isOpen() ? LibraryConnection::connection() : nullptr;
-    if ((code == SQLITE_CORRUPT || code == SQLITE_NOTADB) && library && library->handle() == db)
-        throw DamagedLibraryError(damagedLibraryMessage(LibraryConnection::path()));
+    if ((code == SQLITE_CORRUPT || code == SQLITE_NOTADB) && !libraryPath.isEmpty())
+        throw DamagedLibraryError(damagedLibraryMessage(libraryPath));
     throw StoreError(describeSqlError(QString::fromUtf8(sqlite3_errmsg(db))));
 }
 
@@ -38,6 +35,14 @@ SqliteStatement::SqliteStatement(sqlite3 *db, const QByteArray &sql)
         throwSqliteError(db);
 }
 
+SqliteStatement::SqliteStatement(const Database &db, const QByteArray &sql)
+    : m_db(handleOf(db))
+    , m_libraryPath(db.libraryPath())
+{
+    if (sqlite3_prepare_v2(m_db, sql.constData(), int(sql.size()), &m_stmt, nullptr) != SQLITE_OK)
+        throwSqliteError(m_db, m_libraryPath);
+}
+
 SqliteStatement::~SqliteStatement() { sqlite3_finalize(m_stmt); }
 
 bool SqliteStatement::step()
@@ -47,7 +52,7 @@ bool SqliteStatement::step()
         return true;
     if (rc == SQLITE_DONE)
         return false;
-    throwSqliteError(m_db);
+    throwSqliteError(m_db, m_libraryPath);
 }
 
 void SqliteStatement::run()

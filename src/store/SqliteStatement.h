@@ -12,11 +12,14 @@ struct sqlite3_stmt;
 
 namespace store {
 
-// The open library's own SQLite handle; throws StoreError when no library is open.
-sqlite3 *libraryHandle();
-// Throws the StoreError for db's last failure: DamagedLibraryError when db is the library's and
-// SQLite found the file damaged, so a damaged page never passes for the end of a table.
-[[noreturn]] void throwSqliteError(sqlite3 *db);
+class Database;
+
+// The SQLite handle of db; throws StoreError when it is not an open SQLite connection.
+sqlite3 *handleOf(const Database &db);
+// Throws the StoreError for db's last failure: DamagedLibraryError naming libraryPath when that is
+// given (db is an open library's) and SQLite found the file damaged, so a damaged page never
+// passes for the end of a table.
+[[noreturn]] void throwSqliteError(sqlite3 *db, const QString &libraryPath = {});
 // Runs sql (no rows wanted); throws as throwSqliteError.
 void execSql(sqlite3 *db, const char *sql);
 
@@ -24,6 +27,8 @@ class SqliteStatement
 {
 public:
     SqliteStatement(sqlite3 *db, const QByteArray &sql);
+    // On a Database's connection; an open library's damage is reported as such.
+    SqliteStatement(const Database &db, const QByteArray &sql);
     ~SqliteStatement();
     SqliteStatement(const SqliteStatement &) = delete;
     SqliteStatement &operator=(const SqliteStatement &) = delete;
@@ -52,6 +57,7 @@ public:
 private:
     sqlite3 *m_db;
     sqlite3_stmt *m_stmt = nullptr;
+    QString m_libraryPath;
 };
 
 } // namespace store

@@ -2,7 +2,6 @@
 
 #include "store/Database.h"
 #include "store/Library.h"
-#include "store/LibraryConnection.h"
 #include "store/SqliteStatement.h"
 
 #include <QSqlQuery>
@@ -18,8 +17,8 @@ namespace {
 class Statement : public SqliteStatement
 {
 public:
-    explicit Statement(const char *sql)
-        : SqliteStatement(libraryHandle(), QByteArray(sql))
+    Statement(const Database &db, const char *sql)
+        : SqliteStatement(db, QByteArray(sql))
     { }
     bool next() { return step(); }
 };
@@ -71,17 +70,11 @@ bool userOf(sqlite3_stmt *s, int column)
 
 // A team library's columns come through Qt's driver: the server's round trip, not the per-value
 // variant, is what a read of them costs there.
-QSqlQuery pgQuery(const char *sql)
-{
-    const Database *library = LibraryConnection::connection();
-    if (!library)
-        throw StoreError(QStringLiteral("قاعدة البيانات غير مفتوحة"));
-    return library->query(QString::fromLatin1(sql));
-}
+QSqlQuery pgQuery(const Database &db, const char *sql) { return db.query(QString::fromLatin1(sql)); }
 
-TreeCategories readPgTreeCategories()
+TreeCategories readPgTreeCategories(const Database &db)
 {
-    QSqlQuery q = pgQuery("SELECT Groub, Caption FROM Groub ORDER BY Groub");
+    QSqlQuery q = pgQuery(db, "SELECT Groub, Caption FROM Groub ORDER BY Groub");
     TreeCategories result;
     while (nextRow(q)) {
         result.ids.push_back(q.value(0).toInt());
@@ -90,9 +83,9 @@ TreeCategories readPgTreeCategories()
     return result;
 }
 
-TreeSnippets readPgTreeSnippets()
+TreeSnippets readPgTreeSnippets(const Database &db)
 {
-    QSqlQuery q = pgQuery("SELECT id, Head, Groub, \"User\" FROM Code");
+    QSqlQuery q = pgQuery(db, "SELECT id, Head, Groub, \"User\" FROM Code");
     TreeSnippets result;
     while (nextRow(q)) {
         const QVariant groub = q.value(2);
@@ -108,15 +101,14 @@ TreeSnippets readPgTreeSnippets()
     return result;
 }
 
-bool onPostgres() { return LibraryConnection::engine() == Engine::Postgres; }
-
 } // namespace
 
-TreeCategories readTreeCategories()
+TreeCategories readTreeCategories(const Library &library)
 {
-    if (onPostgres())
-        return readPgTreeCategories();
-    Statement q("SELECT Groub, Caption FROM Groub ORDER BY rowid");
+    const Database &db = library.database();
+    if (db.engine() == Engine::Postgres)
+        return readPgTreeCategories(db);
+    Statement q(db, "SELECT Groub, Caption FROM Groub ORDER BY rowid");
     TreeCategories result;
     while (q.next()) {
         result.ids.push_back(sqlite3_column_int(q.get(), 0));
@@ -125,14 +117,15 @@ TreeCategories readTreeCategories()
     return result;
 }
 
-TreeSnippets readTreeSnippets()
+TreeSnippets readTreeSnippets(const Library &library)
 {
-    if (onPostgres())
-        return readPgTreeSnippets();
+    const Database &db = library.database();
+    if (db.engine() == Engine::Postgres)
+        return readPgTreeSnippets(db);
     // Counted first (from the smallest index, a few milliseconds) so the arrays grow once.
     qint64 count = 0;
     {
-        Statement q("SELECT count(*) FROM Code");
+        Statement q(db, "SELECT count(*) FROM Code");
         if (q.next())
             count = sqlite3_column_int64(q.get(), 0);
     }
@@ -142,7 +135,7 @@ TreeSnippets readTreeSnippets()
     result.flags.reserve(size_t(count));
     result.headEnds.reserve(size_t(count));
     result.heads.reserve(qsizetype(count) * 32);
-    Statement q("SELECT id, Head, Groub, User FROM Code");
+    Statement q(db, "SELECT id, Head, Groub, User FROM Code");
     sqlite3_stmt *s = q.get();
     while (q.next()) {
         qint64 groub = 0;

@@ -32,9 +32,12 @@ struct TreeSnippets {
     }
 };
 
+class Library;
+
 // Throw StoreError when the library cannot be read.
-TreeCategories readTreeCategories();
-TreeSnippets readTreeSnippets(); // in no particular order (from the covering index when there is one)
+TreeCategories readTreeCategories(const Library &library);
+// In no particular order (from the covering index when there is one).
+TreeSnippets readTreeSnippets(const Library &library);
 
 // The tree's order of names and titles: Arabic and Latin collated the way people expect, case
 // ignored, numbers by value. Everything that lists snippets "in the tree's order" uses it.

@@ -8,7 +8,6 @@
 #include "platform/RichTextBox.h"
 #include "store/Backup.h"
 #include "store/Library.h"
-#include "store/LibraryConnection.h"
 #include "store/NodeKey.h"
 
 #include <QAction>
@@ -27,7 +26,7 @@ class TestReliability : public QObject
     Q_OBJECT
 private slots:
     void init() { testing::resetSeams(); }
-    void cleanup() { store::LibraryConnection::close(); }
+    void cleanup() { testing::library().close(); }
 
     void aDamagedPageIsReportedNotShownAsEmpty()
     {
@@ -36,8 +35,8 @@ private slots:
         const qint32 sound = lib.addSnippet("sound", cat, "Dim sound As Integer");
         // Long enough to spread over several overflow pages, one of which is damaged below.
         const qint32 damaged = lib.addSnippet("damaged", cat, QString(40000, 'Q'));
-        const QString backup = store::keepBackup(store::BackupReason::Daily);
-        store::LibraryConnection::close();
+        const QString backup = store::keepBackup(testing::library(), store::BackupReason::Daily);
+        testing::library().close();
 
         QByteArray bytes = testing::readFile(lib.path());
         const int pageSize = 4096;
@@ -49,8 +48,8 @@ private slots:
         bytes.replace(overflow.at(1) * pageSize, 4, QByteArray(4, '\0')); // the chain ends too early
         testing::writeFile(lib.path(), bytes);
 
-        app::openLibrary(lib.path());
-        browser::FrmMain main;
+        app::openLibrary(testing::library(), lib.path());
+        browser::FrmMain main(testing::library());
         app::installCommands(main);
         main.load();
         main.show();
@@ -68,30 +67,30 @@ private slots:
         QTRY_COMPARE(MessageBoxSeam::count(), 2);
         QVERIFY(MessageBoxSeam::last().prompt.contains(QStringLiteral("مكتبة الأكواد تالفة")));
         QVERIFY(!main.RTxt1()->text().contains(QStringLiteral("Dim sound")));
-        QVERIFY_THROWS_EXCEPTION(store::DamagedLibraryError, store::Library::snippet(damaged));
+        QVERIFY_THROWS_EXCEPTION(store::DamagedLibraryError, testing::library().snippet(damaged));
     }
 
     void aReadOnlyLibrarySaysSoAndWritesNothing()
     {
         testing::TempLibrary lib;
         lib.addSnippet("a", lib.addCategory("c"), "x");
-        store::LibraryConnection::close();
+        testing::library().close();
         const QByteArray before = testing::readFile(lib.path());
 
         // As root a folder without write permission can still be written: only a user is stopped.
         if (::geteuid() != 0) {
             const auto perms = QFile::permissions(lib.dir());
             QFile::setPermissions(lib.dir(), QFile::ReadOwner | QFile::ExeOwner);
-            app::openLibrary(lib.path());
-            const bool detected = store::LibraryConnection::isReadOnly();
-            store::LibraryConnection::close();
+            app::openLibrary(testing::library(), lib.path());
+            const bool detected = testing::library().isReadOnly();
+            testing::library().close();
             QFile::setPermissions(lib.dir(), perms);
             QVERIFY(detected);
         }
 
-        app::openLibrary(lib.path(), true);
-        QVERIFY(store::LibraryConnection::isReadOnly());
-        browser::FrmMain main;
+        app::openLibrary(testing::library(), lib.path(), true);
+        QVERIFY(testing::library().isReadOnly());
+        browser::FrmMain main(testing::library());
         app::installCommands(main);
         main.load();
         app::showReadOnly(main);
@@ -105,9 +104,9 @@ private slots:
         QVERIFY(!main.command("CurMrkUsr")->isEnabled());
         main.runToolbarKey(QStringLiteral("InsertCode")); // no dialog to type into
         QVERIFY(!QApplication::activeModalWidget());
-        QCOMPARE(testing::errorOf([] { store::Library::renameSnippet(1, QStringLiteral("b")); }),
-                 store::readOnlyLibraryMessage());
-        store::LibraryConnection::close();
+        QCOMPARE(testing::errorOf([] { testing::library().renameSnippet(1, QStringLiteral("b")); }),
+                 store::readOnlyLibraryMessage(testing::library().engine()));
+        testing::library().close();
         QCOMPARE(testing::readFile(lib.path()), before);
     }
 
@@ -127,9 +126,9 @@ private slots:
         // Asked for, another window opens all the same (it renders itself and quits).
         const QString png = QDir(lib.dir()).filePath("shot.png");
         QProcess another;
-        another.start(QStringLiteral(TAMRISK_PROGRAM), {QStringLiteral("--library"), lib.path(),
-                                                        QStringLiteral("--new-instance"),
-                                                        QStringLiteral("--screenshot"), png});
+        another.start(QStringLiteral(TAMRISK_PROGRAM),
+                      {QStringLiteral("--library"), lib.path(), QStringLiteral("--new-instance"),
+                       QStringLiteral("--screenshot"), png});
         QTRY_COMPARE_WITH_TIMEOUT(another.state(), QProcess::NotRunning, 30000);
         QCOMPARE(another.exitCode(), 0);
         QVERIFY(QFile::exists(png));

@@ -6,7 +6,6 @@
 
 #include "app/Application.h"
 #include "store/Library.h"
-#include "store/LibraryConnection.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,18 +16,18 @@ class TestStartup : public QObject
     Q_OBJECT
 private slots:
     void init() { testing::resetSeams(); }
-    void cleanup() { store::LibraryConnection::close(); }
+    void cleanup() { testing::library().close(); }
 
     void firstStartCreatesTheStarterLibrary()
     {
         QTemporaryDir dir;
         const QString path = dir.filePath("sub/codedb.mdb");
-        app::openLibrary(path);
+        app::openLibrary(testing::library(), path);
         QVERIFY(QFile::exists(path));
-        QVERIFY(store::Library::categoryCount() >= 3);
-        QVERIFY(store::Library::snippetCount() >= 5);
+        QVERIFY(testing::library().categoryCount() >= 3);
+        QVERIFY(testing::library().snippetCount() >= 5);
         int mine = 0;
-        for (const auto &s : store::Library::snippetSummaries())
+        for (const auto &s : testing::library().snippetSummaries())
             mine += store::isTrue(s.user) ? 1 : 0;
         QVERIFY(mine > 0);
     }
@@ -40,14 +39,14 @@ private slots:
         QVERIFY(QFile::copy(QStringLiteral(TAMRISK_LEGACY_FIXTURES "/legacy-library.mdb"), path));
         const QByteArray original = testing::readFile(path);
         platform::MessageBoxSeam::setNextAnswer(platform::mb::No);
-        QVERIFY(!testing::errorOf([&] { app::openLibrary(path); }).isEmpty());
+        QVERIFY(!testing::errorOf([&] { app::openLibrary(testing::library(), path); }).isEmpty());
         QCOMPARE(testing::readFile(path), original);
-        QVERIFY(!store::LibraryConnection::isOpen());
+        QVERIFY(!testing::library().isOpen());
 
         platform::MessageBoxSeam::setNextAnswer(platform::mb::Yes);
-        QCOMPARE(app::openLibrary(path), path);
-        QVERIFY(store::LibraryConnection::isOpen());
-        QCOMPARE(store::Library::snippetCount(), 12);
+        QCOMPARE(app::openLibrary(testing::library(), path), path);
+        QVERIFY(testing::library().isOpen());
+        QCOMPARE(testing::library().snippetCount(), 12);
         QCOMPARE(testing::readFile(path + ".jet-backup"), original);
         // The question, then the summary of what was taken over.
         QVERIFY(platform::MessageBoxSeam::last().prompt.contains(QStringLiteral("12")));
@@ -57,21 +56,23 @@ private slots:
     {
         testing::TempPgDatabase db;
         platform::MessageBoxSeam::setNextAnswer(platform::mb::No);
-        QVERIFY(testing::errorOf([&] { app::openLibrary(db.uri()); }).contains(QStringLiteral("فارغة")));
-        QVERIFY(!store::LibraryConnection::isOpen());
+        QVERIFY(testing::errorOf([&] {
+                    app::openLibrary(testing::library(), db.uri());
+                }).contains(QStringLiteral("فارغة")));
+        QVERIFY(!testing::library().isOpen());
         platform::MessageBoxSeam::setNextAnswer(platform::mb::Yes);
-        QCOMPARE(app::openLibrary(db.uri()), db.uri());
+        QCOMPARE(app::openLibrary(testing::library(), db.uri()), db.uri());
         QVERIFY(platform::MessageBoxSeam::last().prompt.contains(QStringLiteral("إنشاء جدولي")));
-        QCOMPARE(store::LibraryConnection::engine(), store::Engine::Postgres);
+        QCOMPARE(testing::library().engine(), store::Engine::Postgres);
         store::Snippet s;
         s.head = QStringLiteral("t");
-        s.groub = store::Library::addCategory(QStringLiteral("c"));
-        store::Library::addSnippet(s);
+        s.groub = testing::library().addCategory(QStringLiteral("c"));
+        testing::library().addSnippet(s);
         // No file to copy or compact: the server's own upkeep runs, everyone stays connected.
-        QVERIFY(store::keepBackup(store::BackupReason::Compaction).isEmpty());
-        exchange::compactLibrary();
-        QVERIFY(store::LibraryConnection::isOpen());
-        QCOMPARE(store::Library::snippetCount(), 1);
+        QVERIFY(store::keepBackup(testing::library(), store::BackupReason::Compaction).isEmpty());
+        exchange::compactLibrary(testing::library());
+        QVERIFY(testing::library().isOpen());
+        QCOMPARE(testing::library().snippetCount(), 1);
         // One window per team library, whatever password the URI carries.
         QString withPassword = db.uri();
         withPassword.replace(QStringLiteral("postgres@"), QStringLiteral("postgres:pw@"));
@@ -85,7 +86,7 @@ private slots:
         const QString path = dir.filePath("codedb.mdb");
         const QByteArray bytes = QByteArray("\x00\x01\x00\x00Standard Jet DB", 19) + QByteArray(4096, '\x11');
         testing::writeFile(path, bytes);
-        const QString message = testing::errorOf([&] { app::openLibrary(path); });
+        const QString message = testing::errorOf([&] { app::openLibrary(testing::library(), path); });
         QVERIFY(message.contains(QDir::toNativeSeparators(path)));
         QVERIFY(message.contains(QStringLiteral("ليس قاعدة بيانات")));
         QCOMPARE(testing::readFile(path), bytes);
@@ -97,7 +98,7 @@ private slots:
         QTemporaryDir dir;
         testing::writeFile(dir.filePath("blocker"), "x");
         const QString path = dir.filePath("blocker/codedb.mdb");
-        QVERIFY(testing::errorOf([&] { app::openLibrary(path); }).contains(path));
+        QVERIFY(testing::errorOf([&] { app::openLibrary(testing::library(), path); }).contains(path));
     }
 
     void programShowsTheMessageAndExits()

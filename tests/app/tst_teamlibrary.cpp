@@ -7,7 +7,6 @@
 #include "browser/FrmTeamLibrary.h"
 #include "browser/WindowSettings.h"
 #include "store/Library.h"
-#include "store/LibraryConnection.h"
 #include "store/NodeKey.h"
 #include "store/PgLocation.h"
 
@@ -145,9 +144,9 @@ private slots:
         main->command(QStringLiteral("mnuTeamLibrary"))->trigger();
         QVERIFY(filled);
         QCOMPARE(MessageBoxSeam::count(), 1);
-        QCOMPARE(store::LibraryConnection::path(), lib->path());
+        QCOMPARE(testing::library().path(), lib->path());
         QVERIFY(main->node(store::snippetKey(s)).isValid());
-        QVERIFY(!store::LibraryConnection::isReadOnly());
+        QVERIFY(!testing::library().isReadOnly());
     }
 
     // The notice and the disabled commands follow the library now open, both ways.
@@ -158,16 +157,16 @@ private slots:
         lib->addSnippet("in the writable one", lib->addCategory("c"));
         QTemporaryDir other;
         const QString readOnly = other.filePath(QStringLiteral("codedb.mdb"));
-        store::LibraryConnection::close();
-        store::LibraryConnection::create(readOnly, true);
-        store::LibraryConnection::close();
-        app::openLibrary(readOnly, true);
+        testing::library().close();
+        testing::library().create(readOnly, true);
+        testing::library().close();
+        app::openLibrary(testing::library(), readOnly, true);
         openMain([](browser::FrmMain &m) { app::installCommands(m); });
         app::showReadOnly(*main);
         QVERIFY(main->findChild<QLabel *>(QStringLiteral("readOnlyNotice")));
 
         QVERIFY(app::switchLibrary(*main, writable));
-        QCOMPARE(store::LibraryConnection::path(), writable);
+        QCOMPARE(testing::library().path(), writable);
         QVERIFY(!main->findChild<QLabel *>(QStringLiteral("readOnlyNotice")));
         QCOMPARE(main->windowTitle(), QStringLiteral("Tamrisk"));
         for (QAction *a : app::writeCommands(*main))
@@ -194,16 +193,16 @@ private slots:
         main->command(QStringLiteral("mnuTeamLibrary"))->trigger();
         QCOMPARE(MessageBoxSeam::count(), 1); // the schema question
         QCOMPARE(MessageBoxSeam::last().buttons(), platform::mb::YesNo);
-        QCOMPARE(store::LibraryConnection::engine(), store::Engine::Postgres);
-        QCOMPARE(store::parsePgLocation(store::LibraryConnection::path()).database, team.name());
+        QCOMPARE(testing::library().engine(), store::Engine::Postgres);
+        QCOMPARE(store::parsePgLocation(testing::library().path()).database, team.name());
         QVERIFY(!main->node(store::snippetKey(s)).isValid());
-        QVERIFY(!store::LibraryConnection::isReadOnly());
+        QVERIFY(!testing::library().isReadOnly());
 
         main->menu(QStringLiteral("mnufile"))->aboutToShow();
         QVERIFY(main->command(QStringLiteral("mnuFileLibrary"))->isEnabled());
         app::setFileLibrary(lib->path());
         main->command(QStringLiteral("mnuFileLibrary"))->trigger();
-        QCOMPARE(store::LibraryConnection::path(), lib->path());
+        QCOMPARE(testing::library().path(), lib->path());
         QVERIFY(main->node(store::snippetKey(s)).isValid());
         QCOMPARE(MessageBoxSeam::count(), 1);
     }
@@ -216,19 +215,19 @@ private slots:
         const QString role = QStringLiteral("tamrisk_teamui_%1").arg(QCoreApplication::applicationPid());
         {
             testing::TempPgDatabase team;
-            store::LibraryConnection::createSchema(team.uri());
-            store::LibraryConnection::close();
+            testing::library().createSchema(team.uri());
+            testing::library().close();
             team.exec(QStringLiteral("DROP ROLE IF EXISTS %1").arg(role));
             team.exec(QStringLiteral("CREATE ROLE %1 LOGIN").arg(role));
             team.exec(QStringLiteral("GRANT SELECT ON Groub, Code TO %1").arg(role));
             store::PgLocation where = store::parsePgLocation(team.uri());
             where.user = role;
             QVERIFY(app::switchLibrary(*main, where.display()));
-            QVERIFY(store::LibraryConnection::isReadOnly());
+            QVERIFY(testing::library().isReadOnly());
             auto *notice = main->findChild<QLabel *>(QStringLiteral("readOnlyNotice"));
             QVERIFY(notice);
             // Of the server's rights, not of a file's.
-            QCOMPARE(notice->toolTip(), store::readOnlyLibraryMessage());
+            QCOMPARE(notice->toolTip(), store::readOnlyLibraryMessage(testing::library().engine()));
             QVERIFY(notice->toolTip().startsWith(QStringLiteral("مكتبة الفريق")));
             QVERIFY(main->windowTitle().endsWith(app::ReadOnlyTitleSuffix));
             for (QAction *a : app::writeCommands(*main))

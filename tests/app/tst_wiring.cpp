@@ -54,8 +54,8 @@ private slots:
     void everyCommandHasExactlyOneHandler()
     {
         testing::TempLibrary lib(true);
-        browser::FrmMain bare; // only the window's own handlers
-        browser::FrmMain main;
+        browser::FrmMain bare(testing::library()); // only the window's own handlers
+        browser::FrmMain main(testing::library());
         app::installCommands(main);
 
         QStringList commands;
@@ -79,7 +79,7 @@ private slots:
     void toolbarButtonsOpenTheirWindows()
     {
         testing::TempLibrary lib(true);
-        browser::FrmMain main;
+        browser::FrmMain main(testing::library());
         app::installCommands(main);
         main.load();
         main.show();
@@ -109,15 +109,15 @@ private slots:
 
         // Nothing selected: delete selects the root and deletes nothing.
         main.TVCodeHead()->clearSelection();
-        const qint64 before = store::Library::snippetCount();
+        const qint64 before = testing::library().snippetCount();
         button("DelCode")->trigger();
-        QCOMPARE(store::Library::snippetCount(), before);
+        QCOMPARE(testing::library().snippetCount(), before);
         QCOMPARE(main.selectedKey(), store::RootKey);
 
         // Compacting keeps every snippet and the count text.
         const QString count = main.findChild<QLabel *>("panel3")->text();
         button("compactDb")->trigger();
-        QCOMPARE(store::Library::snippetCount(), before);
+        QCOMPARE(testing::library().snippetCount(), before);
         QCOMPARE(main.findChild<QLabel *>("panel3")->text(), count);
 
         MessageBoxSeam::setNextAnswer(platform::mb::No);

@@ -5,7 +5,7 @@
 
 #include "editing/FrmAdd.h"
 #include "store/Database.h"
-#include "store/LibraryConnection.h"
+#include "store/Library.h"
 #include "store/NodeKey.h"
 #include "store/PgLocation.h"
 #include "store/PgReconnect.h"
@@ -45,21 +45,21 @@ private slots:
             store::Database admin(store::parsePgLocation(uri("postgres")), QString(), QStringLiteral("admin"));
             admin.exec(QStringLiteral("CREATE DATABASE teamlib"));
         }
-        store::LibraryConnection::createSchema(uri("teamlib"));
+        testing::library().createSchema(uri("teamlib"));
     }
     void cleanupTestCase()
     {
         main.reset();
-        store::LibraryConnection::close();
+        testing::library().close();
         server("stop");
     }
 
     void typedTextStaysAndWorkGoesOnWhenTheServerIsBack()
     {
         resetSeams();
-        store::Library::addCategory(QStringLiteral("c"));
+        testing::library().addCategory(QStringLiteral("c"));
         openMain();
-        editing::FrmAdd dialog(main.get());
+        editing::FrmAdd dialog(testing::library(), main.get());
         dialog.show();
         edit(&dialog, "TxtCodeHead")->setText(QStringLiteral("mine"));
         richBox(&dialog, "RTxtCode")->setText(QStringLiteral("my code"));
@@ -73,9 +73,9 @@ private slots:
 
         server("resume");
         click(&dialog, "CmdAdd"); // connects again on its own
-        QCOMPARE(store::Library::snippetCount(), 1);
+        QCOMPARE(testing::library().snippetCount(), 1);
         QVERIFY(edit(&dialog, "TxtCodeHead")->text().isEmpty());
-        const qint32 mine = store::Library::snippetSummaries().constFirst().id;
+        const qint32 mine = testing::library().snippetSummaries().constFirst().id;
         // The tree reads again after the reconnection, and hears of others' changes again.
         QTRY_VERIFY_WITH_TIMEOUT(main->node(store::snippetKey(mine)).isValid(), 2000);
         store::Database other(store::parsePgLocation(uri("teamlib")), QString(), QStringLiteral("other"));

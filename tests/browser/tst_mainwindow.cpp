@@ -9,7 +9,6 @@
 #include "platform/Settings.h"
 #include "platform/Twips.h"
 #include "store/Library.h"
-#include "store/LibraryConnection.h"
 #include "store/NodeKey.h"
 
 #include <QLineEdit>
@@ -196,7 +195,7 @@ private slots:
                                    "1st",
                                    QString()};
         QList<qint32> categories;
-        store::Library::transaction([&] {
+        testing::library().transaction([&] {
             for (int i = 0; i < 12; ++i)
                 categories.append(lib->addCategory(i == 5 ? QVariant() : QVariant(words.at((i * 7) % words.size()))));
             quint32 seed = 7;
@@ -227,10 +226,10 @@ private slots:
         };
         QList<Node> categoryNodes;
         QHash<QString, QList<Node>> children;
-        for (const store::Category &c : store::Library::categories())
+        for (const store::Category &c : testing::library().categories())
             categoryNodes.append({store::categoryKey(c.id), c.caption.toString(), c.id});
         categoryNodes.append({store::UncategorisedKey, store::UncategorisedCaption, 0});
-        for (const store::SnippetSummary &s : store::Library::snippetSummaries()) {
+        for (const store::SnippetSummary &s : testing::library().snippetSummaries()) {
             const QString parent = categories.contains(s.groub.toInt()) ? store::categoryKey(s.groub.toInt())
                                                                         : store::UncategorisedKey;
             children[parent].append({store::snippetKey(s.id), s.head.toString(), s.id});
@@ -254,7 +253,7 @@ private slots:
     void selectedNodeIsScrolledToTheMiddle()
     {
         const qint32 c = lib->addCategory("c");
-        store::Library::transaction([&] {
+        testing::library().transaction([&] {
             for (int i = 0; i < 300; ++i)
                 lib->exec("INSERT INTO Code (Head, Groub, code, User) VALUES (?, ?, '', 0)",
                           {QStringLiteral("s%1").arg(i, 3, 10, QLatin1Char('0')), c});
@@ -301,7 +300,7 @@ private slots:
     void fortyThousandSnippetsLoad()
     {
         const qint32 c = lib->addCategory("c");
-        store::Library::transaction([&] {
+        testing::library().transaction([&] {
             for (int i = 0; i < 40000; ++i)
                 lib->exec("INSERT INTO Code (Head, Groub, code, User) VALUES (?, ?, '', 0)",
                           {QStringLiteral("s%1").arg(i, 5, 10, QLatin1Char('0')), c});
@@ -320,15 +319,15 @@ private slots:
         openMain();
         QAbstractItemModel *model = tree()->model();
         model->setData(main->node(store::snippetKey(s)), "new title");
-        QCOMPARE(store::Library::snippet(s)->head.toString(), QStringLiteral("new title"));
-        QCOMPARE(store::Library::snippet(other)->head.toString(), QStringLiteral("other"));
+        QCOMPARE(testing::library().snippet(s)->head.toString(), QStringLiteral("new title"));
+        QCOMPARE(testing::library().snippet(other)->head.toString(), QStringLiteral("other"));
         QCOMPARE(main->node(store::snippetKey(s)).data().toString(), QStringLiteral("new title"));
         model->setData(main->node(store::categoryKey(c)), "new category");
-        QCOMPARE(store::Library::categories().first().caption.toString(), QStringLiteral("new category"));
+        QCOMPARE(testing::library().categories().first().caption.toString(), QStringLiteral("new category"));
         model->setData(main->node(store::RootKey), "root renamed");
         QCOMPARE(main->node(store::RootKey).data().toString(), QStringLiteral("root renamed"));
-        QCOMPARE(store::Library::categoryCount(), 1);
-        QCOMPARE(store::Library::snippetCount(), 2);
+        QCOMPARE(testing::library().categoryCount(), 1);
+        QCOMPARE(testing::library().snippetCount(), 2);
     }
 
     void renameThroughTheEditor()
@@ -345,7 +344,7 @@ private slots:
         editor->selectAll();
         editor->insert(QStringLiteral("بعد"));
         QTest::keyClick(editor, Qt::Key_Return);
-        QTRY_COMPARE(store::Library::snippet(s)->head.toString(), QStringLiteral("بعد"));
+        QTRY_COMPARE(testing::library().snippet(s)->head.toString(), QStringLiteral("بعد"));
     }
 
     void collapseLeavesRootExpandedAndViewEmpty()
@@ -605,9 +604,9 @@ private slots:
         QCOMPARE(main->RTxt1()->text(), QStringLiteral("Dim x"));
         QCOMPARE(colourAt(viewDoc(), 0), QColor(0, 0, 128));
         // An edited row shows its new text.
-        store::Snippet row = *store::Library::snippet(s);
+        store::Snippet row = *testing::library().snippet(s);
         row.code = QStringLiteral("Dim y");
-        QVERIFY(store::Library::updateSnippet(row));
+        QVERIFY(testing::library().updateSnippet(row));
         main->ShowSelectedSnippet();
         QCOMPARE(main->RTxt1()->text(), QStringLiteral("Dim y"));
     }

@@ -5,7 +5,7 @@
 #include "browser/CountText.h"
 #include "platform/RichTextBox.h"
 #include "store/Database.h"
-#include "store/LibraryConnection.h"
+#include "store/Library.h"
 #include "store/NodeKey.h"
 #include "store/PgLocation.h"
 
@@ -25,10 +25,10 @@ class OtherClient
 {
 public:
     OtherClient()
-        : m_db(store::isPostgresLocation(store::LibraryConnection::path())
-                   ? std::make_unique<store::Database>(store::parsePgLocation(store::LibraryConnection::path()),
-                                                       QString(), QStringLiteral("other"))
-                   : std::make_unique<store::Database>(store::LibraryConnection::path()))
+        : m_db(store::isPostgresLocation(testing::library().path())
+                   ? std::make_unique<store::Database>(store::parsePgLocation(testing::library().path()), QString(),
+                                                       QStringLiteral("other"))
+                   : std::make_unique<store::Database>(testing::library().path()))
     {
         m_db->ensureOpen();
     }
@@ -122,7 +122,7 @@ private slots:
         QTest::keyClick(editor, Qt::Key_Return);
         QTRY_VERIFY_WITH_TIMEOUT(main->node(store::snippetKey(theirs)).isValid(), ShowsWithin);
         QCOMPARE(main->node(store::snippetKey(s)).data().toString(), QStringLiteral("mine"));
-        QCOMPARE(store::Library::snippet(s)->head.toString(), QStringLiteral("mine"));
+        QCOMPARE(testing::library().snippet(s)->head.toString(), QStringLiteral("mine"));
         QCOMPARE(main->selectedKey(), store::snippetKey(s));
     }
 };

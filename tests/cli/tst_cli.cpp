@@ -2,7 +2,6 @@
 
 #include "export/core/SnippetExport.h"
 #include "store/Library.h"
-#include "store/LibraryConnection.h"
 
 #include <QDir>
 #include <QJsonArray>
@@ -145,13 +144,13 @@ private slots:
                        "  Sub Main()\r\nEnd Sub  ");
         QCOMPARE(r.status, 0);
         const qint32 id = r.out.trimmed().toInt();
-        const std::optional<store::Snippet> s = store::Library::snippet(id);
+        const std::optional<store::Snippet> s = testing::library().snippet(id);
         QVERIFY(s);
         QCOMPARE(s->head.toString(), QStringLiteral("New one"));
         QCOMPARE(s->code.toString(), QStringLiteral("Sub Main()\r\nEnd Sub"));
         QCOMPARE(s->learn.toString(), QStringLiteral("why"));
         QVERIFY(store::isTrue(s->user));
-        const QList<store::Category> categories = store::Library::categories();
+        const QList<store::Category> categories = testing::library().categories();
         QCOMPARE(categories.last().caption.toString(), QStringLiteral("Fresh"));
         QCOMPARE(s->groub.toInt(), categories.last().id);
         // An existing category is used, not made twice; the code comes from a file.
@@ -159,8 +158,8 @@ private slots:
         testing::writeFile(file, utf8(QStringLiteral("' ملف")));
         r = run({"add", "--title", "From file", "--category", "Fresh", file});
         QCOMPARE(r.status, 0);
-        QCOMPARE(store::Library::categories().size(), categories.size());
-        QCOMPARE(store::Library::snippet(r.out.trimmed().toInt())->code.toString(), QStringLiteral("' ملف"));
+        QCOMPARE(testing::library().categories().size(), categories.size());
+        QCOMPARE(testing::library().snippet(r.out.trimmed().toInt())->code.toString(), QStringLiteral("' ملف"));
 
         const QByteArray before = testing::readFile(lib->path());
         const QString binary = QDir(lib->dir()).filePath("x.bin");
@@ -188,7 +187,7 @@ private slots:
     {
         using exporting::core::Field;
         using exporting::core::Format;
-        const store::Snippet s = *store::Library::snippet(beta);
+        const store::Snippet s = *testing::library().snippet(beta);
         const QList<std::pair<QString, Format>> formats = {
             {"txt", Format::Text}, {"rtf", Format::Rtf}, {"html", Format::Html}};
         for (const auto &[name, format] : formats) {
@@ -257,10 +256,10 @@ private slots:
             QCOMPARE(testing::readFile(lib->path()), before);
         }
 
-        const qint64 count = store::Library::snippetCount();
+        const qint64 count = testing::library().snippetCount();
         r = run({"package", "apply", cup});
         QCOMPARE(r.status, 0);
-        QCOMPARE(store::Library::snippetCount(), count + 1);
+        QCOMPARE(testing::library().snippetCount(), count + 1);
         QVERIFY(testing::readFile(QDir(lib->dir()).filePath("Cred.txt")).endsWith("Me\r\nfor you\r\n\r\n"));
         QCOMPARE(run({"package", "apply", cup, "--name", "x"}).status, 2);
         QCOMPARE(run({"package", "send", cup}).status, 2);
@@ -295,14 +294,14 @@ private slots:
         const Result empty = cli({"--library", db.uri(), "list"});
         QCOMPARE(empty.status, 1);
         QVERIFY2(empty.err.contains("tamrisk"), empty.err.constData());
-        store::LibraryConnection::createSchema(db.uri());
-        const qint32 c = store::Library::addCategory(QStringLiteral("فريق"));
+        testing::library().createSchema(db.uri());
+        const qint32 c = testing::library().addCategory(QStringLiteral("فريق"));
         store::Snippet s;
         s.head = QStringLiteral("مشترك");
         s.groub = c;
         s.code = QStringLiteral("x = 1");
-        const qint32 id = store::Library::addSnippet(s);
-        store::LibraryConnection::close();
+        const qint32 id = testing::library().addSnippet(s);
+        testing::library().close();
         QCOMPARE(cli({"--library", db.uri(), "list"}).out, utf8(QStringLiteral("%1\tفريق\tمشترك\n").arg(id)));
         const Result added = cli({"--library", db.uri(), "add", "--title", "t", "--category", "فريق"}, "y");
         QCOMPARE(added.status, 0);

@@ -90,7 +90,7 @@ private slots:
         s1 = lib->addSnippet("one", catA, "code one", "comment one", false);
         s2 = lib->addSnippet("two", catA, "code two", "", true);
         s3 = lib->addSnippet("three", catB, "code three", "", false);
-        main = std::make_unique<FrmMain>();
+        main = std::make_unique<FrmMain>(testing::library());
         main->load();
         editing::installCommands(*main);
         main->show();
@@ -125,8 +125,8 @@ private slots:
         QCOMPARE(childrenWhileOpen, 0);
         QCOMPARE(childrenAfterAdd, 0);
         QCOMPARE(rootChildren(), 2);
-        QCOMPARE(store::Library::snippetCount(), 4);
-        const store::Snippet added = store::Library::allSnippets().last();
+        QCOMPARE(testing::library().snippetCount(), 4);
+        const store::Snippet added = testing::library().allSnippets().last();
         const QModelIndex node = main->node(keyOfSnippet(added.id));
         QVERIFY(node.isValid());
         QCOMPARE(node.data().toString(), QStringLiteral("new one"));
@@ -227,7 +227,7 @@ private slots:
         });
         main->runToolbarKey(QStringLiteral("EditCode"));
         QVERIFY(driver.ran());
-        const store::Snippet row = *store::Library::snippet(s1);
+        const store::Snippet row = *testing::library().snippet(s1);
         QCOMPARE(row.head.toString(), QStringLiteral("moved"));
         QCOMPARE(row.groub.toInt(), catB);
         QVERIFY(!store::isTrue(row.user));
@@ -248,7 +248,7 @@ private slots:
         });
         main->command(QStringLiteral("edit"))->trigger();
         QVERIFY(driver.ran());
-        QCOMPARE(store::Library::snippet(s2)->head.toString(), QStringLiteral("two"));
+        QCOMPARE(testing::library().snippet(s2)->head.toString(), QStringLiteral("two"));
         QCOMPARE(main->selectedKey(), keyOfSnippet(s2));
         QVERIFY(FrmMain::isUserNode(main->node(keyOfSnippet(s2))));
     }
@@ -256,7 +256,7 @@ private slots:
     void editOfASnippetGoneFromTheLibrary()
     {
         main->selectNode(keyOfSnippet(s3));
-        QVERIFY(store::Library::deleteSnippet(s3));
+        QVERIFY(testing::library().deleteSnippet(s3));
         ModalDriver driver([](QDialog *d) { d->reject(); });
         main->command(QStringLiteral("edit"))->trigger();
         QVERIFY(!driver.ran());
@@ -283,7 +283,7 @@ private slots:
         QVERIFY(driver.ran());
         QCOMPARE(afterSave, editing::text::EditedSnippetGone);
         QVERIFY(stillOpen);
-        QCOMPARE(store::Library::snippetCount(), 2);
+        QCOMPARE(testing::library().snippetCount(), 2);
         QCOMPARE(rootChildren(), 1);
         QVERIFY(main->selectedKey().isEmpty());
     }
@@ -300,8 +300,8 @@ private slots:
         main->command(QStringLiteral("del"))->trigger();
         QCOMPARE(MessageBoxSeam::count(), 0);
         QCOMPARE(main->selectedKey(), store::RootKey);
-        QCOMPARE(store::Library::snippetCount(), 3);
-        QCOMPARE(store::Library::categoryCount(), 2);
+        QCOMPARE(testing::library().snippetCount(), 3);
+        QCOMPARE(testing::library().categoryCount(), 2);
         QCOMPARE(rootChildren(), 2);
     }
 
@@ -315,7 +315,7 @@ private slots:
         QCOMPARE(MessageBoxSeam::last().title, QStringLiteral("رسالة تأكيد"));
         QCOMPARE(MessageBoxSeam::last().buttons(), mb::YesNo);
         QCOMPARE(MessageBoxSeam::last().icon(), mb::Question);
-        QVERIFY(store::Library::snippet(s1));
+        QVERIFY(testing::library().snippet(s1));
         QVERIFY(main->node(keyOfSnippet(s1)).isValid());
 
         main->selectNode(store::categoryKey(catA));
@@ -323,8 +323,8 @@ private slots:
         main->runToolbarKey(QStringLiteral("DelCode"));
         QCOMPARE(MessageBoxSeam::last().prompt,
                  QStringLiteral("سيتم حذف الفئة وجميع الأكواد الفرعية المرتبطة بها. هل تريد حذف الفئة الحالية؟"));
-        QCOMPARE(store::Library::categoryCount(), 2);
-        QCOMPARE(store::Library::snippetCount(), 3);
+        QCOMPARE(testing::library().categoryCount(), 2);
+        QCOMPARE(testing::library().snippetCount(), 3);
         QVERIFY(main->node(store::categoryKey(catA)).isValid());
     }
 
@@ -333,7 +333,7 @@ private slots:
         main->selectNode(keyOfSnippet(s3));
         MessageBoxSeam::setNextAnswer(mb::Yes);
         main->command(QStringLiteral("del"))->trigger();
-        QVERIFY(!store::Library::snippet(s3));
+        QVERIFY(!testing::library().snippet(s3));
         QVERIFY(!main->node(keyOfSnippet(s3)).isValid());
         const QModelIndex category = main->node(store::categoryKey(catB));
         QVERIFY(category.isValid());
@@ -352,14 +352,14 @@ private slots:
         QVERIFY(!main->node(keyOfSnippet(s1)).isValid());
         QVERIFY(!main->node(keyOfSnippet(s2)).isValid());
         QCOMPARE(rootChildren(), 1);
-        QCOMPARE(store::Library::categoryCount(), 1);
-        QCOMPARE(store::Library::snippetCount(), 1);
+        QCOMPARE(testing::library().categoryCount(), 1);
+        QCOMPARE(testing::library().snippetCount(), 1);
         QCOMPARE(countPanel(), browser::countText(1));
     }
 
     void aNodeWhoseRowIsGoneIsNotRemoved()
     {
-        QVERIFY(store::Library::deleteSnippet(s1));
+        QVERIFY(testing::library().deleteSnippet(s1));
         main->selectNode(keyOfSnippet(s1));
         MessageBoxSeam::setNextAnswer(mb::Yes);
         main->command(QStringLiteral("del"))->trigger();
@@ -377,7 +377,7 @@ private slots:
         MessageBoxSeam::setNextAnswer(mb::Yes);
         QTest::keyClick(tree(), Qt::Key_Delete);
         QCOMPARE(MessageBoxSeam::count(), 1);
-        QVERIFY(!store::Library::snippet(s2));
+        QVERIFY(!testing::library().snippet(s2));
         QVERIFY(!main->node(keyOfSnippet(s2)).isValid());
         QCOMPARE(countPanel(), browser::countText(2));
     }
@@ -390,7 +390,7 @@ private slots:
         MessageBoxSeam::setNextAnswer(mb::Yes);
         QTest::keyClick(main->RTxt1(), Qt::Key_Delete);
         QCOMPARE(MessageBoxSeam::count(), 1);
-        QVERIFY(!store::Library::snippet(s2));
+        QVERIFY(!testing::library().snippet(s2));
         QVERIFY(!main->node(keyOfSnippet(s2)).isValid());
     }
 
@@ -404,15 +404,15 @@ private slots:
         QCOMPARE(MessageBoxSeam::count(), 2);
         QVERIFY(MessageBoxSeam::last().prompt.startsWith(editing::text::DeleteSnippetFailed));
         QCOMPARE(MessageBoxSeam::last().title, messages::ErrorTitle);
-        QVERIFY(store::Library::snippet(s1));
+        QVERIFY(testing::library().snippet(s1));
         QVERIFY(main->node(keyOfSnippet(s1)).isValid());
 
         main->selectNode(store::categoryKey(catA));
         MessageBoxSeam::setNextAnswer(mb::Yes);
         main->command(QStringLiteral("del"))->trigger();
         QVERIFY(MessageBoxSeam::last().prompt.startsWith(editing::text::DeleteCategoryFailed));
-        QCOMPARE(store::Library::categoryCount(), 2);
-        QCOMPARE(store::Library::snippetCount(), 3);
+        QCOMPARE(testing::library().categoryCount(), 2);
+        QCOMPARE(testing::library().snippetCount(), 3);
         QVERIFY(main->node(store::categoryKey(catA)).isValid());
     }
 };

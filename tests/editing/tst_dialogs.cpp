@@ -30,7 +30,7 @@ const QString Thirty = QString(30, QLatin1Char(' '));
 
 store::Snippet row(qint32 id)
 {
-    const auto s = store::Library::snippet(id);
+    const auto s = testing::library().snippet(id);
     if (!s)
         qFatal("row %d is gone", id);
     return *s;
@@ -87,7 +87,7 @@ private slots:
     {
         TempLibrary lib;
         lib.addCategory("a");
-        FrmAdd d;
+        FrmAdd d(testing::library());
         QCOMPARE(d.objectName(), QStringLiteral("FrmAdd"));
         QCOMPARE(d.windowTitle(), editing::text::AddCaption);
         QCOMPARE(d.layoutDirection(), Qt::RightToLeft);
@@ -161,7 +161,7 @@ private slots:
         QFETCH(QString, parent);
         TempLibrary lib;
         lib.addCategory("a");
-        FrmAdd d;
+        FrmAdd d(testing::library());
         auto *w = d.findChild<QWidget *>(QString::fromLatin1(QTest::currentDataTag()));
         QVERIFY(w);
         QVERIFY(w->inherits(className.toLatin1().constData()));
@@ -181,7 +181,7 @@ private slots:
     {
         TempLibrary lib;
         lib.addCategory("a");
-        FrmAdd d;
+        FrmAdd d(testing::library());
         QCOMPARE(edit(&d, "TxtCodeHead")->maxLength(), 100);
         platform::RichTextBox *code = richBox(&d, "RTxtCode");
         platform::RichTextBox *learn = richBox(&d, "RTxtLearn");
@@ -201,7 +201,7 @@ private slots:
     {
         TempLibrary lib;
         lib.addCategory("a");
-        FrmAdd d;
+        FrmAdd d(testing::library());
         d.show();
         QVERIFY(QTest::qWaitForWindowExposed(&d));
         platform::RichTextBox *code = richBox(&d, "RTxtCode");
@@ -227,7 +227,7 @@ private slots:
     {
         TempLibrary lib;
         lib.addCategory("a");
-        FrmAdd d;
+        FrmAdd d(testing::library());
         d.show();
         edit(&d, "TxtCodeHead")->setText("t");
         richBox(&d, "RTxtLearn")->setText("x");
@@ -245,14 +245,14 @@ private slots:
     {
         TempLibrary lib;
         lib.addCategory("a");
-        FrmAdd d;
+        FrmAdd d(testing::library());
         d.show();
         edit(&d, "TxtCodeHead")->setText("     ");
         richBox(&d, "RTxtCode")->setText("code");
         click(&d, "CmdAdd");
         expectMessage(QStringLiteral("لم يتم إدخال كود جديد! يجب عليك إدخال كود قبل إضافته لقاعدة البيانات"),
                       QStringLiteral("رسالة خطأ"), mb::OkOnly, mb::Critical);
-        QCOMPARE(store::Library::snippetCount(), 0);
+        QCOMPARE(testing::library().snippetCount(), 0);
         QCOMPARE(richBox(&d, "RTxtCode")->text(), QStringLiteral("code"));
         QVERIFY(d.isVisible());
     }
@@ -261,7 +261,7 @@ private slots:
     {
         TempLibrary lib;
         lib.addCategory("a");
-        FrmAdd d;
+        FrmAdd d(testing::library());
         d.show();
         QLineEdit *title = edit(&d, "TxtCodeHead");
         QTest::keyClicks(title, QString(100, QLatin1Char('k')));
@@ -275,7 +275,7 @@ private slots:
         TempLibrary lib;
         lib.addCategory("a");
         const qint32 b = lib.addCategory("b");
-        FrmAdd d;
+        FrmAdd d(testing::library());
         d.show();
         categoryList(&d)->setCurrentIndex(1);
         edit(&d, "TxtCodeHead")->setText(QStringLiteral("  عنوان "));
@@ -283,7 +283,7 @@ private slots:
         richBox(&d, "RTxtLearn")->setText(QStringLiteral(" \tشرح "));
         click(&d, "CmdAdd");
         QCOMPARE(MessageBoxSeam::count(), 0);
-        const auto rows = store::Library::allSnippets();
+        const auto rows = testing::library().allSnippets();
         QCOMPARE(rows.size(), 1);
         QCOMPARE(rows[0].head.toString(), QStringLiteral("عنوان"));
         QCOMPARE(rows[0].code.toString(), QStringLiteral("Dim x\r\n\tx = 1\r\n\r\n"));
@@ -296,23 +296,23 @@ private slots:
     {
         TempLibrary lib;
         lib.addCategory("a");
-        FrmAdd d;
+        FrmAdd d(testing::library());
         d.show();
         edit(&d, "TxtCodeHead")->setText("t");
         richBox(&d, "RTxtCode")->setText(QStringLiteral("\t\tIf x Then\n\n"));
         click(&d, "CmdAdd");
-        QCOMPARE(store::Library::allSnippets().first().code.toString(), QStringLiteral("\t\tIf x Then\r\n\r\n"));
+        QCOMPARE(testing::library().allSnippets().first().code.toString(), QStringLiteral("\t\tIf x Then\r\n\r\n"));
     }
 
     void emptyCodeIsStoredAsEmptyText()
     {
         TempLibrary lib;
         lib.addCategory("a");
-        FrmAdd d;
+        FrmAdd d(testing::library());
         d.show();
         edit(&d, "TxtCodeHead")->setText("only a title");
         click(&d, "CmdAdd");
-        const auto rows = store::Library::allSnippets();
+        const auto rows = testing::library().allSnippets();
         QCOMPARE(rows.size(), 1);
         QVERIFY(!rows[0].code.isNull());
         QCOMPARE(rows[0].code.toString(), QString());
@@ -324,7 +324,7 @@ private slots:
         TempLibrary lib;
         lib.addCategory("a");
         const qint32 b = lib.addCategory("b");
-        FrmAdd d;
+        FrmAdd d(testing::library());
         d.show();
         categoryList(&d)->setCurrentIndex(1);
         edit(&d, "TxtAddGroub")->setText("draft");
@@ -341,7 +341,7 @@ private slots:
         // A second one goes to the same category.
         edit(&d, "TxtCodeHead")->setText("second");
         click(&d, "CmdAdd");
-        const auto rows = store::Library::allSnippets();
+        const auto rows = testing::library().allSnippets();
         QCOMPARE(rows.size(), 2);
         QCOMPARE(rows[1].groub.toInt(), b);
     }
@@ -350,14 +350,14 @@ private slots:
     {
         TempLibrary lib;
         lib.addCategory("a");
-        FrmAdd d;
+        FrmAdd d(testing::library());
         d.show();
         QVERIFY(QTest::qWaitForWindowExposed(&d));
         QLineEdit *title = edit(&d, "TxtCodeHead");
         title->setFocus();
         QTest::keyClicks(title, "by enter");
         QTest::keyClick(title, Qt::Key_Return);
-        QCOMPARE(store::Library::snippetCount(), 1);
+        QCOMPARE(testing::library().snippetCount(), 1);
         QCOMPARE(title->text(), QString());
         QTest::keyClick(title, Qt::Key_Escape);
         QVERIFY(!d.isVisible());
@@ -368,12 +368,12 @@ private slots:
     {
         TempLibrary lib;
         lib.addCategory("a");
-        FrmAdd d;
+        FrmAdd d(testing::library());
         d.show();
         edit(&d, "TxtCodeHead")->setText("not added");
         click(&d, "CmdCancel");
         QVERIFY(!d.isVisible());
-        QCOMPARE(store::Library::snippetCount(), 0);
+        QCOMPARE(testing::library().snippetCount(), 0);
     }
 
     void categoryIsResolvedByPositionAmongSameNames()
@@ -381,12 +381,12 @@ private slots:
         TempLibrary lib;
         lib.addCategory("same");
         const qint32 second = lib.addCategory("same");
-        FrmAdd d;
+        FrmAdd d(testing::library());
         d.show();
         categoryList(&d)->setCurrentIndex(1);
         edit(&d, "TxtCodeHead")->setText("t");
         click(&d, "CmdAdd");
-        QCOMPARE(store::Library::allSnippets().first().groub.toInt(), second);
+        QCOMPARE(testing::library().allSnippets().first().groub.toInt(), second);
     }
 
     // ---- categories
@@ -397,7 +397,7 @@ private slots:
         lib.addCategory("zeta");
         lib.addCategory(QVariant(QMetaType::fromType<QString>()));
         lib.addCategory("alpha");
-        FrmAdd d;
+        FrmAdd d(testing::library());
         QCOMPARE(entries(categoryList(&d)), (QStringList{"zeta", QString(), "alpha"}));
         QCOMPARE(categoryList(&d)->currentIndex(), 0);
     }
@@ -407,7 +407,7 @@ private slots:
         TempLibrary lib;
         lib.addCategory("a");
         lib.addCategory("b");
-        FrmAdd d;
+        FrmAdd d(testing::library());
         d.show();
         categoryList(&d)->setCurrentIndex(1);
         edit(&d, "TxtAddGroub")->setText(QStringLiteral("  جديدة "));
@@ -422,7 +422,7 @@ private slots:
     {
         TempLibrary lib;
         lib.addCategory("a");
-        FrmAdd d;
+        FrmAdd d(testing::library());
         d.show();
         edit(&d, "TxtAddGroub")->setText("a");
         click(&d, "CmdAddGroub");
@@ -434,7 +434,7 @@ private slots:
     {
         TempLibrary lib;
         lib.addCategory("a");
-        FrmAdd d;
+        FrmAdd d(testing::library());
         d.show();
         edit(&d, "TxtAddGroub")->setText("   ");
         click(&d, "CmdAddGroub");
@@ -456,7 +456,7 @@ private slots:
         lib.addSnippet("a1", a);
         lib.addSnippet("b1", b);
         lib.addSnippet("b2", b);
-        FrmAdd d;
+        FrmAdd d(testing::library());
         d.show();
         categoryList(&d)->setCurrentIndex(1);
         edit(&d, "TxtAddGroub")->setText("kept");
@@ -466,13 +466,13 @@ private slots:
         expectMessage(QStringLiteral("سيتم حذف الفئة وجميع الأكواد الفرعية المرتبطة بها. هل تريد حذف الفئة الحالية؟"),
                       QStringLiteral("رسالة تأكيد"), mb::YesNo, mb::Question);
         QCOMPARE(categoryNames(), (QStringList{"a", "b"}));
-        QCOMPARE(store::Library::snippetCount(), 3);
+        QCOMPARE(testing::library().snippetCount(), 3);
 
         MessageBoxSeam::setNextAnswer(mb::Yes);
         click(&d, "CmdDelGroub");
         QCOMPARE(categoryNames(), QStringList{"a"});
-        QCOMPARE(store::Library::snippetCount(), 1);
-        QCOMPARE(store::Library::allSnippets().first().head.toString(), QStringLiteral("a1"));
+        QCOMPARE(testing::library().snippetCount(), 1);
+        QCOMPARE(testing::library().allSnippets().first().head.toString(), QStringLiteral("a1"));
         QCOMPARE(entries(categoryList(&d)), QStringList{"a"});
         QCOMPARE(categoryList(&d)->currentIndex(), 0);
         QCOMPARE(edit(&d, "TxtAddGroub")->text(), QStringLiteral("kept"));
@@ -483,7 +483,7 @@ private slots:
         TempLibrary lib;
         lib.addCategory("same");
         lib.addCategory("same");
-        FrmAdd d;
+        FrmAdd d(testing::library());
         d.show();
         categoryList(&d)->setCurrentIndex(1);
         edit(&d, "TxtAddGroub")->setText(QStringLiteral(" renamed  "));
@@ -506,7 +506,7 @@ private slots:
     void withoutCategoriesTheCommandsNeedingOneAreOff()
     {
         TempLibrary lib;
-        FrmAdd d;
+        FrmAdd d(testing::library());
         d.show();
         QCOMPARE(categoryList(&d)->count(), 0);
         QVERIFY(!button(&d, "CmdAdd")->isEnabled());
@@ -520,20 +520,20 @@ private slots:
         title->setText("no place for it");
         title->setFocus();
         QTest::keyClick(title, Qt::Key_Return);
-        QCOMPARE(store::Library::snippetCount(), 0);
+        QCOMPARE(testing::library().snippetCount(), 0);
 
         edit(&d, "TxtAddGroub")->setText("first");
         click(&d, "CmdAddGroub");
         QVERIFY(button(&d, "CmdAdd")->isEnabled());
         QVERIFY(button(&d, "CmdRename")->isEnabled());
         click(&d, "CmdAdd");
-        QCOMPARE(store::Library::snippetCount(), 1);
+        QCOMPARE(testing::library().snippetCount(), 1);
 
         // Deleting the last one turns them off again.
         MessageBoxSeam::setNextAnswer(mb::Yes);
         click(&d, "CmdDelGroub");
         QVERIFY(!button(&d, "CmdAdd")->isEnabled());
-        QCOMPARE(store::Library::snippetCount(), 0);
+        QCOMPARE(testing::library().snippetCount(), 0);
     }
 
     // ---- store failures
@@ -542,7 +542,7 @@ private slots:
     {
         TempLibrary lib;
         lib.addCategory("a");
-        FrmAdd d;
+        FrmAdd d(testing::library());
         d.show();
         edit(&d, "TxtCodeHead")->setText("t");
         richBox(&d, "RTxtCode")->setText("precious");
@@ -552,15 +552,15 @@ private slots:
         QVERIFY(lastPrompt().startsWith(editing::text::AddSnippetFailed));
         QVERIFY(lastPrompt().size() > editing::text::AddSnippetFailed.size());
         QCOMPARE(MessageBoxSeam::last().title, messages::ErrorTitle);
-        QCOMPARE(store::Library::snippetCount(), 0);
+        QCOMPARE(testing::library().snippetCount(), 0);
         QCOMPARE(edit(&d, "TxtCodeHead")->text(), QStringLiteral("t"));
         QCOMPARE(richBox(&d, "RTxtCode")->text(), QStringLiteral("precious"));
         QVERIFY(d.isVisible());
 
         allowWrites(lib, "Code");
         click(&d, "CmdAdd");
-        QCOMPARE(store::Library::snippetCount(), 1);
-        QCOMPARE(store::Library::allSnippets().first().code.toString(), QStringLiteral("precious"));
+        QCOMPARE(testing::library().snippetCount(), 1);
+        QCOMPARE(testing::library().allSnippets().first().code.toString(), QStringLiteral("precious"));
     }
 
     void failedCategoryChangesLeaveTheList()
@@ -568,7 +568,7 @@ private slots:
         TempLibrary lib;
         const qint32 a = lib.addCategory("a");
         lib.addSnippet("s", a);
-        FrmAdd d;
+        FrmAdd d(testing::library());
         d.show();
         failWrites(lib, "Groub");
         edit(&d, "TxtAddGroub")->setText("b");
@@ -584,7 +584,7 @@ private slots:
         click(&d, "CmdDelGroub");
         QVERIFY(lastPrompt().startsWith(editing::text::DeleteCategoryFailed));
         QCOMPARE(categoryNames(), QStringList{"a"});
-        QCOMPARE(store::Library::snippetCount(), 1); // the category's snippets went back with it
+        QCOMPARE(testing::library().snippetCount(), 1); // the category's snippets went back with it
         QCOMPARE(entries(categoryList(&d)), QStringList{"a"});
         allowWrites(lib, "Groub");
     }
@@ -595,7 +595,7 @@ private slots:
     {
         TempLibrary lib;
         lib.addCategory("a");
-        FrmAdd d;
+        FrmAdd d(testing::library());
         d.show();
         edit(&d, "TxtCodeHead")->setText("keep");
         richBox(&d, "RTxtLearn")->setText("comment");
@@ -620,7 +620,7 @@ private slots:
     {
         TempLibrary lib;
         lib.addCategory("a");
-        FrmAdd d;
+        FrmAdd d(testing::library());
         d.show();
         const QString text = QStringLiteral("' وحدة\r\nOption Explicit");
         QByteArray utf16("\xFF\xFE", 2);
@@ -639,7 +639,7 @@ private slots:
     {
         TempLibrary lib;
         lib.addCategory("a");
-        FrmAdd d;
+        FrmAdd d(testing::library());
         d.show();
         const QString arabic = QStringLiteral("' برنامج\r\nMsgBox \"مرحبا\"");
         const QByteArray bytes = platform::encodeWindows1256(arabic);
@@ -655,7 +655,7 @@ private slots:
     {
         TempLibrary lib;
         lib.addCategory("a");
-        FrmAdd d;
+        FrmAdd d(testing::library());
         d.show();
         const QByteArray rtf = "{\\rtf1\\ansi{\\fonttbl{\\f0 Courier New;}}{\\colortbl;\\red255\\green0\\blue0;}"
                                "\\f0\\cf1 Dim\\cf0  x\\par x = 1}";
@@ -668,14 +668,14 @@ private slots:
         QCOMPARE(first.charFormat().foreground().color(), QColor(255, 0, 0));
         edit(&d, "TxtCodeHead")->setText("rtf");
         click(&d, "CmdAdd");
-        QCOMPARE(store::Library::allSnippets().first().code.toString(), QStringLiteral("Dim x\r\nx = 1"));
+        QCOMPARE(testing::library().allSnippets().first().code.toString(), QStringLiteral("Dim x\r\nx = 1"));
     }
 
     void binaryFileIsRefused()
     {
         TempLibrary lib;
         lib.addCategory("a");
-        FrmAdd d;
+        FrmAdd d(testing::library());
         d.show();
         richBox(&d, "RTxtCode")->setText("before");
         FileDialogSeam::setNextFileName(writeTemp(lib, "x.exe", QByteArray("MZ\x90\0\3\0\0\0", 8)));
@@ -690,7 +690,7 @@ private slots:
     {
         TempLibrary lib;
         lib.addCategory("a");
-        FrmAdd d;
+        FrmAdd d(testing::library());
         d.show();
         richBox(&d, "RTxtCode")->setText("before");
         FileDialogSeam::setNextCancel();
@@ -706,7 +706,7 @@ private slots:
     {
         TempLibrary lib;
         lib.addCategory("a");
-        FrmAdd d;
+        FrmAdd d(testing::library());
         d.show();
         QVERIFY(QTest::qWaitForWindowExposed(&d));
         richBox(&d, "RTxtCode")->setText("text");
@@ -727,7 +727,7 @@ private slots:
     {
         TempLibrary lib;
         lib.addCategory("a");
-        FrmAdd d;
+        FrmAdd d(testing::library());
         d.show();
         QVERIFY(QTest::qWaitForWindowExposed(&d));
         platform::RichTextBox *learn = richBox(&d, "RTxtLearn");
@@ -750,7 +750,7 @@ private slots:
     {
         TempLibrary lib;
         lib.addCategory("a");
-        FrmAdd d;
+        FrmAdd d(testing::library());
         d.show();
         QVERIFY(QTest::qWaitForWindowExposed(&d));
         platform::RichTextBox *code = richBox(&d, "RTxtCode");
@@ -774,7 +774,7 @@ private slots:
     {
         TempLibrary lib;
         lib.addCategory("a");
-        FrmAdd d;
+        FrmAdd d(testing::library());
         d.show();
         QVERIFY(QTest::qWaitForWindowExposed(&d));
         platform::RichTextBox *code = richBox(&d, "RTxtCode");
@@ -794,7 +794,7 @@ private slots:
     {
         TempLibrary lib;
         const qint32 a = lib.addCategory("a");
-        FrmEdit d(lib.addSnippet("t", a));
+        FrmEdit d(testing::library(), lib.addSnippet("t", a));
         QCOMPARE(d.objectName(), QStringLiteral("FrmEdit"));
         QCOMPARE(d.windowTitle(), QStringLiteral("تعديل الكود الحالي"));
         QCOMPARE(button(&d, "CmdAdd")->text(), QStringLiteral("تعديل الكود"));
@@ -816,8 +816,8 @@ private slots:
         TempLibrary lib;
         lib.addCategory("a");
         const qint32 b = lib.addCategory("b");
-        FrmEdit d(
-            lib.addSnippet(QStringLiteral("عنوان"), b, QStringLiteral("Dim x\r\nx = 1"), QStringLiteral("شرح"), true));
+        FrmEdit d(testing::library(), lib.addSnippet(QStringLiteral("عنوان"), b, QStringLiteral("Dim x\r\nx = 1"),
+                                                     QStringLiteral("شرح"), true));
         QVERIFY(d.snippetFound());
         QCOMPARE(edit(&d, "TxtCodeHead")->text(), QStringLiteral("عنوان"));
         QCOMPARE(richBox(&d, "RTxtCode")->text(), QStringLiteral("Dim x\r\nx = 1"));
@@ -831,7 +831,7 @@ private slots:
         TempLibrary lib;
         const qint32 a = lib.addCategory("a");
         lib.exec("INSERT INTO Code (Head, Groub, code, Learn, User) VALUES (NULL, ?, NULL, NULL, NULL)", {a});
-        FrmEdit d(store::Library::allSnippets().first().id);
+        FrmEdit d(testing::library(), testing::library().allSnippets().first().id);
         QVERIFY(d.snippetFound());
         QCOMPARE(edit(&d, "TxtCodeHead")->text(), QString());
         QCOMPARE(richBox(&d, "RTxtCode")->text(), QString());
@@ -845,7 +845,7 @@ private slots:
         const qint32 b = lib.addCategory("b");
         const qint32 id = lib.addSnippet("old", a, "old code", "old comment", false);
         lib.addSnippet("other", a);
-        FrmEdit d(id);
+        FrmEdit d(testing::library(), id);
         d.show();
         edit(&d, "TxtCodeHead")->setText(QStringLiteral("  new "));
         richBox(&d, "RTxtCode")->setText(QStringLiteral("  \tnew code\n "));
@@ -860,7 +860,7 @@ private slots:
         QCOMPARE(s.learn.toString(), QStringLiteral("new comment"));
         QCOMPARE(s.groub.toInt(), b);
         QVERIFY(!store::isTrue(s.user));
-        QCOMPARE(store::Library::snippetCount(), 2);
+        QCOMPARE(testing::library().snippetCount(), 2);
         QCOMPARE(row(id + 1).head.toString(), QStringLiteral("other"));
     }
 
@@ -871,7 +871,7 @@ private slots:
         const qint32 mine = lib.addSnippet("mine", a, "", "", true);
         const qint32 theirs = lib.addSnippet("theirs", a, "", "", false);
         for (qint32 id : {mine, theirs}) {
-            FrmEdit d(id);
+            FrmEdit d(testing::library(), id);
             d.show();
             edit(&d, "TxtCodeHead")->setText("changed");
             click(&d, "CmdAdd");
@@ -885,7 +885,7 @@ private slots:
     {
         TempLibrary lib;
         const qint32 a = lib.addCategory("a");
-        FrmEdit d(lib.addSnippet("t", a));
+        FrmEdit d(testing::library(), lib.addSnippet("t", a));
         d.show();
         edit(&d, "TxtCodeHead")->setText("  ");
         click(&d, "CmdAdd");
@@ -901,7 +901,7 @@ private slots:
         const qint32 a = lib.addCategory("a");
         lib.addCategory("b");
         const qint32 id = lib.addSnippet("title", a, "code", "comment", true);
-        FrmEdit d(id);
+        FrmEdit d(testing::library(), id);
         d.show();
         edit(&d, "TxtCodeHead")->setText("changed");
         richBox(&d, "RTxtCode")->setText("changed");
@@ -920,7 +920,7 @@ private slots:
         lib.addCategory("a");
         const qint32 b = lib.addCategory("b");
         lib.addCategory("c");
-        FrmEdit d(lib.addSnippet("t", b));
+        FrmEdit d(testing::library(), lib.addSnippet("t", b));
         d.show();
         QCOMPARE(categoryList(&d)->currentIndex(), 1);
 
@@ -950,14 +950,14 @@ private slots:
         lib.addCategory("a");
         lib.addCategory("b");
         lib.exec("INSERT INTO Code (Head, Groub, code, Learn, User) VALUES ('orphan', 999, '', '', 0)");
-        FrmEdit d(store::Library::allSnippets().first().id);
+        FrmEdit d(testing::library(), testing::library().allSnippets().first().id);
         QVERIFY(d.snippetFound());
         QCOMPARE(categoryList(&d)->currentIndex(), 0);
         // Saving files it under the category the user sees.
         d.show();
         categoryList(&d)->setCurrentIndex(1);
         click(&d, "CmdAdd");
-        QCOMPARE(row(d.EditedSnippetId()).groub.toInt(), store::Library::categories().at(1).id);
+        QCOMPARE(row(d.EditedSnippetId()).groub.toInt(), testing::library().categories().at(1).id);
     }
 
     void snippetDeletedWithItsCategoryInTheDialogIsNotWritten()
@@ -965,17 +965,17 @@ private slots:
         TempLibrary lib;
         const qint32 a = lib.addCategory("a");
         lib.addCategory("b");
-        FrmEdit d(lib.addSnippet("t", a));
+        FrmEdit d(testing::library(), lib.addSnippet("t", a));
         d.show();
         MessageBoxSeam::setNextAnswer(mb::Yes);
         click(&d, "CmdDelGroub"); // the snippet's own category, selected at load
-        QCOMPARE(store::Library::snippetCount(), 0);
+        QCOMPARE(testing::library().snippetCount(), 0);
         QCOMPARE(categoryList(&d)->currentIndex(), 0); // stored category gone: the first entry
 
         edit(&d, "TxtCodeHead")->setText("lost?");
         click(&d, "CmdAdd");
         expectMessage(editing::text::EditedSnippetGone, messages::ErrorTitle, mb::OkOnly, mb::Critical);
-        QCOMPARE(store::Library::snippetCount(), 0);
+        QCOMPARE(testing::library().snippetCount(), 0);
         QVERIFY(d.isVisible());
         QCOMPARE(edit(&d, "TxtCodeHead")->text(), QStringLiteral("lost?"));
     }
@@ -984,12 +984,12 @@ private slots:
     {
         TempLibrary lib;
         lib.addCategory("a");
-        FrmEdit d(4242);
+        FrmEdit d(testing::library(), 4242);
         QVERIFY(!d.snippetFound());
         QCOMPARE(d.exec(), int(QDialog::Rejected));
         expectMessage(editing::text::SnippetMissing, messages::ErrorTitle, mb::OkOnly, mb::Critical);
         QVERIFY(!d.isVisible());
-        QCOMPARE(store::Library::snippetCount(), 0);
+        QCOMPARE(testing::library().snippetCount(), 0);
     }
 
     void failedSaveKeepsTheRowAndTheDialog()
@@ -997,7 +997,7 @@ private slots:
         TempLibrary lib;
         const qint32 a = lib.addCategory("a");
         const qint32 id = lib.addSnippet("t", a, "c");
-        FrmEdit d(id);
+        FrmEdit d(testing::library(), id);
         d.show();
         edit(&d, "TxtCodeHead")->setText("new");
         failWrites(lib, "Code");
@@ -1016,7 +1016,7 @@ private slots:
         TempLibrary lib;
         lib.addCategory("a");
         {
-            FrmAdd d;
+            FrmAdd d(testing::library());
             d.show();
             edit(&d, "TxtCodeHead")->setText("left over");
             richBox(&d, "RTxtCode")->setText("left over");
@@ -1024,7 +1024,7 @@ private slots:
             click(&d, "CmdAddGroub");
             click(&d, "CmdCancel");
         }
-        FrmAdd again;
+        FrmAdd again(testing::library());
         QCOMPARE(edit(&again, "TxtCodeHead")->text(), QString());
         QCOMPARE(richBox(&again, "RTxtCode")->text(), QString());
         QCOMPARE(entries(categoryList(&again)), (QStringList{"a", "b"}));

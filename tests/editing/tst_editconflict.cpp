@@ -59,7 +59,7 @@ private:
     static QString name() { return QStringLiteral("other client"); }
 };
 
-store::Snippet row(qint32 id) { return store::Library::snippet(id).value(); }
+store::Snippet row(qint32 id) { return testing::library().snippet(id).value(); }
 
 } // namespace
 
@@ -93,7 +93,7 @@ private slots:
         const qint32 a = lib.addCategory("a");
         const qint32 b = lib.addCategory("b");
         const qint32 id = lib.addSnippet("title", a, "code", "comment", true);
-        FrmEdit d(id);
+        FrmEdit d(testing::library(), id);
         d.show();
         edit(&d, "TxtCodeHead")->setText("mine");
         OtherClient other(lib.path());
@@ -140,7 +140,7 @@ private slots:
         TempLibrary lib;
         const qint32 a = lib.addCategory("a");
         const qint32 id = lib.addSnippet("title", a, "code", "comment");
-        FrmEdit d(id);
+        FrmEdit d(testing::library(), id);
         d.show();
         edit(&d, "TxtCodeHead")->setText("same");
         OtherClient(lib.path()).exec("UPDATE Code SET Head = 'same' WHERE id = ?", {id});
@@ -154,7 +154,7 @@ private slots:
         TempLibrary lib;
         const qint32 a = lib.addCategory("a");
         const qint32 id = lib.addSnippet("title", a, "code", "comment");
-        FrmEdit d(id);
+        FrmEdit d(testing::library(), id);
         d.show();
         edit(&d, "TxtCodeHead")->setText("mine");
         OtherClient(lib.path()).exec("DELETE FROM Code WHERE id = ?", {id});
@@ -164,7 +164,7 @@ private slots:
         QCOMPARE(MessageBoxSeam::last().title, messages::ErrorTitle);
         QVERIFY(d.isVisible());
         QCOMPARE(edit(&d, "TxtCodeHead")->text(), QStringLiteral("mine"));
-        QCOMPARE(store::Library::snippetCount(), 0);
+        QCOMPARE(testing::library().snippetCount(), 0);
     }
 };
 

@@ -8,7 +8,7 @@
 #include "exchange/FrmUpdate.h"
 #include "store/Backup.h"
 #include "store/CreateDb.h"
-#include "store/LibraryConnection.h"
+#include "store/Library.h"
 #include "store/NodeKey.h"
 
 #include <QAction>
@@ -90,7 +90,7 @@ private slots:
 
     void compactKeepsTheLibraryAndTheCount()
     {
-        store::Library::deleteSnippet(1);
+        testing::library().deleteSnippet(1);
         openMain();
         const QString count = countPanel();
         QCOMPARE(count, browser::countText(2));
@@ -104,13 +104,13 @@ private slots:
             QCOMPARE(cursor, int(Qt::WaitCursor));
             QVERIFY(!QGuiApplication::overrideCursor());
             QCOMPARE(QDir(lib->dir()).entryList(QDir::Files), QStringList{"codedb.mdb"});
-            QVERIFY(store::LibraryConnection::isOpen());
+            QVERIFY(testing::library().isOpen());
             QCOMPARE(countPanel(), count);
             QCOMPARE(main->ProgressBar1()->value(), 100);
             QVERIFY(main->ProgressBar1()->isHidden());
         }
         QCOMPARE(MessageBoxSeam::count(), 0);
-        QCOMPARE(store::Library::snippet(3)->head.toString(), QStringLiteral("mine 2"));
+        QCOMPARE(testing::library().snippet(3)->head.toString(), QStringLiteral("mine 2"));
         QCOMPARE(store::backupsOf(lib->path()).size(), 2); // one before each compaction
     }
 
@@ -124,7 +124,7 @@ private slots:
         QCOMPARE(MessageBoxSeam::count(), 1);
         QCOMPARE(MessageBoxSeam::last().title, QStringLiteral("رسالة خطأ"));
         QVERIFY(MessageBoxSeam::last().prompt.contains(QStringLiteral("تعذر ضغط قاعدة البيانات")));
-        QVERIFY(store::LibraryConnection::isOpen());
+        QVERIFY(testing::library().isOpen());
         QCOMPARE(testing::readFile(lib->path()), before);
         QCOMPARE(QDir(lib->dir()).entryList(QDir::Files), QStringList{"codedb.mdb"});
         QCOMPARE(countPanel(), browser::countText(3));
@@ -148,7 +148,7 @@ private slots:
         main->command(QStringLiteral("mnuCreateUpDat"))->trigger();
         QVERIFY(onModal.seen());
         QVERIFY(QFile::exists(path));
-        QVERIFY(store::LibraryConnection::isOpen());
+        QVERIFY(testing::library().isOpen());
         const auto nodes = snippetNodes(main->TVCodeHead());
         QCOMPARE(nodes.size(), 3);
         for (const QModelIndex &node : nodes)
@@ -183,10 +183,10 @@ private slots:
         QVERIFY(backups.first().startsWith(store::backupFolder()));
         QVERIFY(backups.first().endsWith(QStringLiteral("-package.mdb")));
         main.reset();
-        store::LibraryConnection::open(backups.first(), true);
-        QCOMPARE(store::Library::snippetCount(), 3);
-        QCOMPARE(store::Library::snippet(3)->head.toString(), QStringLiteral("mine 2"));
-        QCOMPARE(store::Library::categoryCount(), 1);
+        testing::library().open(backups.first(), true);
+        QCOMPARE(testing::library().snippetCount(), 3);
+        QCOMPARE(testing::library().snippet(3)->head.toString(), QStringLiteral("mine 2"));
+        QCOMPARE(testing::library().categoryCount(), 1);
     }
 
     void anInvalidPackageIsReportedAndTheTreeComesBack()

@@ -5,7 +5,6 @@
 #include "exchange/Texts.h"
 #include "store/CreateDb.h"
 #include "store/Library.h"
-#include "store/LibraryConnection.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,7 +20,7 @@ namespace {
 // Category name of a snippet, by its category number.
 QString categoryOf(const store::Snippet &s)
 {
-    for (const store::Category &c : store::Library::categories())
+    for (const store::Category &c : testing::library().categories())
         if (QVariant(c.id).toString() == s.groub.toString())
             return c.caption.toString();
     return {};
@@ -55,13 +54,13 @@ private slots:
         lib.addSnippet("plain 2", b, "x", "y", QVariant());
         lib.addSnippet("Open file", b, "Open f", "opens", true);
         lib.addSnippet("plain 3", b, "x", "y", false);
-        QCOMPARE(listUserSnippets().titles, QStringList({QStringLiteral("نافذة"), "Open file"}));
+        QCOMPARE(listUserSnippets(testing::library()).titles, QStringList({QStringLiteral("نافذة"), "Open file"}));
 
         const QString path = QDir(lib.dir()).filePath("out.cup");
-        const QStringList titles = createPackage(path, "Sami", "2026/12/08", "notes");
+        const QStringList titles = createPackage(testing::library(), path, "Sami", "2026/12/08", "notes");
         QCOMPARE(titles, QStringList({QStringLiteral("نافذة"), "Open file"}));
-        QVERIFY(store::LibraryConnection::isOpen());
-        QCOMPARE(store::LibraryConnection::path(), lib.path());
+        QVERIFY(testing::library().isOpen());
+        QCOMPARE(testing::library().path(), lib.path());
         QVERIFY(!QFile::exists(path + "_"));
 
         testing::SqlFile f(path);
@@ -80,7 +79,7 @@ private slots:
         // Nothing else in the file.
         QCOMPARE(f.value("SELECT count(*) FROM sqlite_master").toInt(), 2);
         // The library keeps its marks until the user chooses to merge.
-        QCOMPARE(listUserSnippets().ids.size(), 2);
+        QCOMPARE(listUserSnippets(testing::library()).ids.size(), 2);
     }
 
     void emptyHeaderGivesNullFieldsOfSizeOne()
@@ -88,7 +87,7 @@ private slots:
         testing::TempLibrary lib;
         lib.addSnippet("t", lib.addCategory("c"), "x", "y", true);
         const QString path = QDir(lib.dir()).filePath("h.cup");
-        createPackage(path, QString(), QString(), QString());
+        createPackage(testing::library(), path, QString(), QString(), QString());
         testing::SqlFile f(path);
         const auto header = f.rows("SELECT Name, Date, Notes FROM User");
         QCOMPARE(header.size(), 1);
@@ -105,7 +104,7 @@ private slots:
         lib.addSnippet("t", lib.addCategory("c"), "x", "y", true);
         const QString path = QDir(lib.dir()).filePath("h.cup");
         const QString longest(254, QChar(0x0639));
-        createPackage(path, longest, "d", QString());
+        createPackage(testing::library(), path, longest, "d", QString());
         testing::SqlFile f(path);
         QCOMPARE(f.value("SELECT Name FROM User").toString(), longest);
         QVERIFY(f.exec("INSERT INTO User (Name, Date) VALUES (?, 'dd')", {QString(255, 'n')}));
@@ -119,17 +118,19 @@ private slots:
         const qint32 c = lib.addCategory(QString(51, QChar(0x0641)));
         lib.addSnippet("t", c, "x", "y", true);
         const QString path = QDir(lib.dir()).filePath("long.cup");
-        QVERIFY_THROWS_EXCEPTION(PackageError, checkPackageable(QString(), QString(), QString()));
-        QVERIFY_THROWS_EXCEPTION(PackageError, createPackage(path, "n", "d", "o"));
+        QVERIFY_THROWS_EXCEPTION(PackageError, checkPackageable(testing::library(), QString(), QString(), QString()));
+        QVERIFY_THROWS_EXCEPTION(PackageError, createPackage(testing::library(), path, "n", "d", "o"));
         QVERIFY(!QFile::exists(path));
-        QVERIFY(store::LibraryConnection::isOpen());
+        QVERIFY(testing::library().isOpen());
 
-        store::Library::renameCategory(c, QString(50, QChar(0x0641)));
-        checkPackageable(QString(), QString(), QString());
-        QVERIFY_THROWS_EXCEPTION(PackageError, checkPackageable(QString(255, 'x'), QString(), QString()));
-        QVERIFY_THROWS_EXCEPTION(PackageError, checkPackageable(QString(), QString(), QString(255, 'x')));
+        testing::library().renameCategory(c, QString(50, QChar(0x0641)));
+        checkPackageable(testing::library(), QString(), QString(), QString());
+        QVERIFY_THROWS_EXCEPTION(PackageError,
+                                 checkPackageable(testing::library(), QString(255, 'x'), QString(), QString()));
+        QVERIFY_THROWS_EXCEPTION(PackageError,
+                                 checkPackageable(testing::library(), QString(), QString(), QString(255, 'x')));
         lib.exec("UPDATE Code SET Head = ?", {QString(101, 'h')});
-        QVERIFY_THROWS_EXCEPTION(PackageError, checkPackageable(QString(), QString(), QString()));
+        QVERIFY_THROWS_EXCEPTION(PackageError, checkPackageable(testing::library(), QString(), QString(), QString()));
     }
 
     void aFailedCompactionRemovesThePackageAndReopensTheLibrary()
@@ -139,12 +140,12 @@ private slots:
         const QString path = QDir(lib.dir()).filePath("p.cup");
         store::CreateDb::setCompactFailureHook(
             [](store::CreateDb::CompactStep s) { return s == store::CreateDb::CompactStep::AfterCopy; });
-        QVERIFY_THROWS_EXCEPTION(store::StoreError, createPackage(path, "n", "d", "o"));
+        QVERIFY_THROWS_EXCEPTION(store::StoreError, createPackage(testing::library(), path, "n", "d", "o"));
         store::CreateDb::setCompactFailureHook({});
         QCOMPARE(QDir(lib.dir()).entryList(QDir::Files), QStringList{"codedb.mdb"});
-        QVERIFY(store::LibraryConnection::isOpen());
-        QCOMPARE(store::LibraryConnection::path(), lib.path());
-        QCOMPARE(listUserSnippets().ids.size(), 1);
+        QVERIFY(testing::library().isOpen());
+        QCOMPARE(testing::library().path(), lib.path());
+        QCOMPARE(listUserSnippets(testing::library()).ids.size(), 1);
     }
 
     void theLibraryItselfIsNeverReplaced()
@@ -152,9 +153,9 @@ private slots:
         testing::TempLibrary lib;
         lib.addSnippet("t", lib.addCategory("c"), "x", "y", true);
         const QByteArray before = testing::readFile(lib.path());
-        QVERIFY_THROWS_EXCEPTION(PackageError, createPackage(lib.path(), "n", "d", "o"));
+        QVERIFY_THROWS_EXCEPTION(PackageError, createPackage(testing::library(), lib.path(), "n", "d", "o"));
         QCOMPARE(testing::readFile(lib.path()), before);
-        QCOMPARE(store::Library::snippetCount(), 1);
+        QCOMPARE(testing::library().snippetCount(), 1);
     }
 
     void aPackageWithoutSnippetsHasItsHeader()
@@ -162,7 +163,7 @@ private slots:
         testing::TempLibrary lib;
         lib.addSnippet("t", lib.addCategory("c"), "x", "y", false);
         const QString path = QDir(lib.dir()).filePath("e.cup");
-        QVERIFY(createPackage(path, "n", QString(), QString()).isEmpty());
+        QVERIFY(createPackage(testing::library(), path, "n", QString(), QString()).isEmpty());
         const Package package = readPackage(path);
         QVERIFY(package.rows.isEmpty());
         QCOMPARE(package.header.name.toString(), QStringLiteral("n"));
@@ -196,14 +197,14 @@ private slots:
                 a.addSnippet(s.head, ids.value(s.category), s.code, s.learn, true);
             }
             a.addSnippet("not sent", ids.value(QStringLiteral("Strings")), "x", "y", false);
-            createPackage(path, QStringLiteral("سامي"), "2026/12/08", QStringLiteral("ملاحظة"));
+            createPackage(testing::library(), path, QStringLiteral("سامي"), "2026/12/08", QStringLiteral("ملاحظة"));
         }
         testing::TempLibrary b;
         b.addCategory("Strings");
         const Package package = readPackage(path);
         QCOMPARE(package.header.name.toString(), QStringLiteral("سامي"));
-        QCOMPARE(applyPackage(package), 3);
-        const QList<store::Snippet> got = store::Library::allSnippets();
+        QCOMPARE(applyPackage(testing::library(), package), 3);
+        const QList<store::Snippet> got = testing::library().allSnippets();
         QCOMPARE(got.size(), 3);
         for (int i = 0; i < 3; ++i) {
             QCOMPARE(got[i].head.toString(), sent[i].head);
@@ -227,15 +228,15 @@ private slots:
             {"a", "x", null(), 1, "Files"}, {"b", "x", null(), 1, "files"}, {"c", "x", null(), 1, "Files "},
             {"d", "x", null(), 7, "New"},   {"e", "x", null(), 7, "New"},
         };
-        QCOMPARE(applyPackage(p), 5);
+        QCOMPARE(applyPackage(testing::library(), p), 5);
         QCOMPARE(categoryNames(), QStringList({"Files", "Files", "files", "Files ", "New"}));
-        const auto snippets = store::Library::allSnippets();
+        const auto snippets = testing::library().allSnippets();
         QCOMPARE(snippets[0].groub.toInt(), files);
         QCOMPARE(snippets[3].groub, snippets[4].groub);
         // Applying again adds everything once more, into the same categories.
-        QCOMPARE(applyPackage(p), 5);
-        QCOMPARE(store::Library::snippetCount(), 10);
-        QCOMPARE(store::Library::categoryCount(), 5);
+        QCOMPARE(applyPackage(testing::library(), p), 5);
+        QCOMPARE(testing::library().snippetCount(), 10);
+        QCOMPARE(testing::library().categoryCount(), 5);
     }
 
     void rowsWithoutACategoryGoUnderUncategorised()
@@ -247,10 +248,10 @@ private slots:
             {"no name", "x", null(), 3, null()},
             {"both", null(), null(), QVariant(QMetaType::fromType<qlonglong>()), null()},
         };
-        QCOMPARE(applyPackage(p), 3);
+        QCOMPARE(applyPackage(testing::library(), p), 3);
         QCOMPARE(categoryNames(), QStringList{QStringLiteral("بدون تصنيف")});
-        QCOMPARE(store::Library::snippetCount(), 3);
-        QVERIFY(store::Library::allSnippets()[2].code.isNull());
+        QCOMPARE(testing::library().snippetCount(), 3);
+        QVERIFY(testing::library().allSnippets()[2].code.isNull());
     }
 
     void aFailurePartWayAddsNothing_data()
@@ -281,11 +282,11 @@ private slots:
             testing::makeRawPackage(path, rows, {"n", "d", "o"});
             const PackageFile package(path);
             QCOMPARE(package.rowCount(), 3001);
-            QVERIFY_THROWS_EXCEPTION(store::StoreError, applyPackage(package));
+            QVERIFY_THROWS_EXCEPTION(store::StoreError, applyPackage(testing::library(), package));
         } else {
-            QVERIFY_THROWS_EXCEPTION(store::StoreError, applyPackage(p));
+            QVERIFY_THROWS_EXCEPTION(store::StoreError, applyPackage(testing::library(), p));
         }
-        QCOMPARE(store::Library::snippetCount(), 1);
+        QCOMPARE(testing::library().snippetCount(), 1);
         QCOMPARE(categoryNames(), QStringList{"Old"});
         QCOMPARE(testing::readFile(lib.path()), before);
     }
@@ -402,15 +403,15 @@ private slots:
         QCOMPARE(package.titles(), QStringList{title.left(HeadSize)});
         testing::TempLibrary lib;
         const QByteArray before = testing::readFile(lib.path());
-        const ApplyPreview preview = previewApply(package); // what a dry run reports
+        const ApplyPreview preview = previewApply(testing::library(), package); // what a dry run reports
         QCOMPARE(preview.snippets, 1);
         QCOMPARE(preview.newCategories, QStringList{category});
         QCOMPARE(testing::readFile(lib.path()), before);
-        QCOMPARE(applyPackage(package), 1);
-        const store::Snippet s = store::Library::allSnippets().at(0);
+        QCOMPARE(applyPackage(testing::library(), package), 1);
+        const store::Snippet s = testing::library().allSnippets().at(0);
         QCOMPARE(s.head.toString(), title.left(HeadSize));
         QCOMPARE(categoryOf(s), category);
-        QVERIFY(previewApply(package).newCategories.isEmpty());
+        QVERIFY(previewApply(testing::library(), package).newCategories.isEmpty());
     }
 
     void aValidHandMadePackageIsRead()
@@ -446,12 +447,12 @@ private slots:
             QVERIFY(package.rows[1].learn.isNull());
             testing::TempLibrary lib;
             lib.addCategory(QStringLiteral("Strings"));
-            QCOMPARE(applyPackage(package), 4);
+            QCOMPARE(applyPackage(testing::library(), package), 4);
             QStringList rows;
-            for (const store::Snippet &s : store::Library::allSnippets())
+            for (const store::Snippet &s : testing::library().allSnippets())
                 rows << QStringLiteral("%1|%2|%3|%4")
                             .arg(s.head.toString(), s.code.toString(), s.learn.toString(),
-                                 store::Library::categories().at(s.groub.toInt() - 1).caption.toString());
+                                 testing::library().categories().at(s.groub.toInt() - 1).caption.toString());
             applied << rows;
             QCOMPARE(testing::readFile(path), before);
         }
@@ -466,14 +467,14 @@ private slots:
     void creditsAreAppendedBesideTheLibrary()
     {
         testing::TempLibrary lib;
-        QCOMPARE(creditsPath(), QDir(lib.dir()).filePath("Cred.txt"));
-        appendCredits("2026/12/08", QStringLiteral("سامي"), "a\nb");
-        appendCredits(PackageHeader{null(), null(), null()});
-        QCOMPARE(testing::readFile(creditsPath()),
+        QCOMPARE(creditsPath(testing::library()), QDir(lib.dir()).filePath("Cred.txt"));
+        appendCredits(testing::library(), "2026/12/08", QStringLiteral("سامي"), "a\nb");
+        appendCredits(testing::library(), PackageHeader{null(), null(), null()});
+        QCOMPARE(testing::readFile(creditsPath(testing::library())),
                  QStringLiteral("2026/12/08\r\nسامي\r\na\r\nb\r\n\r\n\r\n\r\n\r\n\r\n").toUtf8());
-        QFile::remove(creditsPath());
-        QDir().mkpath(creditsPath()); // cannot be written
-        QVERIFY_THROWS_EXCEPTION(platform::FileError, appendCredits("d", "n", "o"));
+        QFile::remove(creditsPath(testing::library()));
+        QDir().mkpath(creditsPath(testing::library())); // cannot be written
+        QVERIFY_THROWS_EXCEPTION(platform::FileError, appendCredits(testing::library(), "d", "n", "o"));
     }
 
     void countLinesHaveTheSignBlank()

@@ -5,7 +5,6 @@
 #include "exchange/FrmUpdate.h"
 #include "exchange/Package.h"
 #include "store/Library.h"
-#include "store/LibraryConnection.h"
 
 #include <QDate>
 #include <QDir>
@@ -89,7 +88,7 @@ private slots:
     {
         testing::TempLibrary lib;
         fillLibrary(lib);
-        exchange::FrmCreateUpdate dlg;
+        exchange::FrmCreateUpdate dlg(testing::library());
         QCOMPARE(dlg.windowTitle(), QStringLiteral("انشاء ملف تحديث"));
         QCOMPARE(headerLabels(&dlg),
                  (QMap<int, QString>{
@@ -118,7 +117,7 @@ private slots:
     {
         testing::TempLibrary lib;
         lib.addSnippet("plain", lib.addCategory("c"), "x", "y", false);
-        exchange::FrmCreateUpdate dlg;
+        exchange::FrmCreateUpdate dlg(testing::library());
         QVERIFY(items(&dlg).isEmpty());
         QCOMPARE(labelText(&dlg, "Label1"), QStringLiteral("نتيجة البحث: 0عنصر/عناصر"));
         QVERIFY(!child<QPushButton>(&dlg, "CmdCreate")->isEnabled());
@@ -128,7 +127,7 @@ private slots:
     {
         testing::TempLibrary lib;
         fillLibrary(lib);
-        exchange::FrmCreateUpdate dlg;
+        exchange::FrmCreateUpdate dlg(testing::library());
         child<QLineEdit>(&dlg, "TxtName")->setText(QStringLiteral("سامي"));
         child<QPlainTextEdit>(&dlg, "TxtNotes")->setPlainText(QStringLiteral("أول حزمة"));
         const QString typed = QDir(lib.dir()).filePath("mine"); // no extension typed
@@ -149,9 +148,9 @@ private slots:
         QCOMPARE(ask.buttons(), platform::mb::YesNo);
         QCOMPARE(ask.icon(), platform::mb::Question);
         QVERIFY(ask.arabic());
-        QVERIFY(store::LibraryConnection::isOpen());
+        QVERIFY(testing::library().isOpen());
         // No to the merge: the marks stay.
-        QCOMPARE(exchange::listUserSnippets().ids.size(), 2);
+        QCOMPARE(exchange::listUserSnippets(testing::library()).ids.size(), 2);
         QVERIFY(child<QPushButton>(&dlg, "CmdCreate")->isEnabled());
 
         testing::SqlFile f(typed + ".cup");
@@ -167,7 +166,7 @@ private slots:
         fillLibrary(lib);
         const QString existing = QDir(lib.dir()).filePath("old.cup");
         testing::writeFile(existing, "old contents");
-        exchange::FrmCreateUpdate dlg;
+        exchange::FrmCreateUpdate dlg(testing::library());
         FileDialogSeam::setNextFileName(existing);
         MessageBoxSeam::setNextAnswer(platform::mb::No);
         FileDialogSeam::setNextCancel();
@@ -194,7 +193,7 @@ private slots:
         fillLibrary(lib);
         const QString existing = QDir(lib.dir()).filePath("old.cup");
         testing::writeFile(existing, "old contents");
-        exchange::FrmCreateUpdate dlg;
+        exchange::FrmCreateUpdate dlg(testing::library());
         FileDialogSeam::setNextFileName(existing);
         MessageBoxSeam::setNextAnswer(platform::mb::Yes);
         MessageBoxSeam::setNextAnswer(platform::mb::No);
@@ -207,13 +206,13 @@ private slots:
     {
         testing::TempLibrary lib;
         fillLibrary(lib);
-        exchange::FrmCreateUpdate dlg;
+        exchange::FrmCreateUpdate dlg(testing::library());
         const QString first = QDir(lib.dir()).filePath("first.cup");
         FileDialogSeam::setNextFileName(first);
         MessageBoxSeam::setNextAnswer(platform::mb::Yes);
         child<QPushButton>(&dlg, "CmdCreate")->click();
-        QVERIFY(exchange::listUserSnippets().ids.isEmpty());
-        QCOMPARE(store::Library::snippetCount(), 5);
+        QVERIFY(exchange::listUserSnippets(testing::library()).ids.isEmpty());
+        QCOMPARE(testing::library().snippetCount(), 5);
         // The list still shows what was packaged.
         QCOMPARE(items(&dlg).size(), 2);
 
@@ -232,8 +231,8 @@ private slots:
     {
         testing::TempLibrary lib;
         fillLibrary(lib);
-        store::Library::renameCategory(2, QString(51, QChar(0x0641)));
-        exchange::FrmCreateUpdate dlg;
+        testing::library().renameCategory(2, QString(51, QChar(0x0641)));
+        exchange::FrmCreateUpdate dlg(testing::library());
         const QString path = QDir(lib.dir()).filePath("long.cup");
         FileDialogSeam::setNextFileName(path);
         child<QPushButton>(&dlg, "CmdCreate")->click();
@@ -243,7 +242,7 @@ private slots:
         QVERIFY(MessageBoxSeam::last().prompt.contains(QStringLiteral("اسم التصنيف")));
         QVERIFY(!QGuiApplication::overrideCursor());
         QCOMPARE(labelText(&dlg, "Label1"), kSearch2);
-        QVERIFY(store::LibraryConnection::isOpen());
+        QVERIFY(testing::library().isOpen());
     }
 
     // ---- reader ----
@@ -251,7 +250,7 @@ private slots:
     void cancellingTheChoiceClosesTheReader()
     {
         testing::TempLibrary lib;
-        exchange::FrmUpdate dlg;
+        exchange::FrmUpdate dlg(testing::library());
         FileDialogSeam::setNextCancel();
         QVERIFY(!dlg.load());
         QCOMPARE(MessageBoxSeam::count(), 0);
@@ -271,7 +270,7 @@ private slots:
                                  {QStringLiteral("اثنان"), "c2", null(), 4, QStringLiteral("جديد")},
                                  {"three", "c3", "l3", 9, QStringLiteral("جديد")}},
                                 {QStringLiteral("سامي"), "2026/12/08", QStringLiteral("ملاحظات الحزمة")});
-        exchange::FrmUpdate dlg;
+        exchange::FrmUpdate dlg(testing::library());
         FileDialogSeam::setNextFileName(path);
         QVERIFY(dlg.load());
         QCOMPARE(dlg.windowTitle(), QStringLiteral("تحديث"));
@@ -283,20 +282,20 @@ private slots:
         QVERIFY(child<QLineEdit>(&dlg, "TxtName")->isReadOnly());
         QCOMPARE(items(&dlg), QStringList({"one", QStringLiteral("اثنان"), "three"}));
         QCOMPARE(labelText(&dlg, "Label3"), QStringLiteral("نتيجة البحث: 3عنصر/عناصر"));
-        QCOMPARE(store::Library::snippetCount(), 1);
+        QCOMPARE(testing::library().snippetCount(), 1);
 
         child<QPushButton>(&dlg, "CmdInsert")->click();
         QCOMPARE(labelText(&dlg, "Label3"), QStringLiteral("تم إضافة: 3عنصر/عناصر بنجاح"));
-        QCOMPARE(store::Library::snippetCount(), 4);
-        QCOMPARE(store::Library::categoryCount(), 2);
+        QCOMPARE(testing::library().snippetCount(), 4);
+        QCOMPARE(testing::library().categoryCount(), 2);
         const QByteArray entry = QStringLiteral("2026/12/08\r\nسامي\r\nملاحظات الحزمة\r\n\r\n").toUtf8();
         QCOMPARE(testing::readFile(QDir(lib.dir()).filePath("Cred.txt")), entry);
         QCOMPARE(MessageBoxSeam::count(), 0);
 
         // Again: everything once more, and a second entry.
         child<QPushButton>(&dlg, "CmdInsert")->click();
-        QCOMPARE(store::Library::snippetCount(), 7);
-        QCOMPARE(store::Library::categoryCount(), 2);
+        QCOMPARE(testing::library().snippetCount(), 7);
+        QCOMPARE(testing::library().categoryCount(), 2);
         QCOMPARE(testing::readFile(QDir(lib.dir()).filePath("Cred.txt")), entry + entry);
     }
 
@@ -306,7 +305,7 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath("n.cup");
         testing::makeRawPackage(path, {{"one", "c1", null(), 1, "Files"}}, {null(), null(), null()});
-        exchange::FrmUpdate dlg;
+        exchange::FrmUpdate dlg(testing::library());
         FileDialogSeam::setNextFileName(path);
         QVERIFY(dlg.load());
         QVERIFY(child<QLineEdit>(&dlg, "TxtName")->text().isEmpty());
@@ -322,13 +321,13 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath("e.cup");
         testing::makeRawPackage(path, {}, {"n", "d", "o"});
-        exchange::FrmUpdate dlg;
+        exchange::FrmUpdate dlg(testing::library());
         FileDialogSeam::setNextFileName(path);
         QVERIFY(dlg.load());
         QCOMPARE(labelText(&dlg, "Label3"), QStringLiteral("نتيجة البحث: 0عنصر/عناصر"));
         child<QPushButton>(&dlg, "CmdInsert")->click();
         QCOMPARE(labelText(&dlg, "Label3"), QStringLiteral("تم إضافة: 0عنصر/عناصر بنجاح"));
-        QCOMPARE(store::Library::snippetCount(), 0);
+        QCOMPARE(testing::library().snippetCount(), 0);
     }
 
     void invalidPackagesAreReportedAndChangeNothing_data()
@@ -364,7 +363,7 @@ private slots:
             testing::makeRawPackage(path, {{"t", "c", "l", 1, "Files"}}, {"n", "d", "o"}, {"DROP TABLE User"});
         }
         const QByteArray before = testing::readFile(lib.path());
-        exchange::FrmUpdate dlg;
+        exchange::FrmUpdate dlg(testing::library());
         FileDialogSeam::setNextFileName(path);
         QVERIFY(!dlg.load());
         QVERIFY(!dlg.isVisible());
@@ -375,7 +374,7 @@ private slots:
         QVERIFY(msg.prompt.contains(QStringLiteral("حزمة.cup")));
         QVERIFY(msg.prompt.contains(QStringLiteral("ليس ملف تحديث صالحاً")));
         QCOMPARE(testing::readFile(lib.path()), before);
-        QCOMPARE(store::Library::snippetCount(), 5);
+        QCOMPARE(testing::library().snippetCount(), 5);
         QVERIFY(!QFile::exists(QDir(lib.dir()).filePath("Cred.txt")));
     }
 
@@ -386,7 +385,7 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath("p.cup");
         testing::makeRawPackage(path, {{"one", "c1", null(), 1, "Files"}}, {"n", "d", "o"});
-        exchange::FrmUpdate dlg;
+        exchange::FrmUpdate dlg(testing::library());
         FileDialogSeam::setNextFileName(path);
         QVERIFY(dlg.load());
         child<QPushButton>(&dlg, "CmdInsert")->click();
@@ -394,7 +393,7 @@ private slots:
         QVERIFY(!MessageBoxSeam::last().arabic());
         QCOMPARE(MessageBoxSeam::last().buttons(), platform::mb::OkOnly);
         QVERIFY(MessageBoxSeam::last().prompt.contains("Cred.txt"));
-        QCOMPARE(store::Library::snippetCount(), 1);
+        QCOMPARE(testing::library().snippetCount(), 1);
         QCOMPARE(labelText(&dlg, "Label3"), QStringLiteral("تم إضافة: 1عنصر/عناصر بنجاح"));
     }
 
@@ -407,15 +406,15 @@ private slots:
         const QString path = dir.filePath("p.cup");
         testing::makeRawPackage(path, {{"one", "c1", null(), 1, "Files"}, {"boom", "c", null(), 1, "Files"}},
                                 {"n", "d", "o"});
-        exchange::FrmUpdate dlg;
+        exchange::FrmUpdate dlg(testing::library());
         FileDialogSeam::setNextFileName(path);
         QVERIFY(dlg.load());
         child<QPushButton>(&dlg, "CmdInsert")->click();
         QCOMPARE(MessageBoxSeam::count(), 1);
         QVERIFY(MessageBoxSeam::last().arabic());
         QCOMPARE(MessageBoxSeam::last().title, QStringLiteral("رسالة خطأ"));
-        QCOMPARE(store::Library::snippetCount(), 0);
-        QCOMPARE(store::Library::categoryCount(), 0);
+        QCOMPARE(testing::library().snippetCount(), 0);
+        QCOMPARE(testing::library().categoryCount(), 0);
         QVERIFY(!QGuiApplication::overrideCursor());
         QVERIFY(!QFile::exists(QDir(lib.dir()).filePath("Cred.txt")));
         QCOMPARE(labelText(&dlg, "Label3"), QStringLiteral("نتيجة البحث: 2عنصر/عناصر"));

@@ -4,7 +4,6 @@
 #include "PackageFiles.h"
 #include "exchange/Package.h"
 #include "store/Library.h"
-#include "store/LibraryConnection.h"
 
 #include <QDir>
 
@@ -24,17 +23,17 @@ private slots:
         const QString path = QDir(dir.path()).filePath("team.cup");
         {
             testing::TempLibrary a;
-            QCOMPARE(store::LibraryConnection::engine(), store::Engine::Postgres);
+            QCOMPARE(testing::library().engine(), store::Engine::Postgres);
             const qint32 ui = a.addCategory(QStringLiteral("واجهات"));
             const qint32 files = a.addCategory("Files");
             a.addSnippet("plain", ui, "x", "y", false);
             a.addSnippet(QStringLiteral("نافذة"), ui, "Form1.Show", QString(), true);
             a.addSnippet("Open file", files, "Open f", "opens", true);
             a.addSnippet("no category", QVariant(), "z", "w", true);
-            QCOMPARE(createPackage(path, "Sami", QString(), "n"),
+            QCOMPARE(createPackage(testing::library(), path, "Sami", QString(), "n"),
                      QStringList({QStringLiteral("نافذة"), "Open file", "no category"}));
-            QVERIFY(store::LibraryConnection::isOpen());
-            QCOMPARE(store::LibraryConnection::path(), a.path());
+            QVERIFY(testing::library().isOpen());
+            QCOMPARE(testing::library().path(), a.path());
 
             testing::SqlFile f(path);
             const auto rows = f.rows("SELECT Head, Code, Learn, Groub, GroubNam FROM Code ORDER BY rowid");
@@ -51,12 +50,12 @@ private slots:
         b.addCategory("files"); // another name: only the exact name matches
         b.addCategory(QStringLiteral("واجهات"));
         const PackageFile package(path);
-        const ApplyPreview preview = previewApply(package);
+        const ApplyPreview preview = previewApply(testing::library(), package);
         QCOMPARE(preview.snippets, 3);
-        QCOMPARE(applyPackage(package), 3);
+        QCOMPARE(applyPackage(testing::library(), package), 3);
         QCOMPARE(categoryNames().mid(0, 3), QStringList({"files", QStringLiteral("واجهات"), "Files"}));
         QCOMPARE(QStringList(categoryNames().mid(2)), preview.newCategories);
-        const QList<store::Snippet> snippets = store::Library::allSnippets();
+        const QList<store::Snippet> snippets = testing::library().allSnippets();
         QCOMPARE(snippets.size(), 3);
         QCOMPARE(snippets[0].head.toString(), QStringLiteral("نافذة"));
         QVERIFY(snippets[0].learn.isNull());
@@ -75,8 +74,8 @@ private slots:
         for (int i = 0; i < 1200; ++i)
             p.rows.append({QStringLiteral("fine %1").arg(i), "x", null(), 1, QStringLiteral("New %1").arg(i % 7)});
         p.rows.append({"boom", "x", null(), 1, "Old"});
-        QVERIFY_THROWS_EXCEPTION(store::StoreError, applyPackage(p));
-        QCOMPARE(store::Library::snippetCount(), 1);
+        QVERIFY_THROWS_EXCEPTION(store::StoreError, applyPackage(testing::library(), p));
+        QCOMPARE(testing::library().snippetCount(), 1);
         QCOMPARE(categoryNames(), QStringList{"Old"});
     }
 };

@@ -4,7 +4,6 @@
 #include "exchange/UserMarks.h"
 #include "platform/RichTextBox.h"
 #include "store/Library.h"
-#include "store/LibraryConnection.h"
 #include "store/NodeKey.h"
 
 #include <QAction>
@@ -31,7 +30,7 @@ QColor drawnColour(const QTreeView *tree, const QModelIndex &node)
 
 QVariant userFlag(qint32 id)
 {
-    QSqlQuery q(store::LibraryConnection::database());
+    QSqlQuery q(testing::library().connection().database());
     q.prepare(QStringLiteral("SELECT User FROM Code WHERE id = ?"));
     q.addBindValue(id);
     if (!q.exec() || !q.next())
@@ -51,7 +50,7 @@ class TestUserMarks : public QObject
 
     void openMain()
     {
-        main = std::make_unique<browser::FrmMain>();
+        main = std::make_unique<browser::FrmMain>(testing::library());
         main->load();
         exchange::installUserMarkCommands(*main);
         main->show();
@@ -108,7 +107,7 @@ private slots:
     void markThenMergeChangesOnlyTheFlagAndColour()
     {
         openMain();
-        const auto before = store::Library::snippet(plain);
+        const auto before = testing::library().snippet(plain);
         // A dark palette, where black text would not be read: a merged node is drawn like every other node.
         QPalette dark = main->TVCodeHead()->palette();
         dark.setColor(QPalette::Base, QColor(30, 30, 30));
@@ -140,12 +139,12 @@ private slots:
         QCOMPARE(drawnColour(tree, item), QColor(230, 230, 230));
         QCOMPARE(drawnColour(tree, item), drawnColour(tree, main->node(key(nullUser))));
 
-        const auto after = store::Library::snippet(plain);
+        const auto after = testing::library().snippet(plain);
         QCOMPARE(after->head, before->head);
         QCOMPARE(after->groub, before->groub);
         QCOMPARE(after->code, before->code);
         QCOMPARE(after->learn, before->learn);
-        QCOMPARE(store::Library::snippetCount(), 3);
+        QCOMPARE(testing::library().snippetCount(), 3);
         // Only the colour changed: same node, still selected, category still open.
         QCOMPARE(QPersistentModelIndex(main->node(key(plain))), item);
         QCOMPARE(main->selectedKey(), key(plain));
@@ -165,7 +164,7 @@ private slots:
         QVERIFY(browser::FrmMain::isUserNode(main->node(key(user))));
         action("CurUsrCodRmv")->trigger();
         QVERIFY(browser::FrmMain::isUserNode(main->node(key(user))));
-        QCOMPARE(store::Library::snippetCount(), 1);
+        QCOMPARE(testing::library().snippetCount(), 1);
         QCOMPARE(MessageBoxSeam::count(), 0);
     }
 
@@ -214,7 +213,7 @@ private slots:
         QVERIFY(main->selectedKey().isEmpty()); // rebuilt: no node selected
         QCOMPARE(main->TVCodeHead()->model()->rowCount(main->node(store::RootKey)), 1);
         QCOMPARE(main->TVCodeHead()->model()->rowCount(main->node(store::categoryKey(group))), 4);
-        for (const store::SnippetSummary &s : store::Library::snippetSummaries()) {
+        for (const store::SnippetSummary &s : testing::library().snippetSummaries()) {
             QVERIFY(!store::isTrue(s.user));
             QVERIFY(!browser::FrmMain::isUserNode(main->node(key(s.id))));
         }
@@ -246,7 +245,7 @@ private slots:
         QVERIFY(action("CurMrkUsr")->isEnabled());
         QVERIFY(!action("CurUsrCodRmv")->isEnabled());
         QCOMPARE(popupOn(key(nullUser)), (QStringList{"Add", "edit", "del", "CurMrkUsr"}));
-        QCOMPARE(store::Library::clearUserMarks(), 1);
+        QCOMPARE(testing::library().clearUserMarks(), 1);
         QVERIFY(userFlag(nullUser).isNull());
     }
 
@@ -298,7 +297,7 @@ private slots:
     {
         openMain();
         main->selectNode(key(plain));
-        store::LibraryConnection::close();
+        testing::library().close();
         QVERIFY(!exchange::markSelectedSnippet(*main, true));
         QCOMPARE(MessageBoxSeam::count(), 1);
         QCOMPARE(MessageBoxSeam::last().title, QStringLiteral("رسالة خطأ"));

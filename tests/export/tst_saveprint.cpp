@@ -172,16 +172,16 @@ private slots:
         QVERIFY(bytes.endsWith("</BODY>\r\n</HTML>\r\n"));
         QVERIFY(bytes.contains("<TITLE>Declare</TITLE>"));
         // The command line's export of the same snippet gives the same bytes.
-        QCOMPARE(bytes,
-                 exporting::core::exportSnippet(snippet, exporting::core::Field::Code, exporting::core::Format::Html));
+        QCOMPARE(bytes, exporting::core::exportSnippet(testing::library(), snippet, exporting::core::Field::Code,
+                                                       exporting::core::Format::Html));
         // The comment tab saves the comment, right to left.
         main->TS1()->setCurrentIndex(1);
         FileDialogSeam::setNextFileName(file, 3);
         save();
         const QByteArray comment = testing::readFile(file);
         QVERIFY(comment.contains("<DIV DIR=\"rtl\">about it</DIV>"));
-        QCOMPARE(comment,
-                 exporting::core::exportSnippet(snippet, exporting::core::Field::Learn, exporting::core::Format::Html));
+        QCOMPARE(comment, exporting::core::exportSnippet(testing::library(), snippet, exporting::core::Field::Learn,
+                                                         exporting::core::Format::Html));
     }
 
     void richTextIsReadBackWhole()
@@ -191,8 +191,8 @@ private slots:
         FileDialogSeam::setNextFileName(file, 2);
         save();
         const QByteArray bytes = testing::readFile(file);
-        QCOMPARE(bytes,
-                 exporting::core::exportSnippet(snippet, exporting::core::Field::Code, exporting::core::Format::Rtf));
+        QCOMPARE(bytes, exporting::core::exportSnippet(testing::library(), snippet, exporting::core::Field::Code,
+                                                       exporting::core::Format::Rtf));
         platform::RichTextBox box;
         box.setTextRTF(QString::fromLatin1(bytes));
         QCOMPARE(box.text(), code);

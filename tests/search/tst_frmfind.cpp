@@ -7,7 +7,6 @@
 #include "search/FrmFind.h"
 #include "search/SearchCommands.h"
 #include "store/Library.h"
-#include "store/LibraryConnection.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -78,7 +77,7 @@ class TestFrmFind : public QObject
 
     void openMain()
     {
-        main = std::make_unique<browser::FrmMain>();
+        main = std::make_unique<browser::FrmMain>(testing::library());
         main->load();
         search::installCommands(*main);
         main->show();
@@ -423,7 +422,7 @@ private slots:
         openFind();
         search("hit", true, false, false);
         main->selectNode(QStringLiteral("T%1").arg(first));
-        QVERIFY(store::Library::deleteSnippet(gone));
+        QVERIFY(testing::library().deleteSnippet(gone));
         main->removeNode(QStringLiteral("T%1").arg(gone));
         MessageBoxSeam::clear();
         QTest::mouseClick(list()->viewport(), Qt::LeftButton, {}, list()->visualItemRect(list()->item(1)).center());
@@ -470,11 +469,11 @@ private slots:
     {
         openMain();
         const auto pending = [] {
-            QSqlQuery q(store::LibraryConnection::database());
+            QSqlQuery q(testing::library().connection().database());
             q.exec(QStringLiteral("SELECT count(*) FROM SearchPending"));
             return q.next() ? q.value(0).toLongLong() : -1;
         };
-        store::Library::transaction([&] {
+        testing::library().transaction([&] {
             lib->exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 1500) "
                       "INSERT INTO Code (Head, Groub, code, Learn, User) SELECT 'bulk ' || i, ?, "
                       "CASE WHEN i % 500 = 0 THEN 'Call tango' ELSE 'x' END, 'learn', 0 FROM n",
@@ -495,7 +494,7 @@ private slots:
         openMain();
         openFind();
         search("quokka", true, false, false);
-        store::LibraryConnection::close();
+        testing::library().close();
         MessageBoxSeam::clear();
         search("quokka", true, false, false);
         QCOMPARE(MessageBoxSeam::count(), 1);

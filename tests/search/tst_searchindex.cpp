@@ -4,7 +4,6 @@
 #include "search/core/SnippetSearch.h"
 #include "store/Database.h"
 #include "store/Library.h"
-#include "store/LibraryConnection.h"
 #include "store/PgLocation.h"
 #include "store/SearchFold.h"
 #include "store/SearchIndex.h"
@@ -33,7 +32,7 @@ struct Answer {
 
 Answer find(const QString &word, SearchFields fields, bool arabic, bool useIndex)
 {
-    SnippetSearch s(word, fields, SnippetSearch::Measure{}, SearchOptions{arabic, useIndex});
+    SnippetSearch s(testing::library(), word, fields, SnippetSearch::Measure{}, SearchOptions{arabic, useIndex});
     s.runToEnd();
     return {ids(s.hits()), s.usedIndex()};
 }
@@ -66,10 +65,10 @@ void foreignExec(const QString &path, const QString &sql)
 
 void reopen(const QString &path, bool readOnly = false)
 {
-    store::LibraryConnection::close();
-    store::LibraryConnection::open(path, readOnly);
-    if (SearchIndex::status() == SearchIndex::Status::Building)
-        SearchIndex::buildAll();
+    testing::library().close();
+    testing::library().open(path, readOnly);
+    if (testing::library().searchIndex().status() == SearchIndex::Status::Building)
+        testing::library().searchIndex().buildAll();
 }
 
 } // namespace
@@ -138,7 +137,7 @@ private slots:
             lib.addSnippet(head, g, pick(1) + QStringLiteral("\r\n") + pick(2), learn);
         }
         lib.exec("UPDATE Code SET code = 12.5 WHERE id = 5");
-        QCOMPARE(SearchIndex::status(), SearchIndex::Status::Ready);
+        QCOMPARE(testing::library().searchIndex().status(), SearchIndex::Status::Ready);
 
         const QStringList words = {
             QStringLiteral("الكود"),
@@ -209,9 +208,9 @@ private slots:
                  "'Dim x As String' || char(13, 10) || CASE WHEN i % 50 = 0 THEN 'Call Zanzibar' ELSE 'End Sub' END, "
                  "CASE WHEN i % 70 = 0 THEN 'قمرية' WHEN i % 3 = 0 THEN NULL ELSE 'شرح الكود' END, 0 FROM n",
                  {g});
-        SearchIndex::rebuild();
-        SearchIndex::buildAll();
-        QSqlQuery left(store::LibraryConnection::database());
+        testing::library().searchIndex().rebuild();
+        testing::library().searchIndex().buildAll();
+        QSqlQuery left(testing::library().connection().database());
         QVERIFY(left.exec(QStringLiteral("SELECT count(*) FROM SearchStop")) && left.next());
         QVERIFY(left.value(0).toInt() > 10);
         // Written after the build: added and removed with the same trigrams left out.
@@ -265,18 +264,24 @@ private slots:
         lib.exec(QStringLiteral("INSERT INTO Code (Head, Groub, code, User) VALUES "
                                 "(CAST(x'6162ff6364c0af65' AS TEXT), ?, CAST(x'77efbfbe78eda080797a' AS TEXT), 0)"),
                  {g});
-        SearchIndex::rebuild();
-        SearchIndex::buildAll();
-        QSqlQuery q(store::LibraryConnection::database());
+        testing::library().searchIndex().rebuild();
+        testing::library().searchIndex().buildAll();
+        QSqlQuery q(testing::library().connection().database());
         QVERIFY(q.exec(QStringLiteral("SELECT count(*) FROM SearchStop WHERE gram LIKE '%𐐨%'")) && q.next());
         QVERIFY(q.value(0).toInt() > 0);
         QVERIFY(q.exec(QStringLiteral("SELECT Head, code FROM Code ORDER BY id DESC LIMIT 1")) && q.next());
         const QString bytesHead = q.value(0).toString(), bytesCode = q.value(1).toString();
         q.finish();
 
-        const QStringList words = {QStringLiteral("𐐀𐐁𐐂"), QStringLiteral("𐐀𐐁𐐂 x12"), QStringLiteral("𐐪 ün"),
-                                   QStringLiteral("needle𐐀z"), end, QStringLiteral("الكود"),
-                                   QStringLiteral("😀😀x"), bytesHead.mid(1, 4), bytesCode.mid(0, 3),
+        const QStringList words = {QStringLiteral("𐐀𐐁𐐂"),
+                                   QStringLiteral("𐐀𐐁𐐂 x12"),
+                                   QStringLiteral("𐐪 ün"),
+                                   QStringLiteral("needle𐐀z"),
+                                   end,
+                                   QStringLiteral("الكود"),
+                                   QStringLiteral("😀😀x"),
+                                   bytesHead.mid(1, 4),
+                                   bytesCode.mid(0, 3),
                                    bytesCode.right(4)};
         int byIndex = 0;
         for (const QString &word : words) {
@@ -289,12 +294,14 @@ private slots:
         }
         QVERIFY(byIndex >= 16);
         // What a change takes out of the index is what was put in: the old texts leave no candidate.
-        lib.exec(QStringLiteral("UPDATE Code SET Head = 'plain', code = 'plain', Learn = NULL WHERE id = ?"), {awkward});
+        lib.exec(QStringLiteral("UPDATE Code SET Head = 'plain', code = 'plain', Learn = NULL WHERE id = ?"),
+                 {awkward});
         lib.exec(QStringLiteral("DELETE FROM Code WHERE Head <> 'plain' AND Head NOT LIKE 'row %'"));
         for (const QString &word : words) {
-            const auto rows = SearchIndex::candidates(store::foldForSearch(word), true, true, true);
-            QVERIFY2(!rows || std::none_of(rows->cbegin(), rows->cend(),
-                                           [&](const store::SearchCandidate &c) { return c.row >= awkward; }),
+            const auto rows = testing::library().searchIndex().candidates(store::foldForSearch(word), true, true, true);
+            QVERIFY2(!rows
+                         || std::none_of(rows->cbegin(), rows->cend(),
+                                         [&](const store::SearchCandidate &c) { return c.row >= awkward; }),
                      qPrintable(word));
         }
     }
@@ -310,16 +317,16 @@ private slots:
         const qint32 b = lib.addSnippet(QStringLiteral("عنوان"), other, "Call bravo", QVariant(), true);
         QCOMPARE(indexed("bravo"), QList<qint32>{b}); // add
 
-        store::Snippet edited = *store::Library::snippet(a);
+        store::Snippet edited = *testing::library().snippet(a);
         edited.code = QStringLiteral("Dim charlie");
-        QVERIFY(store::Library::updateSnippet(edited));
+        QVERIFY(testing::library().updateSnippet(edited));
         QCOMPARE(indexed("charlie"), QList<qint32>{a}); // edit
         QVERIFY(indexed("alpha").isEmpty());
-        QVERIFY(store::Library::renameSnippet(a, QStringLiteral("renamed delta")));
+        QVERIFY(testing::library().renameSnippet(a, QStringLiteral("renamed delta")));
         QCOMPARE(indexed("delta"), QList<qint32>{a});
         QVERIFY(indexed("first").isEmpty());
 
-        QVERIFY(store::Library::clearUserMarks() == 1); // merge: the words stay found
+        QVERIFY(testing::library().clearUserMarks() == 1); // merge: the words stay found
         QCOMPARE(indexed("bravo"), QList<qint32>{b});
 
         // A package apply reopens the library file around its backup; on a team library it is
@@ -329,22 +336,22 @@ private slots:
             exchange::Package package;
             package.rows.append({QStringLiteral("echo title"), QStringLiteral("Sub echo"), QStringLiteral("مكتبة"), 3,
                                  QStringLiteral("vendor")});
-            QCOMPARE(exchange::applyPackage(package), 1); // package apply
+            QCOMPARE(exchange::applyPackage(testing::library(), package), 1); // package apply
             echo = indexed("echo");
             QCOMPARE(echo.size(), 1);
             QCOMPARE(indexed(QStringLiteral("مكتبه")), echo);
         }
 
-        QVERIFY(store::Library::deleteSnippet(a)); // delete
+        QVERIFY(testing::library().deleteSnippet(a)); // delete
         QVERIFY(indexed("charlie").isEmpty());
-        QVERIFY(store::Library::deleteCategory(other)); // a category with its snippets
+        QVERIFY(testing::library().deleteCategory(other)); // a category with its snippets
         QVERIFY(indexed("bravo").isEmpty());
         if (!echo.isEmpty())
             QCOMPARE(indexed("echo"), echo);
 
         // A write that fails leaves the index as it was with the table.
         QVERIFY(!testing::errorOf([&] {
-                     store::Library::transaction([&] {
+                     testing::library().transaction([&] {
                          lib.addSnippet("foxtrot", g, "x");
                          throw store::StoreError(QStringLiteral("x"));
                      });
@@ -372,7 +379,7 @@ private slots:
             QVERIFY(indexed("india").isEmpty());
             foreignExec(lib.path(), QStringLiteral("TRUNCATE Code"));
             QVERIFY(indexed("hotel").isEmpty());
-            QCOMPARE(store::Library::snippetCount(), 0);
+            QCOMPARE(testing::library().snippetCount(), 0);
             return;
         }
         foreignExec(
@@ -390,7 +397,7 @@ private slots:
         QVERIFY(indexed("golf").isEmpty());
         foreignExec(lib.path(), QStringLiteral("DELETE FROM Code"));
         QVERIFY(indexed("juliet").isEmpty());
-        QCOMPARE(store::Library::snippetCount(), 0);
+        QCOMPARE(testing::library().snippetCount(), 0);
     }
 
     void damagedOrMissingIndexIsRebuilt()
@@ -406,7 +413,7 @@ private slots:
             const Answer during = find("kilo", All, true, true); // the scan answers, the index is made anew
             QCOMPARE(during.ids, QList<qint32>{kilo});
             QVERIFY(!during.index);
-            SearchIndex::buildAll();
+            testing::library().searchIndex().buildAll();
             QCOMPARE(indexed("kilo"), QList<qint32>{kilo});
             foreignExec(lib.path(), QStringLiteral("DROP TRIGGER code_search ON Code"));
             reopen(lib.path());
@@ -427,12 +434,12 @@ private slots:
         QCOMPARE(indexed("kilo").size(), 2);
 
         // Damaged: the index's own pages gone under an open library.
-        QSqlQuery(store::LibraryConnection::database())
+        QSqlQuery(testing::library().connection().database())
             .exec(QStringLiteral("DELETE FROM SearchCode_data WHERE id > 10"));
-        QSqlQuery(store::LibraryConnection::database()).exec(QStringLiteral("DELETE FROM SearchCode_idx"));
+        QSqlQuery(testing::library().connection().database()).exec(QStringLiteral("DELETE FROM SearchCode_idx"));
         const Answer during = find("kilo", All, true, true);
         QCOMPARE(during.ids.size(), 2); // answered by the scan meanwhile
-        SearchIndex::buildAll();
+        testing::library().searchIndex().buildAll();
         QCOMPARE(indexed("kilo").size(), 2);
     }
 
@@ -451,13 +458,13 @@ private slots:
             made.exec(QStringLiteral("INSERT INTO Code (Head, Groub, code, Learn) VALUES ('one', 1, 'Dim mike', 'x'), "
                                      "('two', 1, 'nothing', 'الكـــود')"));
         }
-        store::LibraryConnection::open(path, true);
-        QCOMPARE(SearchIndex::status(), SearchIndex::Status::Unavailable);
+        testing::library().open(path, true);
+        QCOMPARE(testing::library().searchIndex().status(), SearchIndex::Status::Unavailable);
         const Answer mike = find("MIKE", All, true, true);
         QCOMPARE(mike.ids, QList<qint32>{1});
         QVERIFY(!mike.index);
         QCOMPARE(find(QStringLiteral("الكود"), All, true, true).ids, QList<qint32>{2});
-        store::LibraryConnection::close();
+        testing::library().close();
         QVERIFY(!testing::readFile(path).contains("SearchPending")); // nothing was written
 
         // Indexed, then changed by another program and opened read-only: the change cannot be
@@ -468,7 +475,7 @@ private slots:
         reopen(path, true);
         QCOMPARE(indexed("november"), QList<qint32>{1});
         QVERIFY(indexed("mike").isEmpty());
-        store::LibraryConnection::close();
+        testing::library().close();
     }
 
     void aBulkChangeIsFoundBeforeItIsFoldedIn()
@@ -478,13 +485,13 @@ private slots:
         const qint32 g = lib.addCategory("g");
         const qint32 old = lib.addSnippet("old", g, "Dim oscar");
         const auto state = [] {
-            QSqlQuery q(store::LibraryConnection::database());
+            QSqlQuery q(testing::library().connection().database());
             q.exec(QStringLiteral("SELECT (SELECT count(*) FROM SearchPending), sampled FROM SearchIndexState"));
             q.next();
             return std::pair{q.value(0).toLongLong(), q.value(1).toLongLong()};
         };
         // One write of many rows, as a package makes, that changes an indexed row as well.
-        store::Library::transaction([&] {
+        testing::library().transaction([&] {
             lib.exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 1200) "
                      "INSERT INTO Code (Head, Groub, code) SELECT 'bulk ' || i, ?, "
                      "CASE WHEN i % 100 = 0 THEN 'Call papa' ELSE 'x' END FROM n",
@@ -501,17 +508,17 @@ private slots:
         };
         answersHold();
         // Opened again with the change still pending: the index is still taken as whole.
-        store::LibraryConnection::close();
-        store::LibraryConnection::open(lib.path());
+        testing::library().close();
+        testing::library().open(lib.path());
         QCOMPARE(state(), std::pair(pending, sampled));
         answersHold();
-        QVERIFY(SearchIndex::hasWork());
-        while (SearchIndex::buildStep(1)) { }
-        QVERIFY(!SearchIndex::hasWork());
+        QVERIFY(testing::library().searchIndex().hasWork());
+        while (testing::library().searchIndex().buildStep(1)) { }
+        QVERIFY(!testing::library().searchIndex().hasWork());
         QCOMPARE(state(), std::pair(qint64(0), sampled));
         answersHold();
-        store::LibraryConnection::close();
-        store::LibraryConnection::open(lib.path());
+        testing::library().close();
+        testing::library().open(lib.path());
         QCOMPARE(state().second, sampled);
     }
 };

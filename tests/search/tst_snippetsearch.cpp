@@ -20,7 +20,7 @@ QList<qint32> ids(const QList<SearchHit> &hits)
 
 QList<SearchHit> find(const QString &word, SearchFields fields)
 {
-    SnippetSearch s(word, fields);
+    SnippetSearch s(testing::library(), word, fields);
     s.runToEnd();
     return s.hits();
 }
@@ -75,7 +75,7 @@ private slots:
         testing::TempLibrary lib;
         const qint32 g = lib.addCategory("g");
         lib.addSnippet("word", g, "word", "word");
-        SnippetSearch s("word", {}, [](const QString &t) { return int(t.size()); });
+        SnippetSearch s(testing::library(), "word", {}, [](const QString &t) { return int(t.size()); });
         s.runToEnd();
         QVERIFY(s.hits().isEmpty());
         QCOMPARE(s.widestTitle(), 4); // titles are still measured
@@ -138,7 +138,7 @@ private slots:
     void emptyTable()
     {
         testing::TempLibrary lib;
-        SnippetSearch s("x", All, [](const QString &) { return 7; });
+        SnippetSearch s(testing::library(), "x", All, [](const QString &) { return 7; });
         QVERIFY(!s.step());
         QVERIFY(s.finished());
         QVERIFY(s.hits().isEmpty());
@@ -153,7 +153,7 @@ private slots:
         lib.addSnippet("short", g);
         lib.addSnippet(longest, g);
         lib.addSnippet("hit", g);
-        SnippetSearch s("hit", Title, [](const QString &t) { return int(t.size()) * 10; });
+        SnippetSearch s(testing::library(), "hit", Title, [](const QString &t) { return int(t.size()) * 10; });
         s.runToEnd();
         QCOMPARE(s.hits().size(), 1);
         QCOMPARE(s.widestTitle(), int(longest.size()) * 10);
@@ -170,12 +170,12 @@ private slots:
                 expected.append(id);
         }
         // A row deleted before the scan reaches it is simply not there.
-        SnippetSearch s("zanzibar", Code, SnippetSearch::Measure{}, SearchOptions{false, false});
+        SnippetSearch s(testing::library(), "zanzibar", Code, SnippetSearch::Measure{}, SearchOptions{false, false});
         QVERIFY(s.step(5));
         QCOMPARE(s.rowsRead(), 5);
         QCOMPARE(ids(s.hits()), (QList<qint32>{expected[0], expected[1]}));
         QCOMPARE(s.newHitsFrom(), 0);
-        QVERIFY(store::Library::deleteSnippet(expected.last()));
+        QVERIFY(testing::library().deleteSnippet(expected.last()));
         expected.removeLast();
         int calls = 1;
         while (s.step(5))
@@ -196,18 +196,18 @@ private slots:
         const qint32 b = lib.addSnippet("b", g, "code b", "learn b");
         const qint32 c = lib.addSnippet(QVariant(), g, "code c", "learn c");
         lib.exec("UPDATE Code SET Head = NULL WHERE id = ?", {c});
-        QList<store::SnippetText> rows = store::Library::snippetTexts(0, 2, false, true);
+        QList<store::SnippetText> rows = testing::library().snippetTexts(0, 2, false, true);
         QCOMPARE(rows.size(), 2);
         QCOMPARE(rows[0].id, a);
         QVERIFY(!rows[0].code.isValid());
         QCOMPARE(rows[1].learn.toString(), QStringLiteral("learn b"));
-        rows = store::Library::snippetTexts(rows[1].row, 2, true, false);
+        rows = testing::library().snippetTexts(rows[1].row, 2, true, false);
         QCOMPARE(rows.size(), 1);
         QCOMPARE(rows[0].id, c);
         QVERIFY(rows[0].head.isNull());
         QCOMPARE(rows[0].code.toString(), QStringLiteral("code c"));
         QVERIFY(!rows[0].learn.isValid());
-        QVERIFY(store::Library::snippetTexts(rows[0].row, 2, true, true).isEmpty());
+        QVERIFY(testing::library().snippetTexts(rows[0].row, 2, true, true).isEmpty());
         Q_UNUSED(b);
     }
 
@@ -231,7 +231,7 @@ private slots:
         lib.addSnippet("b", g, "Call Other");
         const qint32 number = lib.addSnippet("c", g, "x");
         lib.exec("UPDATE Code SET code = CAST('other' AS BLOB) WHERE id = ?", {number});
-        const QList<store::SnippetText> rows = store::Library::snippetTexts(0, 10, true, false, "zanzibar");
+        const QList<store::SnippetText> rows = testing::library().snippetTexts(0, 10, true, false, "zanzibar");
         QCOMPARE(rows.size(), 3);
         QCOMPARE(rows[0].id, hit);
         QCOMPARE(rows[0].code.toString(), QStringLiteral("Call ZANZIBAR"));
@@ -240,14 +240,14 @@ private slots:
         // Wildcards in the fragment are plain characters.
         lib.addSnippet("d", g, "50 percent");
         const qint32 percent = lib.addSnippet("e", g, "50% off_a\\b");
-        const QList<store::SnippetText> wild = store::Library::snippetTexts(number, 10, true, false, "50%");
+        const QList<store::SnippetText> wild = testing::library().snippetTexts(number, 10, true, false, "50%");
         QCOMPARE(wild.size(), 2);
         QVERIFY(wild[0].code.isNull());
         QCOMPARE(wild[1].id, percent);
-        QVERIFY(!store::Library::snippetTexts(number, 10, true, false, "f_a")[1].code.isNull());
-        QVERIFY(store::Library::snippetTexts(number, 10, true, false, "o_f")[1].code.isNull());
-        QVERIFY(store::Library::snippetTexts(number, 10, true, false, "f%a")[1].code.isNull());
-        QVERIFY(!store::Library::snippetTexts(number, 10, true, false, "a\\b")[1].code.isNull());
+        QVERIFY(!testing::library().snippetTexts(number, 10, true, false, "f_a")[1].code.isNull());
+        QVERIFY(testing::library().snippetTexts(number, 10, true, false, "o_f")[1].code.isNull());
+        QVERIFY(testing::library().snippetTexts(number, 10, true, false, "f%a")[1].code.isNull());
+        QVERIFY(!testing::library().snippetTexts(number, 10, true, false, "a\\b")[1].code.isNull());
     }
 
     // The fragment only spares reading: every search finds what a plain scan of every row finds.
@@ -307,7 +307,7 @@ private slots:
         for (const QString &word : words) {
             for (const SearchFields &f : fieldSets) {
                 QList<qint32> expected;
-                for (const store::Snippet &row : store::Library::allSnippets()) {
+                for (const store::Snippet &row : testing::library().allSnippets()) {
                     const bool hit = (f.caption && wordOccursIn(row.head.toString(), word))
                                      || (f.code && wordOccursIn(row.code.toString(), word))
                                      || (f.learn && wordOccursIn(row.learn.toString(), word));
@@ -342,7 +342,7 @@ private slots:
     {
         QFont font;
         font.setPointSize(13);
-        TitleWidths widths(font);
+        TitleWidths widths(testing::library(), font);
         const QString title = QStringLiteral("عنوان Title");
         QCOMPARE(widths.width(title), QFontMetrics(font).horizontalAdvance(title));
         QCOMPARE(widths.width(title), QFontMetrics(font).horizontalAdvance(title));
@@ -357,7 +357,7 @@ private slots:
                  "INSERT INTO Code (Head, Groub) SELECT 'title ' || i, ? FROM n",
                  {g});
         QFont font;
-        TitleWidths widths(font);
+        TitleWidths widths(testing::library(), font);
         QVERIFY(!widths.knownWidest());
         QVERIFY(!widths.measureFor(0)); // one slice of the table, not all of it
         // A write before the end: the measuring starts again and sees the new title.

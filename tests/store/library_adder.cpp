@@ -1,7 +1,6 @@
 // A second program on a library: adds a snippet every 50 ms and prints the id of every add the
 // store acknowledged, one per line, until its standard input is closed.
 #include "store/Library.h"
-#include "store/LibraryConnection.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
@@ -15,8 +14,9 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     if (argc < 2)
         return 2;
+    store::Library library;
     try {
-        store::LibraryConnection::open(QString::fromLocal8Bit(argv[1]));
+        library.open(QString::fromLocal8Bit(argv[1]));
     } catch (const store::StoreError &e) {
         std::fprintf(stderr, "%s\n", e.message().toUtf8().constData());
         return 1;
@@ -29,7 +29,7 @@ int main(int argc, char **argv)
             s.head = QStringLiteral("added %1").arg(++n);
             s.groub = 1;
             s.code = QStringLiteral("x");
-            const qint32 id = store::Library::addSnippet(s);
+            const qint32 id = library.addSnippet(s);
             std::printf("%d\n", id);
             std::fflush(stdout);
         } catch (const store::StoreError &e) {
@@ -44,7 +44,5 @@ int main(int argc, char **argv)
         if (::read(STDIN_FILENO, buffer, sizeof buffer) <= 0)
             app.quit();
     });
-    const int result = app.exec();
-    store::LibraryConnection::close();
-    return result;
+    return app.exec();
 }

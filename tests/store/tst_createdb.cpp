@@ -2,7 +2,6 @@
 
 #include "store/CreateDb.h"
 #include "store/Library.h"
-#include "store/LibraryConnection.h"
 
 #include <QDir>
 #include <QSqlError>
@@ -70,14 +69,14 @@ private slots:
     void cleanup()
     {
         CreateDb::setCompactFailureHook({});
-        LibraryConnection::close();
+        testing::library().close();
     }
 
     void tableDefinitionMakesTheFields()
     {
         QTemporaryDir dir;
         const QString path = dir.filePath("p.cup");
-        CreateDb db;
+        CreateDb db(&testing::library());
         db.CreateDatabaseX(path);
         db.CreateTableDefX(path, "Code", kCodeNames, kCodeTypes, kCodeSizes);
         Probe p(path);
@@ -125,7 +124,7 @@ private slots:
         QFETCH(QList<int>, sizes);
         QTemporaryDir dir;
         const QString path = dir.filePath("p.cup");
-        CreateDb db;
+        CreateDb db(&testing::library());
         db.CreateDatabaseX(path);
         QVERIFY_THROWS_EXCEPTION(StoreError, db.CreateTableDefX(path, "User", {"Name", "Date"}, types, sizes));
         Probe p(path);
@@ -136,7 +135,7 @@ private slots:
     {
         QTemporaryDir dir;
         const QString path = dir.filePath("p.cup");
-        CreateDb db;
+        CreateDb db(&testing::library());
         QVERIFY_THROWS_EXCEPTION(StoreError, db.CreateTableDefX(path, "User", {"Name"}, {10}, {5}));
         QVERIFY(!QFile::exists(path));
         db.CreateDatabaseX(path);
@@ -153,7 +152,7 @@ private slots:
     {
         QTemporaryDir dir;
         const QString path = dir.filePath("p.cup");
-        CreateDb db;
+        CreateDb db(&testing::library());
         db.CreateDatabaseX(path);
         db.CreateTableDefX(path, "Code", kCodeNames, kCodeTypes, kCodeSizes);
         {
@@ -176,23 +175,23 @@ private slots:
         testing::TempLibrary lib;
         const qint32 cat = lib.addCategory(QStringLiteral("عام"));
         // One bulk write: its changes wait for the search index, with copies of the deleted texts.
-        Library::transaction([&] {
+        testing::library().transaction([&] {
             for (int i = 0; i < 1200; ++i)
                 lib.addSnippet(QStringLiteral("عنوان %1").arg(i), cat, QString(2000, 'c'), QStringLiteral("شرح"),
                                i % 2 == 0);
             for (int i = 1; i <= 1150; ++i)
-                Library::deleteSnippet(i);
+                testing::library().deleteSnippet(i);
         });
-        const qint64 count = Library::snippetCount();
+        const qint64 count = testing::library().snippetCount();
         const qint64 before = QFileInfo(lib.path()).size();
 
         for (int round = 0; round < 2; ++round) {
-            CreateDb().CompactDbx(lib.path());
-            QVERIFY(!LibraryConnection::isOpen());
+            CreateDb(&testing::library()).CompactDbx(lib.path());
+            QVERIFY(!testing::library().isOpen());
             QCOMPARE(filesIn(lib.dir()), QStringList{"codedb.mdb"});
-            LibraryConnection::open(lib.path());
-            QCOMPARE(Library::snippetCount(), count);
-            QCOMPARE(Library::snippet(1200)->head.toString(), QStringLiteral("عنوان 1199"));
+            testing::library().open(lib.path());
+            QCOMPARE(testing::library().snippetCount(), count);
+            QCOMPARE(testing::library().snippet(1200)->head.toString(), QStringLiteral("عنوان 1199"));
         }
         QVERIFY(QFileInfo(lib.path()).size() < before / 4);
         // Ids of deleted rows stay used.
@@ -204,7 +203,7 @@ private slots:
         testing::TempLibrary lib;
         const auto perms = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser;
         QVERIFY(QFile::setPermissions(lib.path(), perms));
-        CreateDb().CompactDbx(lib.path());
+        CreateDb(&testing::library()).CompactDbx(lib.path());
         QCOMPARE(QFile::permissions(lib.path()), perms);
     }
 
@@ -221,14 +220,14 @@ private slots:
         QFETCH(int, step);
         testing::TempLibrary lib;
         lib.addSnippet("a", lib.addCategory("c"));
-        LibraryConnection::close();
+        testing::library().close();
         const QByteArray original = testing::readFile(lib.path());
         CreateDb::setCompactFailureHook([&](CreateDb::CompactStep s) { return int(s) == step; });
         QVERIFY_THROWS_EXCEPTION(StoreError, CreateDb().CompactDbx(lib.path()));
         QCOMPARE(testing::readFile(lib.path()), original);
         QCOMPARE(filesIn(lib.dir()), QStringList{"codedb.mdb"});
-        LibraryConnection::open(lib.path());
-        QCOMPARE(Library::snippetCount(), 1);
+        testing::library().open(lib.path());
+        QCOMPARE(testing::library().snippetCount(), 1);
     }
 
     void aLeftoverCopyIsReplaced()
@@ -236,10 +235,10 @@ private slots:
         testing::TempLibrary lib;
         lib.addSnippet("a", lib.addCategory("c"));
         testing::writeFile(lib.path() + "_", "stale");
-        CreateDb().CompactDbx(lib.path());
+        CreateDb(&testing::library()).CompactDbx(lib.path());
         QCOMPARE(filesIn(lib.dir()), QStringList{"codedb.mdb"});
-        LibraryConnection::open(lib.path());
-        QCOMPARE(Library::snippetCount(), 1);
+        testing::library().open(lib.path());
+        QCOMPARE(testing::library().snippetCount(), 1);
     }
 
     void aFileThatIsNotADatabaseFailsUnchanged()
@@ -257,12 +256,12 @@ private slots:
         testing::TempLibrary lib;
         QTemporaryDir dir;
         const QString path = dir.filePath("p.cup");
-        CreateDb db;
+        CreateDb db(&testing::library());
         db.CreateDatabaseX(path);
         db.CreateTableDefX(path, "Code", kCodeNames, kCodeTypes, kCodeSizes);
-        QVERIFY(LibraryConnection::isOpen());
+        QVERIFY(testing::library().isOpen());
         db.CompactDbx(path);
-        QVERIFY(!LibraryConnection::isOpen());
+        QVERIFY(!testing::library().isOpen());
         Probe p(path);
         QCOMPARE(p.rows("SELECT name FROM sqlite_master WHERE type = 'table'").size(), 1);
     }

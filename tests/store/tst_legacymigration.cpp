@@ -3,7 +3,6 @@
 #include "store/JetImport.h"
 #include "store/LegacyMigration.h"
 #include "store/Library.h"
-#include "store/LibraryConnection.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -71,7 +70,7 @@ private slots:
     {
         setMigrationFailureHook({});
         setJetHelperForTests({});
-        LibraryConnection::close();
+        testing::library().close();
     }
 
     void convertsTheFixtureLibrary()
@@ -181,13 +180,13 @@ private slots:
         QVERIFY(longest.endsWith(QStringLiteral("\r\nEnd Sub")));
 
         // The program opens it as any library, and new rows continue after the highest ids.
-        LibraryConnection::open(path);
-        QCOMPARE(Library::addCategory(QStringLiteral("جديد")), 7);
+        testing::library().open(path);
+        QCOMPARE(testing::library().addCategory(QStringLiteral("جديد")), 7);
         Snippet s;
         s.head = QStringLiteral("جديد");
         s.groub = 7;
-        QCOMPARE(Library::addSnippet(s), 14);
-        LibraryConnection::close();
+        QCOMPARE(testing::library().addSnippet(s), 14);
+        testing::library().close();
         QCOMPARE(digest(result.original), kLibraryDigest);
         QVERIFY(migrationText::done(result).contains(QStringLiteral("أكواد المستخدم: 5")));
     }

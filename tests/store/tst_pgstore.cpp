@@ -5,7 +5,6 @@
 
 #include "store/Database.h"
 #include "store/Library.h"
-#include "store/LibraryConnection.h"
 #include "store/PgLocation.h"
 
 #include <QSqlQuery>
@@ -49,39 +48,39 @@ private slots:
         testing::TempPgDatabase db;
         bool empty = false;
         try {
-            LibraryConnection::open(db.uri());
+            testing::library().open(db.uri());
         } catch (const EmptyDatabaseError &) {
             empty = true;
         }
         QVERIFY(empty);
-        QVERIFY(!LibraryConnection::isOpen());
-        LibraryConnection::createSchema(db.uri());
-        QVERIFY(LibraryConnection::isOpen());
-        QCOMPARE(LibraryConnection::engine(), Engine::Postgres);
-        QVERIFY(!LibraryConnection::isReadOnly());
-        const qint32 c = Library::addCategory(QStringLiteral("تصنيف"));
+        QVERIFY(!testing::library().isOpen());
+        testing::library().createSchema(db.uri());
+        QVERIFY(testing::library().isOpen());
+        QCOMPARE(testing::library().engine(), Engine::Postgres);
+        QVERIFY(!testing::library().isReadOnly());
+        const qint32 c = testing::library().addCategory(QStringLiteral("تصنيف"));
         Snippet s;
         s.head = QStringLiteral("عنوان");
         s.groub = c;
         s.user = true;
-        const qint32 id = Library::addSnippet(s);
-        LibraryConnection::open(LibraryConnection::path());
-        QCOMPARE(Library::categories().first().caption.toString(), QStringLiteral("تصنيف"));
-        QVERIFY(isTrue(Library::snippet(id)->user));
-        QVERIFY(!testing::errorOf([&] { LibraryConnection::createSchema(db.uri()); }).isEmpty());
-        LibraryConnection::open(db.uri());
-        QCOMPARE(Library::snippetCount(), 1);
-        LibraryConnection::close();
+        const qint32 id = testing::library().addSnippet(s);
+        testing::library().open(testing::library().path());
+        QCOMPARE(testing::library().categories().first().caption.toString(), QStringLiteral("تصنيف"));
+        QVERIFY(isTrue(testing::library().snippet(id)->user));
+        QVERIFY(!testing::errorOf([&] { testing::library().createSchema(db.uri()); }).isEmpty());
+        testing::library().open(db.uri());
+        QCOMPARE(testing::library().snippetCount(), 1);
+        testing::library().close();
     }
 
     void foreignDatabaseIsRefusedUntouched()
     {
         testing::TempPgDatabase db;
         db.exec(QStringLiteral("CREATE TABLE invoices (n integer)"));
-        const QString error = testing::errorOf([&] { LibraryConnection::open(db.uri()); });
+        const QString error = testing::errorOf([&] { testing::library().open(db.uri()); });
         QVERIFY2(error.contains(QStringLiteral("جداول أخرى")), qPrintable(error));
-        QVERIFY(!LibraryConnection::isOpen());
-        QVERIFY(!testing::errorOf([&] { LibraryConnection::createSchema(db.uri()); }).isEmpty());
+        QVERIFY(!testing::library().isOpen());
+        QVERIFY(!testing::errorOf([&] { testing::library().createSchema(db.uri()); }).isEmpty());
         const Database check(parsePgLocation(db.uri()), {}, QStringLiteral("check"));
         QSqlQuery q = check.query(QStringLiteral("SELECT count(*) FROM pg_tables WHERE schemaname = 'public'"));
         QVERIFY(q.next());
@@ -94,16 +93,16 @@ private slots:
         const qint32 c = lib.addCategory("c");
         const qint32 first = lib.addSnippet("first", c);
         qint32 rolledBack = 0;
-        QVERIFY_THROWS_EXCEPTION(std::runtime_error, Library::transaction([&] {
-                                     rolledBack = lib.addSnippet("gone", c);
-                                     throw std::runtime_error("stop");
-                                 }));
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, testing::library().transaction([&] {
+            rolledBack = lib.addSnippet("gone", c);
+            throw std::runtime_error("stop");
+        }));
         QVERIFY(rolledBack > first);
-        QVERIFY(Library::deleteSnippet(first));
-        LibraryConnection::open(lib.path());
+        QVERIFY(testing::library().deleteSnippet(first));
+        testing::library().open(lib.path());
         QVERIFY(lib.addSnippet("next", c) > rolledBack);
         // Not even a row written with an id of its own can take one.
-        QSqlQuery q(LibraryConnection::database());
+        QSqlQuery q(testing::library().connection().database());
         QVERIFY(!q.exec(QStringLiteral("INSERT INTO Code (id, Head) VALUES (1000, 'x')")));
     }
 
@@ -114,18 +113,18 @@ private slots:
         lib.addSnippet("a1", a);
         lib.addSnippet("a2", a);
         // The category's own row cannot be deleted: its snippets must stay too.
-        QSqlQuery(LibraryConnection::database())
+        QSqlQuery(testing::library().connection().database())
             .exec(QStringLiteral("CREATE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS "
                                  "$$ BEGIN RAISE EXCEPTION 'refused'; END $$"));
-        QSqlQuery(LibraryConnection::database())
+        QSqlQuery(testing::library().connection().database())
             .exec(
                 QStringLiteral("CREATE TRIGGER refuse BEFORE DELETE ON Groub FOR EACH ROW EXECUTE FUNCTION refuse()"));
-        QVERIFY(!testing::errorOf([&] { Library::deleteCategory(a); }).isEmpty());
-        QCOMPARE(Library::snippetCount(), 2);
-        QCOMPARE(Library::categoryCount(), 1);
-        QSqlQuery(LibraryConnection::database()).exec(QStringLiteral("DROP TRIGGER refuse ON Groub"));
-        QVERIFY(Library::deleteCategory(a));
-        QCOMPARE(Library::snippetCount(), 0);
+        QVERIFY(!testing::errorOf([&] { testing::library().deleteCategory(a); }).isEmpty());
+        QCOMPARE(testing::library().snippetCount(), 2);
+        QCOMPARE(testing::library().categoryCount(), 1);
+        QSqlQuery(testing::library().connection().database()).exec(QStringLiteral("DROP TRIGGER refuse ON Groub"));
+        QVERIFY(testing::library().deleteCategory(a));
+        QCOMPARE(testing::library().snippetCount(), 0);
     }
 
     void aRoleThatMayOnlyReadGetsAReadOnlyLibrary()
@@ -141,19 +140,20 @@ private slots:
         lib.exec(QStringLiteral("ALTER ROLE %1 SET default_transaction_read_only = on").arg(quiet.name));
         const QString uri = lib.path();
         for (const QString &role : {reader.name, quiet.name}) {
-            LibraryConnection::open(withUser(uri, role));
-            QVERIFY2(LibraryConnection::isReadOnly(), qPrintable(role));
-            QCOMPARE(Library::snippetCount(), 1);
-            QCOMPARE(Library::categories().size(), 1);
-            QCOMPARE(testing::errorOf([] { Library::addCategory(QStringLiteral("x")); }), readOnlyLibraryMessage());
+            testing::library().open(withUser(uri, role));
+            QVERIFY2(testing::library().isReadOnly(), qPrintable(role));
+            QCOMPARE(testing::library().snippetCount(), 1);
+            QCOMPARE(testing::library().categories().size(), 1);
+            QCOMPARE(testing::errorOf([] { testing::library().addCategory(QStringLiteral("x")); }),
+                     readOnlyLibraryMessage(testing::library().engine()));
             // The stamp still works without the change counter's privileges.
-            QVERIFY(Library::changeStamp().connection > 0);
+            QVERIFY(testing::library().changeStamp().connection > 0);
         }
-        LibraryConnection::open(uri);
-        QVERIFY(!LibraryConnection::isReadOnly());
-        QCOMPARE(Library::categoryCount(), 1);
+        testing::library().open(uri);
+        QVERIFY(!testing::library().isReadOnly());
+        QCOMPARE(testing::library().categoryCount(), 1);
         lib.exec(QStringLiteral("REVOKE ALL ON Groub, Code FROM %1, %2").arg(reader.name, quiet.name));
-        LibraryConnection::close();
+        testing::library().close();
     }
 
     void connectionParametersAreHonoured()
@@ -166,43 +166,43 @@ private slots:
         const QString port = QString::fromLatin1(testing::readFile(tcp.host + QStringLiteral("/port")).trimmed());
         QVERIFY(!port.isEmpty());
         const QString overTcp = QStringLiteral("postgresql://%1@127.0.0.1:%2/%3").arg(tcp.user, port, tcp.database);
-        LibraryConnection::open(overTcp);
-        QVERIFY(LibraryConnection::isOpen());
+        testing::library().open(overTcp);
+        QVERIFY(testing::library().isOpen());
         const QString error = testing::errorOf(
-            [&] { LibraryConnection::open(overTcp + QStringLiteral("?sslmode=require")); });
+            [&] { testing::library().open(overTcp + QStringLiteral("?sslmode=require")); });
         QVERIFY2(error.contains(QStringLiteral("TLS")) && error.contains(QStringLiteral("الخادم")), qPrintable(error));
-        QVERIFY(!LibraryConnection::isOpen());
-        LibraryConnection::open(uri + QStringLiteral("&application_name=team%20test"));
-        QSqlQuery name(LibraryConnection::database());
+        QVERIFY(!testing::library().isOpen());
+        testing::library().open(uri + QStringLiteral("&application_name=team%20test"));
+        QSqlQuery name(testing::library().connection().database());
         QVERIFY(name.exec(QStringLiteral("SELECT current_setting('application_name')")) && name.next());
         QCOMPARE(name.value(0).toString(), QStringLiteral("team test"));
         QVERIFY(
-            !testing::errorOf([&] { LibraryConnection::open(uri + QStringLiteral("&nosuchparameter=1")); }).isEmpty());
+            !testing::errorOf([&] { testing::library().open(uri + QStringLiteral("&nosuchparameter=1")); }).isEmpty());
         // A password in the URI is used, never shown.
         PgLocation where = parsePgLocation(uri);
         QString withPassword = uri;
         withPassword.replace(QStringLiteral("://%1@").arg(where.user), QStringLiteral("://%1:s3cret@").arg(where.user));
         QVERIFY(withPassword.contains(QStringLiteral("s3cret")));
-        LibraryConnection::open(withPassword);
-        QVERIFY(!LibraryConnection::path().contains(QStringLiteral("s3cret")));
-        QCOMPARE(LibraryConnection::path(), uri);
-        withLibraryReopened([] { LibraryConnection::close(); });
-        QVERIFY(LibraryConnection::isOpen());
-        LibraryConnection::close();
+        testing::library().open(withPassword);
+        QVERIFY(!testing::library().path().contains(QStringLiteral("s3cret")));
+        QCOMPARE(testing::library().path(), uri);
+        testing::library().reopenAfter([] { testing::library().close(); });
+        QVERIFY(testing::library().isOpen());
+        testing::library().close();
     }
 
     void theStampSeesWritesOfOtherConnections()
     {
         testing::TempLibrary lib;
         const qint32 c = lib.addCategory("c");
-        const ChangeStamp before = Library::changeStamp();
-        QCOMPARE(Library::changeStamp(), before);
+        const ChangeStamp before = testing::library().changeStamp();
+        QCOMPARE(testing::library().changeStamp(), before);
         lib.addSnippet("mine", c);
-        const ChangeStamp mine = Library::changeStamp();
+        const ChangeStamp mine = testing::library().changeStamp();
         QVERIFY(!(mine == before));
         const Database other(parsePgLocation(lib.path()), {}, QStringLiteral("other"));
         other.exec(QStringLiteral("UPDATE Code SET Head = 'theirs'"));
-        QVERIFY(!(Library::changeStamp() == mine));
+        QVERIFY(!(testing::library().changeStamp() == mine));
     }
 };
 

@@ -1,7 +1,6 @@
 #include "TestSupport.h"
 
 #include "store/Library.h"
-#include "store/LibraryConnection.h"
 #include "store/NodeKey.h"
 
 #include <QProcess>
@@ -16,16 +15,16 @@ private slots:
     void generatedIdsAreUniqueAndNeverReused()
     {
         testing::TempLibrary lib;
-        const qint32 a = Library::addCategory(QStringLiteral("أ"));
-        const qint32 b = Library::addCategory(QStringLiteral("ب"));
+        const qint32 a = testing::library().addCategory(QStringLiteral("أ"));
+        const qint32 b = testing::library().addCategory(QStringLiteral("ب"));
         QVERIFY(a > 0);
         QVERIFY(b > a);
         const qint32 s1 = lib.addSnippet("one", a);
-        QVERIFY(Library::deleteSnippet(s1));
+        QVERIFY(testing::library().deleteSnippet(s1));
         const qint32 s2 = lib.addSnippet("two", a);
         QVERIFY(s2 > s1);
-        QVERIFY(Library::deleteCategory(b));
-        QVERIFY(Library::addCategory(QStringLiteral("ج")) > b);
+        QVERIFY(testing::library().deleteCategory(b));
+        QVERIFY(testing::library().addCategory(QStringLiteral("ج")) > b);
     }
 
     void deletingACategoryRemovesItsSnippets()
@@ -36,18 +35,18 @@ private slots:
         lib.addSnippet("a1", a);
         lib.addSnippet("a2", a);
         lib.addSnippet("b1", b);
-        QCOMPARE(Library::snippetCount(), 3);
-        QVERIFY(Library::deleteCategory(a));
-        QCOMPARE(Library::snippetCount(), 1);
-        QCOMPARE(Library::snippetSummaries().first().head.toString(), QStringLiteral("b1"));
-        QVERIFY(!Library::deleteCategory(a));
+        QCOMPARE(testing::library().snippetCount(), 3);
+        QVERIFY(testing::library().deleteCategory(a));
+        QCOMPARE(testing::library().snippetCount(), 1);
+        QCOMPARE(testing::library().snippetSummaries().first().head.toString(), QStringLiteral("b1"));
+        QVERIFY(!testing::library().deleteCategory(a));
     }
 
     void tableAndFieldNamesIgnoreCase()
     {
         testing::TempLibrary lib;
         lib.addSnippet("x", lib.addCategory("c"));
-        QSqlQuery q(LibraryConnection::database());
+        QSqlQuery q(testing::library().connection().database());
         // Bracketed names are SQLite's; PostgreSQL folds unquoted names, and quotes the flag.
         const bool pg = testing::onPostgres();
         QVERIFY(q.exec(pg ? "SELECT count(*) FROM code" : "SELECT count(*) FROM [code]"));
@@ -57,7 +56,7 @@ private slots:
                           : "SELECT HEAD, groub, CODE, learn, user FROM [Code]"));
         QVERIFY(q.next());
         QCOMPARE(q.value(0).toString(), QStringLiteral("x"));
-        QCOMPARE(*Library::snippetField(1, QStringLiteral("HEAD")), QVariant(QStringLiteral("x")));
+        QCOMPARE(*testing::library().snippetField(1, QStringLiteral("HEAD")), QVariant(QStringLiteral("x")));
     }
 
     void keysFindRowsByNumber()
@@ -73,33 +72,33 @@ private slots:
         for (int i = 1; i < 42; ++i)
             lib.addSnippet(QString::number(i), c);
         QCOMPARE(lib.addSnippet("answer", c, "x = 42"), 42);
-        const auto row = Library::snippet(nodeId(snippetKey(42)));
+        const auto row = testing::library().snippet(nodeId(snippetKey(42)));
         QVERIFY(row.has_value());
         QCOMPARE(row->head.toString(), QStringLiteral("answer"));
-        QVERIFY(!Library::snippet(4200).has_value());
+        QVERIFY(!testing::library().snippet(4200).has_value());
     }
 
     void nullFieldsStayNull()
     {
         testing::TempLibrary lib;
         lib.exec("INSERT INTO Code (Head, Groub, code, Learn, \"User\") VALUES ('n', 1, 'c', NULL, NULL)");
-        const auto row = Library::snippet(1);
+        const auto row = testing::library().snippet(1);
         QVERIFY(row->learn.isNull());
         QVERIFY(row->user.isNull());
         QVERIFY(!isTrue(row->user));
-        QCOMPARE(Library::clearUserMarks(), 0);
-        QVERIFY(Library::snippet(1)->user.isNull());
+        QCOMPARE(testing::library().clearUserMarks(), 0);
+        QVERIFY(testing::library().snippet(1)->user.isNull());
     }
 
     void failedTransactionLeavesNothing()
     {
         testing::TempLibrary lib;
         const qint32 c = lib.addCategory("c");
-        QVERIFY_THROWS_EXCEPTION(std::runtime_error, Library::transaction([&] {
-                                     lib.addSnippet("first", c);
-                                     throw std::runtime_error("stop");
-                                 }));
-        QCOMPARE(Library::snippetCount(), 0);
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, testing::library().transaction([&] {
+            lib.addSnippet("first", c);
+            throw std::runtime_error("stop");
+        }));
+        QCOMPARE(testing::library().snippetCount(), 0);
     }
 
     void killDuringWriteLeavesReadableLibrary()
@@ -108,7 +107,7 @@ private slots:
         const qint32 c = lib.addCategory("c");
         lib.addSnippet("kept", c);
         const QString path = lib.path();
-        LibraryConnection::close();
+        testing::library().close();
         // A child writes many rows in one transaction and is killed before it commits.
         QProcess child;
         child.setProgram(QCoreApplication::applicationFilePath());
@@ -120,14 +119,14 @@ private slots:
         QCOMPARE(child.readLine().trimmed(), QByteArray("writing"));
         child.kill();
         QVERIFY(child.waitForFinished());
-        LibraryConnection::open(path);
+        testing::library().open(path);
         if (!testing::onPostgres()) {
-            QSqlQuery q(LibraryConnection::database());
+            QSqlQuery q(testing::library().connection().database());
             QVERIFY(q.exec("PRAGMA integrity_check"));
             QVERIFY(q.next());
             QCOMPARE(q.value(0).toString(), QStringLiteral("ok"));
         }
-        QCOMPARE(Library::snippetCount(), 1);
+        QCOMPARE(testing::library().snippetCount(), 1);
     }
 
     void foreignFilesAreRefusedUntouched()
@@ -136,9 +135,9 @@ private slots:
         const QString path = dir.filePath("codedb.mdb");
         const QByteArray junk = "Standard Jet DB\0 not really" + QByteArray(5000, 'x');
         testing::writeFile(path, junk);
-        QVERIFY(!testing::errorOf([&] { LibraryConnection::open(path); }).isEmpty());
+        QVERIFY(!testing::errorOf([&] { testing::library().open(path); }).isEmpty());
         QCOMPARE(testing::readFile(path), junk);
-        QVERIFY(!LibraryConnection::isOpen());
+        QVERIFY(!testing::library().isOpen());
     }
 
     void libraryWithoutTablesIsRefused()
@@ -154,7 +153,7 @@ private slots:
         }
         QSqlDatabase::removeDatabase("other");
         const QByteArray before = testing::readFile(path);
-        const QString error = testing::errorOf([&] { LibraryConnection::open(path); });
+        const QString error = testing::errorOf([&] { testing::library().open(path); });
         QVERIFY2(error.contains("Code"), qPrintable(error));
         QCOMPARE(testing::readFile(path), before);
     }
@@ -162,15 +161,15 @@ private slots:
 
 static int writeForever(const QString &path)
 {
-    if (!testing::errorOf([&] { LibraryConnection::open(path); }).isEmpty())
+    if (!testing::errorOf([&] { testing::library().open(path); }).isEmpty())
         return 2;
-    Library::transaction([] {
+    testing::library().transaction([] {
         store::Snippet s;
         s.groub = 1;
         s.code = QString(4000, QLatin1Char('x'));
         for (int i = 0;; ++i) {
             s.head = QString::number(i);
-            Library::addSnippet(s);
+            testing::library().addSnippet(s);
             if (i == 200) {
                 fputs("writing\n", stdout);
                 fflush(stdout);

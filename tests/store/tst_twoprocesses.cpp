@@ -3,7 +3,7 @@
 
 #include "store/CreateDb.h"
 #include "store/Database.h"
-#include "store/LibraryConnection.h"
+#include "store/Library.h"
 #include "store/StarterLibrary.h"
 
 #include <QFileInfo>
@@ -52,11 +52,11 @@ private slots:
         QCOMPARE(adder.exitCode(), 0);
         read();
 
-        LibraryConnection::open(path, true);
+        testing::library().open(path, true);
         for (const QString &id : acknowledged)
-            QVERIFY2(Library::snippet(id.toInt()).has_value(), qPrintable(QStringLiteral("lost id ") + id));
-        QCOMPARE(Library::snippetCount(), 100000 + acknowledged.size());
-        LibraryConnection::close();
+            QVERIFY2(testing::library().snippet(id.toInt()).has_value(), qPrintable(QStringLiteral("lost id ") + id));
+        QCOMPARE(testing::library().snippetCount(), 100000 + acknowledged.size());
+        testing::library().close();
     }
 };
 

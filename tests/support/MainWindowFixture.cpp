@@ -26,7 +26,7 @@ void MainWindowFixture::openLibrary()
 
 void MainWindowFixture::openMain(const std::function<void(browser::FrmMain &)> &install)
 {
-    main = std::make_unique<browser::FrmMain>();
+    main = std::make_unique<browser::FrmMain>(testing::library());
     if (install)
         install(*main);
     main->load();

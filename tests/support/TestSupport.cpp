@@ -3,7 +3,7 @@
 #include "platform/InputDialog.h"
 #include "platform/PrintDialog.h"
 #include "store/Database.h"
-#include "store/LibraryConnection.h"
+#include "store/Library.h"
 #include "store/PgLocation.h"
 #include "store/StarterLibrary.h"
 
@@ -18,6 +18,20 @@ namespace testing {
 
 namespace {
 QTemporaryDir *g_home = nullptr;
+store::Library *g_library = nullptr;
+} // namespace
+
+store::Library &library()
+{
+    if (!g_library)
+        g_library = new store::Library;
+    return *g_library;
+}
+
+void releaseLibrary()
+{
+    delete g_library;
+    g_library = nullptr;
 }
 
 void isolateHome()
@@ -41,7 +55,7 @@ QString homePath() { return g_home ? g_home->path() : QString(); }
 QStringList categoryNames()
 {
     QStringList names;
-    for (const store::Category &c : store::Library::categories())
+    for (const store::Category &c : testing::library().categories())
         names << c.caption.toString();
     return names;
 }
@@ -85,8 +99,8 @@ TempPgDatabase::TempPgDatabase()
 
 TempPgDatabase::~TempPgDatabase()
 {
-    if (store::LibraryConnection::path() == m_uri)
-        store::LibraryConnection::close();
+    if (testing::library().path() == m_uri)
+        testing::library().close();
     execOnServer({}, QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(m_name));
 }
 
@@ -98,24 +112,24 @@ TempLibrary::TempLibrary(bool seed)
     if (onPostgres()) {
         m_pg = std::make_unique<TempPgDatabase>();
         error = errorOf([&] {
-            store::LibraryConnection::createSchema(m_pg->uri());
+            testing::library().createSchema(m_pg->uri());
             if (seed)
-                store::Library::transaction(
-                    [] { store::writeStarterLibrary(*store::LibraryConnection::connection()); });
+                testing::library().transaction(
+                    [] { store::writeStarterLibrary(*testing::library().connection().connection()); });
         });
     } else {
-        error = errorOf([&] { store::LibraryConnection::create(path(), seed); });
+        error = errorOf([&] { testing::library().create(path(), seed); });
     }
     if (!error.isEmpty())
         qFatal("cannot create test library: %s", qPrintable(error));
 }
 
-TempLibrary::~TempLibrary() { store::LibraryConnection::close(); }
+TempLibrary::~TempLibrary() { testing::library().close(); }
 
 QString TempLibrary::path() const { return m_pg ? m_pg->uri() : m_dir.filePath(QStringLiteral("codedb.mdb")); }
 QString TempLibrary::dir() const { return m_dir.path(); }
 
-qint32 TempLibrary::addCategory(const QVariant &caption) { return store::Library::addCategory(caption); }
+qint32 TempLibrary::addCategory(const QVariant &caption) { return testing::library().addCategory(caption); }
 
 qint32 TempLibrary::addSnippet(const QVariant &head, const QVariant &groub, const QVariant &code, const QVariant &learn,
                                const QVariant &user)
@@ -126,12 +140,12 @@ qint32 TempLibrary::addSnippet(const QVariant &head, const QVariant &groub, cons
     s.code = code;
     s.learn = learn;
     s.user = user;
-    return store::Library::addSnippet(s);
+    return testing::library().addSnippet(s);
 }
 
 void TempLibrary::exec(const QString &sql, const QVariantList &values)
 {
-    QSqlQuery q(store::LibraryConnection::database());
+    QSqlQuery q(testing::library().connection().database());
     // PostgreSQL prepares only queries and row changes: anything else (GRANT, ALTER) runs as it is.
     bool ok = false;
     if (values.isEmpty()) {

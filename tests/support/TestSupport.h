@@ -30,6 +30,12 @@ T *control(QObject *root, const char *name)
 void isolateHome();
 QString homePath();
 
+// The library the tests of this program work on, as the program holds its one: TempLibrary
+// opens into it and windows are handed it. A test wanting another beside it makes its own.
+store::Library &library();
+// Closes and frees it while Qt's connection registry is still there (TAMRISK_TEST_MAIN does).
+void releaseLibrary();
+
 // The library's category names in table order, Null as empty.
 QStringList categoryNames();
 
@@ -57,8 +63,8 @@ private:
     QString m_name, m_uri;
 };
 
-// A temporary library, opened as LibraryConnection: a file, or with onPostgres() a database
-// given the library's schema.
+// A temporary library, opened as library(): a file, or with onPostgres() a database given the
+// library's schema.
 class TempLibrary
 {
 public:
@@ -106,7 +112,12 @@ QString errorOf(Work &&work)
         app.setApplicationName(QStringLiteral("tamrisk"));                                                             \
         app.setLayoutDirection(Qt::RightToLeft);                                                                       \
         testing::resetSeams();                                                                                         \
-        TestClass tc;                                                                                                  \
-        QTEST_SET_MAIN_SOURCE_PATH                                                                                     \
-        return QTest::qExec(&tc, argc, argv);                                                                          \
+        int failed = 0;                                                                                                \
+        {                                                                                                              \
+            TestClass tc;                                                                                              \
+            QTEST_SET_MAIN_SOURCE_PATH                                                                                 \
+            failed = QTest::qExec(&tc, argc, argv);                                                                    \
+        }                                                                                                              \
+        testing::releaseLibrary();                                                                                     \
+        return failed;                                                                                                 \
     }

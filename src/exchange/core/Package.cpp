@@ -7,7 +7,6 @@
 #include "platform/Text.h"
 #include "store/Library.h"
 #include "store/SqliteStatement.h"
-#include "store/LibraryConnection.h"
 
 #include <QDir>
 #include <QFile>
@@ -55,6 +54,10 @@ public:
     Statement(sqlite3 *db, const QString &sql)
         : SqliteStatement(db, sql.toUtf8())
     { }
+    // On the library's connection, whose damage is reported as such.
+    Statement(const store::Database &library, const QString &sql)
+        : SqliteStatement(library, sql.toUtf8())
+    { }
     QVariant value(int i) const
     {
         switch (type(i)) {
@@ -69,9 +72,8 @@ public:
 };
 
 using store::execSql;
-using store::libraryHandle;
 
-bool onPostgres() { return store::LibraryConnection::engine() == store::Engine::Postgres; }
+bool onPostgres(const store::Library &library) { return library.engine() == store::Engine::Postgres; }
 
 // SQLite's own reading of "true" in a User field, as store::isTrue reads it.
 const char *kIsUser = "CASE typeof(c.User) WHEN 'null' THEN 0 "
@@ -88,40 +90,27 @@ QByteArray fileUri(const QString &path, const char *query)
         .toUtf8();
 }
 
-// A connection of our own, closed when it goes.
-struct Connection {
-    sqlite3 *db = nullptr;
-    Connection() = default;
-    Connection(const Connection &) = delete;
-    Connection &operator=(const Connection &) = delete;
-    ~Connection() { sqlite3_close_v2(db); }
-};
-
 // Copies the user snippets into the package's empty tables in one statement, reading the
 // library read-only (a library opened read-only can still be packaged). Returns the titles written.
-QStringList writeRows(const QString &path, const PackageHeader &header)
+QStringList writeRows(store::Library &library, const QString &path, const PackageHeader &header)
 {
-    Connection package;
-    if (sqlite3_open_v2(fileUri(path, "mode=rw").constData(), &package.db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_URI,
-                        nullptr)
-        != SQLITE_OK)
-        store::throwSqliteError(package.db);
-    sqlite3 *db = package.db;
-    sqlite3_busy_timeout(db, 3000);
+    const store::Database package(QString::fromUtf8(fileUri(path, "mode=rw")), store::Database::Uri,
+                                  QStringLiteral("Package"));
+    package.ensureOpen();
+    sqlite3 *db = store::handleOf(package);
     // A failed package is deleted, so it needs no journal; it is synced when compacted.
     execSql(db, "PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF");
-    const bool team = onPostgres();
+    const bool team = onPostgres(library);
     if (!team) {
         Statement attach(db, QStringLiteral("ATTACH DATABASE ? AS library"));
-        const QByteArray library = fileUri(store::LibraryConnection::path(), "mode=ro");
-        attach.bindText(1, library);
+        const QByteArray uri = fileUri(library.path(), "mode=ro");
+        attach.bindText(1, uri);
         attach.run();
     }
     QStringList titles;
-    execSql(db, "BEGIN");
-    try {
+    store::inTransaction(package, [&] {
         if (team)
-            pg::copyUserSnippets(db);
+            pg::copyUserSnippets(library.database(), db);
         else
             Statement(db, QStringLiteral("INSERT INTO main.Code (Head, Code, Learn, Groub, GroubNam) "
                                          "SELECT NULLIF(c.Head, ''), NULLIF(c.code, ''), NULLIF(c.Learn, ''), "
@@ -142,11 +131,7 @@ QStringList writeRows(const QString &path, const PackageHeader &header)
         Statement heads(db, QStringLiteral("SELECT Head FROM main.Code ORDER BY rowid"));
         while (heads.step())
             titles.append(heads.text(0));
-        execSql(db, "COMMIT");
-    } catch (...) {
-        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
-        throw;
-    }
+    });
     return titles;
 }
 
@@ -397,10 +382,10 @@ struct PackageFile::Impl {
 
 // ---- public ------------------------------------------------------------------------------------
 
-UserSnippets listUserSnippets()
+UserSnippets listUserSnippets(store::Library &library)
 {
     UserSnippets result;
-    for (const store::SnippetSummary &s : store::Library::snippetSummaries()) {
+    for (const store::SnippetSummary &s : library.snippetSummaries()) {
         if (!store::isTrue(s.user))
             continue;
         result.ids.append(s.id);
@@ -409,7 +394,7 @@ UserSnippets listUserSnippets()
     return result;
 }
 
-void checkPackageable(const QString &name, const QString &date, const QString &notes)
+void checkPackageable(store::Library &library, const QString &name, const QString &date, const QString &notes)
 {
     const QList<std::pair<QString, QString>> header = {
         {QStringLiteral("الاسم"), name}, {QStringLiteral("التاريخ"), date}, {QStringLiteral("الملاحظات"), notes}};
@@ -417,16 +402,16 @@ void checkPackageable(const QString &name, const QString &date, const QString &n
         if (text.size() > HeaderTextMax)
             throw PackageError(QStringLiteral("نص %1 أطول من %2 حرفاً").arg(label).arg(HeaderTextMax));
 
-    if (onPostgres()) {
-        if (const auto title = pg::overlongTitle(HeadSize))
+    if (onPostgres(library)) {
+        if (const auto title = pg::overlongTitle(library.database(), HeadSize))
             throw PackageError(QStringLiteral("عنوان الكود \"%1\" أطول من %2 حرفاً")
                                    .arg(title->left(40) + QStringLiteral("…"))
                                    .arg(HeadSize));
-        if (const auto category = pg::overlongCategory(GroubNamSize))
+        if (const auto category = pg::overlongCategory(library.database(), GroubNamSize))
             throw PackageError(QStringLiteral("اسم التصنيف \"%1\" أطول من %2 حرفاً").arg(*category).arg(GroubNamSize));
         return;
     }
-    sqlite3 *lib = libraryHandle();
+    const store::Database &lib = library.database();
     // Lengths as the package's fields count them (characters, not UTF-16 units).
     Statement title(lib, QStringLiteral("SELECT c.Head FROM Code AS c WHERE typeof(c.Head) = 'text' AND "
                                         "length(c.Head) > %1 AND %2 LIMIT 1")
@@ -446,18 +431,19 @@ void checkPackageable(const QString &name, const QString &date, const QString &n
             QStringLiteral("اسم التصنيف \"%1\" أطول من %2 حرفاً").arg(category.text(0)).arg(GroubNamSize));
 }
 
-QStringList createPackage(const QString &path, const QString &name, const QString &date, const QString &notes)
+QStringList createPackage(store::Library &library, const QString &path, const QString &name, const QString &date,
+                          const QString &notes)
 {
-    if (store::LibraryConnection::path().isEmpty())
+    if (library.path().isEmpty())
         throw StoreError(QStringLiteral("قاعدة البيانات غير مفتوحة"));
-    if (store::LibraryConnection::isLibraryFile(path))
+    if (library.connection().isLibraryFile(path))
         throw PackageError(QStringLiteral("لا يمكن حفظ ملف التحديث مكان قاعدة بيانات المكتبة"));
-    checkPackageable(name, date, notes);
+    checkPackageable(library, name, date, notes);
 
     const PackageHeader header{textOrNull(name), textOrNull(date), textOrNull(notes)};
     QStringList titles;
-    store::withLibraryReopened([&] {
-        store::CreateDb db;
+    library.reopenAfter([&] {
+        store::CreateDb db(&library);
         try {
             db.CreateDatabaseX(path);
             db.CreateTableDefX(path, QStringLiteral("Code"),
@@ -470,7 +456,7 @@ QStringList createPackage(const QString &path, const QString &name, const QStrin
                                {QStringLiteral("Name"), QStringLiteral("Date"), QStringLiteral("Notes")},
                                {store::fieldType::Text, store::fieldType::Text, store::fieldType::Text},
                                {int(name.size()) + 1, int(date.size()) + 1, int(notes.size()) + 1});
-            titles = writeRows(path, header);
+            titles = writeRows(library, path, header);
             db.CompactDbx(path);
         } catch (const StoreError &) {
             QFile::remove(path);
@@ -552,10 +538,10 @@ QByteArray targetCategory(const RawRow &row)
 }
 
 // The library's categories by exact name; of two with one name the first in table order is used.
-QHash<QByteArray, qint64> categoriesByName(sqlite3 *lib)
+QHash<QByteArray, qint64> categoriesByName(const store::Database &library)
 {
     QHash<QByteArray, qint64> byName;
-    Statement q(lib, QStringLiteral("SELECT Groub, Caption FROM Groub WHERE Caption IS NOT NULL ORDER BY rowid"));
+    Statement q(library, QStringLiteral("SELECT Groub, Caption FROM Groub WHERE Caption IS NOT NULL ORDER BY rowid"));
     while (q.step()) {
         const QByteArray name(q.rawText(1).constData(), q.rawText(1).size()); // a copy: the row goes
         if (!byName.contains(name))
@@ -566,13 +552,13 @@ QHash<QByteArray, qint64> categoriesByName(sqlite3 *lib)
 
 // Adds the rows that forEach hands over, in one transaction of the library.
 template <typename ForEach>
-int applyRows(ForEach &&forEach)
+int applyRows(store::Library &library, ForEach &&forEach)
 {
     int added = 0;
-    if (onPostgres()) {
-        store::Library::transaction([&] {
-            QHash<QByteArray, qint64> byName = pg::categoriesByName();
-            pg::RowWriter writer(HeadSize);
+    if (onPostgres(library)) {
+        library.transaction([&] {
+            QHash<QByteArray, qint64> byName = pg::categoriesByName(library.database());
+            pg::RowWriter writer(library.database(), HeadSize);
             forEach([&](const RawRow &row) {
                 const QByteArray name = targetCategory(row);
                 auto it = byName.constFind(name);
@@ -585,14 +571,15 @@ int applyRows(ForEach &&forEach)
         });
         return added;
     }
-    store::Library::transaction([&] {
-        sqlite3 *lib = libraryHandle();
-        QHash<QByteArray, qint64> byName = categoriesByName(lib);
-        Statement category(lib, QStringLiteral("INSERT INTO Groub (Caption) VALUES (?)"));
+    library.transaction([&] {
+        const store::Database &db = library.database();
+        sqlite3 *lib = store::handleOf(db);
+        QHash<QByteArray, qint64> byName = categoriesByName(db);
+        Statement category(db, QStringLiteral("INSERT INTO Groub (Caption) VALUES (?)"));
         // User stays Null: the snippets arrive unmarked. Titles are cut as the title box cuts them.
-        Statement snippet(lib, QStringLiteral("INSERT INTO Code (Head, Groub, code, Learn, User) "
-                                              "VALUES (substr(?, 1, %1), ?, ?, ?, NULL)")
-                                   .arg(HeadSize));
+        Statement snippet(db, QStringLiteral("INSERT INTO Code (Head, Groub, code, Learn, User) "
+                                             "VALUES (substr(?, 1, %1), ?, ?, ?, NULL)")
+                                  .arg(HeadSize));
         forEach([&](const RawRow &row) {
             const QByteArray name = targetCategory(row);
             auto it = byName.constFind(name);
@@ -614,12 +601,13 @@ int applyRows(ForEach &&forEach)
 
 } // namespace
 
-int applyPackage(const PackageFile &package, const std::function<void(qint64, qint64)> &progress)
+int applyPackage(store::Library &library, const PackageFile &package,
+                 const std::function<void(qint64, qint64)> &progress)
 {
     if (!progress)
-        return applyRows([&](const auto &add) { package.d->scan(add); });
+        return applyRows(library, [&](const auto &add) { package.d->scan(add); });
     const qint64 total = package.d->rows;
-    return applyRows([&](const auto &add) {
+    return applyRows(library, [&](const auto &add) {
         qint64 done = 0;
         package.d->scan([&](const RawRow &row) {
             add(row);
@@ -629,9 +617,9 @@ int applyPackage(const PackageFile &package, const std::function<void(qint64, qi
     });
 }
 
-int applyPackage(const Package &package)
+int applyPackage(store::Library &library, const Package &package)
 {
-    return applyRows([&](const auto &add) {
+    return applyRows(library, [&](const auto &add) {
         const auto utf8 = [](const QVariant &v) { return v.isNull() ? QByteArray() : v.toString().toUtf8(); };
         for (const PackageRow &r : package.rows) {
             RawRow row{utf8(r.head), utf8(r.code), utf8(r.learn), utf8(r.groubNam), !r.groub.isNull(), r.groub};
@@ -640,10 +628,11 @@ int applyPackage(const Package &package)
     });
 }
 
-ApplyPreview previewApply(const PackageFile &package)
+ApplyPreview previewApply(store::Library &library, const PackageFile &package)
 {
     ApplyPreview preview;
-    QHash<QByteArray, qint64> byName = onPostgres() ? pg::categoriesByName() : categoriesByName(libraryHandle());
+    QHash<QByteArray, qint64> byName = onPostgres(library) ? pg::categoriesByName(library.database())
+                                                           : categoriesByName(library.database());
     package.d->scan([&](const RawRow &row) {
         const QByteArray name = targetCategory(row);
         if (!byName.contains(name)) {
@@ -655,17 +644,17 @@ ApplyPreview previewApply(const PackageFile &package)
     return preview;
 }
 
-QString creditsPath()
+QString creditsPath(const store::Library &library)
 {
     // The name the about box reads (about::creditsFileName).
-    return QDir(store::LibraryConnection::folder()).filePath(QStringLiteral("Cred.txt"));
+    return QDir(library.connection().folder()).filePath(QStringLiteral("Cred.txt"));
 }
 
-void appendCredits(const QString &date, const QString &name, const QString &notes)
+void appendCredits(const store::Library &library, const QString &date, const QString &name, const QString &notes)
 {
-    if (store::LibraryConnection::path().isEmpty())
+    if (library.path().isEmpty())
         throw StoreError(QStringLiteral("قاعدة البيانات غير مفتوحة"));
-    QFile file(creditsPath());
+    QFile file(creditsPath(library));
     // Unbuffered, so a short write (a full disk) shows in what write() returns.
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
         throw platform::FileError(file.errorString());
@@ -680,9 +669,9 @@ void appendCredits(const QString &date, const QString &name, const QString &note
         throw platform::FileError(file.errorString());
 }
 
-void appendCredits(const PackageHeader &header)
+void appendCredits(const store::Library &library, const PackageHeader &header)
 {
-    appendCredits(header.date.toString(), header.name.toString(), header.notes.toString());
+    appendCredits(library, header.date.toString(), header.name.toString(), header.notes.toString());
 }
 
 } // namespace exchange

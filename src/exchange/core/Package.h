@@ -16,6 +16,10 @@
 #include <functional>
 #include <memory>
 
+namespace store {
+class Library;
+}
+
 namespace exchange {
 
 // Each is Null when its text was empty.
@@ -47,17 +51,18 @@ struct UserSnippets {
     QList<qint32> ids;
     QStringList titles;
 };
-UserSnippets listUserSnippets();
+UserSnippets listUserSnippets(store::Library &library);
 
 // Throws PackageError when the library's user snippets and this header cannot be packaged.
 // Checked before anything is written.
-void checkPackageable(const QString &name, const QString &date, const QString &notes);
+void checkPackageable(store::Library &library, const QString &name, const QString &date, const QString &notes);
 
 // Writes the library's user snippets (in table order) and the header into a new package at
-// path (replacing a file there), then compacts it. LibraryConnection is open again afterwards,
+// path (replacing a file there), then compacts it. The library is open again afterwards,
 // whatever happened. Throws PackageError (nothing written) or StoreError (a failed package file
 // is removed). Returns the titles packaged, in the package's order.
-QStringList createPackage(const QString &path, const QString &name, const QString &date, const QString &notes);
+QStringList createPackage(store::Library &library, const QString &path, const QString &name, const QString &date,
+                          const QString &notes);
 
 // ---- reading -----------------------------------------------------------------------------
 
@@ -94,8 +99,9 @@ public:
 private:
     struct Impl;
     std::unique_ptr<Impl> d;
-    friend int applyPackage(const PackageFile &package, const std::function<void(qint64, qint64)> &progress);
-    friend ApplyPreview previewApply(const PackageFile &package);
+    friend int applyPackage(store::Library &library, const PackageFile &package,
+                            const std::function<void(qint64, qint64)> &progress);
+    friend ApplyPreview previewApply(store::Library &library, const PackageFile &package);
 };
 
 // PackageFile(path).contents(): for small packages only.
@@ -106,23 +112,25 @@ Package readPackage(const QString &path);
 // The category name a row is filed under.
 QString targetCategory(const PackageRow &row);
 
-// Adds every row under its category (by exact name, created when missing) in one transaction:
+// Adds every row to library under its category (by exact name, created when missing) in one
+// transaction:
 // all rows go in, or none when it throws (StoreError from the library, PackageError when the
 // file changed under us and a row is no longer valid). Titles longer than HeadSize are cut to
 // HeadSize characters, as the add dialog's title box keeps them; category names are taken
 // whole, as the add dialog takes them. Returns the number added. progress, when given, is told
 // (rows done, rows in all) as the rows go in.
-int applyPackage(const PackageFile &package, const std::function<void(qint64, qint64)> &progress = {});
-int applyPackage(const Package &package);
+int applyPackage(store::Library &library, const PackageFile &package,
+                 const std::function<void(qint64, qint64)> &progress = {});
+int applyPackage(store::Library &library, const Package &package);
 
-ApplyPreview previewApply(const PackageFile &package);
+ApplyPreview previewApply(store::Library &library, const PackageFile &package);
 
 // The credits file beside the library (the one the about box shows).
-QString creditsPath();
+QString creditsPath(const store::Library &library);
 // Appends date, name and notes as three lines and an empty line (UTF-8).
 // Throws platform::FileError.
-void appendCredits(const QString &date, const QString &name, const QString &notes);
+void appendCredits(const store::Library &library, const QString &date, const QString &name, const QString &notes);
 // The entry for a package's own header (Null fields as empty lines), as the reader's boxes show it.
-void appendCredits(const PackageHeader &header);
+void appendCredits(const store::Library &library, const PackageHeader &header);
 
 } // namespace exchange

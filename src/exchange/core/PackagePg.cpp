@@ -1,7 +1,7 @@
 #include "exchange/core/PackagePg.h"
 
 #include "store/Database.h"
-#include "store/LibraryConnection.h"
+#include "store/Database.h"
 #include "store/SqliteStatement.h"
 
 #include <QSqlQuery>
@@ -15,9 +15,9 @@ namespace {
 // Rows to a statement: few round trips, and well under the protocol's 65,535 parameters.
 constexpr int RowsPerStatement = 500;
 
-QSqlQuery prepared(const QString &sql)
+QSqlQuery prepared(const store::Database &library, const QString &sql)
 {
-    QSqlQuery q(store::LibraryConnection::database());
+    QSqlQuery q(library.db());
     q.setForwardOnly(true);
     if (!q.prepare(sql))
         store::throwQueryError(q);
@@ -35,9 +35,9 @@ QVariant text(const QByteArray &utf8)
     return utf8.isEmpty() ? QVariant(QMetaType::fromType<QString>()) : QVariant(QString::fromUtf8(utf8));
 }
 
-std::optional<QString> first(const QString &sql, int limit)
+std::optional<QString> first(const store::Database &library, const QString &sql, int limit)
 {
-    QSqlQuery q = prepared(sql);
+    QSqlQuery q = prepared(library, sql);
     q.addBindValue(limit);
     exec(q);
     if (!store::nextRow(q))
@@ -51,24 +51,27 @@ const char *kCategoryName = "CASE WHEN c.Groub IS NOT NULL THEN NULLIF((SELECT g
 
 } // namespace
 
-std::optional<QString> overlongTitle(int headSize)
+std::optional<QString> overlongTitle(const store::Database &library, int headSize)
 {
-    return first(QStringLiteral("SELECT c.Head FROM Code AS c WHERE c.\"User\" IS TRUE AND length(c.Head) > ? "
+    return first(library,
+                 QStringLiteral("SELECT c.Head FROM Code AS c WHERE c.\"User\" IS TRUE AND length(c.Head) > ? "
                                 "ORDER BY c.id LIMIT 1"),
                  headSize);
 }
 
-std::optional<QString> overlongCategory(int groubNamSize)
+std::optional<QString> overlongCategory(const store::Database &library, int groubNamSize)
 {
-    return first(QStringLiteral("SELECT name FROM (SELECT c.id, %1 AS name FROM Code AS c WHERE c.\"User\" IS TRUE) "
+    return first(library,
+                 QStringLiteral("SELECT name FROM (SELECT c.id, %1 AS name FROM Code AS c WHERE c.\"User\" IS TRUE) "
                                 "AS s WHERE length(name) > ? ORDER BY id LIMIT 1")
                      .arg(QLatin1String(kCategoryName)),
                  groubNamSize);
 }
 
-void copyUserSnippets(sqlite3 *package)
+void copyUserSnippets(const store::Database &library, sqlite3 *package)
 {
-    QSqlQuery rows = prepared(QStringLiteral("SELECT NULLIF(c.Head, ''), NULLIF(c.code, ''), NULLIF(c.Learn, ''), "
+    QSqlQuery rows = prepared(library,
+                              QStringLiteral("SELECT NULLIF(c.Head, ''), NULLIF(c.code, ''), NULLIF(c.Learn, ''), "
                                              "c.Groub, %1 FROM Code AS c WHERE c.\"User\" IS TRUE ORDER BY c.id")
                                   .arg(QLatin1String(kCategoryName)));
     exec(rows);
@@ -92,10 +95,11 @@ void copyUserSnippets(sqlite3 *package)
     }
 }
 
-QHash<QByteArray, qint64> categoriesByName()
+QHash<QByteArray, qint64> categoriesByName(const store::Database &library)
 {
     QHash<QByteArray, qint64> byName;
-    QSqlQuery q = prepared(QStringLiteral("SELECT Groub, Caption FROM Groub WHERE Caption IS NOT NULL ORDER BY Groub"));
+    QSqlQuery q = prepared(library,
+                           QStringLiteral("SELECT Groub, Caption FROM Groub WHERE Caption IS NOT NULL ORDER BY Groub"));
     exec(q);
     while (store::nextRow(q)) {
         const QByteArray name = q.value(1).toString().toUtf8();
@@ -105,15 +109,16 @@ QHash<QByteArray, qint64> categoriesByName()
     return byName;
 }
 
-RowWriter::RowWriter(int headSize)
-    : m_headSize(headSize)
+RowWriter::RowWriter(const store::Database &library, int headSize)
+    : m_library(library)
+    , m_headSize(headSize)
 {
     m_values.reserve(RowsPerStatement * 4);
 }
 
 qint64 RowWriter::addCategory(const QByteArray &name)
 {
-    QSqlQuery q = prepared(QStringLiteral("INSERT INTO Groub (Caption) VALUES (?) RETURNING Groub"));
+    QSqlQuery q = prepared(m_library, QStringLiteral("INSERT INTO Groub (Caption) VALUES (?) RETURNING Groub"));
     q.addBindValue(QString::fromUtf8(name));
     exec(q);
     if (!store::nextRow(q))
@@ -139,8 +144,8 @@ void RowWriter::flush()
     QStringList rows;
     for (qsizetype i = 0; i < m_values.size() / 4; ++i)
         rows << row;
-    QSqlQuery q = prepared(QStringLiteral("INSERT INTO Code (Head, Groub, code, Learn, \"User\") VALUES ")
-                           + rows.join(QLatin1Char(',')));
+    QSqlQuery q = prepared(m_library, QStringLiteral("INSERT INTO Code (Head, Groub, code, Learn, \"User\") VALUES ")
+                                          + rows.join(QLatin1Char(',')));
     for (const QVariant &v : std::as_const(m_values))
         q.addBindValue(v);
     exec(q);

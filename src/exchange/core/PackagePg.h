@@ -12,24 +12,29 @@
 
 struct sqlite3;
 
+namespace store {
+class Database;
+}
+
 namespace exchange::pg {
 
 // The first user snippet's title longer than headSize characters, and likewise the first
 // category name of a user snippet longer than groubNamSize.
-std::optional<QString> overlongTitle(int headSize);
-std::optional<QString> overlongCategory(int groubNamSize);
+// Each reads library, a team library's connection.
+std::optional<QString> overlongTitle(const store::Database &library, int headSize);
+std::optional<QString> overlongCategory(const store::Database &library, int groubNamSize);
 
 // Copies the user snippets, in table order, into the package's empty main.Code.
-void copyUserSnippets(sqlite3 *package);
+void copyUserSnippets(const store::Database &library, sqlite3 *package);
 
 // The library's categories by exact name; of two with one name the first in table order.
-QHash<QByteArray, qint64> categoriesByName();
+QHash<QByteArray, qint64> categoriesByName(const store::Database &library);
 
 // Adds rows to the team library inside the caller's transaction, many to a statement.
 class RowWriter
 {
 public:
-    explicit RowWriter(int headSize);
+    RowWriter(const store::Database &library, int headSize);
     // The number the library gives the new category.
     qint64 addCategory(const QByteArray &name);
     // Texts as UTF-8, empty meaning Null.
@@ -38,6 +43,7 @@ public:
     void flush();
 
 private:
+    const store::Database &m_library;
     int m_headSize;
     QList<QVariant> m_values; // four per snippet
 };

@@ -70,9 +70,9 @@ QByteArray exportSnippet(const store::Snippet &snippet, Field field, Format form
     return exportText(snippet.head.toString(), value.isNull() ? QString() : value.toString(), field, format);
 }
 
-QByteArray exportSnippet(qint32 id, Field field, Format format)
+QByteArray exportSnippet(store::Library &library, qint32 id, Field field, Format format)
 {
-    const std::optional<store::Snippet> row = store::Library::snippet(id);
+    const std::optional<store::Snippet> row = library.snippet(id);
     if (!row)
         throw store::StoreError(QStringLiteral("لا يوجد كود بالرقم ") + QString::number(id));
     return exportSnippet(*row, field, format);

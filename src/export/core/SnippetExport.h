@@ -9,8 +9,9 @@
 #include <optional>
 
 namespace store {
+class Library;
 struct Snippet;
-}
+} // namespace store
 
 namespace exporting::core {
 
@@ -32,8 +33,8 @@ QByteArray exportText(const QString &title, const QString &text, Field field, Fo
 // As exportText, for a snippet row: its Head is the title, a Null field an empty text.
 QByteArray exportSnippet(const store::Snippet &snippet, Field field, Format format);
 
-// The snippet with this id read from the open library; throws store::StoreError when there is
-// no such snippet or the library cannot be read.
-QByteArray exportSnippet(qint32 id, Field field, Format format);
+// The snippet with this id read from library; throws store::StoreError when there is no such
+// snippet or the library cannot be read.
+QByteArray exportSnippet(store::Library &library, qint32 id, Field field, Format format);
 
 } // namespace exporting::core

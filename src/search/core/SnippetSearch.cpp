@@ -107,8 +107,10 @@ QString necessaryFragment(const QString &word)
 
 QString SearchHit::key() const { return store::snippetKey(id); }
 
-SnippetSearch::SnippetSearch(const QString &word, SearchFields fields, Measure measure, SearchOptions options)
-    : m_word(word)
+SnippetSearch::SnippetSearch(store::Library &library, const QString &word, SearchFields fields, Measure measure,
+                             SearchOptions options)
+    : m_library(library)
+    , m_word(word)
     , m_folded(store::foldForSearch(word))
     , m_fields(fields)
     , m_options(options)
@@ -120,9 +122,9 @@ SnippetSearch::SnippetSearch(const QString &word, SearchFields fields, Measure m
         m_fragment = necessaryFragment(word);
 }
 
-SnippetSearch::SnippetSearch(const QString &word, SearchFields fields, std::shared_ptr<TitleMeasure> widths,
-                             SearchOptions options)
-    : SnippetSearch(word, fields, Measure{}, options)
+SnippetSearch::SnippetSearch(store::Library &library, const QString &word, SearchFields fields,
+                             std::shared_ptr<TitleMeasure> widths, SearchOptions options)
+    : SnippetSearch(library, word, fields, Measure{}, options)
 {
     m_widths = std::move(widths);
 }
@@ -146,7 +148,7 @@ void SnippetSearch::start()
     const bool anyField = m_fields.caption || m_fields.code || m_fields.learn;
     // The index holds folded text: the folded word's candidates cover both ways of matching.
     if (m_options.useIndex && anyField)
-        m_candidates = store::SearchIndex::candidates(m_folded, m_fields.caption, m_fields.code, m_fields.learn);
+        m_candidates = m_library.searchIndex().candidates(m_folded, m_fields.caption, m_fields.code, m_fields.learn);
 }
 
 bool SnippetSearch::stepCandidates(int maxRows)
@@ -169,7 +171,7 @@ bool SnippetSearch::stepCandidates(int maxRows)
         return folded ? foldedOccursIn(text.toString(), m_folded) : wordOccursIn(text.toString(), m_word);
     };
     qsizetype at = 0;
-    const QList<store::SnippetText> texts = store::Library::snippetTextsOf(rows, codeRows, learnRows);
+    const QList<store::SnippetText> texts = m_library.snippetTextsOf(rows, codeRows, learnRows);
     for (const store::SnippetText &row : texts) {
         while (slice[at].row != row.row)
             ++at;
@@ -191,7 +193,7 @@ void SnippetSearch::finishCandidates()
     if (m_widths) {
         m_widest = m_widths->knownWidest().value_or(-1);
     } else if (m_measure) {
-        for (const QString &title : store::Library::titles())
+        for (const QString &title : m_library.titles())
             m_widest = qMax(m_widest, m_measure(title));
     }
 }
@@ -211,8 +213,8 @@ bool SnippetSearch::step(int maxRows)
     if (m_candidates)
         return stepCandidates(maxRows);
     // Only the columns a test can look at are read: the code column is most of the table.
-    const QList<store::SnippetText> rows = store::Library::snippetTexts(m_lastRow, maxRows, m_fields.code,
-                                                                        m_fields.learn, m_fragment);
+    const QList<store::SnippetText> rows = m_library.snippetTexts(m_lastRow, maxRows, m_fields.code, m_fields.learn,
+                                                                  m_fragment);
     for (const store::SnippetText &row : rows) {
         const QString title = row.head.toString(); // Null reads as empty
         if (m_measure)

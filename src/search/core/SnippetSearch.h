@@ -72,12 +72,14 @@ public:
     // measure gives a title's width; every title of the table is measured, matching or not.
     using Measure = std::function<int(const QString &title)>;
 
-    SnippetSearch(const QString &word, SearchFields fields, Measure measure = {}, SearchOptions options = {});
+    // Searches library, which must outlive the search.
+    SnippetSearch(store::Library &library, const QString &word, SearchFields fields, Measure measure = {},
+                  SearchOptions options = {});
     // Leaves the widest title of the table to widths, which remember it between searches
     // (widestTitle() is then -1 unless it was known already): no title is measured here, so a
     // scan costs no more than the reading and a search does not wait for the measuring.
-    SnippetSearch(const QString &word, SearchFields fields, std::shared_ptr<TitleMeasure> widths,
-                  SearchOptions options = {});
+    SnippetSearch(store::Library &library, const QString &word, SearchFields fields,
+                  std::shared_ptr<TitleMeasure> widths, SearchOptions options = {});
 
     // Whether a row matches: title, then code, then comment, each only when its field is asked for.
     // A row gives one result however many of its fields contain the word.
@@ -106,6 +108,7 @@ private:
     bool stepCandidates(int maxRows);
     void finishCandidates();
 
+    store::Library &m_library;
     QString m_word;
     QString m_folded;
     QString m_fragment;
