@@ -71,7 +71,7 @@ FrmCreateUpdate::FrmCreateUpdate(QWidget *parent)
 
     connect(m_create, &QPushButton::clicked, this, &FrmCreateUpdate::CmdCreate_Click);
 
-    about::PrepareDialog(this);
+    about::prepareDialog(this);
     m_date->setText(todayText());
     FillPackageList();
     m_create->setEnabled(m_list->count() > 0);
