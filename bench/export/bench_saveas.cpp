@@ -113,7 +113,7 @@ int main(int argc, char **argv)
     // object, no event loop.
     if (argc == 4 && std::strcmp(argv[1], "--convert") == 0) {
         try {
-            exporting::rtfTohtml::ConvertRtfFile(QFile::decodeName(argv[2]), QFile::decodeName(argv[3]),
+            exporting::rtfTohtml::convertRtfFile(QFile::decodeName(argv[2]), QFile::decodeName(argv[3]),
                                                  QStringLiteral("+H +CR"));
             return 0;
         } catch (const platform::Error &e) {

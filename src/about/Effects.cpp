@@ -40,7 +40,7 @@ void RepaintControl(QWidget *control)
         control->update(control->rect());
 }
 
-void CentreByClientSize(QWidget *form)
+void centreByClientSize(QWidget *form)
 {
     QScreen *screen = form->screen() ? form->screen() : QGuiApplication::primaryScreen();
     if (!screen)
@@ -50,16 +50,16 @@ void CentreByClientSize(QWidget *form)
     form->move(area.x() + (area.width() - client.width()) / 2, area.y() + (area.height() - client.height()) / 2);
 }
 
-void ApplyToolWindowStyle(QWidget *form)
+void applyToolWindowStyle(QWidget *form)
 {
     const Qt::WindowFlags flags = form->windowFlags();
     form->setWindowFlags((flags & ~Qt::WindowType_Mask) | Qt::Tool);
 }
 
-void PrepareDialog(QWidget *dialog, bool flattenButtons)
+void prepareDialog(QWidget *dialog, bool flattenButtons)
 {
-    ApplyToolWindowStyle(dialog);
-    CentreByClientSize(dialog);
+    applyToolWindowStyle(dialog);
+    centreByClientSize(dialog);
     if (flattenButtons)
         FlattenButtons(dialog);
 }

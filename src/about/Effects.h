@@ -14,10 +14,10 @@ void MakeTopmost(QWidget *form);
 // Redraws the whole client area.
 void RepaintControl(QWidget *control);
 // Centres the window on its screen by its client size (the frame is not counted).
-void CentreByClientSize(QWidget *form);
+void centreByClientSize(QWidget *form);
 // Small caption bar and no task-bar button.
-void ApplyToolWindowStyle(QWidget *form);
+void applyToolWindowStyle(QWidget *form);
 // What every dialog does when it loads: tool-window style, centred, and (unless told not to) flat buttons.
-void PrepareDialog(QWidget *dialog, bool flattenButtons = true);
+void prepareDialog(QWidget *dialog, bool flattenButtons = true);
 
 } // namespace about

@@ -30,7 +30,7 @@ FrmAbout::FrmAbout(const QString &libraryFolder, QWidget *parent)
     setWindowTitle(QStringLiteral("عن Tamrisk"));
     setLayoutDirection(Qt::RightToLeft);
     setFixedSize(platform::twipsSize(ClientWidthTwips, ClientHeightTwips));
-    PrepareDialog(this, false);
+    prepareDialog(this, false);
 
     m_label = new CreditsLabel(this);
     m_label->setObjectName(QStringLiteral("Label1"));
@@ -150,7 +150,7 @@ void runAbout(QWidget *main, const QString &libraryFolder)
     FrmAbout box(libraryFolder);
     if (main && main->screen()) {
         box.setScreen(main->screen());
-        CentreByClientSize(&box);
+        centreByClientSize(&box);
     }
     box.exec();
 }

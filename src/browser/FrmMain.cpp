@@ -484,7 +484,7 @@ void FrmMain::showHelp()
     browser->setHtml(helpHtml());
     layout->addWidget(browser);
     dialog.resize(platform::twipsSize(7200, 6000));
-    about::PrepareDialog(&dialog);
+    about::prepareDialog(&dialog);
     dialog.exec();
 }
 

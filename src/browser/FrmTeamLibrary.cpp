@@ -162,7 +162,7 @@ FrmTeamLibrary::FrmTeamLibrary(QWidget *parent)
     // Straight to what is still missing.
     (s.database.isEmpty() ? m_host : m_password)->setFocus();
 
-    about::PrepareDialog(this);
+    about::prepareDialog(this);
 }
 
 TeamLibraryServer FrmTeamLibrary::server() const

@@ -12,6 +12,6 @@ using exporting::core::isWordCharacter;
 using exporting::core::KeywordSpan;
 using exporting::core::vbKeywords;
 
-inline const QColor KeywordColor(QRgb(exporting::core::KeywordRgb));
+inline const QColor KeywordColor{QRgb(exporting::core::KeywordRgb)};
 
 } // namespace browser

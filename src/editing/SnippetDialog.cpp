@@ -158,7 +158,7 @@ void SnippetDialog::build(Mode mode)
 
     // The load step: tool window centred by its client size, flat buttons, fonts, comment
     // alignment, no wrapping of code lines. The category list is filled by each twin.
-    about::PrepareDialog(this);
+    about::prepareDialog(this);
     if (adding) {
         m_code->setFontNameSize(QStringLiteral("Courier New (Arabic)"), 10);
         m_learn->setFontNameSize(QStringLiteral("Courier New (Arabic)"), 10);

@@ -72,7 +72,7 @@ FrmCreateUpdate::FrmCreateUpdate(store::Library &library, QWidget *parent)
 
     connect(m_create, &QPushButton::clicked, this, &FrmCreateUpdate::CmdCreate_Click);
 
-    about::PrepareDialog(this);
+    about::prepareDialog(this);
     m_date->setText(todayText());
     FillPackageList();
     m_create->setEnabled(m_list->count() > 0);

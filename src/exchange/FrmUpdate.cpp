@@ -45,7 +45,7 @@ FrmUpdate::FrmUpdate(store::Library &library, QWidget *parent)
 
 bool FrmUpdate::load()
 {
-    about::PrepareDialog(this);
+    about::prepareDialog(this);
     const platform::FileDialogResult chosen = platform::getOpenFileName(this, QString(), text::PackageFilter);
     m_packagePath = chosen.accepted ? chosen.fileName : QString();
     if (m_packagePath.isEmpty())

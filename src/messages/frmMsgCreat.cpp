@@ -240,7 +240,7 @@ frmMsgCreat::frmMsgCreat(QWidget *parent)
     connect(cmdEnd, &QPushButton::clicked, this, &QDialog::reject);
 
     resize(platform::twipsSize(ClientWidthTwips, ClientHeightTwips).expandedTo(minimumSizeHint()));
-    about::PrepareDialog(this);
+    about::prepareDialog(this);
 }
 
 MsgBoxDesign frmMsgCreat::design() const
@@ -309,7 +309,7 @@ void runDesigner(QWidget *main)
     frmMsgCreat designer;
     if (main && main->screen())
         designer.setScreen(main->screen());
-    about::CentreByClientSize(&designer);
+    about::centreByClientSize(&designer);
     designer.exec();
 }
 

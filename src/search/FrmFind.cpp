@@ -215,7 +215,7 @@ FrmFind::FrmFind(browser::FrmMain *main)
     m_lstFind->installEventFilter(this);
     updateHint();
 
-    about::PrepareDialog(this);
+    about::prepareDialog(this);
     about::MakeTopmost(this);
 }
 

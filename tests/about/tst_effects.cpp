@@ -44,7 +44,7 @@ private slots:
     {
         QDialog dialog;
         dialog.resize(400, 300);
-        about::PrepareDialog(&dialog);
+        about::prepareDialog(&dialog);
         QCOMPARE(dialog.windowFlags() & Qt::WindowType_Mask, Qt::Tool);
         const QRect screen = dialog.screen()->geometry();
         QCOMPARE(dialog.pos(), QPoint((screen.width() - 400) / 2, (screen.height() - 300) / 2));

@@ -81,7 +81,7 @@ void writeAll(int fd, const char *data, size_t size, const QString &path)
 
 } // namespace
 
-void ConvertRtfFile(const QString &in, const QString &out, const QString &options)
+void convertRtfFile(const QString &in, const QString &out, const QString &options)
 {
     Fd input;
     input.fd = ::open(QFile::encodeName(in).constData(), O_RDONLY | O_CLOEXEC);

@@ -9,6 +9,6 @@ namespace exporting::rtfTohtml {
 
 // in: RTF in Latin-1 (as our RTF writer makes it); out: the HTML in UTF-8, replaced.
 // Throws platform::FileError, or ConversionError for unreadable options.
-void ConvertRtfFile(const QString &in, const QString &out, const QString &options);
+void convertRtfFile(const QString &in, const QString &out, const QString &options);
 
 } // namespace exporting::rtfTohtml
