@@ -5,6 +5,7 @@
 #include "editing/Texts.h"
 #include "messages/ArabicMsgBox.h"
 #include "platform/FileDialog.h"
+#include "platform/Guarded.h"
 #include "platform/MessageBox.h"
 #include "platform/RichTextBox.h"
 #include "platform/Text.h"
@@ -25,6 +26,8 @@
 #include <QTextOption>
 
 namespace editing {
+
+using platform::runGuarded;
 
 namespace {
 
@@ -239,7 +242,7 @@ void SnippetDialog::clearCodeAndComment()
 void SnippetDialog::LoadCategoryList()
 {
     QList<store::Category> categories;
-    const bool read = guardStore(this, text::ReadCategoriesFailed, [&] { categories = store::Library::categories(); });
+    const bool read = runGuarded(this, text::ReadCategoriesFailed, [&] { categories = store::Library::categories(); });
     m_categories->clear();
     if (read) {
         m_categories->addItems(categoryEntries(categories));
@@ -264,7 +267,7 @@ void SnippetDialog::updateCategoryCommands()
 std::optional<qint32> SnippetDialog::selectedCategoryId()
 {
     QList<store::Category> categories;
-    if (!guardStore(this, text::ReadCategoriesFailed, [&] { categories = store::Library::categories(); }))
+    if (!runGuarded(this, text::ReadCategoriesFailed, [&] { categories = store::Library::categories(); }))
         return std::nullopt;
     const std::optional<store::Category> category = categoryAt(categories, m_categories->currentIndex());
     if (!category) {
@@ -282,7 +285,7 @@ void SnippetDialog::addCategory()
         messages::showError(this, text::NoCategoryName + messages::spaces(30));
         return;
     }
-    if (!guardStore(this, text::AddCategoryFailed, [&] { store::Library::addCategory(name); }))
+    if (!runGuarded(this, text::AddCategoryFailed, [&] { store::Library::addCategory(name); }))
         return;
     LoadCategoryList();
     m_newCategory->clear();
@@ -295,7 +298,7 @@ void SnippetDialog::deleteCategory()
     const std::optional<qint32> id = selectedCategoryId();
     if (!id)
         return;
-    if (!guardStore(this, text::DeleteCategoryFailed, [&] { store::Library::deleteCategory(*id); }))
+    if (!runGuarded(this, text::DeleteCategoryFailed, [&] { store::Library::deleteCategory(*id); }))
         return;
     LoadCategoryList();
 }
@@ -315,7 +318,7 @@ void SnippetDialog::renameCategory()
     const std::optional<qint32> id = selectedCategoryId();
     if (!id)
         return;
-    if (!guardStore(this, text::RenameCategoryFailed, [&] { store::Library::renameCategory(*id, name); }))
+    if (!runGuarded(this, text::RenameCategoryFailed, [&] { store::Library::renameCategory(*id, name); }))
         return;
     LoadCategoryList();
     m_newCategory->clear();
