@@ -329,11 +329,7 @@ void SnippetDialog::loadFromFile()
     const platform::FileDialogResult chosen = platform::getOpenFileName(this, text::OpenTitle, text::OpenFilter, 1);
     if (!chosen.accepted || chosen.fileName.isEmpty())
         return;
-    try {
-        m_code->loadFile(chosen.fileName);
-    } catch (const platform::FileError &e) {
-        messages::showError(this, text::LoadFileFailed + e.message());
-    }
+    runGuarded(this, text::LoadFileFailed, [&] { m_code->loadFile(chosen.fileName); });
 }
 
 void SnippetDialog::showEditPopup(bool forCode, const QPoint &globalPos)
