@@ -1,6 +1,7 @@
 #include "browser/Commands.h"
 
 #include "browser/Icons.h"
+#include "platform/Guarded.h"
 
 #include <QAction>
 #include <QMainWindow>
@@ -126,7 +127,9 @@ void CommandBar::handle(const char *name, std::function<void()> handler)
     if (m_handled.contains(QLatin1String(name)))
         qFatal("The command %s already has a handler", name);
     m_handled.append(QLatin1String(name));
-    QObject::connect(item, &QAction::triggered, m_window, [handler = std::move(handler)] { handler(); });
+    // No handler's failure may leave the slot: that would end the program.
+    QObject::connect(item, &QAction::triggered, m_window,
+                     [window = m_window, handler = std::move(handler)] { platform::runGuarded(window, handler); });
 }
 
 void CommandBar::runToolbarKey(const QString &key) const

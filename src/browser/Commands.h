@@ -85,7 +85,8 @@ public:
     QMenu *menu(const QString &name) const;
     QToolBar *toolbar() const { return m_toolbar; }
 
-    // Runs handler when the command is triggered. A name not in the menu table, or a second
+    // Runs handler when the command is triggered, through platform::runGuarded: whatever it throws
+    // is shown in the error box and ends only the command. A name not in the menu table, or a second
     // handler for one command, is a fault of the program: it stops at once, at start-up.
     void handle(const char *name, std::function<void()> handler);
     // The commands that have their handler, in the order they got it.

@@ -48,7 +48,8 @@ public:
     void runToolbarKey(const QString &key);
 
     // The one way a command gets its handler; its toolbar button and shortcut run the same one.
-    // An unknown command or a second handler for one stops the program at start-up.
+    // An unknown command or a second handler for one stops the program at start-up. What a handler
+    // throws and does not catch itself is shown as an error and ends only that command.
     using CommandHandler = std::function<void(FrmMain &)>;
     void onCommand(const char *command, CommandHandler handler);
     // The commands that have their handler, each once.

@@ -8,6 +8,7 @@
 #include "editing/SnippetInput.h"
 #include "editing/Texts.h"
 #include "messages/ArabicMsgBox.h"
+#include "platform/Guarded.h"
 #include "platform/MessageBox.h"
 #include "store/NodeKey.h"
 
@@ -15,6 +16,8 @@
 #include <QTreeView>
 
 namespace editing {
+
+using platform::runGuarded;
 
 void installCommands(browser::FrmMain &main)
 {
@@ -66,7 +69,7 @@ void deleteNode(browser::FrmMain &main, const QString &key, const QString &failu
                 const std::function<bool()> &deleteRow)
 {
     bool deleted = false;
-    if (!guardStore(&main, failure, [&] { deleted = deleteRow(); }) || !deleted)
+    if (!runGuarded(&main, failure, [&] { deleted = deleteRow(); }) || !deleted)
         return;
     main.removeNode(key);
     main.ShowSelectedSnippet();

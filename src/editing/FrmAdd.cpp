@@ -3,6 +3,7 @@
 #include "editing/SnippetInput.h"
 #include "editing/Texts.h"
 #include "messages/ArabicMsgBox.h"
+#include "platform/Guarded.h"
 #include "platform/RichTextBox.h"
 #include "platform/Text.h"
 
@@ -10,6 +11,8 @@
 #include <QLineEdit>
 
 namespace editing {
+
+using platform::runGuarded;
 
 FrmAdd::FrmAdd(store::Library &library, QWidget *parent)
     : SnippetDialog(Mode::Add, library, parent)
@@ -30,7 +33,7 @@ void FrmAdd::commit()
         return;
     const store::Snippet row = snippetFromInput(TxtCodeHead()->text(), *category, RTxtCode()->text(),
                                                 RTxtLearn()->text());
-    if (!guardStore(this, text::AddSnippetFailed, [&] { m_library.addSnippet(row); }))
+    if (!runGuarded(this, text::AddSnippetFailed, [&] { m_library.addSnippet(row); }))
         return;
     // The category and the new-category name stay, for the next snippet of the same kind.
     TxtCodeHead()->clear();

@@ -3,6 +3,7 @@
 #include "editing/SnippetInput.h"
 #include "editing/Texts.h"
 #include "messages/ArabicMsgBox.h"
+#include "platform/Guarded.h"
 #include "platform/MessageBox.h"
 #include "platform/RichTextBox.h"
 #include "platform/Text.h"
@@ -12,6 +13,8 @@
 #include <QTextDocument>
 
 namespace editing {
+
+using platform::runGuarded;
 
 FrmEdit::FrmEdit(store::Library &library, qint32 snippetId, QWidget *parent)
     : SnippetDialog(Mode::Edit, library, parent)
@@ -24,7 +27,7 @@ FrmEdit::FrmEdit(store::Library &library, qint32 snippetId, QWidget *parent)
 void FrmEdit::LoadEditedSnippet()
 {
     std::optional<store::Snippet> row;
-    if (!guardStore(parentWidget(), text::ReadSnippetFailed, [&] { row = m_library.snippet(m_snippetId); })) {
+    if (!runGuarded(parentWidget(), text::ReadSnippetFailed, [&] { row = m_library.snippet(m_snippetId); })) {
         m_state = Unreadable;
         return;
     }
@@ -89,12 +92,12 @@ void FrmEdit::commit()
     using Result = store::Library::CheckedUpdate;
     for (;;) {
         Result result = Result::Gone;
-        if (!guardStore(this, text::SaveSnippetFailed,
+        if (!runGuarded(this, text::SaveSnippetFailed,
                         [&] { result = m_library.updateSnippetIfUnchanged(m_loaded, row); }))
             return;
         std::optional<store::Snippet> theirs;
         if (result == Result::ChangedElsewhere
-            && !guardStore(this, text::ReadSnippetFailed, [&] { theirs = m_library.snippet(m_snippetId); }))
+            && !runGuarded(this, text::ReadSnippetFailed, [&] { theirs = m_library.snippet(m_snippetId); }))
             return;
         if (result == Result::Updated) {
             accept();

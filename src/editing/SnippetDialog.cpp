@@ -5,6 +5,7 @@
 #include "editing/Texts.h"
 #include "messages/ArabicMsgBox.h"
 #include "platform/FileDialog.h"
+#include "platform/Guarded.h"
 #include "platform/MessageBox.h"
 #include "platform/RichTextBox.h"
 #include "platform/Text.h"
@@ -25,6 +26,8 @@
 #include <QTextOption>
 
 namespace editing {
+
+using platform::runGuarded;
 
 namespace {
 
@@ -240,7 +243,7 @@ void SnippetDialog::clearCodeAndComment()
 void SnippetDialog::LoadCategoryList()
 {
     QList<store::Category> categories;
-    const bool read = guardStore(this, text::ReadCategoriesFailed, [&] { categories = m_library.categories(); });
+    const bool read = runGuarded(this, text::ReadCategoriesFailed, [&] { categories = m_library.categories(); });
     m_categories->clear();
     if (read) {
         m_categories->addItems(categoryEntries(categories));
@@ -265,7 +268,7 @@ void SnippetDialog::updateCategoryCommands()
 std::optional<qint32> SnippetDialog::selectedCategoryId()
 {
     QList<store::Category> categories;
-    if (!guardStore(this, text::ReadCategoriesFailed, [&] { categories = m_library.categories(); }))
+    if (!runGuarded(this, text::ReadCategoriesFailed, [&] { categories = m_library.categories(); }))
         return std::nullopt;
     const std::optional<store::Category> category = categoryAt(categories, m_categories->currentIndex());
     if (!category) {
@@ -283,7 +286,7 @@ void SnippetDialog::addCategory()
         messages::showError(this, text::NoCategoryName + messages::spaces(30));
         return;
     }
-    if (!guardStore(this, text::AddCategoryFailed, [&] { m_library.addCategory(name); }))
+    if (!runGuarded(this, text::AddCategoryFailed, [&] { m_library.addCategory(name); }))
         return;
     LoadCategoryList();
     m_newCategory->clear();
@@ -296,7 +299,7 @@ void SnippetDialog::deleteCategory()
     const std::optional<qint32> id = selectedCategoryId();
     if (!id)
         return;
-    if (!guardStore(this, text::DeleteCategoryFailed, [&] { m_library.deleteCategory(*id); }))
+    if (!runGuarded(this, text::DeleteCategoryFailed, [&] { m_library.deleteCategory(*id); }))
         return;
     LoadCategoryList();
 }
@@ -316,7 +319,7 @@ void SnippetDialog::renameCategory()
     const std::optional<qint32> id = selectedCategoryId();
     if (!id)
         return;
-    if (!guardStore(this, text::RenameCategoryFailed, [&] { m_library.renameCategory(*id, name); }))
+    if (!runGuarded(this, text::RenameCategoryFailed, [&] { m_library.renameCategory(*id, name); }))
         return;
     LoadCategoryList();
     m_newCategory->clear();
@@ -327,11 +330,7 @@ void SnippetDialog::loadFromFile()
     const platform::FileDialogResult chosen = platform::getOpenFileName(this, text::OpenTitle, text::OpenFilter, 1);
     if (!chosen.accepted || chosen.fileName.isEmpty())
         return;
-    try {
-        m_code->loadFile(chosen.fileName);
-    } catch (const platform::FileError &e) {
-        messages::showError(this, text::LoadFileFailed + e.message());
-    }
+    runGuarded(this, text::LoadFileFailed, [&] { m_code->loadFile(chosen.fileName); });
 }
 
 void SnippetDialog::showEditPopup(bool forCode, const QPoint &globalPos)

@@ -1,8 +1,6 @@
 #include "editing/SnippetInput.h"
 
-#include "messages/ArabicMsgBox.h"
 #include "platform/Text.h"
-#include "store/LibraryConnection.h"
 
 namespace editing {
 
@@ -49,17 +47,6 @@ store::Snippet snippetFromInput(const QString &head, qint32 category, const QStr
     s.learn = trimmedText(learn);
     s.user = true;
     return s;
-}
-
-bool guardStore(QWidget *owner, const QString &what, const std::function<void()> &operation)
-{
-    try {
-        operation();
-        return true;
-    } catch (const store::StoreError &e) {
-        messages::showError(owner, what + e.message());
-        return false;
-    }
 }
 
 } // namespace editing

@@ -4,10 +4,7 @@
 #include "store/Library.h"
 
 #include <QStringList>
-#include <functional>
 #include <optional>
-
-class QWidget;
 
 namespace editing {
 
@@ -22,8 +19,5 @@ int entryOfCategory(const QList<store::Category> &categories, const QString &cat
 
 // The row the dialogs write: every text trimmed of leading and trailing spaces only.
 store::Snippet snippetFromInput(const QString &head, qint32 category, const QString &code, const QString &learn);
-
-// Runs a store operation; on failure shows `what` followed by the store's reason and returns false.
-bool guardStore(QWidget *owner, const QString &what, const std::function<void()> &operation);
 
 } // namespace editing

@@ -7,6 +7,7 @@
 #include "exchange/FrmCreateUpdate.h"
 #include "exchange/FrmUpdate.h"
 #include "messages/ArabicMsgBox.h"
+#include "platform/Guarded.h"
 #include "platform/WaitCursor.h"
 #include "store/Backup.h"
 #include "store/Library.h"
@@ -24,14 +25,10 @@ namespace {
 // A package may add many rows: the library as it was is kept first, or nothing is applied.
 bool backedUpBeforeApplying(browser::FrmMain &main)
 {
-    try {
+    return platform::runGuarded(&main, [&main] {
         const platform::WaitCursor wait;
         store::keepBackup(main.library(), store::BackupReason::Package);
-        return true;
-    } catch (const store::StoreError &e) {
-        messages::showError(&main, e.message());
-        return false;
-    }
+    });
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "exchange/Texts.h"
 #include "messages/ArabicMsgBox.h"
 #include "platform/FileDialog.h"
+#include "platform/Guarded.h"
 #include "platform/MessageBox.h"
 #include "platform/WaitCursor.h"
 #include "store/Library.h"
@@ -81,11 +82,8 @@ FrmCreateUpdate::FrmCreateUpdate(store::Library &library, QWidget *parent)
 void FrmCreateUpdate::FillPackageList()
 {
     UserSnippets snippets;
-    try {
-        snippets = listUserSnippets(m_library);
-    } catch (const store::StoreError &e) {
-        messages::showError(this, QStringLiteral("تعذر قراءة أكواد المستخدم: ") + e.message());
-    }
+    platform::runGuarded(this, QStringLiteral("تعذر قراءة أكواد المستخدم: "),
+                         [&] { snippets = listUserSnippets(m_library); });
     m_list->clear();
     m_list->addItems(snippets.titles);
     m_result->setText(platform::localDigits(text::countLine(text::SearchResult, snippets.titles.size(), text::Items)));
@@ -118,26 +116,19 @@ void FrmCreateUpdate::CmdCreate_Click()
     m_packagePath = path;
 
     QStringList titles;
-    try {
-        const platform::WaitCursor wait;
-        titles = createPackage(m_library, path, m_name->text(), m_date->text(), m_notes->toPlainText());
-    } catch (const platform::Error &e) {
-        messages::showError(this, QStringLiteral("تعذر إنشاء ملف التحديث:\r\n") + e.message());
+    if (!platform::runGuarded(this, QStringLiteral("تعذر إنشاء ملف التحديث:\r\n"), [&] {
+            const platform::WaitCursor wait;
+            titles = createPackage(m_library, path, m_name->text(), m_date->text(), m_notes->toPlainText());
+        }))
         return;
-    }
     m_list->clear();
     m_list->addItems(titles);
     m_result->setText(platform::localDigits(text::countLine(text::Created, titles.size(), text::ItemsDone)));
 
     const int answer = messages::ArabicMsgBox(this, text::MergePrompt, text::InquiryTitle, platform::mb::YesNo,
                                               platform::mb::Question);
-    if (answer == platform::mb::Yes) {
-        try {
-            m_library.clearUserMarks();
-        } catch (const store::StoreError &e) {
-            messages::showError(this, QStringLiteral("تعذر دمج كود المستخدم: ") + e.message());
-        }
-    }
+    if (answer == platform::mb::Yes)
+        platform::runGuarded(this, QStringLiteral("تعذر دمج كود المستخدم: "), [this] { m_library.clearUserMarks(); });
 }
 
 } // namespace exchange

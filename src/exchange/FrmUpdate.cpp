@@ -6,6 +6,7 @@
 #include "platform/Digits.h"
 #include "messages/ArabicMsgBox.h"
 #include "platform/FileDialog.h"
+#include "platform/Guarded.h"
 #include "platform/MessageBox.h"
 #include "platform/WaitCursor.h"
 #include "store/Library.h"
@@ -52,12 +53,11 @@ bool FrmUpdate::load()
         return false;
 
     QStringList titles;
-    try {
-        m_package.emplace(m_packagePath);
-        titles = m_package->titles();
-    } catch (const PackageError &e) {
+    if (!platform::runGuarded(parentWidget(), [&] {
+            m_package.emplace(m_packagePath);
+            titles = m_package->titles();
+        })) {
         m_package.reset();
-        messages::showError(parentWidget(), e.message());
         return false;
     }
     // A Null field leaves its box as it was.
@@ -79,14 +79,12 @@ void FrmUpdate::CmdInsert_Click()
     if (!m_package)
         return;
     int added = 0;
-    try {
-        const platform::WaitCursor wait;
-        added = applyPackage(m_library, *m_package);
-    } catch (const platform::Error &e) {
-        messages::showError(this, QStringLiteral("تعذر إضافة محتويات ملف التحديث، ولم تتغير قاعدة البيانات:\r\n")
-                                      + e.message());
+    if (!platform::runGuarded(this, QStringLiteral("تعذر إضافة محتويات ملف التحديث، ولم تتغير قاعدة البيانات:\r\n"),
+                              [&] {
+                                  const platform::WaitCursor wait;
+                                  added = applyPackage(m_library, *m_package);
+                              }))
         return;
-    }
     try {
         appendCredits(m_library, m_date->text(), m_name->text(), m_notes->toPlainText());
     } catch (const platform::Error &e) {

@@ -3,6 +3,7 @@
 #include "browser/Commands.h"
 #include "browser/FrmMain.h"
 #include "messages/ArabicMsgBox.h"
+#include "platform/Guarded.h"
 #include "store/Library.h"
 #include "store/NodeKey.h"
 
@@ -25,14 +26,12 @@ bool markSelectedSnippet(browser::FrmMain &main, bool user)
         return false;
     if (!main.node(key).isValid())
         return false;
-    try {
-        // The colour follows only a flag that was really written.
-        if (!main.library().setUserFlag(store::nodeId(key), user))
-            return false;
-    } catch (const store::StoreError &error) {
-        messages::showError(&main, (user ? kMarkFailed : kMergeFailed) + error.message());
+    // The colour follows only a flag that was really written.
+    bool written = false;
+    if (!platform::runGuarded(&main, user ? kMarkFailed : kMergeFailed,
+                              [&] { written = main.library().setUserFlag(store::nodeId(key), user); })
+        || !written)
         return false;
-    }
     main.setUserNode(key, user);
     return true;
 }

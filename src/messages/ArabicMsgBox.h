@@ -1,5 +1,7 @@
 #pragma once
 // The program's own message box: right-aligned, right-to-left, with Arabic button captions.
+#include "platform/MessageBox.h"
+
 #include <QMap>
 #include <QString>
 
@@ -8,13 +10,13 @@ class QWidget;
 namespace messages {
 
 // Captions of the buttons by result number 1-7.
-const QMap<int, QString> &arabicButtonCaptions();
+using platform::arabicButtonCaptions;
 
 // buttons and icon are the platform style numbers (platform::mb); returns the result number 1-7.
 int ArabicMsgBox(QWidget *owner, const QString &prompt, const QString &title, int buttons, int icon);
 
 // The common kinds of the program's messages.
-inline const QString ErrorTitle = QStringLiteral("رسالة خطأ");
+inline const QString &ErrorTitle = platform::ErrorBoxTitle;
 inline const QString ConfirmTitle = QStringLiteral("رسالة تأكيد");
 void showError(QWidget *owner, const QString &prompt); // OK, critical, "رسالة خطأ"
 bool confirm(QWidget *owner, const QString &prompt); // Yes/No, question, "رسالة تأكيد"; true on Yes

@@ -166,6 +166,23 @@ int showMessageBox(QWidget *owner, const QString &prompt, const QString &title, 
     return set.contains(mb::Cancel) ? mb::Cancel : set.first();
 }
 
+const QMap<int, QString> &arabicButtonCaptions()
+{
+    static const QMap<int, QString> captions = {
+        {mb::OK, QStringLiteral("موافق")},     {mb::Cancel, QStringLiteral("إلغاء الأمر")},
+        {mb::Abort, QStringLiteral("إحباط")},  {mb::Retry, QStringLiteral("إعادة المحاولة")},
+        {mb::Ignore, QStringLiteral("تجاهل")}, {mb::Yes, QStringLiteral("نعم")},
+        {mb::No, QStringLiteral("لا")},
+    };
+    return captions;
+}
+
+void showErrorBox(QWidget *owner, const QString &prompt)
+{
+    showMessageBox(owner, prompt, ErrorBoxTitle, mb::OkOnly + mb::Critical + mb::RtlReading + mb::Right,
+                   arabicButtonCaptions());
+}
+
 void MessageBoxSeam::clear()
 {
     TestSeam::clear();

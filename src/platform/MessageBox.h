@@ -44,6 +44,14 @@ inline int plainMessageBox(QWidget *owner, const QString &prompt, const QString 
     return showMessageBox(owner, prompt, title, style);
 }
 
+// The program's own boxes show these Arabic captions, by result number 1-7.
+const QMap<int, QString> &arabicButtonCaptions();
+
+// The program's error box: OK, critical icon, this title, right-to-left with the Arabic captions.
+// Here rather than with the other Arabic boxes (messages), so that every library can report a failure.
+inline const QString ErrorBoxTitle = QStringLiteral("رسالة خطأ");
+void showErrorBox(QWidget *owner, const QString &prompt);
+
 struct MessageBoxRecord {
     QString prompt;
     QString title;

@@ -5,6 +5,7 @@
 #include "browser/WindowSettings.h"
 #include "messages/ArabicMsgBox.h"
 #include "platform/Digits.h"
+#include "platform/Guarded.h"
 #include "platform/MessageBox.h"
 #include "platform/Settings.h"
 #include "search/FoundWords.h"
@@ -202,15 +203,21 @@ FrmFind::FrmFind(browser::FrmMain *main)
     m_slices = new QTimer(this);
     m_slices->setSingleShot(true);
     m_slices->setInterval(0);
-    connect(m_slices, &QTimer::timeout, this, &FrmFind::searchSlice);
+    // The window lives on its own, outside any command: what its work throws ends here, not in the
+    // event loop. The store's failures are met inside, where the list is put right.
+    const auto guarded = [this](void (FrmFind::*slot)()) {
+        return [this, slot] { platform::runGuarded(this, [this, slot] { (this->*slot)(); }); };
+    };
+    connect(m_slices, &QTimer::timeout, this, guarded(&FrmFind::searchSlice));
     m_measuring = new QTimer(this);
     m_measuring->setSingleShot(true);
     m_measuring->setInterval(0);
-    connect(m_measuring, &QTimer::timeout, this, &FrmFind::measureSlice);
-    connect(m_cmdFind, &QPushButton::clicked, this, &FrmFind::CmdFind_Click);
+    connect(m_measuring, &QTimer::timeout, this, guarded(&FrmFind::measureSlice));
+    connect(m_cmdFind, &QPushButton::clicked, this, guarded(&FrmFind::CmdFind_Click));
     connect(m_cmdClose, &QPushButton::clicked, this, &FrmFind::CmdClose_Click);
-    connect(m_lstFind, &QListWidget::itemClicked, this,
-            [this](QListWidgetItem *item) { LstFind_Click(m_lstFind->row(item)); });
+    connect(m_lstFind, &QListWidget::itemClicked, this, [this](QListWidgetItem *item) {
+        platform::runGuarded(this, [&] { LstFind_Click(m_lstFind->row(item)); });
+    });
     // Return on a line goes to it, as a click does, instead of searching again.
     m_lstFind->installEventFilter(this);
     updateHint();
@@ -380,7 +387,7 @@ bool FrmFind::eventFilter(QObject *watched, QEvent *event)
     if (watched == m_lstFind && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent *>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            LstFind_Click(m_lstFind->currentRow());
+            platform::runGuarded(this, [this] { LstFind_Click(m_lstFind->currentRow()); });
             return true;
         }
     }

@@ -1,5 +1,6 @@
 #include "MainWindowFixture.h"
 
+#include "browser/Commands.h"
 #include "browser/CountText.h"
 #include "browser/FrmMain.h"
 #include "browser/Keywords.h"
@@ -15,6 +16,7 @@
 #include <QSignalSpy>
 #include <QTimer>
 #include <cmath>
+#include <stdexcept>
 
 #include <QAccessible>
 #include <QAction>
@@ -736,6 +738,42 @@ private slots:
         QCOMPARE(box.buttons(), platform::mb::YesNo);
         QCOMPARE(box.icon(), platform::mb::Question);
         QVERIFY(main->isVisible());
+    }
+
+    void aCommandThatThrowsShowsTheErrorAndTheWindowGoesOn()
+    {
+        const qint32 c = lib->addCategory("c");
+        lib->addSnippet("s", c);
+        int runs = 0;
+        openMain([&runs](FrmMain &m) {
+            m.onCommand(browser::cmd::Add, [&runs](FrmMain &) {
+                if (++runs == 1)
+                    throw platform::Error(QStringLiteral("تعذر الأمر لسبب يعرفه."));
+                throw std::runtime_error("vector index out of range");
+            });
+        });
+        const auto expectError = [](const QString &prompt) {
+            const auto box = MessageBoxSeam::last();
+            QCOMPARE(box.prompt, prompt);
+            QCOMPARE(box.title, QStringLiteral("رسالة خطأ"));
+            QCOMPARE(box.buttons(), platform::mb::OkOnly);
+            QCOMPARE(box.icon(), platform::mb::Critical);
+            QVERIFY(box.arabic());
+        };
+        main->command(browser::cmd::Add)->trigger();
+        QCOMPARE(MessageBoxSeam::count(), 1);
+        expectError(QStringLiteral("تعذر الأمر لسبب يعرفه."));
+
+        // A fault of the program: the user is told in Arabic, standard error gets the details.
+        QTest::ignoreMessage(QtWarningMsg, "Unexpected error: vector index out of range");
+        main->runToolbarKey(QStringLiteral("InsertCode"));
+        QCOMPARE(MessageBoxSeam::count(), 2);
+        expectError(QStringLiteral("حدث خطأ غير متوقع، فلم تتم العملية."));
+
+        QVERIFY(main->isVisible());
+        main->command(browser::cmd::mnuOpenTree)->trigger();
+        QVERIFY(expanded(store::categoryKey(c)));
+        QCOMPARE(runs, 2);
     }
 
     void copyNeedsASelectionAndCopyAllTakesEverything()
