@@ -39,20 +39,19 @@ int waitForLock(void *check, int attempt)
 // read-only file.
 bool canWrite(const Database &db)
 {
-    QSqlQuery begin(db.db());
-    if (!begin.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
-        const int code = begin.lastError().nativeErrorCode().toInt() & 0xff;
-        return code == 5 || code == 6; // SQLITE_BUSY, SQLITE_LOCKED
+    try {
+        const Transaction probe(db); // never committed: rolled back when it goes
+        QSqlQuery version(db.db());
+        const qlonglong current = version.exec(QStringLiteral("PRAGMA user_version")) && version.next()
+                                      ? version.value(0).toLongLong()
+                                      : 0;
+        version.finish();
+        QSqlQuery write(db.db());
+        return write.exec(QStringLiteral("PRAGMA user_version = %1").arg(current));
+    } catch (const StoreError &) {
+        const int code = sqlite3_errcode(db.handle()) & 0xff;
+        return code == SQLITE_BUSY || code == SQLITE_LOCKED;
     }
-    QSqlQuery version(db.db());
-    const qlonglong current = version.exec(QStringLiteral("PRAGMA user_version")) && version.next()
-                                  ? version.value(0).toLongLong()
-                                  : 0;
-    version.finish();
-    QSqlQuery write(db.db());
-    const bool ok = write.exec(QStringLiteral("PRAGMA user_version = %1").arg(current));
-    QSqlQuery(db.db()).exec(QStringLiteral("ROLLBACK"));
-    return ok;
 }
 
 void requireColumns(const Database &db, const QString &table, const QStringList &columns)

@@ -4,6 +4,7 @@
 #include "store/NodeKey.h"
 
 #include <QProcess>
+#include <QSignalSpy>
 #include <QSqlQuery>
 
 using namespace store;
@@ -99,6 +100,71 @@ private slots:
             throw std::runtime_error("stop");
         }));
         QCOMPARE(testing::library().snippetCount(), 0);
+    }
+
+    // The personal file beside the library the run is on (a team library on the PostgreSQL run):
+    // a snippet copied from one to the other through the store, each announcing only its own
+    // writes, and an inner write undone alone when the outer one goes on.
+    void twoLibrariesOpenSideBySide()
+    {
+        testing::TempLibrary lib;
+        const qint32 source = lib.addCategory(QStringLiteral("مصدر"));
+        const qint32 id = lib.addSnippet(QStringLiteral("Sub Main"), source, QStringLiteral("MsgBox \"سلام\""),
+                                         QStringLiteral("تعليق"), true);
+        QTemporaryDir dir;
+        Library personal;
+        personal.create(dir.filePath(QStringLiteral("codedb.mdb")), false);
+        QSignalSpy personalChanged(&personal, &Library::changed);
+        QSignalSpy sourceChanged(&testing::library(), &Library::changed);
+
+        const Snippet original = *testing::library().snippet(id);
+        qint32 copied = 0;
+        personal.transaction([&] {
+            Snippet copy = original;
+            copy.groub = personal.addCategory(testing::library().categories().constFirst().caption);
+            copied = personal.addSnippet(copy);
+            try {
+                personal.transaction([&] {
+                    personal.addCategory(QStringLiteral("undone"));
+                    throw StoreError(QStringLiteral("stop"));
+                });
+            } catch (const StoreError &) { }
+        });
+        QCOMPARE(personalChanged.count(), 1);
+        QCOMPARE(sourceChanged.count(), 0);
+
+        const QString path = personal.path();
+        personal.close();
+        QVERIFY(testing::library().isOpen());
+        personal.open(path, true);
+        QCOMPARE(personal.categoryCount(), 1);
+        const Snippet copy = *personal.snippet(copied);
+        QCOMPARE(copy.head, original.head);
+        QCOMPARE(copy.code.toString(), QStringLiteral("MsgBox \"سلام\""));
+        QCOMPARE(copy.learn, original.learn);
+        QVERIFY(isTrue(copy.user));
+        QCOMPARE(testing::library().snippetCount(), 1);
+    }
+
+    // A second object on the same file is another connection: what one writes, the other's
+    // watcher finds and announces.
+    void aWatchingLibraryAnnouncesWhatAnotherWrote()
+    {
+        if (testing::onPostgres())
+            return; // the team library's notifications have their own tests
+        testing::TempLibrary lib;
+        Library other;
+        other.open(lib.path());
+        other.startWatching();
+        QSignalSpy elsewhere(&other, &Library::changedElsewhere);
+        QSignalSpy changed(&other, &Library::changed);
+        lib.addCategory(QStringLiteral("c"));
+        QTRY_COMPARE(elsewhere.count(), 1);
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(other.categoryCount(), 1);
+        other.addCategory(QStringLiteral("d")); // told at once, as its own
+        QCOMPARE(changed.count(), 2);
+        QCOMPARE(elsewhere.count(), 1);
     }
 
     void killDuringWriteLeavesReadableLibrary()
