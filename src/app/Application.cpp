@@ -97,56 +97,21 @@ QString convertJetLibrary(const QString &path)
 const QString kCreateSchemaPrompt = QStringLiteral("قاعدة البيانات هذه فارغة، ليس فيها جداول مكتبة الأكواد.\n"
                                                    "هل تريد إنشاء جدولي الأصناف والأكواد فيها لتصبح مكتبة للفريق؟");
 
-// A team library; an empty database becomes one once the user agrees.
-void openTeamLibrary(store::Library &library, const QString &location, bool readOnly)
-{
-    try {
-        library.open(location, readOnly);
-    } catch (const store::EmptyDatabaseError &e) {
-        if (readOnly || !messages::confirm(nullptr, kCreateSchemaPrompt))
-            throw store::StoreError(e.message());
-        library.createSchema(location);
-    }
-}
-
 } // namespace
 
 QString openLibrary(store::Library &library, const QString &requested, bool readOnly)
 {
-    if (store::isPostgresLocation(requested)) {
-        try {
-            openTeamLibrary(library, requested, readOnly);
-        } catch (const store::StoreError &e) {
-            // Named without a password the URI may carry.
-            QString shown = requested;
-            try {
-                shown = store::parsePgLocation(requested).display();
-            } catch (const store::StoreError &) {
-                shown = QStringLiteral("postgresql://…");
-            }
-            throw store::StoreError(QStringLiteral("تعذر فتح مكتبة الأكواد:\n") + shown + QStringLiteral("\n\n")
-                                    + e.message());
-        }
-        return library.path();
-    }
-    // A converted library is not the file the user named: messages name the one that failed.
-    QString path = requested;
+    store::OpenChoices choices;
+    choices.readOnly = readOnly;
+    choices.createMissing = true;
+    choices.convertOldFormat = convertJetLibrary;
+    choices.agreeToCreateTables = [] { return messages::confirm(nullptr, kCreateSchemaPrompt); };
     try {
-        if (store::isJetFile(path))
-            path = convertJetLibrary(path);
-        if (QFileInfo::exists(path) || readOnly) {
-            library.open(path, readOnly);
-        } else {
-            const QString folder = QFileInfo(path).absolutePath();
-            if (!QDir().mkpath(folder))
-                throw store::StoreError(QStringLiteral("تعذر إنشاء المجلد ") + folder);
-            library.create(path, true);
-        }
-    } catch (const store::StoreError &e) {
-        throw store::StoreError(QStringLiteral("تعذر فتح مكتبة الأكواد:\n") + QDir::toNativeSeparators(path)
-                                + QStringLiteral("\n\n") + e.message());
+        return store::openLibraryAt(library, requested, choices);
+    } catch (const store::OpenLibraryError &e) {
+        throw store::StoreError(QStringLiteral("تعذر فتح مكتبة الأكواد:\n") + e.location() + QStringLiteral("\n\n")
+                                + e.message());
     }
-    return path;
 }
 
 QList<QAction *> writeCommands(browser::FrmMain &main)

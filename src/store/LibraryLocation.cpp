@@ -1,9 +1,14 @@
 #include "store/LibraryLocation.h"
 
+#include "store/JetImport.h"
+#include "store/Library.h"
+#include "store/PgLocation.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QUrl>
 
 namespace store {
 
@@ -13,6 +18,69 @@ QString defaultLibraryPath()
     if (QFileInfo::exists(portable))
         return portable;
     return QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)).filePath(LibraryFileName);
+}
+
+namespace {
+
+using Kind = OpenLibraryError::Kind;
+
+QString openTeamLibrary(Library &library, const QString &location, const OpenChoices &choices)
+{
+    // Named without a password the URI may carry.
+    QString shown = QStringLiteral("postgresql://…");
+    try {
+        shown = parsePgLocation(location).display();
+    } catch (const StoreError &) { }
+    try {
+        try {
+            library.open(location, choices.readOnly);
+        } catch (const EmptyDatabaseError &e) {
+            if (choices.readOnly || !choices.agreeToCreateTables || !choices.agreeToCreateTables())
+                throw OpenLibraryError(Kind::EmptyTeamDatabase, shown, e.message());
+            library.createSchema(location);
+        }
+    } catch (const OpenLibraryError &) {
+        throw;
+    } catch (const StoreError &e) {
+        throw OpenLibraryError(Kind::Failed, shown, e.message());
+    }
+    return library.path();
+}
+
+} // namespace
+
+QString openLibraryAt(Library &library, const QString &location, const OpenChoices &choices)
+{
+    if (isPostgresLocation(location))
+        return openTeamLibrary(library, location, choices);
+    QString path = location.isEmpty()                            ? defaultLibraryPath()
+                   : location.startsWith(QLatin1String("file:")) ? QUrl(location).toLocalFile()
+                                                                  : location;
+    path = QFileInfo(path).absoluteFilePath();
+    // A converted library is not the file the user named: a failure names the one that failed.
+    const auto shown = [&path] { return QDir::toNativeSeparators(path); };
+    if (!choices.createMissing && !QFileInfo(path).isFile())
+        throw OpenLibraryError(Kind::Missing, shown(), QStringLiteral("الملف غير موجود"));
+    try {
+        if (isJetFile(path)) {
+            if (!choices.convertOldFormat)
+                throw OpenLibraryError(Kind::OldFormat, shown(), QStringLiteral("المكتبة بالصيغة القديمة"));
+            path = choices.convertOldFormat(path);
+        }
+        if (QFileInfo::exists(path) || choices.readOnly) {
+            library.open(path, choices.readOnly);
+        } else {
+            const QString folder = QFileInfo(path).absolutePath();
+            if (!QDir().mkpath(folder))
+                throw StoreError(QStringLiteral("تعذر إنشاء المجلد ") + folder);
+            library.create(path, true);
+        }
+    } catch (const OpenLibraryError &) {
+        throw;
+    } catch (const StoreError &e) {
+        throw OpenLibraryError(Kind::Failed, shown(), e.message());
+    }
+    return path;
 }
 
 } // namespace store
