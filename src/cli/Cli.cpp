@@ -1,7 +1,7 @@
 #include "cli/Cli.h"
 
 #include "cli/Output.h"
-#include "editing/Texts.h"
+#include "editing/core/InputChecks.h"
 #include "exchange/core/Package.h"
 #include "export/core/SnippetExport.h"
 #include "platform/Error.h"
@@ -36,9 +36,6 @@
 namespace cli {
 
 namespace {
-
-// The add dialog's title box takes at most this many characters.
-constexpr int kMaxTitle = 100;
 
 struct Failure {
     Status status;
@@ -456,9 +453,9 @@ int add(const Arguments &a)
     const QString category = platform::trimmedSpaces(a.values.value(QStringLiteral("category")));
     if (title.isEmpty())
         refuse(editing::text::NoTitleToAdd);
-    if (title.size() > kMaxTitle)
+    if (title.size() > editing::MaxTitleLength)
         refuse(say(QStringLiteral("the title is longer than %1 characters"), QStringLiteral("العنوان أطول من %1 حرفاً"))
-                   .arg(kMaxTitle));
+                   .arg(editing::MaxTitleLength));
     if (category.isEmpty())
         refuse(editing::text::NoCategoryName);
     const QString code = platform::trimmedSpaces(readCode(a.positional.value(0, QStringLiteral("-"))));
