@@ -16,6 +16,15 @@ bool arabicMessages()
 
 QString say(const QString &english, const QString &arabic) { return arabicMessages() ? arabic : english; }
 
+QString oneLine(const QString &text)
+{
+    QString s = text;
+    for (QChar &c : s)
+        if (c == QLatin1Char('\t') || c == QLatin1Char('\n') || c == QLatin1Char('\r'))
+            c = QLatin1Char(' ');
+    return s;
+}
+
 void outBytes(const QByteArray &bytes)
 {
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);

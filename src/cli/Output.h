@@ -11,6 +11,9 @@ bool arabicMessages();
 // The Arabic text under an Arabic locale, else the English one.
 QString say(const QString &english, const QString &arabic);
 
+// One line of plain output holds no tab or line break of a title or name.
+QString oneLine(const QString &text);
+
 void out(const QString &text);
 void outBytes(const QByteArray &bytes);
 void error(const QString &message);

@@ -96,7 +96,7 @@ void SnippetDialog::build(Mode mode)
     m_title = new QLineEdit(titleGroup);
     m_title->setObjectName(QStringLiteral("TxtCodeHead"));
     m_title->setAccessibleName(text::TitleGroup);
-    m_title->setMaxLength(100);
+    m_title->setMaxLength(MaxTitleLength);
     m_title->setGeometry(twipsRect(120, 360, 2775, 315));
 
     QGroupBox *categoryGroup = group(this, "fraGroub", text::CategoryGroup, twipsRect(120, 1080, 3135, 2895));

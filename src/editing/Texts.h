@@ -1,5 +1,8 @@
 #pragma once
 // Captions and messages of the snippet editing windows and commands, exactly as the users know them.
+// The ones the command line shows too are in core/InputChecks.h.
+#include "editing/core/InputChecks.h"
+
 #include <QString>
 
 namespace editing::text {
@@ -22,9 +25,6 @@ inline const QString CopyItem = QStringLiteral("نسخ");
 inline const QString CutItem = QStringLiteral("قص");
 inline const QString PasteItem = QStringLiteral("لصق");
 inline const QString CategoryGroup = QStringLiteral("التصنيف");
-inline const QString NoTitleToAdd = QStringLiteral(
-    "لم يتم إدخال كود جديد! يجب عليك إدخال كود قبل إضافته لقاعدة البيانات");
-inline const QString NoCategoryName = QStringLiteral("يجب عليك إدخال اسم الفئة أولاً!");
 inline const QString ConfirmDeleteCategory = QStringLiteral(
     "سيتم حذف الفئة وجميع الأكواد الفرعية المرتبطة بها. هل تريد حذف الفئة الحالية؟");
 inline const QString ConfirmRenameCategory = QStringLiteral("سيتم تعديل اسم الفئة. هل أنت متأكد من ذلك?");

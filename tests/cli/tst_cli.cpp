@@ -265,6 +265,52 @@ private slots:
         QCOMPARE(run({"package", "send", cup}).status, 2);
     }
 
+    // The program's own words for a mistake, the first one in the order given; nothing is run.
+    // Among them what a general parser would take: another option as a value, -o's value joined
+    // on, bundled short options.
+    void usageMistakesAreToldAsBefore()
+    {
+        const QString id = QString::number(beta);
+        const QList<std::pair<QStringList, QByteArray>> mistakes = {
+            {{"show", id, "--format", "rtf"}, "the show command has no option --format"},
+            {{"add", "--title", "--category", "c"}, "--title needs a value"},
+            {{"export", id, "-o", "--comment"}, "--output needs a value"},
+            {{"export", id, "-o", "--", "x"}, "--output needs a value"},
+            {{"list", "--user=1", "--nothing"}, "--user takes no value"},
+            {{"add", "--json", "--title", "t", "--category", "c"}, "the add command has no --json"},
+            {{"export", id, "-ofile"}, "unknown option -ofile"},
+            {{"list", "-hu"}, "unknown option -hu"},
+            {{"--", "--help"}, "unknown command --help"},
+        };
+        const QByteArray before = testing::readFile(lib->path());
+        for (const auto &[args, message] : mistakes) {
+            const Result r = run(args, "code");
+            QVERIFY2(r.status == 2, qPrintable(args.join(' ')));
+            QVERIFY(r.out.isEmpty());
+            QCOMPARE(r.err, "tamrisk-cli: " + message + "\ntamrisk-cli: see tamrisk-cli --help\n");
+        }
+        QCOMPARE(testing::readFile(lib->path()), before);
+        QVERIFY(!QFileInfo::exists("file") && !QFileInfo::exists("--comment"));
+    }
+
+    void optionsStandAnywhereAndHelpComesFirst()
+    {
+        QCOMPARE(run({"--category", "A category", "list"}).out.count('\n'), 2);
+        const store::Snippet s = *store::Library::snippet(beta);
+        QCOMPARE(run({"export", "-o", "-", QString::number(beta)}).out,
+                 exporting::core::exportSnippet(s, exporting::core::Field::Code, exporting::core::Format::Text));
+        // Help wins over everything but an unknown short option, even where a value was wanted.
+        const Result help = cli({"--library", "--help", "nosuchcommand"});
+        QCOMPARE(help.status, 0);
+        QVERIFY(help.out.startsWith("usage: tamrisk-cli [--library FILE|URI] COMMAND ...\n  list [--category NAME]"));
+        QVERIFY(help.out.contains("\n  package apply FILE [--dry-run] "));
+        QCOMPARE(cli({"show", "-h"}).out, help.out);
+        QCOMPARE(cli({"-x", "--help"}).status, 2);
+        const Result version = cli({"list", "--version"});
+        QCOMPARE(version.status, 0);
+        QVERIFY(version.out.startsWith("tamrisk-cli ") && version.err.isEmpty());
+    }
+
     void onlyALibraryIsOpened()
     {
         const QString text = QDir(lib->dir()).filePath("notes.txt");

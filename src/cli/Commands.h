@@ -1,0 +1,46 @@
+#pragma once
+// The commands themselves, each given its words already checked against its entry in the command
+// table (CommandLine.cpp): only its own options, and as many other words as it takes.
+#include "cli/CommandLine.h"
+
+#include <QHash>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+namespace cli {
+
+// Ends the command with a status of its own; the message goes to standard error.
+struct Failure {
+    Status status;
+    QString message;
+};
+
+[[noreturn]] inline void refuse(const QString &message) { throw Failure{Refused, message}; }
+[[noreturn]] inline void badUsage(const QString &message) { throw Failure{BadUsage, message}; }
+
+// A command's words as the parser read them.
+struct Arguments {
+    QString library;
+    bool json = false;
+    QString command;
+    QStringList positional;
+    QSet<QString> flags;
+    QHash<QString, QString> values;
+};
+
+// The library the main program would open: --library as a file name, file: URI or team library
+// URI, else the default. Refuses what is not a library.
+void openLibrary(const QString &requested, bool write);
+
+// Snippets (Commands.cpp).
+int list(const Arguments &a);
+int show(const Arguments &a);
+int searchCommand(const Arguments &a);
+int add(const Arguments &a);
+int exportCommand(const Arguments &a);
+int exportAll(const Arguments &a);
+// Update packages (PackageCommands.cpp).
+int package(const Arguments &a);
+
+} // namespace cli
