@@ -3,7 +3,7 @@
 #include "cli/Commands.h"
 #include "cli/Output.h"
 #include "platform/Error.h"
-#include "store/LibraryConnection.h"
+#include "store/Library.h"
 
 #include <QCommandLineParser>
 #include <QSet>
@@ -25,7 +25,7 @@ struct Command {
     QStringList values = {}; // options with one: --name VALUE or --name=VALUE
     bool json = false; // takes --json too
     qsizetype least = 0, most = 0; // words besides the options
-    int (*run)(const Arguments &) = nullptr;
+    int (*run)(store::Library &, const Arguments &) = nullptr;
     const char *usage = "";
 };
 
@@ -189,7 +189,7 @@ Arguments argumentsOf(const Command &command, const QStringList &words)
     Q_ASSERT(parsed); // what it could refuse was refused above
 
     Arguments a;
-    a.library = parser.value(Library);
+    a.location = parser.value(Library);
     a.json = parser.isSet(Json);
     a.command = command.name;
     a.positional = parser.positionalArguments();
@@ -279,19 +279,17 @@ int run(const QStringList &arguments)
             return Done;
         }
         expectPositional(request.arguments, request.command->least, request.command->most);
-        const int status = request.command->run(request.arguments);
+        store::Library library;
+        const int status = request.command->run(library, request.arguments);
         std::fflush(stdout);
-        store::LibraryConnection::close();
         return status;
     } catch (const Failure &f) {
         error(f.message);
         if (f.status == BadUsage)
             error(say(QStringLiteral("see tamrisk-cli --help"), QStringLiteral("انظر tamrisk-cli --help")));
-        store::LibraryConnection::close();
         return f.status;
     } catch (const platform::Error &e) {
         error(e.message());
-        store::LibraryConnection::close();
         return Refused;
     }
 }

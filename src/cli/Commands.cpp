@@ -6,11 +6,8 @@
 #include "platform/Error.h"
 #include "platform/Text.h"
 #include "search/core/SnippetSearch.h"
-#include "store/JetImport.h"
 #include "store/Library.h"
-#include "store/LibraryConnection.h"
 #include "store/LibraryLocation.h"
-#include "store/PgLocation.h"
 #include "store/TreeColumns.h"
 
 #include <QDir>
@@ -29,53 +26,31 @@
 
 namespace cli {
 
-namespace {
-
-// A team library (postgresql://...). An empty database is refused, not given tables: that is a
-// decision for someone at the window, which asks.
-void openTeamLibrary(const QString &location, bool write)
+void openLibrary(store::Library &library, const QString &requested, bool write)
 {
+    store::OpenChoices choices;
+    // Reading commands never write, not even the indexes a library gets when it opens.
+    choices.readOnly = !write;
     try {
-        store::LibraryConnection::open(location, !write);
-    } catch (const store::EmptyDatabaseError &e) {
-        refuse(QStringLiteral("تعذر فتح مكتبة الأكواد: ") + e.message()
-               + QStringLiteral("؛ افتحها مرة في البرنامج tamrisk لينشئ جداولها بعد موافقتك"));
-    } catch (const store::StoreError &e) {
-        QString shown = QStringLiteral("postgresql://…");
-        try {
-            shown = store::parsePgLocation(location).display();
-        } catch (const store::StoreError &) { }
-        refuse(QStringLiteral("تعذر فتح مكتبة الأكواد: ") + shown + QStringLiteral(": ") + e.message());
-    }
-}
-
-} // namespace
-
-void openLibrary(const QString &requested, bool write)
-{
-    if (store::isPostgresLocation(requested)) {
-        openTeamLibrary(requested, write);
-        return;
-    }
-    QString path = requested;
-    if (path.isEmpty())
-        path = store::defaultLibraryPath();
-    else if (path.startsWith(QLatin1String("file:")))
-        path = QUrl(path).toLocalFile();
-    path = QFileInfo(path).absoluteFilePath();
-    const QString native = QDir::toNativeSeparators(path);
-    if (!QFileInfo(path).isFile())
-        refuse(say(QStringLiteral("no library at %1"), QStringLiteral("لا توجد مكتبة أكواد في %1")).arg(native));
-    // Converting a library of the old format asks the user first: the window does that.
-    if (store::isJetFile(path))
-        refuse(say(QStringLiteral("%1 is a library of the old format: open it once in tamrisk, which converts it"),
-                   QStringLiteral("%1 مكتبة بالصيغة القديمة: افتحها مرة في البرنامج ليحوّلها"))
-                   .arg(native));
-    try {
-        // Reading commands never write, not even the indexes a library gets when it opens.
-        store::LibraryConnection::open(path, !write);
-    } catch (const store::StoreError &e) {
-        refuse(QStringLiteral("تعذر فتح مكتبة الأكواد: ") + native + QStringLiteral(": ") + e.message());
+        store::openLibraryAt(library, requested, choices);
+    } catch (const store::OpenLibraryError &e) {
+        using Kind = store::OpenLibraryError::Kind;
+        switch (e.kind()) {
+        case Kind::Missing:
+            refuse(say(QStringLiteral("no library at %1"), QStringLiteral("لا توجد مكتبة أكواد في %1")).arg(e.location()));
+        case Kind::OldFormat:
+            // Converting a library of the old format asks the user first: the window does that.
+            refuse(say(QStringLiteral("%1 is a library of the old format: open it once in tamrisk, which converts it"),
+                       QStringLiteral("%1 مكتبة بالصيغة القديمة: افتحها مرة في البرنامج ليحوّلها"))
+                       .arg(e.location()));
+        case Kind::EmptyTeamDatabase:
+            // Giving it tables is a decision for someone at the window, which asks.
+            refuse(QStringLiteral("تعذر فتح مكتبة الأكواد: ") + e.message()
+                   + QStringLiteral("؛ افتحها مرة في البرنامج tamrisk لينشئ جداولها بعد موافقتك"));
+        case Kind::Failed:
+            break;
+        }
+        refuse(QStringLiteral("تعذر فتح مكتبة الأكواد: ") + e.location() + QStringLiteral(": ") + e.message());
     }
 }
 
@@ -92,9 +67,9 @@ struct TreeCategory {
     QList<store::SnippetSummary> snippets;
 };
 
-QList<TreeCategory> treeOrder()
+QList<TreeCategory> treeOrder(store::Library &library)
 {
-    const QList<store::Category> categories = store::Library::categories();
+    const QList<store::Category> categories = library.categories();
     std::vector<qint32> order(size_t(categories.size()));
     for (size_t i = 0; i < order.size(); ++i)
         order[i] = qint32(i);
@@ -108,7 +83,7 @@ QList<TreeCategory> treeOrder()
         result.append({c.id, c.caption.toString(), {}});
     }
     TreeCategory orphans{std::nullopt, store::UncategorisedCaption, {}};
-    for (const store::SnippetSummary &s : store::Library::snippetSummaries()) {
+    for (const store::SnippetSummary &s : library.snippetSummaries()) {
         bool ok = false;
         const qint32 g = s.groub.isNull() ? 0 : s.groub.toInt(&ok);
         const auto it = ok ? at.constFind(g) : at.cend();
@@ -142,9 +117,9 @@ qint32 parseId(const QString &text)
 
 } // namespace
 
-int list(const Arguments &a)
+int list(store::Library &library, const Arguments &a)
 {
-    openLibrary(a.library, false);
+    openLibrary(library, a.location, false);
     const bool userOnly = a.flags.contains(QStringLiteral("user"));
     const std::optional<QString> category = a.values.contains(QStringLiteral("category"))
                                                 ? std::optional<QString>(a.values.value(QStringLiteral("category")))
@@ -152,7 +127,7 @@ int list(const Arguments &a)
     bool categoryFound = false;
     QJsonArray json;
     QString text;
-    for (const TreeCategory &c : treeOrder()) {
+    for (const TreeCategory &c : treeOrder(library)) {
         if (category && c.name != *category)
             continue;
         categoryFound = true;
@@ -181,11 +156,11 @@ int list(const Arguments &a)
     return Done;
 }
 
-int show(const Arguments &a)
+int show(store::Library &library, const Arguments &a)
 {
     const qint32 id = parseId(a.positional[0]);
-    openLibrary(a.library, false);
-    const std::optional<store::Snippet> s = store::Library::snippet(id);
+    openLibrary(library, a.location, false);
+    const std::optional<store::Snippet> s = library.snippet(id);
     if (!s)
         refuse(say(QStringLiteral("no snippet with id %1"), QStringLiteral("لا يوجد كود رقمه %1")).arg(id));
     if (a.json) {
@@ -193,7 +168,7 @@ int show(const Arguments &a)
         bool known = false;
         const qint64 group = s->groub.isNull() ? 0 : s->groub.toLongLong(&known);
         bool found = false;
-        for (const store::Category &c : store::Library::categories()) {
+        for (const store::Category &c : library.categories()) {
             if (known && c.id == group) {
                 category = c.caption.toString();
                 found = true;
@@ -217,7 +192,7 @@ int show(const Arguments &a)
     return Done;
 }
 
-int searchCommand(const Arguments &a)
+int searchCommand(store::Library &library, const Arguments &a)
 {
     const QString word = a.positional[0];
     if (word.isEmpty())
@@ -227,10 +202,10 @@ int searchCommand(const Arguments &a)
                                 a.flags.contains(QStringLiteral("comment"))};
     if (!fields.caption && !fields.code && !fields.learn)
         fields = {true, true, true};
-    openLibrary(a.library, false);
+    openLibrary(library, a.location, false);
     search::SearchOptions options;
     options.arabic = !a.flags.contains(QStringLiteral("exact"));
-    search::SnippetSearch s(word, fields, search::SnippetSearch::Measure{}, options);
+    search::SnippetSearch s(library, word, fields, search::SnippetSearch::Measure{}, options);
     s.runToEnd();
     if (a.json) {
         QJsonArray json;
@@ -276,7 +251,7 @@ QString readCode(const QString &source)
 
 } // namespace
 
-int add(const Arguments &a)
+int add(store::Library &library, const Arguments &a)
 {
     if (!a.values.contains(QStringLiteral("title")) || !a.values.contains(QStringLiteral("category")))
         badUsage(say(QStringLiteral("add needs --title and --category"),
@@ -292,25 +267,25 @@ int add(const Arguments &a)
         refuse(editing::text::NoCategoryName);
     const QString code = platform::trimmedSpaces(readCode(a.positional.value(0, QStringLiteral("-"))));
     const QString learn = platform::trimmedSpaces(a.values.value(QStringLiteral("comment")));
-    openLibrary(a.library, true);
+    openLibrary(library, a.location, true);
     qint32 id = 0;
-    store::Library::transaction([&] {
+    library.transaction([&] {
         std::optional<qint32> group;
-        for (const store::Category &c : store::Library::categories()) {
+        for (const store::Category &c : library.categories()) {
             if (!c.caption.isNull() && c.caption.toString() == category) {
                 group = c.id;
                 break;
             }
         }
         if (!group)
-            group = store::Library::addCategory(category);
+            group = library.addCategory(category);
         store::Snippet s;
         s.head = title;
         s.groub = *group;
         s.code = code;
         s.learn = learn;
         s.user = true;
-        id = store::Library::addSnippet(s);
+        id = library.addSnippet(s);
     });
     out(QString::number(id) + QLatin1Char('\n'));
     return Done;
@@ -343,7 +318,7 @@ void writeFile(const QString &path, const QByteArray &bytes)
 } // namespace
 
 // The save-as command's file, from the same function the window calls, so the bytes agree.
-int exportCommand(const Arguments &a)
+int exportCommand(store::Library &library, const Arguments &a)
 {
     const qint32 id = parseId(a.positional[0]);
     const std::optional<exporting::core::Format> format = exporting::core::formatNamed(
@@ -351,11 +326,11 @@ int exportCommand(const Arguments &a)
     if (!format)
         badUsage(say(QStringLiteral("--format takes txt, rtf or html"),
                      QStringLiteral("الخيار --format يأخذ txt أو rtf أو html")));
-    openLibrary(a.library, false);
-    if (!store::Library::snippet(id))
+    openLibrary(library, a.location, false);
+    if (!library.snippet(id))
         refuse(say(QStringLiteral("no snippet with id %1"), QStringLiteral("لا يوجد كود رقمه %1")).arg(id));
     const QByteArray bytes = exporting::core::exportSnippet(
-        id, a.flags.contains(QStringLiteral("comment")) ? exporting::core::Field::Learn : exporting::core::Field::Code,
+        library, id, a.flags.contains(QStringLiteral("comment")) ? exporting::core::Field::Learn : exporting::core::Field::Code,
         *format);
     const QString output = a.values.value(QStringLiteral("output"));
     if (output.isEmpty() || output == QLatin1String("-")) {
@@ -374,7 +349,7 @@ int exportCommand(const Arguments &a)
     return Done;
 }
 
-int exportAll(const Arguments &a)
+int exportAll(store::Library &library, const Arguments &a)
 {
     const QString dirPath = QFileInfo(a.positional[0]).absoluteFilePath();
     const QDir dir(dirPath);
@@ -384,12 +359,12 @@ int exportAll(const Arguments &a)
             || !dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System).isEmpty()))
         refuse(say(QStringLiteral("%1 is not a new or empty folder"), QStringLiteral("%1 ليس مجلداً جديداً أو فارغاً"))
                    .arg(QDir::toNativeSeparators(dirPath)));
-    openLibrary(a.library, false);
+    openLibrary(library, a.location, false);
     if (!QDir().mkpath(dirPath))
         refuse(QStringLiteral("تعذر إنشاء المجلد ") + QDir::toNativeSeparators(dirPath));
-    const QList<TreeCategory> tree = treeOrder();
+    const QList<TreeCategory> tree = treeOrder(library);
     QHash<qint32, store::Snippet> rows;
-    for (store::Snippet &s : store::Library::allSnippets())
+    for (store::Snippet &s : library.allSnippets())
         rows.insert(s.id, std::move(s));
     Progress progress(say(QStringLiteral("exporting"), QStringLiteral("جارٍ التصدير")));
     qint64 done = 0;

@@ -8,6 +8,10 @@
 #include <QString>
 #include <QStringList>
 
+namespace store {
+class Library;
+}
+
 namespace cli {
 
 // Ends the command with a status of its own; the message goes to standard error.
@@ -21,7 +25,7 @@ struct Failure {
 
 // A command's words as the parser read them.
 struct Arguments {
-    QString library;
+    QString location; // --library
     bool json = false;
     QString command;
     QStringList positional;
@@ -29,18 +33,18 @@ struct Arguments {
     QHash<QString, QString> values;
 };
 
-// The library the main program would open: --library as a file name, file: URI or team library
-// URI, else the default. Refuses what is not a library.
-void openLibrary(const QString &requested, bool write);
+// Opens into library what the main program would open: --library as a file name, file: URI or
+// team library URI, else the default. Refuses what is not a library.
+void openLibrary(store::Library &library, const QString &requested, bool write);
 
 // Snippets (Commands.cpp).
-int list(const Arguments &a);
-int show(const Arguments &a);
-int searchCommand(const Arguments &a);
-int add(const Arguments &a);
-int exportCommand(const Arguments &a);
-int exportAll(const Arguments &a);
+int list(store::Library &library, const Arguments &a);
+int show(store::Library &library, const Arguments &a);
+int searchCommand(store::Library &library, const Arguments &a);
+int add(store::Library &library, const Arguments &a);
+int exportCommand(store::Library &library, const Arguments &a);
+int exportAll(store::Library &library, const Arguments &a);
 // Update packages (PackageCommands.cpp).
-int package(const Arguments &a);
+int package(store::Library &library, const Arguments &a);
 
 } // namespace cli

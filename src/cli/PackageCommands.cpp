@@ -4,6 +4,7 @@
 #include "exchange/core/Package.h"
 #include "platform/Error.h"
 #include "store/Backup.h"
+#include "store/Library.h"
 
 #include <QDate>
 #include <QDir>
@@ -29,7 +30,7 @@ QString todayText()
     return pad(today.year(), 4) + sep + pad(today.month(), 2) + sep + pad(today.day(), 2);
 }
 
-int packageCreate(const Arguments &a, const QString &file)
+int packageCreate(store::Library &library, const Arguments &a, const QString &file)
 {
     if (a.flags.contains(QStringLiteral("dry-run")))
         badUsage(say(QStringLiteral("package create has no --dry-run"),
@@ -45,16 +46,16 @@ int packageCreate(const Arguments &a, const QString &file)
     const QString name = a.values.value(QStringLiteral("name"));
     const QString notes = a.values.value(QStringLiteral("notes"));
     const QString date = todayText();
-    openLibrary(a.library, true);
-    exchange::checkPackageable(name, date, notes);
+    openLibrary(library, a.location, true);
+    exchange::checkPackageable(library, name, date, notes);
     QString text;
-    for (const QString &title : exchange::createPackage(path, name, date, notes))
+    for (const QString &title : exchange::createPackage(library, path, name, date, notes))
         text += oneLine(title) + QLatin1Char('\n');
     out(text);
     return Done;
 }
 
-int packageApply(const Arguments &a, const QString &file)
+int packageApply(store::Library &library, const Arguments &a, const QString &file)
 {
     if (a.values.contains(QStringLiteral("name")) || a.values.contains(QStringLiteral("notes")))
         badUsage(say(QStringLiteral("package apply takes no --name or --notes"),
@@ -62,10 +63,10 @@ int packageApply(const Arguments &a, const QString &file)
     const bool dryRun = a.flags.contains(QStringLiteral("dry-run"));
     // The package is checked in full before the library is opened for writing.
     const exchange::PackageFile package(file);
-    openLibrary(a.library, !dryRun);
+    openLibrary(library, a.location, !dryRun);
     const exchange::PackageHeader &header = package.header();
     if (dryRun) {
-        const exchange::ApplyPreview preview = exchange::previewApply(package);
+        const exchange::ApplyPreview preview = exchange::previewApply(library, package);
         QString text = say(QStringLiteral("name: "), QStringLiteral("الاسم: ")) + oneLine(header.name.toString())
                        + QLatin1Char('\n') + say(QStringLiteral("date: "), QStringLiteral("التاريخ: "))
                        + oneLine(header.date.toString()) + QLatin1Char('\n')
@@ -85,17 +86,17 @@ int packageApply(const Arguments &a, const QString &file)
     int added = 0;
     try {
         // As in the window: no apply without a copy of the library to go back to.
-        store::keepBackup(store::BackupReason::Package);
+        store::keepBackup(library, store::BackupReason::Package);
         Progress progress(say(QStringLiteral("applying"), QStringLiteral("جارٍ إضافة الأكواد")));
-        added = exchange::applyPackage(package, [&](qint64 done, qint64 total) { progress.show(done, total); });
+        added = exchange::applyPackage(library, package, [&](qint64 done, qint64 total) { progress.show(done, total); });
     } catch (const platform::Error &e) {
         refuse(QStringLiteral("تعذر إضافة محتويات ملف التحديث، ولم تتغير قاعدة البيانات: ") + e.message());
     }
     try {
-        exchange::appendCredits(header);
+        exchange::appendCredits(library, header);
     } catch (const platform::Error &e) {
         // The snippets are in: only the record of where they came from is missing.
-        error(QStringLiteral("تمت إضافة الأكواد، لكن تعذر تسجيل بيانات ملف التحديث في الملف ") + exchange::creditsPath()
+        error(QStringLiteral("تمت إضافة الأكواد، لكن تعذر تسجيل بيانات ملف التحديث في الملف ") + exchange::creditsPath(library)
               + QStringLiteral(": ") + e.message());
     }
     out(say(QStringLiteral("added %1 snippets\n"), QStringLiteral("تمت إضافة %1 كود\n")).arg(added));
@@ -104,12 +105,12 @@ int packageApply(const Arguments &a, const QString &file)
 
 } // namespace
 
-int package(const Arguments &a)
+int package(store::Library &library, const Arguments &a)
 {
     if (a.positional[0] == QLatin1String("create"))
-        return packageCreate(a, a.positional[1]);
+        return packageCreate(library, a, a.positional[1]);
     if (a.positional[0] == QLatin1String("apply"))
-        return packageApply(a, a.positional[1]);
+        return packageApply(library, a, a.positional[1]);
     badUsage(say(QStringLiteral("package takes create or apply, not %1"),
                  QStringLiteral("الأمر package يأخذ create أو apply، لا %1"))
                  .arg(a.positional[0]));

@@ -296,7 +296,7 @@ private slots:
     void optionsStandAnywhereAndHelpComesFirst()
     {
         QCOMPARE(run({"--category", "A category", "list"}).out.count('\n'), 2);
-        const store::Snippet s = *store::Library::snippet(beta);
+        const store::Snippet s = *testing::library().snippet(beta);
         QCOMPARE(run({"export", "-o", "-", QString::number(beta)}).out,
                  exporting::core::exportSnippet(s, exporting::core::Field::Code, exporting::core::Format::Text));
         // Help wins over everything but an unknown short option, even where a value was wanted.
