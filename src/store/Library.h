@@ -79,8 +79,11 @@ public:
     explicit Library(QObject *parent = nullptr);
     ~Library() override;
 
-    // Opening and closing; each throws StoreError as LibraryConnection's do, and leaves the
-    // library closed when it fails.
+    // Opening and closing (LibraryConnection.h tells each in full). open checks that the file or
+    // team database is a library before anything is written, and falls back to read-only where it
+    // may not write; create makes a new library file (with the starter snippets when seed is set);
+    // createSchema gives an empty team database the library's tables. Each throws StoreError and
+    // leaves the library closed when it fails.
     void open(const QString &location, bool readOnly = false);
     void create(const QString &path, bool seed = true);
     void createSchema(const QString &location);

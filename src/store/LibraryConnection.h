@@ -12,6 +12,7 @@
 namespace store {
 
 class Database;
+class Library;
 class LibraryCheck;
 
 // Said whenever something would be written to a library of that engine that is open read-only.
@@ -25,26 +26,6 @@ public:
     ~LibraryConnection();
     LibraryConnection(const LibraryConnection &) = delete;
     LibraryConnection &operator=(const LibraryConnection &) = delete;
-
-    // Opens an existing library after checking that it is one. Nothing is written to a file
-    // that fails the checks. Throws StoreError with the Arabic reason; the connection is then closed.
-    // With readOnly the file is never written (no tree index, no search index: the search scans).
-    // Without it, a file or folder that cannot be written (found by trying a write that is
-    // rolled back, since permissions say nothing to root) is opened read-only all the same.
-    // A location that isPostgresLocation() names a team library: a database without tables
-    // throws EmptyDatabaseError (ask, then createSchema), one with other tables is refused, and a
-    // role that may not write (or a read-only session) gets a read-only library.
-    void open(const QString &location, bool readOnly = false);
-    // Gives the empty team database at location the library's tables and opens it. Throws
-    // StoreError (nothing is created then).
-    void createSchema(const QString &location);
-    // The password for team libraries, kept in memory only and used by every following open
-    // (reopening after a lost connection too); empty: libpq's own (~/.pgpass, a password in the URI).
-    void setPassword(const QString &password) { m_password = password; }
-    // Creates a new library, with the starter categories and snippets when seed is set.
-    // Fails if the file exists; a failed creation leaves no file. Throws StoreError.
-    void create(const QString &path, bool seed = true);
-    void close();
 
     bool isOpen() const;
     // Open read-only, asked for or found so: every write fails with readOnlyLibraryMessage().
@@ -77,6 +58,29 @@ public:
     qint64 reconnects() const { return m_reconnects; }
 
 private:
+    // Its life is the Library's to lead, which keeps its search index attached to it.
+    friend class Library;
+
+    // Opens an existing library after checking that it is one. Nothing is written to a file
+    // that fails the checks. Throws StoreError with the Arabic reason; the connection is then closed.
+    // With readOnly the file is never written (no tree index, no search index: the search scans).
+    // Without it, a file or folder that cannot be written (found by trying a write that is
+    // rolled back, since permissions say nothing to root) is opened read-only all the same.
+    // A location that isPostgresLocation() names a team library: a database without tables
+    // throws EmptyDatabaseError (ask, then createSchema), one with other tables is refused, and a
+    // role that may not write (or a read-only session) gets a read-only library.
+    void open(const QString &location, bool readOnly = false);
+    // Gives the empty team database at location the library's tables and opens it. Throws
+    // StoreError (nothing is created then).
+    void createSchema(const QString &location);
+    // The password for team libraries, kept in memory only and used by every following open
+    // (reopening after a lost connection too); empty: libpq's own (~/.pgpass, a password in the URI).
+    void setPassword(const QString &password) { m_password = password; }
+    // Creates a new library, with the starter categories and snippets when seed is set.
+    // Fails if the file exists; a failed creation leaves no file. Throws StoreError.
+    void create(const QString &path, bool seed = true);
+    void close();
+
     std::unique_ptr<Database> connectPg(const struct PgLocation &location);
     void openPg(const QString &location, bool readOnly);
     void adopt(std::unique_ptr<Database> db, const QString &path, bool readOnly);
