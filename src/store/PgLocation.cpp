@@ -50,8 +50,9 @@ PgLocation parsePgLocation(const QString &location)
     if (emptyHost)
         text.insert(at + 1, QLatin1String("localhost"));
     const QUrl url(text, QUrl::StrictMode);
+    // Qt's reason goes on with the whole address, password and all: only the reason is told.
     if (!url.isValid())
-        throw StoreError(bad + url.errorString());
+        throw StoreError(bad + url.errorString().section(QLatin1String("; source was"), 0, 0));
     PgLocation result;
     result.host = emptyHost ? QString() : url.host(QUrl::FullyDecoded);
     result.port = url.port(-1);
