@@ -39,7 +39,16 @@ build_package() {
 # Package checks: every check of the package and the files it installs, so a packaging fault fails
 # the test command. Each check fails the script on what a maintainer would be asked to fix.
 package_checks() {
-  local deb=$1
+  local deb=$1 listing path
+  listing=$(dpkg-deb -c "$deb")
+  for path in usr/bin/tamrisk usr/bin/tamrisk-cli usr/libexec/tamrisk/tamrisk-jet-import \
+              usr/share/applications/tamrisk.desktop usr/share/icons/hicolor/scalable/apps/tamrisk.svg \
+              usr/share/man/man1/tamrisk.1.gz usr/share/man/man1/tamrisk-cli.1.gz \
+              usr/share/doc/tamrisk/copyright usr/share/doc/tamrisk/changelog.gz; do
+    grep -q " \./$path\$" <<<"$listing" || { echo "$deb lacks /$path" >&2; return 1; }
+  done
+  # The dependencies were read from the linked libraries (dpkg-shlibdeps), not only the listed ones.
+  [[ $(dpkg-deb -f "$deb" Depends) == *libqt6core6* ]] || { echo "$deb: no dependencies found" >&2; return 1; }
   # Errors and warnings fail; the few justified exceptions are overrides shipped in the package.
   lintian --fail-on error,warning --tag-display-limit 0 "$deb"
 }
