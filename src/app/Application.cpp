@@ -44,6 +44,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdio>
 
 namespace app {
 
@@ -170,23 +171,10 @@ void bringToFront(browser::FrmMain &main)
 
 int run(int argc, char **argv)
 {
-    QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("tamrisk"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Tamrisk"));
-    QApplication::setApplicationVersion(QStringLiteral(PROJECT_VERSION));
-    QApplication::setLayoutDirection(Qt::RightToLeft);
-    QApplication::setWindowIcon(browser::appIcon());
-    QApplication::setQuitOnLastWindowClosed(false);
-
-    QTranslator qtArabic;
-    if (qtArabic.load(QLocale(QLocale::Arabic), QStringLiteral("qtbase"), QStringLiteral("_"),
-                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(&qtArabic);
-
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Tamrisk"));
     parser.addHelpOption();
-    parser.addVersionOption();
+    const QCommandLineOption versionOption = parser.addVersionOption();
     QCommandLineOption libraryOption(
         QStringLiteral("library"),
         QStringLiteral("Open this library: a file, or a team library postgresql://user@host:port/dbname?sslmode=..."),
@@ -204,6 +192,29 @@ int run(int argc, char **argv)
     QCommandLineOption readOnlyOption(QStringLiteral("read-only"),
                                       QStringLiteral("Open the library without ever writing to it."));
     parser.addOption(readOnlyOption);
+    // The version is answered before the application connects to a display, so it prints on a
+    // machine without one (a package's checks, a terminal over ssh), as tamrisk-cli's does.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    if (parser.parse(arguments) && parser.isSet(versionOption)) {
+        std::fputs("tamrisk " PROJECT_VERSION "\n", stdout);
+        return 0;
+    }
+
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("tamrisk"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Tamrisk"));
+    QApplication::setApplicationVersion(QStringLiteral(PROJECT_VERSION));
+    QApplication::setLayoutDirection(Qt::RightToLeft);
+    QApplication::setWindowIcon(browser::appIcon());
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    QTranslator qtArabic;
+    if (qtArabic.load(QLocale(QLocale::Arabic), QStringLiteral("qtbase"), QStringLiteral("_"),
+                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtArabic);
+
     parser.process(application);
 
     const QString requested = parser.value(libraryOption);

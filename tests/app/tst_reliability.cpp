@@ -134,6 +134,20 @@ private slots:
         QVERIFY(QFile::exists(png));
         QCOMPARE(raised.count(), 1);
     }
+
+    void theVersionPrintsWithoutADisplay()
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("DISPLAY"));
+        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb")); // would abort without a display
+        QProcess program;
+        program.setProcessEnvironment(env);
+        program.start(QStringLiteral(TAMRISK_PROGRAM), {QStringLiteral("--version")});
+        QTRY_COMPARE_WITH_TIMEOUT(program.state(), QProcess::NotRunning, 20000);
+        QCOMPARE(program.exitCode(), 0);
+        QCOMPARE(program.readAllStandardOutput(), QByteArray("tamrisk " PROJECT_VERSION "\n"));
+    }
 };
 
 TAMRISK_TEST_MAIN(TestReliability)
