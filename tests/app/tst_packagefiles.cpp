@@ -9,6 +9,7 @@
 #include "exchange/FrmUpdate.h"
 #include "store/Backup.h"
 #include "store/Library.h"
+#include "store/LibraryConnection.h"
 #include "store/LibraryLocation.h"
 
 #include <QCoreApplication>
@@ -22,6 +23,8 @@
 #include <QTimer>
 
 #include <functional>
+
+using platform::MessageBoxSeam;
 
 namespace {
 
@@ -132,6 +135,29 @@ private slots:
         const QStringList backups = store::backupsOf(testing::library().path());
         QCOMPARE(backups.size(), 1);
         QVERIFY(backups.first().endsWith(QStringLiteral("-package.mdb")));
+    }
+
+    void aReadOnlyLibrarySaysItCannotTakeThePackage()
+    {
+        testing::TempLibrary lib;
+        testing::library().close();
+        testing::library().open(lib.path(), true);
+        browser::FrmMain main(testing::library());
+        app::installCommands(main);
+        main.load();
+        app::showReadOnly(main);
+        main.show();
+        QTemporaryDir dir;
+        const QString package = dir.filePath(QStringLiteral("in.cup"));
+        testing::makeRawPackage(package, {{"new", "c", testing::null(), 1, QStringLiteral("وارد")}}, {"n", "d", "o"});
+
+        OnModal onModal([](QWidget *dialog) { dialog->close(); });
+        app::openPackage(main, package);
+        QTRY_COMPARE(MessageBoxSeam::count(), 1);
+        QVERIFY(MessageBoxSeam::last().prompt.contains(package));
+        QVERIFY(MessageBoxSeam::last().prompt.contains(store::readOnlyLibraryMessage(testing::library().engine())));
+        QVERIFY(!onModal.seen());
+        QVERIFY(store::backupsOf(lib.path()).isEmpty());
     }
 };
 
