@@ -246,6 +246,17 @@ void openPackage(browser::FrmMain &main, const QString &path)
     applyWhenFree(&main, path, 0);
 }
 
+void receivePackage(browser::FrmMain &main, const QString &servedLibrary, const QString &package)
+{
+    if (SingleInstance::serverName(main.library().path()) == SingleInstance::serverName(servedLibrary))
+        return openPackage(main, package);
+    bringToFront(main);
+    const QAction *back = main.command(QLatin1String(browser::cmd::mnuFileLibrary));
+    messages::showError(&main, QStringLiteral("لم يُفتح ملف التحديث، فهذه النافذة تعرض الآن مكتبة أخرى:\n") + package
+                                   + QStringLiteral("\n\nاختر \"") + back->text()
+                                   + QStringLiteral("\" ثم افتح الملف من جديد."));
+}
+
 int run(int argc, char **argv)
 {
     QApplication application(argc, argv);
@@ -322,19 +333,9 @@ int run(int argc, char **argv)
         showReadOnly(main);
     QObject::connect(&main, &browser::FrmMain::closedForGood, &application, &QApplication::quit, Qt::QueuedConnection);
     QObject::connect(&instance, &SingleInstance::raiseRequested, &main, [&main] { bringToFront(main); });
-    // A window that went over to a team library still answers for the file it started on: a
-    // package meant for that file must not land in the team library.
-    QObject::connect(&instance, &SingleInstance::packageRequested, &main,
-                     [&main, served = SingleInstance::serverName(library.path())](const QString &package) {
-                         if (SingleInstance::serverName(main.library().path()) == served)
-                             return openPackage(main, package);
-                         bringToFront(main);
-                         const QAction *back = main.command(QLatin1String(browser::cmd::mnuFileLibrary));
-                         messages::showError(&main,
-                                             QStringLiteral("لم يُفتح ملف التحديث، فهذه النافذة تعرض الآن مكتبة أخرى:\n")
-                                                 + package + QStringLiteral("\n\nاختر \"") + back->text()
-                                                 + QStringLiteral("\" ثم افتح الملف من جديد."));
-                     });
+    QObject::connect(
+        &instance, &SingleInstance::packageRequested, &main,
+        [&main, served = library.path()](const QString &package) { receivePackage(main, served, package); });
     main.show();
     if (!parser.isSet(screenshotOption)) {
         checkLibraryInBackground(main);

@@ -65,6 +65,11 @@ StartFiles startFiles(bool libraryOption, const QString &library, const QStringL
 // Brings the window forward and runs the apply command on the package at path there, once no
 // dialog is open over the window; a read-only library says so instead.
 void openPackage(browser::FrmMain &main, const QString &path);
+// For a package a later start handed over: openPackage when the window still shows the library
+// its single-instance channel serves. A window that went over to a team library still answers
+// for the file it started on, and a package meant for that file must not land elsewhere: it is
+// refused with a note.
+void receivePackage(browser::FrmMain &main, const QString &servedLibrary, const QString &package);
 
 // The whole program: arguments, library, main window, event loop.
 int run(int argc, char **argv);

@@ -99,7 +99,7 @@ private slots:
         app::SingleInstance instance(store::defaultLibraryPath());
         QVERIFY(instance.claim());
         connect(&instance, &app::SingleInstance::packageRequested, &main,
-                [&main](const QString &package) { app::openPackage(main, package); });
+                [&main](const QString &package) { app::receivePackage(main, store::defaultLibraryPath(), package); });
 
         QTemporaryDir dir;
         const QString package = dir.filePath(QStringLiteral("وارد.cup"));
@@ -156,6 +156,26 @@ private slots:
         QTRY_COMPARE(MessageBoxSeam::count(), 1);
         QVERIFY(MessageBoxSeam::last().prompt.contains(package));
         QVERIFY(MessageBoxSeam::last().prompt.contains(store::readOnlyLibraryMessage(testing::library().engine())));
+        QVERIFY(!onModal.seen());
+        QVERIFY(store::backupsOf(lib.path()).isEmpty());
+    }
+
+    void aWindowShowingAnotherLibraryRefusesThePackage()
+    {
+        testing::TempLibrary lib;
+        browser::FrmMain main(testing::library());
+        app::installCommands(main);
+        main.load();
+        main.show();
+        QTemporaryDir dir;
+        const QString package = dir.filePath(QStringLiteral("in.cup"));
+        testing::makeRawPackage(package, {{"new", "c", testing::null(), 1, QStringLiteral("وارد")}}, {"n", "d", "o"});
+
+        OnModal onModal([](QWidget *dialog) { dialog->close(); });
+        app::receivePackage(main, dir.filePath(QStringLiteral("started-on.mdb")), package);
+        QTRY_COMPARE(MessageBoxSeam::count(), 1);
+        QVERIFY(MessageBoxSeam::last().prompt.contains(package));
+        QVERIFY(MessageBoxSeam::last().prompt.contains(QStringLiteral("العودة إلى مكتبة الملف")));
         QVERIFY(!onModal.seen());
         QVERIFY(store::backupsOf(lib.path()).isEmpty());
     }
