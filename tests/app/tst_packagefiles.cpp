@@ -13,6 +13,7 @@
 #include "store/LibraryLocation.h"
 
 #include <QCoreApplication>
+#include <QDialog>
 #include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -135,6 +136,38 @@ private slots:
         const QStringList backups = store::backupsOf(testing::library().path());
         QCOMPARE(backups.size(), 1);
         QVERIFY(backups.first().endsWith(QStringLiteral("-package.mdb")));
+    }
+
+    void aPackageWaitsForTheDialogOpenInTheWindow()
+    {
+        testing::TempLibrary lib;
+        browser::FrmMain main(testing::library());
+        app::installCommands(main);
+        main.load();
+        main.show();
+        QTemporaryDir dir;
+        const QString package = dir.filePath(QStringLiteral("in.cup"));
+        testing::makeRawPackage(package, {{"new", "c", testing::null(), 1, QStringLiteral("وارد")}}, {"n", "d", "o"});
+
+        QDialog open(&main);
+        bool shown = false, overTheOpenOne = false;
+        QTimer watch;
+        watch.setInterval(10);
+        connect(&watch, &QTimer::timeout, [&] {
+            if (auto *update = qobject_cast<exchange::FrmUpdate *>(QApplication::activeModalWidget())) {
+                shown = true;
+                overTheOpenOne = open.isVisible();
+                update->reject();
+            }
+        });
+        watch.start();
+        QTimer::singleShot(0, &main, [&] {
+            app::openPackage(main, package);
+            QTimer::singleShot(600, &open, &QDialog::accept);
+        });
+        open.exec();
+        QTRY_VERIFY(shown);
+        QVERIFY(!overTheOpenOne);
     }
 
     void aReadOnlyLibrarySaysItCannotTakeThePackage()
