@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 
 PACKAGES=(build-essential cmake pkg-config qt6-base-dev libqt6sql6-sqlite libqt6svg6-dev qt6-translations-l10n
           libgl-dev libsqlite3-dev libqt6sql6-psql postgresql mdbtools-dev fonts-dejavu-core fonts-noto-core poppler-utils python3
-          adwaita-icon-theme lintian)
+          adwaita-icon-theme lintian desktop-file-utils appstream libxml2-utils)
 
 missing=()
 for p in "${PACKAGES[@]}"; do
@@ -42,13 +42,18 @@ package_checks() {
   local deb=$1 listing path
   listing=$(dpkg-deb -c "$deb")
   for path in usr/bin/tamrisk usr/bin/tamrisk-cli usr/libexec/tamrisk/tamrisk-jet-import \
-              usr/share/applications/tamrisk.desktop usr/share/icons/hicolor/scalable/apps/tamrisk.svg \
+              usr/share/applications/io.github.tamrisk.Tamrisk.desktop usr/share/icons/hicolor/scalable/apps/tamrisk.svg \
+              usr/share/metainfo/io.github.tamrisk.Tamrisk.metainfo.xml usr/share/mime/packages/io.github.tamrisk.Tamrisk.xml \
               usr/share/man/man1/tamrisk.1.gz usr/share/man/man1/tamrisk-cli.1.gz \
               usr/share/doc/tamrisk/copyright usr/share/doc/tamrisk/changelog.gz; do
     grep -q " \./$path\$" <<<"$listing" || { echo "$deb lacks /$path" >&2; return 1; }
   done
   # The dependencies were read from the linked libraries (dpkg-shlibdeps), not only the listed ones.
   [[ $(dpkg-deb -f "$deb" Depends) == *libqt6core6* ]] || { echo "$deb: no dependencies found" >&2; return 1; }
+  # The desktop files as software centres and file managers read them.
+  desktop-file-validate src/app/io.github.tamrisk.Tamrisk.desktop
+  appstreamcli validate --no-net src/app/io.github.tamrisk.Tamrisk.metainfo.xml >/dev/null
+  xmllint --noout src/app/io.github.tamrisk.Tamrisk.mime.xml
   # Errors and warnings fail; the few justified exceptions are overrides shipped in the package.
   lintian --fail-on error,warning --tag-display-limit 0 "$deb"
 }

@@ -16,11 +16,13 @@
 #include "search/SearchCommands.h"
 #include "messages/ArabicMsgBox.h"
 #include "messages/frmMsgCreat.h"
+#include "platform/Guarded.h"
 #include "platform/MessageBox.h"
 #include "store/Backup.h"
 #include "store/JetImport.h"
 #include "store/LegacyMigration.h"
 #include "store/Library.h"
+#include "store/LibraryConnection.h"
 #include "store/LibraryLocation.h"
 #include "store/NodeKey.h"
 #include "store/PgLocation.h"
@@ -41,10 +43,12 @@
 #include <QTimer>
 #include <QTranslator>
 #include <QTreeView>
+#include <QUrl>
 
 #include <algorithm>
 #include <climits>
 #include <cstdio>
+#include <optional>
 
 namespace app {
 
@@ -169,6 +173,90 @@ void bringToFront(browser::FrmMain &main)
     }
 }
 
+namespace {
+
+// A desktop may hand the file as a file: URI.
+QString localPath(const QString &argument)
+{
+    if (argument.startsWith(QLatin1String("file:"))) {
+        const QUrl url(argument);
+        if (url.isLocalFile())
+            return url.toLocalFile();
+    }
+    return argument;
+}
+
+bool isPackageFile(const QString &path)
+{
+    return QFileInfo(path).suffix().compare(QLatin1String("cup"), Qt::CaseInsensitive) == 0;
+}
+
+// Waits while a dialog is open over the window (an edit, a package being read): the package
+// dialog comes after it, never over it.
+void applyWhenFree(const QPointer<browser::FrmMain> &window, const QString &path, int delay)
+{
+    if (!window)
+        return;
+    QTimer::singleShot(delay, window.data(), [window, path] {
+        if (QApplication::activeModalWidget())
+            return applyWhenFree(window, path, 250);
+        if (window->library().isReadOnly()) {
+            messages::showError(window, QStringLiteral("لا يمكن تطبيق ملف التحديث:\n") + path + QStringLiteral("\n\n")
+                                            + store::readOnlyLibraryMessage(window->library().engine()));
+            return;
+        }
+        platform::runGuarded(window, [&] { exchange::applyPackageFile(*window, path); });
+    });
+}
+
+} // namespace
+
+StartFiles startFiles(bool libraryOption, const QString &library, const QStringList &files)
+{
+    std::optional<QString> requested;
+    if (libraryOption)
+        requested = library;
+    QString package;
+    for (const QString &argument : files) {
+        const QString file = localPath(argument);
+        if (isPackageFile(file)) {
+            const QString absolute = QFileInfo(file).absoluteFilePath();
+            if (!package.isEmpty())
+                throw StartError(QStringLiteral("لا يمكن تطبيق أكثر من ملف تحديث في المرة الواحدة:\n") + package
+                                 + QStringLiteral("\n") + absolute);
+            package = absolute;
+        } else {
+            if (requested)
+                throw StartError(QStringLiteral("لا يمكن فتح أكثر من مكتبة في المرة الواحدة:\n") + *requested
+                                 + QStringLiteral("\n") + file);
+            requested = file;
+        }
+    }
+    StartFiles result;
+    result.library = !requested                              ? store::defaultLibraryPath()
+                     : store::isPostgresLocation(*requested) ? *requested
+                                                             : QFileInfo(localPath(*requested)).absoluteFilePath();
+    result.package = package;
+    return result;
+}
+
+void openPackage(browser::FrmMain &main, const QString &path)
+{
+    bringToFront(main);
+    applyWhenFree(&main, path, 0);
+}
+
+void receivePackage(browser::FrmMain &main, const QString &servedLibrary, const QString &package)
+{
+    if (SingleInstance::serverName(main.library().path()) == SingleInstance::serverName(servedLibrary))
+        return openPackage(main, package);
+    bringToFront(main);
+    const QAction *back = main.command(QLatin1String(browser::cmd::mnuFileLibrary));
+    messages::showError(&main, QStringLiteral("لم يُفتح ملف التحديث، فهذه النافذة تعرض الآن مكتبة أخرى:\n") + package
+                                   + QStringLiteral("\n\nاختر \"") + back->text()
+                                   + QStringLiteral("\" ثم افتح الملف من جديد."));
+}
+
 int run(int argc, char **argv)
 {
     QCommandLineParser parser;
@@ -192,6 +280,10 @@ int run(int argc, char **argv)
     QCommandLineOption readOnlyOption(QStringLiteral("read-only"),
                                       QStringLiteral("Open the library without ever writing to it."));
     parser.addOption(readOnlyOption);
+    parser.addPositionalArgument(QStringLiteral("FILE"),
+                                 QStringLiteral("A library to open (as --library does), or an update package (.cup) "
+                                                "to apply to the library."),
+                                 QStringLiteral("[FILE]"));
     // The version is answered before the application connects to a display, so it prints on a
     // machine without one (a package's checks, a terminal over ssh), as tamrisk-cli's does.
     QStringList arguments;
@@ -217,13 +309,17 @@ int run(int argc, char **argv)
 
     parser.process(application);
 
-    const QString requested = parser.value(libraryOption);
-    const QString path = !parser.isSet(libraryOption)           ? store::defaultLibraryPath()
-                         : store::isPostgresLocation(requested) ? requested
-                                                                : QFileInfo(requested).absoluteFilePath();
+    StartFiles files;
+    try {
+        files = startFiles(parser.isSet(libraryOption), parser.value(libraryOption), parser.positionalArguments());
+    } catch (const StartError &e) {
+        std::fprintf(stderr, "%s\n", e.message().toLocal8Bit().constData());
+        return 2;
+    }
+    const QString &path = files.library;
     SingleInstance instance(path);
-    if (!parser.isSet(newInstanceOption) && !instance.claim())
-        return 0; // the window that has this library came to the front
+    if (!parser.isSet(newInstanceOption) && !instance.claim(files.package))
+        return 0; // the window that has this library came to the front (and took the package)
     store::Library library;
     try {
         openLibrary(library, path, parser.isSet(readOnlyOption));
@@ -247,9 +343,15 @@ int run(int argc, char **argv)
         showReadOnly(main);
     QObject::connect(&main, &browser::FrmMain::closedForGood, &application, &QApplication::quit, Qt::QueuedConnection);
     QObject::connect(&instance, &SingleInstance::raiseRequested, &main, [&main] { bringToFront(main); });
+    QObject::connect(
+        &instance, &SingleInstance::packageRequested, &main,
+        [&main, served = library.path()](const QString &package) { receivePackage(main, served, package); });
     main.show();
-    if (!parser.isSet(screenshotOption))
+    if (!parser.isSet(screenshotOption)) {
         checkLibraryInBackground(main);
+        if (!files.package.isEmpty())
+            openPackage(main, files.package);
+    }
     if (parser.isSet(screenshotOption)) {
         // Select the first snippet so the picture shows the view as well as the tree.
         QTimer::singleShot(200, &main, [&] {

@@ -1,6 +1,9 @@
 #pragma once
+#include "platform/Error.h"
+
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 class QAction;
 
@@ -40,6 +43,33 @@ void checkLibraryInBackground(browser::FrmMain &main);
 
 // Brings the window (and a dialog open over it) to the front.
 void bringToFront(browser::FrmMain &main);
+
+// What a start was asked to open: the library's location (the default library when none was
+// named) and an update package to apply to it (empty: none).
+struct StartFiles {
+    QString library;
+    QString package;
+};
+
+// Arguments that ask for two libraries or two packages at once.
+class StartError : public platform::Error
+{
+public:
+    using Error::Error;
+};
+
+// From --library's value (libraryOption false: not given) and the file arguments: a .cup file is
+// an update package, anything else a library, as --library takes it. Paths come back absolute.
+StartFiles startFiles(bool libraryOption, const QString &library, const QStringList &files);
+
+// Brings the window forward and runs the apply command on the package at path there, once no
+// dialog is open over the window; a read-only library says so instead.
+void openPackage(browser::FrmMain &main, const QString &path);
+// For a package a later start handed over: openPackage when the window still shows the library
+// its single-instance channel serves. A window that went over to a team library still answers
+// for the file it started on, and a package meant for that file must not land elsewhere: it is
+// refused with a note.
+void receivePackage(browser::FrmMain &main, const QString &servedLibrary, const QString &package);
 
 // The whole program: arguments, library, main window, event loop.
 int run(int argc, char **argv);

@@ -14,17 +14,27 @@ namespace app {
 
 namespace {
 
-const QByteArray kRaise = "raise\n";
+const QByteArray kRaise = "raise";
+const QByteArray kPackage = "package ";
 
-// Asks the instance listening under name to come to the front. A server that accepts the
-// connection is alive even if it is too busy to answer at once (still opening its library).
-bool askRunning(const QString &name)
+// One request a line; a path in base64, so no byte of it can end the line.
+QByteArray request(const QString &package)
+{
+    if (package.isEmpty())
+        return kRaise + '\n';
+    return kPackage + QFile::encodeName(package).toBase64() + '\n';
+}
+
+// Asks the instance listening under name to come to the front (with the request's package). A
+// server that accepts the connection is alive even if it is too busy to answer at once (still
+// opening its library).
+bool askRunning(const QString &name, const QByteArray &message)
 {
     QLocalSocket socket;
     socket.connectToServer(name);
     if (!socket.waitForConnected(1000))
         return false;
-    socket.write(kRaise);
+    socket.write(message);
     socket.waitForBytesWritten(1000);
     socket.waitForReadyRead(2000);
     return true;
@@ -58,15 +68,16 @@ QString SingleInstance::serverName(const QString &libraryPath)
     return QStringLiteral("tamrisk-%1-%2").arg(::getuid()).arg(QString::fromLatin1(hash.left(20)));
 }
 
-bool SingleInstance::claim()
+bool SingleInstance::claim(const QString &package)
 {
-    if (askRunning(m_name))
+    const QByteArray message = request(package);
+    if (askRunning(m_name, message))
         return false;
     m_server = new QLocalServer(this);
     m_server->setSocketOptions(QLocalServer::UserAccessOption);
     if (!m_server->listen(m_name)) {
         // Another start got there first, or a crashed instance left its socket behind.
-        if (askRunning(m_name))
+        if (askRunning(m_name, message))
             return false;
         QLocalServer::removeServer(m_name);
         if (!m_server->listen(m_name))
@@ -76,11 +87,20 @@ bool SingleInstance::claim()
         while (QLocalSocket *client = m_server->nextPendingConnection()) {
             connect(client, &QLocalSocket::disconnected, client, &QObject::deleteLater);
             connect(client, &QLocalSocket::readyRead, this, [this, client] {
-                if (!client->readAll().contains(kRaise))
-                    return;
-                client->write("ok\n");
-                client->flush();
-                emit raiseRequested();
+                while (client->canReadLine()) {
+                    const QByteArray line = client->readLine().trimmed();
+                    QString package;
+                    if (line.startsWith(kPackage))
+                        package = QFile::decodeName(QByteArray::fromBase64(line.mid(kPackage.size())));
+                    else if (line != kRaise)
+                        continue;
+                    client->write("ok\n");
+                    client->flush();
+                    if (package.isEmpty())
+                        emit raiseRequested();
+                    else
+                        emit packageRequested(package);
+                }
             });
         }
     });

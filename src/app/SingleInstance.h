@@ -1,7 +1,8 @@
 #pragma once
 // One window per library file. The first start on a library listens under a name made from the
-// file's canonical path; a later start on the same file asks that one to come to the front and
-// ends. (--new-instance starts another window all the same.)
+// file's canonical path; a later start on the same file asks that one to come to the front (and
+// hands it the update package it was given) and ends. (--new-instance starts another window all
+// the same.)
 #include <QObject>
 #include <QString>
 
@@ -20,12 +21,15 @@ public:
     static QString serverName(const QString &libraryPath);
 
     // Becomes the library's instance: false when another running instance has it (that one was
-    // asked to come to the front), true when this one now answers later starts.
-    bool claim();
+    // asked to come to the front, and to apply package when one is given), true when this one now
+    // answers later starts.
+    bool claim(const QString &package = QString());
 
 signals:
     // A later start on the same library asked for the window.
     void raiseRequested();
+    // A later start on the same library was given this update package (an absolute path).
+    void packageRequested(const QString &package);
 
 private:
     QString m_name;

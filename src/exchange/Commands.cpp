@@ -18,6 +18,8 @@
 #include <QTabBar>
 #include <QThread>
 
+#include <functional>
+
 namespace exchange {
 
 namespace {
@@ -65,15 +67,30 @@ void createPackageCommand(browser::FrmMain &main)
     about::RepaintControl(main.TS1());
 }
 
-void applyPackageCommand(browser::FrmMain &main)
+namespace {
+
+// The one way a package is applied from the window, whoever names the file.
+void applyPackage(browser::FrmMain &main, const std::function<bool(FrmUpdate &)> &load)
 {
-    main.rebuildTree([&main] {
+    main.rebuildTree([&main, &load] {
         FrmUpdate dialog(main.library(), &main);
-        if (dialog.load() && backedUpBeforeApplying(main))
+        if (load(dialog) && backedUpBeforeApplying(main))
             dialog.exec();
     });
     about::RepaintControl(main.TS1());
     main.updateCount();
+}
+
+} // namespace
+
+void applyPackageCommand(browser::FrmMain &main)
+{
+    applyPackage(main, [](FrmUpdate &dialog) { return dialog.load(); });
+}
+
+void applyPackageFile(browser::FrmMain &main, const QString &path)
+{
+    applyPackage(main, [&path](FrmUpdate &dialog) { return dialog.load(path); });
 }
 
 void installCommands(browser::FrmMain &main)

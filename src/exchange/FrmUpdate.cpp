@@ -46,11 +46,16 @@ FrmUpdate::FrmUpdate(store::Library &library, QWidget *parent)
 
 bool FrmUpdate::load()
 {
-    about::prepareDialog(this);
     const platform::FileDialogResult chosen = platform::getOpenFileName(this, QString(), text::PackageFilter);
-    m_packagePath = chosen.accepted ? chosen.fileName : QString();
-    if (m_packagePath.isEmpty())
+    if (!chosen.accepted || chosen.fileName.isEmpty())
         return false;
+    return load(chosen.fileName);
+}
+
+bool FrmUpdate::load(const QString &path)
+{
+    about::prepareDialog(this);
+    m_packagePath = path;
 
     QStringList titles;
     if (!platform::runGuarded(parentWidget(), [&] {

@@ -24,6 +24,8 @@ public:
     // Asks for the package and previews it. False when the user cancelled or the file is not a
     // valid package (the user has been told): the dialog is then not to be shown.
     bool load();
+    // Previews the package at path, as load() does once the user chose it.
+    bool load(const QString &path);
 
     QString PackagePath() const { return m_packagePath; }
 
