@@ -26,35 +26,7 @@
 #include <functional>
 
 using platform::MessageBoxSeam;
-
-namespace {
-
-// Runs fn on the first modal dialog shown from now on (the apply dialog runs its own loop).
-class OnModal
-{
-public:
-    explicit OnModal(std::function<void(QWidget *)> fn)
-        : m_fn(std::move(fn))
-    {
-        m_timer.setInterval(10);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            if (QWidget *dialog = QApplication::activeModalWidget()) {
-                m_timer.stop();
-                m_seen = true;
-                m_fn(dialog);
-            }
-        });
-        m_timer.start();
-    }
-    bool seen() const { return m_seen; }
-
-private:
-    std::function<void(QWidget *)> m_fn;
-    QTimer m_timer;
-    bool m_seen = false;
-};
-
-} // namespace
+using testing::OnModal;
 
 class TestPackageFiles : public QObject
 {
@@ -111,7 +83,7 @@ private slots:
 
         QString shown, loaded, sender;
         int titles = -1;
-        OnModal onModal([&](QWidget *dialog) {
+        OnModal onModal([&](QDialog *dialog) {
             shown = dialog->objectName();
             if (auto *update = qobject_cast<exchange::FrmUpdate *>(dialog))
                 loaded = update->PackagePath();
@@ -184,7 +156,7 @@ private slots:
         const QString package = dir.filePath(QStringLiteral("in.cup"));
         testing::makeRawPackage(package, {{"new", "c", testing::null(), 1, QStringLiteral("وارد")}}, {"n", "d", "o"});
 
-        OnModal onModal([](QWidget *dialog) { dialog->close(); });
+        OnModal onModal([](QDialog *dialog) { dialog->close(); });
         app::openPackage(main, package);
         QTRY_COMPARE(MessageBoxSeam::count(), 1);
         QVERIFY(MessageBoxSeam::last().prompt.contains(package));
@@ -204,7 +176,7 @@ private slots:
         const QString package = dir.filePath(QStringLiteral("in.cup"));
         testing::makeRawPackage(package, {{"new", "c", testing::null(), 1, QStringLiteral("وارد")}}, {"n", "d", "o"});
 
-        OnModal onModal([](QWidget *dialog) { dialog->close(); });
+        OnModal onModal([](QDialog *dialog) { dialog->close(); });
         app::receivePackage(main, dir.filePath(QStringLiteral("started-on.mdb")), package);
         QTRY_COMPARE(MessageBoxSeam::count(), 1);
         QVERIFY(MessageBoxSeam::last().prompt.contains(package));

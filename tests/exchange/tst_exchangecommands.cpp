@@ -24,33 +24,9 @@ using browser::FrmMain;
 using platform::FileDialogSeam;
 using platform::MessageBoxSeam;
 using testing::null;
+using testing::OnModal;
 
 namespace {
-
-// Runs fn on the next modal dialog, once it is shown.
-class OnModal
-{
-public:
-    explicit OnModal(std::function<void(QDialog *)> fn)
-        : m_fn(std::move(fn))
-    {
-        m_timer.setInterval(10);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget())) {
-                m_timer.stop();
-                m_seen = true;
-                m_fn(dialog);
-            }
-        });
-        m_timer.start();
-    }
-    bool seen() const { return m_seen; }
-
-private:
-    std::function<void(QDialog *)> m_fn;
-    QTimer m_timer;
-    bool m_seen = false;
-};
 
 void click(QWidget *w, const char *name) { w->findChild<QPushButton *>(QString::fromLatin1(name))->click(); }
 

@@ -7,11 +7,14 @@
 #include "store/Library.h"
 
 #include <QApplication>
+#include <QDialog>
+#include <QTimer>
 #include <QTemporaryDir>
 #include <QStringList>
 #include <QTest>
 #include <QVariant>
 
+#include <functional>
 #include <memory>
 
 namespace testing {
@@ -85,6 +88,31 @@ private:
 
 QByteArray readFile(const QString &path);
 void writeFile(const QString &path, const QByteArray &bytes);
+
+// Runs fn on the next modal dialog, once it is shown (a dialog that runs its own event loop).
+class OnModal
+{
+public:
+    explicit OnModal(std::function<void(QDialog *)> fn)
+        : m_fn(std::move(fn))
+    {
+        m_timer.setInterval(10);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget())) {
+                m_timer.stop();
+                m_seen = true;
+                m_fn(dialog);
+            }
+        });
+        m_timer.start();
+    }
+    bool seen() const { return m_seen; }
+
+private:
+    std::function<void(QDialog *)> m_fn;
+    QTimer m_timer;
+    bool m_seen = false;
+};
 
 // Resets the seams of the modal windows and switches them on.
 void resetSeams();
