@@ -28,6 +28,26 @@
 using platform::MessageBoxSeam;
 using testing::OnModal;
 
+namespace {
+
+// The window as the program opens it, every command wired.
+void showWindow(browser::FrmMain &main)
+{
+    app::installCommands(main);
+    main.load();
+    main.show();
+}
+
+// A package of one snippet in dir.
+QString onePackage(const QTemporaryDir &dir)
+{
+    const QString package = dir.filePath(QStringLiteral("in.cup"));
+    testing::makeRawPackage(package, {{"new", "c", testing::null(), 1, QStringLiteral("وارد")}}, {"n", "d", "o"});
+    return package;
+}
+
+} // namespace
+
 class TestPackageFiles : public QObject
 {
     Q_OBJECT
@@ -65,9 +85,7 @@ private slots:
         app::openLibrary(testing::library(), store::defaultLibraryPath());
         const qint64 before = testing::library().snippetCount();
         browser::FrmMain main(testing::library());
-        app::installCommands(main);
-        main.load();
-        main.show();
+        showWindow(main);
         QVERIFY(QTest::qWaitForWindowExposed(&main));
         app::SingleInstance instance(store::defaultLibraryPath());
         QVERIFY(instance.claim());
@@ -114,12 +132,9 @@ private slots:
     {
         testing::TempLibrary lib;
         browser::FrmMain main(testing::library());
-        app::installCommands(main);
-        main.load();
-        main.show();
+        showWindow(main);
         QTemporaryDir dir;
-        const QString package = dir.filePath(QStringLiteral("in.cup"));
-        testing::makeRawPackage(package, {{"new", "c", testing::null(), 1, QStringLiteral("وارد")}}, {"n", "d", "o"});
+        const QString package = onePackage(dir);
 
         QDialog open(&main);
         bool shown = false, overTheOpenOne = false;
@@ -148,13 +163,10 @@ private slots:
         testing::library().close();
         testing::library().open(lib.path(), true);
         browser::FrmMain main(testing::library());
-        app::installCommands(main);
-        main.load();
+        showWindow(main);
         app::showReadOnly(main);
-        main.show();
         QTemporaryDir dir;
-        const QString package = dir.filePath(QStringLiteral("in.cup"));
-        testing::makeRawPackage(package, {{"new", "c", testing::null(), 1, QStringLiteral("وارد")}}, {"n", "d", "o"});
+        const QString package = onePackage(dir);
 
         OnModal onModal([](QDialog *dialog) { dialog->close(); });
         app::openPackage(main, package);
@@ -169,12 +181,9 @@ private slots:
     {
         testing::TempLibrary lib;
         browser::FrmMain main(testing::library());
-        app::installCommands(main);
-        main.load();
-        main.show();
+        showWindow(main);
         QTemporaryDir dir;
-        const QString package = dir.filePath(QStringLiteral("in.cup"));
-        testing::makeRawPackage(package, {{"new", "c", testing::null(), 1, QStringLiteral("وارد")}}, {"n", "d", "o"});
+        const QString package = onePackage(dir);
 
         OnModal onModal([](QDialog *dialog) { dialog->close(); });
         app::receivePackage(main, dir.filePath(QStringLiteral("started-on.mdb")), package);
