@@ -43,7 +43,6 @@
 #include <QTimer>
 #include <QTranslator>
 #include <QTreeView>
-#include <QUrl>
 
 #include <algorithm>
 #include <climits>
@@ -175,17 +174,6 @@ void bringToFront(browser::FrmMain &main)
 
 namespace {
 
-// A desktop may hand the file as a file: URI.
-QString localPath(const QString &argument)
-{
-    if (argument.startsWith(QLatin1String("file:"))) {
-        const QUrl url(argument);
-        if (url.isLocalFile())
-            return url.toLocalFile();
-    }
-    return argument;
-}
-
 bool isPackageFile(const QString &path)
 {
     return QFileInfo(path).suffix().compare(QLatin1String("cup"), Qt::CaseInsensitive) == 0;
@@ -218,7 +206,7 @@ StartFiles startFiles(bool libraryOption, const QString &library, const QStringL
         requested = library;
     QString package;
     for (const QString &argument : files) {
-        const QString file = localPath(argument);
+        const QString file = store::localPathOf(argument);
         if (isPackageFile(file)) {
             const QString absolute = QFileInfo(file).absoluteFilePath();
             if (!package.isEmpty())
@@ -233,9 +221,7 @@ StartFiles startFiles(bool libraryOption, const QString &library, const QStringL
         }
     }
     StartFiles result;
-    result.library = !requested                              ? store::defaultLibraryPath()
-                     : store::isPostgresLocation(*requested) ? *requested
-                                                             : QFileInfo(localPath(*requested)).absoluteFilePath();
+    result.library = requested ? store::resolveLibraryLocation(*requested) : store::defaultLibraryPath();
     result.package = package;
     return result;
 }

@@ -20,6 +20,23 @@ QString defaultLibraryPath()
     return QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)).filePath(LibraryFileName);
 }
 
+QString localPathOf(const QString &argument)
+{
+    if (argument.startsWith(QLatin1String("file:"))) {
+        const QUrl url(argument);
+        if (url.isLocalFile())
+            return url.toLocalFile();
+    }
+    return argument;
+}
+
+QString resolveLibraryLocation(const QString &location)
+{
+    if (isPostgresLocation(location))
+        return location;
+    return QFileInfo(location.isEmpty() ? defaultLibraryPath() : localPathOf(location)).absoluteFilePath();
+}
+
 namespace {
 
 using Kind = OpenLibraryError::Kind;
@@ -53,10 +70,7 @@ QString openLibraryAt(Library &library, const QString &location, const OpenChoic
 {
     if (isPostgresLocation(location))
         return openTeamLibrary(library, location, choices);
-    QString path = location.isEmpty()                            ? defaultLibraryPath()
-                   : location.startsWith(QLatin1String("file:")) ? QUrl(location).toLocalFile()
-                                                                  : location;
-    path = QFileInfo(path).absoluteFilePath();
+    QString path = resolveLibraryLocation(location);
     // A converted library is not the file the user named: a failure names the one that failed.
     const auto shown = [&path] { return QDir::toNativeSeparators(path); };
     if (!choices.createMissing && !QFileInfo(path).isFile())

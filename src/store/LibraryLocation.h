@@ -15,6 +15,12 @@ inline const QString LibraryFileName = QStringLiteral("codedb.mdb");
 // user's application data folder (which may not exist yet).
 QString defaultLibraryPath();
 
+// A file: URI (as a desktop hands files over) as the local path it names; anything else as it is.
+QString localPathOf(const QString &argument);
+// Where the library a user named is: a team library's URI as it is; otherwise the full path of the
+// file, from a path or a file: URI, or defaultLibraryPath() when none is named.
+QString resolveLibraryLocation(const QString &location);
+
 // What the window and the command line decide differently when opening a library.
 struct OpenChoices {
     bool readOnly = false;
