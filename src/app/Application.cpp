@@ -3,6 +3,7 @@
 #include "about/Credits.h"
 #include "about/Effects.h"
 #include "about/FrmAbout.h"
+#include "app/Palette.h"
 #include "app/SingleInstance.h"
 #include "app/TeamLibrary.h"
 #include "browser/Commands.h"
@@ -266,6 +267,15 @@ int run(int argc, char **argv)
     QCommandLineOption readOnlyOption(QStringLiteral("read-only"),
                                       QStringLiteral("Open the library without ever writing to it."));
     parser.addOption(readOnlyOption);
+    QCommandLineOption paletteOption(
+        QStringLiteral("palette"),
+        QStringLiteral("Show the quick search palette: by the window that has the library open, or alone "
+                       "(read-only) when none has."));
+    parser.addOption(paletteOption);
+    QCommandLineOption selectOption(QStringLiteral("select"),
+                                    QStringLiteral("Select the snippet with this id once the window is open."),
+                                    QStringLiteral("ID"));
+    parser.addOption(selectOption);
     parser.addPositionalArgument(QStringLiteral("FILE"),
                                  QStringLiteral("A library to open (as --library does), or an update package (.cup) "
                                                 "to apply to the library."),
@@ -304,6 +314,8 @@ int run(int argc, char **argv)
     }
     const QString &path = files.library;
     SingleInstance instance(path);
+    if (parser.isSet(paletteOption))
+        return instance.askForPalette() ? 0 : runPaletteAlone(path);
     if (!parser.isSet(newInstanceOption) && !instance.claim(files.package))
         return 0; // the window that has this library came to the front (and took the package)
     store::Library library;
@@ -329,6 +341,7 @@ int run(int argc, char **argv)
         showReadOnly(main);
     QObject::connect(&main, &browser::FrmMain::closedForGood, &application, &QApplication::quit, Qt::QueuedConnection);
     QObject::connect(&instance, &SingleInstance::raiseRequested, &main, [&main] { bringToFront(main); });
+    QObject::connect(&instance, &SingleInstance::paletteRequested, &main, [&main] { showPalette(main); });
     QObject::connect(
         &instance, &SingleInstance::packageRequested, &main,
         [&main, served = library.path()](const QString &package) { receivePackage(main, served, package); });
@@ -337,6 +350,10 @@ int run(int argc, char **argv)
         checkLibraryInBackground(main);
         if (!files.package.isEmpty())
             openPackage(main, files.package);
+        if (parser.isSet(selectOption)) {
+            main.selectNode(store::snippetKey(parser.value(selectOption).toInt()));
+            main.ShowSelectedSnippet();
+        }
     }
     if (parser.isSet(screenshotOption)) {
         // Select the first snippet so the picture shows the view as well as the tree.

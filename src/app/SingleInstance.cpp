@@ -16,6 +16,7 @@ namespace {
 
 const QByteArray kRaise = "raise";
 const QByteArray kPackage = "package ";
+const QByteArray kPalette = "palette";
 
 // One request a line; a path in base64, so no byte of it can end the line.
 QByteArray request(const QString &package)
@@ -68,6 +69,11 @@ QString SingleInstance::serverName(const QString &libraryPath)
     return QStringLiteral("tamrisk-%1-%2").arg(::getuid()).arg(QString::fromLatin1(hash.left(20)));
 }
 
+bool SingleInstance::askForPalette()
+{
+    return askRunning(m_name, kPalette + '\n');
+}
+
 bool SingleInstance::claim(const QString &package)
 {
     const QByteArray message = request(package);
@@ -89,6 +95,12 @@ bool SingleInstance::claim(const QString &package)
             connect(client, &QLocalSocket::readyRead, this, [this, client] {
                 while (client->canReadLine()) {
                     const QByteArray line = client->readLine().trimmed();
+                    if (line == kPalette) {
+                        client->write("ok\n");
+                        client->flush();
+                        emit paletteRequested();
+                        continue;
+                    }
                     QString package;
                     if (line.startsWith(kPackage))
                         package = QFile::decodeName(QByteArray::fromBase64(line.mid(kPackage.size())));

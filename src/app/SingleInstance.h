@@ -24,12 +24,17 @@ public:
     // asked to come to the front, and to apply package when one is given), true when this one now
     // answers later starts.
     bool claim(const QString &package = QString());
+    // Asks the running instance of this library, if there is one, to show its quick palette;
+    // false when none answered (the caller then shows a palette of its own).
+    bool askForPalette();
 
 signals:
     // A later start on the same library asked for the window.
     void raiseRequested();
     // A later start on the same library was given this update package (an absolute path).
     void packageRequested(const QString &package);
+    // A later `tamrisk --palette` on the same library asked for the quick palette.
+    void paletteRequested();
 
 private:
     QString m_name;

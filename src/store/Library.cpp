@@ -239,6 +239,8 @@ std::optional<QVariant> Library::snippetField(qint32 id, const QString &field)
         column = QStringLiteral("code");
     else if (field.compare(QLatin1String("Learn"), Qt::CaseInsensitive) == 0)
         column = QStringLiteral("Learn");
+    else if (field.compare(QLatin1String("Groub"), Qt::CaseInsensitive) == 0)
+        column = QStringLiteral("Groub");
     else
         throw StoreError(QStringLiteral("حقل غير معروف: ") + field);
     QSqlQuery q = prepare(QStringLiteral("SELECT %1 FROM Code WHERE id = ?").arg(column));
