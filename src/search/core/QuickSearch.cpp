@@ -1,13 +1,18 @@
 #include "search/core/QuickSearch.h"
 
+#include <QElapsedTimer>
+
 namespace search {
 
 namespace {
 
-SearchFields everyField()
+constexpr int kRowsPerStep = 500;
+
+SearchFields fields(bool titleOnly)
 {
     SearchFields fields;
-    fields.caption = fields.code = fields.learn = true;
+    fields.caption = true;
+    fields.code = fields.learn = !titleOnly;
     return fields;
 }
 
@@ -26,39 +31,63 @@ QuickSearch::QuickSearch(store::Library &library, const QString &word, const QHa
     , m_word(word)
     , m_categories(categories)
     , m_limit(limit)
-    , m_search(library, word, everyField(), std::shared_ptr<TitleMeasure>(), flexibleArabic())
+    , m_titles(library, word, fields(true), std::shared_ptr<TitleMeasure>(), flexibleArabic())
 { }
+
+bool QuickSearch::full() const
+{
+    return m_titles.hits().size() + m_others.size() >= m_limit;
+}
 
 bool QuickSearch::stepFor(int budgetMs)
 {
-    return m_search.stepFor(budgetMs);
+    QElapsedTimer clock;
+    clock.start();
+    while (!m_finished) {
+        if (!m_rest) {
+            const bool more = m_titles.step(kRowsPerStep);
+            if (m_titles.hits().size() >= m_limit) {
+                m_finished = true;
+            } else if (!more) {
+                for (const SearchHit &hit : m_titles.hits())
+                    m_inTitle.insert(hit.id);
+                m_rest = std::make_unique<SnippetSearch>(m_library, m_word, fields(false),
+                                                         std::shared_ptr<TitleMeasure>(), flexibleArabic());
+            }
+        } else {
+            const bool more = m_rest->step(kRowsPerStep);
+            for (qsizetype i = m_rest->newHitsFrom(); i < m_rest->hits().size() && !full(); ++i)
+                if (!m_inTitle.contains(m_rest->hits().at(i).id))
+                    m_others.append(m_rest->hits().at(i));
+            m_finished = !more || full();
+        }
+        if (clock.elapsed() >= budgetMs)
+            break;
+    }
+    return !m_finished;
 }
 
 void QuickSearch::runToEnd()
 {
-    m_search.runToEnd();
+    while (stepFor(1000)) { }
 }
 
 QList<QuickHit> QuickSearch::results() const
 {
-    QList<QuickHit> inTitle, elsewhere;
-    for (const SearchHit &hit : m_search.hits()) {
+    QList<QuickHit> ordered;
+    const auto add = [&](const SearchHit &hit, bool inTitle) {
+        if (ordered.size() >= m_limit)
+            return;
         QuickHit quick;
         quick.id = hit.id;
         quick.title = hit.title;
-        quick.inTitle = wordOccursIn(hit.title, m_word, true);
-        QList<QuickHit> &group = quick.inTitle ? inTitle : elsewhere;
-        if (group.size() < m_limit)
-            group.append(quick);
-        if (inTitle.size() >= m_limit)
-            break;
-    }
-    QList<QuickHit> ordered = inTitle;
-    for (const QuickHit &hit : std::as_const(elsewhere)) {
-        if (ordered.size() >= m_limit)
-            break;
-        ordered.append(hit);
-    }
+        quick.inTitle = inTitle;
+        ordered.append(quick);
+    };
+    for (const SearchHit &hit : m_titles.hits())
+        add(hit, true);
+    for (const SearchHit &hit : m_others)
+        add(hit, false);
     // Only the shown snippets' categories are read, one row each.
     for (QuickHit &hit : ordered) {
         const std::optional<QVariant> groub = m_library.snippetField(hit.id, QStringLiteral("Groub"));
