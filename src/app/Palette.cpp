@@ -8,6 +8,7 @@
 #include "store/NodeKey.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QFile>
 #include <QProcess>
 
@@ -70,7 +71,19 @@ int runPaletteAlone(const QString &location)
                                 {QStringLiteral("--library"), location, QStringLiteral("--select"),
                                  QString::number(id)});
     });
-    QObject::connect(&palette, &search::FrmPalette::closed, qApp, &QApplication::quit, Qt::QueuedConnection);
+    // What was copied must outlive the palette: while this program still holds the clipboard it
+    // stays, unseen, until a clipboard manager or another program takes the clipboard over.
+    bool copied = false;
+    QObject::connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, &palette, [&copied] { copied = true; });
+    QObject::connect(&palette, &search::FrmPalette::closed, qApp, [&copied] {
+        QClipboard *clipboard = QGuiApplication::clipboard();
+        if (!copied || !clipboard->ownsClipboard())
+            return QApplication::quit();
+        QObject::connect(clipboard, &QClipboard::changed, qApp, [clipboard](QClipboard::Mode mode) {
+            if (mode == QClipboard::Clipboard && !clipboard->ownsClipboard())
+                QApplication::quit();
+        });
+    }, Qt::QueuedConnection);
     palette.popUp();
     return QApplication::exec();
 }
