@@ -1,12 +1,67 @@
 #include "importing/core/ImportSource.h"
 
 #include "importing/core/ImportError.h"
+#include "importing/core/Readers.h"
+#include "importing/core/SourceFiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 
 namespace importing::core {
 
-std::optional<Format> detectFormat(const QString &)
+namespace {
+
+// Enough of a JSON file to see which program wrote it, without reading a large one whole.
+QString startOf(const QString &path)
 {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return decodeSourceText(file.read(64 * 1024)).value_or(QString());
+}
+
+std::optional<Format> detectFile(const QFileInfo &info)
+{
+    const QString path = info.filePath();
+    const QString suffix = info.suffix().toLower();
+    if (isSqliteFile(path)) {
+        if (isCherryTreeDatabase(path))
+            return Format::CherryTree;
+        if (isMassCodeDatabase(path))
+            return Format::MassCode;
+        return std::nullopt;
+    }
+    if (suffix == QLatin1String("code-snippets"))
+        return Format::VsCode;
+    if (suffix != QLatin1String("json"))
+        return std::nullopt;
+    const QString start = startOf(path);
+    if (looksLikeSnippetsLabJson(start))
+        return Format::SnippetsLab;
+    if (looksLikeMassCodeJson(start))
+        return Format::MassCode;
+    if (start.contains(QLatin1String("\"body\"")))
+        return Format::VsCode;
     return std::nullopt;
+}
+
+} // namespace
+
+std::optional<Format> detectFormat(const QString &path)
+{
+    const QFileInfo info(path);
+    if (info.isFile())
+        return detectFile(info);
+    if (!info.isDir())
+        return std::nullopt;
+    if (isMassCodeVault(path))
+        return Format::MassCode;
+    // A folder of VS Code snippet files; any other folder is read file by file.
+    const QStringList snippetFiles = QDir(path).entryList({QStringLiteral("*.code-snippets")}, QDir::Files);
+    if (!snippetFiles.isEmpty())
+        return Format::VsCode;
+    return Format::Folder;
 }
 
 QString formatName(Format format)
@@ -30,9 +85,17 @@ std::optional<Format> formatFromName(const QString &name)
     return std::nullopt;
 }
 
-void readSource(const QString &path, Format, ItemSink &)
+void readSource(const QString &path, Format format, ItemSink &sink)
 {
-    throw ImportError(QStringLiteral("الاستيراد غير متاح بعد: %1").arg(path));
+    if (!QFileInfo::exists(path))
+        throw ImportError(QStringLiteral("%1 غير موجود").arg(shown(path)));
+    switch (format) {
+    case Format::Folder: readFolder(path, sink); return;
+    case Format::VsCode: readVsCode(path, sink); return;
+    case Format::MassCode: readMassCode(path, sink); return;
+    case Format::SnippetsLab: readSnippetsLab(path, sink); return;
+    case Format::CherryTree: readCherryTree(path, sink); return;
+    }
 }
 
 } // namespace importing::core
