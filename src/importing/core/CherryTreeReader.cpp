@@ -86,7 +86,8 @@ private:
         ImportItem item;
         item.category = parents.isEmpty() ? joinCategory({document}) : joinCategory(parents);
         item.title = name;
-        item.origin = QStringLiteral("%1: %2").arg(shown(m_path), (parents + QStringList{name}).join(QStringLiteral(" / ")));
+        item.origin = QStringLiteral("%1: %2").arg(shown(m_path),
+                                                   (parents + QStringList{name}).join(QStringLiteral(" / ")));
         const bool hasChildren = m_children.contains(id);
         if (syntax != richText) {
             item.code = txt;
@@ -178,7 +179,8 @@ void readCherryTree(const QString &path, ItemSink &sink)
         throw ImportError(QStringLiteral("%1 ليس ملفاً").arg(shown(path)));
     SqliteSource source(path);
     if (!source.hasTables({QStringLiteral("node"), QStringLiteral("children")}))
-        throw ImportError(QStringLiteral("الملف %1 ليس مستند CherryTree (لا جدولا node وchildren فيه)").arg(shown(path)));
+        throw ImportError(
+            QStringLiteral("الملف %1 ليس مستند CherryTree (لا جدولا node وchildren فيه)").arg(shown(path)));
     TreeReader reader(path, source, sink);
     reader.readAll();
 }

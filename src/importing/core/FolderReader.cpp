@@ -45,8 +45,8 @@ public:
         m_visited.insert(canonical);
         m_onPath.insert(canonical);
         // Hidden entries (.git and the like) are not snippets and are passed over.
-        const QFileInfoList entries = QDir(dir).entryInfoList(
-            QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::DirsLast);
+        const QFileInfoList entries = QDir(dir).entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot,
+                                                              QDir::Name | QDir::DirsLast);
         const QString category = joinCategory(categoryParts.isEmpty() ? QStringList{rootName()} : categoryParts);
         for (const QFileInfo &entry : entries) {
             if (entry.isDir())
@@ -87,10 +87,7 @@ private:
     QSet<QString> m_onPath;
 };
 
-QString textOf(const QJsonValue &value)
-{
-    return value.isString() ? value.toString() : QString();
-}
+QString textOf(const QJsonValue &value) { return value.isString() ? value.toString() : QString(); }
 
 // The code files were written as the stored text in UTF-8, byte for byte; read them back the same
 // way (no byte-order mark taken away, no other encoding guessed).
@@ -111,7 +108,8 @@ std::optional<QString> exportedText(const QString &path, QString &reason)
         return std::nullopt;
     }
     const QByteArray bytes = file.read(maxSnippetFileBytes + 1);
-    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
+    QStringDecoder utf8(QStringConverter::Utf8,
+                        QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
     QString text = utf8(bytes);
     if (utf8.hasError() || bytes.size() > maxSnippetFileBytes) {
         reason = QStringLiteral("ليس نصاً بترميز UTF-8 كما يكتبه التصدير");
@@ -141,15 +139,17 @@ void readExportAll(const QString &root, const QJsonDocument &document, ItemSink 
     for (qsizetype c = 0; c < categories.size(); ++c) {
         const QJsonObject category = categories.at(c).toObject();
         if (!category.value(QStringLiteral("snippets")).isArray())
-            throw ImportError(QStringLiteral("الملف %1: الفئة رقم %2 بلا قائمة أكواد").arg(shown(indexPath)).arg(c + 1));
+            throw ImportError(
+                QStringLiteral("الملف %1: الفئة رقم %2 بلا قائمة أكواد").arg(shown(indexPath)).arg(c + 1));
         const QString name = textOf(category.value(QStringLiteral("category")));
         const QJsonArray snippets = category.value(QStringLiteral("snippets")).toArray();
         for (qsizetype s = 0; s < snippets.size(); ++s) {
             const QJsonObject entry = snippets.at(s).toObject();
             const QString codeFile = textOf(entry.value(QStringLiteral("code")));
-            const QString origin = codeFile.isEmpty()
-                                       ? QStringLiteral("%1: الفئة %2، الكود %3").arg(shown(indexPath)).arg(c + 1).arg(s + 1)
-                                       : shown(QDir(root).filePath(codeFile));
+            const QString origin =
+                codeFile.isEmpty()
+                    ? QStringLiteral("%1: الفئة %2، الكود %3").arg(shown(indexPath)).arg(c + 1).arg(s + 1)
+                    : shown(QDir(root).filePath(codeFile));
             // Only files inside the exported folder: an index edited to point elsewhere reads nothing else.
             const QString codePath = QFileInfo(QDir(root).filePath(codeFile)).canonicalFilePath();
             if (codeFile.isEmpty() || !codePath.startsWith(canonicalRoot)) {

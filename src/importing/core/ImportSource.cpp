@@ -67,11 +67,16 @@ std::optional<Format> detectFormat(const QString &path)
 QString formatName(Format format)
 {
     switch (format) {
-    case Format::Folder: return QStringLiteral("folder");
-    case Format::VsCode: return QStringLiteral("vscode");
-    case Format::MassCode: return QStringLiteral("masscode");
-    case Format::SnippetsLab: return QStringLiteral("snippetslab");
-    case Format::CherryTree: return QStringLiteral("cherrytree");
+    case Format::Folder:
+        return QStringLiteral("folder");
+    case Format::VsCode:
+        return QStringLiteral("vscode");
+    case Format::MassCode:
+        return QStringLiteral("masscode");
+    case Format::SnippetsLab:
+        return QStringLiteral("snippetslab");
+    case Format::CherryTree:
+        return QStringLiteral("cherrytree");
     }
     return {};
 }
@@ -90,11 +95,21 @@ void readSource(const QString &path, Format format, ItemSink &sink)
     if (!QFileInfo::exists(path))
         throw ImportError(QStringLiteral("%1 غير موجود").arg(shown(path)));
     switch (format) {
-    case Format::Folder: readFolder(path, sink); return;
-    case Format::VsCode: readVsCode(path, sink); return;
-    case Format::MassCode: readMassCode(path, sink); return;
-    case Format::SnippetsLab: readSnippetsLab(path, sink); return;
-    case Format::CherryTree: readCherryTree(path, sink); return;
+    case Format::Folder:
+        readFolder(path, sink);
+        return;
+    case Format::VsCode:
+        readVsCode(path, sink);
+        return;
+    case Format::MassCode:
+        readMassCode(path, sink);
+        return;
+    case Format::SnippetsLab:
+        readSnippetsLab(path, sink);
+        return;
+    case Format::CherryTree:
+        readCherryTree(path, sink);
+        return;
     }
 }
 

@@ -96,8 +96,8 @@ void readJson(const QString &path, ItemSink &sink)
     QHash<QString, QPair<QString, QString>> folders;
     for (const QJsonValue &value : root.value(QStringLiteral("folders")).toArray()) {
         const QJsonObject folder = value.toObject();
-        folders.insert(idText(folder.value(QStringLiteral("id"))),
-                       {folder.value(QStringLiteral("name")).toString(), idText(folder.value(QStringLiteral("parentId")))});
+        folders.insert(idText(folder.value(QStringLiteral("id"))), {folder.value(QStringLiteral("name")).toString(),
+                                                                    idText(folder.value(QStringLiteral("parentId")))});
     }
     const QHash<QString, QString> paths = folderPaths(folders, QString());
     const QJsonArray snippets = root.value(QStringLiteral("snippets")).toArray();
@@ -108,7 +108,8 @@ void readJson(const QString &path, ItemSink &sink)
         snippet.description = object.value(QStringLiteral("description")).toString();
         snippet.category = paths.value(idText(object.value(QStringLiteral("folderId"))), uncategorised());
         snippet.deleted = object.value(QStringLiteral("isDeleted")).toBool();
-        snippet.origin = QStringLiteral("%1: %2").arg(shown(path), snippet.name.isEmpty() ? QString::number(i + 1) : snippet.name);
+        snippet.origin = QStringLiteral("%1: %2").arg(shown(path),
+                                                      snippet.name.isEmpty() ? QString::number(i + 1) : snippet.name);
         for (const QJsonValue &value : object.value(QStringLiteral("content")).toArray()) {
             const QJsonObject fragment = value.toObject();
             snippet.fragments.append({fragment.value(QStringLiteral("label")).toString(),
@@ -123,21 +124,22 @@ void readDatabase(const QString &path, ItemSink &sink)
 {
     SqliteSource source(path);
     if (!source.hasTables({QStringLiteral("folders"), QStringLiteral("snippets"), QStringLiteral("snippet_contents")}))
-        throw ImportError(QStringLiteral("الملف %1 ليس قاعدة massCode (لا جداول folders وsnippets وsnippet_contents فيه)")
-                              .arg(shown(path)));
+        throw ImportError(
+            QStringLiteral("الملف %1 ليس قاعدة massCode (لا جداول folders وsnippets وsnippet_contents فيه)")
+                .arg(shown(path)));
     QHash<qint64, QPair<QString, qint64>> folders;
     QSqlQuery query(source.database());
     query.setForwardOnly(true);
     if (!query.exec(QStringLiteral("SELECT id, name, parentId FROM folders")))
         source.fail(QStringLiteral("قراءة المجلدات"), query.lastError().text());
     while (query.next())
-        folders.insert(query.value(0).toLongLong(), {query.value(1).toString(),
-                                                     query.value(2).isNull() ? -1 : query.value(2).toLongLong()});
+        folders.insert(query.value(0).toLongLong(),
+                       {query.value(1).toString(), query.value(2).isNull() ? -1 : query.value(2).toLongLong()});
     const QHash<qint64, QString> paths = folderPaths(folders, qint64(-1));
     // One pass over the fragments in snippet order: one snippet in memory at a time.
-    if (!query.exec(QStringLiteral(
-            "SELECT s.id, s.name, s.description, s.folderId, s.isDeleted, c.label, c.language, c.value "
-            "FROM snippets s LEFT JOIN snippet_contents c ON c.snippetId = s.id ORDER BY s.id, c.id")))
+    if (!query.exec(
+            QStringLiteral("SELECT s.id, s.name, s.description, s.folderId, s.isDeleted, c.label, c.language, c.value "
+                           "FROM snippets s LEFT JOIN snippet_contents c ON c.snippetId = s.id ORDER BY s.id, c.id")))
         source.fail(QStringLiteral("قراءة الأكواد"), query.lastError().text());
     std::optional<qint64> current;
     Snippet snippet;
@@ -206,7 +208,8 @@ QHash<QString, QString> frontMatter(const QStringList &lines)
                 block.append(lines.at(++i).trimmed());
             while (!block.isEmpty() && block.constLast().isEmpty())
                 block.removeLast();
-            values.insert(m.captured(1), block.join(rest.startsWith(QLatin1Char('>')) ? QLatin1Char(' ') : QLatin1Char('\n')));
+            values.insert(m.captured(1),
+                          block.join(rest.startsWith(QLatin1Char('>')) ? QLatin1Char(' ') : QLatin1Char('\n')));
         } else {
             values.insert(m.captured(1), yamlScalar(rest));
         }
@@ -235,7 +238,8 @@ void readVaultFile(const QString &path, const QString &category, bool trash, Ite
     if (!lines.isEmpty() && lines.constFirst() == QLatin1String("---")) {
         const qsizetype end = lines.indexOf(QStringLiteral("---"), 1);
         if (end < 0)
-            throw ImportError(QStringLiteral("الملف %1: المقدمة التي تبدأ في السطر 1 لا تُغلق بسطر ---").arg(shown(path)));
+            throw ImportError(
+                QStringLiteral("الملف %1: المقدمة التي تبدأ في السطر 1 لا تُغلق بسطر ---").arg(shown(path)));
         const QHash<QString, QString> meta = frontMatter(lines.mid(1, end - 1));
         if (!meta.value(QStringLiteral("name")).isEmpty())
             snippet.name = meta.value(QStringLiteral("name"));
@@ -273,7 +277,8 @@ void readVaultFile(const QString &path, const QString &category, bool trash, Ite
             value.append(lines.at(i));
         }
         if (!closed)
-            throw ImportError(QStringLiteral("الملف %1: كتلة الكود التي تبدأ في السطر %2 لا تُغلق").arg(shown(path)).arg(open + 1));
+            throw ImportError(
+                QStringLiteral("الملف %1: كتلة الكود التي تبدأ في السطر %2 لا تُغلق").arg(shown(path)).arg(open + 1));
         fragment.value = value.join(QLatin1Char('\n'));
         snippet.fragments.append(fragment);
         label.clear();
@@ -333,10 +338,7 @@ bool looksLikeMassCodeJson(const QString &start)
     return start.contains(QLatin1String("\"snippets\"")) && start.contains(QLatin1String("\"folders\""));
 }
 
-bool isMassCodeVault(const QString &dir)
-{
-    return QFileInfo(QDir(dir).filePath(QStringLiteral(".masscode"))).isDir();
-}
+bool isMassCodeVault(const QString &dir) { return QFileInfo(QDir(dir).filePath(QStringLiteral(".masscode"))).isDir(); }
 
 bool isMassCodeDatabase(const QString &path)
 {

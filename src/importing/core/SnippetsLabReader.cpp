@@ -29,7 +29,8 @@ void readSnippetsLab(const QString &path, ItemSink &sink)
     for (qsizetype s = 0; s < snippets.size(); ++s) {
         const QJsonObject snippet = snippets.at(s).toObject();
         const QString title = snippet.value(QStringLiteral("Title")).toString();
-        const QString origin = QStringLiteral("%1: %2").arg(shown(path), title.isEmpty() ? QString::number(s + 1) : title);
+        const QString origin = QStringLiteral("%1: %2").arg(shown(path),
+                                                            title.isEmpty() ? QString::number(s + 1) : title);
         const QJsonArray fragments = snippet.value(QStringLiteral("Fragments")).toArray();
         if (fragments.isEmpty()) {
             sink.skipped({origin, QStringLiteral("لا كود فيه")});

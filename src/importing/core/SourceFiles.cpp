@@ -15,15 +15,9 @@
 
 namespace importing::core {
 
-QString uncategorised()
-{
-    return QStringLiteral("غير مصنف");
-}
+QString uncategorised() { return QStringLiteral("غير مصنف"); }
 
-QString shown(const QString &path)
-{
-    return QDir::toNativeSeparators(path);
-}
+QString shown(const QString &path) { return QDir::toNativeSeparators(path); }
 
 std::optional<QString> decodeSourceText(const QByteArray &bytes)
 {
@@ -143,7 +137,12 @@ QJsonDocument parseJson(const QString &path, const QString &text)
     QJsonDocument document = QJsonDocument::fromJson(utf8, &error);
     if (error.error != QJsonParseError::NoError) {
         // The parser counts bytes of UTF-8; the user counts characters.
-        const qsizetype offset = QString::fromUtf8(utf8.first(std::clamp<qsizetype>(error.offset, 0, utf8.size()))).size();
+        qsizetype offset = QString::fromUtf8(utf8.first(std::clamp<qsizetype>(error.offset, 0, utf8.size()))).size();
+        // The parser stops past the offending token and the blanks after it; point at the token.
+        while (offset > 0 && strict.at(offset - 1).isSpace())
+            --offset;
+        if (offset > 0)
+            --offset;
         throw ImportError(QStringLiteral("الملف %1 ليس JSON صحيحاً (%2): %3")
                               .arg(shown(path), placeIn(text, offset), error.errorString()));
     }
@@ -225,10 +224,7 @@ SqliteSource::~SqliteSource()
     QSqlDatabase::removeDatabase(m_name);
 }
 
-QSqlDatabase SqliteSource::database() const
-{
-    return QSqlDatabase::database(m_name, false);
-}
+QSqlDatabase SqliteSource::database() const { return QSqlDatabase::database(m_name, false); }
 
 bool SqliteSource::hasTables(const QStringList &names) const
 {

@@ -29,7 +29,7 @@ QString shown(const QString &path);
 
 struct TextFile {
     std::optional<QString> text; // empty when skipped
-    QString reason;              // Arabic, when skipped
+    QString reason; // Arabic, when skipped
 };
 
 // UTF-8 (BOM or not), UTF-16 with BOM, else Windows-1256; none of them (binary, invalid) is nullopt.

@@ -53,7 +53,8 @@ void readFile(const QFileInfo &file, ItemSink &sink)
         item.title = it.key();
         item.code = body->join(QLatin1Char('\n'));
         QStringList comment;
-        if (const QString description = lines(snippet.value(QStringLiteral("description"))).value_or(QStringList{}).join(QLatin1Char('\n'));
+        if (const QString description =
+                lines(snippet.value(QStringLiteral("description"))).value_or(QStringList{}).join(QLatin1Char('\n'));
             !description.isEmpty())
             comment.append(description);
         if (const QStringList prefixes = lines(snippet.value(QStringLiteral("prefix"))).value_or(QStringList{});
