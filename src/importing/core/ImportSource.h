@@ -7,17 +7,19 @@
 
 namespace importing::core {
 
-struct ImportItem {
+struct ImportItem
+{
     QString category; // the Tamrisk category name (nested source folders joined, see reader)
-    QString title; // as in the source (apply trims and checks)
+    QString title;    // as in the source (apply trims and checks)
     QString code;
     QString comment;
     QString language; // source's own language name, canonicalised when known; "" = none
     bool user = true; // only Tamrisk's own export-all folder carries false
-    QString origin; // file (and place) it came from, for messages
+    QString origin;   // file (and place) it came from, for messages
 };
 
-struct SkippedItem {
+struct SkippedItem
+{
     QString origin;
     QString reason; /* Arabic */
 };
