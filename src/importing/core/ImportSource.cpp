@@ -57,11 +57,21 @@ std::optional<Format> detectFormat(const QString &path)
         return std::nullopt;
     if (isMassCodeVault(path))
         return Format::MassCode;
-    // A folder of VS Code snippet files; any other folder is read file by file.
-    const QStringList snippetFiles = QDir(path).entryList({QStringLiteral("*.code-snippets")}, QDir::Files);
-    if (!snippetFiles.isEmpty())
-        return Format::VsCode;
-    return Format::Folder;
+    // A folder of VS Code snippet files (as VS Code keeps them: nothing else beside them); any
+    // other folder is read file by file.
+    const QFileInfoList entries = QDir(path).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name);
+    bool onlySnippetFiles = !entries.isEmpty();
+    bool anySnippets = false;
+    for (const QFileInfo &entry : entries) {
+        const QString suffix = entry.suffix().toLower();
+        if (!entry.isFile() || (suffix != QLatin1String("json") && suffix != QLatin1String("code-snippets"))) {
+            onlySnippetFiles = false;
+            break;
+        }
+        anySnippets = anySnippets || suffix == QLatin1String("code-snippets")
+                      || startOf(entry.filePath()).contains(QLatin1String("\"body\""));
+    }
+    return onlySnippetFiles && anySnippets ? Format::VsCode : Format::Folder;
 }
 
 QString formatName(Format format)

@@ -219,7 +219,7 @@ QHash<QString, QString> frontMatter(const QStringList &lines)
 
 void readVaultFile(const QString &path, const QString &category, bool trash, ItemSink &sink)
 {
-    const TextFile file = readTextFile(path, maxSourceFileBytes);
+    const TextFile file = readTextFile(path);
     if (!file.text) {
         sink.skipped({shown(path), file.reason});
         return;
@@ -338,7 +338,20 @@ bool looksLikeMassCodeJson(const QString &start)
     return start.contains(QLatin1String("\"snippets\"")) && start.contains(QLatin1String("\"folders\""));
 }
 
-bool isMassCodeVault(const QString &dir) { return QFileInfo(QDir(dir).filePath(QStringLiteral(".masscode"))).isDir(); }
+namespace {
+
+bool hasMetaFolder(const QString &dir) { return QFileInfo(QDir(dir).filePath(QStringLiteral(".masscode"))).isDir(); }
+
+// Newer vaults keep their snippets in the "code" space beside the notes; the snippets' root is there.
+QString snippetsRoot(const QString &dir)
+{
+    const QString code = QDir(dir).filePath(QStringLiteral("code"));
+    return hasMetaFolder(code) ? code : dir;
+}
+
+} // namespace
+
+bool isMassCodeVault(const QString &dir) { return hasMetaFolder(snippetsRoot(dir)); }
 
 bool isMassCodeDatabase(const QString &path)
 {
@@ -359,9 +372,10 @@ void readMassCode(const QString &path, ItemSink &sink)
         if (!isMassCodeVault(path))
             throw ImportError(QStringLiteral("المجلد %1 ليس مخزن massCode (لا مجلد .masscode فيه)").arg(shown(path)));
         VaultWalk walk(sink);
+        const QString root = snippetsRoot(path);
         // Hidden folders are left out of the walk; the inbox and the trash live in .masscode.
-        const QString meta = QDir(path).filePath(QStringLiteral(".masscode"));
-        walk.walk(path, {}, false, 0);
+        const QString meta = QDir(root).filePath(QStringLiteral(".masscode"));
+        walk.walk(root, {}, false, 0);
         if (QFileInfo(QDir(meta).filePath(QStringLiteral("inbox"))).isDir())
             walk.walk(QDir(meta).filePath(QStringLiteral("inbox")), {}, false, 1);
         if (QFileInfo(QDir(meta).filePath(QStringLiteral("trash"))).isDir())

@@ -14,7 +14,8 @@ namespace importing::core {
 
 bool looksLikeSnippetsLabJson(const QString &start)
 {
-    return start.contains(QLatin1String("\"Snippets\"")) || start.contains(QLatin1String("snippetslablibrary"));
+    return start.contains(QLatin1String("snippetslablibrary"))
+           || (start.contains(QLatin1String("\"Snippets\"")) && start.contains(QLatin1String("\"Fragments\"")));
 }
 
 void readSnippetsLab(const QString &path, ItemSink &sink)
