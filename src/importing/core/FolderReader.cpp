@@ -107,7 +107,7 @@ std::optional<QString> exportedText(const QString &path, QString &reason)
         reason = QStringLiteral("تعذرت قراءة الملف: ") + file.errorString();
         return std::nullopt;
     }
-    const QByteArray bytes = file.read(maxSnippetFileBytes + 1);
+    const QByteArray bytes = readBounded(file, maxSnippetFileBytes);
     QStringDecoder utf8(QStringConverter::Utf8,
                         QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
     QString text = utf8(bytes);

@@ -19,6 +19,19 @@ QString uncategorised() { return QStringLiteral("غير مصنف"); }
 
 QString shown(const QString &path) { return QDir::toNativeSeparators(path); }
 
+QByteArray readBounded(QIODevice &file, qint64 maxBytes)
+{
+    QByteArray bytes = file.read(std::min(file.size(), maxBytes) + 1);
+    // A file that grew since its size was taken is read on in small steps, up to the bound.
+    while (bytes.size() <= maxBytes && !file.atEnd()) {
+        const QByteArray more = file.read(std::min<qint64>(1 << 20, maxBytes + 1 - bytes.size()));
+        if (more.isEmpty())
+            break;
+        bytes += more;
+    }
+    return bytes;
+}
+
 std::optional<QString> decodeSourceText(const QByteArray &bytes)
 {
     if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
@@ -56,7 +69,7 @@ TextFile readTextFile(const QString &path, qint64 maxBytes)
     if (!file.open(QIODevice::ReadOnly))
         return {std::nullopt, QStringLiteral("تعذرت قراءة الملف: ") + file.errorString()};
     // The size may have grown since it was looked at; never read past the bound.
-    const QByteArray bytes = file.read(maxBytes + 1);
+    const QByteArray bytes = readBounded(file, maxBytes);
     if (bytes.size() > maxBytes)
         return {std::nullopt, QStringLiteral("الملف أكبر من %1 ميغابايت").arg(maxBytes / (1024 * 1024))};
     std::optional<QString> text = decodeSourceText(bytes);

@@ -3,6 +3,7 @@
 // strict JSON that may carry comments, category names, and read-only SQLite sources.
 #include "importing/core/ImportSource.h"
 
+#include <QIODevice>
 #include <QJsonDocument>
 #include <QSqlDatabase>
 #include <QStringList>
@@ -31,6 +32,10 @@ struct TextFile {
     std::optional<QString> text; // empty when skipped
     QString reason; // Arabic, when skipped
 };
+
+// The file's bytes, never more than maxBytes + 1 of them (more means too large); reads what the
+// file holds, not what the bound allows, so small files cost no large buffer.
+QByteArray readBounded(QIODevice &file, qint64 maxBytes);
 
 // UTF-8 (BOM or not), UTF-16 with BOM, else Windows-1256; none of them (binary, invalid) is nullopt.
 std::optional<QString> decodeSourceText(const QByteArray &bytes);
