@@ -42,6 +42,10 @@ public:
             m_sink.skipped({shown(dir), QStringLiteral("المجلد أعمق من %1 مستوى، تُرك").arg(maxDepth)});
             return;
         }
+        if (!QFileInfo(dir).isReadable() || !QFileInfo(dir).isExecutable()) {
+            m_sink.skipped({shown(dir), QStringLiteral("تعذرت قراءة المجلد (لا إذن بقراءته)")});
+            return;
+        }
         m_visited.insert(canonical);
         m_onPath.insert(canonical);
         // Hidden entries (.git and the like) are not snippets and are passed over.
