@@ -1,0 +1,2 @@
+def trim(s):
+    return s.strip()  # يقص
