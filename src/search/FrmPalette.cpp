@@ -314,8 +314,12 @@ void FrmPalette::changeEvent(QEvent *event)
             QTimer::singleShot(0, this, &FrmPalette::ready);
         }
     } else if (m_wasActive && isVisible()) {
-        // Like a menu: clicking elsewhere dismisses it.
-        QTimer::singleShot(0, this, &QWidget::close);
+        // Like a menu: clicking elsewhere dismisses it; unless it has come back (or was shown
+        // again) by the time this runs.
+        QTimer::singleShot(0, this, [this] {
+            if (isVisible() && !isActiveWindow())
+                close();
+        });
     }
 }
 
@@ -330,11 +334,8 @@ void FrmPalette::closeEvent(QCloseEvent *event)
 void FrmPalette::hideEvent(QHideEvent *event)
 {
     QWidget::hideEvent(event);
-    // A hidden palette is no longer where the keys go, whether or not the desktop says so yet: the
-    // next popUp then starts from a clean activation.
-    m_wasActive = false;
-    if (QApplication::activeWindow() == this)
-        QApplication::setActiveWindow(nullptr);
+    m_wasActive = false; // until it is shown and active again
+
 }
 
 } // namespace search
