@@ -13,6 +13,7 @@
 #include "exchange/Commands.h"
 #include "exchange/UserMarks.h"
 #include "export/Commands.h"
+#include "importing/Commands.h"
 #include "search/SearchCommands.h"
 #include "messages/ArabicMsgBox.h"
 #include "messages/frmMsgCreat.h"
@@ -59,6 +60,7 @@ void installCommands(browser::FrmMain &main)
     search::installCommands(main);
     exchange::installUserMarkCommands(main);
     exchange::installCommands(main);
+    importing::installCommands(main);
     main.onCommand(browser::cmd::MsgCreat, [](browser::FrmMain &m) {
         messages::runDesigner(&m);
         about::RepaintControl(m.TS1());

@@ -84,6 +84,17 @@ const std::vector<Command> &commands()
          .usage = "  package create FILE --name N [--notes T]   a package of your own snippets (FILE must not exist)\n"
                   "  package apply FILE [--dry-run]             adds a package's snippets, all or none; --dry-run\n"
                   "                                             shows what it would add\n"},
+        {.name = QStringLiteral("import"),
+         .flags = {QStringLiteral("dry-run")},
+         .values = {QStringLiteral("from"), QStringLiteral("duplicates")},
+         .json = true,
+         .least = 1,
+         .most = 1,
+         .run = importCommand,
+         .usage = "  import [--from folder|vscode|masscode|snippetslab|cherrytree] PATH [--dry-run] [--json]\n"
+                  "         [--duplicates skip|keep|replace]\n"
+                  "                                             snippets from another program, all or none;\n"
+                  "                                             --dry-run shows what it would do\n"},
     };
     return table;
 }
