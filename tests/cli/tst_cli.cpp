@@ -240,7 +240,7 @@ private slots:
         r = run({"package", "apply", cup, "--dry-run"});
         QCOMPARE(r.status, 0);
         QVERIFY(r.out.contains("name: Me\n"));
-        QVERIFY(r.out.contains("snippets to add: 1\n"));
+        QVERIFY(r.out.contains("snippets to add: 1\nduplicates: 1\n")); // its own snippet is in the library
         QVERIFY(r.out.contains("\tMine Tab\n"));
         QCOMPARE(testing::readFile(lib->path()), before);
 
@@ -261,6 +261,10 @@ private slots:
         QCOMPARE(r.status, 0);
         QCOMPARE(testing::library().snippetCount(), count + 1);
         QVERIFY(testing::readFile(QDir(lib->dir()).filePath("Cred.txt")).endsWith("Me\r\nfor you\r\n\r\n"));
+        r = run({"package", "apply", cup, "--dry-run", "--skip-duplicates"});
+        QVERIFY(r.out.contains("snippets to add: 0\nduplicates: 1\n"));
+        QCOMPARE(run({"package", "apply", cup, "--skip-duplicates"}).status, 0);
+        QCOMPARE(testing::library().snippetCount(), count + 1);
         QCOMPARE(run({"package", "apply", cup, "--name", "x"}).status, 2);
         QCOMPARE(run({"package", "send", cup}).status, 2);
     }

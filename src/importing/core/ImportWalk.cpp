@@ -10,20 +10,6 @@
 
 namespace importing::core::detail {
 
-namespace {
-
-// Two independent seeds: a chance collision of both is out of reach for any library.
-constexpr size_t SeedA = 0x9e3779b97f4a7c15ull;
-constexpr size_t SeedB = 0xc2b2ae3d27d4eb4full;
-
-} // namespace
-
-Digest digestOf(const QString &title, const QString &code)
-{
-    const QString key = duplicateKey(title, code);
-    return {quint64(::qHash(key, SeedA)), quint64(::qHash(key, SeedB))};
-}
-
 QString checkItem(const ImportItem &item, CheckedItem &checked)
 {
     checked.title = platform::trimmedSpaces(item.title);
@@ -101,7 +87,7 @@ Walk::Category &Walk::categoryNamed(const QString &name)
         if (!q.exec())
             store::throwQueryError(q);
         while (store::nextRow(q)) {
-            const Digest digest = digestOf(q.value(1).toString(), q.value(2).toString());
+            const Digest digest = duplicateDigest(q.value(1).toString(), q.value(2).toString());
             if (!category->keys.contains(digest))
                 category->keys.insert(digest, {q.value(0).toInt(), true});
         }
@@ -122,7 +108,7 @@ void Walk::item(const ImportItem &item)
     CategoryPreview &line = preview.categories[category.preview];
     ++preview.items;
     ++line.items;
-    const Digest digest = digestOf(checked.title, checked.code);
+    const Digest digest = duplicateDigest(checked.title, checked.code);
     const auto found = category.keys.constFind(digest);
     const auto add = [&] {
         ++preview.toAdd;

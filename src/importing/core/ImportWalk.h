@@ -2,6 +2,7 @@
 // The one pass over a source that the preview and the apply share, so that what the preview
 // promises is what the apply does. Private to this folder.
 #include "importing/core/Apply.h"
+#include "importing/core/DuplicateKey.h"
 
 #include <QHash>
 
@@ -9,13 +10,7 @@
 
 namespace importing::core::detail {
 
-// 128 bits of a duplicate key: what is kept of a snippet instead of its texts.
-struct Digest {
-    quint64 a = 0, b = 0;
-    bool operator==(const Digest &) const = default;
-};
-inline size_t qHash(const Digest &d, size_t seed = 0) noexcept { return ::qHash(d.a ^ (d.b << 1), seed); }
-Digest digestOf(const QString &title, const QString &code);
+using Digest = DuplicateDigest;
 
 // An item as it would be stored.
 struct CheckedItem {
