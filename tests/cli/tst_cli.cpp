@@ -269,6 +269,45 @@ private slots:
         QCOMPARE(run({"package", "send", cup}).status, 2);
     }
 
+    // A folder of another program's files: previewed as JSON without a write, then taken in once;
+    // the same folder again adds nothing.
+    void importPreviewsAsJsonAndAddsOnce()
+    {
+        const QDir dir(lib->dir());
+        QVERIFY(dir.mkpath(QStringLiteral("src/أدوات")));
+        testing::writeFile(dir.filePath(QStringLiteral("src/أدوات/نسخ ملف.vb")), utf8(QStringLiteral("FileCopy a, b\n")));
+        testing::writeFile(dir.filePath(QStringLiteral("src/أدوات/Beta.txt")), utf8(QStringLiteral("Dim x\n' الكـــود")));
+        testing::writeFile(dir.filePath(QStringLiteral("src/أدوات/empty.txt")), "");
+        const QString source = dir.filePath(QStringLiteral("src"));
+        lib->addSnippet(QStringLiteral("Beta"), lib->addCategory(QStringLiteral("أدوات")), QStringLiteral("Dim x\r\n' الكـــود"));
+        const QByteArray before = testing::readFile(lib->path());
+        const qint64 count = testing::library().snippetCount();
+
+        Result r = run({"import", "--from", "folder", source, "--dry-run", "--json"});
+        QCOMPARE(r.status, 0);
+        const QJsonObject preview = QJsonDocument::fromJson(r.out).object();
+        QCOMPARE(preview.value("format").toString(), QStringLiteral("folder"));
+        QCOMPARE(preview.value("duplicateChoice").toString(), QStringLiteral("skip"));
+        const QJsonArray categories = preview.value("categories").toArray();
+        QCOMPARE(categories.size(), 1);
+        QCOMPARE(categories[0].toObject().value("name").toString(), QStringLiteral("أدوات"));
+        QCOMPARE(categories[0].toObject().value("new").toBool(), false);
+        QCOMPARE(categories[0].toObject().value("items").toInt(), 2);
+        QCOMPARE(categories[0].toObject().value("duplicates").toInt(), 1);
+        QCOMPARE(preview.value("toAdd").toInt(), 1);
+        QCOMPARE(preview.value("skippedCount").toInt(), 1);
+        QVERIFY(preview.value("skipped").toArray()[0].toObject().value("origin").toString().endsWith("empty.txt"));
+        QCOMPARE(testing::readFile(lib->path()), before);
+
+        r = run({"import", source}); // the format found by itself
+        QCOMPARE(r.status, 0);
+        QCOMPARE(testing::library().snippetCount(), count + 1);
+        QCOMPARE(run({"import", source}).status, 0);
+        QCOMPARE(testing::library().snippetCount(), count + 1);
+        QCOMPARE(run({"import", source, "--duplicates", "twice"}).status, 2);
+        QCOMPARE(run({"import", "--from", "word", source}).status, 2);
+    }
+
     // The program's own words for a mistake, the first one in the order given; nothing is run.
     // Among them what a general parser would take: another option as a value, -o's value joined
     // on, bundled short options.
