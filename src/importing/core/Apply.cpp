@@ -5,8 +5,13 @@
 #include "store/Database.h"
 #include "store/Library.h"
 #include "store/LibraryConnection.h"
+#include "store/SqliteStatement.h"
 
 #include <QSqlQuery>
+
+#include <optional>
+
+#include <sqlite3.h>
 
 namespace importing::core {
 
@@ -30,16 +35,23 @@ qint32 runForId(QSqlQuery &q)
     return id;
 }
 
-// The rows of one apply, inside its transaction; each statement prepared once.
+// The rows of one apply, inside its transaction; each statement prepared once. On a library file
+// the rows go straight to SQLite, without a QVariant per value: an import may bring many.
 class LibraryWriter : public detail::Writer
 {
 public:
     explicit LibraryWriter(store::Library &library)
         : m_library(library)
-        , m_category(prepared(library, QStringLiteral("INSERT INTO Groub (Caption) VALUES (?) RETURNING Groub")))
-        , m_snippet(prepared(library, QStringLiteral("INSERT INTO Code (Head, Groub, code, Learn, \"User\") "
-                                                     "VALUES (?, ?, ?, ?, ?) RETURNING id")))
     {
+        if (library.engine() == store::Engine::Sqlite) {
+            m_sqlite = store::handleOf(library.database());
+            m_rawSnippet.emplace(library.database(), QByteArrayLiteral("INSERT INTO Code (Head, Groub, code, Learn, User) "
+                                                                       "VALUES (?, ?, ?, ?, ?)"));
+        } else {
+            m_snippet = prepared(library, QStringLiteral("INSERT INTO Code (Head, Groub, code, Learn, \"User\") "
+                                                         "VALUES (?, ?, ?, ?, ?) RETURNING id"));
+        }
+        m_category = prepared(library, QStringLiteral("INSERT INTO Groub (Caption) VALUES (?) RETURNING Groub"));
     }
 
     qint32 addCategory(const QString &name) override
@@ -50,12 +62,27 @@ public:
 
     qint32 addSnippet(qint32 category, const detail::CheckedItem &item, bool user) override
     {
-        m_snippet.bindValue(0, item.title);
-        m_snippet.bindValue(1, category);
-        m_snippet.bindValue(2, item.code);
-        m_snippet.bindValue(3, item.comment);
-        m_snippet.bindValue(4, user);
-        const qint32 id = runForId(m_snippet);
+        qint32 id = 0;
+        if (m_rawSnippet) {
+            const QByteArray title = item.title.toUtf8(), code = item.code.toUtf8(), comment = item.comment.toUtf8();
+            m_rawSnippet->bindText(1, title);
+            m_rawSnippet->bindInt(2, category);
+            m_rawSnippet->bindText(3, code);
+            if (comment.isEmpty())
+                sqlite3_bind_text(m_rawSnippet->get(), 4, "", 0, SQLITE_STATIC); // empty, as the add dialog stores it
+            else
+                m_rawSnippet->bindText(4, comment);
+            m_rawSnippet->bindInt(5, user ? 1 : 0);
+            m_rawSnippet->run();
+            id = qint32(sqlite3_last_insert_rowid(m_sqlite));
+        } else {
+            m_snippet.bindValue(0, item.title);
+            m_snippet.bindValue(1, category);
+            m_snippet.bindValue(2, item.code);
+            m_snippet.bindValue(3, item.comment);
+            m_snippet.bindValue(4, user);
+            id = runForId(m_snippet);
+        }
         keepLanguage(id, item.language);
         return id;
     }
@@ -84,6 +111,8 @@ private:
 
     store::Library &m_library;
     QSqlQuery m_category, m_snippet;
+    sqlite3 *m_sqlite = nullptr;
+    std::optional<store::SqliteStatement> m_rawSnippet;
 };
 
 } // namespace
