@@ -125,7 +125,7 @@ QList<QAction *> writeCommands(browser::FrmMain &main)
     namespace cmd = browser::cmd;
     QList<QAction *> actions;
     for (const char *name : {cmd::Add, cmd::edit, cmd::del, cmd::UsrUn, cmd::CurUsrCodRmv, cmd::CurMrkUsr,
-                             cmd::mnuCompDbas, cmd::mnuUpDat})
+                             cmd::mnuCompDbas, cmd::mnuUpDat, cmd::mnuImport})
         if (QAction *action = main.command(QLatin1String(name)))
             actions.append(action);
     return actions;
