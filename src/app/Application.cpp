@@ -14,6 +14,7 @@
 #include "exchange/Commands.h"
 #include "exchange/UserMarks.h"
 #include "export/Commands.h"
+#include "importing/Commands.h"
 #include "search/SearchCommands.h"
 #include "messages/ArabicMsgBox.h"
 #include "messages/frmMsgCreat.h"
@@ -60,6 +61,7 @@ void installCommands(browser::FrmMain &main)
     search::installCommands(main);
     exchange::installUserMarkCommands(main);
     exchange::installCommands(main);
+    importing::installCommands(main);
     main.onCommand(browser::cmd::MsgCreat, [](browser::FrmMain &m) {
         messages::runDesigner(&m);
         about::RepaintControl(m.TS1());
@@ -124,7 +126,7 @@ QList<QAction *> writeCommands(browser::FrmMain &main)
     namespace cmd = browser::cmd;
     QList<QAction *> actions;
     for (const char *name : {cmd::Add, cmd::edit, cmd::del, cmd::UsrUn, cmd::CurUsrCodRmv, cmd::CurMrkUsr,
-                             cmd::mnuCompDbas, cmd::mnuUpDat})
+                             cmd::mnuCompDbas, cmd::mnuUpDat, cmd::mnuImport})
         if (QAction *action = main.command(QLatin1String(name)))
             actions.append(action);
     return actions;

@@ -24,6 +24,7 @@ const QList<MenuSpec> &menuTable()
          {{mnusaveas, "حفظ باسم", "Ctrl+S"},
           {mnuCreateUpDat, "إنشاء ملف تحديث", nullptr},
           {mnuUpDat, "تحديث", "Ctrl+U"},
+          {mnuImport, "استيراد من برنامج آخر...", nullptr},
           {"sp", nullptr, nullptr},
           {mnuprint, "طباعة", "Ctrl+P"},
           {"sp1", nullptr, nullptr},

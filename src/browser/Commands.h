@@ -19,6 +19,7 @@ namespace cmd {
 inline constexpr char mnusaveas[] = "mnusaveas";
 inline constexpr char mnuCreateUpDat[] = "mnuCreateUpDat";
 inline constexpr char mnuUpDat[] = "mnuUpDat";
+inline constexpr char mnuImport[] = "mnuImport";
 inline constexpr char mnuprint[] = "mnuprint";
 inline constexpr char mnuTeamLibrary[] = "mnuTeamLibrary";
 inline constexpr char mnuFileLibrary[] = "mnuFileLibrary";

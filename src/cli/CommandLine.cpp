@@ -76,14 +76,27 @@ const std::vector<Command> &commands()
          .usage = "  export-all DIR                             every snippet as a file per category folder, with\n"
                   "                                             index.json, into a new or empty folder\n"},
         {.name = QStringLiteral("package"),
-         .flags = {QStringLiteral("dry-run")},
+         .flags = {QStringLiteral("dry-run"), QStringLiteral("skip-duplicates")},
          .values = {QStringLiteral("name"), QStringLiteral("notes")},
          .least = 2,
          .most = 2,
          .run = package,
          .usage = "  package create FILE --name N [--notes T]   a package of your own snippets (FILE must not exist)\n"
-                  "  package apply FILE [--dry-run]             adds a package's snippets, all or none; --dry-run\n"
-                  "                                             shows what it would add\n"},
+                  "  package apply FILE [--dry-run] [--skip-duplicates]\n"
+                  "                                             adds a package's snippets, all or none; --dry-run\n"
+                  "                                             shows what it would add; --skip-duplicates leaves\n"
+                  "                                             out those the library holds already\n"},
+        {.name = QStringLiteral("import"),
+         .flags = {QStringLiteral("dry-run")},
+         .values = {QStringLiteral("from"), QStringLiteral("duplicates")},
+         .json = true,
+         .least = 1,
+         .most = 1,
+         .run = importCommand,
+         .usage = "  import [--from folder|vscode|masscode|snippetslab|cherrytree] PATH [--dry-run] [--json]\n"
+                  "         [--duplicates skip|keep|replace]\n"
+                  "                                             snippets from another program, all or none;\n"
+                  "                                             --dry-run shows what it would do\n"},
     };
     return table;
 }

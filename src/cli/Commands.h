@@ -46,5 +46,7 @@ int exportCommand(store::Library &library, const Arguments &a);
 int exportAll(store::Library &library, const Arguments &a);
 // Update packages (PackageCommands.cpp).
 int package(store::Library &library, const Arguments &a);
+// Snippets from other programs (ImportCommands.cpp).
+int importCommand(store::Library &library, const Arguments &a);
 
 } // namespace cli

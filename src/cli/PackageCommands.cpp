@@ -35,6 +35,9 @@ int packageCreate(store::Library &library, const Arguments &a, const QString &fi
     if (a.flags.contains(QStringLiteral("dry-run")))
         badUsage(say(QStringLiteral("package create has no --dry-run"),
                      QStringLiteral("الأمر package create ليس له الخيار --dry-run")));
+    if (a.flags.contains(QStringLiteral("skip-duplicates")))
+        badUsage(say(QStringLiteral("package create has no --skip-duplicates"),
+                     QStringLiteral("الأمر package create ليس له الخيار --skip-duplicates")));
     if (!a.values.contains(QStringLiteral("name")))
         badUsage(say(QStringLiteral("package create needs --name"),
                      QStringLiteral("الأمر package create يحتاج إلى --name")));
@@ -61,6 +64,7 @@ int packageApply(store::Library &library, const Arguments &a, const QString &fil
         badUsage(say(QStringLiteral("package apply takes no --name or --notes"),
                      QStringLiteral("الأمر package apply لا يأخذ --name ولا --notes")));
     const bool dryRun = a.flags.contains(QStringLiteral("dry-run"));
+    const bool skipDuplicates = a.flags.contains(QStringLiteral("skip-duplicates"));
     // The package is checked in full before the library is opened for writing.
     const exchange::PackageFile package(file);
     openLibrary(library, a.location, !dryRun);
@@ -72,9 +76,11 @@ int packageApply(store::Library &library, const Arguments &a, const QString &fil
                        + oneLine(header.date.toString()) + QLatin1Char('\n')
                        + say(QStringLiteral("notes: "), QStringLiteral("ملاحظات: ")) + oneLine(header.notes.toString())
                        + QLatin1Char('\n');
-        text +=
-            say(QStringLiteral("snippets to add: %1"), QStringLiteral("الأكواد التي ستضاف: %1")).arg(preview.snippets)
-            + QLatin1Char('\n');
+        const qint64 toAdd = skipDuplicates ? preview.snippets - preview.duplicates : preview.snippets;
+        text += say(QStringLiteral("snippets to add: %1"), QStringLiteral("الأكواد التي ستضاف: %1")).arg(toAdd)
+                + QLatin1Char('\n')
+                + say(QStringLiteral("duplicates: %1"), QStringLiteral("المكررة: %1")).arg(preview.duplicates)
+                + QLatin1Char('\n');
         for (const QString &category : preview.newCategories)
             text += say(QStringLiteral("new category: "), QStringLiteral("فئة جديدة: ")) + oneLine(category)
                     + QLatin1Char('\n');
@@ -88,7 +94,8 @@ int packageApply(store::Library &library, const Arguments &a, const QString &fil
         // As in the window: no apply without a copy of the library to go back to.
         store::keepBackup(library, store::BackupReason::Package);
         Progress progress(say(QStringLiteral("applying"), QStringLiteral("جارٍ إضافة الأكواد")));
-        added = exchange::applyPackage(library, package, [&](qint64 done, qint64 total) { progress.show(done, total); });
+        added = exchange::applyPackage(
+            library, package, [&](qint64 done, qint64 total) { progress.show(done, total); }, skipDuplicates);
     } catch (const platform::Error &e) {
         refuse(QStringLiteral("تعذر إضافة محتويات ملف التحديث، ولم تتغير قاعدة البيانات: ") + e.message());
     }

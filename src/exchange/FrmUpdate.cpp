@@ -11,6 +11,7 @@
 #include "platform/WaitCursor.h"
 #include "store/Library.h"
 
+#include <QCheckBox>
 #include <QCursor>
 #include <QGridLayout>
 #include <QGuiApplication>
@@ -41,6 +42,16 @@ FrmUpdate::FrmUpdate(store::Library &library, QWidget *parent)
     m_result = parts.result;
     QPushButton *insert = parts.action;
 
+    m_skipDuplicates = new QCheckBox(QStringLiteral("تجاهل المكررات"), this);
+    m_skipDuplicates->setObjectName(QStringLiteral("ChkSkipDuplicates"));
+    m_duplicates = new QLabel(this);
+    m_duplicates->setObjectName(QStringLiteral("LblDuplicates"));
+    auto *duplicatesRow = new QHBoxLayout;
+    duplicatesRow->addWidget(m_duplicates, 1);
+    duplicatesRow->addWidget(m_skipDuplicates);
+    auto *layout = static_cast<QVBoxLayout *>(this->layout());
+    layout->insertLayout(layout->count() - 1, duplicatesRow);
+
     connect(insert, &QPushButton::clicked, this, &FrmUpdate::CmdInsert_Click);
 }
 
@@ -58,9 +69,11 @@ bool FrmUpdate::load(const QString &path)
     m_packagePath = path;
 
     QStringList titles;
+    qint64 duplicates = 0;
     if (!platform::runGuarded(parentWidget(), [&] {
             m_package.emplace(m_packagePath);
             titles = m_package->titles();
+            duplicates = previewApply(m_library, *m_package).duplicates;
         })) {
         m_package.reset();
         return false;
@@ -76,6 +89,8 @@ bool FrmUpdate::load(const QString &path)
     m_list->clear();
     m_list->addItems(titles);
     m_result->setText(platform::localDigits(text::countLine(text::SearchResult, titles.size(), text::Items)));
+    m_duplicates->setText(
+        platform::localDigits(QStringLiteral("المكررة (العنوان والكود في المكتبة من قبل): %1").arg(duplicates)));
     return true;
 }
 
@@ -87,7 +102,7 @@ void FrmUpdate::CmdInsert_Click()
     if (!platform::runGuarded(this, QStringLiteral("تعذر إضافة محتويات ملف التحديث، ولم تتغير قاعدة البيانات:\r\n"),
                               [&] {
                                   const platform::WaitCursor wait;
-                                  added = applyPackage(m_library, *m_package);
+                                  added = applyPackage(m_library, *m_package, {}, m_skipDuplicates->isChecked());
                               }))
         return;
     try {

@@ -6,6 +6,7 @@
 
 #include <optional>
 
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -39,6 +40,8 @@ private:
     QPlainTextEdit *m_notes;
     QListWidget *m_list;
     QLabel *m_result;
+    QLabel *m_duplicates;
+    QCheckBox *m_skipDuplicates; // off unless the user asks: the add stays what it always was
     QString m_packagePath;
     std::optional<PackageFile> m_package; // open from load() until the dialog goes
 };

@@ -88,7 +88,11 @@ FileDialogResult run(QWidget *parent, FileDialogRequest request)
         screen.isValid())
         dialog.resize(std::min(screen.width() * 2 / 3, 900), std::min(screen.height() * 2 / 3, 560));
     dialog.setAcceptMode(request.kind == FileDialogRequest::Save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setFileMode(request.kind == FileDialogRequest::Save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setFileMode(request.kind == FileDialogRequest::Save     ? QFileDialog::AnyFile
+                       : request.kind == FileDialogRequest::Folder ? QFileDialog::Directory
+                                                                   : QFileDialog::ExistingFile);
+    if (request.kind == FileDialogRequest::Folder)
+        dialog.setOption(QFileDialog::ShowDirsOnly, true);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
     const QStringList filters = qtNameFilters(request.filter);
     dialog.setNameFilters(filters);
@@ -126,6 +130,11 @@ FileDialogResult getSaveFileName(QWidget *parent, const QString &title, const QS
                                  const QString &fileName)
 {
     return run(parent, {FileDialogRequest::Save, title, filter, filterIndex, fileName, {}});
+}
+
+FileDialogResult getExistingFolder(QWidget *parent, const QString &title)
+{
+    return run(parent, {FileDialogRequest::Folder, title, {}, 1, {}, {}});
 }
 
 } // namespace platform

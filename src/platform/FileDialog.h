@@ -12,7 +12,7 @@ class QWidget;
 namespace platform {
 
 struct FileDialogRequest {
-    enum Kind { Open, Save };
+    enum Kind { Open, Save, Folder };
     Kind kind = Open;
     QString title;
     QString filter;
@@ -35,6 +35,9 @@ FileDialogResult getOpenFileName(QWidget *parent, const QString &title, const QS
 // Asks no overwrite question: callers that must ask do so themselves.
 FileDialogResult getSaveFileName(QWidget *parent, const QString &title, const QString &filter, int filterIndex = 1,
                                  const QString &fileName = {});
+
+// A folder that exists; the answer's fileName is its path.
+FileDialogResult getExistingFolder(QWidget *parent, const QString &title);
 
 class FileDialogSeam : public TestSeam<FileDialogSeam, FileDialogRequest, FileDialogResult>
 {

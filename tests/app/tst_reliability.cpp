@@ -97,7 +97,7 @@ private slots:
         main.show();
         QVERIFY(main.windowTitle().contains(QStringLiteral("للقراءة فقط")));
         QVERIFY(main.findChild<QLabel *>("readOnlyNotice")->isVisible());
-        for (const char *name : {"Add", "edit", "del", "mnuUpDat", "mnuCompDbas", "UsrUn"})
+        for (const char *name : {"Add", "edit", "del", "mnuUpDat", "mnuImport", "mnuCompDbas", "UsrUn"})
             QVERIFY2(!main.command(QLatin1String(name))->isEnabled(), name);
         main.selectNode(store::snippetKey(1));
         main.updateCodeMenu(false);

@@ -240,7 +240,7 @@ private slots:
         r = run({"package", "apply", cup, "--dry-run"});
         QCOMPARE(r.status, 0);
         QVERIFY(r.out.contains("name: Me\n"));
-        QVERIFY(r.out.contains("snippets to add: 1\n"));
+        QVERIFY(r.out.contains("snippets to add: 1\nduplicates: 1\n")); // its own snippet is in the library
         QVERIFY(r.out.contains("\tMine Tab\n"));
         QCOMPARE(testing::readFile(lib->path()), before);
 
@@ -261,8 +261,84 @@ private slots:
         QCOMPARE(r.status, 0);
         QCOMPARE(testing::library().snippetCount(), count + 1);
         QVERIFY(testing::readFile(QDir(lib->dir()).filePath("Cred.txt")).endsWith("Me\r\nfor you\r\n\r\n"));
+        r = run({"package", "apply", cup, "--dry-run", "--skip-duplicates"});
+        QVERIFY(r.out.contains("snippets to add: 0\nduplicates: 1\n"));
+        QCOMPARE(run({"package", "apply", cup, "--skip-duplicates"}).status, 0);
+        QCOMPARE(testing::library().snippetCount(), count + 1);
         QCOMPARE(run({"package", "apply", cup, "--name", "x"}).status, 2);
         QCOMPARE(run({"package", "send", cup}).status, 2);
+    }
+
+    // A folder of another program's files: previewed as JSON without a write, then taken in once;
+    // the same folder again adds nothing.
+    void importPreviewsAsJsonAndAddsOnce()
+    {
+        const QDir dir(lib->dir());
+        QVERIFY(dir.mkpath(QStringLiteral("src/أدوات")));
+        testing::writeFile(dir.filePath(QStringLiteral("src/أدوات/نسخ ملف.vb")), utf8(QStringLiteral("FileCopy a, b\n")));
+        testing::writeFile(dir.filePath(QStringLiteral("src/أدوات/Beta.txt")), utf8(QStringLiteral("Dim x\n' الكـــود")));
+        testing::writeFile(dir.filePath(QStringLiteral("src/أدوات/empty.txt")), "");
+        const QString source = dir.filePath(QStringLiteral("src"));
+        lib->addSnippet(QStringLiteral("Beta"), lib->addCategory(QStringLiteral("أدوات")), QStringLiteral("Dim x\r\n' الكـــود"));
+        const QByteArray before = testing::readFile(lib->path());
+        const qint64 count = testing::library().snippetCount();
+
+        Result r = run({"import", "--from", "folder", source, "--dry-run", "--json"});
+        QCOMPARE(r.status, 0);
+        const QJsonObject preview = QJsonDocument::fromJson(r.out).object();
+        QCOMPARE(preview.value("format").toString(), QStringLiteral("folder"));
+        QCOMPARE(preview.value("duplicateChoice").toString(), QStringLiteral("skip"));
+        const QJsonArray categories = preview.value("categories").toArray();
+        QCOMPARE(categories.size(), 1);
+        QCOMPARE(categories[0].toObject().value("name").toString(), QStringLiteral("أدوات"));
+        QCOMPARE(categories[0].toObject().value("new").toBool(), false);
+        QCOMPARE(categories[0].toObject().value("items").toInt(), 2);
+        QCOMPARE(categories[0].toObject().value("duplicates").toInt(), 1);
+        QCOMPARE(preview.value("toAdd").toInt(), 1);
+        QCOMPARE(preview.value("skippedCount").toInt(), 1);
+        QVERIFY(preview.value("skipped").toArray()[0].toObject().value("origin").toString().endsWith("empty.txt"));
+        QCOMPARE(testing::readFile(lib->path()), before);
+
+        r = run({"import", source}); // the format found by itself
+        QCOMPARE(r.status, 0);
+        QCOMPARE(testing::library().snippetCount(), count + 1);
+        QCOMPARE(run({"import", source}).status, 0);
+        QCOMPARE(testing::library().snippetCount(), count + 1);
+        QCOMPARE(run({"import", source, "--duplicates", "twice"}).status, 2);
+        QCOMPARE(run({"import", "--from", "word", source}).status, 2);
+    }
+
+    // What export-all writes comes back as the same rows in an empty library: categories, titles,
+    // code, comments and whose they are.
+    void exportAllThenImportGivesTheSameRows()
+    {
+        const QString folder = QDir(lib->dir()).filePath("exported");
+        QCOMPARE(run({"export-all", folder}).status, 0);
+        const QString empty = QDir(lib->dir()).filePath("empty.mdb");
+        {
+            store::Library other;
+            other.create(empty, false);
+        }
+        const Result r = cli({"--library", empty, "import", folder});
+        QVERIFY2(r.status == 0, r.err.constData());
+        const auto rowsOf = [](const QStringList &on) {
+            QStringList rows;
+            for (const QJsonValue &v : QJsonDocument::fromJson(cli(on + QStringList{"list", "--json"}).out).array()) {
+                const QJsonObject listed = v.toObject();
+                const QJsonObject s = QJsonDocument::fromJson(
+                                          cli(on + QStringList{"show", QString::number(listed.value("id").toInt()), "--json"}).out)
+                                          .object();
+                rows.append(QStringList{listed.value("category").toString(), s.value("title").toString(),
+                                        s.value("code").toString(), s.value("comment").toString(),
+                                        listed.value("user").toBool() ? "user" : "-"}
+                                .join('|'));
+            }
+            rows.sort();
+            return rows;
+        };
+        const QStringList original = rowsOf(on);
+        QCOMPARE(original.size(), 6);
+        QCOMPARE(rowsOf({"--library", empty}), original);
     }
 
     // The program's own words for a mistake, the first one in the order given; nothing is run.

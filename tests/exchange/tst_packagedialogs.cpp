@@ -6,6 +6,7 @@
 #include "exchange/Package.h"
 #include "store/Library.h"
 
+#include <QCheckBox>
 #include <QDate>
 #include <QDir>
 #include <QFile>
@@ -282,6 +283,8 @@ private slots:
         QVERIFY(child<QLineEdit>(&dlg, "TxtName")->isReadOnly());
         QCOMPARE(items(&dlg), QStringList({"one", QStringLiteral("اثنان"), "three"}));
         QCOMPARE(labelText(&dlg, "Label3"), QStringLiteral("نتيجة البحث: 3عنصر/عناصر"));
+        QVERIFY(labelText(&dlg, "LblDuplicates").endsWith(": 0"));
+        QVERIFY(!child<QCheckBox>(&dlg, "ChkSkipDuplicates")->isChecked());
         QCOMPARE(testing::library().snippetCount(), 1);
 
         child<QPushButton>(&dlg, "CmdInsert")->click();
@@ -297,6 +300,12 @@ private slots:
         QCOMPARE(testing::library().snippetCount(), 7);
         QCOMPARE(testing::library().categoryCount(), 2);
         QCOMPARE(testing::readFile(QDir(lib.dir()).filePath("Cred.txt")), entry + entry);
+
+        // Told to skip duplicates, it adds none of them a third time.
+        child<QCheckBox>(&dlg, "ChkSkipDuplicates")->setChecked(true);
+        child<QPushButton>(&dlg, "CmdInsert")->click();
+        QCOMPARE(testing::library().snippetCount(), 7);
+        QCOMPARE(labelText(&dlg, "Label3"), QStringLiteral("تم إضافة: 0عنصر/عناصر بنجاح"));
     }
 
     void nullHeaderShowsEmptyBoxes()

@@ -60,6 +60,11 @@ private slots:
         QCOMPARE(snippets[0].head.toString(), QStringLiteral("نافذة"));
         QVERIFY(snippets[0].learn.isNull());
         QVERIFY(!store::isTrue(snippets[0].user)); // they arrive unmarked
+
+        // All three are in now: skipping duplicates, a second apply adds none.
+        QCOMPARE(previewApply(testing::library(), package).duplicates, 3);
+        QCOMPARE(applyPackage(testing::library(), package, {}, true), 0);
+        QCOMPARE(testing::library().snippetCount(), 3);
     }
 
     void aFailurePartWayAddsNothing()

@@ -1,6 +1,7 @@
 #include "exchange/core/Package.h"
 
 #include "exchange/core/PackagePg.h"
+#include "importing/core/DuplicateKey.h"
 #include "store/CreateDb.h"
 #include "store/Database.h"
 #include "store/JetImport.h"
@@ -12,8 +13,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QSet>
 #include <QSqlDatabase>
 #include <QSqlDriver>
+#include <QSqlQuery>
 #include <QStorageInfo>
 #include <QUrl>
 
@@ -550,17 +553,71 @@ QHash<QByteArray, qint64> categoriesByName(const store::Database &library)
     return byName;
 }
 
+// The duplicates among a package's rows: equal title (as added) and code to a snippet of the same
+// category, in the library or among the rows before. Keeps digests, never texts; a category's
+// snippets are read when a row first names it, before anything is added to it.
+class Duplicates
+{
+public:
+    Duplicates(const store::Database &library, const QHash<QByteArray, qint64> &byName)
+        : m_library(library)
+        , m_byName(byName)
+    {
+    }
+
+    // Whether the row is a duplicate; a row that is not is remembered for the rows after it.
+    bool check(const QByteArray &category, const RawRow &row)
+    {
+        auto known = m_seen.find(category);
+        if (known == m_seen.end()) {
+            known = m_seen.insert(QByteArray(category.constData(), category.size()), {});
+            const auto id = m_byName.constFind(category);
+            if (id != m_byName.cend())
+                readCategory(*id, *known);
+        }
+        const importing::core::DuplicateDigest digest = importing::core::duplicateDigest(
+            QString::fromUtf8(row.head).left(HeadSize), QString::fromUtf8(row.code));
+        if (known->contains(digest))
+            return true;
+        known->insert(digest);
+        return false;
+    }
+
+private:
+    void readCategory(qint64 id, QSet<importing::core::DuplicateDigest> &into)
+    {
+        QSqlQuery q(m_library.db());
+        q.setForwardOnly(true);
+        if (!q.prepare(QStringLiteral("SELECT Head, code FROM Code WHERE Groub = ?")))
+            store::throwQueryError(q);
+        q.addBindValue(id);
+        if (!q.exec())
+            store::throwQueryError(q);
+        while (store::nextRow(q))
+            into.insert(importing::core::duplicateDigest(q.value(0).toString(), q.value(1).toString()));
+    }
+
+    const store::Database &m_library;
+    QHash<QByteArray, qint64> m_byName; // as the library was before the rows
+    QHash<QByteArray, QSet<importing::core::DuplicateDigest>> m_seen;
+};
+
 // Adds the rows that forEach hands over, in one transaction of the library.
 template <typename ForEach>
-int applyRows(store::Library &library, ForEach &&forEach)
+int applyRows(store::Library &library, ForEach &&forEach, bool skipDuplicates = false)
 {
     int added = 0;
     if (onPostgres(library)) {
         library.transaction([&] {
             QHash<QByteArray, qint64> byName = pg::categoriesByName(library.database());
+            std::optional<Duplicates> duplicates;
+            if (skipDuplicates)
+                duplicates.emplace(library.database(), byName);
             pg::RowWriter writer(library.database(), HeadSize);
             forEach([&](const RawRow &row) {
                 const QByteArray name = targetCategory(row);
+                if (duplicates && duplicates->check(name, row))
+                    return;
                 auto it = byName.constFind(name);
                 if (it == byName.constEnd())
                     it = byName.insert(QByteArray(name.constData(), name.size()), writer.addCategory(name));
@@ -575,6 +632,9 @@ int applyRows(store::Library &library, ForEach &&forEach)
         const store::Database &db = library.database();
         sqlite3 *lib = store::handleOf(db);
         QHash<QByteArray, qint64> byName = categoriesByName(db);
+        std::optional<Duplicates> duplicates;
+        if (skipDuplicates)
+            duplicates.emplace(db, byName);
         Statement category(db, QStringLiteral("INSERT INTO Groub (Caption) VALUES (?)"));
         // User stays Null: the snippets arrive unmarked. Titles are cut as the title box cuts them.
         Statement snippet(db, QStringLiteral("INSERT INTO Code (Head, Groub, code, Learn, User) "
@@ -582,6 +642,8 @@ int applyRows(store::Library &library, ForEach &&forEach)
                                   .arg(HeadSize));
         forEach([&](const RawRow &row) {
             const QByteArray name = targetCategory(row);
+            if (duplicates && duplicates->check(name, row))
+                return;
             auto it = byName.constFind(name);
             if (it == byName.constEnd()) {
                 category.bindText(1, name);
@@ -602,19 +664,22 @@ int applyRows(store::Library &library, ForEach &&forEach)
 } // namespace
 
 int applyPackage(store::Library &library, const PackageFile &package,
-                 const std::function<void(qint64, qint64)> &progress)
+                 const std::function<void(qint64, qint64)> &progress, bool skipDuplicates)
 {
     if (!progress)
-        return applyRows(library, [&](const auto &add) { package.d->scan(add); });
+        return applyRows(library, [&](const auto &add) { package.d->scan(add); }, skipDuplicates);
     const qint64 total = package.d->rows;
-    return applyRows(library, [&](const auto &add) {
-        qint64 done = 0;
-        package.d->scan([&](const RawRow &row) {
-            add(row);
-            if (++done % 1024 == 0 || done == total)
-                progress(done, total);
-        });
-    });
+    return applyRows(
+        library,
+        [&](const auto &add) {
+            qint64 done = 0;
+            package.d->scan([&](const RawRow &row) {
+                add(row);
+                if (++done % 1024 == 0 || done == total)
+                    progress(done, total);
+            });
+        },
+        skipDuplicates);
 }
 
 int applyPackage(store::Library &library, const Package &package)
@@ -633,8 +698,11 @@ ApplyPreview previewApply(store::Library &library, const PackageFile &package)
     ApplyPreview preview;
     QHash<QByteArray, qint64> byName = onPostgres(library) ? pg::categoriesByName(library.database())
                                                            : categoriesByName(library.database());
+    Duplicates duplicates(library.database(), byName);
     package.d->scan([&](const RawRow &row) {
         const QByteArray name = targetCategory(row);
+        if (duplicates.check(name, row))
+            ++preview.duplicates;
         if (!byName.contains(name)) {
             byName.insert(QByteArray(name.constData(), name.size()), 0);
             preview.newCategories.append(QString::fromUtf8(name));

@@ -70,6 +70,9 @@ QStringList createPackage(store::Library &library, const QString &path, const QS
 struct ApplyPreview {
     qint64 snippets = 0;
     QStringList newCategories; // in the order they would be added
+    // Rows whose title and code equal a snippet of their category, in the library or earlier in
+    // the package (importing::core::duplicateKey): what skipDuplicates would leave out.
+    qint64 duplicates = 0;
 };
 
 // A package file opened and checked: every check passed before the constructor returns, and
@@ -100,7 +103,7 @@ private:
     struct Impl;
     std::unique_ptr<Impl> d;
     friend int applyPackage(store::Library &library, const PackageFile &package,
-                            const std::function<void(qint64, qint64)> &progress);
+                            const std::function<void(qint64, qint64)> &progress, bool skipDuplicates);
     friend ApplyPreview previewApply(store::Library &library, const PackageFile &package);
 };
 
@@ -118,9 +121,10 @@ QString targetCategory(const PackageRow &row);
 // file changed under us and a row is no longer valid). Titles longer than HeadSize are cut to
 // HeadSize characters, as the add dialog's title box keeps them; category names are taken
 // whole, as the add dialog takes them. Returns the number added. progress, when given, is told
-// (rows done, rows in all) as the rows go in.
+// (rows done, rows in all) as the rows go in. With skipDuplicates, the rows previewApply counts
+// as duplicates are left out; off, every row goes in, as it always has.
 int applyPackage(store::Library &library, const PackageFile &package,
-                 const std::function<void(qint64, qint64)> &progress = {});
+                 const std::function<void(qint64, qint64)> &progress = {}, bool skipDuplicates = false);
 int applyPackage(store::Library &library, const Package &package);
 
 ApplyPreview previewApply(store::Library &library, const PackageFile &package);
