@@ -1,0 +1,98 @@
+#include "highlight/BackgroundHighlight.h"
+
+#include <algorithm>
+
+namespace highlight {
+
+BackgroundHighlight::BackgroundHighlight(const QString &language, const QString &text)
+    : m_language(language)
+    , m_text(text)
+{
+    m_thread = std::thread([this] { run(); });
+}
+
+BackgroundHighlight::~BackgroundHighlight()
+{
+    m_cancel.store(1);
+    m_thread.join();
+}
+
+void BackgroundHighlight::run()
+{
+    const qsizetype n = m_text.size();
+    try {
+        Highlighter highlighter(m_language);
+        if (highlighter.parse(m_text, &m_cancel)) {
+            for (qsizetype from = 0; from < n && !m_cancel.load(); from += PieceChars) {
+                const qsizetype to = std::min(n, from + PieceChars);
+                const QList<Span> piece = highlighter.spans(from, to, &m_cancel);
+                {
+                    std::lock_guard lock(m_mutex);
+                    // A run cut at the piece's start continues the previous piece's last one.
+                    auto it = piece.begin();
+                    if (it != piece.end() && !m_spans.empty() && m_spans.back().style == it->style
+                        && m_spans.back().start + m_spans.back().length == it->start) {
+                        m_spans.back().length += it->length;
+                        ++it;
+                    }
+                    m_spans.insert(m_spans.end(), it, piece.end());
+                }
+                m_ready.store(to);
+            }
+        }
+    } catch (const std::exception &) {
+        // Out of memory on a huge text: what was coloured stays, the rest stays plain.
+    }
+    {
+        std::lock_guard lock(m_mutex);
+        m_ready.store(n);
+        m_finished.store(true);
+    }
+    m_done.notify_all();
+}
+
+qsizetype BackgroundHighlight::readyUpTo() const { return m_ready.load(); }
+
+bool BackgroundHighlight::isFinished() const { return m_finished.load(); }
+
+void BackgroundHighlight::wait() const
+{
+    std::unique_lock lock(m_mutex);
+    m_done.wait(lock, [this] { return m_finished.load(); });
+}
+
+QList<Span> BackgroundHighlight::spans(qsizetype from, qsizetype to) const
+{
+    QList<Span> out;
+    std::lock_guard lock(m_mutex);
+    auto it = std::lower_bound(m_spans.begin(), m_spans.end(), from,
+                               [](const Span &s, qsizetype pos) { return s.start + s.length <= pos; });
+    for (; it != m_spans.end() && it->start < to; ++it) {
+        const qsizetype a = std::max<qsizetype>(it->start, from);
+        const qsizetype b = std::min<qsizetype>(it->start + it->length, to);
+        if (b > a)
+            out.append({int(a), int(b - a), it->style});
+    }
+    return out;
+}
+
+QList<Span> BackgroundHighlight::quickSpans(qsizetype from, qsizetype to) const
+{
+    // Some lines before what is asked give the parser its bearings.
+    qsizetype start = std::max<qsizetype>(0, from - 2048);
+    while (start > 0 && m_text[start - 1] != QLatin1Char('\n'))
+        --start;
+    to = std::min(to, m_text.size());
+    if (start >= to)
+        return {};
+    const QStringView part = QStringView(m_text).sliced(start, to - start);
+    Highlighter highlighter(m_language);
+    if (!highlighter.parse(part))
+        return {};
+    QList<Span> out = highlighter.spans(from - start, part.size());
+    for (Span &s : out)
+        s.start += int(start);
+    return out;
+}
+
+} // namespace highlight

@@ -1,0 +1,50 @@
+#pragma once
+// Colours a whole text away from the window's thread: the text is parsed once, then coloured
+// piece by piece from its start, and each piece is handed out as soon as it is done, so a view
+// can colour its first screen (quickSpans) and then follow. Dropping the object cancels the work.
+#include "highlight/Highlighter.h"
+
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace highlight {
+
+class BackgroundHighlight
+{
+public:
+    BackgroundHighlight(const QString &language, const QString &text);
+    ~BackgroundHighlight();
+    BackgroundHighlight(const BackgroundHighlight &) = delete;
+    BackgroundHighlight &operator=(const BackgroundHighlight &) = delete;
+
+    // Characters per piece handed out.
+    static constexpr qsizetype PieceChars = 64 * 1024;
+
+    // Every run before this position is final.
+    qsizetype readyUpTo() const;
+    bool isFinished() const;
+    // Waits until the whole text is coloured.
+    void wait() const;
+    // The final runs meeting [from, to) (which must lie before readyUpTo), clipped to it.
+    QList<Span> spans(qsizetype from, qsizetype to) const;
+    // Runs for [from, to) from parsing only the lines around it: quick and right for nearly all
+    // code, for the screen to show until the final runs are there.
+    QList<Span> quickSpans(qsizetype from, qsizetype to) const;
+
+private:
+    void run();
+
+    const QString m_language;
+    const QString m_text;
+    CancelFlag m_cancel{0};
+    mutable std::mutex m_mutex;
+    mutable std::condition_variable m_done;
+    std::vector<Span> m_spans;
+    std::atomic<qsizetype> m_ready{0};
+    std::atomic<bool> m_finished{false};
+    std::thread m_thread;
+};
+
+} // namespace highlight
