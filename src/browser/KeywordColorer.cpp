@@ -2,11 +2,13 @@
 
 #include "browser/Keywords.h"
 #include "export/core/LargeBuffer.h"
+#include "highlight/BackgroundHighlight.h"
 #include "platform/MessageBox.h"
 #include "platform/RichTextBox.h"
 #include "platform/Twips.h"
 
 #include <QElapsedTimer>
+#include <QColor>
 #include <QLabel>
 #include <QProgressBar>
 #include <QScrollBar>
@@ -15,6 +17,8 @@
 #include <QTextDocument>
 #include <QTextLayout>
 #include <QTimer>
+
+#include <array>
 
 namespace browser {
 
@@ -44,6 +48,51 @@ QTextCharFormat keywordFormat()
     return f;
 }
 
+const QTextCharFormat &styleFormat(highlight::Style style)
+{
+    static const auto formats = [] {
+        std::array<QTextCharFormat, highlight::StyleCount> f;
+        for (int i = 1; i < highlight::StyleCount; ++i)
+            f[i].setForeground(QColor(QRgb(highlight::colourOf(highlight::Style(i)))));
+        return f;
+    }();
+    return formats[size_t(style)];
+}
+
+// A block's runs (positions in the document) laid over its text, replacing any it had.
+void colourBlockRuns(QTextDocument *doc, const QTextBlock &block, const QList<highlight::Span> &spans)
+{
+    QTextLayout *layout = block.layout();
+    if (spans.isEmpty() && layout->formats().isEmpty())
+        return;
+    const bool laidOut = layout->lineCount() > 0;
+    QList<QTextLayout::FormatRange> ranges;
+    ranges.reserve(spans.size());
+    const int base = block.position();
+    for (const highlight::Span &s : spans)
+        ranges.append({s.start - base, s.length, styleFormat(s.style)});
+    layout->setFormats(ranges);
+    if (laidOut)
+        doc->markContentsDirty(block.position(), block.length());
+}
+
+// The runs of spans that fall in block (spans in order; it moves past those before the block).
+QList<highlight::Span> runsIn(const QTextBlock &block, const QList<highlight::Span> &spans, qsizetype &next)
+{
+    const int from = block.position(), to = block.position() + block.length() - 1;
+    while (next < spans.size() && spans[next].start + spans[next].length <= from)
+        ++next;
+    QList<highlight::Span> runs;
+    for (qsizetype i = next; i < spans.size() && spans[i].start < to; ++i) {
+        const int a = std::max(spans[i].start, from), b = std::min(spans[i].start + spans[i].length, to);
+        if (b > a)
+            runs.append({a, b - a, spans[i].style});
+    }
+    return runs;
+}
+
+int blockEnd(const QTextBlock &block) { return block.position() + block.length() - 1; }
+
 } // namespace
 
 KeywordColorer::KeywordColorer(platform::RichTextBox *view, platform::RichTextBox *work, QProgressBar *progress,
@@ -53,6 +102,7 @@ KeywordColorer::KeywordColorer(platform::RichTextBox *view, platform::RichTextBo
     , m_progress(progress)
     , m_countPanel(countPanel)
     , m_timer(new QTimer(view))
+    , m_language(highlight::VisualBasic)
 {
     m_timer->setSingleShot(true);
     m_timer->setInterval(0);
@@ -75,14 +125,16 @@ KeywordColorer::KeywordColorer(platform::RichTextBox *view, platform::RichTextBo
 
 KeywordColorer::~KeywordColorer() { m_view->setFinishFormatting({}); }
 
+void KeywordColorer::setLanguage(const QString &language) { m_language = language; }
+
 void KeywordColorer::show(const QString &text, bool codeTab)
 {
     QTextDocument *document = m_view->document();
     if (m_shown.document == document && m_shown.revision == document->revision() && m_shown.codeTab == codeTab
-        && m_shown.text == text)
+        && m_shown.language == m_language && m_shown.text == text)
         return;
     color(text, codeTab);
-    m_shown = {m_view->document(), m_view->document()->revision(), codeTab, text};
+    m_shown = {m_view->document(), m_view->document()->revision(), codeTab, m_language, text};
 }
 
 bool KeywordColorer::isColouring() const { return m_document && m_document == m_view->document(); }
@@ -90,9 +142,13 @@ bool KeywordColorer::isColouring() const { return m_document && m_document == m_
 void KeywordColorer::color(const QString &source, bool codeTab)
 {
     m_timer->stop();
+    m_timer->setInterval(0);
     m_document = nullptr;
+    m_grammar.reset();
     showProgress();
     m_view->setTextRTF(QString());
+    const bool keywords = m_language == highlight::VisualBasic;
+    const bool grammar = !keywords && codeTab && highlight::hasGrammar(m_language);
 
     // Line breaks as the view keeps them. Code lines are grouped into blocks of LinesPerBlock
     // lines joined by line separators (one paragraph direction serves them all); a comment
@@ -100,6 +156,11 @@ void KeywordColorer::color(const QString &source, bool codeTab)
     QString text;
     text.reserve(source.size());
     exporting::core::adviseLargeBuffer(text.constData(), text.capacity() * qsizetype(sizeof(QChar)));
+    // The grammar reads the same text with its line breaks as such: positions in it are the
+    // document's positions.
+    QString flat;
+    if (grammar)
+        flat.reserve(source.size());
     int line = 0;
     const QChar *s = source.constData();
     const qsizetype n = source.size();
@@ -110,6 +171,8 @@ void KeywordColorer::color(const QString &source, bool codeTab)
                 ++i;
             c = QLatin1Char('\n');
         }
+        if (grammar)
+            flat.append(c);
         if (c == QLatin1Char('\n') && codeTab && ++line % LinesPerBlock != 0)
             c = QChar(QChar::LineSeparator);
         text.append(c);
@@ -147,11 +210,35 @@ void KeywordColorer::color(const QString &source, bool codeTab)
     // than any screen holds.
     m_document = doc;
     m_nextBlock = 0;
-    const QTextCharFormat keyword = keywordFormat();
-    for (QTextBlock b = doc->begin(); b.isValid() && b.position() < FirstColoured && b.blockNumber() < 256;
-         b = b.next()) {
-        colourBlock(doc, b, keyword);
-        m_nextBlock = b.blockNumber() + 1;
+    if (keywords) {
+        const QTextCharFormat keyword = keywordFormat();
+        for (QTextBlock b = doc->begin(); b.isValid() && b.position() < FirstColoured && b.blockNumber() < 256;
+             b = b.next()) {
+            colourBlock(doc, b, keyword);
+            m_nextBlock = b.blockNumber() + 1;
+        }
+    } else if (grammar) {
+        m_grammar = std::make_unique<highlight::BackgroundHighlight>(m_language, flat);
+        QTextBlock last = doc->begin();
+        for (QTextBlock b = doc->begin(); b.isValid() && b.position() < FirstColoured && b.blockNumber() < 256;
+             b = b.next())
+            last = b;
+        if (flat.size() <= SmallText) {
+            // Parsed whole in less time than the window takes to show it.
+            m_grammar->wait();
+            for (QTextBlock b = doc->begin(); b.isValid() && b.blockNumber() <= last.blockNumber(); b = b.next()) {
+                colourBlockRuns(doc, b, m_grammar->spans(b.position(), blockEnd(b)));
+                m_nextBlock = b.blockNumber() + 1;
+            }
+        } else {
+            // The first screen from its own lines; the final colours follow from the whole parse.
+            const QList<highlight::Span> spans = m_grammar->quickSpans(0, blockEnd(last));
+            qsizetype next = 0;
+            for (QTextBlock b = doc->begin(); b.isValid() && b.blockNumber() <= last.blockNumber(); b = b.next())
+                colourBlockRuns(doc, b, runsIn(b, spans, next));
+        }
+    } else {
+        m_nextBlock = doc->blockCount(); // shown uncoloured
     }
 
     // Hand the document to the view and leave the work area empty.
@@ -179,6 +266,10 @@ void KeywordColorer::step(int budgetMs)
         hideProgress();
         return;
     }
+    if (m_grammar) {
+        stepByGrammar(budgetMs);
+        return;
+    }
     QTextDocument *doc = m_document;
     const QTextCharFormat keyword = keywordFormat();
     QElapsedTimer clock;
@@ -199,6 +290,52 @@ void KeywordColorer::step(int budgetMs)
     m_timer->start();
 }
 
+void KeywordColorer::stepByGrammar(int budgetMs)
+{
+    QTextDocument *doc = m_document;
+    QElapsedTimer clock;
+    clock.start();
+    bool waiting = false;
+    QTextBlock b = doc->findBlockByNumber(m_nextBlock);
+    while (b.isValid()) {
+        if (blockEnd(b) > m_grammar->readyUpTo()) {
+            if (budgetMs >= 0) {
+                waiting = true;
+                break;
+            }
+            m_grammar->wait();
+        }
+        colourBlockRuns(doc, b, m_grammar->spans(b.position(), blockEnd(b)));
+        b = b.next();
+        ++m_nextBlock;
+        if (budgetMs >= 0 && (m_nextBlock & 15) == 0 && clock.elapsed() >= budgetMs)
+            break;
+    }
+    if (!b.isValid()) {
+        done();
+        return;
+    }
+    m_progress->setValue(int(qint64(m_nextBlock) * 100 / std::max(1, doc->blockCount())));
+    // While the parse goes on there is nothing to do but look again soon.
+    m_timer->start(waiting ? 10 : 0);
+}
+
+void KeywordColorer::colourVisibleByGrammar(int first, int last)
+{
+    QTextDocument *doc = m_document;
+    QTextBlock from = doc->findBlockByNumber(std::max(first, m_nextBlock));
+    QTextBlock to = doc->findBlockByNumber(last);
+    if (!from.isValid() || !to.isValid() || from.blockNumber() > to.blockNumber())
+        return;
+    const bool ready = blockEnd(to) <= m_grammar->readyUpTo();
+    const QList<highlight::Span> spans = ready ? m_grammar->spans(from.position(), blockEnd(to))
+                                               : m_grammar->quickSpans(from.position(), blockEnd(to));
+    qsizetype next = 0;
+    for (QTextBlock b = from; b.isValid() && b.blockNumber() <= last; b = b.next())
+        if (ready || b.layout()->formats().isEmpty())
+            colourBlockRuns(doc, b, runsIn(b, spans, next));
+}
+
 void KeywordColorer::colourVisibleBlocks()
 {
     if (!isColouring())
@@ -208,6 +345,10 @@ void KeywordColorer::colourVisibleBlocks()
     const QRect r = m_view->viewport()->rect();
     QTextBlock b = m_view->cursorForPosition(r.topLeft()).block();
     const int last = m_view->cursorForPosition(r.bottomLeft()).block().blockNumber();
+    if (m_grammar) {
+        colourVisibleByGrammar(b.blockNumber(), last);
+        return;
+    }
     // Blocks before the one the slices have reached are coloured already.
     for (; b.isValid() && b.blockNumber() <= last; b = b.next())
         if (b.blockNumber() >= m_nextBlock && b.layout()->formats().isEmpty())
@@ -224,6 +365,7 @@ void KeywordColorer::done()
 {
     m_timer->stop();
     m_document = nullptr;
+    m_grammar.reset();
     m_progress->setValue(100);
     hideProgress();
 }
