@@ -16,7 +16,10 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextLayout>
+#include <QThread>
 #include <QTimer>
+
+#include <thread>
 
 #include <array>
 
@@ -93,6 +96,92 @@ QList<highlight::Span> runsIn(const QTextBlock &block, const QList<highlight::Sp
 
 int blockEnd(const QTextBlock &block) { return block.position() + block.length() - 1; }
 
+QTextCharFormat plainFormat(const QFont &font)
+{
+    QTextCharFormat plain;
+    plain.setFont(font);
+    plain.setForeground(Qt::black);
+    return plain;
+}
+
+// The view's document of text (line breaks as the view keeps them), not laid out.
+QTextDocument *buildDocument(const QString &text, bool codeTab, const QFont &font, QObject *parent)
+{
+    auto *doc = new QTextDocument(parent);
+    doc->setDefaultFont(font);
+    doc->setUndoRedoEnabled(false);
+    QTextOption option = doc->defaultTextOption();
+    option.setTextDirection(codeTab ? Qt::LeftToRight : Qt::LayoutDirectionAuto);
+    doc->setDefaultTextOption(option);
+
+    QTextCursor cursor(doc);
+    cursor.beginEditBlock();
+    QTextBlockFormat block;
+    if (codeTab) {
+        // Code reads left to right even when a line starts with an Arabic comment.
+        block.setLayoutDirection(Qt::LeftToRight);
+        block.setAlignment(Qt::AlignLeft | Qt::AlignAbsolute);
+    } else {
+        block.setLayoutDirection(Qt::LayoutDirectionAuto);
+        block.setAlignment(Qt::AlignLeft);
+    }
+    cursor.setBlockFormat(block);
+    cursor.insertText(text, plainFormat(font));
+    cursor.endEditBlock();
+    return doc;
+}
+
+} // namespace
+
+// The final colouring of a large text in a grammar's language: once the grammar has coloured
+// it all, a second document is built and coloured on a thread of its own, before anything lays
+// it out, and then takes the place of the one shown meanwhile. (Colouring the shown document
+// would lay out every block again, which costs seconds a megabyte.)
+struct KeywordColorer::GrammarJob {
+    GrammarJob(const QString &language, const QString &flat, const QString &text, const QFont &font)
+        : grammar(language, flat)
+    {
+        QThread *ui = QThread::currentThread();
+        builder = std::thread([this, text, font, ui] {
+            try {
+                // Built while the grammar parses, coloured when it is done.
+                QTextDocument *doc = buildDocument(text, true, font, nullptr);
+                doc->moveToThread(ui);
+                built.store(doc);
+                grammar.wait();
+                for (QTextBlock b = doc->begin(); b.isValid() && !cancelled.load(); b = b.next())
+                    colourBlockRuns(doc, b, grammar.spans(b.position(), blockEnd(b)));
+            } catch (const std::exception &) {
+                // Out of memory: the shown document stays as it is.
+            }
+            ready.store(true);
+        });
+    }
+    ~GrammarJob()
+    {
+        cancelled.store(true);
+        grammar.cancel();
+        if (builder.joinable())
+            builder.join();
+        delete built.load();
+    }
+    // Waits for the built document; null when it could not be built.
+    QTextDocument *take()
+    {
+        if (builder.joinable())
+            builder.join();
+        return built.exchange(nullptr);
+    }
+
+    highlight::BackgroundHighlight grammar;
+    std::atomic<bool> cancelled{false};
+    std::atomic<bool> ready{false};
+    std::atomic<QTextDocument *> built{nullptr};
+    std::thread builder;
+};
+
+namespace {
+
 } // namespace
 
 KeywordColorer::KeywordColorer(platform::RichTextBox *view, platform::RichTextBox *work, QProgressBar *progress,
@@ -144,7 +233,7 @@ void KeywordColorer::color(const QString &source, bool codeTab)
     m_timer->stop();
     m_timer->setInterval(0);
     m_document = nullptr;
-    m_grammar.reset();
+    m_job.reset();
     showProgress();
     m_view->setTextRTF(QString());
     const bool keywords = m_language == highlight::VisualBasic;
@@ -180,31 +269,9 @@ void KeywordColorer::color(const QString &source, bool codeTab)
 
     // The document is built away from any editor, so nothing is laid out or drawn while the
     // text goes in; the view then takes it whole.
-    auto *doc = new QTextDocument(m_work);
     const QFont font = platform::codeFont(10);
-    doc->setDefaultFont(font);
-    doc->setUndoRedoEnabled(false);
-    QTextOption option = doc->defaultTextOption();
-    option.setTextDirection(codeTab ? Qt::LeftToRight : Qt::LayoutDirectionAuto);
-    doc->setDefaultTextOption(option);
-
-    QTextCursor cursor(doc);
-    cursor.beginEditBlock();
-    QTextBlockFormat block;
-    if (codeTab) {
-        // Code reads left to right even when a line starts with an Arabic comment.
-        block.setLayoutDirection(Qt::LeftToRight);
-        block.setAlignment(Qt::AlignLeft | Qt::AlignAbsolute);
-    } else {
-        block.setLayoutDirection(Qt::LayoutDirectionAuto);
-        block.setAlignment(Qt::AlignLeft);
-    }
-    cursor.setBlockFormat(block);
-    QTextCharFormat plain;
-    plain.setFont(font);
-    plain.setForeground(Qt::black);
-    cursor.insertText(text, plain);
-    cursor.endEditBlock();
+    QTextDocument *doc = buildDocument(text, codeTab, font, m_work);
+    const QTextCharFormat plain = plainFormat(font);
 
     // What the view shows first is coloured before it is shown: the first blocks, more lines
     // than any screen holds.
@@ -217,26 +284,23 @@ void KeywordColorer::color(const QString &source, bool codeTab)
             colourBlock(doc, b, keyword);
             m_nextBlock = b.blockNumber() + 1;
         }
+    } else if (grammar && flat.size() <= SmallText) {
+        // Parsed whole in less time than the window takes to show it.
+        const QList<highlight::Span> spans = highlight::highlightText(m_language, flat);
+        qsizetype next = 0;
+        for (QTextBlock b = doc->begin(); b.isValid(); b = b.next())
+            colourBlockRuns(doc, b, runsIn(b, spans, next));
+        m_nextBlock = doc->blockCount();
     } else if (grammar) {
-        m_grammar = std::make_unique<highlight::BackgroundHighlight>(m_language, flat);
+        // The first screen from its own lines, until the whole is coloured away from here.
+        m_job = std::make_unique<GrammarJob>(m_language, flat, text, font);
         QTextBlock last = doc->begin();
-        for (QTextBlock b = doc->begin(); b.isValid() && b.position() < FirstColoured && b.blockNumber() < 256;
-             b = b.next())
+        for (QTextBlock b = doc->begin(); b.isValid() && b.position() < FirstParsed; b = b.next())
             last = b;
-        if (flat.size() <= SmallText) {
-            // Parsed whole in less time than the window takes to show it.
-            m_grammar->wait();
-            for (QTextBlock b = doc->begin(); b.isValid() && b.blockNumber() <= last.blockNumber(); b = b.next()) {
-                colourBlockRuns(doc, b, m_grammar->spans(b.position(), blockEnd(b)));
-                m_nextBlock = b.blockNumber() + 1;
-            }
-        } else {
-            // The first screen from its own lines; the final colours follow from the whole parse.
-            const QList<highlight::Span> spans = m_grammar->quickSpans(0, blockEnd(last));
-            qsizetype next = 0;
-            for (QTextBlock b = doc->begin(); b.isValid() && b.blockNumber() <= last.blockNumber(); b = b.next())
-                colourBlockRuns(doc, b, runsIn(b, spans, next));
-        }
+        const QList<highlight::Span> spans = m_job->grammar.quickSpans(0, blockEnd(last));
+        qsizetype next = 0;
+        for (QTextBlock b = doc->begin(); b.isValid() && b.blockNumber() <= last.blockNumber(); b = b.next())
+            colourBlockRuns(doc, b, runsIn(b, spans, next));
     } else {
         m_nextBlock = doc->blockCount(); // shown uncoloured
     }
@@ -266,7 +330,11 @@ void KeywordColorer::step(int budgetMs)
         hideProgress();
         return;
     }
-    if (m_grammar) {
+    if (m_job) {
+        stepByGrammar(budgetMs);
+        return;
+    }
+    if (m_job) {
         stepByGrammar(budgetMs);
         return;
     }
@@ -292,48 +360,32 @@ void KeywordColorer::step(int budgetMs)
 
 void KeywordColorer::stepByGrammar(int budgetMs)
 {
-    QTextDocument *doc = m_document;
-    QElapsedTimer clock;
-    clock.start();
-    bool waiting = false;
-    QTextBlock b = doc->findBlockByNumber(m_nextBlock);
-    while (b.isValid()) {
-        if (blockEnd(b) > m_grammar->readyUpTo()) {
-            if (budgetMs >= 0) {
-                waiting = true;
-                break;
-            }
-            m_grammar->wait();
-        }
-        colourBlockRuns(doc, b, m_grammar->spans(b.position(), blockEnd(b)));
-        b = b.next();
-        ++m_nextBlock;
-        if (budgetMs >= 0 && (m_nextBlock & 15) == 0 && clock.elapsed() >= budgetMs)
-            break;
-    }
-    if (!b.isValid()) {
-        done();
+    if (budgetMs >= 0 && !m_job->ready.load()) {
+        const qsizetype n = std::max<qsizetype>(1, m_document->characterCount());
+        m_progress->setValue(int(std::min<qint64>(99, qint64(m_job->grammar.readyUpTo()) * 100 / n)));
+        m_timer->start(10);
         return;
     }
-    m_progress->setValue(int(qint64(m_nextBlock) * 100 / std::max(1, doc->blockCount())));
-    // While the parse goes on there is nothing to do but look again soon.
-    m_timer->start(waiting ? 10 : 0);
-}
-
-void KeywordColorer::colourVisibleByGrammar(int first, int last)
-{
-    QTextDocument *doc = m_document;
-    QTextBlock from = doc->findBlockByNumber(std::max(first, m_nextBlock));
-    QTextBlock to = doc->findBlockByNumber(last);
-    if (!from.isValid() || !to.isValid() || from.blockNumber() > to.blockNumber())
-        return;
-    const bool ready = blockEnd(to) <= m_grammar->readyUpTo();
-    const QList<highlight::Span> spans = ready ? m_grammar->spans(from.position(), blockEnd(to))
-                                               : m_grammar->quickSpans(from.position(), blockEnd(to));
-    qsizetype next = 0;
-    for (QTextBlock b = from; b.isValid() && b.blockNumber() <= last; b = b.next())
-        if (ready || b.layout()->formats().isEmpty())
-            colourBlockRuns(doc, b, runsIn(b, spans, next));
+    QTextDocument *built = m_job->take();
+    if (built) {
+        // The view keeps its place as far as the new document is laid out.
+        const int top = m_view->verticalScrollBar()->value();
+        const int left = m_view->horizontalScrollBar()->value();
+        QTextDocument *old = m_view->document();
+        const bool oldIsOurs = old && old->parent() == m_view;
+        const bool shown = m_shown.document == old;
+        m_document = nullptr;
+        built->setParent(m_view);
+        m_view->setDocument(built);
+        m_view->setCurrentCharFormat(plainFormat(built->defaultFont()));
+        if (shown)
+            m_shown = {built, built->revision(), m_shown.codeTab, m_shown.language, m_shown.text};
+        if (oldIsOurs)
+            delete old;
+        m_view->verticalScrollBar()->setValue(top);
+        m_view->horizontalScrollBar()->setValue(left);
+    }
+    done();
 }
 
 void KeywordColorer::colourVisibleBlocks()
@@ -345,8 +397,28 @@ void KeywordColorer::colourVisibleBlocks()
     const QRect r = m_view->viewport()->rect();
     QTextBlock b = m_view->cursorForPosition(r.topLeft()).block();
     const int last = m_view->cursorForPosition(r.bottomLeft()).block().blockNumber();
-    if (m_grammar) {
-        colourVisibleByGrammar(b.blockNumber(), last);
+    if (m_job) {
+        // Until the whole is coloured, the blocks that come into sight from their own lines.
+        const QTextBlock to = doc->findBlockByNumber(last);
+        if (!to.isValid())
+            return;
+        const QList<highlight::Span> spans = m_job->grammar.quickSpans(b.position(), blockEnd(to));
+        qsizetype next = 0;
+        for (; b.isValid() && b.blockNumber() <= last; b = b.next())
+            if (b.layout()->formats().isEmpty())
+                colourBlockRuns(doc, b, runsIn(b, spans, next));
+        return;
+    }
+    if (m_job) {
+        // Until the whole is coloured, the blocks that come into sight from their own lines.
+        const QTextBlock to = doc->findBlockByNumber(last);
+        if (!to.isValid())
+            return;
+        const QList<highlight::Span> spans = m_job->grammar.quickSpans(b.position(), blockEnd(to));
+        qsizetype next = 0;
+        for (; b.isValid() && b.blockNumber() <= last; b = b.next())
+            if (b.layout()->formats().isEmpty())
+                colourBlockRuns(doc, b, runsIn(b, spans, next));
         return;
     }
     // Blocks before the one the slices have reached are coloured already.
@@ -365,7 +437,7 @@ void KeywordColorer::done()
 {
     m_timer->stop();
     m_document = nullptr;
-    m_grammar.reset();
+    m_job.reset();
     m_progress->setValue(100);
     hideProgress();
 }

@@ -20,9 +20,6 @@ namespace platform {
 class RichTextBox;
 }
 
-namespace highlight {
-class BackgroundHighlight;
-}
 
 namespace browser {
 
@@ -63,6 +60,9 @@ public:
     static constexpr int SliceMs = 40;
     // Code in a grammar's language up to this size is parsed whole before it is shown.
     static constexpr int SmallText = 64 * 1024;
+    // Characters of a larger one parsed on their own for the first screen: a screenful, as each
+    // costs the first screen its time.
+    static constexpr int FirstParsed = 4 * 1024;
 
 private:
     // Colours the next blocks for about budgetMs (all of them for a negative budget).
@@ -70,7 +70,6 @@ private:
     void colourVisibleBlocks();
     void done();
     void stepByGrammar(int budgetMs);
-    void colourVisibleByGrammar(int first, int last);
 
     platform::RichTextBox *m_view;
     platform::RichTextBox *m_work;
@@ -85,8 +84,9 @@ private:
         QString text;
     } m_shown;
     QString m_language;
-    // The grammar's colouring under way (none for Visual Basic and uncoloured texts).
-    std::unique_ptr<highlight::BackgroundHighlight> m_grammar;
+    // The grammar's colouring of a large text under way.
+    struct GrammarJob;
+    std::unique_ptr<GrammarJob> m_job;
     // The colouring under way: the document it colours and the first block not yet coloured.
     QPointer<QTextDocument> m_document;
     int m_nextBlock = 0;

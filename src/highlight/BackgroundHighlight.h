@@ -25,8 +25,10 @@ public:
     // Every run before this position is final.
     qsizetype readyUpTo() const;
     bool isFinished() const;
-    // Waits until the whole text is coloured.
+    // Waits until the whole text is coloured (or the work was cancelled).
     void wait() const;
+    // Stops the work soon; what is coloured stays.
+    void cancel() { m_cancel.store(1); }
     // The final runs meeting [from, to) (which must lie before readyUpTo), clipped to it.
     QList<Span> spans(qsizetype from, qsizetype to) const;
     // Runs for [from, to) from parsing only the lines around it: quick and right for nearly all
