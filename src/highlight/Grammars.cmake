@@ -90,7 +90,7 @@ function(tamrisk_grammar)
   target_include_directories(${target} PRIVATE ${dir})
   # Generated code: its warnings are not ours to fix.
   target_compile_options(${target} PRIVATE -w -O2)
-  set_target_properties(${target} PROPERTIES C_STANDARD 11 POSITION_INDEPENDENT_CODE ON)
+  set_target_properties(${target} PROPERTIES C_STANDARD 11 POSITION_INDEPENDENT_CODE ON AUTOMOC OFF AUTORCC OFF AUTOUIC OFF)
 
   _tamrisk_highlight_files(files ${package_dir} ${G_PATH})
   set(query "")

@@ -56,6 +56,8 @@ private:
         const qint32 id = lib->addSnippet("s", lib->addCategory("c"), code, "");
         if (!main)
             openMain();
+        else
+            main->rebuildTree();
         main->setLanguageLookup([id, language](qint32 shown) { return shown == id ? language : VisualBasic; });
         main->TS1()->setCurrentIndex(0);
         main->selectNode(store::snippetKey(id));
@@ -127,9 +129,10 @@ private slots:
         const QList<std::pair<QString, Style>> expected = {
             {word, Style(wordStyle)}, {string, Style::String}, {comment, Style::Comment}};
 
-        // The view: first and last character of each in its colour, the text between spans black.
-        QTextDocument *doc = showCode(code, language);
+        // The view: first and last character of each in its colour.
+        showCode(code, language);
         QTRY_VERIFY(!main->ProgressBar1()->isVisible());
+        QTextDocument *doc = main->RTxt1()->document();
         const QString shown = doc->toPlainText();
         QCOMPARE(shown.size(), code.size());
         for (const auto &[token, style] : expected) {
@@ -157,6 +160,46 @@ private slots:
             QVERIFY2(html.contains(font + head + rest) || (head.startsWith(u'&') && html.contains(head + font + rest)),
                      qPrintable(token + QStringLiteral(" in ") + html.section(QStringLiteral("<BODY>"), 1)));
         }
+    }
+
+    void unknownLanguageUncolouredAndBrokenCodeShownWhole()
+    {
+        QTextDocument *doc = showCode("class A { string s = \"hi\"; }", "Klingon");
+        QTRY_VERIFY(!main->ProgressBar1()->isVisible());
+        for (QTextBlock b = doc->begin(); b.isValid(); b = b.next())
+            QVERIFY(b.layout()->formats().isEmpty());
+        QCOMPARE(doc->toPlainText(), QStringLiteral("class A { string s = \"hi\"; }"));
+
+        // Unbalanced: still all there, coloured as far as the parse allows.
+        const QString broken = QStringLiteral("class A { void f( { return \"نص\"; // تعليق\n}}} )(");
+        doc = showCode(broken, "C#");
+        QTRY_VERIFY(!main->ProgressBar1()->isVisible());
+        QCOMPARE(doc->toPlainText(), broken);
+        QCOMPARE(colourAt(doc, int(broken.indexOf("return"))), colour(Style::Keyword));
+        QCOMPARE(colourAt(doc, int(broken.indexOf("// تعليق")) + 4), colour(Style::Comment));
+    }
+
+    void largeSnippetFirstScreenAtOnceTheRestAfter()
+    {
+        QString code;
+        while (code.size() < 300 * 1024)
+            code += QStringLiteral("// حساب\npublic class A%1 { string s = \"نص\"; }\n").arg(code.size());
+        code += QStringLiteral("return;");
+        QTextDocument *doc = showCode(code, "C#");
+        // The screen is coloured before the window goes on; the whole is coloured later.
+        QVERIFY(main->ProgressBar1()->isVisible());
+        QCOMPARE(colourAt(doc, int(code.indexOf("public"))), colour(Style::Keyword));
+        QCOMPARE(colourAt(doc, int(code.indexOf("//"))), colour(Style::Comment));
+        QCOMPARE(colourAt(doc, int(code.indexOf("\"نص\""))), colour(Style::String));
+        QTRY_VERIFY_WITH_TIMEOUT(!main->ProgressBar1()->isVisible(), 120000);
+        doc = main->RTxt1()->document();
+        QCOMPARE(doc->characterCount() - 1, code.size());
+        QCOMPARE(colourAt(doc, int(code.size()) - 7), colour(Style::Keyword));
+        QCOMPARE(colourAt(doc, int(code.lastIndexOf("//"))), colour(Style::Comment));
+        // Shown again, it is not coloured again.
+        main->ShowSelectedSnippet();
+        QCOMPARE(main->RTxt1()->document(), doc);
+        QVERIFY(!main->ProgressBar1()->isVisible());
     }
 };
 
