@@ -104,8 +104,10 @@ QTextCharFormat plainFormat(const QFont &font)
     return plain;
 }
 
-// The view's document of text (line breaks as the view keeps them), not laid out.
-QTextDocument *buildDocument(const QString &text, bool codeTab, const QFont &font, QObject *parent)
+// The view's document of text (line breaks as the view keeps them), not laid out. With cancel,
+// the text goes in by pieces, and null is returned once cancel is set.
+QTextDocument *buildDocument(const QString &text, bool codeTab, const QFont &font, QObject *parent,
+                             const std::atomic<bool> *cancel = nullptr)
 {
     auto *doc = new QTextDocument(parent);
     doc->setDefaultFont(font);
@@ -126,7 +128,24 @@ QTextDocument *buildDocument(const QString &text, bool codeTab, const QFont &fon
         block.setAlignment(Qt::AlignLeft);
     }
     cursor.setBlockFormat(block);
-    cursor.insertText(text, plainFormat(font));
+    if (!cancel) {
+        cursor.insertText(text, plainFormat(font));
+    } else {
+        const QTextCharFormat plain = plainFormat(font);
+        constexpr qsizetype Piece = 1 << 20;
+        for (qsizetype at = 0; at < text.size();) {
+            qsizetype end = std::min(text.size(), at + Piece);
+            if (end < text.size() && text[end].isLowSurrogate())
+                ++end; // a pair stays whole
+            cursor.insertText(QStringView(text).sliced(at, end - at).toString(), plain);
+            at = end;
+            if (cancel->load()) {
+                cursor.endEditBlock();
+                delete doc;
+                return nullptr;
+            }
+        }
+    }
     cursor.endEditBlock();
     return doc;
 }
@@ -145,7 +164,11 @@ struct KeywordColorer::GrammarJob {
         builder = std::thread([this, text, font, ui] {
             try {
                 // Built while the grammar parses, coloured when it is done.
-                QTextDocument *doc = buildDocument(text, true, font, nullptr);
+                QTextDocument *doc = buildDocument(text, true, font, nullptr, &cancelled);
+                if (!doc) {
+                    ready.store(true);
+                    return;
+                }
                 doc->moveToThread(ui);
                 built.store(doc);
                 grammar.wait();
@@ -371,6 +394,7 @@ void KeywordColorer::stepByGrammar(int budgetMs)
         // The view keeps its place as far as the new document is laid out.
         const int top = m_view->verticalScrollBar()->value();
         const int left = m_view->horizontalScrollBar()->value();
+        const QTextCursor was = m_view->textCursor();
         QTextDocument *old = m_view->document();
         const bool oldIsOurs = old && old->parent() == m_view;
         const bool shown = m_shown.document == old;
@@ -380,6 +404,11 @@ void KeywordColorer::stepByGrammar(int budgetMs)
         m_view->setCurrentCharFormat(plainFormat(built->defaultFont()));
         if (shown)
             m_shown = {built, built->revision(), m_shown.codeTab, m_shown.language, m_shown.text};
+        // The same text: the caret and the selection (to print) stay where they were.
+        QTextCursor cursor(built);
+        cursor.setPosition(was.anchor());
+        cursor.setPosition(was.position(), QTextCursor::KeepAnchor);
+        m_view->setTextCursor(cursor);
         if (oldIsOurs)
             delete old;
         m_view->verticalScrollBar()->setValue(top);
