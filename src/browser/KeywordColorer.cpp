@@ -257,6 +257,7 @@ void KeywordColorer::color(const QString &source, bool codeTab)
     m_timer->setInterval(0);
     m_document = nullptr;
     m_job.reset();
+    m_byGrammar = false;
     showProgress();
     m_view->setTextRTF(QString());
     const bool keywords = m_language == highlight::VisualBasic;
@@ -316,11 +317,11 @@ void KeywordColorer::color(const QString &source, bool codeTab)
         m_nextBlock = doc->blockCount();
     } else if (grammar) {
         // The first screen from its own lines, until the whole is coloured away from here.
-        m_job = std::make_unique<GrammarJob>(m_language, flat, text, font);
+        m_byGrammar = true;
         QTextBlock last = doc->begin();
         for (QTextBlock b = doc->begin(); b.isValid() && b.position() < FirstParsed; b = b.next())
             last = b;
-        const QList<highlight::Span> spans = m_job->grammar.quickSpans(0, blockEnd(last));
+        const QList<highlight::Span> spans = highlight::highlightPart(m_language, flat, 0, blockEnd(last));
         qsizetype next = 0;
         for (QTextBlock b = doc->begin(); b.isValid() && b.blockNumber() <= last.blockNumber(); b = b.next())
             colourBlockRuns(doc, b, runsIn(b, spans, next));
@@ -338,6 +339,9 @@ void KeywordColorer::color(const QString &source, bool codeTab)
     if (oldIsOurs)
         delete old;
     m_view->setCurrentCharFormat(plain);
+    // Started once the screen is done, so as not to slow it.
+    if (grammar && m_nextBlock < doc->blockCount())
+        m_job = std::make_unique<GrammarJob>(m_language, flat, text, font);
 
     if (m_nextBlock >= doc->blockCount())
         done();
@@ -351,10 +355,6 @@ void KeywordColorer::step(int budgetMs)
         // The view was given other content meanwhile: nothing is left to colour.
         m_document = nullptr;
         hideProgress();
-        return;
-    }
-    if (m_job) {
-        stepByGrammar(budgetMs);
         return;
     }
     if (m_job) {
@@ -426,22 +426,12 @@ void KeywordColorer::colourVisibleBlocks()
     const QRect r = m_view->viewport()->rect();
     QTextBlock b = m_view->cursorForPosition(r.topLeft()).block();
     const int last = m_view->cursorForPosition(r.bottomLeft()).block().blockNumber();
-    if (m_job) {
+    if (m_byGrammar) {
         // Until the whole is coloured, the blocks that come into sight from their own lines.
         const QTextBlock to = doc->findBlockByNumber(last);
         if (!to.isValid())
             return;
-        const QList<highlight::Span> spans = m_job->grammar.quickSpans(b.position(), blockEnd(to));
-        qsizetype next = 0;
-        for (; b.isValid() && b.blockNumber() <= last; b = b.next())
-            if (b.layout()->formats().isEmpty())
-                colourBlockRuns(doc, b, runsIn(b, spans, next));
-        return;
-    }
-    if (m_job) {
-        // Until the whole is coloured, the blocks that come into sight from their own lines.
-        const QTextBlock to = doc->findBlockByNumber(last);
-        if (!to.isValid())
+        if (!to.isValid() || !m_job)
             return;
         const QList<highlight::Span> spans = m_job->grammar.quickSpans(b.position(), blockEnd(to));
         qsizetype next = 0;
@@ -467,6 +457,7 @@ void KeywordColorer::done()
     m_timer->stop();
     m_document = nullptr;
     m_job.reset();
+    m_byGrammar = false;
     m_progress->setValue(100);
     hideProgress();
 }

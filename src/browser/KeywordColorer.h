@@ -87,6 +87,7 @@ private:
     // The grammar's colouring of a large text under way.
     struct GrammarJob;
     std::unique_ptr<GrammarJob> m_job;
+    bool m_byGrammar = false; // the document shown is coloured by m_job (once it has started)
     // The colouring under way: the document it colours and the first block not yet coloured.
     QPointer<QTextDocument> m_document;
     int m_nextBlock = 0;

@@ -78,15 +78,20 @@ QList<Span> BackgroundHighlight::spans(qsizetype from, qsizetype to) const
 
 QList<Span> BackgroundHighlight::quickSpans(qsizetype from, qsizetype to) const
 {
+    return highlightPart(m_language, m_text, from, to);
+}
+
+QList<Span> highlightPart(const QString &language, QStringView text, qsizetype from, qsizetype to)
+{
     // Some lines before what is asked give the parser its bearings.
     qsizetype start = std::max<qsizetype>(0, from - 2048);
-    while (start > 0 && m_text[start - 1] != QLatin1Char('\n'))
+    while (start > 0 && text[start - 1] != QLatin1Char('\n'))
         --start;
-    to = std::min(to, m_text.size());
+    to = std::min(to, text.size());
     if (start >= to)
         return {};
-    const QStringView part = QStringView(m_text).sliced(start, to - start);
-    Highlighter highlighter(m_language);
+    const QStringView part = text.sliced(start, to - start);
+    Highlighter highlighter(language);
     if (!highlighter.parse(part))
         return {};
     QList<Span> out = highlighter.spans(from - start, part.size());

@@ -11,6 +11,10 @@
 
 namespace highlight {
 
+// Runs for [from, to) of text from parsing only the lines around it: quick, and right for nearly
+// all code (a part that starts inside a block comment or a long string can come out wrong).
+QList<Span> highlightPart(const QString &language, QStringView text, qsizetype from, qsizetype to);
+
 class BackgroundHighlight
 {
 public:
@@ -31,8 +35,7 @@ public:
     void cancel() { m_cancel.store(1); }
     // The final runs meeting [from, to) (which must lie before readyUpTo), clipped to it.
     QList<Span> spans(qsizetype from, qsizetype to) const;
-    // Runs for [from, to) from parsing only the lines around it: quick and right for nearly all
-    // code, for the screen to show until the final runs are there.
+    // highlightPart of the text: for the screen to show until the final runs are there.
     QList<Span> quickSpans(qsizetype from, qsizetype to) const;
 
 private:
