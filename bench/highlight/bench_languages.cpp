@@ -36,27 +36,25 @@ QString sample(const QString &language)
             "    public decimal Total => _items.Sum();\n"
             "    public override string ToString() => $\"المجموع: {Total:0.00}\";\n}\n\n");
     if (language == QLatin1String("Python"))
-        return QStringLiteral(
-            "# حساب مجموع الطلبات\n"
-            "class OrderTotals:\n"
-            "    \"\"\"يجمع أسعار العناصر.\"\"\"\n\n"
-            "    def __init__(self):\n        self.items = []\n\n"
-            "    def add(self, price: float, count: int = 1) -> None:\n"
-            "        if count <= 0:\n            raise ValueError(\"العدد غير صالح\")\n"
-            "        for _ in range(count):\n            self.items.append(price * 1.15)\n\n"
-            "    @property\n    def total(self):\n        return sum(self.items)  # المجموع\n\n"
-            "    def __str__(self):\n        return f\"المجموع: {self.total:.2f}\"\n\n\n");
-    return QStringLiteral(
-        "// حساب مجموع الطلبات\n"
-        "class OrderTotals {\n"
-        "  constructor() { this.items = []; }\n"
-        "  /* يضيف عنصراً */\n"
-        "  add(price, count = 1) {\n"
-        "    if (count <= 0) throw new Error(\"العدد غير صالح\");\n"
-        "    for (let i = 0; i < count; i++) this.items.push(price * 1.15);\n  }\n"
-        "  get total() { return this.items.reduce((a, b) => a + b, 0); }\n"
-        "  toString() { return `المجموع: ${this.total.toFixed(2)}`; }\n}\n"
-        "export const totals = new OrderTotals();\n\n");
+        return QStringLiteral("# حساب مجموع الطلبات\n"
+                              "class OrderTotals:\n"
+                              "    \"\"\"يجمع أسعار العناصر.\"\"\"\n\n"
+                              "    def __init__(self):\n        self.items = []\n\n"
+                              "    def add(self, price: float, count: int = 1) -> None:\n"
+                              "        if count <= 0:\n            raise ValueError(\"العدد غير صالح\")\n"
+                              "        for _ in range(count):\n            self.items.append(price * 1.15)\n\n"
+                              "    @property\n    def total(self):\n        return sum(self.items)  # المجموع\n\n"
+                              "    def __str__(self):\n        return f\"المجموع: {self.total:.2f}\"\n\n\n");
+    return QStringLiteral("// حساب مجموع الطلبات\n"
+                          "class OrderTotals {\n"
+                          "  constructor() { this.items = []; }\n"
+                          "  /* يضيف عنصراً */\n"
+                          "  add(price, count = 1) {\n"
+                          "    if (count <= 0) throw new Error(\"العدد غير صالح\");\n"
+                          "    for (let i = 0; i < count; i++) this.items.push(price * 1.15);\n  }\n"
+                          "  get total() { return this.items.reduce((a, b) => a + b, 0); }\n"
+                          "  toString() { return `المجموع: ${this.total.toFixed(2)}`; }\n}\n"
+                          "export const totals = new OrderTotals();\n\n");
 }
 
 QString textOf(const QString &language, qsizetype bytes)
@@ -111,7 +109,8 @@ int main(int argc, char **argv)
             const QString vb = bench::vbText(bytes);
             const auto [vbShown, vbAll] = colourInView(main, highlight::VisualBasic, vb);
             std::printf("%5.1f MB Visual Basic: screen %7.1f ms, all %8.1f ms\n", mb, vbShown, vbAll);
-            for (const QString &language : {QStringLiteral("C#"), QStringLiteral("Python"), QStringLiteral("JavaScript")}) {
+            for (const QString &language :
+                 {QStringLiteral("C#"), QStringLiteral("Python"), QStringLiteral("JavaScript")}) {
                 const QString text = textOf(language, bytes);
                 QElapsedTimer t;
                 t.start();
@@ -143,11 +142,12 @@ int main(int argc, char **argv)
                     main.RTxt1()->repaint();
                     worst = std::max(worst, ms(t));
                 }
-                std::printf("%5.1f MB %-10s: screen %7.1f ms, all %8.1f ms (%4.2fx parse anchor %8.1f ms; "
-                            "query alone %8.1f ms, %lld runs; coloured away from the view %8.1f ms, first screen of it %5.1f ms); "
-                            "slowest scroll %5.1f ms\n",
-                            mb, qPrintable(language), shown, all, all / anchor, anchor, query, qint64(runs),
-                            backgroundAll, quick, worst);
+                std::printf(
+                    "%5.1f MB %-10s: screen %7.1f ms, all %8.1f ms (%4.2fx parse anchor %8.1f ms; "
+                    "query alone %8.1f ms, %lld runs; coloured away from the view %8.1f ms, first screen of it %5.1f ms); "
+                    "slowest scroll %5.1f ms\n",
+                    mb, qPrintable(language), shown, all, all / anchor, anchor, query, qint64(runs), backgroundAll,
+                    quick, worst);
             }
         }
     }

@@ -401,10 +401,7 @@ void FrmMain::ColorKeywords(const QString &text, bool codeTab) { d->colorer->col
 
 void FrmMain::setLanguageLookup(LanguageLookup lookup) { d->languageOf = std::move(lookup); }
 
-QString FrmMain::snippetLanguage(qint32 id) const
-{
-    return d->languageOf ? d->languageOf(id) : highlight::VisualBasic;
-}
+QString FrmMain::snippetLanguage(qint32 id) const { return d->languageOf ? d->languageOf(id) : highlight::VisualBasic; }
 
 void FrmMain::setViewLanguage(const QString &language) { d->colorer->setLanguage(language); }
 

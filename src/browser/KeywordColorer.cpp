@@ -203,9 +203,7 @@ struct KeywordColorer::GrammarJob {
     std::thread builder;
 };
 
-namespace {
-
-} // namespace
+namespace { } // namespace
 
 KeywordColorer::KeywordColorer(platform::RichTextBox *view, platform::RichTextBox *work, QProgressBar *progress,
                                QLabel *countPanel)
@@ -384,8 +382,8 @@ void KeywordColorer::step(int budgetMs)
 void KeywordColorer::stepByGrammar(int budgetMs)
 {
     if (budgetMs >= 0 && !m_job->ready.load()) {
-        const qsizetype n = std::max<qsizetype>(1, m_document->characterCount());
-        m_progress->setValue(int(std::min<qint64>(99, qint64(m_job->grammar.readyUpTo()) * 100 / n)));
+        // Parsing is most of the work; then the runs, then the document to show.
+        m_progress->setValue(m_job->grammar.isFinished() ? 90 : m_job->grammar.isParsed() ? 60 : 10);
         m_timer->start(10);
         return;
     }

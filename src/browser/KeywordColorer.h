@@ -20,7 +20,6 @@ namespace platform {
 class RichTextBox;
 }
 
-
 namespace browser {
 
 class KeywordColorer

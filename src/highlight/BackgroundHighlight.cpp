@@ -23,25 +23,15 @@ void BackgroundHighlight::run()
     try {
         Highlighter highlighter(m_language);
         if (highlighter.parse(m_text, &m_cancel)) {
-            for (qsizetype from = 0; from < n && !m_cancel.load(); from += PieceChars) {
-                const qsizetype to = std::min(n, from + PieceChars);
-                const QList<Span> piece = highlighter.spans(from, to, &m_cancel);
-                {
-                    std::lock_guard lock(m_mutex);
-                    // A run cut at the piece's start continues the previous piece's last one.
-                    auto it = piece.begin();
-                    if (it != piece.end() && !m_spans.empty() && m_spans.back().style == it->style
-                        && m_spans.back().start + m_spans.back().length == it->start) {
-                        m_spans.back().length += it->length;
-                        ++it;
-                    }
-                    m_spans.insert(m_spans.end(), it, piece.end());
-                }
-                m_ready.store(to);
-            }
+            m_parsed.store(true);
+            // The whole text in one pass: the runtime walks the tree from its start for every
+            // range asked, so pieces would cost more the further they lie.
+            const QList<Span> all = highlighter.spans(0, n, &m_cancel);
+            std::lock_guard lock(m_mutex);
+            m_spans.assign(all.begin(), all.end());
         }
     } catch (const std::exception &) {
-        // Out of memory on a huge text: what was coloured stays, the rest stays plain.
+        // Out of memory on a huge text: it stays plain.
     }
     {
         std::lock_guard lock(m_mutex);

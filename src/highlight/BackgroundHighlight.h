@@ -1,7 +1,7 @@
 #pragma once
-// Colours a whole text away from the window's thread: the text is parsed once, then coloured
-// piece by piece from its start, and each piece is handed out as soon as it is done, so a view
-// can colour its first screen (quickSpans) and then follow. Dropping the object cancels the work.
+// Colours a whole text away from the window's thread: the text is parsed once, then its runs are
+// found in one pass over the tree. Meanwhile a view colours what it shows from its own lines
+// (quickSpans). Dropping the object cancels the work.
 #include "highlight/Highlighter.h"
 
 #include <condition_variable>
@@ -23,11 +23,10 @@ public:
     BackgroundHighlight(const BackgroundHighlight &) = delete;
     BackgroundHighlight &operator=(const BackgroundHighlight &) = delete;
 
-    // Characters per piece handed out.
-    static constexpr qsizetype PieceChars = 64 * 1024;
-
-    // Every run before this position is final.
+    // Every run before this position is final (nothing before the end, until all is done).
     qsizetype readyUpTo() const;
+    // The parse is done; the runs are being found.
+    bool isParsed() const { return m_parsed.load(); }
     bool isFinished() const;
     // Waits until the whole text is coloured (or the work was cancelled).
     void wait() const;
@@ -49,6 +48,7 @@ private:
     std::vector<Span> m_spans;
     std::atomic<qsizetype> m_ready{0};
     std::atomic<bool> m_finished{false};
+    std::atomic<bool> m_parsed{false};
     std::thread m_thread;
 };
 

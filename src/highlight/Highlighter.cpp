@@ -60,8 +60,8 @@ void readPredicates(Grammar &g)
             // steps[i] names the predicate; its arguments follow up to the Done step.
             if (end > i && steps[i].type == TSQueryPredicateStepTypeString) {
                 uint32_t length = 0;
-                const QString name = QString::fromUtf8(ts_query_string_value_for_id(g.query, steps[i].value_id, &length),
-                                                       length);
+                const QString name = QString::fromUtf8(
+                    ts_query_string_value_for_id(g.query, steps[i].value_id, &length), length);
                 const bool negated = name.startsWith(QLatin1String("not-"));
                 const QString base = negated ? name.mid(4) : name;
                 auto stringAt = [&](uint32_t k) {
@@ -199,7 +199,8 @@ struct Highlighter::Private {
     QStringView nodeText(const TSNode &node) const
     {
         const uint32_t a = ts_node_start_byte(node) / 2, b = ts_node_end_byte(node) / 2;
-        return text.sliced(std::min<qsizetype>(a, text.size()), std::min<qsizetype>(b, text.size()) - std::min<qsizetype>(a, text.size()));
+        return text.sliced(std::min<qsizetype>(a, text.size()),
+                           std::min<qsizetype>(b, text.size()) - std::min<qsizetype>(a, text.size()));
     }
 
     const TSNode *captured(const TSQueryMatch &m, uint32_t capture) const

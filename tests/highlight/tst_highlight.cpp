@@ -72,9 +72,8 @@ private slots:
     void everyGrammarLoadsAndItsQueryCompiles()
     {
         const QStringList names = grammarLanguages();
-        QCOMPARE(names,
-                 QStringList({"C", "C++", "C#", "Java", "JavaScript", "TypeScript", "Python", "PHP", "Go", "Rust", "SQL",
-                              "Bash", "HTML", "CSS", "JSON"}));
+        QCOMPARE(names, QStringList({"C", "C++", "C#", "Java", "JavaScript", "TypeScript", "Python", "PHP", "Go",
+                                     "Rust", "SQL", "Bash", "HTML", "CSS", "JSON"}));
         for (const QString &name : names)
             QVERIFY2(checkGrammar(name).isEmpty(), qPrintable(name + QStringLiteral(": ") + checkGrammar(name)));
     }
@@ -88,35 +87,66 @@ private slots:
         QTest::addColumn<QString>("string");
         QTest::addColumn<QString>("comment");
         const int keyword = int(Style::Keyword);
-        QTest::newRow("C") << "C" << "// note\nint main(void) { return puts(\"hi\"); }" << "return" << keyword
-                           << "\"hi\"" << "// note";
-        QTest::newRow("C++") << "C++" << "// note\nclass A { const char *s = \"hi\"; };" << "class" << keyword
-                             << "\"hi\"" << "// note";
-        QTest::newRow("C#") << "C#" << "// note\nclass A { string s = \"hi\"; }" << "class" << keyword << "\"hi\""
+        QTest::newRow("C") << "C"
+                           << "// note\nint main(void) { return puts(\"hi\"); }"
+                           << "return" << keyword << "\"hi\""
+                           << "// note";
+        QTest::newRow("C++") << "C++"
+                             << "// note\nclass A { const char *s = \"hi\"; };"
+                             << "class" << keyword << "\"hi\""
+                             << "// note";
+        QTest::newRow("C#") << "C#"
+                            << "// note\nclass A { string s = \"hi\"; }"
+                            << "class" << keyword << "\"hi\""
                             << "// note";
-        QTest::newRow("Java") << "Java" << "// note\nclass A { String s = \"hi\"; }" << "class" << keyword << "\"hi\""
+        QTest::newRow("Java") << "Java"
+                              << "// note\nclass A { String s = \"hi\"; }"
+                              << "class" << keyword << "\"hi\""
                               << "// note";
-        QTest::newRow("JavaScript") << "JavaScript" << "// note\nconst s = \"hi\";" << "const" << keyword << "\"hi\""
+        QTest::newRow("JavaScript") << "JavaScript"
+                                    << "// note\nconst s = \"hi\";"
+                                    << "const" << keyword << "\"hi\""
                                     << "// note";
-        QTest::newRow("TypeScript") << "TypeScript" << "// note\nlet s: string = \"hi\";" << "let" << keyword
-                                    << "\"hi\"" << "// note";
-        QTest::newRow("Python") << "Python" << "# note\ndef f():\n    return \"hi\"\n" << "def" << keyword << "\"hi\""
+        QTest::newRow("TypeScript") << "TypeScript"
+                                    << "// note\nlet s: string = \"hi\";"
+                                    << "let" << keyword << "\"hi\""
+                                    << "// note";
+        QTest::newRow("Python") << "Python"
+                                << "# note\ndef f():\n    return \"hi\"\n"
+                                << "def" << keyword << "\"hi\""
                                 << "# note";
-        QTest::newRow("PHP") << "PHP" << "<?php\n// note\nfunction f() { return \"hi\"; }" << "function" << keyword
-                             << "\"hi\"" << "// note";
-        QTest::newRow("Go") << "Go" << "// note\npackage main\nvar s = \"hi\"\n" << "package" << keyword << "\"hi\""
+        QTest::newRow("PHP") << "PHP"
+                             << "<?php\n// note\nfunction f() { return \"hi\"; }"
+                             << "function" << keyword << "\"hi\""
+                             << "// note";
+        QTest::newRow("Go") << "Go"
+                            << "// note\npackage main\nvar s = \"hi\"\n"
+                            << "package" << keyword << "\"hi\""
                             << "// note";
-        QTest::newRow("Rust") << "Rust" << "// note\nfn main() { let s = \"hi\"; }" << "fn" << keyword << "\"hi\""
+        QTest::newRow("Rust") << "Rust"
+                              << "// note\nfn main() { let s = \"hi\"; }"
+                              << "fn" << keyword << "\"hi\""
                               << "// note";
-        QTest::newRow("SQL") << "SQL" << "-- note\nSELECT 'hi' FROM t;" << "SELECT" << keyword << "'hi'" << "-- note";
-        QTest::newRow("Bash") << "Bash" << "# note\nif true; then echo \"hi\"; fi" << "then" << keyword << "\"hi\""
+        QTest::newRow("SQL") << "SQL"
+                             << "-- note\nSELECT 'hi' FROM t;"
+                             << "SELECT" << keyword << "'hi'"
+                             << "-- note";
+        QTest::newRow("Bash") << "Bash"
+                              << "# note\nif true; then echo \"hi\"; fi"
+                              << "then" << keyword << "\"hi\""
                               << "# note";
-        QTest::newRow("HTML") << "HTML" << "<!-- note -->\n<p class=\"x\">hi</p>" << "p" << int(Style::Tag) << "x"
+        QTest::newRow("HTML") << "HTML"
+                              << "<!-- note -->\n<p class=\"x\">hi</p>"
+                              << "p" << int(Style::Tag) << "x"
                               << "<!-- note -->";
-        QTest::newRow("CSS") << "CSS" << "/* note */\n@media screen { a { content: \"hi\"; } }" << "@media" << keyword
-                             << "\"hi\"" << "/* note */";
-        QTest::newRow("JSON") << "JSON" << "// note\n{\"k\": [\"hi\", true]}" << "true" << int(Style::Constant)
-                              << "\"hi\"" << "// note";
+        QTest::newRow("CSS") << "CSS"
+                             << "/* note */\n@media screen { a { content: \"hi\"; } }"
+                             << "@media" << keyword << "\"hi\""
+                             << "/* note */";
+        QTest::newRow("JSON") << "JSON"
+                              << "// note\n{\"k\": [\"hi\", true]}"
+                              << "true" << int(Style::Constant) << "\"hi\""
+                              << "// note";
     }
     void keywordStringAndCommentInTheirColours()
     {
@@ -144,15 +174,15 @@ private slots:
         QCOMPARE(main->RTxt1()->layoutDirection(), Qt::LeftToRight);
 
         // RTF: each in a run of its style's colour.
-        const QString rtf = QString::fromLatin1(
-            exporting::core::exportText("t", code, exporting::core::Field::Code, exporting::core::Format::Rtf, language));
+        const QString rtf = QString::fromLatin1(exporting::core::exportText("t", code, exporting::core::Field::Code,
+                                                                            exporting::core::Format::Rtf, language));
         for (const auto &[token, style] : expected)
             QVERIFY2(rtf.contains(QStringLiteral("\\cf%1 %2\\plain").arg(int(style)).arg(token)), qPrintable(token));
 
         // Web page: each in a font of its colour. (The converter opens a font after a quote, an
         // angle bracket, an ampersand or a space that starts it.)
-        const QString html = QString::fromUtf8(
-            exporting::core::exportText("t", code, exporting::core::Field::Code, exporting::core::Format::Html, language));
+        const QString html = QString::fromUtf8(exporting::core::exportText("t", code, exporting::core::Field::Code,
+                                                                           exporting::core::Format::Html, language));
         for (const auto &[token, style] : expected) {
             const QString font = QStringLiteral("<FONT COLOR=\"%1\">").arg(colour(style).name().toUpper());
             const QString head = htmlEscaped(token.left(1));

@@ -52,8 +52,7 @@ QByteArray exportText(const QString &title, const QString &text, Field field, Fo
     return exportText(title, text, field, format, highlight::VisualBasic);
 }
 
-QByteArray exportText(const QString &title, const QString &text, Field field, Format format,
-                      const QString &language)
+QByteArray exportText(const QString &title, const QString &text, Field field, Format format, const QString &language)
 {
     switch (format) {
     case Format::Text:
@@ -79,8 +78,7 @@ QByteArray exportSnippet(const store::Snippet &snippet, Field field, Format form
 QByteArray exportSnippet(const store::Snippet &snippet, Field field, Format format, const QString &language)
 {
     const QVariant &value = field == Field::Code ? snippet.code : snippet.learn;
-    return exportText(snippet.head.toString(), value.isNull() ? QString() : value.toString(), field, format,
-                      language);
+    return exportText(snippet.head.toString(), value.isNull() ? QString() : value.toString(), field, format, language);
 }
 
 QByteArray exportSnippet(store::Library &library, qint32 id, Field field, Format format)

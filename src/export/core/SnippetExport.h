@@ -30,8 +30,7 @@ std::optional<Format> formatNamed(const QString &name);
 // Line breaks in text may be CR LF, LF or CR. Throws rtfTohtml::ConversionError.
 QByteArray exportText(const QString &title, const QString &text, Field field, Format format);
 // As exportText, coloured as the view colours a text in language (snippetRtf).
-QByteArray exportText(const QString &title, const QString &text, Field field, Format format,
-                      const QString &language);
+QByteArray exportText(const QString &title, const QString &text, Field field, Format format, const QString &language);
 
 // As exportText, for a snippet row: its Head is the title, a Null field an empty text.
 QByteArray exportSnippet(const store::Snippet &snippet, Field field, Format format);
