@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 
 PACKAGES=(build-essential cmake pkg-config qt6-base-dev libqt6sql6-sqlite libqt6svg6-dev qt6-translations-l10n
           libgl-dev libsqlite3-dev libqt6sql6-psql postgresql mdbtools-dev fonts-dejavu-core fonts-noto-core poppler-utils python3
-          adwaita-icon-theme lintian desktop-file-utils appstream libxml2-utils)
+          adwaita-icon-theme lintian desktop-file-utils appstream libxml2-utils libtree-sitter-dev npm)
 
 missing=()
 for p in "${PACKAGES[@]}"; do
@@ -23,6 +23,13 @@ if [ ${#missing[@]} -gt 0 ]; then
     echo "  sudo apt-get install ${missing[*]}"
     exit 1
   fi
+fi
+
+# The grammars the colouring is built from, as package-lock.json pins them. Nothing of them runs
+# (.npmrc: ignore-scripts); CMake compiles their C sources. Installed again only when the lock
+# file changed since.
+if [ ! -f node_modules/.package-lock.json ] || [ package-lock.json -nt node_modules/.package-lock.json ]; then
+  npm ci --ignore-scripts --no-audit --no-fund
 fi
 
 BUILD=${BUILD_DIR:-build}

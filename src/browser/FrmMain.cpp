@@ -9,6 +9,7 @@
 #include "browser/HelpText.h"
 #include "browser/Icons.h"
 #include "browser/KeywordColorer.h"
+#include "highlight/Highlighter.h"
 #include "browser/MainLayout.h"
 #include "browser/WindowSettings.h"
 #include "messages/ArabicMsgBox.h"
@@ -60,6 +61,7 @@ struct FrmMain::Private {
     std::unique_ptr<CommandBar> commands;
     std::unique_ptr<CategoryTree> nodes;
     std::unique_ptr<KeywordColorer> colorer;
+    FrmMain::LanguageLookup languageOf;
     MainLayout *layout = nullptr; // a child of the window
     bool watching = false;
     QTimer *refreshLater = nullptr; // a refresh that had to wait for an editor or a dialog
@@ -385,6 +387,7 @@ void FrmMain::ShowSelectedSnippet()
     if (field && field->isNull())
         return; // a Null field leaves the view as it was
     try {
+        d->colorer->setLanguage(snippetLanguage(store::nodeId(key)));
         d->colorer->show(field ? field->toString() : QString(), codeTabSelected());
     } catch (const std::exception &) {
         // Out of memory on a huge snippet: the view stays empty, as it was cleared.
@@ -395,6 +398,12 @@ void FrmMain::ShowSelectedSnippet()
 }
 
 void FrmMain::ColorKeywords(const QString &text, bool codeTab) { d->colorer->color(text, codeTab); }
+
+void FrmMain::setLanguageLookup(LanguageLookup lookup) { d->languageOf = std::move(lookup); }
+
+QString FrmMain::snippetLanguage(qint32 id) const { return d->languageOf ? d->languageOf(id) : highlight::VisualBasic; }
+
+void FrmMain::setViewLanguage(const QString &language) { d->colorer->setLanguage(language); }
 
 void FrmMain::UpdateStatusBar()
 {

@@ -78,6 +78,13 @@ public:
     // Snippet view and status bar.
     void ShowSelectedSnippet();
     void ColorKeywords(const QString &text, bool codeTab);
+    // The language a snippet is coloured in, for the view and the save-as files: asked of the
+    // lookup given here, Visual Basic without one. ShowSelectedSnippet asks it each time.
+    using LanguageLookup = std::function<QString(qint32 id)>;
+    void setLanguageLookup(LanguageLookup lookup);
+    QString snippetLanguage(qint32 id) const;
+    // The language ColorKeywords colours in from now on (ShowSelectedSnippet sets it too).
+    void setViewLanguage(const QString &language);
     void UpdateStatusBar();
     void updateCount(); // panel 3 from the row count of Code
     void showProgressOverCountPanel();

@@ -64,7 +64,8 @@ void saveSelected(browser::FrmMain &main)
     const auto field = main.codeTabSelected() ? exporting::core::Field::Code : exporting::core::Field::Learn;
     QByteArray bytes;
     try {
-        bytes = exporting::core::exportSnippet(main.library(), store::nodeId(key), field, format);
+        bytes = exporting::core::exportSnippet(main.library(), store::nodeId(key), field, format,
+                                               main.snippetLanguage(store::nodeId(key)));
     } catch (const rtfTohtml::ConversionError &) {
         messages::showError(&main, QStringLiteral("تعذر تحويل الكود إلى صفحة إنترنت"));
         return;

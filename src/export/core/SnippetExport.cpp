@@ -3,6 +3,7 @@
 #include "export/core/LargeBuffer.h"
 #include "export/core/RtfToHtml.h"
 #include "export/core/SnippetRtf.h"
+#include "highlight/Highlighter.h"
 #include "platform/Text.h"
 #include "store/Library.h"
 #include "store/StoreError.h"
@@ -48,14 +49,19 @@ std::optional<Format> formatNamed(const QString &name)
 
 QByteArray exportText(const QString &title, const QString &text, Field field, Format format)
 {
+    return exportText(title, text, field, format, highlight::VisualBasic);
+}
+
+QByteArray exportText(const QString &title, const QString &text, Field field, Format format, const QString &language)
+{
     switch (format) {
     case Format::Text:
         return (platform::withCrLf(text) + QStringLiteral("\r\n")).toUtf8();
     case Format::Rtf:
         // Everything outside ASCII is escaped in it.
-        return snippetRtf(text, field == Field::Learn).toLatin1();
+        return snippetRtf(text, field == Field::Learn, language).toLatin1();
     case Format::Html: {
-        QString html = rtfTohtml::ConvertRtfToHtml(snippetRtf(text, field == Field::Learn),
+        QString html = rtfTohtml::ConvertRtfToHtml(snippetRtf(text, field == Field::Learn, language),
                                                    QStringLiteral("+H +CR ") + titleOption(title));
         html += QStringLiteral("\r\n");
         return utf8(html);
@@ -66,16 +72,26 @@ QByteArray exportText(const QString &title, const QString &text, Field field, Fo
 
 QByteArray exportSnippet(const store::Snippet &snippet, Field field, Format format)
 {
+    return exportSnippet(snippet, field, format, highlight::VisualBasic);
+}
+
+QByteArray exportSnippet(const store::Snippet &snippet, Field field, Format format, const QString &language)
+{
     const QVariant &value = field == Field::Code ? snippet.code : snippet.learn;
-    return exportText(snippet.head.toString(), value.isNull() ? QString() : value.toString(), field, format);
+    return exportText(snippet.head.toString(), value.isNull() ? QString() : value.toString(), field, format, language);
 }
 
 QByteArray exportSnippet(store::Library &library, qint32 id, Field field, Format format)
 {
+    return exportSnippet(library, id, field, format, highlight::VisualBasic);
+}
+
+QByteArray exportSnippet(store::Library &library, qint32 id, Field field, Format format, const QString &language)
+{
     const std::optional<store::Snippet> row = library.snippet(id);
     if (!row)
         throw store::StoreError(QStringLiteral("لا يوجد كود بالرقم ") + QString::number(id));
-    return exportSnippet(*row, field, format);
+    return exportSnippet(*row, field, format, language);
 }
 
 } // namespace exporting::core

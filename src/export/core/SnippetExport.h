@@ -29,12 +29,16 @@ std::optional<Format> formatNamed(const QString &name);
 // - Html: that RTF through ConvertRtfToHtml with "+H +CR" and the title, then CR LF; UTF-8.
 // Line breaks in text may be CR LF, LF or CR. Throws rtfTohtml::ConversionError.
 QByteArray exportText(const QString &title, const QString &text, Field field, Format format);
+// As exportText, coloured as the view colours a text in language (snippetRtf).
+QByteArray exportText(const QString &title, const QString &text, Field field, Format format, const QString &language);
 
 // As exportText, for a snippet row: its Head is the title, a Null field an empty text.
 QByteArray exportSnippet(const store::Snippet &snippet, Field field, Format format);
+QByteArray exportSnippet(const store::Snippet &snippet, Field field, Format format, const QString &language);
 
 // The snippet with this id read from library; throws store::StoreError when there is no such
 // snippet or the library cannot be read.
 QByteArray exportSnippet(store::Library &library, qint32 id, Field field, Format format);
+QByteArray exportSnippet(store::Library &library, qint32 id, Field field, Format format, const QString &language);
 
 } // namespace exporting::core

@@ -2,6 +2,7 @@
 
 #include "export/core/Keywords.h"
 #include "export/core/LargeBuffer.h"
+#include "highlight/Highlighter.h"
 #include "platform/RtfText.h"
 
 namespace exporting::core {
@@ -47,6 +48,65 @@ QString snippetRtf(QStringView text, bool rightToLeft)
         // Every paragraph, the last one included, ends with a line-initial \par.
         rtf.append(u"\r\n\\par ");
         // CR LF, LF or CR: one line break each.
+        lineStart = lineEnd
+                    + (lineEnd + 1 < n && data[lineEnd] == QLatin1Char('\r') && data[lineEnd + 1] == QLatin1Char('\n')
+                           ? 2
+                           : 1);
+    }
+    rtf.append(QLatin1Char('}'));
+    return rtf;
+}
+
+QString snippetRtf(QStringView text, bool rightToLeft, const QString &language)
+{
+    if (language == highlight::VisualBasic)
+        return snippetRtf(text, rightToLeft);
+    const QList<highlight::Span> spans = rightToLeft ? QList<highlight::Span>()
+                                                     : highlight::highlightText(language, text);
+    QString rtf;
+    qsizetype escapes = 0;
+    for (const QChar c : text)
+        escapes += c.unicode() >= 0x7F;
+    // A run adds at most 17 characters, and there is at most one run per character.
+    rtf.reserve(text.size() * 9 + escapes * 8 + spans.size() * 18 + 1024);
+    adviseLargeBuffer(rtf.constData(), rtf.capacity() * qsizetype(sizeof(QChar)));
+    rtf.append(QLatin1String("{\\rtf1\\ansi\\ansicpg1256\\deff0{\\fonttbl{\\f0\\fmodern\\fcharset0 "));
+    rtf.append(CodeFontName);
+    // \cfN is the colour of highlight::Style(N).
+    rtf.append(QLatin1String(";}}\r\n{\\colortbl\\red0\\green0\\blue0;"));
+    for (int i = 1; i < highlight::StyleCount; ++i) {
+        const unsigned rgb = highlight::colourOf(highlight::Style(i));
+        rtf.append(QStringLiteral("\\red%1\\green%2\\blue%3;").arg(rgb >> 16).arg((rgb >> 8) & 0xFF).arg(rgb & 0xFF));
+    }
+    rtf.append(QLatin1String("}\r\n\\deflang1025\\viewkind4\\uc1"));
+    rtf.append(rightToLeft ? QLatin1String("\\pard\\rtlpar\\qr ") : QLatin1String("\\pard\\ltrpar\\ql "));
+    rtf.append(QLatin1String("\\f0\\fs20 "));
+
+    const QChar *data = text.data();
+    const qsizetype n = text.size();
+    qsizetype lineStart = 0;
+    qsizetype next = 0; // the first run not wholly before the line
+    while (lineStart <= n) {
+        qsizetype lineEnd = lineStart;
+        while (lineEnd < n && data[lineEnd] != QLatin1Char('\n') && data[lineEnd] != QLatin1Char('\r'))
+            ++lineEnd;
+        while (next < spans.size() && spans[next].start + spans[next].length <= lineStart)
+            ++next;
+        // A run over several lines (a block comment, a long string) is coloured on each.
+        qsizetype written = lineStart;
+        for (qsizetype i = next; i < spans.size() && spans[i].start < lineEnd; ++i) {
+            const qsizetype a = std::max<qsizetype>(spans[i].start, lineStart);
+            const qsizetype b = std::min<qsizetype>(spans[i].start + spans[i].length, lineEnd);
+            if (b <= a)
+                continue;
+            platform::appendRtfText(rtf, QStringView(data + written, a - written));
+            rtf.append(QStringLiteral("\\cf%1 ").arg(int(spans[i].style)));
+            platform::appendRtfText(rtf, QStringView(data + a, b - a));
+            rtf.append(u"\\plain\\fs20 ");
+            written = b;
+        }
+        platform::appendRtfText(rtf, QStringView(data + written, lineEnd - written));
+        rtf.append(u"\r\n\\par ");
         lineStart = lineEnd
                     + (lineEnd + 1 < n && data[lineEnd] == QLatin1Char('\r') && data[lineEnd + 1] == QLatin1Char('\n')
                            ? 2

@@ -16,4 +16,9 @@ inline const QString CodeFontName = QStringLiteral("Courier New (Arabic)");
 // rather than code (left to right, left aligned).
 QString snippetRtf(QStringView text, bool rightToLeft);
 
+// As above, coloured as the view colours a text in language: Visual Basic exactly as above; code
+// in a language with a grammar in the grammar's colours (one colour table entry per style, the
+// keywords' navy first); a comment in such a language, and any language without a grammar, plain.
+QString snippetRtf(QStringView text, bool rightToLeft, const QString &language);
+
 } // namespace exporting::core
