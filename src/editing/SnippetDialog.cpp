@@ -376,9 +376,8 @@ void SnippetDialog::loadFromFile()
     const platform::FileDialogResult chosen = platform::getOpenFileName(this, text::OpenTitle, text::OpenFilter, 1);
     if (!chosen.accepted || chosen.fileName.isEmpty())
         return;
-    bool loaded = false;
     m_fillingCode = true;
-    loaded = runGuarded(this, text::LoadFileFailed, [&] { m_code->loadFile(chosen.fileName); });
+    const bool loaded = runGuarded(this, text::LoadFileFailed, [&] { m_code->loadFile(chosen.fileName); });
     m_fillingCode = false;
     if (loaded)
         codeReplaced(chosen.fileName);

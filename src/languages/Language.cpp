@@ -126,11 +126,15 @@ const std::vector<Sign> &signs()
 
 QString fromShebang(const QString &firstLine)
 {
-    static const QRegularExpression interpreter(QStringLiteral(R"(^#!\s*\S*?/?(?:env\s+)?(\w+))"));
-    const auto m = interpreter.match(firstLine);
-    if (!m.hasMatch())
-        return {};
-    const QString program = m.captured(1);
+    // "#!/bin/sh", "#!/usr/bin/env -S python3 -u": the interpreter's own name, after env if any.
+    const QStringList parts = firstLine.mid(2).split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
+    QString program;
+    for (const QString &word : parts) {
+        program = word.section(u'/', -1);
+        if (program != QLatin1String("env") && !program.startsWith(u'-'))
+            break;
+        program.clear();
+    }
     if (program.startsWith(QLatin1String("python")))
         return QStringLiteral("Python");
     if (program == QLatin1String("sh") || program == QLatin1String("bash") || program == QLatin1String("zsh")
