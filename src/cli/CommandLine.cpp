@@ -55,11 +55,14 @@ const std::vector<Command> &commands()
                   "                                             snippets containing WORD (all fields unless named;\n"
                   "                                             Arabic-aware unless --exact); status 1 when none\n"},
         {.name = QStringLiteral("add"),
-         .values = {QStringLiteral("title"), QStringLiteral("category"), QStringLiteral("comment")},
+         .values = {QStringLiteral("title"), QStringLiteral("category"), QStringLiteral("comment"),
+                    QStringLiteral("lang")},
          .most = 1,
          .run = add,
-         .usage = "  add --title T --category C [--comment TEXT] [FILE|-]\n"
-                  "                                             adds a snippet of your own; code from FILE or stdin\n"},
+         .usage = "  add --title T --category C [--comment TEXT] [--lang NAME] [FILE|-]\n"
+                  "                                             adds a snippet of your own; code from FILE or stdin;\n"
+                  "                                             its language from --lang, else FILE's extension,\n"
+                  "                                             else Visual Basic\n"},
         {.name = QStringLiteral("export"),
          .flags = {QStringLiteral("comment")},
          .values = {QStringLiteral("format"), QStringLiteral("output")},

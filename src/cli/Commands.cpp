@@ -3,6 +3,7 @@
 #include "cli/Output.h"
 #include "editing/core/InputChecks.h"
 #include "export/core/SnippetExport.h"
+#include "languages/Language.h"
 #include "platform/Error.h"
 #include "platform/Text.h"
 #include "search/core/SnippetSearch.h"
@@ -125,6 +126,9 @@ int list(store::Library &library, const Arguments &a)
                                                 ? std::optional<QString>(a.values.value(QStringLiteral("category")))
                                                 : std::nullopt;
     bool categoryFound = false;
+    // Read once for all rows; only a library with other languages has any.
+    const QHash<qint32, QString> languageRows = a.json ? library.snippetLanguages() : QHash<qint32, QString>();
+    const auto languageOf = [&](qint32 id) { return languageRows.value(id, languages::VisualBasic); };
     QJsonArray json;
     QString text;
     for (const TreeCategory &c : treeOrder(library)) {
@@ -140,7 +144,8 @@ int list(store::Library &library, const Arguments &a)
                                         {QStringLiteral("category"), c.name},
                                         {QStringLiteral("categoryId"), c.id ? QJsonValue(*c.id) : QJsonValue()},
                                         {QStringLiteral("title"), s.head.toString()},
-                                        {QStringLiteral("user"), user}});
+                                        {QStringLiteral("user"), user},
+                                        {QStringLiteral("language"), languageOf(s.id)}});
             } else {
                 text += QString::number(s.id) + QLatin1Char('\t') + oneLine(c.name) + QLatin1Char('\t')
                         + oneLine(s.head.toString()) + QLatin1Char('\n');
@@ -182,6 +187,7 @@ int show(store::Library &library, const Arguments &a)
             {QStringLiteral("category"), category},
             {QStringLiteral("categoryId"), s->groub.isNull() ? QJsonValue() : QJsonValue(s->groub.toLongLong())},
             {QStringLiteral("user"), store::isTrue(s->user)},
+            {QStringLiteral("language"), library.snippetLanguage(s->id)},
             {QStringLiteral("code"), jsonText(s->code)},
             {QStringLiteral("comment"), jsonText(s->learn)}};
         outBytes(QJsonDocument(o).toJson(QJsonDocument::Indented));
@@ -266,7 +272,12 @@ int add(store::Library &library, const Arguments &a)
     if (category.isEmpty())
         refuse(editing::text::NoCategoryName);
     const QString code = platform::trimmedSpaces(readCode(a.positional.value(0, QStringLiteral("-"))));
+
     const QString learn = platform::trimmedSpaces(a.values.value(QStringLiteral("comment")));
+    const QString source = a.positional.value(0, QStringLiteral("-"));
+    QString language = languages::canonical(a.values.value(QStringLiteral("lang")).trimmed());
+    if (language.isEmpty() && source != QLatin1String("-"))
+        language = languages::fromExtension(QFileInfo(source).suffix());
     openLibrary(library, a.location, true);
     qint32 id = 0;
     library.transaction([&] {
@@ -286,6 +297,7 @@ int add(store::Library &library, const Arguments &a)
         s.learn = learn;
         s.user = true;
         id = library.addSnippet(s);
+        library.setSnippetLanguage(id, language);
     });
     out(QString::number(id) + QLatin1Char('\n'));
     return Done;
@@ -329,6 +341,9 @@ int exportCommand(store::Library &library, const Arguments &a)
     openLibrary(library, a.location, false);
     if (!library.snippet(id))
         refuse(say(QStringLiteral("no snippet with id %1"), QStringLiteral("لا يوجد كود رقمه %1")).arg(id));
+    // TODO(language colouring): hand this to exportSnippet once the export core colours by
+    // language; until then it colours every snippet's code as Visual Basic, as the window does.
+    [[maybe_unused]] const QString language = library.snippetLanguage(id);
     const QByteArray bytes = exporting::core::exportSnippet(
         library, id, a.flags.contains(QStringLiteral("comment")) ? exporting::core::Field::Learn : exporting::core::Field::Code,
         *format);
@@ -366,6 +381,7 @@ int exportAll(store::Library &library, const Arguments &a)
     QHash<qint32, store::Snippet> rows;
     for (store::Snippet &s : library.allSnippets())
         rows.insert(s.id, std::move(s));
+    const QHash<qint32, QString> languageRows = library.snippetLanguages();
     Progress progress(say(QStringLiteral("exporting"), QStringLiteral("جارٍ التصدير")));
     qint64 done = 0;
     const qint64 total = rows.size();
@@ -383,11 +399,15 @@ int exportAll(store::Library &library, const Arguments &a)
             const store::Snippet s = rows.value(summary.id);
             const QString base = folder + QLatin1Char('/') + QString::number(s.id) + QLatin1Char(' ')
                                  + safeName(s.head.toString());
-            writeFile(dir.filePath(base + QStringLiteral(".txt")), s.code.toString().toUtf8());
+            const QString language = languageRows.value(s.id, languages::VisualBasic);
+            // Named as a file of its language would be (.vb, .py, ...); .txt for a name not known.
+            const QString codeFile = base + QLatin1Char('.') + languages::extensionOf(language);
+            writeFile(dir.filePath(codeFile), s.code.toString().toUtf8());
             QJsonObject entry{{QStringLiteral("id"), s.id},
                               {QStringLiteral("title"), jsonText(s.head)},
                               {QStringLiteral("user"), store::isTrue(s.user)},
-                              {QStringLiteral("code"), base + QStringLiteral(".txt")},
+                              {QStringLiteral("language"), language},
+                              {QStringLiteral("code"), codeFile},
                               {QStringLiteral("comment"), jsonText(s.learn)}};
             if (!s.learn.toString().isEmpty()) {
                 writeFile(dir.filePath(base + QStringLiteral(".comment.txt")), s.learn.toString().toUtf8());

@@ -43,6 +43,8 @@ void FrmEdit::LoadEditedSnippet()
         RTxtLearn()->setTextRTF(row->learn.toString());
     if (!row->groub.isNull())
         m_categoryId = row->groub.toString();
+    // Shown as stored and never changed for the user: a name this program does not know stays.
+    runGuarded(parentWidget(), text::ReadSnippetFailed, [&] { showLanguage(m_library.snippetLanguage(m_snippetId)); });
 }
 
 int FrmEdit::preferredEntry(const QList<store::Category> &categories) const
@@ -89,11 +91,19 @@ void FrmEdit::commit()
         return;
     store::Snippet row = snippetFromInput(TxtCodeHead()->text(), *category, RTxtCode()->text(), RTxtLearn()->text());
     row.id = m_snippetId;
+    const QString name = language();
     using Result = store::Library::CheckedUpdate;
     for (;;) {
         Result result = Result::Gone;
         if (!runGuarded(this, text::SaveSnippetFailed,
-                        [&] { result = m_library.updateSnippetIfUnchanged(m_loaded, row); }))
+                        [&] {
+                            // The language is written with the fields, or not at all.
+                            m_library.transaction([&] {
+                                result = m_library.updateSnippetIfUnchanged(m_loaded, row);
+                                if (result == Result::Updated)
+                                    m_library.setSnippetLanguage(m_snippetId, name);
+                            });
+                        }))
             return;
         std::optional<store::Snippet> theirs;
         if (result == Result::ChangedElsewhere

@@ -3,6 +3,7 @@
 #include "about/Effects.h"
 #include "editing/SnippetInput.h"
 #include "editing/Texts.h"
+#include "languages/Language.h"
 #include "messages/ArabicMsgBox.h"
 #include "platform/FileDialog.h"
 #include "platform/Guarded.h"
@@ -63,6 +64,11 @@ QLabel *label(QWidget *parent, const char *name, const QString &caption, const Q
 }
 
 using platform::twipsRect;
+
+// The code group's first line holds the language; the code box fills the rest of the group.
+QRect languageLabelRect() { return twipsRect(120, 270, 735, 255); }
+QRect languageBoxRect() { return twipsRect(900, 240, 2535, 315); }
+QRect codeBoxRect() { return twipsRect(120, 645, 6735, 1890); }
 
 // Comments are Arabic prose: right-aligned paragraphs, also for text typed or loaded later.
 void alignRight(platform::RichTextBox *box)
@@ -129,10 +135,24 @@ void SnippetDialog::build(Mode mode)
 
     QGroupBox *codeGroup = group(this, "fraCode", text::CodeGroup, twipsRect(3360, 120, 6975, 2655));
     m_codeGroup = codeGroup;
+    // The language heads the code it belongs to: label, then the box, on the group's first line.
+    m_languageLabel = label(codeGroup, "lblLanguage", text::LanguageLabel, languageLabelRect());
+    m_language = new QComboBox(codeGroup);
+    m_languageLabel->setBuddy(m_language);
+    m_language->setObjectName(QStringLiteral("cmbLanguage"));
+    m_language->setAccessibleName(text::LanguageLabel);
+    m_language->setEditable(true);
+    m_language->setInsertPolicy(QComboBox::NoInsert);
+    m_language->addItems(languages::knownNames());
+    m_language->setGeometry(languageBoxRect());
+    // Names are Latin: they read left to right in the box, which keeps its place in the line.
+    m_language->lineEdit()->setLayoutDirection(Qt::LeftToRight);
+    m_language->lineEdit()->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    showLanguage(languages::VisualBasic);
     m_code = new platform::RichTextBox(codeGroup);
     m_code->setObjectName(QStringLiteral("RTxtCode"));
     m_code->setAccessibleName(text::CodeGroup);
-    m_code->setGeometry(twipsRect(120, 240, 6735, 2295));
+    m_code->setGeometry(codeBoxRect());
     // Source code reads left to right whatever the window's direction.
     m_code->setLayoutDirection(Qt::LeftToRight);
 
@@ -192,7 +212,14 @@ void SnippetDialog::build(Mode mode)
         if (b == Qt::RightButton)
             showEditPopup(false, pos);
     });
-    connect(m_code, &QTextEdit::textChanged, this, [this] { about::RepaintControl(m_code->viewport()); });
+    connect(m_code, &QTextEdit::textChanged, this, [this] {
+        about::RepaintControl(m_code->viewport());
+        if (!m_fillingCode)
+            codeReplaced(QString());
+    });
+    // Only the user's own acts: the program's setCurrentText emits neither.
+    connect(m_language, &QComboBox::activated, this, [this] { m_languageChosen = true; });
+    connect(m_language->lineEdit(), &QLineEdit::textEdited, this, [this] { m_languageChosen = true; });
     connect(m_learn, &QTextEdit::textChanged, this, [this] { about::RepaintControl(m_learn->viewport()); });
 }
 
@@ -228,13 +255,32 @@ void SnippetDialog::resizeEvent(QResizeEvent *event)
     const int codeDy = dy / 2;
     m_codeGroup->setGeometry(code.adjusted(0, 0, dx, codeDy));
     m_learnGroup->setGeometry(learn.adjusted(0, codeDy, dx, dy));
-    m_code->setGeometry(box.adjusted(0, 0, dx, codeDy));
+    m_code->setGeometry(codeBoxRect().adjusted(0, 0, dx, codeDy));
     m_learn->setGeometry(box.adjusted(0, 0, dx, dy - codeDy));
+}
+
+QString SnippetDialog::language() const
+{
+    const QString typed = m_language->currentText().trimmed();
+    if (typed.isEmpty())
+        return languages::VisualBasic;
+    // A name that came from the library is written back exactly, known or not.
+    if (typed == m_shownLanguage)
+        return typed;
+    return languages::canonical(typed);
+}
+
+void SnippetDialog::showLanguage(const QString &name)
+{
+    m_shownLanguage = name.isEmpty() ? languages::VisualBasic : name;
+    m_language->setCurrentText(m_shownLanguage);
 }
 
 void SnippetDialog::clearCodeAndComment()
 {
+    m_fillingCode = true;
     m_code->setTextRTF(QString());
+    m_fillingCode = false;
     m_learn->setTextRTF(QString());
     // Clearing drops the paragraph format; what is typed next is still a right-aligned comment.
     alignRight(m_learn);
@@ -330,7 +376,11 @@ void SnippetDialog::loadFromFile()
     const platform::FileDialogResult chosen = platform::getOpenFileName(this, text::OpenTitle, text::OpenFilter, 1);
     if (!chosen.accepted || chosen.fileName.isEmpty())
         return;
-    runGuarded(this, text::LoadFileFailed, [&] { m_code->loadFile(chosen.fileName); });
+    m_fillingCode = true;
+    const bool loaded = runGuarded(this, text::LoadFileFailed, [&] { m_code->loadFile(chosen.fileName); });
+    m_fillingCode = false;
+    if (loaded)
+        codeReplaced(chosen.fileName);
 }
 
 void SnippetDialog::showEditPopup(bool forCode, const QPoint &globalPos)

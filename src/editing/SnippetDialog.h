@@ -31,6 +31,12 @@ public:
     QPushButton *CmdAdd() const { return m_add; }
     platform::RichTextBox *RTxtCode() const { return m_code; }
     platform::RichTextBox *RTxtLearn() const { return m_learn; }
+    QComboBox *cmbLanguage() const { return m_language; }
+    // The language the snippet is written with: the box's name, Visual Basic when it is empty;
+    // a known alias typed in becomes its name, a name from elsewhere left as it was shown stays.
+    QString language() const;
+    // Whether the user picked or typed a language: suggestions then leave the box alone.
+    bool languageChosen() const { return m_languageChosen; }
     // Which box the edit pop-up was last opened over.
     bool PopupForCode() const { return m_popupForCode; }
 
@@ -50,6 +56,12 @@ protected:
     std::optional<qint32> selectedCategoryId();
     // Empties the code and comment boxes of text and formatting.
     void clearCodeAndComment();
+    // Shows name in the language box, not as the user's choice.
+    void showLanguage(const QString &name);
+    // The code box changed (typed, pasted, loaded); fileName when it came from a file.
+    virtual void codeReplaced(const QString &fileName) { Q_UNUSED(fileName); }
+    // Tells whether the code box is being filled by the program itself (no suggestion for it).
+    bool fillingCode() const { return m_fillingCode; }
     bool eventFilter(QObject *watched, QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
@@ -77,6 +89,11 @@ private:
     QPushButton *m_file = nullptr;
     static constexpr int DesignedWidth = 10425, DesignedHeight = 5640; // client area, twips
     QGroupBox *m_codeGroup = nullptr;
+    QLabel *m_languageLabel = nullptr;
+    QComboBox *m_language = nullptr;
+    QString m_shownLanguage; // as the program last put it in the box
+    bool m_languageChosen = false;
+    bool m_fillingCode = false;
     QGroupBox *m_learnGroup = nullptr;
     platform::RichTextBox *m_code = nullptr;
     platform::RichTextBox *m_learn = nullptr;

@@ -20,6 +20,7 @@ inline const QString FromFileGroup = QStringLiteral("إضافة من ملف");
 inline const QString AddCodeButton = QStringLiteral("إضافة الكود");
 inline const QString CloseButton = QStringLiteral("إغلاق");
 inline const QString CodeGroup = QStringLiteral("الكود");
+inline const QString LanguageLabel = QStringLiteral("اللغة:");
 inline const QString CommentGroup = QStringLiteral("التعليق");
 inline const QString CopyItem = QStringLiteral("نسخ");
 inline const QString CutItem = QStringLiteral("قص");

@@ -1,9 +1,12 @@
 #include "store/Library.h"
 
 #include "store/Database.h"
+#include "store/LanguageTable.h"
 #include "store/LibraryWatcher.h"
 #include "store/PgLibrary.h"
 #include "store/PgReconnect.h"
+
+#include "languages/Language.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -490,6 +493,59 @@ int Library::clearUserMarks()
         changed = int(ids.size());
     });
     return changed;
+}
+
+QString Library::snippetLanguage(qint32 id)
+{
+    if (!hasLanguageTable(database()))
+        return languages::VisualBasic;
+    QSqlQuery q = prepare(QStringLiteral("SELECT Language FROM SnippetLanguage WHERE id = ?"));
+    q.addBindValue(id);
+    run(q);
+    if (!nextRow(q))
+        return languages::VisualBasic;
+    const QString name = q.value(0).toString();
+    return name.isEmpty() ? languages::VisualBasic : name;
+}
+
+void Library::setSnippetLanguage(qint32 id, const QString &name)
+{
+    const bool basic = name.isEmpty() || name == languages::VisualBasic;
+    transaction([&] {
+        if (!hasLanguageTable(database())) {
+            if (basic)
+                return; // what a missing row means already
+            try {
+                ensureLanguageTable(database());
+            } catch (const StoreError &e) {
+                throw StoreError(QStringLiteral("تعذر حفظ لغة الكود، فهذه المكتبة لا تحفظ اللغات: ") + e.message());
+            }
+        }
+        QSqlQuery remove = prepare(QStringLiteral("DELETE FROM SnippetLanguage WHERE id = ?"));
+        remove.addBindValue(id);
+        run(remove);
+        if (basic)
+            return;
+        QSqlQuery insert = prepare(QStringLiteral("INSERT INTO SnippetLanguage (id, Language) VALUES (?, ?)"));
+        insert.addBindValue(id);
+        insert.addBindValue(name);
+        run(insert);
+    });
+}
+
+QHash<qint32, QString> Library::snippetLanguages()
+{
+    QHash<qint32, QString> result;
+    if (!hasLanguageTable(database()))
+        return result;
+    QSqlQuery q = prepare(QStringLiteral("SELECT id, Language FROM SnippetLanguage"));
+    run(q);
+    while (nextRow(q)) {
+        const QString name = q.value(1).toString();
+        if (!name.isEmpty() && name != languages::VisualBasic)
+            result.insert(q.value(0).toInt(), name);
+    }
+    return result;
 }
 
 void Library::transaction(const std::function<void()> &work)

@@ -21,6 +21,7 @@
 #include "store/LibraryConnection.h"
 #include "store/SearchIndex.h"
 
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QStringList>
@@ -148,6 +149,16 @@ public:
     bool deleteSnippet(qint32 id);
     // Every true User becomes false; Null stays Null. Returns the rows changed.
     int clearUserMarks();
+
+    // Each snippet's language, by name (store/LanguageTable.h). A snippet without one, and every
+    // snippet of a library without the table (one opened read-only, say), is Visual Basic. Names
+    // are kept exactly as given: one the program does not know is never rewritten.
+    QString snippetLanguage(qint32 id);
+    // Visual Basic (or an empty name) removes the snippet's row. Meant inside the transaction of
+    // the add or edit it belongs to; the table is made first when the library lacks it.
+    void setSnippetLanguage(qint32 id, const QString &name);
+    // Every snippet that has a language other than Visual Basic, by id.
+    QHash<qint32, QString> snippetLanguages();
 
     // Runs work in one transaction: all of it is stored, or none of it when it throws. Refused
     // with readOnlyLibraryMessage() on a read-only library.

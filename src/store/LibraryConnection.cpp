@@ -1,6 +1,7 @@
 #include "store/LibraryConnection.h"
 
 #include "store/Database.h"
+#include "store/LanguageTable.h"
 #include "store/LibraryCheck.h"
 #include "store/PgLibrary.h"
 #include "store/PgLocation.h"
@@ -93,6 +94,16 @@ void requireSqliteHeader(const QString &path)
         throw StoreError(QStringLiteral("الملف ليس قاعدة بيانات مكتبة أكواد"));
 }
 
+// Libraries made before snippets had languages get the table on their first writable open. Best
+// effort: without it every snippet reads as Visual Basic, and setting another language says why.
+void addLanguageTable(const Database &db)
+{
+    try {
+        ensureLanguageTable(db);
+    } catch (const StoreError &) {
+    }
+}
+
 } // namespace
 
 LibraryConnection::LibraryConnection(LibraryCheck &check)
@@ -131,6 +142,8 @@ void LibraryConnection::openPg(const QString &location, bool readOnly)
     requirePgLibrary(*db);
     if (!readOnly && !pgCanWrite(*db))
         readOnly = true;
+    if (!readOnly)
+        addLanguageTable(*db);
     // Belt and braces: the server itself then refuses any write of this session.
     if (readOnly)
         db->exec(QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY"));
@@ -154,8 +167,10 @@ void LibraryConnection::open(const QString &path, bool readOnly)
         db = std::make_unique<Database>(path, Database::ReadOnly, kConnectionPrefix);
         requireLibrary(*db);
     }
-    if (!readOnly)
+    if (!readOnly) {
         addTreeIndex(*db);
+        addLanguageTable(*db);
+    }
     if (sqlite3 *handle = db->handle())
         sqlite3_busy_handler(handle, waitForLock, &m_check);
     adopt(std::move(db), path, readOnly);

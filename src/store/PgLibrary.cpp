@@ -1,6 +1,7 @@
 #include "store/PgLibrary.h"
 
 #include "store/Database.h"
+#include "store/LanguageTable.h"
 #include "store/PgNotify.h"
 
 #include <QSet>
@@ -79,6 +80,7 @@ void createPgSchema(const Database &db)
         for (const char *sql : kSchema)
             db.exec(QString::fromUtf8(sql));
         createChangeNotification(db);
+        ensureLanguageTable(db);
     });
 }
 

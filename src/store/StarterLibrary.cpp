@@ -1,6 +1,7 @@
 #include "store/StarterLibrary.h"
 
 #include "store/Database.h"
+#include "store/LanguageTable.h"
 
 #include <QSqlQuery>
 #include <QVariant>
@@ -98,6 +99,7 @@ void createLibraryTables(const Database &db)
     db.exec(QStringLiteral("CREATE TABLE Code (id INTEGER PRIMARY KEY AUTOINCREMENT, Head TEXT, "
                            "Groub INTEGER, code TEXT, Learn TEXT, User INTEGER)"));
     addTreeIndex(db);
+    ensureLanguageTable(db);
 }
 
 void addTreeIndex(const Database &db)

@@ -182,6 +182,41 @@ private slots:
         QCOMPARE(run({"add", "--title", QString(100, QLatin1Char('t')), "--category", "c"}, "x").status, 0);
     }
 
+    // --lang takes any name, a known alias as its name; show and list tell it back.
+    void addLanguageComesBackInShowAndList()
+    {
+        const auto added = [&](const QStringList &args) {
+            const Result r = run(QStringList{"add", "--title", "t", "--category", "c"} + args, "x");
+            if (r.status != 0)
+                qFatal("add failed: %s", r.err.constData());
+            return r.out.trimmed().toInt();
+        };
+        const auto shown = [&](qint32 id) {
+            return QJsonDocument::fromJson(run({"show", QString::number(id), "--json"}).out)
+                .object()
+                .value("language")
+                .toString();
+        };
+        const qint32 cs = added({"--lang", "csharp"});
+        const qint32 odd = added({"--lang", "Fortran 77"});
+        const qint32 plain = added({});
+        QCOMPARE(shown(cs), QStringLiteral("C#"));
+        QCOMPARE(shown(odd), QStringLiteral("Fortran 77"));
+        QCOMPARE(shown(plain), QStringLiteral("Visual Basic"));
+        QCOMPARE(testing::library().snippetLanguage(cs), QStringLiteral("C#"));
+        QHash<int, QString> listed;
+        for (const QJsonValue &v : QJsonDocument::fromJson(run({"list", "--json"}).out).array())
+            listed.insert(v.toObject().value("id").toInt(), v.toObject().value("language").toString());
+        QCOMPARE(listed.value(cs), QStringLiteral("C#"));
+        QCOMPARE(listed.value(odd), QStringLiteral("Fortran 77"));
+        QCOMPARE(listed.value(beta), QStringLiteral("Visual Basic"));
+        // A file's extension names it when --lang does not.
+        const QString file = QDir(lib->dir()).filePath("tool.go");
+        testing::writeFile(file, "package main\n");
+        const Result r = run({"add", "--title", "go", "--category", "c", file});
+        QCOMPARE(shown(r.out.trimmed().toInt()), QStringLiteral("Go"));
+    }
+
     // The window's save-as writes the core's bytes (its own test); the command line must too.
     void exportGivesTheSaveAsBytes()
     {
@@ -204,23 +239,31 @@ private slots:
         QCOMPARE(run({"export", QString::number(beta), "--format", "pdf"}).status, 2);
     }
 
+    // Each code file is named as a file of its language; one the program does not know is .txt.
     void exportAllWritesAFolderPerCategoryAndAnIndex()
     {
+        testing::library().setSnippetLanguage(beta, QStringLiteral("Python"));
+        testing::library().setSnippetLanguage(userOwn, QStringLiteral("Fortran 77"));
         const QString dir = QDir(lib->dir()).filePath("out");
         const Result r = run({"export-all", dir});
         QCOMPARE(r.status, 0);
         QVERIFY(r.out.isEmpty());
         QVERIFY(r.err.isEmpty()); // no progress in a pipe
-        QCOMPARE(testing::readFile(dir + QStringLiteral("/A category/%1 Beta.txt").arg(beta)),
+        QCOMPARE(testing::readFile(dir + QStringLiteral("/A category/%1 Beta.py").arg(beta)),
                  utf8(QStringLiteral("Dim x  \r\n' الكـــود")));
         QCOMPARE(testing::readFile(dir + QStringLiteral("/A category/%1 Beta.comment.txt").arg(beta)),
                  utf8(QStringLiteral("شرح")));
         QVERIFY(QFileInfo::exists(dir + QStringLiteral("/b category/%1 Mine_Tab.txt").arg(userOwn)));
         QVERIFY(QFileInfo::exists(dir + QLatin1Char('/') + store::UncategorisedCaption
-                                  + QStringLiteral("/%1 lost.txt").arg(orphan)));
+                                  + QStringLiteral("/%1 lost.vb").arg(orphan)));
         const QJsonArray index = QJsonDocument::fromJson(testing::readFile(dir + "/index.json")).array();
         QCOMPARE(index.size(), 3);
         QCOMPARE(index[1].toObject().value("snippets").toArray().size(), 3);
+        const QJsonObject betaEntry = index[0].toObject().value("snippets").toArray()[1].toObject();
+        QCOMPARE(betaEntry.value("language").toString(), QStringLiteral("Python"));
+        QCOMPARE(betaEntry.value("code").toString(), QStringLiteral("A category/%1 Beta.py").arg(beta));
+        const QJsonObject mine = index[1].toObject().value("snippets").toArray()[0].toObject();
+        QCOMPARE(mine.value("language").toString(), QStringLiteral("Fortran 77"));
         // Never into a folder that holds files already.
         const Result again = run({"export-all", dir});
         QCOMPARE(again.status, 1);

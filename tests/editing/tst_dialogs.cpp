@@ -147,7 +147,11 @@ private slots:
             platform::twipsRect(120, 1680, 2775, 315), none);
         row("CmbGroub", "QComboBox", none, QStringLiteral("الفئات الموجودة:"), platform::twipsRect(120, 480, 2535, 315),
             none);
-        row("RTxtCode", "platform::RichTextBox", none, none, platform::twipsRect(120, 240, 6735, 2295),
+        row("RTxtCode", "platform::RichTextBox", none, none, platform::twipsRect(120, 645, 6735, 1890),
+            QStringLiteral("fraCode"));
+        row("lblLanguage", "QLabel", QStringLiteral("اللغة:"), none, platform::twipsRect(120, 270, 735, 255),
+            QStringLiteral("fraCode"));
+        row("cmbLanguage", "QComboBox", none, QStringLiteral("اللغة:"), platform::twipsRect(900, 240, 2535, 315),
             QStringLiteral("fraCode"));
         row("RTxtLearn", "platform::RichTextBox", none, QStringLiteral("التعليق"), QRect(), QStringLiteral("fraLearn"));
     }
@@ -207,9 +211,10 @@ private slots:
         platform::RichTextBox *code = richBox(&d, "RTxtCode");
         platform::RichTextBox *learn = richBox(&d, "RTxtLearn");
         const QSize codeSize = code->size();
+        const QSize learnSize = learn->size();
         d.resize(d.size() + QSize(300, 200));
         QTRY_COMPARE(code->size(), codeSize + QSize(300, 100));
-        QCOMPARE(learn->size(), codeSize + QSize(300, 100));
+        QCOMPARE(learn->size(), learnSize + QSize(300, 100));
         QVERIFY(d.findChild<QGroupBox *>("fraCode")->geometry().contains(
             code->geometry().translated(d.findChild<QGroupBox *>("fraCode")->pos())));
         QCOMPARE(d.findChild<QLabel *>("Label1")->buddy(), d.findChild<QWidget *>("CmbGroub"));
@@ -587,6 +592,97 @@ private slots:
         QCOMPARE(testing::library().snippetCount(), 1); // the category's snippets went back with it
         QCOMPARE(entries(categoryList(&d)), QStringList{"a"});
         allowWrites(lib, "Groub");
+    }
+
+    // ---- the language box
+
+    void languageBoxOffersKnownNamesVisualBasicFirst()
+    {
+        TempLibrary lib;
+        lib.addCategory("a");
+        FrmAdd d(testing::library());
+        QComboBox *box = control<QComboBox>(&d, "cmbLanguage");
+        QVERIFY(box->isEditable());
+        QCOMPARE(entries(box).first(), QStringLiteral("Visual Basic"));
+        QVERIFY(entries(box).contains(QStringLiteral("C#")));
+        QCOMPARE(box->currentText(), QStringLiteral("Visual Basic"));
+        QCOMPARE(control<QLabel>(&d, "lblLanguage")->buddy(), box);
+    }
+
+    // A loaded file's extension sets the language; pasted code suggests one until the user
+    // picks one, and then never again.
+    void addDialogSetsAndSuggestsTheLanguageButNeverOverridesTheUser()
+    {
+        TempLibrary lib;
+        lib.addCategory("a");
+        FrmAdd d(testing::library());
+        d.show();
+        QTimer *suggestion = control<QTimer>(&d, "tmrSuggest");
+        QComboBox *box = control<QComboBox>(&d, "cmbLanguage");
+        platform::RichTextBox *code = richBox(&d, "RTxtCode");
+
+        FileDialogSeam::setNextFileName(writeTemp(lib, "tool.py", QByteArray("x = 1\n")));
+        click(&d, "CmdFile");
+        QCOMPARE(box->currentText(), QStringLiteral("Python"));
+
+        edit(&d, "TxtCodeHead")->setText("first");
+        click(&d, "CmdAdd");
+        QTRY_COMPARE(testing::library().snippetCount(), 1);
+
+        // Pasted C#: suggested, since nobody chose.
+        code->setFocus();
+        QApplication::clipboard()->setText(QStringLiteral("using System;\nConsole.WriteLine(\"hi\");\n"));
+        QTest::keyClick(code, Qt::Key_V, Qt::ControlModifier);
+        QTRY_COMPARE(box->currentText(), QStringLiteral("C#"));
+
+        // The user picks SQL; code that looks like Python changes nothing any more.
+        box->setFocus();
+        QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(box, QStringLiteral("sql"));
+        code->setFocus();
+        for (const char *line : {"def main():", "import os"}) {
+            QTest::keyClick(code, Qt::Key_Return);
+            QTest::keyClicks(code, QString::fromLatin1(line));
+        }
+        QTRY_VERIFY(!suggestion->isActive());
+        QCOMPARE(box->currentText().toLower(), QStringLiteral("sql"));
+
+        edit(&d, "TxtCodeHead")->setText("second");
+        click(&d, "CmdAdd");
+        QTRY_COMPARE(testing::library().snippetCount(), 2);
+        QStringList stored;
+        for (const store::SnippetSummary &s : testing::library().snippetSummaries())
+            stored.append(s.head.toString() + QLatin1Char('=') + testing::library().snippetLanguage(s.id));
+        stored.sort();
+        QCOMPARE(stored, (QStringList{QStringLiteral("first=Python"), QStringLiteral("second=SQL")}));
+    }
+
+    // The edit dialog shows the stored name, known or not, writes it back untouched, and
+    // suggests nothing.
+    void editDialogKeepsTheStoredLanguage()
+    {
+        TempLibrary lib;
+        const qint32 id = lib.addSnippet("s", lib.addCategory("a"), QStringLiteral("x"));
+        testing::library().setSnippetLanguage(id, QStringLiteral("Fortran 77"));
+        {
+            FrmEdit d(testing::library(), id);
+            d.show();
+            QCOMPARE(control<QComboBox>(&d, "cmbLanguage")->currentText(), QStringLiteral("Fortran 77"));
+            richBox(&d, "RTxtCode")->setText(QStringLiteral("#!/usr/bin/env python3\nprint(1)\n"));
+            QCoreApplication::processEvents();
+            QCOMPARE(control<QComboBox>(&d, "cmbLanguage")->currentText(), QStringLiteral("Fortran 77"));
+            click(&d, "CmdAdd");
+            QTRY_VERIFY(!d.isVisible());
+        }
+        QCOMPARE(testing::library().snippetLanguage(id), QStringLiteral("Fortran 77"));
+        {
+            FrmEdit d(testing::library(), id);
+            d.show();
+            control<QComboBox>(&d, "cmbLanguage")->setCurrentText(QStringLiteral("Visual Basic"));
+            click(&d, "CmdAdd");
+            QTRY_VERIFY(!d.isVisible());
+        }
+        QVERIFY(testing::library().snippetLanguages().isEmpty());
     }
 
     // ---- loading a file into the code box

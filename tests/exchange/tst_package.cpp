@@ -76,8 +76,9 @@ private slots:
         const auto header = f.rows("SELECT Name, Date, Notes FROM User");
         QCOMPARE(header.size(), 1);
         QCOMPARE(header[0], QVariantList({"Sami", "2026/12/08", "notes"}));
-        // Nothing else in the file.
-        QCOMPARE(f.value("SELECT count(*) FROM sqlite_master").toInt(), 2);
+        // Nothing else in the file but the (here empty) table of languages.
+        QCOMPARE(f.value("SELECT count(*) FROM sqlite_master").toInt(), 3);
+        QCOMPARE(f.value("SELECT count(*) FROM SnippetLanguage").toInt(), 0);
         // The library keeps its marks until the user chooses to merge.
         QCOMPARE(listUserSnippets(testing::library()).ids.size(), 2);
     }
@@ -414,6 +415,53 @@ private slots:
         QVERIFY(previewApply(testing::library(), package).newCategories.isEmpty());
     }
 
+    // The languages go with the package, keyed by its own rows, and come out under the new ids;
+    // a name the program does not know is kept as it is.
+    void languagesTravelWithThePackage()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("langs.cup");
+        {
+            testing::TempLibrary a;
+            const qint32 c = a.addCategory("c");
+            a.addSnippet("not mine", c, "x", "y", false);
+            const qint32 py = a.addSnippet("py", c, "print(1)", QString(), true);
+            a.addSnippet("vb", c, "Dim x", QString(), true);
+            const qint32 odd = a.addSnippet("odd", c, "?", QString(), true);
+            testing::library().setSnippetLanguage(py, QStringLiteral("Python"));
+            testing::library().setSnippetLanguage(odd, QStringLiteral("Fortran 77"));
+            createPackage(testing::library(), path, "n", "d", QString());
+            testing::SqlFile f(path);
+            QCOMPARE(f.rows("SELECT id, Language FROM SnippetLanguage ORDER BY id"),
+                     QList<QVariantList>({{1, "Python"}, {3, "Fortran 77"}}));
+        }
+        testing::TempLibrary b;
+        b.addSnippet("before", b.addCategory("c"), "x"); // so the new ids differ from the package's
+        const Package package = readPackage(path);
+        QCOMPARE(package.rows[0].language, QStringLiteral("Python"));
+        QCOMPARE(package.rows[1].language, QString());
+        QCOMPARE(applyPackage(testing::library(), PackageFile(path)), 3);
+        QHash<QString, QString> byTitle;
+        for (const store::Snippet &s : testing::library().allSnippets())
+            byTitle.insert(s.head.toString(), testing::library().snippetLanguage(s.id));
+        QCOMPARE(byTitle.value("py"), QStringLiteral("Python"));
+        QCOMPARE(byTitle.value("vb"), QStringLiteral("Visual Basic"));
+        QCOMPARE(byTitle.value("odd"), QStringLiteral("Fortran 77"));
+        QCOMPARE(byTitle.value("before"), QStringLiteral("Visual Basic"));
+        QCOMPARE(testing::library().snippetLanguages().size(), 2);
+    }
+
+    // A package from before languages (no such table) applies as all Visual Basic.
+    void aPackageWithoutLanguagesIsAllVisualBasic()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("old.cup");
+        testing::makeRawPackage(path, {{"t", "c", "", 5, "g"}, {"u", "d", "", 5, "g"}}, {"n", null(), "o"});
+        testing::TempLibrary lib;
+        QCOMPARE(applyPackage(testing::library(), PackageFile(path)), 2);
+        QVERIFY(testing::library().snippetLanguages().isEmpty());
+    }
+
     void aValidHandMadePackageIsRead()
     {
         QTemporaryDir dir;
@@ -448,6 +496,7 @@ private slots:
             testing::TempLibrary lib;
             lib.addCategory(QStringLiteral("Strings"));
             QCOMPARE(applyPackage(testing::library(), package), 4);
+            QVERIFY(testing::library().snippetLanguages().isEmpty()); // Jet packages have none
             QStringList rows;
             for (const store::Snippet &s : testing::library().allSnippets())
                 rows << QStringLiteral("%1|%2|%3|%4")

@@ -28,8 +28,10 @@ private slots:
             const qint32 files = a.addCategory("Files");
             a.addSnippet("plain", ui, "x", "y", false);
             a.addSnippet(QStringLiteral("نافذة"), ui, "Form1.Show", QString(), true);
-            a.addSnippet("Open file", files, "Open f", "opens", true);
-            a.addSnippet("no category", QVariant(), "z", "w", true);
+            const qint32 open = a.addSnippet("Open file", files, "Open f", "opens", true);
+            const qint32 none = a.addSnippet("no category", QVariant(), "z", "w", true);
+            testing::library().setSnippetLanguage(open, QStringLiteral("C#"));
+            testing::library().setSnippetLanguage(none, QStringLiteral("Fortran 77"));
             QCOMPARE(createPackage(testing::library(), path, "Sami", QString(), "n"),
                      QStringList({QStringLiteral("نافذة"), "Open file", "no category"}));
             QVERIFY(testing::library().isOpen());
@@ -45,6 +47,8 @@ private slots:
             QVERIFY(rows[2][3].isNull());
             QVERIFY(rows[2][4].isNull());
             QCOMPARE(f.rows("SELECT Name, Date, Notes FROM User"), QList<QVariantList>({{"Sami", null(), "n"}}));
+            QCOMPARE(f.rows("SELECT id, Language FROM SnippetLanguage ORDER BY id"),
+                     QList<QVariantList>({{2, "C#"}, {3, "Fortran 77"}}));
         }
         testing::TempLibrary b;
         b.addCategory("files"); // another name: only the exact name matches
@@ -60,6 +64,9 @@ private slots:
         QCOMPARE(snippets[0].head.toString(), QStringLiteral("نافذة"));
         QVERIFY(snippets[0].learn.isNull());
         QVERIFY(!store::isTrue(snippets[0].user)); // they arrive unmarked
+        QCOMPARE(testing::library().snippetLanguage(snippets[0].id), QStringLiteral("Visual Basic"));
+        QCOMPARE(testing::library().snippetLanguage(snippets[1].id), QStringLiteral("C#"));
+        QCOMPARE(testing::library().snippetLanguage(snippets[2].id), QStringLiteral("Fortran 77"));
 
         // All three are in now: skipping duplicates, a second apply adds none.
         QCOMPARE(previewApply(testing::library(), package).duplicates, 3);

@@ -5,6 +5,8 @@
 #include "store/CreateDb.h"
 #include "store/Database.h"
 #include "store/JetImport.h"
+#include "store/LanguageTable.h"
+#include "languages/Language.h"
 #include "platform/Text.h"
 #include "store/Library.h"
 #include "store/SqliteStatement.h"
@@ -93,6 +95,13 @@ QByteArray fileUri(const QString &path, const char *query)
         .toUtf8();
 }
 
+bool hasLibraryLanguages(sqlite3 *db)
+{
+    Statement q(db, QStringLiteral("SELECT count(*) FROM library.sqlite_master WHERE type = 'table' "
+                                   "AND lower(name) = 'snippetlanguage'"));
+    return q.step() && q.integer(0) > 0;
+}
+
 // Copies the user snippets into the package's empty tables in one statement, reading the
 // library read-only (a library opened read-only can still be packaged). Returns the titles written.
 QStringList writeRows(store::Library &library, const QString &path, const PackageHeader &header)
@@ -113,7 +122,7 @@ QStringList writeRows(store::Library &library, const QString &path, const Packag
     QStringList titles;
     store::inTransaction(package, [&] {
         if (team)
-            pg::copyUserSnippets(library.database(), db);
+            pg::copyUserSnippets(library.database(), db, store::hasLanguageTable(library.database()));
         else
             Statement(db, QStringLiteral("INSERT INTO main.Code (Head, Code, Learn, Groub, GroubNam) "
                                          "SELECT NULLIF(c.Head, ''), NULLIF(c.code, ''), NULLIF(c.Learn, ''), "
@@ -124,6 +133,16 @@ QStringList writeRows(store::Library &library, const QString &path, const Packag
                                          "FROM library.Code AS c WHERE %1 ORDER BY c.rowid")
                               .arg(QLatin1String(kIsUser)))
                 .run();
+        if (!team && hasLibraryLanguages(db)) {
+            // The package's rows were numbered 1, 2, ... in the same order.
+            Statement carried(db, QStringLiteral("INSERT INTO main.SnippetLanguage (id, Language) SELECT n, Language FROM "
+                                         "(SELECT row_number() OVER (ORDER BY c.rowid) AS n, l.Language AS Language "
+                                         "FROM library.Code AS c LEFT JOIN library.SnippetLanguage AS l ON l.id = c.id "
+                                         "WHERE %1) WHERE Language IS NOT NULL AND Language NOT IN ('', ?) ORDER BY n")
+                                                 .arg(QLatin1String(kIsUser)));
+            carried.bindText(1, languages::VisualBasic.toUtf8());
+            carried.run();
+        }
         // The header row comes after the snippets.
         Statement user(db, QStringLiteral("INSERT INTO main.User (Name, Date, Notes) VALUES (?, ?, ?)"));
         const QByteArray texts[3] = {header.name.toString().toUtf8(), header.date.toString().toUtf8(),
@@ -239,7 +258,14 @@ struct RawRow {
     QByteArray head, code, learn, groubNam;
     bool hasGroub = false;
     QVariant groub;
+    QByteArray language; // empty: Visual Basic
 };
+
+bool isVisualBasic(const QByteArray &language)
+{
+    static const QByteArray basic = languages::VisualBasic.toUtf8();
+    return language.isEmpty() || language == basic;
+}
 
 } // namespace
 
@@ -248,6 +274,7 @@ struct PackageFile::Impl {
     std::optional<store::JetCopy> jet;
     sqlite3 *db = nullptr;
     QString code; // the real name of the snippet table, quoted
+    QString languageTable; // the real name of the language table, quoted; empty when it has none
     PackageHeader header;
     qint64 rows = 0;
 
@@ -270,15 +297,20 @@ struct PackageFile::Impl {
         for (;;) {
             // Only the package's own failures are reported as such; visit's go out as they are.
             try {
-                if (!rows)
-                    rows.emplace(db, rowsSql(QStringLiteral("Head, Code, Learn, Groub, GroubNam")));
+                if (!rows && languageTable.isEmpty())
+                    rows.emplace(db, rowsSql(QStringLiteral("Head, Code, Learn, Groub, GroubNam, NULL")));
+                else if (!rows)
+                    rows.emplace(db, QStringLiteral("SELECT c.Head, c.Code, c.Learn, c.Groub, c.GroubNam, l.Language "
+                                                    "FROM %1 AS c LEFT JOIN (SELECT id, max(Language) AS Language "
+                                                    "FROM %2 GROUP BY id) AS l ON l.id = c.rowid ORDER BY c.rowid")
+                                         .arg(code, languageTable));
                 if (!rows->step())
                     return;
             } catch (const StoreError &e) {
                 throw PackageError(QStringLiteral("تعذرت قراءة الملف \"%1\": %2").arg(shown(path), e.message()));
             }
             if (!isTextOrNull(rows->type(0)) || !isTextOrNull(rows->type(1)) || !isTextOrNull(rows->type(2))
-                || !isTextOrNull(rows->type(4)))
+                || !isTextOrNull(rows->type(4)) || !isTextOrNull(rows->type(5)))
                 throw changed();
             row.hasGroub = rows->type(3) != SQLITE_NULL;
             if (row.hasGroub) {
@@ -294,6 +326,7 @@ struct PackageFile::Impl {
             row.code = rows->rawText(1);
             row.learn = rows->rawText(2);
             row.groubNam = rows->rawText(4);
+            row.language = rows->rawText(5);
             visit(row);
         }
     }
@@ -357,6 +390,19 @@ struct PackageFile::Impl {
             code = checkTable(db, QStringLiteral("Code"),
                               {QStringLiteral("Head"), QStringLiteral("Code"), QStringLiteral("Learn"),
                                QStringLiteral("Groub"), QStringLiteral("GroubNam")});
+            // Optional: made by this program since snippets have languages.
+            Statement hasLanguages(db, QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' "
+                                                      "AND lower(name) = 'snippetlanguage'"));
+            if (hasLanguages.step() && hasLanguages.integer(0) > 0) {
+                languageTable = checkTable(db, QStringLiteral("SnippetLanguage"),
+                                       {QStringLiteral("id"), QStringLiteral("Language")});
+                Statement bad(db, QStringLiteral("SELECT count(*) FROM %1 WHERE NOT (typeof(id) = 'integer' AND "
+                                                 "typeof(Language) = 'text' AND length(Language) BETWEEN 1 AND %2)")
+                                      .arg(languageTable)
+                                      .arg(LanguageSize));
+                if (!bad.step() || bad.integer(0) != 0)
+                    throw StoreError(QStringLiteral("لغات الأكواد فيه غير صالحة"));
+            }
             const QString user = checkTable(db, QStringLiteral("User"),
                                             {QStringLiteral("Name"), QStringLiteral("Date"), QStringLiteral("Notes")});
 
@@ -459,6 +505,8 @@ QStringList createPackage(store::Library &library, const QString &path, const QS
                                {QStringLiteral("Name"), QStringLiteral("Date"), QStringLiteral("Notes")},
                                {store::fieldType::Text, store::fieldType::Text, store::fieldType::Text},
                                {int(name.size()) + 1, int(date.size()) + 1, int(notes.size()) + 1});
+            db.CreateTableDefX(path, QStringLiteral("SnippetLanguage"), {QStringLiteral("id"), QStringLiteral("Language")},
+                               {store::fieldType::Long, store::fieldType::Text}, {0, LanguageSize});
             titles = writeRows(library, path, header);
             db.CompactDbx(path);
         } catch (const StoreError &) {
@@ -511,7 +559,8 @@ void PackageFile::forEachRow(const std::function<void(const PackageRow &)> &visi
         return utf8.isEmpty() ? nullText() : QVariant(QString::fromUtf8(utf8));
     };
     d->scan([&](const RawRow &raw) {
-        visit({text(raw.head), text(raw.code), text(raw.learn), raw.groub, text(raw.groubNam)});
+        visit({text(raw.head), text(raw.code), text(raw.learn), raw.groub, text(raw.groubNam),
+               isVisualBasic(raw.language) ? QString() : QString::fromUtf8(raw.language)});
     });
 }
 
@@ -621,7 +670,8 @@ int applyRows(store::Library &library, ForEach &&forEach, bool skipDuplicates = 
                 auto it = byName.constFind(name);
                 if (it == byName.constEnd())
                     it = byName.insert(QByteArray(name.constData(), name.size()), writer.addCategory(name));
-                writer.addSnippet(row.head, it.value(), row.code, row.learn);
+                writer.addSnippet(row.head, it.value(), row.code, row.learn,
+                                  isVisualBasic(row.language) ? QByteArray() : row.language);
                 ++added;
             });
             writer.flush();
@@ -640,6 +690,7 @@ int applyRows(store::Library &library, ForEach &&forEach, bool skipDuplicates = 
         Statement snippet(db, QStringLiteral("INSERT INTO Code (Head, Groub, code, Learn, User) "
                                              "VALUES (substr(?, 1, %1), ?, ?, ?, NULL)")
                                   .arg(HeadSize));
+        std::optional<Statement> language;
         forEach([&](const RawRow &row) {
             const QByteArray name = targetCategory(row);
             if (duplicates && duplicates->check(name, row))
@@ -655,6 +706,15 @@ int applyRows(store::Library &library, ForEach &&forEach, bool skipDuplicates = 
             snippet.bindText(3, row.code);
             snippet.bindText(4, row.learn);
             snippet.run();
+            if (!isVisualBasic(row.language)) {
+                if (!language) {
+                    store::ensureLanguageTable(db); // a library made before languages, opened read-only once
+                    language.emplace(db, QStringLiteral("INSERT INTO SnippetLanguage (id, Language) "
+                                                        "SELECT id, ? FROM Code WHERE rowid = last_insert_rowid()"));
+                }
+                language->bindText(1, row.language);
+                language->run();
+            }
             ++added;
         });
     });
@@ -687,7 +747,8 @@ int applyPackage(store::Library &library, const Package &package)
     return applyRows(library, [&](const auto &add) {
         const auto utf8 = [](const QVariant &v) { return v.isNull() ? QByteArray() : v.toString().toUtf8(); };
         for (const PackageRow &r : package.rows) {
-            RawRow row{utf8(r.head), utf8(r.code), utf8(r.learn), utf8(r.groubNam), !r.groub.isNull(), r.groub};
+            RawRow row{utf8(r.head),       utf8(r.code), utf8(r.learn),        utf8(r.groubNam),
+                       !r.groub.isNull(), r.groub,      r.language.toUtf8()};
             add(row);
         }
     });

@@ -1,6 +1,8 @@
 #pragma once
 // Update packages (.cup): a SQLite file with the tables "Code" (one row per snippet) and
-// "User" (one header row). Writing takes the library's user snippets; reading treats the
+// "User" (one header row). Packages this program writes also hold "SnippetLanguage" (id = the
+// rowid of a "Code" row, Language): the languages other than Visual Basic. A package without it
+// (an older one, any Jet package) is all Visual Basic. Writing takes the library's user snippets; reading treats the
 // file as untrusted input and checks it fully before anything of it is used.
 //
 // No windows here: the package dialogs and the command line call the same functions.
@@ -31,6 +33,7 @@ struct PackageRow {
     QVariant head, code, learn; // text or Null
     QVariant groub; // the sender's category number, or Null
     QVariant groubNam; // the sender's category name, or Null
+    QString language = {}; // the snippet's language as the sender kept it; empty for Visual Basic
 };
 
 // A package held in memory: rows made by hand, or read whole from a small file.
@@ -43,6 +46,7 @@ struct Package {
 constexpr int HeadSize = 100;
 constexpr int GroubNamSize = 50;
 constexpr int HeaderTextMax = 254;
+constexpr int LanguageSize = 255;
 
 // ---- creating ----------------------------------------------------------------------------
 

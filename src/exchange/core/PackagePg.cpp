@@ -1,10 +1,13 @@
 #include "exchange/core/PackagePg.h"
 
 #include "store/Database.h"
-#include "store/Database.h"
+#include "store/LanguageTable.h"
+#include "languages/Language.h"
 #include "store/SqliteStatement.h"
 
 #include <QSqlQuery>
+
+#include <algorithm>
 
 #include <sqlite3.h>
 
@@ -68,15 +71,20 @@ std::optional<QString> overlongCategory(const store::Database &library, int grou
                  groubNamSize);
 }
 
-void copyUserSnippets(const store::Database &library, sqlite3 *package)
+void copyUserSnippets(const store::Database &library, sqlite3 *package, bool withLanguages)
 {
     QSqlQuery rows = prepared(library,
                               QStringLiteral("SELECT NULLIF(c.Head, ''), NULLIF(c.code, ''), NULLIF(c.Learn, ''), "
-                                             "c.Groub, %1 FROM Code AS c WHERE c.\"User\" IS TRUE ORDER BY c.id")
-                                  .arg(QLatin1String(kCategoryName)));
+                                             "c.Groub, %1, %2 FROM Code AS c WHERE c.\"User\" IS TRUE ORDER BY c.id")
+                                  .arg(QLatin1String(kCategoryName),
+                                       withLanguages ? QStringLiteral("(SELECT l.language FROM snippetlanguage AS l "
+                                                                      "WHERE l.id = c.id)")
+                                                     : QStringLiteral("NULL")));
     exec(rows);
     store::SqliteStatement insert(package, "INSERT INTO main.Code (Head, Code, Learn, Groub, GroubNam) "
                                            "VALUES (?, ?, ?, ?, ?)");
+    store::SqliteStatement language(package, "INSERT INTO main.SnippetLanguage (id, Language) "
+                                             "VALUES (last_insert_rowid(), ?)");
     while (store::nextRow(rows)) {
         QByteArray texts[4];
         for (int i : {0, 1, 2, 4}) {
@@ -92,6 +100,11 @@ void copyUserSnippets(const store::Database &library, sqlite3 *package)
             insert.bindInt(4, rows.value(3).toLongLong());
         insert.bindText(5, texts[3]);
         insert.run();
+        const QString name = rows.value(5).toString();
+        if (!name.isEmpty() && name != languages::VisualBasic) {
+            language.bindText(1, name.toUtf8());
+            language.run();
+        }
     }
 }
 
@@ -126,9 +139,11 @@ qint64 RowWriter::addCategory(const QByteArray &name)
     return q.value(0).toLongLong();
 }
 
-void RowWriter::addSnippet(const QByteArray &head, qint64 groub, const QByteArray &code, const QByteArray &learn)
+void RowWriter::addSnippet(const QByteArray &head, qint64 groub, const QByteArray &code, const QByteArray &learn,
+                           const QByteArray &language)
 {
     m_values << text(head) << QVariant(groub) << text(code) << text(learn);
+    m_languages << QString::fromUtf8(language); // a copy: the package's row goes
     if (m_values.size() == RowsPerStatement * 4)
         flush();
 }
@@ -145,11 +160,31 @@ void RowWriter::flush()
     for (qsizetype i = 0; i < m_values.size() / 4; ++i)
         rows << row;
     QSqlQuery q = prepared(m_library, QStringLiteral("INSERT INTO Code (Head, Groub, code, Learn, \"User\") VALUES ")
-                                          + rows.join(QLatin1Char(',')));
+                                          + rows.join(QLatin1Char(',')) + QStringLiteral(" RETURNING id"));
     for (const QVariant &v : std::as_const(m_values))
         q.addBindValue(v);
     exec(q);
+    // The ids come from the identity in the order the rows went in: ascending is their order.
+    QList<qint64> ids;
+    while (store::nextRow(q))
+        ids.append(q.value(0).toLongLong());
+    std::sort(ids.begin(), ids.end());
+    if (ids.size() != m_languages.size())
+        throw store::StoreError(store::describeSqlError(QString()));
+    for (qsizetype i = 0; i < ids.size(); ++i) {
+        if (m_languages.at(i).isEmpty())
+            continue;
+        if (!m_languageTable) {
+            store::ensureLanguageTable(m_library);
+            m_languageTable = true;
+        }
+        QSqlQuery language = prepared(m_library, QStringLiteral("INSERT INTO SnippetLanguage (id, Language) VALUES (?, ?)"));
+        language.addBindValue(ids.at(i));
+        language.addBindValue(m_languages.at(i));
+        exec(language);
+    }
     m_values.clear();
+    m_languages.clear();
 }
 
 } // namespace exchange::pg

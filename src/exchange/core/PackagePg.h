@@ -24,8 +24,9 @@ namespace exchange::pg {
 std::optional<QString> overlongTitle(const store::Database &library, int headSize);
 std::optional<QString> overlongCategory(const store::Database &library, int groubNamSize);
 
-// Copies the user snippets, in table order, into the package's empty main.Code.
-void copyUserSnippets(const store::Database &library, sqlite3 *package);
+// Copies the user snippets, in table order, into the package's empty main.Code, and with
+// withLanguages their languages into main.SnippetLanguage.
+void copyUserSnippets(const store::Database &library, sqlite3 *package, bool withLanguages);
 
 // The library's categories by exact name; of two with one name the first in table order.
 QHash<QByteArray, qint64> categoriesByName(const store::Database &library);
@@ -37,8 +38,9 @@ public:
     RowWriter(const store::Database &library, int headSize);
     // The number the library gives the new category.
     qint64 addCategory(const QByteArray &name);
-    // Texts as UTF-8, empty meaning Null.
-    void addSnippet(const QByteArray &head, qint64 groub, const QByteArray &code, const QByteArray &learn);
+    // Texts as UTF-8, empty meaning Null; an empty language is Visual Basic (no row).
+    void addSnippet(const QByteArray &head, qint64 groub, const QByteArray &code, const QByteArray &learn,
+                    const QByteArray &language = {});
     // Writes what is still held; call before the transaction commits.
     void flush();
 
@@ -46,6 +48,8 @@ private:
     const store::Database &m_library;
     int m_headSize;
     QList<QVariant> m_values; // four per snippet
+    QList<QString> m_languages; // one per snippet
+    bool m_languageTable = false;
 };
 
 } // namespace exchange::pg
