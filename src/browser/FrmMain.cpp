@@ -92,6 +92,7 @@ FrmMain::FrmMain(store::Library &library, QWidget *parent)
     createStatusBar();
     d->nodes = std::make_unique<CategoryTree>(library, d->tree);
     d->colorer = std::make_unique<KeywordColorer>(d->view, d->hidden, d->progress, d->panels[2]);
+    d->languageOf = [&library](qint32 id) { return library.snippetLanguage(id); };
     d->layout = new MainLayout(this, {d->central, d->frame, d->tabs, d->view, d->hidden, d->tree, d->splitter});
     connectControls();
 }

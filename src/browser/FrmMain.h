@@ -78,8 +78,8 @@ public:
     // Snippet view and status bar.
     void ShowSelectedSnippet();
     void ColorKeywords(const QString &text, bool codeTab);
-    // The language a snippet is coloured in, for the view and the save-as files: asked of the
-    // lookup given here, Visual Basic without one. ShowSelectedSnippet asks it each time.
+    // The language a snippet is coloured in, for the view and the save-as files: the library's,
+    // unless another lookup is given here. ShowSelectedSnippet asks it each time.
     using LanguageLookup = std::function<QString(qint32 id)>;
     void setLanguageLookup(LanguageLookup lookup);
     QString snippetLanguage(qint32 id) const;

@@ -341,12 +341,9 @@ int exportCommand(store::Library &library, const Arguments &a)
     openLibrary(library, a.location, false);
     if (!library.snippet(id))
         refuse(say(QStringLiteral("no snippet with id %1"), QStringLiteral("لا يوجد كود رقمه %1")).arg(id));
-    // TODO(language colouring): hand this to exportSnippet once the export core colours by
-    // language; until then it colours every snippet's code as Visual Basic, as the window does.
-    [[maybe_unused]] const QString language = library.snippetLanguage(id);
     const QByteArray bytes = exporting::core::exportSnippet(
         library, id, a.flags.contains(QStringLiteral("comment")) ? exporting::core::Field::Learn : exporting::core::Field::Code,
-        *format);
+        *format, library.snippetLanguage(id));
     const QString output = a.values.value(QStringLiteral("output"));
     if (output.isEmpty() || output == QLatin1String("-")) {
         outBytes(bytes);

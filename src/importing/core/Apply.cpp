@@ -101,12 +101,11 @@ public:
     }
 
 private:
-    // LANGUAGE: the one place an imported snippet's language is to be stored; the store of this
-    // branch keeps no languages yet, so it is not written anywhere.
+    // A source that names no language leaves the snippet's own (Visual Basic for a new one).
     void keepLanguage(qint32 id, const QString &language)
     {
-        Q_UNUSED(id);
-        Q_UNUSED(language);
+        if (!language.isEmpty())
+            m_library.setSnippetLanguage(id, language);
     }
 
     store::Library &m_library;
