@@ -221,7 +221,7 @@ void SnippetDialog::resizeEvent(QResizeEvent *event)
         return;
     // The left column keeps its designed places; the code and comment share what is added.
     const int dx = std::max(0, width() - platform::toPixelsX(DesignedWidth));
-    const int dy = std::max(0, height() - platform::toPixelsY(DesignedHeight));
+    const int dy = std::max(0, height() - platform::toPixelsY(DesignedHeight + m_reservedBottom));
     const QRect code = twipsRect(3360, 120, 6975, 2655);
     const QRect learn = twipsRect(3360, 2880, 6975, 2655);
     const QRect box = twipsRect(120, 240, 6735, 2295);
@@ -230,6 +230,13 @@ void SnippetDialog::resizeEvent(QResizeEvent *event)
     m_learnGroup->setGeometry(learn.adjusted(0, codeDy, dx, dy));
     m_code->setGeometry(box.adjusted(0, 0, dx, codeDy));
     m_learn->setGeometry(box.adjusted(0, 0, dx, dy - codeDy));
+}
+
+void SnippetDialog::reserveBottom(int twips)
+{
+    m_reservedBottom = twips;
+    setMinimumSize(platform::twipsSize(DesignedWidth, DesignedHeight + twips));
+    resize(minimumSize());
 }
 
 void SnippetDialog::clearCodeAndComment()

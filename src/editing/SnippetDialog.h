@@ -48,6 +48,10 @@ protected:
     // The category the list's selected entry stands for, read again from the table; empty
     // (with the user told why) when it cannot be had.
     std::optional<qint32> selectedCategoryId();
+    // Room below the designed layout, for a twin's own controls (twips); the code and comment
+    // still take whatever the window is made larger by.
+    void reserveBottom(int twips);
+    int reservedBottom() const { return m_reservedBottom; }
     // Empties the code and comment boxes of text and formatting.
     void clearCodeAndComment();
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -85,6 +89,7 @@ private:
     QAction *m_cut = nullptr;
     QAction *m_paste = nullptr;
     bool m_popupForCode = false;
+    int m_reservedBottom = 0;
 };
 
 } // namespace editing
