@@ -68,15 +68,17 @@ int trash(store::Library &library, const Arguments &a)
     if (what == QLatin1String("list"))
         return trashList(library, a);
     if (a.json)
-        badUsage(say(QStringLiteral("only trash list has --json"), QStringLiteral("الخيار --json للأمر trash list وحده")));
+        badUsage(
+            say(QStringLiteral("only trash list has --json"), QStringLiteral("الخيار --json للأمر trash list وحده")));
     if (restore) {
         const qint64 item = parseNumber(a.positional[1], QStringLiteral("%1 is not an item of the trash"),
                                         QStringLiteral("%1 ليس رقم عنصر في سلة المحذوفات"));
         openLibrary(library, a.location, true);
         const std::optional<qint32> id = library.restoreFromTrash(item);
         if (!id)
-            refuse(say(QStringLiteral("no item %1 in the trash"), QStringLiteral("لا يوجد عنصر رقمه %1 في سلة المحذوفات"))
-                       .arg(item));
+            refuse(
+                say(QStringLiteral("no item %1 in the trash"), QStringLiteral("لا يوجد عنصر رقمه %1 في سلة المحذوفات"))
+                    .arg(item));
         out(QString::number(*id) + QLatin1Char('\n'));
         return Done;
     }
@@ -103,8 +105,7 @@ int history(store::Library &library, const Arguments &a)
                                            QStringLiteral("%1 ليس رقم نسخة"));
         const bool ofThisSnippet = std::any_of(versions.cbegin(), versions.cend(),
                                                [&](const store::SnippetVersion &v) { return v.versionId == version; });
-        if (!ofThisSnippet
-            || library.restoreVersion(version) != store::Library::CheckedUpdate::Updated)
+        if (!ofThisSnippet || library.restoreVersion(version) != store::Library::CheckedUpdate::Updated)
             refuse(say(QStringLiteral("snippet %1 has no version %2"), QStringLiteral("ليس للكود %1 نسخة رقمها %2"))
                        .arg(id)
                        .arg(version));

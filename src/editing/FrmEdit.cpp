@@ -92,9 +92,8 @@ void FrmEdit::restoreVersion()
         return;
     using Result = store::Library::CheckedUpdate;
     Result result = Result::Gone;
-    if (!runGuarded(this, text::RestoreVersionFailed, [&] {
-            result = m_library.restoreVersion(item->data(Qt::UserRole).toLongLong(), &m_loaded);
-        }))
+    if (!runGuarded(this, text::RestoreVersionFailed,
+                    [&] { result = m_library.restoreVersion(item->data(Qt::UserRole).toLongLong(), &m_loaded); }))
         return;
     if (result == Result::Updated)
         accept();

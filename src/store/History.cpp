@@ -103,8 +103,8 @@ Library::CheckedUpdate Library::restoreVersion(qint64 versionId, const Snippet *
             const auto bound = [](const QVariant &v) {
                 return v.isValid() ? v : QVariant(QMetaType::fromType<QString>());
             };
-            for (const QVariant &v : {QVariant(id), bound(loaded->head), bound(loaded->groub), bound(loaded->code),
-                                      bound(loaded->learn)})
+            for (const QVariant &v :
+                 {QVariant(id), bound(loaded->head), bound(loaded->groub), bound(loaded->code), bound(loaded->learn)})
                 same.addBindValue(v);
             run(same);
             if (!nextRow(same) || same.value(0).toLongLong() == 0) {
@@ -123,10 +123,10 @@ Library::CheckedUpdate Library::restoreVersion(qint64 versionId, const Snippet *
                                      "v.Learn IS DISTINCT FROM Code.Learn OR v.Language IS DISTINCT FROM %1))")
                           .arg(language),
                       {versionId});
-        QSqlQuery update = prepare(QStringLiteral(
-            "UPDATE Code SET Head = (SELECT v.Head FROM SnippetHistory v WHERE v.VersionId = ?), "
-            "code = (SELECT v.code FROM SnippetHistory v WHERE v.VersionId = ?), "
-            "Learn = (SELECT v.Learn FROM SnippetHistory v WHERE v.VersionId = ?) WHERE id = ?"));
+        QSqlQuery update = prepare(
+            QStringLiteral("UPDATE Code SET Head = (SELECT v.Head FROM SnippetHistory v WHERE v.VersionId = ?), "
+                           "code = (SELECT v.code FROM SnippetHistory v WHERE v.VersionId = ?), "
+                           "Learn = (SELECT v.Learn FROM SnippetHistory v WHERE v.VersionId = ?) WHERE id = ?"));
         for (const QVariant &v : {QVariant(versionId), QVariant(versionId), QVariant(versionId), QVariant(id)})
             update.addBindValue(v);
         run(update);

@@ -62,7 +62,8 @@ Snippet readSnippet(const QSqlQuery &q)
 const char *kSnippetColumns = "SELECT id, Head, Groub, code, Learn, \"User\" FROM Code";
 
 // An edit that writes these title, code and comment changes the row.
-const QString kChangesText = QStringLiteral("Head IS DISTINCT FROM ? OR code IS DISTINCT FROM ? OR Learn IS DISTINCT FROM ?");
+const QString kChangesText = QStringLiteral(
+    "Head IS DISTINCT FROM ? OR code IS DISTINCT FROM ? OR Learn IS DISTINCT FROM ?");
 
 } // namespace
 
@@ -546,7 +547,7 @@ Library::CheckedUpdate Library::updateSnippetIfUnchanged(const Snippet &loaded, 
 {
     // IS NOT DISTINCT FROM: equal, or both Null; both engines have it.
     static const QString asLoaded = QStringLiteral("Head IS NOT DISTINCT FROM ? AND Groub IS NOT DISTINCT FROM ?"
-                                                  " AND code IS NOT DISTINCT FROM ? AND Learn IS NOT DISTINCT FROM ?");
+                                                   " AND code IS NOT DISTINCT FROM ? AND Learn IS NOT DISTINCT FROM ?");
     static const QString sameFields = QStringLiteral("id = ? AND ") + asLoaded;
     const QVariantList written = {nullable(changed.head), groubValue(changed.groub), nullable(changed.code),
                                   nullable(changed.learn)};

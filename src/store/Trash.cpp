@@ -116,9 +116,10 @@ bool Library::hasLanguageTable()
 {
     bool present = false;
     if (onPostgres()) {
-        QSqlQuery q = prepare(QStringLiteral("SELECT count(*) FROM pg_catalog.pg_class c WHERE c.relnamespace = "
-                                             "current_schema()::regnamespace AND c.relkind IN ('r', 'p') "
-                                             "AND c.relname = 'snippetlanguage' AND has_table_privilege(c.oid, 'SELECT')"));
+        QSqlQuery q = prepare(
+            QStringLiteral("SELECT count(*) FROM pg_catalog.pg_class c WHERE c.relnamespace = "
+                           "current_schema()::regnamespace AND c.relkind IN ('r', 'p') "
+                           "AND c.relname = 'snippetlanguage' AND has_table_privilege(c.oid, 'SELECT')"));
         run(q);
         present = nextRow(q) && q.value(0).toLongLong() > 0;
     } else {
@@ -220,16 +221,17 @@ std::optional<qint32> Library::restoreFromTrash(qint64 trashId)
             own.finish();
         }
         if (!keepsOwn && !caption.isNull()) {
-            QSqlQuery named = prepare(QStringLiteral("SELECT Groub FROM Groub WHERE Caption = ? ORDER BY %1 LIMIT 1")
-                                          .arg(rowOrder("Groub")));
+            QSqlQuery named = prepare(
+                QStringLiteral("SELECT Groub FROM Groub WHERE Caption = ? ORDER BY %1 LIMIT 1").arg(rowOrder("Groub")));
             named.addBindValue(caption);
             run(named);
             if (nextRow(named)) {
                 category = named.value(0).toInt();
             } else if (knownId && count(QStringLiteral("SELECT count(*) FROM Groub WHERE Groub = ?"), groubId) == 0) {
-                QSqlQuery make = prepare(QStringLiteral("INSERT INTO Groub (Groub, Caption)%1 SELECT CAST(? AS INTEGER), "
-                                                        "Caption FROM Trash WHERE TrashId = ? RETURNING Groub")
-                                             .arg(overriding));
+                QSqlQuery make = prepare(
+                    QStringLiteral("INSERT INTO Groub (Groub, Caption)%1 SELECT CAST(? AS INTEGER), "
+                                   "Caption FROM Trash WHERE TrashId = ? RETURNING Groub")
+                        .arg(overriding));
                 make.addBindValue(groubId);
                 make.addBindValue(trashId);
                 run(make);

@@ -290,7 +290,8 @@ private slots:
         QCOMPARE(version[2], QStringLiteral("Beta\n"));
         QCOMPARE(run({"history", QString::number(beta), "--restore", version[0]}).status, 0);
         QCOMPARE(testing::library().snippet(beta)->head.toString(), QStringLiteral("Beta"));
-        const QJsonArray versions = QJsonDocument::fromJson(run({"history", "--json", QString::number(beta)}).out).array();
+        const QJsonArray versions =
+            QJsonDocument::fromJson(run({"history", "--json", QString::number(beta)}).out).array();
         QCOMPARE(versions.size(), 2);
         QCOMPARE(versions[0].toObject().value("title").toString(), QStringLiteral("Beta 2"));
         QCOMPARE(run({"history", QString::number(alpha), "--restore", version[0]}).status, 1);

@@ -60,7 +60,8 @@ private slots:
         const qint32 category = lib.addCategory(QStringLiteral("أدوات"));
         const qint32 other = lib.addSnippet(QStringLiteral("باقٍ"), category);
         const qint32 id = lib.addSnippet(QStringLiteral(" عنوان "), category, kCode, QVariant(), QVariant());
-        lib.exec(QStringLiteral("INSERT INTO SnippetLanguage (id, Language) VALUES (?, ?)"), {id, QStringLiteral("Python")});
+        lib.exec(QStringLiteral("INSERT INTO SnippetLanguage (id, Language) VALUES (?, ?)"),
+                 {id, QStringLiteral("Python")});
         library().updateSnippet({id, QStringLiteral("عنوان ثان"), category, QStringLiteral("x"), QVariant(), {}});
         const Snippet before = *library().snippet(id);
         QCOMPARE(library().snippetHistory(id).size(), 1);
@@ -98,7 +99,8 @@ private slots:
         const qint32 keep = lib.addCategory(QStringLiteral("تبقى"));
         const qint32 category = lib.addCategory(QStringLiteral("تذهب"));
         const qint32 a = lib.addSnippet(QStringLiteral("أ"), category, QStringLiteral("a"), QStringLiteral("ta"), true);
-        const qint32 b = lib.addSnippet(QStringLiteral("ب"), category, QStringLiteral("b"), QStringLiteral("tb"), false);
+        const qint32 b = lib.addSnippet(QStringLiteral("ب"), category, QStringLiteral("b"), QStringLiteral("tb"),
+                                        false);
         lib.addSnippet(QStringLiteral("ج"), keep);
         const Snippet rowA = *library().snippet(a), rowB = *library().snippet(b);
 
@@ -133,7 +135,8 @@ private slots:
         addLanguageTable(lib);
         const qint32 category = lib.addCategory(QStringLiteral("c"));
         const qint32 id = lib.addSnippet(QStringLiteral("أصل"), category, kCode, QStringLiteral(" تعليق\r\n"), true);
-        lib.exec(QStringLiteral("INSERT INTO SnippetLanguage (id, Language) VALUES (?, ?)"), {id, QStringLiteral("Go")});
+        lib.exec(QStringLiteral("INSERT INTO SnippetLanguage (id, Language) VALUES (?, ?)"),
+                 {id, QStringLiteral("Go")});
         const Snippet original = *library().snippet(id);
 
         // The edit dialog's save, a rename in the tree, an import that replaces.
