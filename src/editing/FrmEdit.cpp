@@ -39,6 +39,7 @@ void FrmEdit::buildHistory()
 {
     m_historyGroup = new QGroupBox(text::HistoryGroup, this);
     m_historyGroup->setObjectName(QStringLiteral("fraHistory"));
+    styleGroup(m_historyGroup);
     auto *layout = new QHBoxLayout(m_historyGroup);
     m_history = new QListWidget(m_historyGroup);
     m_history->setObjectName(QStringLiteral("lstHistory"));
@@ -54,11 +55,17 @@ void FrmEdit::buildHistory()
     connect(m_history, &QListWidget::currentRowChanged, this,
             [this](int row) { m_restoreVersion->setEnabled(row >= 0 && !m_library.isReadOnly()); });
     reserveBottom(HistoryHeight);
+    placeHistory();
 }
 
 void FrmEdit::resizeEvent(QResizeEvent *event)
 {
     SnippetDialog::resizeEvent(event);
+    placeHistory();
+}
+
+void FrmEdit::placeHistory()
+{
     if (!m_historyGroup)
         return;
     const int top = height() - platform::toPixelsY(HistoryHeight);

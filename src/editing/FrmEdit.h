@@ -35,6 +35,7 @@ private:
     // The row as another user left it, in the boxes; what was typed stays in each box's undo.
     void showTheirs(const store::Snippet &theirs);
     void buildHistory();
+    void placeHistory();
     void loadHistory();
     void restoreVersion();
 

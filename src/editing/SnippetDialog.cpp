@@ -45,12 +45,7 @@ Widget *placed(QWidget *parent, const char *name, const QString &caption, const 
 QGroupBox *group(QWidget *parent, const char *name, const QString &caption, const QRect &g)
 {
     auto *box = placed<QGroupBox>(parent, name, caption, g);
-    // The designed places assume the caption sits on the frame's top line; styles that put it above
-    // the line would run the frame through the first control.
-    box->setStyleSheet(QStringLiteral("QGroupBox { border: 1px solid palette(mid); border-radius: 2px;"
-                                      " margin-top: 0.5em; }"
-                                      "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left;"
-                                      " left: 8px; padding: 0 3px; }"));
+    SnippetDialog::styleGroup(box);
     return box;
 }
 QPushButton *button(QWidget *parent, const char *name, const QString &caption, const QRect &g)
@@ -232,11 +227,22 @@ void SnippetDialog::resizeEvent(QResizeEvent *event)
     m_learn->setGeometry(box.adjusted(0, 0, dx, dy - codeDy));
 }
 
+void SnippetDialog::styleGroup(QGroupBox *box)
+{
+    // The designed places assume the caption sits on the frame's top line; styles that put it above
+    // the line would run the frame through the first control.
+    box->setStyleSheet(QStringLiteral("QGroupBox { border: 1px solid palette(mid); border-radius: 2px;"
+                                      " margin-top: 0.5em; }"
+                                      "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left;"
+                                      " left: 8px; padding: 0 3px; }"));
+}
+
 void SnippetDialog::reserveBottom(int twips)
 {
     m_reservedBottom = twips;
     setMinimumSize(platform::twipsSize(DesignedWidth, DesignedHeight + twips));
     resize(minimumSize());
+    about::centreByClientSize(this);
 }
 
 void SnippetDialog::clearCodeAndComment()

@@ -33,6 +33,8 @@ public:
     platform::RichTextBox *RTxtLearn() const { return m_learn; }
     // Which box the edit pop-up was last opened over.
     bool PopupForCode() const { return m_popupForCode; }
+    // The frame every group of these dialogs has, caption on its top line.
+    static void styleGroup(QGroupBox *box);
 
 protected:
     enum class Mode { Add, Edit };
