@@ -26,6 +26,7 @@ inline constexpr char mnuFileLibrary[] = "mnuFileLibrary";
 inline constexpr char mnuClose[] = "mnuClose";
 inline constexpr char mnuCopy[] = "mnuCopy";
 inline constexpr char mnuCopyAll[] = "mnuCopyAll";
+inline constexpr char mnuTrash[] = "mnuTrash";
 inline constexpr char Add[] = "Add";
 inline constexpr char edit[] = "edit";
 inline constexpr char del[] = "del";

@@ -100,6 +100,24 @@ const std::vector<Command> &commands()
                   "         [--duplicates skip|keep|replace]\n"
                   "                                             snippets from another program, all or none;\n"
                   "                                             --dry-run shows what it would do\n"},
+        {.name = QStringLiteral("trash"),
+         .json = true,
+         .least = 1,
+         .most = 2,
+         .run = trash,
+         .usage = "  trash list [--json]                        deleted snippets, newest first: item, id, time,\n"
+                  "                                             category and title\n"
+                  "  trash restore ITEM                         puts an item back under its category (made again\n"
+                  "                                             if gone), with its id when free; prints the id\n"
+                  "  trash empty                                deletes every item of the trash for good\n"},
+        {.name = QStringLiteral("history"),
+         .values = {QStringLiteral("restore")},
+         .json = true,
+         .least = 1,
+         .most = 1,
+         .run = history,
+         .usage = "  history ID [--json]                        earlier versions of a snippet, newest first\n"
+                  "  history ID --restore VERSION               makes that version the snippet's again (an edit)\n"},
     };
     return table;
 }

@@ -44,6 +44,9 @@ int searchCommand(store::Library &library, const Arguments &a);
 int add(store::Library &library, const Arguments &a);
 int exportCommand(store::Library &library, const Arguments &a);
 int exportAll(store::Library &library, const Arguments &a);
+// The trash and the history (TrashCommands.cpp).
+int trash(store::Library &library, const Arguments &a);
+int history(store::Library &library, const Arguments &a);
 // Update packages (PackageCommands.cpp).
 int package(store::Library &library, const Arguments &a);
 // Snippets from other programs (ImportCommands.cpp).

@@ -5,6 +5,7 @@
 #include "browser/FrmMain.h"
 #include "editing/FrmAdd.h"
 #include "editing/FrmEdit.h"
+#include "editing/FrmTrash.h"
 #include "editing/SnippetInput.h"
 #include "editing/Texts.h"
 #include "messages/ArabicMsgBox.h"
@@ -24,6 +25,7 @@ void installCommands(browser::FrmMain &main)
     main.onCommand(browser::cmd::Add, addCommand);
     main.onCommand(browser::cmd::edit, editCommand);
     main.onCommand(browser::cmd::del, deleteCommand);
+    main.onCommand(browser::cmd::mnuTrash, trashCommand);
 }
 
 void addCommand(browser::FrmMain &main)
@@ -99,6 +101,16 @@ void deleteCommand(browser::FrmMain &main)
     case store::NodeKind::Root:
         break;
     }
+}
+
+void trashCommand(browser::FrmMain &main)
+{
+    FrmTrash dialog(main.library(), &main);
+    dialog.exec();
+    if (!dialog.restoredAny())
+        return;
+    main.rebuildTree();
+    main.updateCount();
 }
 
 } // namespace editing

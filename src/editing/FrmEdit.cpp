@@ -7,8 +7,13 @@
 #include "platform/MessageBox.h"
 #include "platform/RichTextBox.h"
 #include "platform/Text.h"
+#include "platform/Twips.h"
 
+#include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
 #include <QTextCursor>
 #include <QTextDocument>
 
@@ -20,8 +25,88 @@ FrmEdit::FrmEdit(store::Library &library, qint32 snippetId, QWidget *parent)
     : SnippetDialog(Mode::Edit, library, parent)
     , m_snippetId(snippetId)
 {
+    buildHistory();
     LoadEditedSnippet();
     LoadCategoryList();
+    loadHistory();
+}
+
+namespace {
+constexpr int HistoryHeight = 1800; // twips, below the designed layout
+}
+
+void FrmEdit::buildHistory()
+{
+    m_historyGroup = new QGroupBox(text::HistoryGroup, this);
+    m_historyGroup->setObjectName(QStringLiteral("fraHistory"));
+    styleGroup(m_historyGroup);
+    auto *layout = new QHBoxLayout(m_historyGroup);
+    m_history = new QListWidget(m_historyGroup);
+    m_history->setObjectName(QStringLiteral("lstHistory"));
+    m_history->setAccessibleName(text::HistoryGroup);
+    m_restoreVersion = new QPushButton(text::RestoreVersionButton, m_historyGroup);
+    m_restoreVersion->setObjectName(QStringLiteral("CmdRestoreVersion"));
+    m_restoreVersion->setAccessibleName(text::RestoreVersionButton);
+    m_restoreVersion->setFlat(true);
+    layout->addWidget(m_history, 1);
+    layout->addWidget(m_restoreVersion, 0, Qt::AlignTop);
+    connect(m_restoreVersion, &QPushButton::clicked, this, &FrmEdit::restoreVersion);
+    connect(m_history, &QListWidget::itemDoubleClicked, this, &FrmEdit::restoreVersion);
+    connect(m_history, &QListWidget::currentRowChanged, this,
+            [this](int row) { m_restoreVersion->setEnabled(row >= 0 && !m_library.isReadOnly()); });
+    reserveBottom(HistoryHeight);
+    placeHistory();
+}
+
+void FrmEdit::resizeEvent(QResizeEvent *event)
+{
+    SnippetDialog::resizeEvent(event);
+    placeHistory();
+}
+
+void FrmEdit::placeHistory()
+{
+    if (!m_historyGroup)
+        return;
+    const int top = height() - platform::toPixelsY(HistoryHeight);
+    m_historyGroup->setGeometry(platform::toPixelsX(120), top, width() - platform::toPixelsX(240),
+                                platform::toPixelsY(HistoryHeight - 120));
+}
+
+void FrmEdit::loadHistory()
+{
+    m_history->clear();
+    m_restoreVersion->setEnabled(false);
+    if (m_state != Found)
+        return;
+    QList<store::SnippetVersion> versions;
+    if (!runGuarded(parentWidget(), text::ReadHistoryFailed, [&] { versions = m_library.snippetHistory(m_snippetId); }))
+        return;
+    for (const store::SnippetVersion &v : versions) {
+        const QString when = QLocale().toString(v.replaced.toLocalTime(), QStringLiteral("yyyy/MM/dd hh:mm:ss"));
+        QString title = v.head.toString();
+        title.replace(QLatin1Char('\n'), QLatin1Char(' '));
+        auto *item = new QListWidgetItem(when + QStringLiteral("  ") + title, m_history);
+        item->setData(Qt::UserRole, v.versionId);
+        item->setToolTip(v.code.toString().left(1000));
+    }
+}
+
+void FrmEdit::restoreVersion()
+{
+    QListWidgetItem *item = m_history->currentItem();
+    if (!item || m_library.isReadOnly() || !messages::confirm(this, text::ConfirmRestoreVersion))
+        return;
+    using Result = store::Library::CheckedUpdate;
+    Result result = Result::Gone;
+    if (!runGuarded(this, text::RestoreVersionFailed,
+                    [&] { result = m_library.restoreVersion(item->data(Qt::UserRole).toLongLong(), &m_loaded); }))
+        return;
+    if (result == Result::Updated)
+        accept();
+    else
+        messages::showError(this, result == Result::ChangedElsewhere ? text::VersionChangedElsewhere
+                                                                     : text::EditedSnippetGone);
 }
 
 void FrmEdit::LoadEditedSnippet()

@@ -46,12 +46,7 @@ Widget *placed(QWidget *parent, const char *name, const QString &caption, const 
 QGroupBox *group(QWidget *parent, const char *name, const QString &caption, const QRect &g)
 {
     auto *box = placed<QGroupBox>(parent, name, caption, g);
-    // The designed places assume the caption sits on the frame's top line; styles that put it above
-    // the line would run the frame through the first control.
-    box->setStyleSheet(QStringLiteral("QGroupBox { border: 1px solid palette(mid); border-radius: 2px;"
-                                      " margin-top: 0.5em; }"
-                                      "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left;"
-                                      " left: 8px; padding: 0 3px; }"));
+    SnippetDialog::styleGroup(box);
     return box;
 }
 QPushButton *button(QWidget *parent, const char *name, const QString &caption, const QRect &g)
@@ -248,7 +243,7 @@ void SnippetDialog::resizeEvent(QResizeEvent *event)
         return;
     // The left column keeps its designed places; the code and comment share what is added.
     const int dx = std::max(0, width() - platform::toPixelsX(DesignedWidth));
-    const int dy = std::max(0, height() - platform::toPixelsY(DesignedHeight));
+    const int dy = std::max(0, height() - platform::toPixelsY(DesignedHeight + m_reservedBottom));
     const QRect code = twipsRect(3360, 120, 6975, 2655);
     const QRect learn = twipsRect(3360, 2880, 6975, 2655);
     const QRect box = twipsRect(120, 240, 6735, 2295);
@@ -274,6 +269,24 @@ void SnippetDialog::showLanguage(const QString &name)
 {
     m_shownLanguage = name.isEmpty() ? languages::VisualBasic : name;
     m_language->setCurrentText(m_shownLanguage);
+}
+
+void SnippetDialog::styleGroup(QGroupBox *box)
+{
+    // The designed places assume the caption sits on the frame's top line; styles that put it above
+    // the line would run the frame through the first control.
+    box->setStyleSheet(QStringLiteral("QGroupBox { border: 1px solid palette(mid); border-radius: 2px;"
+                                      " margin-top: 0.5em; }"
+                                      "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left;"
+                                      " left: 8px; padding: 0 3px; }"));
+}
+
+void SnippetDialog::reserveBottom(int twips)
+{
+    m_reservedBottom = twips;
+    setMinimumSize(platform::twipsSize(DesignedWidth, DesignedHeight + twips));
+    resize(minimumSize());
+    about::centreByClientSize(this);
 }
 
 void SnippetDialog::clearCodeAndComment()

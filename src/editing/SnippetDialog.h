@@ -39,6 +39,8 @@ public:
     bool languageChosen() const { return m_languageChosen; }
     // Which box the edit pop-up was last opened over.
     bool PopupForCode() const { return m_popupForCode; }
+    // The frame every group of these dialogs has, caption on its top line.
+    static void styleGroup(QGroupBox *box);
 
 protected:
     enum class Mode { Add, Edit };
@@ -54,6 +56,10 @@ protected:
     // The category the list's selected entry stands for, read again from the table; empty
     // (with the user told why) when it cannot be had.
     std::optional<qint32> selectedCategoryId();
+    // Room below the designed layout, for a twin's own controls (twips); the code and comment
+    // still take whatever the window is made larger by.
+    void reserveBottom(int twips);
+    int reservedBottom() const { return m_reservedBottom; }
     // Empties the code and comment boxes of text and formatting.
     void clearCodeAndComment();
     // Shows name in the language box, not as the user's choice.
@@ -102,6 +108,7 @@ private:
     QAction *m_cut = nullptr;
     QAction *m_paste = nullptr;
     bool m_popupForCode = false;
+    int m_reservedBottom = 0;
 };
 
 } // namespace editing

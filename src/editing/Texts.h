@@ -63,4 +63,30 @@ inline const QString DeleteCategoryFailed = QStringLiteral("تعذر حذف ال
 inline const QString RenameCategoryFailed = QStringLiteral("تعذر تعديل اسم الفئة:\n");
 inline const QString LoadFileFailed = QStringLiteral("تعذر تحميل الملف:\n");
 
+// The trash window and the edit dialog's history.
+inline const QString TrashCaption = QStringLiteral("سلة المحذوفات");
+inline const QString TrashNote = QStringLiteral(
+    "الأكواد المحذوفة خلال آخر 30 يوماً، الأحدث أولاً. تعود الأكواد المستعادة إلى فئاتها، وتُنشأ الفئة من جديد إن كانت قد حُذفت.");
+inline const QString TrashTitleColumn = QStringLiteral("العنوان");
+inline const QString TrashCategoryColumn = QStringLiteral("الفئة");
+inline const QString TrashTimeColumn = QStringLiteral("وقت الحذف");
+inline const QString RestoreButton = QStringLiteral("استعادة");
+inline const QString DeleteForeverButton = QStringLiteral("حذف نهائي");
+inline const QString EmptyTrashButton = QStringLiteral("إفراغ السلة");
+inline const QString ConfirmDeleteForever = QStringLiteral(
+    "سيتم حذف الأكواد المحددة نهائياً ولن يمكن استعادتها بعد ذلك. هل تريد المتابعة؟");
+inline const QString ConfirmEmptyTrash = QStringLiteral(
+    "سيتم حذف كل ما في سلة المحذوفات نهائياً ولن يمكن استعادته بعد ذلك. هل تريد إفراغ السلة؟");
+inline const QString ReadTrashFailed = QStringLiteral("تعذرت قراءة سلة المحذوفات:\n");
+inline const QString RestoreFailed = QStringLiteral("تعذرت استعادة الأكواد المحددة، ولم يُستعد أي منها:\n");
+inline const QString DeleteForeverFailed = QStringLiteral("تعذر الحذف النهائي من سلة المحذوفات:\n");
+inline const QString HistoryGroup = QStringLiteral("السجل");
+inline const QString RestoreVersionButton = QStringLiteral("استعادة هذه النسخة");
+inline const QString ConfirmRestoreVersion = QStringLiteral(
+    "ستحل النسخة المحددة محل الكود الحالي وتُغلق النافذة، ويُحفظ الكود الحالي في السجل. هل تريد المتابعة؟");
+inline const QString ReadHistoryFailed = QStringLiteral("تعذرت قراءة سجل الكود:\n");
+inline const QString RestoreVersionFailed = QStringLiteral("تعذرت استعادة النسخة المحددة:\n");
+inline const QString VersionChangedElsewhere = QStringLiteral(
+    "غيّر مستخدم آخر هذا الكود بعد أن فتحت نافذة التعديل، فلم تُستعد النسخة. أغلق النافذة وافتحها من جديد ثم أعد المحاولة.");
+
 } // namespace editing::text

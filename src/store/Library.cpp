@@ -64,6 +64,10 @@ Snippet readSnippet(const QSqlQuery &q)
 
 const char *kSnippetColumns = "SELECT id, Head, Groub, code, Learn, \"User\" FROM Code";
 
+// An edit that writes these title, code and comment changes the row.
+const QString kChangesText = QStringLiteral(
+    "Head IS DISTINCT FROM ? OR code IS DISTINCT FROM ? OR Learn IS DISTINCT FROM ?");
+
 } // namespace
 
 Library::Library(QObject *parent)
@@ -89,6 +93,7 @@ void Library::open(const QString &location, bool readOnly)
     close();
     m_connection.open(location, readOnly);
     attachIndex();
+    prepareSideTables();
 }
 
 void Library::create(const QString &path, bool seed)
@@ -96,6 +101,7 @@ void Library::create(const QString &path, bool seed)
     close();
     m_connection.create(path, seed);
     attachIndex();
+    prepareSideTables();
     if (m_index.status() == SearchIndex::Status::Building)
         m_index.buildAll(); // the starter snippets only
 }
@@ -105,6 +111,7 @@ void Library::createSchema(const QString &location)
     close();
     m_connection.createSchema(location);
     attachIndex();
+    prepareSideTables();
 }
 
 void Library::close()
@@ -427,6 +434,7 @@ bool Library::deleteCategory(qint32 id)
             if (!lock.exec(QStringLiteral("LOCK TABLE Code IN SHARE ROW EXCLUSIVE MODE")))
                 throwQueryError(lock);
         }
+        keepInTrash(QStringLiteral("Groub = ?"), id);
         QSqlQuery snippets = prepare(QStringLiteral("DELETE FROM Code WHERE Groub = ?"));
         snippets.addBindValue(id);
         run(snippets);
@@ -457,13 +465,25 @@ qint32 Library::addSnippet(const Snippet &s)
 
 bool Library::updateSnippet(const Snippet &s)
 {
-    return changeRow(QStringLiteral("UPDATE Code SET Head = ?, Groub = ?, code = ?, Learn = ? WHERE id = ?"),
-                     {nullable(s.head), groubValue(s.groub), nullable(s.code), nullable(s.learn), s.id});
+    bool changed = false;
+    transaction([&] {
+        keepVersionIf(s.id, kChangesText, {nullable(s.head), nullable(s.code), nullable(s.learn)});
+        changed = changeRow(QStringLiteral("UPDATE Code SET Head = ?, Groub = ?, code = ?, Learn = ? WHERE id = ?"),
+                            {nullable(s.head), groubValue(s.groub), nullable(s.code), nullable(s.learn), s.id});
+        trimHistory(s.id);
+    });
+    return changed;
 }
 
 bool Library::renameSnippet(qint32 id, const QVariant &head)
 {
-    return changeRow(QStringLiteral("UPDATE Code SET Head = ? WHERE id = ?"), {nullable(head), id});
+    bool changed = false;
+    transaction([&] {
+        keepVersionIf(id, QStringLiteral("Head IS DISTINCT FROM ?"), {nullable(head)});
+        changed = changeRow(QStringLiteral("UPDATE Code SET Head = ? WHERE id = ?"), {nullable(head), id});
+        trimHistory(id);
+    });
+    return changed;
 }
 
 bool Library::setUserFlag(qint32 id, const QVariant &user)
@@ -471,7 +491,15 @@ bool Library::setUserFlag(qint32 id, const QVariant &user)
     return changeRow(QStringLiteral("UPDATE Code SET \"User\" = ? WHERE id = ?"), {userValue(user), id});
 }
 
-bool Library::deleteSnippet(qint32 id) { return changeRow(QStringLiteral("DELETE FROM Code WHERE id = ?"), {id}); }
+bool Library::deleteSnippet(qint32 id)
+{
+    bool deleted = false;
+    transaction([&] {
+        keepInTrash(QStringLiteral("id = ?"), id);
+        deleted = changeRow(QStringLiteral("DELETE FROM Code WHERE id = ?"), {id});
+    });
+    return deleted;
+}
 
 int Library::clearUserMarks()
 {
@@ -576,9 +604,9 @@ void Library::transaction(const std::function<void()> &work)
 Library::CheckedUpdate Library::updateSnippetIfUnchanged(const Snippet &loaded, const Snippet &changed)
 {
     // IS NOT DISTINCT FROM: equal, or both Null; both engines have it.
-    static const QString sameFields = QStringLiteral(
-        "id = ? AND Head IS NOT DISTINCT FROM ? AND Groub IS NOT DISTINCT FROM ?"
-        " AND code IS NOT DISTINCT FROM ? AND Learn IS NOT DISTINCT FROM ?");
+    static const QString asLoaded = QStringLiteral("Head IS NOT DISTINCT FROM ? AND Groub IS NOT DISTINCT FROM ?"
+                                                   " AND code IS NOT DISTINCT FROM ? AND Learn IS NOT DISTINCT FROM ?");
+    static const QString sameFields = QStringLiteral("id = ? AND ") + asLoaded;
     const QVariantList written = {nullable(changed.head), groubValue(changed.groub), nullable(changed.code),
                                   nullable(changed.learn)};
     // The values as they were read, bound back unconverted, so they compare equal to what is stored.
@@ -586,12 +614,16 @@ Library::CheckedUpdate Library::updateSnippetIfUnchanged(const Snippet &loaded, 
                                  nullable(loaded.learn)};
     CheckedUpdate result = CheckedUpdate::Gone;
     transaction([&] {
+        // What the update replaces, when it does: the row is as loaded and the edit changes it.
+        keepVersionIf(changed.id, asLoaded + QStringLiteral(" AND (") + kChangesText + QLatin1Char(')'),
+                      before.mid(1) + QVariantList{written[0], written[2], written[3]});
         QSqlQuery update = prepare(QStringLiteral("UPDATE Code SET Head = ?, Groub = ?, code = ?, Learn = ? WHERE ")
                                    + sameFields);
         for (const QVariant &v : written + before)
             update.addBindValue(v);
         run(update);
         if (update.numRowsAffected() > 0) {
+            trimHistory(changed.id);
             result = CheckedUpdate::Updated;
             return;
         }

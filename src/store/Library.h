@@ -22,6 +22,7 @@
 #include "store/SearchIndex.h"
 
 #include <QHash>
+#include <QDateTime>
 #include <QList>
 #include <QObject>
 #include <QStringList>
@@ -56,6 +57,25 @@ struct SnippetText {
     qint64 row = 0;
     qint32 id = 0;
     QVariant head, code, learn;
+};
+
+// A deleted snippet as it was, kept until it is restored, deleted for good or too old.
+struct TrashItem {
+    qint64 trashId = 0;
+    qint32 id = 0; // the snippet's id when it was deleted
+    QVariant head, code, learn, user;
+    QVariant groub, caption; // its category's id and name then (the name Null when it had none)
+    QString language; // "" when none was stored
+    QDateTime deleted; // UTC
+};
+
+// The title, code, comment and language a snippet had before an edit changed them.
+struct SnippetVersion {
+    qint64 versionId = 0;
+    qint32 id = 0;
+    QVariant head, code, learn;
+    QString language; // "" when none was stored
+    QDateTime replaced; // UTC, when the edit replaced it
 };
 
 // The category of snippets whose own category is missing or has no name.
@@ -170,6 +190,40 @@ public:
     enum class CheckedUpdate { Updated, ChangedElsewhere, Gone };
     CheckedUpdate updateSnippetIfUnchanged(const Snippet &loaded, const Snippet &changed);
 
+    // The trash and the history (store/Trash.cpp, store/History.cpp), in the tables Trash and
+    // SnippetHistory, made when missing whenever the library opens writable. A library without
+    // them (opened read-only before they were made, or a team database whose role may not make or
+    // write them) lists nothing and keeps nothing: deletes and edits then work as they always did.
+    // Every write here is refused on a read-only library with readOnlyLibraryMessage().
+    //
+    // Each deleted snippet is copied into the trash in the transaction that deletes it, with its
+    // category's name and its language. Its history stays, keyed by its id, until its trash item
+    // goes, so a restore brings the history back too.
+    static constexpr int TrashDays = 30; // older items go when the library opens writable
+    QList<TrashItem> trashItems(); // newest first
+    // Files the snippet again under its category: the one it had when that still has its name,
+    // else the first of that name, else one made anew (with its old id when free); with its old id
+    // when no snippet has it now (else a new one), its language and its history. Returns the id,
+    // or nothing when the item is no longer in the trash.
+    std::optional<qint32> restoreFromTrash(qint64 trashId);
+    bool deleteFromTrash(qint64 trashId); // for good
+    int emptyTrash(); // returns the items deleted for good
+    int purgeTrash(const QDateTime &olderThan);
+
+    // Each edit that changes a snippet's title, code or comment (updateSnippet, renameSnippet,
+    // updateSnippetIfUnchanged, restoreVersion) first keeps what it replaces, in the same
+    // transaction; only the newest HistoryLength versions of a snippet are kept.
+    static constexpr int HistoryLength = 20;
+    QList<SnippetVersion> snippetHistory(qint32 id); // newest first
+    // Makes a version the snippet's title, code, comment and language again, as an edit (what it
+    // replaces is kept). With loaded, only while the row still holds loaded's values, as
+    // updateSnippetIfUnchanged. Gone when the version or its snippet is no longer there.
+    CheckedUpdate restoreVersion(qint64 versionId, const Snippet *loaded = nullptr);
+    // Keeps the snippet's present title, code, comment and language as a version, for an edit
+    // made elsewhere (a change of language alone); nothing when the row is gone. Inside a
+    // write's transaction.
+    void keepVersion(qint32 id);
+
 signals:
     // A write committed through this object, or one by someone else that the watcher found.
     void changed();
@@ -182,6 +236,20 @@ private:
     bool onPostgres() const { return engine() == Engine::Postgres; }
     QString rowOrder(const char *key) const;
     void attachIndex();
+    // Trash and history (Trash.cpp, History.cpp).
+    struct SideTables {
+        qint64 connection = -1; // the openCount they were looked up for
+        bool trashRead = false, trashWrite = false, historyRead = false, historyWrite = false;
+    };
+    const SideTables &sideTables();
+    void prepareSideTables(); // after a writable open: made when missing, old trash purged
+    // Languages are kept, when the library has them, in SnippetLanguage (no row: none stored).
+    bool hasLanguageTable();
+    QString languageOf(const QString &idColumn); // SQL for a snippet's stored language, "" for none
+    void keepInTrash(const QString &condition, qint32 value);
+    void keepVersionIf(qint32 id, const QString &condition, const QVariantList &values);
+    void trimHistory(qint32 id);
+    void dropUnkeptHistory();
 
     LibraryCheck m_check;
     LibraryConnection m_connection{m_check};
@@ -191,6 +259,7 @@ private:
     // This connection's committed writes, and a stand-in for the change count a role may not read.
     qint64 m_ownWrites = 0;
     qint64 m_unknownChanges = 0;
+    SideTables m_sideTables;
 };
 
 } // namespace store

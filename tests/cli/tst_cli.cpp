@@ -387,6 +387,39 @@ private slots:
     // The program's own words for a mistake, the first one in the order given; nothing is run.
     // Among them what a general parser would take: another option as a value, -o's value joined
     // on, bundled short options.
+    void trashAndHistoryGiveSnippetsBack()
+    {
+        QVERIFY(testing::library().deleteSnippet(alpha));
+        const Result listed = run({"trash", "list"});
+        QCOMPARE(listed.status, 0);
+        const QStringList fields = QString::fromUtf8(listed.out).chopped(1).split(QLatin1Char('\t'));
+        QCOMPARE(fields.size(), 5);
+        QCOMPARE(fields[1], QString::number(alpha));
+        QCOMPARE(fields[3], QStringLiteral("A category"));
+        QCOMPARE(fields[4], QStringLiteral("alpha"));
+        QCOMPARE(run({"trash", "restore", fields[0]}).out, utf8(QString::number(alpha) + QLatin1Char('\n')));
+        QCOMPARE(testing::library().snippet(alpha)->code.toString(), QStringLiteral("Call Zanzibar"));
+        QCOMPARE(run({"trash", "restore", fields[0]}).status, 1);
+        QCOMPARE(run({"trash", "list", "--json"}).out.trimmed(), QByteArray("[\n]"));
+        QCOMPARE(run({"trash", "purge"}).status, 2);
+
+        QVERIFY(testing::library().renameSnippet(beta, QStringLiteral("Beta 2")));
+        const QStringList version = QString::fromUtf8(run({"history", QString::number(beta)}).out).split(u'\t');
+        QCOMPARE(version.size(), 3);
+        QCOMPARE(version[2], QStringLiteral("Beta\n"));
+        QCOMPARE(run({"history", QString::number(beta), "--restore", version[0]}).status, 0);
+        QCOMPARE(testing::library().snippet(beta)->head.toString(), QStringLiteral("Beta"));
+        const QJsonArray versions =
+            QJsonDocument::fromJson(run({"history", "--json", QString::number(beta)}).out).array();
+        QCOMPARE(versions.size(), 2);
+        QCOMPARE(versions[0].toObject().value("title").toString(), QStringLiteral("Beta 2"));
+        QCOMPARE(run({"history", QString::number(alpha), "--restore", version[0]}).status, 1);
+
+        QVERIFY(testing::library().deleteSnippet(second));
+        QCOMPARE(run({"trash", "empty"}).out, QByteArray("1\n"));
+        QCOMPARE(run({"trash", "list"}).out, QByteArray());
+    }
+
     void usageMistakesAreToldAsBefore()
     {
         const QString id = QString::number(beta);

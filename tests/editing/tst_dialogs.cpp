@@ -901,7 +901,9 @@ private slots:
         QCOMPARE(richBox(&d, "RTxtCode")->document()->defaultFont().pointSizeF(), 9.75);
         QCOMPARE(richBox(&d, "RTxtCode")->lineWrapMode(), QTextEdit::NoWrap);
         QVERIFY(richBox(&d, "RTxtLearn")->alignment() & Qt::AlignRight);
-        QCOMPARE(d.size(), platform::twipsSize(10425, 5640));
+        // The designed size, and the history's strip below it.
+        QCOMPARE(d.size(), platform::twipsSize(10425, 5640 + 1800));
+        QVERIFY(control<QWidget>(&d, "fraHistory")->y() > button(&d, "CmdAdd")->geometry().bottom());
         QCOMPARE(d.layoutDirection(), Qt::RightToLeft);
         QVERIFY(d.windowFlags() & Qt::Tool);
         QCOMPARE(edit(&d, "TxtCodeHead")->maxLength(), 100);

@@ -182,6 +182,8 @@ private slots:
             for (int i = 1; i <= 1150; ++i)
                 testing::library().deleteSnippet(i);
         });
+        // Deleted snippets wait in the trash; emptied, their space is what compaction gives back.
+        QCOMPARE(testing::library().emptyTrash(), 1150);
         const qint64 count = testing::library().snippetCount();
         const qint64 before = QFileInfo(lib.path()).size();
 
