@@ -266,6 +266,8 @@ JetMigrationResult migrateJetLibrary(const JetMigrationPlan &plan, const Migrati
                         target.query(QStringLiteral("INSERT INTO Groub (Caption) VALUES (?)"), {UncategorisedCaption});
                         QSqlQuery last = target.query(QStringLiteral("SELECT last_insert_rowid()"));
                         uncategorisedId = last.next() ? last.value(0).toLongLong() : -1;
+                        if (uncategorisedId <= 0)
+                            throw StoreError(QStringLiteral("لم يُحفظ الصف المضاف في المكتبة"));
                         groubDigests[uncategorisedId] = rowDigest({uncategorisedId, UncategorisedCaption});
                         result.createdUncategorised = true;
                     }

@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 
 #include "export/core/SnippetExport.h"
+#include "store/Database.h"
 #include "store/Library.h"
 
 #include <QDir>
@@ -330,6 +331,23 @@ private slots:
                  QByteArray("Call Zanzibar"));
         QCOMPARE(cli({"nosuchcommand"}).status, 2);
         QCOMPARE(cli({"--help"}).status, 0);
+    }
+
+    void anAddIntoAViewIsNeverReportedDone()
+    {
+        const QString path = QDir(lib->dir()).filePath("view.mdb");
+        {
+            store::Database db(path, store::Database::NoFlags, QStringLiteral("viewlib"));
+            db.exec("CREATE TABLE Groub (Groub INTEGER PRIMARY KEY, Caption TEXT)");
+            db.exec("CREATE TABLE CodeRows (id INTEGER PRIMARY KEY, Head TEXT, Groub INTEGER, code TEXT, Learn TEXT, "
+                    "User INTEGER)");
+            db.exec("CREATE VIEW Code AS SELECT * FROM CodeRows");
+            db.exec("CREATE TRIGGER swallow INSTEAD OF INSERT ON Code BEGIN SELECT 1; END");
+        }
+        const Result r = cli({"--library", path, "add", "--title", "t", "--category", "c"}, "code");
+        QCOMPARE(r.status, 1);
+        QVERIFY(r.out.isEmpty());
+        QVERIFY2(QString::fromUtf8(r.err).contains(QStringLiteral("ليس جدولاً")), r.err.constData());
     }
 
     void aTeamLibraryIsOpenedByItsUri()

@@ -127,7 +127,7 @@ QStringList writeRows(store::Library &library, const QString &path, const Packag
                                      header.notes.toString().toUtf8()};
         for (int i = 0; i < 3; ++i)
             user.bindText(i + 1, texts[i]);
-        user.run();
+        user.runInsert();
         Statement heads(db, QStringLiteral("SELECT Head FROM main.Code ORDER BY rowid"));
         while (heads.step())
             titles.append(heads.text(0));
@@ -585,14 +585,14 @@ int applyRows(store::Library &library, ForEach &&forEach)
             auto it = byName.constFind(name);
             if (it == byName.constEnd()) {
                 category.bindText(1, name);
-                category.run();
+                category.runInsert();
                 it = byName.insert(QByteArray(name.constData(), name.size()), sqlite3_last_insert_rowid(lib));
             }
             snippet.bindText(1, row.head);
             snippet.bindInt(2, it.value());
             snippet.bindText(3, row.code);
             snippet.bindText(4, row.learn);
-            snippet.run();
+            snippet.runInsert();
             ++added;
         });
     });
