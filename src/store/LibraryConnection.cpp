@@ -1,5 +1,6 @@
 #include "store/LibraryConnection.h"
 
+#include "store/CreateDb.h"
 #include "store/Database.h"
 #include "store/LibraryCheck.h"
 #include "store/PgLibrary.h"
@@ -167,8 +168,11 @@ void LibraryConnection::open(const QString &path, bool readOnly)
         db = std::make_unique<Database>(path, Database::ReadOnly, kConnectionPrefix);
         requireLibrary(*db);
     }
-    if (!readOnly)
+    if (!readOnly) {
         addTreeIndex(*db);
+        // A compaction killed half-way leaves its copy, as large as the library, until the next.
+        removeStaleCompactionCopy(path);
+    }
     if (sqlite3 *handle = db->handle())
         sqlite3_busy_handler(handle, waitForLock, &m_check);
     adopt(std::move(db), path, readOnly);
