@@ -293,12 +293,14 @@ int add(store::Library &library, const Arguments &a)
 
 namespace {
 
-// A name that every file system takes: no separators, reserved or control characters.
+// A name that every file system takes: no separators, reserved or control characters, and no
+// bidi controls, which would make the name look like another ("abcexe.jpg" for "abc<RLO>gpj.exe").
 QString safeName(const QString &name)
 {
     QString s = name.left(80);
     for (QChar &c : s)
-        if (c.unicode() < 0x20 || QStringLiteral("/\\:*?\"<>|").contains(c))
+        if (c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() <= 0x9F) || platform::isBidiControl(c)
+            || c.unicode() == 0x2028 || c.unicode() == 0x2029 || QStringLiteral("/\\:*?\"<>|").contains(c))
             c = QLatin1Char('_');
     while (s.endsWith(QLatin1Char('.')) || s.endsWith(QLatin1Char(' ')))
         s.chop(1);

@@ -5,6 +5,7 @@
 #include "store/Library.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -331,6 +332,27 @@ private slots:
                  QByteArray("Call Zanzibar"));
         QCOMPARE(cli({"nosuchcommand"}).status, 2);
         QCOMPARE(cli({"--help"}).status, 0);
+    }
+
+    // A file name must look like what it is: no bidi or other control characters reach it.
+    void exportAllKeepsControlsOutOfFileNames()
+    {
+        const qint32 g = lib->addCategory(QStringLiteral("cat\u2066\u0085x"));
+        lib->addSnippet(QStringLiteral("abc\u202Egpj.exe"), g, QStringLiteral("code"), QString());
+        const QString out = QDir(lib->dir()).filePath("out");
+        QCOMPARE(run({"export-all", out}).status, 0);
+        QStringList names;
+        QDirIterator it(out, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+        while (it.hasNext())
+            names << it.next().mid(out.size() + 1);
+        QVERIFY(!names.isEmpty());
+        for (const QString &name : names)
+            for (const QChar c : name)
+                QVERIFY2(c.unicode() >= 0x20 && !(c.unicode() >= 0x7F && c.unicode() <= 0x9F)
+                             && !(c.unicode() >= 0x202A && c.unicode() <= 0x202E)
+                             && !(c.unicode() >= 0x2066 && c.unicode() <= 0x2069),
+                         qPrintable(name));
+        QVERIFY2(names.filter(QStringLiteral("abc_gpj.exe")).size() == 1, qPrintable(names.join(' ')));
     }
 
     void anAddIntoAViewIsNeverReportedDone()

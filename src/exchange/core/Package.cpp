@@ -372,6 +372,18 @@ struct PackageFile::Impl {
             rows = counts.integer(0);
             if (counts.real(1) != 0)
                 throw StoreError(kBadRow);
+            // A NUL would cut the text wherever it is read as a C string: such a package is
+            // refused whole, whichever field holds it.
+            const std::pair<const char *, QString> fields[] = {{"Head", QStringLiteral("عنوان")},
+                                                               {"GroubNam", QStringLiteral("اسم تصنيف")},
+                                                               {"Code", QStringLiteral("نص")},
+                                                               {"Learn", QStringLiteral("شرح")}};
+            for (const auto &[column, label] : fields) {
+                Statement nul(db, QStringLiteral("SELECT 1 FROM %1 WHERE instr(CAST(%2 AS BLOB), x'00') > 0 LIMIT 1")
+                                      .arg(code, QLatin1String(column)));
+                if (nul.step())
+                    throw StoreError(QStringLiteral("%1 أحد الأكواد يحتوي على المحرف NUL (رمزه صفر)").arg(label));
+            }
         } catch (const StoreError &) {
             if (isEnvironmentFailure(sqlite3_extended_errcode(db)))
                 throw Unreadable{store::describeSqlError(QString::fromUtf8(sqlite3_errmsg(db)))};
@@ -658,9 +670,11 @@ void appendCredits(const store::Library &library, const QString &date, const QSt
     // Unbuffered, so a short write (a full disk) shows in what write() returns.
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
         throw platform::FileError(file.errorString());
+    // One line per field, as the about box reads them: a line break in a package's name must not
+    // make lines of its own, nor a control character reach the file.
     const QString crlf = QStringLiteral("\r\n");
-    const QByteArray entry = (platform::withCrLf(date) + crlf + platform::withCrLf(name) + crlf
-                              + platform::withCrLf(notes) + crlf + crlf)
+    const QByteArray entry = (platform::singleLine(date) + crlf + platform::singleLine(name) + crlf
+                              + platform::singleLine(notes) + crlf + crlf)
                                  .toUtf8();
     if (file.write(entry) != entry.size() || !file.flush())
         throw platform::FileError(file.errorString());
