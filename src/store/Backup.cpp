@@ -51,6 +51,8 @@ QString newBackupPath(const QString &libraryPath, BackupReason reason)
     const QString folder = backupFolder();
     if (!QDir().mkpath(folder))
         throw StoreError(kFailed + QStringLiteral("تعذر إنشاء المجلد ") + QDir::toNativeSeparators(folder));
+    // Backups hold every snippet: the folder, like each copy, is the owner's alone.
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     const qint64 needed = QFileInfo(libraryPath).size() + BackupSpareBytes;
     const QStorageInfo disk(folder);
     if (disk.isValid() && disk.bytesAvailable() >= 0 && disk.bytesAvailable() < needed)

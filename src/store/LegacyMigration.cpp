@@ -205,6 +205,8 @@ JetMigrationResult migrateJetLibrary(const JetMigrationPlan &plan, const Migrati
             throw StoreError(QStringLiteral("تعذرت الكتابة في المجلد \"%1\": %2")
                                  .arg(shown(QFileInfo(plan.target).absolutePath()), converted.errorString()));
         converted.close();
+        // The library keeps the original's mode (a temporary file is the owner's alone).
+        converted.setPermissions(QFile::permissions(plan.source));
 
         std::map<qint64, QByteArray> groubDigests, codeDigests;
         {

@@ -507,6 +507,16 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(platform::FileError, appendCredits(testing::library(), "d", "n", "o"));
     }
 
+    void aReadOnlyLibraryGetsNoCredits()
+    {
+        testing::TempLibrary lib;
+        const QString path = lib.path();
+        testing::library().close();
+        testing::library().open(path, true);
+        QVERIFY(!testing::errorOf([] { appendCredits(testing::library(), "d", "n", "o"); }).isEmpty());
+        QVERIFY(!QFileInfo::exists(creditsPath(testing::library())));
+    }
+
     void countLinesHaveTheSignBlank()
     {
         QCOMPARE(text::countLine(text::SearchResult, 3, text::Items), QStringLiteral("نتيجة البحث: 3عنصر/عناصر"));

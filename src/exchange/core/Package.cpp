@@ -666,6 +666,9 @@ void appendCredits(const store::Library &library, const QString &date, const QSt
 {
     if (library.path().isEmpty())
         throw StoreError(QStringLiteral("قاعدة البيانات غير مفتوحة"));
+    // A library open for reading only gets nothing written beside it either.
+    if (library.isReadOnly())
+        throw StoreError(store::readOnlyLibraryMessage(library.engine()));
     QFile file(creditsPath(library));
     // Unbuffered, so a short write (a full disk) shows in what write() returns.
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
