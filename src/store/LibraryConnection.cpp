@@ -73,7 +73,8 @@ void requireColumns(const Database &db, const QString &table, const QStringList 
 // A view (or a virtual table) of that name would take an insert and store nothing.
 void requireTable(const Database &db, const QString &table)
 {
-    QSqlQuery q = db.query(QStringLiteral("SELECT type, sql FROM sqlite_master WHERE name = ? COLLATE NOCASE"), {table});
+    QSqlQuery q = db.query(QStringLiteral("SELECT type, sql FROM sqlite_master WHERE name = ? COLLATE NOCASE"),
+                           {table});
     if (!nextRow(q))
         return; // requireColumns says the table is missing
     if (q.value(0).toString() != QLatin1String("table")

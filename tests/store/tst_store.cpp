@@ -257,7 +257,8 @@ private slots:
         QVERIFY(!testing::errorOf([&] { testing::library().addSnippet(s); }).isEmpty());
         QVERIFY(!testing::errorOf([&] { testing::library().addCategory(QStringLiteral("d")); }).isEmpty());
         QSqlQuery count(testing::library().connection().database());
-        QVERIFY(count.exec("SELECT (SELECT count(*) FROM CodeRows) + (SELECT count(*) FROM GroubRows)") && count.next());
+        QVERIFY(count.exec("SELECT (SELECT count(*) FROM CodeRows) + (SELECT count(*) FROM GroubRows)")
+                && count.next());
         QCOMPARE(count.value(0).toInt(), 1);
     }
 };
