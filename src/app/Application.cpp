@@ -331,10 +331,13 @@ int run(int argc, char **argv)
     }
 
     // The about box shows the credits file beside the library; a new library gets ours. Without
-    // it the about box says it cannot read the file, which is all the user needs to know.
-    try {
-        about::installDefaultCredits(library.connection().folder());
-    } catch (const platform::FileError &) { }
+    // it the about box says it cannot read the file, which is all the user needs to know. A
+    // library open for reading only gets nothing written beside it.
+    if (!library.isReadOnly()) {
+        try {
+            about::installDefaultCredits(library.connection().folder());
+        } catch (const platform::FileError &) { }
+    }
 
     browser::FrmMain main(library);
     installCommands(main);

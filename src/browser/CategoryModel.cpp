@@ -1,6 +1,7 @@
 #include "browser/CategoryModel.h"
 
 #include "browser/Icons.h"
+#include "platform/Text.h"
 #include "store/Library.h"
 #include "store/NodeKey.h"
 #include "store/StoreError.h"
@@ -328,7 +329,9 @@ QVariant CategoryModel::data(const QModelIndex &index, int role) const
         return {};
     case CategoryNode: {
         const CategoryRow &category = m_categories[size_t(position)];
-        if (role == Qt::DisplayRole || role == Qt::EditRole)
+        if (role == Qt::DisplayRole)
+            return platform::withVisibleBidiControls(category.text);
+        if (role == Qt::EditRole)
             return category.text;
         if (role == Qt::DecorationRole)
             return m_categoryImage;
@@ -339,7 +342,9 @@ QVariant CategoryModel::data(const QModelIndex &index, int role) const
     case SnippetNode: {
         const bool user = m_snippets.flags[size_t(position)] & store::TreeSnippets::User;
         switch (role) {
+        // Shown with its bidi controls named, so no title can pass for another; edited as stored.
         case Qt::DisplayRole:
+            return platform::withVisibleBidiControls(head(position));
         case Qt::EditRole:
             return head(position);
         case Qt::DecorationRole:

@@ -7,6 +7,8 @@
 #include "platform/Error.h"
 #include "platform/Text.h"
 #include "search/core/SnippetSearch.h"
+#include "store/Backup.h"
+#include "store/Database.h"
 #include "store/Library.h"
 #include "store/LibraryLocation.h"
 #include "store/TreeColumns.h"
@@ -19,6 +21,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSet>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QUrl>
 
 #include <optional>
@@ -49,6 +53,16 @@ void openLibrary(store::Library &library, const QString &requested, bool write)
             refuse(QStringLiteral("تعذر فتح مكتبة الأكواد: ") + e.message()
                    + QStringLiteral("؛ افتحها مرة في البرنامج tamrisk لينشئ جداولها بعد موافقتك"));
         case Kind::Failed:
+            // A reading command opens the file read-only, so SQLite cannot roll back what a write
+            // cut short left in the journal beside it; the window (or add) can.
+            if (!write && QFileInfo(e.location() + QStringLiteral("-journal")).size() > 0)
+                refuse(say(QStringLiteral("%1: a write to this library was cut short and its journal (%1-journal) is "
+                                          "still there; open the library once in tamrisk (or run add on it), which "
+                                          "finishes undoing that write, then try again"),
+                           QStringLiteral("%1: انقطعت كتابة في هذه المكتبة قبل أن تكتمل، وبقي ملف يومياتها "
+                                          "(%1-journal) بجانبها؛ افتح المكتبة مرة في البرنامج (أو نفّذ عليها الأمر "
+                                          "add) فيُتمّ التراجع عن تلك الكتابة، ثم أعد الأمر"))
+                           .arg(e.location()));
             break;
         }
         refuse(QStringLiteral("تعذر فتح مكتبة الأكواد: ") + e.location() + QStringLiteral(": ") + e.message());
@@ -56,6 +70,22 @@ void openLibrary(store::Library &library, const QString &requested, bool write)
 }
 
 namespace {
+
+// As the window: a library whose check finds it damaged gets no writes, which could build on
+// pages that cannot be read.
+void refuseDamaged(store::Library &library)
+{
+    if (library.engine() != store::Engine::Sqlite)
+        return;
+    QSqlQuery check(library.connection().database());
+    if (check.exec(QStringLiteral("PRAGMA quick_check")) && check.next()
+        && check.value(0).toString() == QLatin1String("ok") && !check.next())
+        return;
+    const QString error = check.lastError().isValid() ? check.lastError().text() : QString();
+    if (error.contains(QLatin1String("locked")) || error.contains(QLatin1String("busy")))
+        refuse(QStringLiteral("تعذر فحص مكتبة الأكواد: ") + store::describeSqlError(error));
+    refuse(store::damagedLibraryMessage(library.path()));
+}
 
 QJsonValue jsonText(const QVariant &value) { return value.isNull() ? QJsonValue() : QJsonValue(value.toString()); }
 
@@ -271,6 +301,10 @@ int add(store::Library &library, const Arguments &a)
                    .arg(editing::MaxTitleLength));
     if (category.isEmpty())
         refuse(editing::text::NoCategoryName);
+    if (category.size() > editing::MaxCategoryLength)
+        refuse(say(QStringLiteral("the category name is longer than %1 characters"),
+                   QStringLiteral("اسم التصنيف أطول من %1 حرفاً"))
+                   .arg(editing::MaxCategoryLength));
     const QString code = platform::trimmedSpaces(readCode(a.positional.value(0, QStringLiteral("-"))));
 
     const QString learn = platform::trimmedSpaces(a.values.value(QStringLiteral("comment")));
@@ -279,6 +313,7 @@ int add(store::Library &library, const Arguments &a)
     if (language.isEmpty() && source != QLatin1String("-"))
         language = languages::fromExtension(QFileInfo(source).suffix());
     openLibrary(library, a.location, true);
+    refuseDamaged(library);
     qint32 id = 0;
     library.transaction([&] {
         std::optional<qint32> group;
@@ -305,12 +340,14 @@ int add(store::Library &library, const Arguments &a)
 
 namespace {
 
-// A name that every file system takes: no separators, reserved or control characters.
+// A name that every file system takes: no separators, reserved or control characters, and no
+// bidi controls, which would make the name look like another ("abcexe.jpg" for "abc<RLO>gpj.exe").
 QString safeName(const QString &name)
 {
     QString s = name.left(80);
     for (QChar &c : s)
-        if (c.unicode() < 0x20 || QStringLiteral("/\\:*?\"<>|").contains(c))
+        if (c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() <= 0x9F) || platform::isBidiControl(c)
+            || c.unicode() == 0x2028 || c.unicode() == 0x2029 || QStringLiteral("/\\:*?\"<>|").contains(c))
             c = QLatin1Char('_');
     while (s.endsWith(QLatin1Char('.')) || s.endsWith(QLatin1Char(' ')))
         s.chop(1);

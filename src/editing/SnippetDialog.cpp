@@ -113,6 +113,7 @@ void SnippetDialog::build(Mode mode)
     m_newCategory = new QLineEdit(categoryGroup);
     newCategoryLabel->setBuddy(m_newCategory);
     m_newCategory->setObjectName(QStringLiteral("TxtAddGroub"));
+    m_newCategory->setMaxLength(MaxCategoryLength);
     m_newCategory->setAccessibleName(text::NewCategory);
     m_newCategory->setGeometry(twipsRect(120, 1680, 2775, 315));
     m_addCategory = button(categoryGroup, "CmdAddGroub",

@@ -1,5 +1,7 @@
 #include "platform/Text.h"
 
+#include <algorithm>
+
 #include <QStringDecoder>
 
 namespace platform {
@@ -156,6 +158,42 @@ QString withCrLf(const QString &text)
         }
     }
     return result;
+}
+
+bool isBidiControl(QChar c)
+{
+    const char16_t u = c.unicode();
+    return (u >= 0x202A && u <= 0x202E) || (u >= 0x2066 && u <= 0x2069);
+}
+
+QString withVisibleBidiControls(const QString &text)
+{
+    if (std::none_of(text.cbegin(), text.cend(), isBidiControl))
+        return text;
+    static const char *const names[] = {"LRE", "RLE", "PDF", "LRO", "RLO", "LRI", "RLI", "FSI", "PDI"};
+    QString shown;
+    shown.reserve(text.size() + 8);
+    for (const QChar c : text) {
+        if (!isBidiControl(c)) {
+            shown.append(c);
+            continue;
+        }
+        const char16_t u = c.unicode();
+        shown += QLatin1Char('[') + QLatin1String(names[u <= 0x202E ? u - 0x202A : 5 + (u - 0x2066)])
+                 + QLatin1Char(']');
+    }
+    return shown;
+}
+
+QString singleLine(const QString &text)
+{
+    QString line = text;
+    for (QChar &c : line) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || (u >= 0x7F && u <= 0x9F) || isBidiControl(c) || u == 0x2028 || u == 0x2029)
+            c = QLatin1Char(' ');
+    }
+    return line;
 }
 
 } // namespace platform

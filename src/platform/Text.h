@@ -28,4 +28,13 @@ int hexDigitValue(QChar c);
 // Line breaks as CR LF (from LF, CR or CR LF).
 QString withCrLf(const QString &text);
 
+// U+202A-U+202E and U+2066-U+2069: the characters that reorder the text around them.
+bool isBidiControl(QChar c);
+// The text as shown in lists: each bidi control as its visible name ("[RLO]"), so that a title
+// cannot make itself look like another ("abc[RLO]gpj.exe", never "abcexe.jpg").
+QString withVisibleBidiControls(const QString &text);
+// One line of plain text: line breaks and every other control character (C0, DEL, C1, bidi
+// controls, line and paragraph separators) become spaces.
+QString singleLine(const QString &text);
+
 } // namespace platform

@@ -8,6 +8,7 @@
 #include "platform/Guarded.h"
 #include "platform/MessageBox.h"
 #include "platform/Settings.h"
+#include "platform/Text.h"
 #include "search/FoundWords.h"
 #include "platform/Twips.h"
 #include "store/Library.h"
@@ -286,7 +287,7 @@ void FrmFind::searchSlice()
     QStringList titles;
     titles.reserve(hits.size() - m_search->newHitsFrom());
     for (qsizetype i = m_search->newHitsFrom(); i < hits.size(); ++i) {
-        titles.append(hits[i].title);
+        titles.append(platform::withVisibleBidiControls(hits[i].title));
         m_resultKeys.append(hits[i].key());
     }
     if (!titles.isEmpty())

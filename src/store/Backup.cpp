@@ -51,6 +51,8 @@ QString newBackupPath(const QString &libraryPath, BackupReason reason)
     const QString folder = backupFolder();
     if (!QDir().mkpath(folder))
         throw StoreError(kFailed + QStringLiteral("تعذر إنشاء المجلد ") + QDir::toNativeSeparators(folder));
+    // Backups hold every snippet: the folder, like each copy, is the owner's alone.
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     const qint64 needed = QFileInfo(libraryPath).size() + BackupSpareBytes;
     const QStorageInfo disk(folder);
     if (disk.isValid() && disk.bytesAvailable() >= 0 && disk.bytesAvailable() < needed)
@@ -123,10 +125,19 @@ QString keepBackupFrom(sqlite3 *source, const QString &libraryPath, BackupReason
     int rc = sqlite3_open_v2(QFile::encodeName(partial).constData(), &target,
                              SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     QString failure;
+    // The whole copy is made in one read transaction of the source. The online backup starts
+    // over whenever another connection commits, so on a busy library copying in slices between
+    // writes never finished; held as one read, the copy takes as long as reading the file once,
+    // and the other writers wait for it (their busy timeout) instead of restarting it.
+    const bool ownTransaction = sqlite3_get_autocommit(source) != 0;
+    if (rc == SQLITE_OK && ownTransaction) {
+        rc = sqlite3_exec(source, "BEGIN; SELECT count(*) FROM main.sqlite_master", nullptr, nullptr, nullptr);
+        if (rc != SQLITE_OK)
+            rc = sqlite3_errcode(source);
+    }
     if (rc == SQLITE_OK) {
         if (sqlite3_backup *backup = sqlite3_backup_init(target, "main", source, "main")) {
-            // In slices, so a copy made beside the window lets the window's writes in between;
-            // a write by another connection makes SQLite start the copy again.
+            // Large slices, only to notice a cancellation in between.
             int waited = 0;
             do {
                 rc = sqlite3_backup_step(backup, 4096);
@@ -144,6 +155,8 @@ QString keepBackupFrom(sqlite3 *source, const QString &libraryPath, BackupReason
             rc = sqlite3_errcode(target);
         }
     }
+    if (ownTransaction && !sqlite3_get_autocommit(source))
+        sqlite3_exec(source, "COMMIT", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK && rc != SQLITE_DONE)
         failure = describeSqlError(QString::fromUtf8(sqlite3_errstr(rc)));
     sqlite3_close(target);

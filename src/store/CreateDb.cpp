@@ -4,6 +4,7 @@
 #include "store/Library.h"
 #include "store/SearchIndex.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -12,6 +13,8 @@
 #include <sqlite3.h>
 
 #include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 #include <memory>
 
 namespace store {
@@ -61,6 +64,26 @@ bool sameAsCopy(const QString &file, const QString &copy)
 }
 
 } // namespace
+
+bool removeStaleCompactionCopy(const QString &libraryPath)
+{
+    const QString temporary = libraryPath + QLatin1Char('_');
+    const QFileInfo info(temporary);
+    if (!info.exists())
+        return true;
+    if (!info.isFile() || info.lastModified().secsTo(QDateTime::currentDateTime()) < 60)
+        return false;
+    // SQLite's locks are POSIX record locks: a compaction reading or writing the copy holds one.
+    const int fd = ::open(QFile::encodeName(temporary).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct flock lock = {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    const bool locked = ::fcntl(fd, F_GETLK, &lock) != 0 || lock.l_type != F_UNLCK;
+    ::close(fd);
+    return !locked && QFile::remove(temporary);
+}
 
 void CreateDb::setCompactFailureHook(std::function<bool(CompactStep)> hook) { g_failureHook = std::move(hook); }
 
@@ -165,6 +188,10 @@ void CreateDb::CompactDbx(const QString &DbName)
     // the copy and the moment the copy-back holds the exclusive lock; if so, VACUUM compacts the
     // file in place instead, holding the exclusive lock from its first page to its last.
     const Database live(DbName, Database::NoFlags, QStringLiteral("CreateDb"));
+    // Other programs' writes are short, but come one after another: the compaction's locks are
+    // waited for longer than an ordinary write waits, so that it gets its turn between them.
+    if (sqlite3 *handle = live.handle())
+        sqlite3_busy_timeout(handle, 30000);
     const auto vacuumInPlace = [&] {
         try {
             live.exec(QStringLiteral("VACUUM"));

@@ -18,6 +18,11 @@ constexpr qint32 Memo = 12; // long text
 
 class Library;
 
+// Removes the compacted copy (the file's name with "_" added) that a compaction killed half-way
+// left beside the library at libraryPath: not when a program holds a lock on it or wrote it in
+// the last minute (a compaction still running). True when there is no such copy afterwards.
+bool removeStaleCompactionCopy(const QString &libraryPath);
+
 class CreateDb
 {
 public:

@@ -205,6 +205,8 @@ JetMigrationResult migrateJetLibrary(const JetMigrationPlan &plan, const Migrati
             throw StoreError(QStringLiteral("تعذرت الكتابة في المجلد \"%1\": %2")
                                  .arg(shown(QFileInfo(plan.target).absolutePath()), converted.errorString()));
         converted.close();
+        // The library keeps the original's mode (a temporary file is the owner's alone).
+        converted.setPermissions(QFile::permissions(plan.source));
 
         std::map<qint64, QByteArray> groubDigests, codeDigests;
         {
@@ -266,6 +268,8 @@ JetMigrationResult migrateJetLibrary(const JetMigrationPlan &plan, const Migrati
                         target.query(QStringLiteral("INSERT INTO Groub (Caption) VALUES (?)"), {UncategorisedCaption});
                         QSqlQuery last = target.query(QStringLiteral("SELECT last_insert_rowid()"));
                         uncategorisedId = last.next() ? last.value(0).toLongLong() : -1;
+                        if (uncategorisedId <= 0)
+                            throw StoreError(QStringLiteral("لم يُحفظ الصف المضاف في المكتبة"));
                         groubDigests[uncategorisedId] = rowDigest({uncategorisedId, UncategorisedCaption});
                         result.createdUncategorised = true;
                     }

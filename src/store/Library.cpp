@@ -40,12 +40,17 @@ QVariant userValue(const QVariant &user)
     return QVariant(isTrue(user));
 }
 
-// The id of the row an INSERT ... RETURNING added.
+// The id of the row an INSERT ... RETURNING added. No row or no id means nothing was stored
+// (SQLite returns a row of Nulls for an insert a view swallowed): a failure, never an id.
 qint32 insertedId(QSqlQuery &query)
 {
+    const auto nothingStored = [] { return StoreError(QStringLiteral("لم يُحفظ الصف المضاف في المكتبة")); };
     if (!nextRow(query))
-        throw StoreError(QStringLiteral("لم يُعرف رقم الصف المضاف"));
-    const qint32 id = query.value(0).toInt();
+        throw nothingStored();
+    bool ok = false;
+    const qint32 id = query.value(0).toInt(&ok);
+    if (query.value(0).isNull() || !ok)
+        throw nothingStored();
     query.finish();
     return id;
 }

@@ -36,8 +36,8 @@ public:
     // nothing of this library is read or copied behind a compaction.
     void stop();
     // A write of this program is waiting for the lock: the check lets go at once, and starts
-    // again once the library has been quiet for a moment. (The daily backup copies in slices and
-    // lets writes in between anyway.) Called by the library connection's busy handler.
+    // again once the library has been quiet for a moment. (The daily backup is one read that
+    // writes wait for, seconds at most.) Called by the library connection's busy handler.
     void makeWayForWrite();
 
 private:

@@ -1,5 +1,6 @@
 #include "store/LibraryConnection.h"
 
+#include "store/CreateDb.h"
 #include "store/Database.h"
 #include "store/LanguageTable.h"
 #include "store/LibraryCheck.h"
@@ -70,10 +71,24 @@ void requireColumns(const Database &db, const QString &table, const QStringList 
             throw StoreError(QStringLiteral("الجدول %1 لا يحتوي على الحقل %2").arg(table, column));
 }
 
+// A view (or a virtual table) of that name would take an insert and store nothing.
+void requireTable(const Database &db, const QString &table)
+{
+    QSqlQuery q = db.query(QStringLiteral("SELECT type, sql FROM sqlite_master WHERE name = ? COLLATE NOCASE"),
+                           {table});
+    if (!nextRow(q))
+        return; // requireColumns says the table is missing
+    if (q.value(0).toString() != QLatin1String("table")
+        || q.value(1).toString().trimmed().startsWith(QLatin1String("CREATE VIRTUAL"), Qt::CaseInsensitive))
+        throw StoreError(notATableMessage(table));
+}
+
 void requireLibrary(const Database &db)
 {
     db.ensureOpen();
     db.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+    requireTable(db, QStringLiteral("Groub"));
+    requireTable(db, QStringLiteral("Code"));
     requireColumns(db, QStringLiteral("Groub"), {QStringLiteral("Groub"), QStringLiteral("Caption")});
     requireColumns(db, QStringLiteral("Code"),
                    {QStringLiteral("id"), QStringLiteral("Head"), QStringLiteral("Groub"), QStringLiteral("code"),
@@ -170,6 +185,8 @@ void LibraryConnection::open(const QString &path, bool readOnly)
     if (!readOnly) {
         addTreeIndex(*db);
         addLanguageTable(*db);
+        // A compaction killed half-way leaves its copy, as large as the library, until the next.
+        removeStaleCompactionCopy(path);
     }
     if (sqlite3 *handle = db->handle())
         sqlite3_busy_handler(handle, waitForLock, &m_check);
@@ -229,6 +246,13 @@ QString readOnlyLibraryMessage(Engine engine)
                               "لتعديلها يلزم أن يمنح مدير الخادم هذا المستخدم صلاحية الكتابة في جداول المكتبة.");
     return QStringLiteral("مكتبة الأكواد مفتوحة للقراءة فقط، فلا يمكن حفظ أي تغيير فيها.\n"
                           "لتعديلها يلزم أن يكون الملف ومجلده قابلين للكتابة.");
+}
+
+QString notATableMessage(const QString &table)
+{
+    return QStringLiteral("لن تُفتح هذه المكتبة: %1 فيها ليس جدولاً (بل عرض view أو نحوه)، "
+                          "فما يُضاف إليه قد لا يُحفظ.")
+        .arg(table);
 }
 
 bool LibraryConnection::isOpen() const { return m_db && m_db->isOpen(); }

@@ -17,6 +17,8 @@ class LibraryCheck;
 
 // Said whenever something would be written to a library of that engine that is open read-only.
 QString readOnlyLibraryMessage(Engine engine = Engine::Sqlite);
+// The library's table (Code or Groub) is a view or anything else that is not a plain table.
+QString notATableMessage(const QString &table);
 
 class LibraryConnection
 {

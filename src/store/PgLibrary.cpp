@@ -2,6 +2,7 @@
 
 #include "store/Database.h"
 #include "store/LanguageTable.h"
+#include "store/LibraryConnection.h"
 #include "store/PgNotify.h"
 
 #include <QSet>
@@ -46,17 +47,25 @@ QStringList columnsOf(const Database &db, const QString &table)
 
 void requirePgLibrary(const Database &db)
 {
-    QSqlQuery q = db.query(QStringLiteral("SELECT c.relname FROM pg_catalog.pg_class c "
+    QSqlQuery q = db.query(QStringLiteral("SELECT c.relname, c.relkind = 'r' FROM pg_catalog.pg_class c "
                                           "WHERE c.relnamespace = current_schema()::regnamespace "
                                           "AND c.relkind IN ('r', 'p', 'v', 'm', 'f')"));
     QSet<QString> tables;
-    while (nextRow(q))
+    QSet<QString> plain;
+    while (nextRow(q)) {
         tables.insert(q.value(0).toString());
+        if (q.value(1).toBool())
+            plain.insert(q.value(0).toString());
+    }
     if (tables.isEmpty())
         throw EmptyDatabaseError(QStringLiteral("قاعدة البيانات فارغة، ليس فيها جداول مكتبة الأكواد"));
     if (!tables.contains(QStringLiteral("groub")) || !tables.contains(QStringLiteral("code")))
         throw StoreError(QStringLiteral("قاعدة البيانات تحتوي على جداول أخرى وليست مكتبة أكواد، "
                                         "فلن يُكتب فيها شيء. اختر قاعدة بيانات فارغة أو مكتبة أكواد."));
+    // A view, a partitioned or foreign table could take an insert and keep nothing of it here.
+    for (const char *table : {"Groub", "Code"})
+        if (!plain.contains(QString::fromLatin1(table).toLower()))
+            throw StoreError(notATableMessage(QString::fromLatin1(table)));
     const struct {
         const char *table;
         QStringList fields;

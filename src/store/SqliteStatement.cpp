@@ -61,6 +61,13 @@ void SqliteStatement::run()
     reset();
 }
 
+void SqliteStatement::runInsert()
+{
+    run();
+    if (sqlite3_changes(m_db) != 1)
+        throw StoreError(QStringLiteral("لم يُحفظ الصف المضاف في قاعدة البيانات"));
+}
+
 void SqliteStatement::reset()
 {
     sqlite3_reset(m_stmt);

@@ -37,6 +37,9 @@ public:
     bool step();
     // Steps once, then resets the statement and its bindings for the next run.
     void run();
+    // run() for an INSERT of one row: throws when no row was stored (an insert a view or a
+    // trigger swallowed), so nothing is counted as added that is not there.
+    void runInsert();
     // Makes the statement ready to run again from its first row, its bindings cleared.
     void reset();
     // Binds without copying: the bytes must stay as they are until the statement runs.

@@ -117,6 +117,8 @@ void writeStarterLibrary(const Database &db)
         category.bindValue(0, QString::fromUtf8(caption));
         if (!category.exec() || !category.next())
             throwQueryError(category);
+        if (category.value(0).isNull())
+            throw StoreError(QStringLiteral("لم يُحفظ الصف المضاف في المكتبة"));
         ids.append(category.value(0).toLongLong());
         category.finish();
     }

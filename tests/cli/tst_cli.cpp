@@ -1,9 +1,11 @@
 #include "TestSupport.h"
 
 #include "export/core/SnippetExport.h"
+#include "store/Database.h"
 #include "store/Library.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -482,6 +484,92 @@ private slots:
                  QByteArray("Call Zanzibar"));
         QCOMPARE(cli({"nosuchcommand"}).status, 2);
         QCOMPARE(cli({"--help"}).status, 0);
+    }
+
+    // A file name must look like what it is: no bidi or other control characters reach it.
+    void exportAllKeepsControlsOutOfFileNames()
+    {
+        const qint32 g = lib->addCategory(QStringLiteral("cat\u2066\u0085x"));
+        lib->addSnippet(QStringLiteral("abc\u202Egpj.exe"), g, QStringLiteral("code"), QString());
+        const QString out = QDir(lib->dir()).filePath("out");
+        QCOMPARE(run({"export-all", out}).status, 0);
+        QStringList names;
+        QDirIterator it(out, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+        while (it.hasNext())
+            names << it.next().mid(out.size() + 1);
+        QVERIFY(!names.isEmpty());
+        for (const QString &name : names)
+            for (const QChar c : name)
+                QVERIFY2(c.unicode() >= 0x20 && !(c.unicode() >= 0x7F && c.unicode() <= 0x9F)
+                             && !(c.unicode() >= 0x202A && c.unicode() <= 0x202E)
+                             && !(c.unicode() >= 0x2066 && c.unicode() <= 0x2069),
+                         qPrintable(name));
+        QVERIFY2(names.filter(QStringLiteral("abc_gpj.exe")).size() == 1, qPrintable(names.join(' ')));
+    }
+
+    // The window gives a damaged library no writes; nor does add.
+    void addRefusesADamagedLibrary()
+    {
+        for (int i = 0; i < 300; ++i)
+            lib->addSnippet(QStringLiteral("s%1").arg(i), 1, QString(2000, QLatin1Char('x')), QString());
+        testing::library().close();
+        QFile file(lib->path());
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.seek(file.size() / 2 / 4096 * 4096));
+        file.write(QByteArray(8192, '\xA5'));
+        file.close();
+        const Result r = run({"add", "--title", "t", "--category", "c"}, "code");
+        QCOMPARE(r.status, 1);
+        QVERIFY(r.out.isEmpty());
+        QVERIFY2(QString::fromUtf8(r.err).contains(QStringLiteral("تالفة")), r.err.constData());
+    }
+
+    // A journal left by a cut write cannot be rolled back by a reading command: it says so.
+    void listTellsOfALeftoverJournal()
+    {
+        const QString copy = QDir(lib->dir()).filePath("copy.mdb");
+        {
+            store::Database db(lib->path(), store::Database::NoFlags, QStringLiteral("journal"));
+            db.exec("PRAGMA cache_size = 10");
+            db.exec("BEGIN");
+            for (int i = 0; i < 500; ++i)
+                db.exec(QStringLiteral("INSERT INTO Code (Head, Groub, code) VALUES ('j', 1, '%1')")
+                            .arg(QString(500, QLatin1Char('y'))));
+            QVERIFY(QFile::copy(lib->path(), copy));
+            QVERIFY(QFile::copy(lib->path() + "-journal", copy + "-journal"));
+            db.exec("ROLLBACK");
+        }
+        const Result r = cli({"--library", copy, "list"});
+        QCOMPARE(r.status, 1);
+        QVERIFY2(r.err.contains("copy.mdb-journal") && !r.err.contains("read-only")
+                     && !r.err.contains(QStringLiteral("للقراءة فقط").toUtf8()),
+                 r.err.constData());
+    }
+
+    // One rule for a category name: what add accepts, a package can carry.
+    void addTakesCategoryNamesAPackageCanCarry()
+    {
+        QCOMPARE(run({"add", "--title", "t", "--category", QString(51, QLatin1Char('c'))}, "x").status, 1);
+        QCOMPARE(run({"add", "--title", "t", "--category", QString(50, QLatin1Char('c'))}, "x").status, 0);
+        const QString package = QDir(lib->dir()).filePath("p.cup");
+        QCOMPARE(run({"package", "create", package, "--name", "n"}).status, 0);
+    }
+
+    void anAddIntoAViewIsNeverReportedDone()
+    {
+        const QString path = QDir(lib->dir()).filePath("view.mdb");
+        {
+            store::Database db(path, store::Database::NoFlags, QStringLiteral("viewlib"));
+            db.exec("CREATE TABLE Groub (Groub INTEGER PRIMARY KEY, Caption TEXT)");
+            db.exec("CREATE TABLE CodeRows (id INTEGER PRIMARY KEY, Head TEXT, Groub INTEGER, code TEXT, Learn TEXT, "
+                    "User INTEGER)");
+            db.exec("CREATE VIEW Code AS SELECT * FROM CodeRows");
+            db.exec("CREATE TRIGGER swallow INSTEAD OF INSERT ON Code BEGIN SELECT 1; END");
+        }
+        const Result r = cli({"--library", path, "add", "--title", "t", "--category", "c"}, "code");
+        QCOMPARE(r.status, 1);
+        QVERIFY(r.out.isEmpty());
+        QVERIFY2(QString::fromUtf8(r.err).contains(QStringLiteral("ليس جدولاً")), r.err.constData());
     }
 
     void aTeamLibraryIsOpenedByItsUri()

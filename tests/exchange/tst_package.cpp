@@ -462,6 +462,31 @@ private slots:
         QVERIFY(testing::library().snippetLanguages().isEmpty());
     }
 
+    // A NUL would cut a title, a category name or a code wherever it is read as a C string: the
+    // package is refused whole, and the message names the field.
+    void aNulInAnyTextRefusesThePackage_data()
+    {
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QString>("field");
+        QTest::newRow("title") << 0 << QStringLiteral("عنوان");
+        QTest::newRow("code") << 1 << QStringLiteral("نص");
+        QTest::newRow("comment") << 2 << QStringLiteral("شرح");
+        QTest::newRow("category") << 4 << QStringLiteral("اسم تصنيف");
+    }
+
+    void aNulInAnyTextRefusesThePackage()
+    {
+        QFETCH(int, column);
+        QFETCH(QString, field);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("nul.cup");
+        QVariantList row{"t", "c", "l", 1, "g"};
+        row[column] = QString::fromUtf8("ab\0cd", 5);
+        testing::makeRawPackage(path, {{"ok", "c", "l", 1, "g"}, row}, {"n", "d", "o"});
+        const QString error = testing::errorOf([&] { readPackage(path); });
+        QVERIFY2(error.contains(field) && error.contains(QStringLiteral("NUL")), qPrintable(error));
+    }
+
     void aValidHandMadePackageIsRead()
     {
         QTemporaryDir dir;
@@ -519,11 +544,26 @@ private slots:
         QCOMPARE(creditsPath(testing::library()), QDir(lib.dir()).filePath("Cred.txt"));
         appendCredits(testing::library(), "2026/12/08", QStringLiteral("سامي"), "a\nb");
         appendCredits(testing::library(), PackageHeader{null(), null(), null()});
+        // One line per field, whatever the package holds: no forged lines, no control characters.
+        appendCredits(testing::library(), "d\x01", QStringLiteral("n\r\nforged\u202Egpj.exe"),
+                      QString::fromUtf8("x\0y\x1b\u0085z", 7));
         QCOMPARE(testing::readFile(creditsPath(testing::library())),
-                 QStringLiteral("2026/12/08\r\nسامي\r\na\r\nb\r\n\r\n\r\n\r\n\r\n\r\n").toUtf8());
+                 QStringLiteral("2026/12/08\r\nسامي\r\na b\r\n\r\n\r\n\r\n\r\n\r\n"
+                                "d \r\nn  forged gpj.exe\r\nx y  z\r\n\r\n")
+                     .toUtf8());
         QFile::remove(creditsPath(testing::library()));
         QDir().mkpath(creditsPath(testing::library())); // cannot be written
         QVERIFY_THROWS_EXCEPTION(platform::FileError, appendCredits(testing::library(), "d", "n", "o"));
+    }
+
+    void aReadOnlyLibraryGetsNoCredits()
+    {
+        testing::TempLibrary lib;
+        const QString path = lib.path();
+        testing::library().close();
+        testing::library().open(path, true);
+        QVERIFY(!testing::errorOf([] { appendCredits(testing::library(), "d", "n", "o"); }).isEmpty());
+        QVERIFY(!QFileInfo::exists(creditsPath(testing::library())));
     }
 
     void countLinesHaveTheSignBlank()

@@ -204,10 +204,29 @@ private slots:
         const QString fonts = QStringLiteral(
             "{\\rtf1{\\fonttbl{\\f0 A}{\\f1 Bee}{\\f2 C;}}\r\n\\deflang1025 \\f1 x\r\n\\par }");
         QCOMPARE(ConvertRtfToHtml(fonts, {}), QStringLiteral("<FONT FACE=\"Bee\">x</FONT>"));
+        // Entries with neither ";" nor "}" end where the next one begins: each font keeps its own
+        // short name, so a large table of them costs its size, not its size squared.
+        QString many = QStringLiteral("{\\rtf1{\\fonttbl");
+        const int count = 20000;
+        for (int i = 0; i < count; ++i)
+            many += QStringLiteral("{\\f%1\\fnil Name%1").arg(i);
+        many += QStringLiteral(";}}\r\n\\deflang1025 \\f1 x\\f%1 y\r\n\\par }").arg(count - 1);
+        QCOMPARE(ConvertRtfToHtml(many, {}),
+                 QStringLiteral("<FONT FACE=\"Name1\">x<FONT FACE=\"Name%1\">y</FONT>").arg(count - 1));
         // An entry without \\green or \\blue reads the missing part from the entries after it, as before.
         const QString colours = QStringLiteral(
             "{\\rtf1{\\colortbl\\red255;\\red1\\green2\\blue3;}\r\n\\deflang1025 \\cf0 x\r\n\\par }");
         QCOMPARE(ConvertRtfToHtml(colours, {}), QStringLiteral("<FONT COLOR=\"#FF0203\">x</FONT>"));
+    }
+
+    // RTF line breaks are not text: the fallback of \\uN is the character after them.
+    void lineBreakBeforeFallbackIsNotTheFallback()
+    {
+        const QString alef = QString(QChar(0x0627));
+        QCOMPARE(convert(QStringLiteral("\\u1575\r\n?b")), alef + QStringLiteral("b"));
+        QCOMPARE(convert(QStringLiteral("\\u1575 \n?b")), alef + QStringLiteral("b"));
+        QCOMPARE(convert(QStringLiteral("\\uc2\\u1575\n\r\n??b")), alef + QStringLiteral("b"));
+        QCOMPARE(convert(QStringLiteral("\\u1575?b")), alef + QStringLiteral("b"));
     }
 
     void symbolsLoseNothing_data()

@@ -117,6 +117,31 @@ private slots:
         lib.reset();
     }
 
+    // Bidi controls in a title or category name are shown by name in the tree and the find list,
+    // so "abc<RLO>gpj.exe" cannot pass for "abcexe.jpg"; renaming starts from the stored text.
+    void bidiControlsAreShownByName()
+    {
+        const qint32 g = lib->addCategory(QStringLiteral("x\u2067y"));
+        lib->addSnippet(QStringLiteral("abc\u202Egpj.exe"), g, QStringLiteral("code"));
+        openMain();
+        QAbstractItemModel *model = main->TVCodeHead()->model();
+        const QModelIndex root = model->index(0, 0);
+        QModelIndex category;
+        for (int i = 0; i < model->rowCount(root); ++i)
+            if (model->index(i, 0, root).data().toString() == QStringLiteral("x[RLI]y"))
+                category = model->index(i, 0, root);
+        QVERIFY(category.isValid());
+        QCOMPARE(category.data(Qt::EditRole).toString(), QStringLiteral("x\u2067y"));
+        if (model->canFetchMore(category))
+            model->fetchMore(category);
+        const QModelIndex snippet = model->index(0, 0, category);
+        QCOMPARE(snippet.data().toString(), QStringLiteral("abc[RLO]gpj.exe"));
+        QCOMPARE(snippet.data(Qt::EditRole).toString(), QStringLiteral("abc\u202Egpj.exe"));
+        openFind();
+        search(QStringLiteral("abc"), true, false, false);
+        QCOMPARE(lines(), QStringList{QStringLiteral("abc[RLO]gpj.exe")});
+    }
+
     void opensModelessOnTopWithEveryControl()
     {
         openMain();

@@ -1,5 +1,5 @@
-// A second program on a library: adds a snippet every 50 ms and prints the id of every add the
-// store acknowledged, one per line, until its standard input is closed.
+// A second program on a library: adds a snippet every 50 ms (or every argv[2] ms) and prints the
+// id of every add the store acknowledged, one per line, until its standard input is closed.
 #include "store/Library.h"
 
 #include <QCoreApplication>
@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <cstdlib>
 #include <unistd.h>
 
 int main(int argc, char **argv)
@@ -37,7 +38,7 @@ int main(int argc, char **argv)
             std::fprintf(stderr, "%s\n", e.message().toUtf8().constData());
         }
     });
-    timer.start(50);
+    timer.start(argc > 2 ? std::atoi(argv[2]) : 50);
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
     QObject::connect(&input, &QSocketNotifier::activated, [&] {
         char buffer[64];

@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include "store/Backup.h"
 #include "store/JetImport.h"
 #include "store/LegacyMigration.h"
 #include "store/Library.h"
@@ -200,6 +201,23 @@ private slots:
         QTest::newRow("after writing") << int(MigrationStep::AfterWrite) << false;
         QTest::newRow("after checking") << int(MigrationStep::AfterCheck) << false;
         QTest::newRow("after the backup") << int(MigrationStep::AfterBackup) << false;
+    }
+
+    // The converted library is as readable as the original was; the backup of it is the owner's.
+    void theConvertedLibraryKeepsTheOriginalsMode()
+    {
+        const auto owner = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser;
+        for (const QFile::Permissions mode : {owner | QFile::ReadGroup | QFile::ReadOther, owner}) {
+            QTemporaryDir dir;
+            const QString path = copyLibrary(dir);
+            QVERIFY(QFile::setPermissions(path, mode));
+            const QString backup = keepFileBackup(path, BackupReason::Migration);
+            migrateJetLibrary(planJetMigration(path, dir.filePath(QStringLiteral("fallback"))));
+            QCOMPARE(QFile::permissions(path), mode);
+            QCOMPARE(QFile::permissions(backup) & ~owner, QFile::Permissions());
+            QCOMPARE(QFile::permissions(backupFolder()) & ~(owner | QFile::ExeOwner | QFile::ExeUser),
+                     QFile::Permissions());
+        }
     }
 
     void aFailureLeavesTheOriginalInPlace()

@@ -223,6 +223,44 @@ private slots:
         QVERIFY2(error.contains("Code"), qPrintable(error));
         QCOMPARE(testing::readFile(path), before);
     }
+
+    // An insert into a view may store nothing and still look done: such a library never opens.
+    void aLibraryWhoseTableIsAViewIsRefused()
+    {
+        for (const QString table : {QStringLiteral("Code"), QStringLiteral("Groub")}) {
+            testing::TempLibrary lib;
+            lib.exec(QStringLiteral("ALTER TABLE %1 RENAME TO %1Rows").arg(table));
+            lib.exec(QStringLiteral("CREATE VIEW %1 AS SELECT * FROM %1Rows").arg(table));
+            testing::library().close();
+            const QString error = testing::errorOf([&] { testing::library().open(lib.path()); });
+            QVERIFY2(error.contains(table) && error.contains(QStringLiteral("ليس جدولاً")), qPrintable(error));
+            QVERIFY(!testing::library().isOpen());
+        }
+    }
+
+    // Should the table become a view behind the program's back, the add is a failure, not id 0.
+    void anInsertThatStoresNothingFails()
+    {
+        if (testing::onPostgres())
+            QSKIP("a view with a rule is the same on the server; the open check covers it");
+        testing::TempLibrary lib;
+        const qint32 groub = lib.addCategory(QStringLiteral("c"));
+        lib.exec(QStringLiteral("ALTER TABLE Code RENAME TO CodeRows"));
+        lib.exec(QStringLiteral("CREATE VIEW Code AS SELECT * FROM CodeRows"));
+        lib.exec(QStringLiteral("CREATE TRIGGER swallow INSTEAD OF INSERT ON Code BEGIN SELECT 1; END"));
+        lib.exec(QStringLiteral("ALTER TABLE Groub RENAME TO GroubRows"));
+        lib.exec(QStringLiteral("CREATE VIEW Groub AS SELECT * FROM GroubRows"));
+        lib.exec(QStringLiteral("CREATE TRIGGER swallowGroub INSTEAD OF INSERT ON Groub BEGIN SELECT 1; END"));
+        store::Snippet s;
+        s.head = QStringLiteral("t");
+        s.groub = groub;
+        QVERIFY(!testing::errorOf([&] { testing::library().addSnippet(s); }).isEmpty());
+        QVERIFY(!testing::errorOf([&] { testing::library().addCategory(QStringLiteral("d")); }).isEmpty());
+        QSqlQuery count(testing::library().connection().database());
+        QVERIFY(count.exec("SELECT (SELECT count(*) FROM CodeRows) + (SELECT count(*) FROM GroubRows)")
+                && count.next());
+        QCOMPARE(count.value(0).toInt(), 1);
+    }
 };
 
 static int writeForever(const QString &path)

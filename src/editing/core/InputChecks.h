@@ -7,6 +7,9 @@ namespace editing {
 
 // The title box takes at most this many characters.
 constexpr int MaxTitleLength = 100;
+// A category name, as long as an update package's category field holds, so that every snippet
+// added can also be sent in a package.
+constexpr int MaxCategoryLength = 50;
 
 namespace text {
 

@@ -149,7 +149,7 @@ QStringList writeRows(store::Library &library, const QString &path, const Packag
                                      header.notes.toString().toUtf8()};
         for (int i = 0; i < 3; ++i)
             user.bindText(i + 1, texts[i]);
-        user.run();
+        user.runInsert();
         Statement heads(db, QStringLiteral("SELECT Head FROM main.Code ORDER BY rowid"));
         while (heads.step())
             titles.append(heads.text(0));
@@ -421,6 +421,18 @@ struct PackageFile::Impl {
             rows = counts.integer(0);
             if (counts.real(1) != 0)
                 throw StoreError(kBadRow);
+            // A NUL would cut the text wherever it is read as a C string: such a package is
+            // refused whole, whichever field holds it.
+            const std::pair<const char *, QString> fields[] = {{"Head", QStringLiteral("عنوان")},
+                                                               {"GroubNam", QStringLiteral("اسم تصنيف")},
+                                                               {"Code", QStringLiteral("نص")},
+                                                               {"Learn", QStringLiteral("شرح")}};
+            for (const auto &[column, label] : fields) {
+                Statement nul(db, QStringLiteral("SELECT 1 FROM %1 WHERE instr(CAST(%2 AS BLOB), x'00') > 0 LIMIT 1")
+                                      .arg(code, QLatin1String(column)));
+                if (nul.step())
+                    throw StoreError(QStringLiteral("%1 أحد الأكواد يحتوي على المحرف NUL (رمزه صفر)").arg(label));
+            }
         } catch (const StoreError &) {
             if (isEnvironmentFailure(sqlite3_extended_errcode(db)))
                 throw Unreadable{store::describeSqlError(QString::fromUtf8(sqlite3_errmsg(db)))};
@@ -698,14 +710,14 @@ int applyRows(store::Library &library, ForEach &&forEach, bool skipDuplicates = 
             auto it = byName.constFind(name);
             if (it == byName.constEnd()) {
                 category.bindText(1, name);
-                category.run();
+                category.runInsert();
                 it = byName.insert(QByteArray(name.constData(), name.size()), sqlite3_last_insert_rowid(lib));
             }
             snippet.bindText(1, row.head);
             snippet.bindInt(2, it.value());
             snippet.bindText(3, row.code);
             snippet.bindText(4, row.learn);
-            snippet.run();
+            snippet.runInsert();
             if (!isVisualBasic(row.language)) {
                 if (!language) {
                     store::ensureLanguageTable(db); // a library made before languages, opened read-only once
@@ -783,13 +795,18 @@ void appendCredits(const store::Library &library, const QString &date, const QSt
 {
     if (library.path().isEmpty())
         throw StoreError(QStringLiteral("قاعدة البيانات غير مفتوحة"));
+    // A library open for reading only gets nothing written beside it either.
+    if (library.isReadOnly())
+        throw StoreError(store::readOnlyLibraryMessage(library.engine()));
     QFile file(creditsPath(library));
     // Unbuffered, so a short write (a full disk) shows in what write() returns.
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
         throw platform::FileError(file.errorString());
+    // One line per field, as the about box reads them: a line break in a package's name must not
+    // make lines of its own, nor a control character reach the file.
     const QString crlf = QStringLiteral("\r\n");
-    const QByteArray entry = (platform::withCrLf(date) + crlf + platform::withCrLf(name) + crlf
-                              + platform::withCrLf(notes) + crlf + crlf)
+    const QByteArray entry = (platform::singleLine(date) + crlf + platform::singleLine(name) + crlf
+                              + platform::singleLine(notes) + crlf + crlf)
                                  .toUtf8();
     if (file.write(entry) != entry.size() || !file.flush())
         throw platform::FileError(file.errorString());

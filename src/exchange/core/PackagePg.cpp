@@ -122,6 +122,10 @@ QHash<QByteArray, qint64> categoriesByName(const store::Database &library)
     return byName;
 }
 
+namespace {
+const QString kNothingStored = QStringLiteral("لم تُحفظ الصفوف المضافة في المكتبة");
+} // namespace
+
 RowWriter::RowWriter(const store::Database &library, int headSize)
     : m_library(library)
     , m_headSize(headSize)
@@ -134,8 +138,8 @@ qint64 RowWriter::addCategory(const QByteArray &name)
     QSqlQuery q = prepared(m_library, QStringLiteral("INSERT INTO Groub (Caption) VALUES (?) RETURNING Groub"));
     q.addBindValue(QString::fromUtf8(name));
     exec(q);
-    if (!store::nextRow(q))
-        throw store::StoreError(store::describeSqlError(QString()));
+    if (!store::nextRow(q) || q.value(0).isNull())
+        throw store::StoreError(kNothingStored);
     return q.value(0).toLongLong();
 }
 
@@ -164,6 +168,8 @@ void RowWriter::flush()
     for (const QVariant &v : std::as_const(m_values))
         q.addBindValue(v);
     exec(q);
+    if (q.numRowsAffected() != rows.size())
+        throw store::StoreError(kNothingStored);
     // The ids come from the identity in the order the rows went in: ascending is their order.
     QList<qint64> ids;
     while (store::nextRow(q))

@@ -264,7 +264,7 @@ void Converter::readFontTable()
     const qsizetype end = m_rtf.indexOf(QLatin1String(";}}"), start);
     qsizetype found = m_rtf.indexOf(QLatin1String("\\f0"), start);
     ForwardFinder spaces(m_rtf, QStringLiteral(" ")), semicolons(m_rtf, QStringLiteral(";")),
-        braces(m_rtf, QStringLiteral("}"));
+        braces(m_rtf, QStringLiteral("}")), groups(m_rtf, QStringLiteral("{"));
     int j = 0;
     while (found >= 0 && found <= end) {
         while (m_fonts.size() <= j)
@@ -273,20 +273,23 @@ void Converter::readFontTable()
         if (space < 0 || space > end)
             space = std::min(end + 1, m_n);
         const qsizetype nameStart = space + 1;
-        // A name ends at its ";". One without it stops at the "}" of its entry, so that a table of
-        // unterminated names does not give every font the rest of the table as its name.
+        // A name ends at its ";". One without it stops where its entry does (its "}", a "{"
+        // opening the next group, or the next font's number), so that a table of unterminated
+        // names does not give every font the rest of the table as its name.
+        const qsizetype next = m_rtf.indexOf(QLatin1String("\\f") + QString::number(j + 1), std::min(nameStart, m_n));
         qsizetype nameEnd = semicolons.next(nameStart);
         if (nameEnd < 0)
             nameEnd = m_n;
-        if (const qsizetype brace = braces.next(nameStart); brace >= 0 && brace < nameEnd)
-            nameEnd = brace;
-        m_fonts[j] = nameStart < m_n ? m_rtf.mid(nameStart, nameEnd - nameStart) : QString();
+        for (const qsizetype stop : {braces.next(nameStart), groups.next(nameStart), next})
+            if (stop >= 0 && stop < nameEnd)
+                nameEnd = stop;
+        m_fonts[j] = nameStart < m_n ? m_rtf.mid(nameStart, std::max<qsizetype>(0, nameEnd - nameStart)) : QString();
         while (m_fixedPitch.size() <= j)
             m_fixedPitch.append(false);
         m_fixedPitch[j] = QStringView(m_rtf)
                               .sliced(found, std::max<qsizetype>(0, space - found))
                               .contains(QLatin1String("\\fmodern"));
-        found = m_rtf.indexOf(QLatin1String("\\f") + QString::number(j + 1), std::min(nameStart, m_n));
+        found = next;
         ++j;
     }
 }
@@ -607,6 +610,11 @@ void Converter::controlWord(qsizetype &p)
         if (at(i) == space)
             ++i;
         for (int skipped = 0; skipped < m_uc && i < m_n; ++skipped) {
+            // Line breaks in RTF are not text: the fallback is the character after them.
+            while (i < m_n && (m_rtf.at(i) == QLatin1Char('\r') || m_rtf.at(i) == QLatin1Char('\n')))
+                ++i;
+            if (i == m_n)
+                break;
             const QChar f = m_rtf.at(i);
             if (f == QLatin1Char('{') || f == QLatin1Char('}'))
                 break;
