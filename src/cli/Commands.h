@@ -48,5 +48,6 @@ int exportAll(store::Library &library, const Arguments &a);
 int package(store::Library &library, const Arguments &a);
 // Snippets from other programs (ImportCommands.cpp).
 int importCommand(store::Library &library, const Arguments &a);
+int copyCommand(store::Library &library, const Arguments &a);
 
 } // namespace cli
