@@ -9,6 +9,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <limits>
 #include <cstdio>
 #include <vector>
 
@@ -118,6 +119,17 @@ const std::vector<Command> &commands()
          .run = history,
          .usage = "  history ID [--json]                        earlier versions of a snippet, newest first\n"
                   "  history ID --restore VERSION               makes that version the snippet's again (an edit)\n"},
+        {.name = QStringLiteral("copy"),
+         .flags = {QStringLiteral("dry-run")},
+         .values = {QStringLiteral("from"), QStringLiteral("to"), QStringLiteral("duplicates")},
+         .json = true,
+         .least = 1,
+         .most = std::numeric_limits<qsizetype>::max(),
+         .run = copyCommand,
+         .usage = "  copy --from LOCATION [--to LOCATION] ID... [--dry-run] [--json] [--duplicates skip|keep|replace]\n"
+                  "                                             copies snippets from one library into another (by\n"
+                  "                                             default --library), all or none, categories by name;\n"
+                  "                                             the library copied from is only read\n"},
     };
     return table;
 }

@@ -51,5 +51,6 @@ int history(store::Library &library, const Arguments &a);
 int package(store::Library &library, const Arguments &a);
 // Snippets from other programs (ImportCommands.cpp).
 int importCommand(store::Library &library, const Arguments &a);
+int copyCommand(store::Library &library, const Arguments &a);
 
 } // namespace cli

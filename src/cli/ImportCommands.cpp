@@ -2,6 +2,8 @@
 
 #include "cli/Output.h"
 #include "importing/core/Apply.h"
+#include "importing/core/LibrarySource.h"
+#include "store/LibraryLocation.h"
 #include "platform/Error.h"
 #include "store/Library.h"
 
@@ -17,7 +19,7 @@ namespace {
 
 using namespace importing::core;
 
-QJsonObject previewJson(const QString &path, Format format, DuplicateChoice choice, const ImportPreview &p)
+QJsonObject previewJson(const QString &source, const QString &format, DuplicateChoice choice, const ImportPreview &p)
 {
     QJsonArray categories;
     for (const CategoryPreview &c : p.categories)
@@ -28,8 +30,8 @@ QJsonObject previewJson(const QString &path, Format format, DuplicateChoice choi
     QJsonArray skipped;
     for (const SkippedItem &s : p.skipped)
         skipped.append(QJsonObject{{QStringLiteral("origin"), s.origin}, {QStringLiteral("reason"), s.reason}});
-    return {{QStringLiteral("source"), path},
-            {QStringLiteral("format"), formatName(format)},
+    return {{QStringLiteral("source"), source},
+            {QStringLiteral("format"), format},
             {QStringLiteral("duplicateChoice"), choiceName(choice)},
             {QStringLiteral("categories"), categories},
             {QStringLiteral("items"), p.items},
@@ -41,10 +43,10 @@ QJsonObject previewJson(const QString &path, Format format, DuplicateChoice choi
             {QStringLiteral("skipped"), skipped}};
 }
 
-QString previewText(const QString &path, Format format, const ImportPreview &p)
+QString previewText(const QString &source, const QString &format, const ImportPreview &p)
 {
     QString text = say(QStringLiteral("source: %1 (%2)\n"), QStringLiteral("المصدر: %1 (%2)\n"))
-                       .arg(oneLine(QDir::toNativeSeparators(path)), formatName(format));
+                       .arg(oneLine(source), format);
     for (const CategoryPreview &c : p.categories)
         text += oneLine(c.name) + QLatin1Char('\t')
                 + (c.isNew ? say(QStringLiteral("new"), QStringLiteral("جديدة")) : say(QStringLiteral("existing"), QStringLiteral("موجودة")))
@@ -65,6 +67,8 @@ QString previewText(const QString &path, Format format, const ImportPreview &p)
 }
 
 } // namespace
+
+static void printResult(const ImportResult &result, bool json);
 
 int importCommand(store::Library &library, const Arguments &a)
 {
@@ -96,9 +100,10 @@ int importCommand(store::Library &library, const Arguments &a)
     if (dryRun) {
         const ImportPreview preview = previewImport(library, source, *choice);
         if (a.json)
-            outBytes(QJsonDocument(previewJson(path, *format, *choice, preview)).toJson(QJsonDocument::Indented));
+            outBytes(QJsonDocument(previewJson(path, formatName(*format), *choice, preview))
+                         .toJson(QJsonDocument::Indented));
         else
-            out(previewText(path, *format, preview));
+            out(previewText(QDir::toNativeSeparators(path), formatName(*format), preview));
         return Done;
     }
     ImportResult result;
@@ -107,7 +112,59 @@ int importCommand(store::Library &library, const Arguments &a)
     } catch (const platform::Error &e) {
         refuse(QStringLiteral("تعذر الاستيراد، ولم تتغير مكتبة الأكواد: ") + e.message());
     }
-    if (a.json) {
+    printResult(result, a.json);
+    return Done;
+}
+
+int copyCommand(store::Library &library, const Arguments &a)
+{
+    const QString from = a.values.value(QStringLiteral("from"));
+    if (from.isEmpty())
+        badUsage(say(QStringLiteral("copy needs --from LOCATION"), QStringLiteral("الأمر copy يحتاج إلى --from والمكتبة")));
+    const QString to = a.values.value(QStringLiteral("to"), a.location);
+    QList<qint32> ids;
+    for (const QString &word : a.positional) {
+        bool ok = false;
+        const qint32 id = word.toInt(&ok);
+        if (!ok || id <= 0)
+            badUsage(say(QStringLiteral("%1 is not a snippet id"), QStringLiteral("%1 ليس رقم كود")).arg(word));
+        ids.append(id);
+    }
+    const std::optional<DuplicateChoice> choice =
+        choiceFromName(a.values.value(QStringLiteral("duplicates"), choiceName(DuplicateChoice::Skip)));
+    if (!choice)
+        badUsage(say(QStringLiteral("--duplicates takes skip, keep or replace"),
+                     QStringLiteral("الخيار --duplicates يأخذ skip أو keep أو replace")));
+    const bool dryRun = a.flags.contains(QStringLiteral("dry-run"));
+    store::Library source;
+    openLibrary(source, from, false);
+    openLibrary(library, to, !dryRun);
+    if (store::sameLibrary(source.path(), library.path()))
+        refuse(say(QStringLiteral("--from and --to name the same library"),
+                   QStringLiteral("الخياران --from و--to يسميان المكتبة نفسها")));
+    const Source snippets = librarySource(source, ids);
+    if (dryRun) {
+        const ImportPreview preview = previewImport(library, snippets, *choice);
+        if (a.json)
+            outBytes(QJsonDocument(previewJson(source.path(), QStringLiteral("library"), *choice, preview))
+                         .toJson(QJsonDocument::Indented));
+        else
+            out(previewText(source.path(), QStringLiteral("library"), preview));
+        return Done;
+    }
+    ImportResult result;
+    try {
+        result = applyImport(library, snippets, *choice);
+    } catch (const platform::Error &e) {
+        refuse(QStringLiteral("تعذر النسخ، ولم تتغير المكتبة التي يُنسخ إليها: ") + e.message());
+    }
+    printResult(result, a.json);
+    return Done;
+}
+
+static void printResult(const ImportResult &result, bool json)
+{
+    if (json) {
         outBytes(QJsonDocument(QJsonObject{{QStringLiteral("added"), result.added},
                                            {QStringLiteral("replaced"), result.replaced},
                                            {QStringLiteral("duplicatesSkipped"), result.duplicatesSkipped},
@@ -123,7 +180,6 @@ int importCommand(store::Library &library, const Arguments &a)
                 .arg(result.duplicatesSkipped)
                 .arg(result.skipped));
     }
-    return Done;
 }
 
 } // namespace cli

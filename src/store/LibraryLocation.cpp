@@ -97,4 +97,12 @@ QString openLibraryAt(Library &library, const QString &location, const OpenChoic
     return path;
 }
 
+bool sameLibrary(const QString &a, const QString &b)
+{
+    if (isPostgresLocation(a) || isPostgresLocation(b))
+        return a == b;
+    const QString canonicalA = QFileInfo(a).canonicalFilePath();
+    return !canonicalA.isEmpty() && canonicalA == QFileInfo(b).canonicalFilePath();
+}
+
 } // namespace store

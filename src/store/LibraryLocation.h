@@ -21,6 +21,10 @@ QString localPathOf(const QString &argument);
 // file, from a path or a file: URI, or defaultLibraryPath() when none is named.
 QString resolveLibraryLocation(const QString &location);
 
+// Whether two open libraries' paths (Library::path) are one library: the same file, however named,
+// or the same team library.
+bool sameLibrary(const QString &a, const QString &b);
+
 // What the window and the command line decide differently when opening a library.
 struct OpenChoices {
     bool readOnly = false;
