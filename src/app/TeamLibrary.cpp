@@ -5,13 +5,18 @@
 #include "browser/Commands.h"
 #include "browser/FrmMain.h"
 #include "browser/FrmTeamLibrary.h"
+#include "importing/core/Apply.h"
+#include "importing/core/LibrarySource.h"
 #include "messages/ArabicMsgBox.h"
 #include "platform/InputDialog.h"
 #include "store/Library.h"
 #include "store/LibraryLocation.h"
+#include "store/NodeKey.h"
 #include "store/PgLocation.h"
 
 #include <QAction>
+#include <QDir>
+#include <QTreeView>
 #include <QApplication>
 #include <QLabel>
 #include <QMenu>
@@ -71,6 +76,44 @@ void openAskingPassword(browser::FrmMain &main, const QString &location, QString
             throw store::StoreError(QStringLiteral("لم تُدخل كلمة المرور، فلم تُفتح مكتبة الفريق."));
         password = *typed;
     }
+}
+
+// The snippets the tree's selection names: a snippet, or every snippet of a category.
+QList<qint32> selectedSnippets(browser::FrmMain &main)
+{
+    const QString key = browser::FrmMain::keyOf(main.TVCodeHead()->currentIndex());
+    switch (store::nodeKind(key)) {
+    case store::NodeKind::Snippet:
+        return {store::nodeId(key)};
+    case store::NodeKind::Category:
+        return importing::core::snippetsOfCategory(main.library(), store::nodeId(key));
+    default:
+        return {};
+    }
+}
+
+// Copies the selection into target (named so for the user), after showing what it will do; the
+// window's own library is only read.
+void copySelection(browser::FrmMain &main, store::Library &target, const QString &targetName)
+{
+    using namespace importing::core;
+    const QList<qint32> ids = selectedSnippets(main);
+    if (ids.isEmpty())
+        return messages::showError(&main, QStringLiteral("اختر كوداً أو تصنيفاً فيه أكواد لنسخه."));
+    const Source source = librarySource(main.library(), ids);
+    const ImportPreview preview = previewImport(target, source, DuplicateChoice::Skip);
+    QString prompt = QStringLiteral("سيُنسخ %1 من %2 إلى %3.").arg(preview.toAdd).arg(ids.size()).arg(targetName);
+    if (preview.duplicates)
+        prompt += QStringLiteral("\nيُترك %1 لأن فيها مثله في تصنيفه.").arg(preview.duplicates);
+    if (preview.skippedCount)
+        prompt += QStringLiteral("\nيُترك %1 لا يصح كوداً (بلا عنوان أو بلا كود).").arg(preview.skippedCount);
+    if (!preview.toAdd)
+        return messages::showError(&main, prompt + QStringLiteral("\n\nلا شيء يُنسخ."));
+    if (!messages::confirm(&main, prompt + QStringLiteral("\n\nهل تريد المتابعة؟")))
+        return;
+    const ImportResult result = applyImport(target, source, DuplicateChoice::Skip);
+    messages::ArabicMsgBox(&main, QStringLiteral("نُسخ %1 إلى %2.").arg(result.added).arg(targetName),
+                           QStringLiteral("نسخ"), platform::mb::OkOnly, platform::mb::Information);
 }
 
 } // namespace
@@ -139,9 +182,25 @@ void installTeamLibraryCommands(browser::FrmMain &main)
         switchLibrary(m, dialog.uri(), dialog.password());
     });
     main.onCommand(browser::cmd::mnuFileLibrary, [](browser::FrmMain &m) { switchLibrary(m, fileLibrary()); });
+    main.onCommand(browser::cmd::mnuCopyToTeam, [](browser::FrmMain &m) {
+        browser::FrmTeamLibrary dialog(&m);
+        if (dialog.exec() != QDialog::Accepted)
+            return;
+        store::Library team;
+        openLocation(team, dialog.uri(), dialog.password());
+        copySelection(m, team, QStringLiteral("مكتبة الفريق ") + describe(dialog.uri()));
+    });
+    main.onCommand(browser::cmd::mnuCopyToMine, [](browser::FrmMain &m) {
+        store::Library mine;
+        openLibrary(mine, fileLibrary());
+        copySelection(m, mine, QStringLiteral("مكتبتك ") + QDir::toNativeSeparators(mine.path()));
+    });
     // Back to the file makes sense only away from it.
     QObject::connect(main.menu(browser::menus::mnufile), &QMenu::aboutToShow, &main, [&main] {
-        main.command(browser::cmd::mnuFileLibrary)->setEnabled(isTeamLibrary(main.library().path()));
+        const bool team = isTeamLibrary(main.library().path());
+        main.command(browser::cmd::mnuFileLibrary)->setEnabled(team);
+        main.command(browser::cmd::mnuCopyToMine)->setEnabled(team);
+        main.command(browser::cmd::mnuCopyToTeam)->setEnabled(!team);
     });
 }
 

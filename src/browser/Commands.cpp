@@ -30,6 +30,8 @@ const QList<MenuSpec> &menuTable()
           {"sp1", nullptr, nullptr},
           {mnuTeamLibrary, "فتح مكتبة فريق...", nullptr},
           {mnuFileLibrary, "العودة إلى مكتبة الملف", nullptr},
+          {mnuCopyToTeam, "نسخ إلى مكتبة الفريق", nullptr},
+          {mnuCopyToMine, "نسخ إلى مكتبتي", nullptr},
           {"sp2", nullptr, nullptr},
           {mnuClose, "إنهاء", nullptr}}},
         {menus::mnuedit,

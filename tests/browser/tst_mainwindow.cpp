@@ -698,7 +698,7 @@ private slots:
         QVERIFY(main->command("sp10")->isSeparator());
         QCOMPARE(main->menu("code")->title(), QStringLiteral("كود"));
         QCOMPARE(main->menu("code")->actions().size(), 7);
-        QCOMPARE(main->menu("mnufile")->actions().size(), 11); // with the import command
+        QCOMPARE(main->menu("mnufile")->actions().size(), 13); // with the import and the two copy commands
         QCOMPARE(main->windowTitle(), QStringLiteral("Tamrisk"));
     }
 
