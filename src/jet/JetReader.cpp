@@ -22,7 +22,7 @@ constexpr std::size_t kLvalRowCountOffset = 12;
 constexpr unsigned kMaxMemoPages = 1u << 20;
 
 // The file as libmdb sees it, through a stream that notes every read falling short: libmdb
-// pads a page the file does not hold with zeros, or with what is left of it, and goes on.
+// pads a page the file does not hold with zeros and goes on.
 struct Source {
     int fd = -1;
     off64_t pos = 0;
@@ -38,7 +38,9 @@ ssize_t sourceRead(void *cookie, char *buf, size_t size)
         s->failed = true;
         return -1;
     }
-    if (static_cast<size_t>(got) < size && size > 0 && s->missingAt < 0)
+    // The stream asks for a page or more from where libmdb seeked; less than one page is a page
+    // the file does not hold whole.
+    if (static_cast<size_t>(got) < std::min(size, kPageSize) && s->missingAt < 0)
         s->missingAt = s->pos + got;
     s->pos += got;
     return got;
@@ -145,8 +147,8 @@ struct Database::Handle {
         if (source && (source->failed || source->missingAt >= 0)) {
             const std::string reason = source->failed
                                            ? std::string("تعذرت قراءة الملف من القرص")
-                                           : "الملف ينتهي عند البايت " + std::to_string(source->missingAt)
-                                                 + " وفيه صفحات بعد ذلك لم تصل";
+                                           : "الملف مقطوع عند البايت " + std::to_string(source->missingAt)
+                                                 + "، والصفحات بعده مفقودة";
             throw Damaged(reason, table, rowsRead, rowsClaimed);
         }
         struct stat st { };
@@ -171,8 +173,10 @@ struct Database::Handle {
         size_t size = 0;
         if (table->cur_row == 0 || mdb_find_row(mdb, table->cur_row - 1, &start, &size) != 0)
             throw damaged("تعذر العثور على أحد الصفوف");
+        start &= kOffsetMask;
+        checkRowLayout(table, start, size, damaged);
         std::vector<MdbField> cracked(table->num_cols);
-        const int n = mdb_crack_row(table, start & kOffsetMask, size, cracked.data());
+        const int n = mdb_crack_row(table, start, size, cracked.data());
         if (n < 0 || static_cast<unsigned>(n) < table->num_cols)
             throw damaged("تعذرت قراءة أحد الصفوف");
         for (unsigned i = 0; i < table->num_cols; ++i) {
@@ -191,10 +195,53 @@ struct Database::Handle {
                 throw damaged("أحد الصفوف يناقض نفسه");
             if (col->col_type == MDB_TEXT && f.siz > col->col_size)
                 throw damaged("أحد النصوص أطول من حقله");
+            // Text is two bytes a character unless it begins with the mark of the compressed form.
+            const auto *bytes = reinterpret_cast<const unsigned char *>(mdb->pg_buf) + f.start;
+            if (col->col_type == MDB_TEXT && f.siz % 2 != 0 && !(f.siz >= 2 && bytes[0] == 0xff && bytes[1] == 0xfe))
+                throw damaged("أحد النصوص ناقص");
             if ((col->col_type == MDB_MEMO || col->col_type == MDB_OLE) && !f.is_null)
                 checkMemo(f, damaged);
         }
         check(name, rowsRead, table->num_rows);
+    }
+
+    // libmdb reads whatever a row's own counts and offsets say. A row of this table holds
+    // every column (the old program never changed its tables), its fixed values first, then the
+    // variable ones back to back up to the table of their offsets, then the null flags.
+    template<typename Fail>
+    void checkRowLayout(MdbTableDef *table, int start, std::size_t size, const Fail &damaged) const
+    {
+        const auto *row = reinterpret_cast<const unsigned char *>(mdb->pg_buf) + start;
+        auto word = [&](std::size_t at) { return static_cast<std::size_t>(row[at] | row[at + 1] << 8); };
+        const std::string broken = "أحد الصفوف يناقض نفسه";
+        if (size < 2 || start + size > kPageSize || word(0) != table->num_cols)
+            throw damaged(broken);
+        const std::size_t nullFlags = (table->num_cols + 7) / 8;
+        std::size_t fixedEnd = 2;
+        for (unsigned i = 0; i < table->num_cols; ++i) {
+            auto *col = static_cast<MdbColumn *>(g_ptr_array_index(table->columns, i));
+            if (col->is_fixed)
+                fixedEnd = std::max(fixedEnd, 2 + static_cast<std::size_t>(col->fixed_offset + col->col_size));
+        }
+        if (table->num_var_cols == 0) {
+            if (fixedEnd + nullFlags > size)
+                throw damaged(broken);
+            return;
+        }
+        if (nullFlags + 2 > size || word(size - nullFlags - 2) != table->num_var_cols)
+            throw damaged(broken);
+        const std::size_t tableStart = size - nullFlags - 2 - 2 * (table->num_var_cols + 1);
+        if (tableStart > size)
+            throw damaged(broken);
+        std::size_t previous = fixedEnd;
+        for (unsigned j = 0; j <= table->num_var_cols; ++j) {
+            const std::size_t offset = word(size - nullFlags - 4 - 2 * j);
+            if (j == 0 ? offset != fixedEnd : offset < previous)
+                throw damaged(broken);
+            previous = offset;
+        }
+        if (previous != tableStart)
+            throw damaged(broken);
     }
 
     // A long text (memo) lies in the row, on one page of its own or in a chain of pages; every
@@ -215,7 +262,8 @@ struct Database::Handle {
                 throw damaged(cut);
             return;
         }
-        if (kind != 0x40000000u && kind != 0)
+        // Stored elsewhere: the row holds only the header, and there is something to point to.
+        if ((kind != 0x40000000u && kind != 0) || f.siz != MDB_MEMO_OVERHEAD || length == 0)
             throw damaged(cut);
         if (length > fileSize)
             throw damaged("أحد النصوص أطول من الملف نفسه");
@@ -285,8 +333,8 @@ Database::Database(const std::string &path)
         sourceClose(source);
         throw Error("تعذر فتح الملف");
     }
-    // Unbuffered, so that each page libmdb asks for is one read here.
-    std::setvbuf(stream, nullptr, _IONBF, 0);
+    // libmdb seeks to each page and asks for all of it, so every read here starts at a page.
+    std::setvbuf(stream, nullptr, _IOFBF, kPageSize);
 
     handle->mdb = mdb_open(path.c_str(), MDB_NOFLAGS);
     if (!handle->mdb) {
