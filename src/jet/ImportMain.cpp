@@ -22,7 +22,7 @@ namespace {
 
 const char *const kName = "tamrisk-jet-import";
 const char *g_created = nullptr; // the output file, once this process has made it
-int g_stderr = STDERR_FILENO;     // the real one: libmdb's is taken while the file is open
+int g_stderr = STDERR_FILENO; // the real one: libmdb's is taken while the file is open
 constexpr int kDamaged = 3;
 
 [[noreturn]] void fail(const std::string &reason, int code = 1)

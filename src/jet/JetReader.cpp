@@ -145,10 +145,9 @@ struct Database::Handle {
     void check(const std::string &table = {}, std::size_t rowsRead = 0, std::size_t rowsClaimed = 0) const
     {
         if (source && (source->failed || source->missingAt >= 0)) {
-            const std::string reason = source->failed
-                                           ? std::string("تعذرت قراءة الملف من القرص")
-                                           : "الملف مقطوع عند البايت " + std::to_string(source->missingAt)
-                                                 + "، والصفحات بعده مفقودة";
+            const std::string reason = source->failed ? std::string("تعذرت قراءة الملف من القرص")
+                                                      : "الملف مقطوع عند البايت " + std::to_string(source->missingAt)
+                                                            + "، والصفحات بعده مفقودة";
             throw Damaged(reason, table, rowsRead, rowsClaimed);
         }
         struct stat st { };
@@ -208,7 +207,7 @@ struct Database::Handle {
     // libmdb reads whatever a row's own counts and offsets say. A row of this table holds
     // every column (the old program never changed its tables), its fixed values first, then the
     // variable ones back to back up to the table of their offsets, then the null flags.
-    template<typename Fail>
+    template <typename Fail>
     void checkRowLayout(MdbTableDef *table, int start, std::size_t size, const Fail &damaged) const
     {
         const auto *row = reinterpret_cast<const unsigned char *>(mdb->pg_buf) + start;
@@ -246,7 +245,7 @@ struct Database::Handle {
 
     // A long text (memo) lies in the row, on one page of its own or in a chain of pages; every
     // byte its length field claims must be found there, no more and no less.
-    template<typename Fail>
+    template <typename Fail>
     void checkMemo(const MdbField &f, const Fail &damaged)
     {
         if (f.siz == 0)
@@ -339,7 +338,7 @@ Database::Database(const std::string &path)
     handle->mdb = mdb_open(path.c_str(), MDB_NOFLAGS);
     if (!handle->mdb) {
         std::fclose(stream);
-        throw Error("ليس قاعدة بيانات Jet 4.0 سليمة");
+        throw Damaged("ليس قاعدة بيانات Jet 4.0 سليمة");
     }
     // Page 0 was read whole (the file holds at least one page); every later read goes through
     // the stream that notices a short one.
@@ -350,7 +349,7 @@ Database::Database(const std::string &path)
     mdb_set_boolean_fmt_numbers(handle->mdb);
     if (!mdb_read_catalog(handle->mdb, MDB_TABLE)) {
         handle->check();
-        throw Error("تعذرت قراءة قائمة الجداول");
+        throw Damaged("تعذرت قراءة قائمة الجداول");
     }
     handle->check();
     m_handle = handle.release();
