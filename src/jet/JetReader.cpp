@@ -3,10 +3,10 @@
 #include <mdbtools.h>
 
 #include <algorithm>
-#include <memory>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
