@@ -2,8 +2,9 @@
 // Copies the named tables of a Jet 4.0 file into a new SQLite file: one table per name (spelt as
 // given), the file's own column names, rows in the file's order, Null kept as NULL. Runs as a
 // process of its own because libmdb may crash or loop on a malformed file; the caller treats
-// any exit but 0 as failure. Progress goes to stdout as "progress DONE TOTAL" lines; on failure
-// the last line on stderr is "tamrisk-jet-import: REASON" (Arabic).
+// any exit but 0 as failure, and exit 3 as a damaged file: some part of it could not be read
+// whole, and nothing is written. Progress goes to stdout as "progress DONE TOTAL" lines; on
+// failure the last line on stderr is "tamrisk-jet-import: REASON" (Arabic).
 #include "jet/JetReader.h"
 
 #include <sqlite3.h>
@@ -13,6 +14,7 @@
 #include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <utility>
 #include <unistd.h>
 #include <vector>
 
@@ -20,14 +22,32 @@ namespace {
 
 const char *const kName = "tamrisk-jet-import";
 const char *g_created = nullptr; // the output file, once this process has made it
+int g_stderr = STDERR_FILENO; // the real one: libmdb's is taken while the file is open
+constexpr int kDamaged = 3;
 
-[[noreturn]] void fail(const std::string &reason)
+[[noreturn]] void fail(const std::string &reason, int code = 1)
 {
     if (g_created)
         ::unlink(g_created);
     std::fflush(stdout);
-    std::fprintf(stderr, "\n%s: %s\n", kName, reason.c_str());
-    std::exit(1);
+    ::dprintf(g_stderr, "\n%s: %s\n", kName, reason.c_str());
+    std::exit(code);
+}
+
+// The reason, and the rows that were read whole before it, so the user knows how much is there.
+std::string damagedReason(const jet::Damaged &e, const std::vector<std::pair<std::string, std::size_t>> &whole)
+{
+    std::vector<std::string> parts;
+    for (const auto &[table, rows] : whole)
+        parts.push_back("الجدول " + table + " ‏" + std::to_string(rows) + " من " + std::to_string(rows));
+    if (!e.table.empty())
+        parts.push_back("الجدول " + e.table + " ‏" + std::to_string(e.rowsRead) + " من "
+                        + std::to_string(e.rowsClaimed));
+    std::string read;
+    for (const std::string &p : parts)
+        read += (read.empty() ? "" : "، ") + p;
+    return std::string(e.what()) + ". "
+           + (read.empty() ? std::string("لم يمكن قراءة أي صف منه") : "الصفوف المقروءة سليمة: " + read);
 }
 
 std::string quoted(const std::string &name)
@@ -166,30 +186,39 @@ int main(int argc, char **argv)
     const char *jetPath = argv[1];
     const char *outPath = argv[2];
     limitMemory(jetPath);
+    g_stderr = ::dup(STDERR_FILENO);
+    if (g_stderr < 0)
+        g_stderr = STDERR_FILENO;
+    std::vector<std::pair<std::string, std::size_t>> whole; // tables read to the end
     try {
         jet::Database db(jetPath);
         std::vector<std::string> tables(argv + 3, argv + argc);
         for (const std::string &t : tables)
             if (db.findTable(t).empty())
-                fail("لا يحتوي على الجدول " + t);
+                throw jet::Damaged("لا يحتوي على الجدول " + t);
 
         Output out(outPath);
         std::size_t total = 0, done = 0;
         for (const std::string &t : tables)
             total += db.rowCount(t);
         for (const std::string &t : tables) {
+            std::size_t rows = 0;
             db.readTable(
                 t, [&](const std::vector<jet::Column> &columns, std::size_t) { out.beginTable(t, columns); },
                 [&](const std::vector<jet::Value> &values) {
                     out.row(values);
+                    ++rows;
                     if (++done % 256 == 0) {
                         std::printf("progress %zu %zu\n", done, std::max(done, total));
                         std::fflush(stdout); // a pipe would hold it back until the end
                     }
                 });
+            whole.emplace_back(t, rows);
         }
         out.finish();
         std::printf("progress %zu %zu\n", done, done);
+    } catch (const jet::Damaged &e) {
+        fail(damagedReason(e, whole), kDamaged);
     } catch (const jet::Error &e) {
         fail(e.what());
     } catch (const std::bad_alloc &) {

@@ -6,6 +6,7 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct S_MdbTableDef;
@@ -17,6 +18,23 @@ class Error : public std::runtime_error
 {
 public:
     using std::runtime_error::runtime_error;
+};
+
+// The file is damaged: a read could not be completed (a page missing or unreadable, a long text
+// shorter than it says, fewer or more rows than the table claims). rowsRead of rowsClaimed rows
+// of table had been read whole when it was found; table is empty when no table was being read.
+class Damaged : public Error
+{
+public:
+    Damaged(const std::string &reason, std::string table = {}, std::size_t rowsRead = 0, std::size_t rowsClaimed = 0)
+        : Error(reason)
+        , table(std::move(table))
+        , rowsRead(rowsRead)
+        , rowsClaimed(rowsClaimed)
+    { }
+    std::string table;
+    std::size_t rowsRead;
+    std::size_t rowsClaimed;
 };
 
 enum class Kind { Integer, Boolean, Text };
@@ -35,7 +53,9 @@ struct Value {
 class Database
 {
 public:
-    // Throws Error when the file cannot be opened as a Jet database.
+    // Throws Error when the file cannot be opened as a Jet database. libmdb reports what it
+    // cannot read only on standard error and goes on, so while this object lives the process's
+    // standard error is taken from it and anything written there counts as damage.
     explicit Database(const std::string &path);
     ~Database();
     Database(const Database &) = delete;
@@ -47,7 +67,8 @@ public:
     // The number of rows the table's definition claims (for progress only). Throws Error.
     std::size_t rowCount(const std::string &name);
 
-    // Reads every row of the table in the file's physical order. columns is called once before
+    // Reads every row of the table in the file's physical order, or throws Damaged when any part
+    // of it cannot be read whole. columns is called once before
     // the rows with the columns that carry text, numbers or flags (binary ones are left out) and
     // the row count the table claims; row gets the values in that column order. Throws Error.
     void readTable(const std::string &name,

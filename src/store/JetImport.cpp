@@ -18,6 +18,7 @@ const QString kHelperName = QStringLiteral("tamrisk-jet-import");
 const QByteArray kReasonPrefix = "tamrisk-jet-import: ";
 constexpr int kTimeFloorMs = 5000;
 constexpr qint64 kTailBytes = 4096;
+constexpr int kDamagedExit = 3; // the helper could not read some part of the file whole
 
 QString g_testProgram;
 int g_testTimeLimitMs = 0;
@@ -152,6 +153,11 @@ JetCopy importJetFile(const QString &jetPath, const QStringList &tables, const J
     if (process.exitStatus() == QProcess::CrashExit)
         throw StoreError(QStringLiteral("توقف برنامج القراءة فجأة أثناء قراءة الملف \"%1\"، والملف تالف على الأرجح")
                              .arg(shown(jetPath)));
+    if (process.exitCode() == kDamagedExit) {
+        const QString reason = helperReason(stderrTail);
+        throw StoreError(QStringLiteral("الملف \"%1\" تالف، فلم يؤخذ منه شيء: %2")
+                             .arg(shown(jetPath), reason.isEmpty() ? QStringLiteral("تعذرت قراءة جزء منه") : reason));
+    }
     if (process.exitCode() != 0) {
         const QString reason = helperReason(stderrTail);
         throw failure(jetPath, reason.isEmpty()

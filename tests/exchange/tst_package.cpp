@@ -536,6 +536,18 @@ private slots:
             QStringLiteral("نسخ ملف|FileCopy \"C:\\a.txt\", \"C:\\b.txt\" ' نسخ الملف|ينسخ ملفا إلى مكان آخر|الملفات"));
         // A Null category number goes under the uncategorised category, whatever its name says.
         QVERIFY(applied[0].at(2).endsWith(QStringLiteral("|") + store::UncategorisedCaption));
+
+        // One cut inside its long texts is refused as damaged, never applied with what could be read.
+        QTemporaryDir dir;
+        const QString cut = dir.filePath(QStringLiteral("cut.cup"));
+        testing::writeFile(
+            cut, testing::readFile(QStringLiteral(TAMRISK_LEGACY_FIXTURES "/legacy-package.cup")).left(108000));
+        try {
+            readPackage(cut);
+            QFAIL("a cut package was read");
+        } catch (const PackageError &e) {
+            QVERIFY2(e.message().contains(QStringLiteral("تالف")), qPrintable(e.message()));
+        }
     }
 
     void creditsAreAppendedBesideTheLibrary()

@@ -164,7 +164,9 @@ private slots:
         QTest::newRow("hang") << QByteArray("exec sleep 30") << QStringLiteral("لم تنته قراءة الملف");
         QTest::newRow("failure") << QByteArray("echo 'noise' >&2; echo 'tamrisk-jet-import: سبب التجربة' >&2; exit 1")
                                  << QStringLiteral(": سبب التجربة");
-        QTest::newRow("silent failure") << QByteArray("exit 3") << QStringLiteral("برمز الخطأ 3");
+        QTest::newRow("silent failure") << QByteArray("exit 4") << QStringLiteral("برمز الخطأ 4");
+        QTest::newRow("damaged file") << QByteArray("echo 'tamrisk-jet-import: صفحة مفقودة' >&2; exit 3")
+                                      << QStringLiteral("تالف، فلم يؤخذ منه شيء: صفحة مفقودة");
         QTest::newRow("no output") << QByteArray("exit 0") << QStringLiteral("لم يكتب برنامج القراءة شيئاً");
     }
 

@@ -246,6 +246,36 @@ private slots:
         QCOMPARE(filesIn(dir), QStringList{"codedb.mdb"});
     }
 
+    // Cut where the fault report saw "0 categories, 0 snippets" and snippets with empty code.
+    void aCutLibraryIsRefusedAsDamaged_data()
+    {
+        QTest::addColumn<int>("size");
+        QTest::addColumn<QString>("read");
+        QTest::newRow("before the tables") << 115089 << QStringLiteral("لم يمكن قراءة أي صف منه");
+        QTest::newRow("in the long texts") << 152345 << QStringLiteral("الجدول Groub \u200f4 من 4");
+    }
+
+    void aCutLibraryIsRefusedAsDamaged()
+    {
+        QFETCH(int, size);
+        QFETCH(QString, read);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("codedb.mdb"));
+        const QByteArray cut = testing::readFile(fixture()).left(size);
+        testing::writeFile(path, cut);
+        const JetMigrationPlan plan = planJetMigration(path, dir.filePath(QStringLiteral("fallback")));
+        try {
+            migrateJetLibrary(plan);
+            QFAIL("a cut library was converted");
+        } catch (const StoreError &e) {
+            QVERIFY2(e.message().contains(QStringLiteral("تالف")), qPrintable(e.message()));
+            QVERIFY2(e.message().contains(read), qPrintable(e.message()));
+            QVERIFY2(e.message().contains(QStringLiteral("بقي الملف الأصلي في مكانه")), qPrintable(e.message()));
+        }
+        QCOMPARE(testing::readFile(path), cut);
+        QCOMPARE(filesIn(dir), QStringList{"codedb.mdb"});
+    }
+
     void aReadOnlyFolderSendsTheLibraryToTheFallback()
     {
         QTemporaryDir dir;
