@@ -1,6 +1,7 @@
 // The history: the title, code, comment and language each edit replaced, the newest few per snippet.
 #include "store/Database.h"
 #include "store/Library.h"
+#include "store/LanguageTable.h"
 
 #include <QSqlQuery>
 
@@ -130,7 +131,7 @@ Library::CheckedUpdate Library::restoreVersion(qint64 versionId, const Snippet *
         for (const QVariant &v : {QVariant(versionId), QVariant(versionId), QVariant(versionId), QVariant(id)})
             update.addBindValue(v);
         run(update);
-        if (hasLanguageTable()) {
+        if (hasLanguageTable(database())) {
             QSqlQuery clear = prepare(QStringLiteral("DELETE FROM SnippetLanguage WHERE id = ?"));
             clear.addBindValue(id);
             run(clear);

@@ -244,7 +244,6 @@ private:
     const SideTables &sideTables();
     void prepareSideTables(); // after a writable open: made when missing, old trash purged
     // Languages are kept, when the library has them, in SnippetLanguage (no row: none stored).
-    bool hasLanguageTable();
     QString languageOf(const QString &idColumn); // SQL for a snippet's stored language, "" for none
     void keepInTrash(const QString &condition, qint32 value);
     void keepVersionIf(qint32 id, const QString &condition, const QVariantList &values);

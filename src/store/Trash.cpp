@@ -1,6 +1,7 @@
 // The trash: deleted snippets kept as they were, and the tables it and the history live in.
 #include "store/Database.h"
 #include "store/Library.h"
+#include "store/LanguageTable.h"
 
 #include <QSqlQuery>
 
@@ -112,28 +113,9 @@ void Library::prepareSideTables()
     }
 }
 
-bool Library::hasLanguageTable()
-{
-    bool present = false;
-    if (onPostgres()) {
-        QSqlQuery q = prepare(
-            QStringLiteral("SELECT count(*) FROM pg_catalog.pg_class c WHERE c.relnamespace = "
-                           "current_schema()::regnamespace AND c.relkind IN ('r', 'p') "
-                           "AND c.relname = 'snippetlanguage' AND has_table_privilege(c.oid, 'SELECT')"));
-        run(q);
-        present = nextRow(q) && q.value(0).toLongLong() > 0;
-    } else {
-        QSqlQuery q = prepare(QStringLiteral(
-            "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND lower(name) = 'snippetlanguage'"));
-        run(q);
-        present = nextRow(q) && q.value(0).toLongLong() > 0;
-    }
-    return present;
-}
-
 QString Library::languageOf(const QString &idColumn)
 {
-    if (!hasLanguageTable())
+    if (!hasLanguageTable(database()))
         return QStringLiteral("''");
     return QStringLiteral("coalesce((SELECT l.Language FROM SnippetLanguage l WHERE l.id = %1), '')").arg(idColumn);
 }
@@ -261,16 +243,8 @@ std::optional<qint32> Library::restoreFromTrash(qint64 trashId)
         run(insert);
         const qint32 id = returnedId(insert);
 
-        if (!language.isEmpty() && hasLanguageTable()) {
-            QSqlQuery clear = prepare(QStringLiteral("DELETE FROM SnippetLanguage WHERE id = ?"));
-            clear.addBindValue(id);
-            run(clear);
-            QSqlQuery set = prepare(QStringLiteral("INSERT INTO SnippetLanguage (id, Language) "
-                                                   "SELECT CAST(? AS INTEGER), Language FROM Trash WHERE TrashId = ?"));
-            set.addBindValue(id);
-            set.addBindValue(trashId);
-            run(set);
-        }
+        if (!language.isEmpty())
+            setSnippetLanguage(id, language);
         QSqlQuery drop = prepare(QStringLiteral("DELETE FROM Trash WHERE TrashId = ?"));
         drop.addBindValue(trashId);
         run(drop);
