@@ -219,8 +219,7 @@ private slots:
         auto *fraCode = d.findChild<QGroupBox *>("fraCode");
         QCOMPARE(fraCode->width() - d.findChild<QLabel *>("lblLanguage")->geometry().right(),
                  platform::twipsRect(3360, 120, 6975, 2655).width() - platform::twipsRect(6120, 270, 735, 255).right());
-        QVERIFY(fraCode->geometry().contains(
-            code->geometry().translated(d.findChild<QGroupBox *>("fraCode")->pos())));
+        QVERIFY(fraCode->geometry().contains(code->geometry().translated(d.findChild<QGroupBox *>("fraCode")->pos())));
         QCOMPARE(d.findChild<QLabel *>("Label1")->buddy(), d.findChild<QWidget *>("CmbGroub"));
 
         code->setFocus();
