@@ -180,15 +180,14 @@ void FrmEdit::commit()
     using Result = store::Library::CheckedUpdate;
     for (;;) {
         Result result = Result::Gone;
-        if (!runGuarded(this, text::SaveSnippetFailed,
-                        [&] {
-                            // The language is written with the fields, or not at all.
-                            m_library.transaction([&] {
-                                result = m_library.updateSnippetIfUnchanged(m_loaded, row);
-                                if (result == Result::Updated)
-                                    m_library.setSnippetLanguage(m_snippetId, name);
-                            });
-                        }))
+        if (!runGuarded(this, text::SaveSnippetFailed, [&] {
+                // The language is written with the fields, or not at all.
+                m_library.transaction([&] {
+                    result = m_library.updateSnippetIfUnchanged(m_loaded, row);
+                    if (result == Result::Updated)
+                        m_library.setSnippetLanguage(m_snippetId, name);
+                });
+            }))
             return;
         std::optional<store::Snippet> theirs;
         if (result == Result::ChangedElsewhere

@@ -60,9 +60,10 @@ QLabel *label(QWidget *parent, const char *name, const QString &caption, const Q
 
 using platform::twipsRect;
 
-// The code group's first line holds the language; the code box fills the rest of the group.
-QRect languageLabelRect() { return twipsRect(120, 270, 735, 255); }
-QRect languageBoxRect() { return twipsRect(900, 240, 2535, 315); }
+// The code group's first line holds the language at its right end, read as the window reads: the
+// label, then the box to its left. The code box fills the rest of the group.
+QRect languageLabelRect() { return twipsRect(6120, 270, 735, 255); }
+QRect languageBoxRect() { return twipsRect(3525, 240, 2535, 315); }
 QRect codeBoxRect() { return twipsRect(120, 645, 6735, 1890); }
 
 // Comments are Arabic prose: right-aligned paragraphs, also for text typed or loaded later.
@@ -144,6 +145,7 @@ void SnippetDialog::build(Mode mode)
     // Names are Latin: they read left to right in the box, which keeps its place in the line.
     m_language->lineEdit()->setLayoutDirection(Qt::LeftToRight);
     m_language->lineEdit()->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_languageLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     showLanguage(languages::VisualBasic);
     m_code = new platform::RichTextBox(codeGroup);
     m_code->setObjectName(QStringLiteral("RTxtCode"));
@@ -240,7 +242,7 @@ bool SnippetDialog::eventFilter(QObject *watched, QEvent *event)
 void SnippetDialog::resizeEvent(QResizeEvent *event)
 {
     QDialog::resizeEvent(event);
-    if (!m_codeGroup || !m_learnGroup || !m_code || !m_learn)
+    if (!m_codeGroup || !m_learnGroup || !m_code || !m_learn || !m_language)
         return;
     // The left column keeps its designed places; the code and comment share what is added.
     const int dx = std::max(0, width() - platform::toPixelsX(DesignedWidth));
@@ -252,6 +254,8 @@ void SnippetDialog::resizeEvent(QResizeEvent *event)
     m_codeGroup->setGeometry(code.adjusted(0, 0, dx, codeDy));
     m_learnGroup->setGeometry(learn.adjusted(0, codeDy, dx, dy));
     m_code->setGeometry(codeBoxRect().adjusted(0, 0, dx, codeDy));
+    m_languageLabel->setGeometry(languageLabelRect().translated(dx, 0));
+    m_language->setGeometry(languageBoxRect().translated(dx, 0));
     m_learn->setGeometry(box.adjusted(0, 0, dx, dy - codeDy));
 }
 

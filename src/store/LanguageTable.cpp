@@ -60,7 +60,8 @@ void ensurePg(const Database &db)
                                "EXECUTE FUNCTION snippetlanguage_forget()"));
         db.exec(QStringLiteral("CREATE TRIGGER code_language_truncate AFTER TRUNCATE ON Code FOR EACH STATEMENT "
                                "EXECUTE FUNCTION snippetlanguage_forget()"));
-        db.exec(QStringLiteral("DELETE FROM snippetlanguage l WHERE NOT EXISTS (SELECT 1 FROM Code c WHERE c.id = l.id)"));
+        db.exec(
+            QStringLiteral("DELETE FROM snippetlanguage l WHERE NOT EXISTS (SELECT 1 FROM Code c WHERE c.id = l.id)"));
     });
 }
 

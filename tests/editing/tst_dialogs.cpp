@@ -149,9 +149,9 @@ private slots:
             none);
         row("RTxtCode", "platform::RichTextBox", none, none, platform::twipsRect(120, 645, 6735, 1890),
             QStringLiteral("fraCode"));
-        row("lblLanguage", "QLabel", QStringLiteral("اللغة:"), none, platform::twipsRect(120, 270, 735, 255),
+        row("lblLanguage", "QLabel", QStringLiteral("اللغة:"), none, platform::twipsRect(6120, 270, 735, 255),
             QStringLiteral("fraCode"));
-        row("cmbLanguage", "QComboBox", none, QStringLiteral("اللغة:"), platform::twipsRect(900, 240, 2535, 315),
+        row("cmbLanguage", "QComboBox", none, QStringLiteral("اللغة:"), platform::twipsRect(3525, 240, 2535, 315),
             QStringLiteral("fraCode"));
         row("RTxtLearn", "platform::RichTextBox", none, QStringLiteral("التعليق"), QRect(), QStringLiteral("fraLearn"));
     }
@@ -215,8 +215,11 @@ private slots:
         d.resize(d.size() + QSize(300, 200));
         QTRY_COMPARE(code->size(), codeSize + QSize(300, 100));
         QCOMPARE(learn->size(), learnSize + QSize(300, 100));
-        QVERIFY(d.findChild<QGroupBox *>("fraCode")->geometry().contains(
-            code->geometry().translated(d.findChild<QGroupBox *>("fraCode")->pos())));
+        // The language keeps its place at the group's right end, above the code.
+        auto *fraCode = d.findChild<QGroupBox *>("fraCode");
+        QCOMPARE(fraCode->width() - d.findChild<QLabel *>("lblLanguage")->geometry().right(),
+                 platform::twipsRect(3360, 120, 6975, 2655).width() - platform::twipsRect(6120, 270, 735, 255).right());
+        QVERIFY(fraCode->geometry().contains(code->geometry().translated(d.findChild<QGroupBox *>("fraCode")->pos())));
         QCOMPARE(d.findChild<QLabel *>("Label1")->buddy(), d.findChild<QWidget *>("CmbGroub"));
 
         code->setFocus();

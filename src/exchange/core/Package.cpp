@@ -135,11 +135,12 @@ QStringList writeRows(store::Library &library, const QString &path, const Packag
                 .run();
         if (!team && hasLibraryLanguages(db)) {
             // The package's rows were numbered 1, 2, ... in the same order.
-            Statement carried(db, QStringLiteral("INSERT INTO main.SnippetLanguage (id, Language) SELECT n, Language FROM "
-                                         "(SELECT row_number() OVER (ORDER BY c.rowid) AS n, l.Language AS Language "
-                                         "FROM library.Code AS c LEFT JOIN library.SnippetLanguage AS l ON l.id = c.id "
-                                         "WHERE %1) WHERE Language IS NOT NULL AND Language NOT IN ('', ?) ORDER BY n")
-                                                 .arg(QLatin1String(kIsUser)));
+            Statement carried(
+                db, QStringLiteral("INSERT INTO main.SnippetLanguage (id, Language) SELECT n, Language FROM "
+                                   "(SELECT row_number() OVER (ORDER BY c.rowid) AS n, l.Language AS Language "
+                                   "FROM library.Code AS c LEFT JOIN library.SnippetLanguage AS l ON l.id = c.id "
+                                   "WHERE %1) WHERE Language IS NOT NULL AND Language NOT IN ('', ?) ORDER BY n")
+                        .arg(QLatin1String(kIsUser)));
             carried.bindText(1, languages::VisualBasic.toUtf8());
             carried.run();
         }
@@ -395,7 +396,7 @@ struct PackageFile::Impl {
                                                       "AND lower(name) = 'snippetlanguage'"));
             if (hasLanguages.step() && hasLanguages.integer(0) > 0) {
                 languageTable = checkTable(db, QStringLiteral("SnippetLanguage"),
-                                       {QStringLiteral("id"), QStringLiteral("Language")});
+                                           {QStringLiteral("id"), QStringLiteral("Language")});
                 Statement bad(db, QStringLiteral("SELECT count(*) FROM %1 WHERE NOT (typeof(id) = 'integer' AND "
                                                  "typeof(Language) = 'text' AND length(Language) BETWEEN 1 AND %2)")
                                       .arg(languageTable)
@@ -517,7 +518,8 @@ QStringList createPackage(store::Library &library, const QString &path, const QS
                                {QStringLiteral("Name"), QStringLiteral("Date"), QStringLiteral("Notes")},
                                {store::fieldType::Text, store::fieldType::Text, store::fieldType::Text},
                                {int(name.size()) + 1, int(date.size()) + 1, int(notes.size()) + 1});
-            db.CreateTableDefX(path, QStringLiteral("SnippetLanguage"), {QStringLiteral("id"), QStringLiteral("Language")},
+            db.CreateTableDefX(path, QStringLiteral("SnippetLanguage"),
+                               {QStringLiteral("id"), QStringLiteral("Language")},
                                {store::fieldType::Long, store::fieldType::Text}, {0, LanguageSize});
             titles = writeRows(library, path, header);
             db.CompactDbx(path);
@@ -759,7 +761,7 @@ int applyPackage(store::Library &library, const Package &package)
     return applyRows(library, [&](const auto &add) {
         const auto utf8 = [](const QVariant &v) { return v.isNull() ? QByteArray() : v.toString().toUtf8(); };
         for (const PackageRow &r : package.rows) {
-            RawRow row{utf8(r.head),       utf8(r.code), utf8(r.learn),        utf8(r.groubNam),
+            RawRow row{utf8(r.head),      utf8(r.code), utf8(r.learn),      utf8(r.groubNam),
                        !r.groub.isNull(), r.groub,      r.language.toUtf8()};
             add(row);
         }

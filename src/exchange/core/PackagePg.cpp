@@ -184,7 +184,8 @@ void RowWriter::flush()
             store::ensureLanguageTable(m_library);
             m_languageTable = true;
         }
-        QSqlQuery language = prepared(m_library, QStringLiteral("INSERT INTO SnippetLanguage (id, Language) VALUES (?, ?)"));
+        QSqlQuery language = prepared(m_library,
+                                      QStringLiteral("INSERT INTO SnippetLanguage (id, Language) VALUES (?, ?)"));
         language.addBindValue(ids.at(i));
         language.addBindValue(m_languages.at(i));
         exec(language);
