@@ -59,7 +59,10 @@ private:
     std::function<void()> m_finishFormatting;
 };
 
-// The code font: "Courier New (Arabic)" 10 when installed, else a fixed-pitch font with Arabic glyphs.
+// The code font: "Courier New (Arabic)" 10 when installed, else a fixed-pitch face for the code
+// followed by an Arabic text face for the Arabic in it.
 QFont codeFont(double pointSize = 10);
+// The same with preferredFamily first among the fixed-pitch faces, when it is installed.
+QFont codeFont(const QString &preferredFamily, double pointSize);
 
 } // namespace platform

@@ -36,6 +36,9 @@
 #include <QToolBar>
 #include <QAccessible>
 #include <QCollator>
+#include <QFontDatabase>
+#include <QGlyphRun>
+#include <QRawFont>
 #include <QTreeView>
 
 using browser::FrmMain;
@@ -512,7 +515,9 @@ private slots:
         QTextCursor cursor(viewDoc());
         cursor.setPosition(1);
         const QFont font = cursor.charFormat().font();
-        QVERIFY(QFontInfo(font).fixedPitch());
+        // Fixed pitch as drawn (a face may not say so of itself).
+        const QFontMetricsF metrics(font);
+        QCOMPARE(metrics.horizontalAdvance(QLatin1Char('i')), metrics.horizontalAdvance(QLatin1Char('W')));
         QCOMPARE(font.pointSizeF(), 10.0);
     }
 
@@ -590,6 +595,28 @@ private slots:
         showSnippet(s, false);
         QCOMPARE(viewDoc()->firstBlock().textDirection(), Qt::RightToLeft);
         QCOMPARE(viewDoc()->lastBlock().textDirection(), Qt::LeftToRight);
+    }
+
+    // Arabic is drawn by an Arabic text face, not by the fixed-pitch face that draws the code.
+    void arabicLettersComeFromAnArabicFace()
+    {
+        const qint32 c = lib->addCategory("c");
+        const qint32 s = lib->addSnippet("s", c, QStringLiteral("' بيانات\r\nDim x"), QStringLiteral("شرح البيانات"));
+        openMain();
+        for (bool codeTab : {true, false}) {
+            showSnippet(s, codeTab);
+            const int at = int(viewDoc()->toPlainText().indexOf(QStringLiteral("بيانات")));
+            QVERIFY(at >= 0);
+            const QTextBlock block = viewDoc()->findBlock(at);
+            QTRY_VERIFY(block.layout()->lineCount() > 0);
+            const QList<QGlyphRun> runs = block.layout()->glyphRuns(at - block.position(), 6);
+            QVERIFY(!runs.isEmpty());
+            for (const QGlyphRun &run : runs) {
+                const QString family = run.rawFont().familyName();
+                QVERIFY2(!QFontDatabase::isFixedPitch(family), qPrintable(family));
+                QVERIFY2(family.contains(QStringLiteral("Arabic")), qPrintable(family));
+            }
+        }
     }
 
     void showingAgainAfterTheViewWasClearedColoursAgain()
