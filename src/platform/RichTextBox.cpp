@@ -149,6 +149,7 @@ void RichTextBox::setTextRTF(const QString &rtf)
     }
     if (!looksLikeRtf(rtf) || !rtfToDocument(rtf, document()))
         setText(rtf);
+    keepLinesLeftToRight();
 }
 
 int RichTextBox::selStart() const { return textCursor().selectionStart(); }
@@ -227,6 +228,35 @@ void RichTextBox::setFontNameSize(const QString &family, double pointSize)
 
 void RichTextBox::setNoWrap() { setLineWrapMode(QTextEdit::NoWrap); }
 
+void RichTextBox::setLeftToRightLines()
+{
+    setLayoutDirection(Qt::LeftToRight);
+    // The document's own option rules every paragraph without a direction of its own: the
+    // lines typed, pasted or loaded later as well as those there now.
+    QTextOption option = document()->defaultTextOption();
+    option.setTextDirection(Qt::LeftToRight);
+    option.setAlignment(Qt::AlignLeft | Qt::AlignAbsolute);
+    document()->setDefaultTextOption(option);
+    m_leftToRightLines = true;
+    keepLinesLeftToRight();
+}
+
+void RichTextBox::keepLinesLeftToRight()
+{
+    if (!m_leftToRightLines)
+        return;
+    // Rich text may bring paragraphs marked right to left.
+    QTextCursor c(document());
+    for (QTextBlock b = document()->begin(); b.isValid(); b = b.next()) {
+        if (b.blockFormat().layoutDirection() != Qt::RightToLeft)
+            continue;
+        QTextBlockFormat f;
+        f.setLayoutDirection(Qt::LeftToRight);
+        f.setAlignment(Qt::AlignLeft | Qt::AlignAbsolute);
+        c.setPosition(b.position());
+        c.mergeBlockFormat(f);
+    }
+}
 
 void RichTextBox::loadFile(const QString &path)
 {
@@ -248,6 +278,8 @@ void RichTextBox::printTo(QPrinter *printer, bool selectionOnly) const
     if (m_finishFormatting)
         m_finishFormatting();
     QTextDocument copy;
+    // Lines keep the direction they are shown with (code left to right).
+    copy.setDefaultTextOption(document()->defaultTextOption());
     if (selectionOnly && textCursor().hasSelection()) {
         QTextCursor c(&copy);
         c.insertFragment(textCursor().selection());

@@ -597,6 +597,34 @@ private slots:
         QCOMPARE(viewDoc()->lastBlock().textDirection(), Qt::LeftToRight);
     }
 
+    // A line that starts with an Arabic comment, inside a block of several lines, as the
+    // starter snippet has it: the comment mark stays at the left, before the Arabic words.
+    void codeLineWithArabicCommentIsDrawnLeftToRight()
+    {
+        const QString comment = QStringLiteral("' استخدم الاتصال هنا");
+        const QString code = QStringLiteral("Dim cn As New ADODB.Connection\r\n"
+                                            "cn.Open \"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=\" & App.Path & "
+                                            "\"\\data.mdb\"\r\n")
+            + comment + QStringLiteral("\r\ncn.Close\r\nSet cn = Nothing");
+        const qint32 c = lib->addCategory("c");
+        const qint32 s = lib->addSnippet("s", c, code);
+        openMain();
+        showSnippet(s);
+        const int mark = int(viewDoc()->toPlainText().indexOf(comment));
+        QVERIFY(mark > 0);
+        const QTextBlock block = viewDoc()->findBlock(mark);
+        QTextLayout *layout = block.layout();
+        QTRY_VERIFY(layout->lineCount() > 0);
+        const int at = mark - block.position();
+        const QTextLine line = layout->lineForTextPosition(at);
+        QVERIFY(line.isValid());
+        const qreal markX = line.cursorToX(at);
+        for (int i = 2; i < comment.size(); ++i)
+            QVERIFY2(markX < line.cursorToX(at + i), qPrintable(QString::number(i)));
+        // What is copied is the code itself, without any mark added for the drawing.
+        QCOMPARE(main->RTxt1()->text(), code);
+    }
+
     // Arabic is drawn by an Arabic text face, not by the fixed-pitch face that draws the code.
     void arabicLettersComeFromAnArabicFace()
     {
