@@ -399,8 +399,16 @@ void FrmMain::ColorKeywords(const QString &text, bool codeTab) { d->colorer->col
 void FrmMain::UpdateStatusBar()
 {
     d->panels[0]->setText(dateText(QDate::currentDate()));
-    d->panels[0]->setMinimumWidth(d->panels[0]->sizeHint().width() * 2);
+    // The date is never cut: its panel is at least as wide as the text (twice that where there is
+    // room), and the window no narrower than the panels need.
+    const int dateWidth = d->panels[0]->sizeHint().width();
+    d->panels[0]->setMinimumWidth(dateWidth);
+    d->panels[0]->setMaximumWidth(dateWidth * 2);
+    statusBar()->removeWidget(d->panels[0]);
+    statusBar()->insertWidget(0, d->panels[0], 1);
+    d->panels[0]->show();
     updateCount();
+    setMinimumWidth(std::max(minimumWidth(), statusBar()->minimumSizeHint().width()));
 }
 
 void FrmMain::updateCount()

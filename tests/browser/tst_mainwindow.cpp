@@ -741,6 +741,16 @@ private slots:
     }
 
     // ---- commands ----
+    void dateIsWholeAtTheSmallestWindow()
+    {
+        openMain();
+        main->resize(100, 100);
+        QLabel *date = main->findChild<QLabel *>("panel1");
+        QTRY_VERIFY(main->width() <= main->minimumWidth() + 1);
+        QTRY_VERIFY(date->width() >= date->sizeHint().width());
+        QVERIFY(date->x() >= 0 && date->x() + date->width() <= main->width());
+    }
+
     void menusHaveTheirItems()
     {
         openMain();
