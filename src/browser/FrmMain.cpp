@@ -186,6 +186,8 @@ void FrmMain::connectControls()
             command(cmd::edit)->trigger();
     });
     const auto showForTab = [this] {
+        // A screen reader names the view after what it shows.
+        d->view->setAccessibleName(d->tabs->tabText(d->tabs->currentIndex()));
         ShowSelectedSnippet();
         about::RepaintControl(d->tabs);
         about::RepaintControl(d->view);

@@ -940,6 +940,29 @@ private slots:
         QVERIFY(central->indexOfChild(separator) >= 0);
         QCOMPARE(QAccessible::queryAccessibleInterface(main->findChild<QLabel *>("panel2"))->text(QAccessible::Name),
                  QStringLiteral("الساعة"));
+
+        // The tab list has its own name whichever tab is current; its current tab has the focus
+        // only when the list has it; the view is named after the tab it shows.
+        QAccessibleInterface *tabs = QAccessible::queryAccessibleInterface(main->TS1());
+        QCOMPARE(tabs->role(), QAccessible::PageTabList);
+        QCOMPARE(tabs->childCount(), 2);
+        QAccessibleInterface *codeTab = tabs->child(0);
+        QCOMPARE(codeTab->role(), QAccessible::PageTab);
+        QCOMPARE(codeTab->text(QAccessible::Name), main->TS1()->tabText(0));
+        QCOMPARE(tabs->indexOfChild(codeTab), 0);
+        QAccessibleInterface *view = QAccessible::queryAccessibleInterface(main->RTxt1());
+        for (int tab : {1, 0}) {
+            main->TS1()->setCurrentIndex(tab);
+            QCOMPARE(tabs->text(QAccessible::Name), QStringLiteral("الكود والشرح"));
+            QCOMPARE(view->text(QAccessible::Name), main->TS1()->tabText(tab));
+        }
+        main->TVCodeHead()->setFocus();
+        QTRY_VERIFY(main->TVCodeHead()->hasFocus());
+        QVERIFY(codeTab->state().selected);
+        QVERIFY(!codeTab->state().focused);
+        main->TS1()->setFocus();
+        QTRY_VERIFY(main->TS1()->hasFocus());
+        QVERIFY(codeTab->state().focused);
     }
 
     // ---- settings ----
