@@ -136,10 +136,9 @@ FrmTeamLibrary::FrmTeamLibrary(QWidget *parent)
     for (QLineEdit *box : {m_host, m_database, m_user, m_password})
         box->setLayoutDirection(Qt::LeftToRight); // names and addresses read left to right
 
-    auto *note = new QLabel(
-        QStringLiteral("تُحفظ بيانات الخادم لمرة قادمة، أما كلمة المرور فلا تُحفظ أبداً: "
-                       "اكتبها هنا كل مرة أو ضعها في الملف \u2066~/.pgpass\u2069."),
-        this);
+    auto *note = new QLabel(QStringLiteral("تُحفظ بيانات الخادم لمرة قادمة، أما كلمة المرور فلا تُحفظ أبداً: "
+                                           "اكتبها هنا كل مرة أو ضعها في الملف \u2066~/.pgpass\u2069."),
+                            this);
     note->setObjectName(QStringLiteral("lblNote"));
     note->setWordWrap(true);
 

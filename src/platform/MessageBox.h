@@ -58,7 +58,7 @@ struct MessageBoxRecord {
     QString title;
     int style = 0;
     QMap<int, QString> captions; // empty for the plain box
-    QStringList shown;           // the buttons' captions as shown, in order
+    QStringList shown; // the buttons' captions as shown, in order
     int buttons() const { return mb::buttonsOf(style); }
     int icon() const { return mb::iconOf(style); }
     bool arabic() const { return !captions.isEmpty(); }

@@ -605,7 +605,7 @@ private slots:
         const QString code = QStringLiteral("Dim cn As New ADODB.Connection\r\n"
                                             "cn.Open \"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=\" & App.Path & "
                                             "\"\\data.mdb\"\r\n")
-            + comment + QStringLiteral("\r\ncn.Close\r\nSet cn = Nothing");
+                             + comment + QStringLiteral("\r\ncn.Close\r\nSet cn = Nothing");
         const qint32 c = lib->addCategory("c");
         const qint32 s = lib->addSnippet("s", c, code);
         openMain();
