@@ -45,7 +45,7 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # library, the PostgreSQL one for team libraries, and the platform plugins for the window.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite, qt6-qpa-plugins")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
-  "libqt6sql6-psql, adwaita-icon-theme, fonts-noto-core, qt6-translations-l10n")
+  "libqt6sql6-psql, adwaita-icon-theme, fonts-noto-core, fonts-noto-mono, qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "library of source-code snippets with an Arabic interface
 Tamrisk keeps snippets of source code (a title, the code and a comment),
 filed under categories shown as a tree, in an Arabic, right-to-left window;

@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 PACKAGES=(build-essential cmake pkg-config qt6-base-dev libqt6sql6-sqlite libqt6svg6-dev qt6-translations-l10n
-          libgl-dev libsqlite3-dev libqt6sql6-psql postgresql mdbtools-dev fonts-dejavu-core fonts-noto-core poppler-utils python3
+          libgl-dev libsqlite3-dev libqt6sql6-psql postgresql mdbtools-dev fonts-dejavu-core fonts-noto-core fonts-noto-mono poppler-utils python3
           adwaita-icon-theme lintian desktop-file-utils appstream libxml2-utils libtree-sitter-dev npm)
 
 missing=()

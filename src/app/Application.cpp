@@ -20,6 +20,7 @@
 #include "messages/frmMsgCreat.h"
 #include "platform/Guarded.h"
 #include "platform/MessageBox.h"
+#include "platform/Translations.h"
 #include "store/Backup.h"
 #include "store/JetImport.h"
 #include "store/LegacyMigration.h"
@@ -38,12 +39,10 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
-#include <QLibraryInfo>
 #include <QLocale>
 #include <QProgressDialog>
 #include <QStandardPaths>
 #include <QTimer>
-#include <QTranslator>
 #include <QTreeView>
 
 #include <algorithm>
@@ -300,10 +299,7 @@ int run(int argc, char **argv)
     QApplication::setWindowIcon(browser::appIcon());
     QApplication::setQuitOnLastWindowClosed(false);
 
-    QTranslator qtArabic;
-    if (qtArabic.load(QLocale(QLocale::Arabic), QStringLiteral("qtbase"), QStringLiteral("_"),
-                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(&qtArabic);
+    platform::installQtTranslations();
 
     parser.process(application);
 

@@ -6,6 +6,8 @@
 #include <QAccessibleWidget>
 #include <QFocusFrame>
 #include <QMenu>
+#include <QPointer>
+#include <QTabBar>
 #include <QToolBar>
 
 #include <cmath>
@@ -92,8 +94,121 @@ public:
     QVariant minimumStepSize() const override { return 2; }
 };
 
+// A tab of the view's tab strip. Qt's own tab reports the focus whenever it is the current tab,
+// even while another control has it; this one only while the strip itself has it.
+class TabAccessible : public QAccessibleInterface, public QAccessibleActionInterface
+{
+public:
+    TabAccessible(QTabBar *bar, int index)
+        : m_bar(bar)
+        , m_index(index)
+    { }
+
+    bool isValid() const override { return m_bar && m_index < m_bar->count(); }
+    QObject *object() const override { return nullptr; }
+    QWindow *window() const override { return m_bar ? m_bar->window()->windowHandle() : nullptr; }
+    QAccessibleInterface *parent() const override { return QAccessible::queryAccessibleInterface(m_bar.data()); }
+    QAccessibleInterface *child(int) const override { return nullptr; }
+    QAccessibleInterface *childAt(int, int) const override { return nullptr; }
+    int childCount() const override { return 0; }
+    int indexOfChild(const QAccessibleInterface *) const override { return -1; }
+    QString text(QAccessible::Text t) const override
+    {
+        if (!isValid())
+            return {};
+        if (t == QAccessible::Name)
+            return QString(m_bar->tabText(m_index)).remove(u'&');
+        if (t == QAccessible::Description)
+            return m_bar->tabToolTip(m_index);
+        return {};
+    }
+    void setText(QAccessible::Text, const QString &) override { }
+    QRect rect() const override
+    {
+        if (!isValid())
+            return {};
+        const QRect r = m_bar->tabRect(m_index);
+        return QRect(m_bar->mapToGlobal(r.topLeft()), r.size());
+    }
+    QAccessible::Role role() const override { return QAccessible::PageTab; }
+    QAccessible::State state() const override
+    {
+        QAccessible::State s;
+        if (!isValid()) {
+            s.invalid = true;
+            return s;
+        }
+        const bool current = m_bar->currentIndex() == m_index;
+        s.focusable = true;
+        s.selectable = true;
+        s.selected = current;
+        s.focused = current && m_bar->hasFocus();
+        s.disabled = !m_bar->isTabEnabled(m_index);
+        s.invisible = !m_bar->isVisible() || !m_bar->isTabVisible(m_index);
+        return s;
+    }
+    void *interface_cast(QAccessible::InterfaceType t) override
+    {
+        return t == QAccessible::ActionInterface ? static_cast<QAccessibleActionInterface *>(this) : nullptr;
+    }
+    QStringList actionNames() const override { return {pressAction()}; }
+    void doAction(const QString &name) override
+    {
+        if (isValid() && name == pressAction())
+            m_bar->setCurrentIndex(m_index);
+    }
+    QStringList keyBindingsForAction(const QString &) const override { return {}; }
+
+private:
+    QPointer<QTabBar> m_bar;
+    int m_index;
+};
+
+// The tab strip: named by its own accessible name ("الكود والشرح"), not after the current tab.
+class TabBarAccessible : public QAccessibleWidget
+{
+public:
+    explicit TabBarAccessible(QTabBar *bar)
+        : QAccessibleWidget(bar, QAccessible::PageTabList)
+    { }
+    ~TabBarAccessible() override
+    {
+        for (QAccessibleInterface *tab : std::as_const(m_tabs))
+            QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(tab));
+    }
+
+    int childCount() const override { return bar()->count(); }
+    QAccessibleInterface *child(int index) const override
+    {
+        if (index < 0 || index >= bar()->count())
+            return nullptr;
+        while (m_tabs.size() <= index) {
+            auto *tab = new TabAccessible(bar(), int(m_tabs.size()));
+            QAccessible::registerAccessibleInterface(tab);
+            m_tabs.append(tab);
+        }
+        return m_tabs.at(index);
+    }
+    int indexOfChild(const QAccessibleInterface *child) const override
+    {
+        return int(m_tabs.indexOf(const_cast<QAccessibleInterface *>(child)));
+    }
+    QAccessibleInterface *focusChild() const override
+    {
+        return bar()->hasFocus() ? child(bar()->currentIndex()) : nullptr;
+    }
+
+private:
+    QTabBar *bar() const { return static_cast<QTabBar *>(widget()); }
+    mutable QList<QAccessibleInterface *> m_tabs;
+};
+
 QAccessibleInterface *factory(const QString &key, QObject *object)
 {
+    if (key == QLatin1String("QTabBar")) {
+        if (auto *bar = qobject_cast<QTabBar *>(object); bar && bar->objectName() == QLatin1String("TS1"))
+            return new TabBarAccessible(bar);
+    }
     if (key == QLatin1String("QToolBar")) {
         if (auto *bar = qobject_cast<QToolBar *>(object); bar && bar->objectName() == QLatin1String("Tlbar"))
             return new HelperHidingContainer(bar, QAccessible::ToolBar);

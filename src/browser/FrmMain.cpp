@@ -189,6 +189,8 @@ void FrmMain::connectControls()
             command(cmd::edit)->trigger();
     });
     const auto showForTab = [this] {
+        // A screen reader names the view after what it shows.
+        d->view->setAccessibleName(d->tabs->tabText(d->tabs->currentIndex()));
         ShowSelectedSnippet();
         about::RepaintControl(d->tabs);
         about::RepaintControl(d->view);
@@ -409,8 +411,16 @@ void FrmMain::setViewLanguage(const QString &language) { d->colorer->setLanguage
 void FrmMain::UpdateStatusBar()
 {
     d->panels[0]->setText(dateText(QDate::currentDate()));
-    d->panels[0]->setMinimumWidth(d->panels[0]->sizeHint().width() * 2);
+    // The date is never cut: its panel is at least as wide as the text (twice that where there is
+    // room), and the window no narrower than the panels need.
+    const int dateWidth = d->panels[0]->sizeHint().width();
+    d->panels[0]->setMinimumWidth(dateWidth);
+    d->panels[0]->setMaximumWidth(dateWidth * 2);
+    statusBar()->removeWidget(d->panels[0]);
+    statusBar()->insertWidget(0, d->panels[0], 1);
+    d->panels[0]->show();
     updateCount();
+    setMinimumWidth(std::max(minimumWidth(), statusBar()->minimumSizeHint().width()));
 }
 
 void FrmMain::updateCount()

@@ -101,6 +101,8 @@ FrmTeamLibrary::FrmTeamLibrary(QWidget *parent)
     setLayoutDirection(Qt::RightToLeft);
 
     auto *form = new QFormLayout;
+    // Captions keep their whole width at any font size; the fields take what is left.
+    form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
     const auto row = [&](const char *labelName, const QString &caption, QWidget *field, const char *fieldName) {
         auto *label = new QLabel(caption, this);
         label->setObjectName(QLatin1String(labelName));
@@ -123,6 +125,9 @@ FrmTeamLibrary::FrmTeamLibrary(QWidget *parent)
     m_sslMode = new QComboBox(this);
     for (const SslChoice &c : SslChoices)
         m_sslMode->addItem(QString::fromUtf8(c.caption), QLatin1String(c.mode));
+    // The longest choice must not make the dialog wider than the screen; its list shows it whole.
+    m_sslMode->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    m_sslMode->setMinimumContentsLength(24);
     row("lblSslMode", QStringLiteral("ت&شفير الاتصال (TLS):"), m_sslMode, "CmbSslMode");
     m_password = new QLineEdit(this);
     m_password->setEchoMode(QLineEdit::Password);
@@ -131,10 +136,9 @@ FrmTeamLibrary::FrmTeamLibrary(QWidget *parent)
     for (QLineEdit *box : {m_host, m_database, m_user, m_password})
         box->setLayoutDirection(Qt::LeftToRight); // names and addresses read left to right
 
-    auto *note = new QLabel(
-        QStringLiteral("تُحفظ بيانات الخادم لمرة قادمة، أما كلمة المرور فلا تُحفظ أبداً: "
-                       "اكتبها هنا كل مرة أو ضعها في الملف ‎~/.pgpass‎."),
-        this);
+    auto *note = new QLabel(QStringLiteral("تُحفظ بيانات الخادم لمرة قادمة، أما كلمة المرور فلا تُحفظ أبداً: "
+                                           "اكتبها هنا كل مرة أو ضعها في الملف \u2066~/.pgpass\u2069."),
+                            this);
     note->setObjectName(QStringLiteral("lblNote"));
     note->setWordWrap(true);
 

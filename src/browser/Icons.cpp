@@ -96,7 +96,8 @@ const QHash<QString, QStringList> &themeNames()
         {QStringLiteral("print"), {QStringLiteral("document-print")}},
         {QStringLiteral("updat"), {QStringLiteral("system-software-update"), QStringLiteral("view-refresh")}},
         {QStringLiteral("SearchCode"), {QStringLiteral("edit-find"), QStringLiteral("system-search")}},
-        {QStringLiteral("compactDb"), {QStringLiteral("drive-harddisk"), QStringLiteral("view-sort-ascending")}},
+        // A command, not a device: the disk icon, grey as a disabled button, read as one.
+        {QStringLiteral("compactDb"), {QStringLiteral("edit-clear-all"), QStringLiteral("package-x-generic")}},
         {QStringLiteral("Info"), {QStringLiteral("help-about")}},
         {QStringLiteral("EndProg"), {QStringLiteral("application-exit"), QStringLiteral("system-log-out")}},
     };

@@ -151,8 +151,8 @@ void SnippetDialog::build(Mode mode)
     m_code->setObjectName(QStringLiteral("RTxtCode"));
     m_code->setAccessibleName(text::CodeGroup);
     m_code->setGeometry(codeBoxRect());
-    // Source code reads left to right whatever the window's direction.
-    m_code->setLayoutDirection(Qt::LeftToRight);
+    // Source code reads left to right whatever the window's direction, line by line.
+    m_code->setLeftToRightLines();
 
     QGroupBox *learnGroup = group(this, "fraLearn", text::CommentGroup, twipsRect(3360, 2880, 6975, 2655));
     m_learnGroup = learnGroup;

@@ -1,13 +1,16 @@
 #include "platform/FileDialog.h"
 
 #include <QAbstractButton>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QProxyStyle>
 #include <QScreen>
+#include <QStyleOptionComboBox>
 #include <QTimer>
 #include <QTreeView>
 
@@ -35,6 +38,25 @@ void remember(const FileDialogResult &result)
         lastFolder() = QFileInfo(result.fileName).absolutePath();
 }
 
+// A combo box draws its text in the application's direction whatever its own: a path or a
+// pattern in it is isolated left to right for the drawing.
+class LeftToRightComboStyle : public QProxyStyle
+{
+public:
+    void drawControl(ControlElement element, const QStyleOption *option, QPainter *painter,
+                     const QWidget *widget) const override
+    {
+        if (element == CE_ComboBoxLabel)
+            if (const auto *combo = qstyleoption_cast<const QStyleOptionComboBox *>(option)) {
+                QStyleOptionComboBox isolated(*combo);
+                isolated.currentText = QChar(0x2066) + combo->currentText + QChar(0x2069);
+                QProxyStyle::drawControl(element, &isolated, painter, widget);
+                return;
+            }
+        QProxyStyle::drawControl(element, option, painter, widget);
+    }
+};
+
 // Qt's own dialog, used where the desktop offers none, is laid out for left-to-right text: in a
 // right-to-left program its file list reverses sizes and dates, and its buttons draw their icons
 // over their captions. It is put right once its widgets exist.
@@ -54,15 +76,29 @@ private:
         for (const char *name : {"treeView", "listView"}) {
             if (auto *view = m_dialog->findChild<QAbstractItemView *>(QLatin1String(name))) {
                 view->setLayoutDirection(Qt::LeftToRight);
+                view->setTextElideMode(Qt::ElideMiddle);
                 if (auto *tree = qobject_cast<QTreeView *>(view)) {
-                    tree->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
-                    tree->header()->setStretchLastSection(false);
+                    // The name takes what the others leave; size, type and date are as wide as
+                    // their widest text (Arabic digits and month names included), so none
+                    // runs into the next.
+                    QHeaderView *header = tree->header();
+                    header->setStretchLastSection(false);
+                    header->setMinimumSectionSize(header->fontMetrics().horizontalAdvance(QLatin1Char('0')) * 6);
+                    for (int i = 0; i < header->count(); ++i)
+                        header->setSectionResizeMode(i, i == 0 ? QHeaderView::Stretch : QHeaderView::ResizeToContents);
                 }
             }
         }
-        // A path reads left to right: mirrored, "/home/user" shows as "home/user/".
-        if (auto *lookIn = m_dialog->findChild<QWidget *>(QStringLiteral("lookInCombo")))
-            lookIn->setLayoutDirection(Qt::LeftToRight);
+        // Paths and patterns read left to right: mirrored, "/home/user" shows as "home/user/"
+        // and "(*.html)" as "(html.*)". The file type list keeps its Arabic names, now at the left.
+        auto *style = new LeftToRightComboStyle;
+        style->setParent(m_dialog);
+        for (const char *name : {"lookInCombo", "fileNameEdit", "fileTypeCombo"})
+            if (auto *w = m_dialog->findChild<QWidget *>(QLatin1String(name))) {
+                w->setLayoutDirection(Qt::LeftToRight);
+                if (qobject_cast<QComboBox *>(w))
+                    w->setStyle(style);
+            }
         if (auto *buttons = m_dialog->findChild<QDialogButtonBox *>(QStringLiteral("buttonBox")))
             for (QAbstractButton *button : buttons->buttons())
                 button->setIcon(QIcon());

@@ -36,23 +36,24 @@ QMessageBox::ButtonRole roleFor(int result)
     }
 }
 
+// The platform's own captions: Qt keeps them, and their translations, under QPlatformTheme.
 QString systemCaption(int result)
 {
     switch (result) {
     case mb::OK:
-        return QMessageBox::tr("OK");
+        return QCoreApplication::translate("QPlatformTheme", "OK");
     case mb::Cancel:
-        return QMessageBox::tr("Cancel");
+        return QCoreApplication::translate("QPlatformTheme", "Cancel");
     case mb::Abort:
-        return QMessageBox::tr("Abort");
+        return QCoreApplication::translate("QPlatformTheme", "Abort");
     case mb::Retry:
-        return QMessageBox::tr("Retry");
+        return QCoreApplication::translate("QPlatformTheme", "Retry");
     case mb::Ignore:
-        return QMessageBox::tr("Ignore");
+        return QCoreApplication::translate("QPlatformTheme", "Ignore");
     case mb::Yes:
-        return QMessageBox::tr("Yes");
+        return QCoreApplication::translate("QPlatformTheme", "&Yes");
     case mb::No:
-        return QMessageBox::tr("No");
+        return QCoreApplication::translate("QPlatformTheme", "&No");
     }
     return {};
 }
@@ -80,7 +81,9 @@ int showMessageBox(QWidget *owner, const QString &prompt, const QString &title, 
                    const QMap<int, QString> &buttonCaptions)
 {
     if (MessageBoxSeam::enabled()) {
-        const MessageBoxSeam::Record record{prompt, title, style, buttonCaptions};
+        MessageBoxSeam::Record record{prompt, title, style, buttonCaptions};
+        for (int result : buttonResults(mb::buttonsOf(style)))
+            record.shown.append(buttonCaptions.value(result, systemCaption(result)));
         MessageBoxSeam::record(record);
         if (g_seamHook)
             g_seamHook(record);
@@ -133,7 +136,7 @@ int showMessageBox(QWidget *owner, const QString &prompt, const QString &title, 
     }
     QPushButton *help = nullptr;
     if (style & mb::HelpButton) {
-        help = box.addButton(QMessageBox::tr("Help"), QMessageBox::HelpRole);
+        help = box.addButton(QCoreApplication::translate("QPlatformTheme", "Help"), QMessageBox::HelpRole);
         // Help must not answer the box: it stays open when help is pressed.
         help->disconnect();
     }

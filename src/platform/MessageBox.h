@@ -8,6 +8,7 @@
 #include <QList>
 #include <QMap>
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
@@ -57,6 +58,7 @@ struct MessageBoxRecord {
     QString title;
     int style = 0;
     QMap<int, QString> captions; // empty for the plain box
+    QStringList shown; // the buttons' captions as shown, in order
     int buttons() const { return mb::buttonsOf(style); }
     int icon() const { return mb::iconOf(style); }
     bool arabic() const { return !captions.isEmpty(); }

@@ -48,28 +48,61 @@ bool hasLayoutFormats(const QTextDocument &doc)
             return true;
     return false;
 }
-} // namespace
 
-QFont codeFont(double pointSize)
+// Code is drawn by a fixed-pitch face; Arabic in it (comments, strings) by an Arabic text face.
+// A fixed-pitch face that has Arabic letters of its own draws them as typewriter cells, so
+// such faces come after the Arabic face, and lead only when no other fixed-pitch face is there.
+QStringList codeFamilies(const QString &preferred)
 {
-    static const QStringList families = [] {
-        QStringList wanted = {QStringLiteral("Courier New (Arabic)"), QStringLiteral("Courier New"),
-                              QStringLiteral("DejaVu Sans Mono"), QStringLiteral("Noto Sans Mono"),
-                              QStringLiteral("Liberation Mono")};
-        const QStringList installed = QFontDatabase::families();
-        QStringList present;
-        for (const QString &f : wanted)
-            if (installed.contains(f))
-                present.append(f);
-        present.append(QFontDatabase::systemFont(QFontDatabase::FixedFont).family());
-        return present;
-    }();
-    QFont font(families.first());
+    static const QStringList fixedFaces = {QStringLiteral("Courier New (Arabic)"), QStringLiteral("Courier New"),
+                                           QStringLiteral("Noto Sans Mono"), QStringLiteral("Liberation Mono"),
+                                           QStringLiteral("DejaVu Sans Mono")};
+    static const QStringList arabicFaces = {QStringLiteral("Noto Sans Arabic"), QStringLiteral("Noto Naskh Arabic"),
+                                            QStringLiteral("Noto Kufi Arabic"), QStringLiteral("DejaVu Sans")};
+    QStringList fixed = fixedFaces;
+    if (!preferred.isEmpty()) {
+        fixed.removeAll(preferred);
+        fixed.prepend(preferred);
+    }
+    fixed.append(QFontDatabase::systemFont(QFontDatabase::FixedFont).family());
+    const QStringList installed = QFontDatabase::families();
+    QStringList latinOnly, withArabic, arabic;
+    for (const QString &f : fixed) {
+        if (!installed.contains(f) || latinOnly.contains(f) || withArabic.contains(f))
+            continue;
+        (QFontDatabase::writingSystems(f).contains(QFontDatabase::Arabic) ? withArabic : latinOnly).append(f);
+    }
+    for (const QString &f : arabicFaces)
+        if (installed.contains(f))
+            arabic.append(f);
+    QStringList families = latinOnly.isEmpty() ? withArabic + arabic : latinOnly + arabic + withArabic;
+    // The face asked for is named even where it is missing (it is passed over there), so that
+    // the text says what it was meant to be drawn in.
+    if (!preferred.isEmpty() && !installed.contains(preferred))
+        families.prepend(preferred);
+    return families;
+}
+
+QFont fontOf(const QStringList &families, double pointSize)
+{
+    QFont font(families.value(0, QStringLiteral("monospace")));
     font.setFamilies(families);
     font.setPointSizeF(pointSize);
     font.setStyleHint(QFont::TypeWriter);
     font.setFixedPitch(true);
     return font;
+}
+} // namespace
+
+QFont codeFont(double pointSize)
+{
+    static const QStringList families = codeFamilies(QStringLiteral("Courier New (Arabic)"));
+    return fontOf(families, pointSize);
+}
+
+QFont codeFont(const QString &preferredFamily, double pointSize)
+{
+    return fontOf(codeFamilies(preferredFamily), pointSize);
 }
 
 RichTextBox::RichTextBox(QWidget *parent)
@@ -116,6 +149,7 @@ void RichTextBox::setTextRTF(const QString &rtf)
     }
     if (!looksLikeRtf(rtf) || !rtfToDocument(rtf, document()))
         setText(rtf);
+    keepLinesLeftToRight();
 }
 
 int RichTextBox::selStart() const { return textCursor().selectionStart(); }
@@ -179,15 +213,7 @@ int RichTextBox::find(const QString &needle, int start, bool wholeWord, bool mat
 
 void RichTextBox::setFontNameSize(const QString &family, double pointSize)
 {
-    QFont font = family.isEmpty() ? codeFont(pointSize) : QFont(family);
-    if (!family.isEmpty()) {
-        font = codeFont(pointSize);
-        QStringList families = font.families();
-        families.removeAll(family);
-        families.prepend(family);
-        font.setFamilies(families);
-    }
-    font.setPointSizeF(pointSize);
+    const QFont font = family.isEmpty() ? codeFont(pointSize) : codeFont(family, pointSize);
     document()->setDefaultFont(font);
     QTextCharFormat f;
     f.setFontFamilies(font.families());
@@ -201,6 +227,36 @@ void RichTextBox::setFontNameSize(const QString &family, double pointSize)
 }
 
 void RichTextBox::setNoWrap() { setLineWrapMode(QTextEdit::NoWrap); }
+
+void RichTextBox::setLeftToRightLines()
+{
+    setLayoutDirection(Qt::LeftToRight);
+    // The document's own option rules every paragraph without a direction of its own: the
+    // lines typed, pasted or loaded later as well as those there now.
+    QTextOption option = document()->defaultTextOption();
+    option.setTextDirection(Qt::LeftToRight);
+    option.setAlignment(Qt::AlignLeft | Qt::AlignAbsolute);
+    document()->setDefaultTextOption(option);
+    m_leftToRightLines = true;
+    keepLinesLeftToRight();
+}
+
+void RichTextBox::keepLinesLeftToRight()
+{
+    if (!m_leftToRightLines)
+        return;
+    // Rich text may bring paragraphs marked right to left.
+    QTextCursor c(document());
+    for (QTextBlock b = document()->begin(); b.isValid(); b = b.next()) {
+        if (b.blockFormat().layoutDirection() != Qt::RightToLeft)
+            continue;
+        QTextBlockFormat f;
+        f.setLayoutDirection(Qt::LeftToRight);
+        f.setAlignment(Qt::AlignLeft | Qt::AlignAbsolute);
+        c.setPosition(b.position());
+        c.mergeBlockFormat(f);
+    }
+}
 
 void RichTextBox::loadFile(const QString &path)
 {
@@ -222,6 +278,8 @@ void RichTextBox::printTo(QPrinter *printer, bool selectionOnly) const
     if (m_finishFormatting)
         m_finishFormatting();
     QTextDocument copy;
+    // Lines keep the direction they are shown with (code left to right).
+    copy.setDefaultTextOption(document()->defaultTextOption());
     if (selectionOnly && textCursor().hasSelection()) {
         QTextCursor c(&copy);
         c.insertFragment(textCursor().selection());

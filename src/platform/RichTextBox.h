@@ -36,6 +36,8 @@ public:
     void setFontNameSize(const QString &family, double pointSize);
     // A right margin past the box's width: lines never wrap.
     void setNoWrap();
+    // Every line reads left to right from the left edge, whatever its first letters (code).
+    void setLeftToRightLines();
 
     // An RTF file as rich text, any other file as plain text (encoding detected).
     // Throws FileError with an Arabic reason for a file that cannot be read or is not text.
@@ -56,10 +58,16 @@ protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
+    void keepLinesLeftToRight();
+
     std::function<void()> m_finishFormatting;
+    bool m_leftToRightLines = false;
 };
 
-// The code font: "Courier New (Arabic)" 10 when installed, else a fixed-pitch font with Arabic glyphs.
+// The code font: "Courier New (Arabic)" 10 when installed, else a fixed-pitch face for the code
+// followed by an Arabic text face for the Arabic in it.
 QFont codeFont(double pointSize = 10);
+// The same with preferredFamily first among the fixed-pitch faces, when it is installed.
+QFont codeFont(const QString &preferredFamily, double pointSize);
 
 } // namespace platform

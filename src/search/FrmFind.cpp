@@ -10,8 +10,10 @@
 #include "platform/Settings.h"
 #include "platform/Text.h"
 #include "search/FoundWords.h"
+#include "search/core/SnippetSearch.h"
 #include "platform/Twips.h"
 #include "store/Library.h"
+#include "store/NodeKey.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -59,6 +61,8 @@ const QString kArabicKey = QStringLiteral("ArabicMatching");
 // extent follows when it is done. Meanwhile the longest titles of the results set it.
 constexpr int kProvisionalTitles = 32;
 constexpr int kTitlesAtOnce = 256;
+// Result lines the list shows at the dialog's opening size.
+constexpr int kResultLines = 8;
 
 // Kept with the library, so they go with it.
 class TitleWidthsCache : public QObject
@@ -196,8 +200,13 @@ FrmFind::FrmFind(browser::FrmMain *main)
     layout->addLayout(buttons);
 
     // Opens at its designed size unless the controls need more; a larger window gives the extra
-    // room to the result list, which can shrink to a few lines.
-    m_lstFind->setMinimumHeight(m_lstFind->fontMetrics().height() * 2);
+    // room to the result list. The designed 4725 twips showed two and a half lines of results:
+    // the list asks for eight, with room for its horizontal scroll bar, and the dialog grows to it.
+    m_lstFind->addItem(QStringLiteral("x"));
+    const int line = m_lstFind->sizeHintForRow(0);
+    m_lstFind->clear();
+    m_lstFind->setMinimumHeight(line * kResultLines + 2 * m_lstFind->frameWidth()
+                                + m_lstFind->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, m_lstFind));
     resize(platform::twipsSize(3735, 4725).expandedTo(layout->minimumSize()));
     setSizeGripEnabled(true);
 
@@ -244,6 +253,9 @@ void FrmFind::CmdFind_Click()
     m_lstFind->clear();
     m_resultKeys.clear();
     setExtent(0);
+    // The last search's marks go with its results.
+    if (m_main)
+        FoundWords::of(m_main)->follow(QString(), QString(), false);
     SearchFields fields;
     fields.caption = m_chCaption->isChecked();
     fields.code = m_chCode->isChecked();
@@ -368,6 +380,7 @@ void FrmFind::LstFind_Click(int line)
         return;
     }
     QTreeView *tree = m_main->TVCodeHead();
+    showTabWithWord(key);
     const bool treeHadFocus = tree->hasFocus();
     FoundWords::of(m_main)->follow(key, m_foundWord, m_foundArabic);
     m_main->selectNode(key);
@@ -376,6 +389,27 @@ void FrmFind::LstFind_Click(int line)
     // The tree shows the snippet when it gains the focus; when it already had it, show it here.
     if (treeHadFocus)
         m_main->ShowSelectedSnippet();
+}
+
+void FrmFind::showTabWithWord(const QString &key)
+{
+    // The field where the word is: the code when it has it, else the comment (a hit found only
+    // there would otherwise open on a code without it). A hit in the title keeps the tab shown.
+    std::optional<store::Snippet> row;
+    try {
+        row = m_main->library().snippet(store::nodeId(key));
+    } catch (const store::StoreError &) {
+        return; // the tree's own showing reports it
+    }
+    if (!row)
+        return;
+    const auto has = [&](const QVariant &field) {
+        return !field.isNull() && !wordMatches(field.toString(), m_foundWord, m_foundArabic).isEmpty();
+    };
+    if (has(row->code))
+        m_main->TS1()->setCurrentIndex(0);
+    else if (has(row->learn))
+        m_main->TS1()->setCurrentIndex(1);
 }
 
 void FrmFind::updateHint()

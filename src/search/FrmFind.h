@@ -66,6 +66,7 @@ private:
     void measureSlice();
     void setExtent(int pixels);
     void updateHint();
+    void showTabWithWord(const QString &key);
 
     QPointer<browser::FrmMain> m_main;
     QLabel *m_label1 = nullptr;

@@ -11,6 +11,9 @@
 #include "store/PgLocation.h"
 
 #include <QAction>
+#include <QScreen>
+#include <QScopeGuard>
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -84,6 +87,37 @@ private slots:
         QCOMPARE(where.port, 5433);
         QCOMPARE(where.database, QStringLiteral("مكتبة"));
         QCOMPARE(where.user, user.trimmed());
+    }
+
+    // At a large font every text still fits its place: no label is cut.
+    void labelsFitAtALargeFont()
+    {
+        const QFont before = QApplication::font();
+        const auto restore = qScopeGuard([&] { QApplication::setFont(before); });
+        for (int points : {9, 20}) {
+            QFont font = before;
+            font.setPointSize(points);
+            QApplication::setFont(font);
+            browser::FrmTeamLibrary d;
+            d.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&d));
+            // As small as it lets itself be made, and no wider than the screen.
+            d.resize(d.minimumSize().expandedTo(d.minimumSizeHint()));
+            QVERIFY(d.width() <= d.screen()->availableGeometry().width());
+            QTRY_COMPARE(d.size(), d.minimumSize().expandedTo(d.minimumSizeHint()));
+            const QList<QLabel *> labels = d.findChildren<QLabel *>();
+            QVERIFY(labels.size() >= 7);
+            for (QLabel *label : labels) {
+                if (!label->isVisible())
+                    continue;
+                const QSize hint = label->sizeHint();
+                const QString what = label->objectName() + u' ' + QString::number(points);
+                if (label->wordWrap())
+                    QVERIFY2(label->heightForWidth(label->width()) <= label->height(), qPrintable(what));
+                else
+                    QVERIFY2(hint.width() <= label->width() && hint.height() <= label->height(), qPrintable(what));
+            }
+        }
     }
 
     // Every control is named, for tests and screen readers; the last server comes back, the password never.

@@ -36,6 +36,9 @@
 #include <QToolBar>
 #include <QAccessible>
 #include <QCollator>
+#include <QFontDatabase>
+#include <QGlyphRun>
+#include <QRawFont>
 #include <QTreeView>
 
 using browser::FrmMain;
@@ -512,7 +515,9 @@ private slots:
         QTextCursor cursor(viewDoc());
         cursor.setPosition(1);
         const QFont font = cursor.charFormat().font();
-        QVERIFY(QFontInfo(font).fixedPitch());
+        // Fixed pitch as drawn (a face may not say so of itself).
+        const QFontMetricsF metrics(font);
+        QCOMPARE(metrics.horizontalAdvance(QLatin1Char('i')), metrics.horizontalAdvance(QLatin1Char('W')));
         QCOMPARE(font.pointSizeF(), 10.0);
     }
 
@@ -590,6 +595,56 @@ private slots:
         showSnippet(s, false);
         QCOMPARE(viewDoc()->firstBlock().textDirection(), Qt::RightToLeft);
         QCOMPARE(viewDoc()->lastBlock().textDirection(), Qt::LeftToRight);
+    }
+
+    // A line that starts with an Arabic comment, inside a block of several lines, as the
+    // starter snippet has it: the comment mark stays at the left, before the Arabic words.
+    void codeLineWithArabicCommentIsDrawnLeftToRight()
+    {
+        const QString comment = QStringLiteral("' استخدم الاتصال هنا");
+        const QString code = QStringLiteral("Dim cn As New ADODB.Connection\r\n"
+                                            "cn.Open \"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=\" & App.Path & "
+                                            "\"\\data.mdb\"\r\n")
+                             + comment + QStringLiteral("\r\ncn.Close\r\nSet cn = Nothing");
+        const qint32 c = lib->addCategory("c");
+        const qint32 s = lib->addSnippet("s", c, code);
+        openMain();
+        showSnippet(s);
+        const int mark = int(viewDoc()->toPlainText().indexOf(comment));
+        QVERIFY(mark > 0);
+        const QTextBlock block = viewDoc()->findBlock(mark);
+        QTextLayout *layout = block.layout();
+        QTRY_VERIFY(layout->lineCount() > 0);
+        const int at = mark - block.position();
+        const QTextLine line = layout->lineForTextPosition(at);
+        QVERIFY(line.isValid());
+        const qreal markX = line.cursorToX(at);
+        for (int i = 2; i < comment.size(); ++i)
+            QVERIFY2(markX < line.cursorToX(at + i), qPrintable(QString::number(i)));
+        // What is copied is the code itself, without any mark added for the drawing.
+        QCOMPARE(main->RTxt1()->text(), code);
+    }
+
+    // Arabic is drawn by an Arabic text face, not by the fixed-pitch face that draws the code.
+    void arabicLettersComeFromAnArabicFace()
+    {
+        const qint32 c = lib->addCategory("c");
+        const qint32 s = lib->addSnippet("s", c, QStringLiteral("' بيانات\r\nDim x"), QStringLiteral("شرح البيانات"));
+        openMain();
+        for (bool codeTab : {true, false}) {
+            showSnippet(s, codeTab);
+            const int at = int(viewDoc()->toPlainText().indexOf(QStringLiteral("بيانات")));
+            QVERIFY(at >= 0);
+            const QTextBlock block = viewDoc()->findBlock(at);
+            QTRY_VERIFY(block.layout()->lineCount() > 0);
+            const QList<QGlyphRun> runs = block.layout()->glyphRuns(at - block.position(), 6);
+            QVERIFY(!runs.isEmpty());
+            for (const QGlyphRun &run : runs) {
+                const QString family = run.rawFont().familyName();
+                QVERIFY2(!QFontDatabase::isFixedPitch(family), qPrintable(family));
+                QVERIFY2(family.contains(QStringLiteral("Arabic")), qPrintable(family));
+            }
+        }
     }
 
     void showingAgainAfterTheViewWasClearedColoursAgain()
@@ -686,6 +741,16 @@ private slots:
     }
 
     // ---- commands ----
+    void dateIsWholeAtTheSmallestWindow()
+    {
+        openMain();
+        main->resize(100, 100);
+        QLabel *date = main->findChild<QLabel *>("panel1");
+        QTRY_VERIFY(main->width() <= main->minimumWidth() + 1);
+        QTRY_VERIFY(date->width() >= date->sizeHint().width());
+        QVERIFY(date->x() >= 0 && date->x() + date->width() <= main->width());
+    }
+
     void menusHaveTheirItems()
     {
         openMain();
@@ -875,6 +940,29 @@ private slots:
         QVERIFY(central->indexOfChild(separator) >= 0);
         QCOMPARE(QAccessible::queryAccessibleInterface(main->findChild<QLabel *>("panel2"))->text(QAccessible::Name),
                  QStringLiteral("الساعة"));
+
+        // The tab list has its own name whichever tab is current; its current tab has the focus
+        // only when the list has it; the view is named after the tab it shows.
+        QAccessibleInterface *tabs = QAccessible::queryAccessibleInterface(main->TS1());
+        QCOMPARE(tabs->role(), QAccessible::PageTabList);
+        QCOMPARE(tabs->childCount(), 2);
+        QAccessibleInterface *codeTab = tabs->child(0);
+        QCOMPARE(codeTab->role(), QAccessible::PageTab);
+        QCOMPARE(codeTab->text(QAccessible::Name), main->TS1()->tabText(0));
+        QCOMPARE(tabs->indexOfChild(codeTab), 0);
+        QAccessibleInterface *view = QAccessible::queryAccessibleInterface(main->RTxt1());
+        for (int tab : {1, 0}) {
+            main->TS1()->setCurrentIndex(tab);
+            QCOMPARE(tabs->text(QAccessible::Name), QStringLiteral("الكود والشرح"));
+            QCOMPARE(view->text(QAccessible::Name), main->TS1()->tabText(tab));
+        }
+        main->TVCodeHead()->setFocus();
+        QTRY_VERIFY(main->TVCodeHead()->hasFocus());
+        QVERIFY(codeTab->state().selected);
+        QVERIFY(!codeTab->state().focused);
+        main->TS1()->setFocus();
+        QTRY_VERIFY(main->TS1()->hasFocus());
+        QVERIFY(codeTab->state().focused);
     }
 
     // ---- settings ----

@@ -16,6 +16,7 @@
 #include <QStringDecoder>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QTextLayout>
 
 using namespace testing;
 using editing::FrmAdd;
@@ -199,6 +200,23 @@ private slots:
         const QRect screen = d.screen()->geometry();
         QCOMPARE(d.x(), (screen.width() - d.width()) / 2);
         QCOMPARE(d.y(), (screen.height() - d.height()) / 2);
+    }
+
+    // A code line that starts with an Arabic comment keeps its comment mark at the left.
+    void codeBoxLinesReadLeftToRight()
+    {
+        TempLibrary lib;
+        lib.addCategory("a");
+        FrmAdd d(testing::library());
+        d.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&d));
+        platform::RichTextBox *code = richBox(&d, "RTxtCode");
+        code->setText(QStringLiteral("Dim x\r\n' تعليق عربي"));
+        const QTextBlock block = code->document()->lastBlock();
+        QTRY_VERIFY(block.layout()->lineCount() > 0);
+        const QTextLine line = block.layout()->lineAt(0);
+        for (int i = 2; i < block.length() - 1; ++i)
+            QVERIFY(line.cursorToX(0) < line.cursorToX(i));
     }
 
     void dialogGrowsItsBoxesAndCtrlTabLeavesTheCode()

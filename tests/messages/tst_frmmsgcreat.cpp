@@ -1,6 +1,7 @@
 #include "messages/frmMsgCreat.h"
 
 #include "TestSupport.h"
+#include "platform/Translations.h"
 #include "platform/Twips.h"
 
 #include <QCheckBox>
@@ -15,6 +16,7 @@
 #include <QScopeGuard>
 #include <QPointer>
 #include <QRadioButton>
+#include <QRegularExpression>
 
 using namespace messages;
 using platform::MessageBoxSeam;
@@ -131,6 +133,28 @@ private slots:
         QCOMPARE(r.prompt, QStringLiteral("مرحبا"));
         QCOMPARE(r.title, QStringLiteral("عنوان الرسالة"));
         QVERIFY(!r.arabic());
+    }
+
+    // The sample is the platform's box: under an Arabic locale its buttons speak Arabic, in Qt's
+    // own words, not the program's.
+    void testBoxButtonsAreArabicUnderAnArabicLocale()
+    {
+        const QLocale before;
+        QLocale::setDefault(QLocale(QLocale::Arabic, QLocale::Egypt));
+        const auto restore = qScopeGuard([&] { QLocale::setDefault(before); });
+        QVERIFY(platform::installQtTranslations());
+        frmMsgCreat f;
+        f.show();
+        child<QRadioButton>(&f, "optButtons3")->click();
+        child<QPushButton>(&f, "cmdTest")->click();
+        const MessageBoxSeam::Record r = MessageBoxSeam::last();
+        QCOMPARE(r.buttons(), platform::mb::YesNoCancel);
+        QCOMPARE(r.shown.size(), 3);
+        static const QRegularExpression arabicWord(QStringLiteral("^[\\x{0600}-\\x{06FF}& ]+$"));
+        for (const QString &caption : r.shown)
+            QVERIFY2(arabicWord.match(caption).hasMatch(), qPrintable(caption));
+        QCOMPARE(QString(r.shown.at(0)).remove(QLatin1Char('&')), QStringLiteral("نعم"));
+        QCOMPARE(QString(r.shown.at(1)).remove(QLatin1Char('&')), QStringLiteral("لا"));
     }
 
     void outputBoxIsLeftToRight()

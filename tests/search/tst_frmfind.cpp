@@ -154,7 +154,17 @@ private slots:
         QVERIFY(!dialog->isModal());
         QVERIFY(dialog->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
         QCOMPARE(dialog->windowType(), Qt::Tool);
-        QCOMPARE(dialog->size(), platform::twipsSize(3735, 4725));
+        // Its designed width; taller than designed, so that eight result lines show without resizing.
+        QCOMPARE(dialog->width(), platform::twipsSize(3735, 4725).width());
+        QVERIFY(dialog->height() >= platform::twipsSize(3735, 4725).height());
+        {
+            auto *list = child<QListWidget>("LstFind");
+            for (int i = 0; i < 10; ++i)
+                list->addItem(QStringLiteral("عنوان طويل جداً يتجاوز عرض القائمة كلها بكثير %1").arg(i));
+            QTRY_VERIFY(list->horizontalScrollBar()->isVisible());
+            QVERIFY(list->visualItemRect(list->item(7)).bottom() < list->viewport()->height());
+            list->clear();
+        }
         const QRect screen = dialog->screen()->geometry();
         // Centred from the client size: the outer window's corner is placed, the frame is not counted.
         QCOMPARE(dialog->frameGeometry().x(), screen.x() + (screen.width() - dialog->width()) / 2);
@@ -422,9 +432,10 @@ private slots:
         QVERIFY(arabic->isChecked()); // on by default
         search(QStringLiteral("الكود"), false, false, true);
         QCOMPARE(lines(), QStringList{QStringLiteral("عنوان")});
-        main->TS1()->setCurrentIndex(1); // the comment
+        main->TS1()->setCurrentIndex(0); // the code, where the word is not
         QTest::mouseClick(list()->viewport(), Qt::LeftButton, {}, list()->visualItemRect(list()->item(0)).center());
         QCOMPARE(main->selectedKey(), QStringLiteral("T%1").arg(id));
+        QCOMPARE(main->TS1()->currentIndex(), 1); // found only in the comment: the comment is shown
         const QList<std::pair<int, int>> expected{{4, 8}, {17, 6}};
         QTRY_COMPARE(FoundWords::of(main.get())->marks(), expected);
         main->ShowSelectedSnippet(); // shown again, still marked
@@ -433,6 +444,7 @@ private slots:
         arabic->setChecked(false);
         search(QStringLiteral("الكود"), false, false, true);
         QVERIFY(lines().isEmpty());
+        QVERIFY(FoundWords::of(main.get())->marks().isEmpty()); // a new search clears the last one's marks
         closeDialog();
         openFind();
         QVERIFY(!child<QCheckBox>("chkArabic")->isChecked()); // remembered
