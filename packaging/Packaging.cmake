@@ -49,10 +49,12 @@ set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "library of source-code snippets with an Arabic interface
 Tamrisk keeps snippets of source code (a title, the code and a comment),
 filed under categories shown as a tree, in an Arabic, right-to-left window;
-Visual Basic keywords in the code are coloured. A library is one SQLite file,
-or a PostgreSQL database a team shares. Snippets can be found, exported as
-text, RTF or web pages, and exchanged as update packages. Libraries in the
-older Jet 4.0 format are read and converted.
+each snippet's code is coloured in its own language (Visual Basic, C, C++,
+C#, Java, JavaScript, TypeScript, Python, PHP, Go, Rust, SQL, shell, HTML,
+CSS, JSON). A library is one SQLite file, or a PostgreSQL database a team
+shares. Snippets can be found, exported as text, RTF or web pages, exchanged
+as update packages, and imported from other snippet managers. Libraries in
+the older Jet 4.0 format are read and converted.
 .
 tamrisk-cli works on the same library without a display.")
 include(CPack)
