@@ -84,6 +84,11 @@ const std::vector<Command> &commands()
          .usage = "  package create FILE --name N [--notes T]   a package of your own snippets (FILE must not exist)\n"
                   "  package apply FILE [--dry-run]             adds a package's snippets, all or none; --dry-run\n"
                   "                                             shows what it would add\n"},
+        {.name = QStringLiteral("init"),
+         .flags = {QStringLiteral("yes")},
+         .run = init,
+         .usage = "  init [--yes]                               gives an empty team database (--library URI) the\n"
+                  "                                             library's tables; asks first unless --yes\n"},
     };
     return table;
 }

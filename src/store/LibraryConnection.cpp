@@ -134,6 +134,8 @@ void LibraryConnection::openPg(const QString &location, bool readOnly)
     // Belt and braces: the server itself then refuses any write of this session.
     if (readOnly)
         db->exec(QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY"));
+    else
+        followStoredIds(*db);
     adopt(std::move(db), where.display(), readOnly);
 }
 
