@@ -251,6 +251,7 @@ void LibraryConnection::ensureConnected()
     // Opens with the same parameters and the password kept in memory, if any.
     if (!db.open() || connectionLost(db.driver()))
         throw StoreError(lostConnectionMessage());
+    QSqlQuery(db).exec(QStringLiteral("SET client_min_messages = warning")); // as Database's own open
     ++m_reconnects;
 }
 
