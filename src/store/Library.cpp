@@ -416,11 +416,13 @@ bool Library::deleteCategory(qint32 id)
     bool deleted = false;
     transaction([&] {
         // Other clients of a team library could file a snippet under the category between the two
-        // deletes and leave it without one: their writes to Code wait for this short transaction.
+        // deletes and leave it without one: an add or edit into a category holds its row (KEY
+        // SHARE) until it commits, so this waits for those under way, and those that come later
+        // find the category gone. Writes elsewhere go on meanwhile.
         if (onPostgres()) {
-            QSqlQuery lock(m_connection.database());
-            if (!lock.exec(QStringLiteral("LOCK TABLE Code IN SHARE ROW EXCLUSIVE MODE")))
-                throwQueryError(lock);
+            QSqlQuery lock = prepare(QStringLiteral("SELECT 1 FROM Groub WHERE Groub = ? FOR UPDATE"));
+            lock.addBindValue(id);
+            run(lock);
         }
         QSqlQuery snippets = prepare(QStringLiteral("DELETE FROM Code WHERE Groub = ?"));
         snippets.addBindValue(id);
@@ -436,24 +438,47 @@ bool Library::deleteCategory(qint32 id)
 qint32 Library::addSnippet(const Snippet &s)
 {
     qint32 id = 0;
+    const QVariant groub = groubValue(s.groub);
+    // On a team library the category's row is held until the add commits, so a delete of that
+    // category by someone else either waits and takes the new snippet along, or came first and
+    // the add is refused: no snippet is left without its category.
+    const bool holdCategory = onPostgres() && !groub.isNull();
     transaction([&] {
-        QSqlQuery q = prepare(QStringLiteral(
-            "INSERT INTO Code (Head, Groub, code, Learn, \"User\") VALUES (?, ?, ?, ?, ?) RETURNING id"));
+        QSqlQuery q = prepare(
+            holdCategory ? QStringLiteral("INSERT INTO Code (Head, Groub, code, Learn, \"User\") "
+                                          "SELECT ?::text, g.Groub, ?::text, ?::text, ?::boolean FROM Groub g "
+                                          "WHERE g.Groub = ?::integer FOR KEY SHARE RETURNING id")
+                         : QStringLiteral("INSERT INTO Code (Head, Groub, code, Learn, \"User\") VALUES (?, ?, ?, ?, ?) "
+                                          "RETURNING id"));
         q.addBindValue(nullable(s.head));
-        q.addBindValue(groubValue(s.groub));
+        if (!holdCategory)
+            q.addBindValue(groub);
         q.addBindValue(nullable(s.code));
         q.addBindValue(nullable(s.learn));
         q.addBindValue(userValue(s.user));
+        if (holdCategory)
+            q.addBindValue(groub);
         run(q);
-        id = insertedId(q);
+        if (!nextRow(q))
+            throw StoreError(holdCategory ? QStringLiteral("لم يُضف الكود: التصنيف الذي اختير له لم يعد موجوداً في المكتبة")
+                                          : QStringLiteral("لم يُعرف رقم الصف المضاف"));
+        id = q.value(0).toInt();
+        q.finish();
     });
     return id;
 }
 
 bool Library::updateSnippet(const Snippet &s)
 {
+    const QVariant groub = groubValue(s.groub);
+    // The category filed under is held until the edit commits, as an add holds it.
+    if (onPostgres() && !groub.isNull())
+        return changeRow(QStringLiteral("WITH g AS (SELECT Groub FROM Groub WHERE Groub = ?::integer FOR KEY SHARE) "
+                                        "UPDATE Code SET Head = ?, Groub = ?, code = ?, Learn = ? "
+                                        "WHERE id = ? AND (SELECT count(*) FROM g) >= 0"),
+                         {groub, nullable(s.head), groub, nullable(s.code), nullable(s.learn), s.id});
     return changeRow(QStringLiteral("UPDATE Code SET Head = ?, Groub = ?, code = ?, Learn = ? WHERE id = ?"),
-                     {nullable(s.head), groubValue(s.groub), nullable(s.code), nullable(s.learn), s.id});
+                     {nullable(s.head), groub, nullable(s.code), nullable(s.learn), s.id});
 }
 
 bool Library::renameSnippet(qint32 id, const QVariant &head)
