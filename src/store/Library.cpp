@@ -5,7 +5,9 @@
 #include "store/PgLibrary.h"
 #include "store/PgReconnect.h"
 
+#include <QSqlDriver>
 #include <QSqlError>
+#include <QSqlField>
 #include <QSqlQuery>
 
 namespace store {
@@ -173,17 +175,47 @@ QSqlQuery Library::prepare(const QString &sql)
     return query;
 }
 
-// One statement that changes rows of one id; returns whether a row had it.
-bool Library::changeRow(const QString &sql, const QVariantList &values)
+// Runs a statement with its values. On PostgreSQL the driver would send a prepared statement as
+// PREPARE, EXECUTE and DEALLOCATE, three round trips for one write: the values go in through the
+// driver's own quoting instead, as its EXECUTE would carry them, and the statement is sent once.
+QSqlQuery Library::runWith(const QString &sql, const QVariantList &values)
 {
-    bool changed = false;
-    transaction([&] {
+    if (!onPostgres()) {
         QSqlQuery query = prepare(sql);
         for (const QVariant &v : values)
             query.addBindValue(v);
         run(query);
-        changed = query.numRowsAffected() > 0;
-    });
+        return query;
+    }
+    if (m_transactionDepth == 0)
+        m_connection.ensureConnected();
+    QSqlQuery query(m_connection.database());
+    query.setForwardOnly(true);
+    const QSqlDriver *driver = query.driver();
+    QString text;
+    qsizetype value = 0;
+    for (const QChar c : sql) {
+        if (c != u'?') {
+            text += c;
+            continue;
+        }
+        if (value == values.size())
+            throw StoreError(QStringLiteral("خطأ في قاعدة البيانات"));
+        const QVariant &v = values[value++];
+        QSqlField field(QString(), v.metaType());
+        field.setValue(v);
+        text += driver->formatValue(field);
+    }
+    if (!query.exec(text))
+        throwQueryError(query);
+    return query;
+}
+
+// One statement that changes rows of one id; returns whether a row had it.
+bool Library::changeRow(const QString &sql, const QVariantList &values)
+{
+    bool changed = false;
+    transaction([&] { changed = runWith(sql, values).numRowsAffected() > 0; });
     return changed;
 }
 
@@ -444,24 +476,19 @@ qint32 Library::addSnippet(const Snippet &s)
     // the add is refused: no snippet is left without its category.
     const bool holdCategory = onPostgres() && !groub.isNull();
     transaction([&] {
-        QSqlQuery q = prepare(
-            holdCategory ? QStringLiteral("INSERT INTO Code (Head, Groub, code, Learn, \"User\") "
-                                          "SELECT ?::text, g.Groub, ?::text, ?::text, ?::boolean FROM Groub g "
-                                          "WHERE g.Groub = ?::integer FOR KEY SHARE RETURNING id")
-                         : QStringLiteral("INSERT INTO Code (Head, Groub, code, Learn, \"User\") VALUES (?, ?, ?, ?, ?) "
-                                          "RETURNING id"));
-        q.addBindValue(nullable(s.head));
-        if (!holdCategory)
-            q.addBindValue(groub);
-        q.addBindValue(nullable(s.code));
-        q.addBindValue(nullable(s.learn));
-        q.addBindValue(userValue(s.user));
-        if (holdCategory)
-            q.addBindValue(groub);
-        run(q);
+        QSqlQuery q = holdCategory
+                          ? runWith(QStringLiteral("INSERT INTO Code (Head, Groub, code, Learn, \"User\") "
+                                                   "SELECT ?::text, g.Groub, ?::text, ?::text, ?::boolean FROM Groub g "
+                                                   "WHERE g.Groub = ?::integer FOR KEY SHARE RETURNING id"),
+                                    {nullable(s.head), nullable(s.code), nullable(s.learn), userValue(s.user), groub})
+                          : runWith(QStringLiteral(
+                                        "INSERT INTO Code (Head, Groub, code, Learn, \"User\") VALUES (?, ?, ?, ?, ?) "
+                                        "RETURNING id"),
+                                    {nullable(s.head), groub, nullable(s.code), nullable(s.learn), userValue(s.user)});
         if (!nextRow(q))
-            throw StoreError(holdCategory ? QStringLiteral("لم يُضف الكود: التصنيف الذي اختير له لم يعد موجوداً في المكتبة")
-                                          : QStringLiteral("لم يُعرف رقم الصف المضاف"));
+            throw StoreError(holdCategory
+                                 ? QStringLiteral("لم يُضف الكود: التصنيف الذي اختير له لم يعد موجوداً في المكتبة")
+                                 : QStringLiteral("لم يُعرف رقم الصف المضاف"));
         id = q.value(0).toInt();
         q.finish();
     });
