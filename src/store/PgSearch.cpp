@@ -186,9 +186,12 @@ void PgSearch::attach(const Database &database, bool readOnly)
                       "AND has_table_privilege('searchpending', 'SELECT, DELETE')"))
                   > 0;
         foldOthers();
-        // Rows written while the trigger was missing leave the counts apart.
+        // Rows written while the trigger was missing leave the counts apart (changes still noted, if
+        // the writers under way kept them from being folded just now, would too).
         if (done()
-            && scalar(QStringLiteral("SELECT (SELECT count(*) FROM Code) - (SELECT count(*) FROM searchtext)")) != 0)
+            && scalar(QStringLiteral("SELECT CASE WHEN EXISTS (SELECT 1 FROM searchpending) THEN 0 ELSE "
+                                     "(SELECT count(*) FROM Code) - (SELECT count(*) FROM searchtext) END"))
+                   != 0)
             rebuild();
     } catch (const StoreError &) {
         m_usable = false;
