@@ -1,6 +1,7 @@
 #include "store/PgSearch.h"
 
 #include "store/Database.h"
+#include "store/PgReconnect.h"
 #include "store/SearchFold.h"
 
 #include <QElapsedTimer>
@@ -399,7 +400,9 @@ void PgSearch::drainPending()
         return;
     QSqlQuery q(db());
     const auto failed = [this, &q] {
-        m_usable = false;
+        // A server gone away is told as such, and the index serves again once it is back.
+        if (!connectionLost(q.driver()))
+            m_usable = false;
         throwQueryError(q);
     };
     if (!q.exec(QStringLiteral(
