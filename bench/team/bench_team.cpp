@@ -3,10 +3,15 @@
 // the store, then the same operations as bare SQL (the raw anchor). Prints operations per second,
 // the 99th-percentile latency of each kind, and checks that every acknowledged write is there and
 // every acknowledged delete gone.
-//   bench_team [SECONDS] [CLIENTS]
+// Then the find dialog's search (whole searches, as tamrisk-cli search runs them) over the same
+// ROWS snippets (default 20000) in a team library and in a library file, for a rare, a middling and
+// a common word, through the index and by the scan; and on the team library once more after a row
+// was changed by another tool, as a read-only client sees it.
+//   bench_team [SECONDS] [CLIENTS] [ROWS]
 #include "../BenchLibrary.h"
 #include "BenchText.h"
 
+#include "search/core/SnippetSearch.h"
 #include "store/Database.h"
 #include "store/Library.h"
 #include "store/PgLocation.h"
@@ -249,6 +254,107 @@ QString check(const QString &uri, const Phase &phase)
         .arg(undeleted);
 }
 
+// The rows of the search comparison: every 1000th holds Zanzibar, every 10th قمرية, all but one
+// in twelve الملف.
+store::Snippet searchRow(int i, qint32 groub)
+{
+    QString learn = QStringLiteral("شرح الكود رقم %1").arg(i);
+    if (i % 12 != 0)
+        learn += QStringLiteral(" يقرأ الملف كله");
+    if (i % 10 == 0)
+        learn += QStringLiteral(" بطريقة قمرية");
+    QString code = bench::vbText(300);
+    if (i % 1000 == 0)
+        code += QStringLiteral("Call Zanzibar\r\n");
+    return {0, QStringLiteral("snippet %1").arg(i), groub, code, learn, false};
+}
+
+void fill(store::Library &library, int rows)
+{
+    const qint32 groub = library.addCategory(QStringLiteral("فئة"));
+    library.transaction([&] {
+        for (int i = 1; i <= rows; ++i)
+            library.addSnippet(searchRow(i, groub));
+    });
+    while (library.searchIndex().buildStep(1000)) { }
+}
+
+struct SearchFigures {
+    double ms = 0;
+    qsizetype hits = 0;
+    qint64 rows = 0;
+    bool index = false;
+};
+
+SearchFigures timeSearch(store::Library &library, const QString &word, bool useIndex)
+{
+    search::SearchOptions options;
+    options.arabic = true;
+    options.useIndex = useIndex;
+    QElapsedTimer t;
+    t.start();
+    search::SnippetSearch s(library, word, {true, true, true}, search::SnippetSearch::Measure{}, options);
+    s.runToEnd();
+    return {t.nsecsElapsed() / 1e6, s.hits().size(), s.rowsRead(), s.usedIndex()};
+}
+
+// The best of three, so a moment's other load on the machine does not decide.
+SearchFigures bestOf(store::Library &library, const QString &word, bool useIndex)
+{
+    SearchFigures best = timeSearch(library, word, useIndex);
+    for (int i = 0; i < 2; ++i) {
+        const SearchFigures f = timeSearch(library, word, useIndex);
+        if (f.ms < best.ms)
+            best = f;
+    }
+    return best;
+}
+
+int compareSearches(const QString &uri, const QString &file, int rows)
+{
+    benchLibrary().createSchema(uri);
+    fill(benchLibrary(), rows);
+    benchLibrary().close();
+    store::Library fileLibrary;
+    fileLibrary.create(file, false);
+    fill(fileLibrary, rows);
+    fileLibrary.close();
+    fileLibrary.open(file, true);
+    benchLibrary().open(uri, true); // as tamrisk-cli search opens it
+    std::printf("\nsearch, %d snippets, all three fields, best of 3 (ms; rows read)\n", rows);
+    std::printf("%-10s %7s %18s %18s %18s %18s %7s\n", "word", "hits", "team index", "team scan", "file index",
+                "file scan", "team/file");
+    int status = 0;
+    const auto cell = [](const SearchFigures &f) {
+        return QStringLiteral("%1 (%2%3)")
+            .arg(f.ms, 0, 'f', 0)
+            .arg(f.rows)
+            .arg(f.index ? QString() : QStringLiteral(" s"));
+    };
+    for (const QString &word : {QStringLiteral("Zanzibar"), QStringLiteral("قمرية"), QStringLiteral("الملف")}) {
+        const SearchFigures teamIndex = bestOf(benchLibrary(), word, true);
+        const SearchFigures teamScan = bestOf(benchLibrary(), word, false);
+        const SearchFigures fileIndex = bestOf(fileLibrary, word, true);
+        const SearchFigures fileScan = bestOf(fileLibrary, word, false);
+        if (teamIndex.hits != fileIndex.hits || teamScan.hits != teamIndex.hits || fileScan.hits != fileIndex.hits)
+            status = 1;
+        std::printf("%-10s %7lld %18s %18s %18s %18s %7.2f\n", qPrintable(word), qlonglong(teamIndex.hits),
+                    qPrintable(cell(teamIndex)), qPrintable(cell(teamScan)), qPrintable(cell(fileIndex)),
+                    qPrintable(cell(fileScan)), teamIndex.ms / fileIndex.ms);
+    }
+    benchLibrary().close();
+    {
+        store::Database other(store::parsePgLocation(uri), QString(), QStringLiteral("other-tool"));
+        other.exec(QStringLiteral("UPDATE Code SET Learn = Learn WHERE id = 7"));
+    }
+    benchLibrary().open(uri, true);
+    const SearchFigures pending = bestOf(benchLibrary(), QStringLiteral("Zanzibar"), true);
+    std::printf("after another tool's change, read-only: Zanzibar %s\n", qPrintable(cell(pending)));
+    benchLibrary().close();
+    std::fflush(stdout);
+    return status;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -260,8 +366,9 @@ int main(int argc, char **argv)
                          args.at(6));
     const int seconds = args.size() > 1 ? args.at(1).toInt() : 60;
     const int clients = args.size() > 2 ? args.at(2).toInt() : 20;
-    if (seconds <= 0 || clients <= 0)
-        fail(QStringLiteral("usage: bench_team [SECONDS] [CLIENTS]"));
+    const int rows = args.size() > 3 ? args.at(3).toInt() : 20000;
+    if (seconds < 0 || clients <= 0 || rows <= 0)
+        fail(QStringLiteral("usage: bench_team [SECONDS] [CLIENTS] [ROWS]"));
 
     QTemporaryDir dir(QStringLiteral("/tmp/bench-team-XXXXXX")); // a socket path must stay short
     const QString serverDir = dir.filePath(QStringLiteral("server"));
@@ -275,11 +382,14 @@ int main(int argc, char **argv)
                                   QStringLiteral("admin"));
             admin.exec(QStringLiteral("CREATE DATABASE store_phase"));
             admin.exec(QStringLiteral("CREATE DATABASE raw_phase"));
+            admin.exec(QStringLiteral("CREATE DATABASE search_phase"));
         }
         std::printf("%d clients, %d s each phase, one local PostgreSQL server\n", clients, seconds);
         std::printf("%-6s %10s %12s %12s %12s %12s  %s\n", "", "ops/s", "add p99 ms", "edit p99 ms", "search p99 ms",
                     "delete p99 ms", "check");
         for (const bool raw : {false, true}) {
+            if (seconds == 0)
+                break; // the searches alone
             const QString uri = base.arg(QLatin1String(raw ? "raw_phase" : "store_phase"));
             benchLibrary().createSchema(uri); // with its change triggers, in both phases
             for (int i = 0; i < 5; ++i)
@@ -299,6 +409,11 @@ int main(int argc, char **argv)
             std::fflush(stdout);
             if (verdict.startsWith(QLatin1String("FAILED")))
                 status = 1;
+        }
+        if (compareSearches(base.arg(QLatin1String("search_phase")), dir.filePath(QStringLiteral("search.mdb")), rows)
+            != 0) {
+            std::printf("FAILED: the searches found different rows\n");
+            status = 1;
         }
     } catch (const platform::Error &e) {
         std::fprintf(stderr, "bench_team: %s\n", qPrintable(e.message()));

@@ -56,11 +56,7 @@ QString SingleInstance::serverName(const QString &libraryPath)
     QString canonical = info.canonicalFilePath();
     // A team library by its URI, never with the password it may carry.
     if (store::isPostgresLocation(libraryPath)) {
-        try {
-            canonical = store::parsePgLocation(libraryPath).display();
-        } catch (const store::StoreError &) {
-            canonical = libraryPath.section(QLatin1Char('@'), -1);
-        }
+        canonical = store::locationForDisplay(libraryPath);
     } else if (canonical.isEmpty()) {
         const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
         canonical = folder.isEmpty() ? info.absoluteFilePath() : QDir(folder).filePath(info.fileName());

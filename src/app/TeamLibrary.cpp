@@ -43,7 +43,7 @@ QString describe(const QString &location)
         const bool local = where.host.isEmpty() || where.host.startsWith(u'/');
         return QStringLiteral("«%1» على %2").arg(where.database, local ? QStringLiteral("هذا الجهاز") : where.host);
     } catch (const store::StoreError &) {
-        return location;
+        return store::locationForDisplay(location);
     }
 }
 

@@ -130,6 +130,11 @@ const std::vector<Command> &commands()
                   "                                             copies snippets from one library into another (by\n"
                   "                                             default --library), all or none, categories by name;\n"
                   "                                             the library copied from is only read\n"},
+        {.name = QStringLiteral("init"),
+         .flags = {QStringLiteral("yes")},
+         .run = init,
+         .usage = "  init [--yes]                               gives an empty team database (--library URI) the\n"
+                  "                                             library's tables; asks first unless --yes\n"},
     };
     return table;
 }

@@ -11,6 +11,7 @@
 #include "store/Database.h"
 #include "store/Library.h"
 #include "store/LibraryLocation.h"
+#include "store/PgLocation.h"
 #include "store/TreeColumns.h"
 
 #include <QDir>
@@ -23,7 +24,11 @@
 #include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QTextStream>
 #include <QUrl>
+
+#include <cstdio>
+#include <unistd.h>
 
 #include <optional>
 #include <utility>
@@ -42,16 +47,18 @@ void openLibrary(store::Library &library, const QString &requested, bool write)
         using Kind = store::OpenLibraryError::Kind;
         switch (e.kind()) {
         case Kind::Missing:
-            refuse(say(QStringLiteral("no library at %1"), QStringLiteral("لا توجد مكتبة أكواد في %1")).arg(e.location()));
+            refuse(
+                say(QStringLiteral("no library at %1"), QStringLiteral("لا توجد مكتبة أكواد في %1")).arg(e.location()));
         case Kind::OldFormat:
             // Converting a library of the old format asks the user first: the window does that.
             refuse(say(QStringLiteral("%1 is a library of the old format: open it once in tamrisk, which converts it"),
                        QStringLiteral("%1 مكتبة بالصيغة القديمة: افتحها مرة في البرنامج ليحوّلها"))
                        .arg(e.location()));
         case Kind::EmptyTeamDatabase:
-            // Giving it tables is a decision for someone at the window, which asks.
+            // Giving it tables is a decision of its own: the init command, or the window, which asks.
             refuse(QStringLiteral("تعذر فتح مكتبة الأكواد: ") + e.message()
-                   + QStringLiteral("؛ افتحها مرة في البرنامج tamrisk لينشئ جداولها بعد موافقتك"));
+                   + QStringLiteral(
+                       "؛ أنشئ جداولها بالأمر tamrisk-cli --library URI init أو افتحها مرة في البرنامج tamrisk"));
         case Kind::Failed:
             // A reading command opens the file read-only, so SQLite cannot roll back what a write
             // cut short left in the journal beside it; the window (or add) can.
@@ -67,6 +74,44 @@ void openLibrary(store::Library &library, const QString &requested, bool write)
         }
         refuse(QStringLiteral("تعذر فتح مكتبة الأكواد: ") + e.location() + QStringLiteral(": ") + e.message());
     }
+}
+
+int init(store::Library &library, const Arguments &a)
+{
+    if (!store::isPostgresLocation(a.location))
+        badUsage(say(QStringLiteral("init needs --library with a team library's postgresql:// URI"),
+                     QStringLiteral("الأمر init يحتاج إلى --library بعنوان مكتبة فريق postgresql://")));
+    const bool yes = a.flags.contains(QStringLiteral("yes"));
+    bool asked = false;
+    store::OpenChoices choices;
+    choices.agreeToCreateTables = [&] {
+        asked = true;
+        if (yes)
+            return true;
+        if (!isatty(fileno(stdin)) || !isatty(fileno(stderr)))
+            refuse(QStringLiteral("لن تُنشأ جداول مكتبة الأكواد دون موافقة: أعد الأمر مع --yes"));
+        const QByteArray question = QStringLiteral(
+                                        "قاعدة البيانات %1 فارغة. هل تريد إنشاء جداول مكتبة الأكواد فيها؟ (نعم/لا) ")
+                                        .arg(store::locationForDisplay(a.location))
+                                        .toUtf8();
+        std::fwrite(question.constData(), 1, size_t(question.size()), stderr);
+        std::fflush(stderr);
+        QTextStream in(stdin);
+        const QString answer = in.readLine().trimmed().toLower();
+        return answer == QStringLiteral("نعم") || answer == QStringLiteral("ن") || answer == QLatin1String("y")
+               || answer == QLatin1String("yes");
+    };
+    try {
+        store::openLibraryAt(library, a.location, choices);
+    } catch (const store::OpenLibraryError &e) {
+        if (e.kind() == store::OpenLibraryError::Kind::EmptyTeamDatabase)
+            refuse(QStringLiteral("لم تُنشأ جداول مكتبة الأكواد في ") + e.location());
+        refuse(QStringLiteral("تعذر إعداد مكتبة الأكواد: ") + e.location() + QStringLiteral(": ") + e.message());
+    }
+    if (!asked)
+        refuse(QStringLiteral("قاعدة البيانات %1 فيها مكتبة أكواد من قبل، فلم يُغيَّر فيها شيء").arg(library.path()));
+    out(QStringLiteral("أُنشئت جداول مكتبة الأكواد في %1\n").arg(library.path()));
+    return Done;
 }
 
 namespace {

@@ -37,6 +37,8 @@ struct Arguments {
 // team library URI, else the default. Refuses what is not a library.
 void openLibrary(store::Library &library, const QString &requested, bool write);
 
+// Gives an empty team database the library's tables, after the user's yes (or --yes).
+int init(store::Library &library, const Arguments &a);
 // Snippets (Commands.cpp).
 int list(store::Library &library, const Arguments &a);
 int show(store::Library &library, const Arguments &a);

@@ -53,7 +53,9 @@ Database::Database(const PgLocation &location, const QString &password, const QS
     if (!secret.isEmpty())
         db.setPassword(secret);
     db.setConnectOptions(location.connectOptions());
-    db.open();
+    // The server's notices (an IF EXISTS that finds nothing) would go to standard error as they are.
+    if (db.open())
+        QSqlQuery(db).exec(QStringLiteral("SET client_min_messages = warning"));
 }
 
 Database::~Database()

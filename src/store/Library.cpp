@@ -8,7 +8,9 @@
 
 #include "languages/Language.h"
 
+#include <QSqlDriver>
 #include <QSqlError>
+#include <QSqlField>
 #include <QSqlQuery>
 
 namespace store {
@@ -188,17 +190,47 @@ QSqlQuery Library::prepare(const QString &sql)
     return query;
 }
 
-// One statement that changes rows of one id; returns whether a row had it.
-bool Library::changeRow(const QString &sql, const QVariantList &values)
+// Runs a statement with its values. On PostgreSQL the driver would send a prepared statement as
+// PREPARE, EXECUTE and DEALLOCATE, three round trips for one write: the values go in through the
+// driver's own quoting instead, as its EXECUTE would carry them, and the statement is sent once.
+QSqlQuery Library::runWith(const QString &sql, const QVariantList &values)
 {
-    bool changed = false;
-    transaction([&] {
+    if (!onPostgres()) {
         QSqlQuery query = prepare(sql);
         for (const QVariant &v : values)
             query.addBindValue(v);
         run(query);
-        changed = query.numRowsAffected() > 0;
-    });
+        return query;
+    }
+    if (m_transactionDepth == 0)
+        m_connection.ensureConnected();
+    QSqlQuery query(m_connection.database());
+    query.setForwardOnly(true);
+    const QSqlDriver *driver = query.driver();
+    QString text;
+    qsizetype value = 0;
+    for (const QChar c : sql) {
+        if (c != u'?') {
+            text += c;
+            continue;
+        }
+        if (value == values.size())
+            throw StoreError(QStringLiteral("خطأ في قاعدة البيانات"));
+        const QVariant &v = values[value++];
+        QSqlField field(QString(), v.metaType());
+        field.setValue(v);
+        text += driver->formatValue(field);
+    }
+    if (!query.exec(text))
+        throwQueryError(query);
+    return query;
+}
+
+// One statement that changes rows of one id; returns whether a row had it.
+bool Library::changeRow(const QString &sql, const QVariantList &values)
+{
+    bool changed = false;
+    transaction([&] { changed = runWith(sql, values).numRowsAffected() > 0; });
     return changed;
 }
 
@@ -433,11 +465,13 @@ bool Library::deleteCategory(qint32 id)
     bool deleted = false;
     transaction([&] {
         // Other clients of a team library could file a snippet under the category between the two
-        // deletes and leave it without one: their writes to Code wait for this short transaction.
+        // deletes and leave it without one: an add or edit into a category holds its row (KEY
+        // SHARE) until it commits, so this waits for those under way, and those that come later
+        // find the category gone. Writes elsewhere go on meanwhile.
         if (onPostgres()) {
-            QSqlQuery lock(m_connection.database());
-            if (!lock.exec(QStringLiteral("LOCK TABLE Code IN SHARE ROW EXCLUSIVE MODE")))
-                throwQueryError(lock);
+            QSqlQuery lock = prepare(QStringLiteral("SELECT 1 FROM Groub WHERE Groub = ? FOR UPDATE"));
+            lock.addBindValue(id);
+            run(lock);
         }
         keepInTrash(QStringLiteral("Groub = ?"), id);
         QSqlQuery snippets = prepare(QStringLiteral("DELETE FROM Code WHERE Groub = ?"));
@@ -454,16 +488,27 @@ bool Library::deleteCategory(qint32 id)
 qint32 Library::addSnippet(const Snippet &s)
 {
     qint32 id = 0;
+    const QVariant groub = groubValue(s.groub);
+    // On a team library the category's row is held until the add commits, so a delete of that
+    // category by someone else either waits and takes the new snippet along, or came first and
+    // the add is refused: no snippet is left without its category.
+    const bool holdCategory = onPostgres() && !groub.isNull();
     transaction([&] {
-        QSqlQuery q = prepare(QStringLiteral(
-            "INSERT INTO Code (Head, Groub, code, Learn, \"User\") VALUES (?, ?, ?, ?, ?) RETURNING id"));
-        q.addBindValue(nullable(s.head));
-        q.addBindValue(groubValue(s.groub));
-        q.addBindValue(nullable(s.code));
-        q.addBindValue(nullable(s.learn));
-        q.addBindValue(userValue(s.user));
-        run(q);
-        id = insertedId(q);
+        QSqlQuery q = holdCategory
+                          ? runWith(QStringLiteral("INSERT INTO Code (Head, Groub, code, Learn, \"User\") "
+                                                   "SELECT ?::text, g.Groub, ?::text, ?::text, ?::boolean FROM Groub g "
+                                                   "WHERE g.Groub = ?::integer FOR KEY SHARE RETURNING id"),
+                                    {nullable(s.head), nullable(s.code), nullable(s.learn), userValue(s.user), groub})
+                          : runWith(QStringLiteral(
+                                        "INSERT INTO Code (Head, Groub, code, Learn, \"User\") VALUES (?, ?, ?, ?, ?) "
+                                        "RETURNING id"),
+                                    {nullable(s.head), groub, nullable(s.code), nullable(s.learn), userValue(s.user)});
+        if (!nextRow(q))
+            throw StoreError(holdCategory
+                                 ? QStringLiteral("لم يُضف الكود: التصنيف الذي اختير له لم يعد موجوداً في المكتبة")
+                                 : QStringLiteral("لم يُعرف رقم الصف المضاف"));
+        id = q.value(0).toInt();
+        q.finish();
     });
     return id;
 }
@@ -471,10 +516,18 @@ qint32 Library::addSnippet(const Snippet &s)
 bool Library::updateSnippet(const Snippet &s)
 {
     bool changed = false;
+    const QVariant groub = groubValue(s.groub);
     transaction([&] {
         keepVersionIf(s.id, kChangesText, {nullable(s.head), nullable(s.code), nullable(s.learn)});
-        changed = changeRow(QStringLiteral("UPDATE Code SET Head = ?, Groub = ?, code = ?, Learn = ? WHERE id = ?"),
-                            {nullable(s.head), groubValue(s.groub), nullable(s.code), nullable(s.learn), s.id});
+        // The category filed under is held until the edit commits, as an add holds it.
+        if (onPostgres() && !groub.isNull())
+            changed = changeRow(QStringLiteral("WITH g AS (SELECT Groub FROM Groub WHERE Groub = ?::integer FOR KEY SHARE) "
+                                               "UPDATE Code SET Head = ?, Groub = ?, code = ?, Learn = ? "
+                                               "WHERE id = ? AND (SELECT count(*) FROM g) >= 0"),
+                                {groub, nullable(s.head), groub, nullable(s.code), nullable(s.learn), s.id});
+        else
+            changed = changeRow(QStringLiteral("UPDATE Code SET Head = ?, Groub = ?, code = ?, Learn = ? WHERE id = ?"),
+                                {nullable(s.head), groub, nullable(s.code), nullable(s.learn), s.id});
         trimHistory(s.id);
     });
     return changed;

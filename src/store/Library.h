@@ -233,6 +233,7 @@ signals:
 private:
     QSqlQuery prepare(const QString &sql);
     bool changeRow(const QString &sql, const QVariantList &values);
+    QSqlQuery runWith(const QString &sql, const QVariantList &values);
     bool onPostgres() const { return engine() == Engine::Postgres; }
     QString rowOrder(const char *key) const;
     void attachIndex();

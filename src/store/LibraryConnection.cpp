@@ -162,6 +162,8 @@ void LibraryConnection::openPg(const QString &location, bool readOnly)
     // Belt and braces: the server itself then refuses any write of this session.
     if (readOnly)
         db->exec(QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY"));
+    else
+        followStoredIds(*db);
     adopt(std::move(db), where.display(), readOnly);
 }
 
@@ -288,6 +290,7 @@ void LibraryConnection::ensureConnected()
     // Opens with the same parameters and the password kept in memory, if any.
     if (!db.open() || connectionLost(db.driver()))
         throw StoreError(lostConnectionMessage());
+    QSqlQuery(db).exec(QStringLiteral("SET client_min_messages = warning")); // as Database's own open
     ++m_reconnects;
 }
 

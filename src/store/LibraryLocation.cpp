@@ -43,11 +43,7 @@ using Kind = OpenLibraryError::Kind;
 
 QString openTeamLibrary(Library &library, const QString &location, const OpenChoices &choices)
 {
-    // Named without a password the URI may carry.
-    QString shown = QStringLiteral("postgresql://…");
-    try {
-        shown = parsePgLocation(location).display();
-    } catch (const StoreError &) { }
+    const QString shown = locationForDisplay(location);
     try {
         try {
             library.open(location, choices.readOnly);

@@ -9,6 +9,8 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+#include <utility>
+
 namespace store {
 
 namespace {
@@ -100,6 +102,32 @@ bool pgCanWrite(const Database &db)
         "AND has_table_privilege('Groub', 'DELETE') AND has_table_privilege('Code', 'INSERT') "
         "AND has_table_privilege('Code', 'UPDATE') AND has_table_privilege('Code', 'DELETE')"));
     return nextRow(q) && q.value(0).toBool();
+}
+
+void followStoredIds(const Database &db)
+{
+    for (const auto &[table, key] : {std::pair{"Groub", "Groub"}, std::pair{"Code", "id"}}) {
+        const QVariantList names = {QString::fromLatin1(table).toLower(), QString::fromLatin1(key).toLower()};
+        const QString behind = QStringLiteral("SELECT %3 FROM (SELECT pg_get_serial_sequence(?, ?) AS s, "
+                                              "(SELECT max(%1) FROM %2) AS m) q WHERE s IS NOT NULL "
+                                              "AND m > coalesce(pg_sequence_last_value(s::regclass), 0)")
+                                   .arg(QLatin1String(key), QLatin1String(table));
+        try {
+            // Asked first without a lock: a sequence is almost never behind.
+            QSqlQuery q = db.query(behind.arg(QLatin1String("s")), names);
+            if (!nextRow(q))
+                continue;
+            q.finish();
+            // An add takes a lock this one conflicts with, so no id is handed out while the
+            // sequence moves, and it only ever moves forward.
+            inTransaction(db, [&] {
+                db.exec(QStringLiteral("LOCK TABLE %1 IN SHARE ROW EXCLUSIVE MODE").arg(QLatin1String(table)));
+                db.query(behind.arg(QLatin1String("setval(s::regclass, m)")), names);
+            });
+        } catch (const StoreError &) {
+            // Not this role's to move: the owner's next open does it.
+        }
+    }
 }
 
 void maintainPgLibrary(const Database &db) { db.exec(QStringLiteral("VACUUM (ANALYZE) Groub, Code")); }

@@ -29,6 +29,10 @@ bool pgCanWrite(const Database &db);
 // Grows with every committed or attempted change to the tables, by any connection; -1 when this
 // role may not read it.
 qint64 pgChangeCount(const Database &db);
+// Moves the id sequences of both tables past the largest id stored, so rows loaded with their own
+// ids (a bulk copy) do not make the next add fail on a taken id. A sequence never goes back, so
+// an id is never handed out twice. Best effort: a role that may not move them leaves them.
+void followStoredIds(const Database &db);
 // The engine's own upkeep in place of compacting a file: VACUUM ANALYZE of both tables, outside
 // any transaction. Tables this role does not own are passed over by the server. Throws StoreError.
 void maintainPgLibrary(const Database &db);

@@ -2,6 +2,7 @@
 
 #include "store/Engine.h"
 
+#include <QRegularExpression>
 #include <QUrl>
 #include <QUrlQuery>
 
@@ -112,6 +113,34 @@ QString PgLocation::display() const
             query.append(key + QLatin1Char('=') + encoded(value));
     if (!query.isEmpty())
         text += QLatin1Char('?') + query.join(QLatin1Char('&'));
+    return text;
+}
+
+QString locationForDisplay(const QString &location)
+{
+    if (isPostgresLocation(location)) {
+        try {
+            return parsePgLocation(location).display();
+        } catch (const StoreError &) { }
+    }
+    QString text = location;
+    // user:password@host: the password may hold any character, '@' and '/' too, so it runs to the
+    // last '@' before the query.
+    const int scheme = text.indexOf(QLatin1String("//"));
+    if (scheme >= 0) {
+        const int authority = scheme + 2;
+        int end = text.indexOf(QLatin1Char('?'), authority);
+        if (end < 0)
+            end = text.size();
+        const int at = text.lastIndexOf(QLatin1Char('@'), end - 1);
+        const int colon = text.indexOf(QLatin1Char(':'), authority);
+        if (at > authority && colon >= authority && colon < at)
+            text.remove(colon, at - colon);
+    }
+    // password=value, in a query or a keyword list, with the value quoted or not.
+    static const QRegularExpression password(QStringLiteral("(password\\s*=\\s*)('(?:[^'\\\\]|\\\\.)*'?|[^&;\\s]*)"),
+                                             QRegularExpression::CaseInsensitiveOption);
+    text.replace(password, QStringLiteral("\\1"));
     return text;
 }
 

@@ -30,4 +30,9 @@ struct PgLocation {
 // Throws StoreError (Arabic) when location is not a usable URI.
 PgLocation parsePgLocation(const QString &location);
 
+// A location as any message, log line or title may show it: never with a password, whatever the
+// text. A team library's URI that parses is its display(); any other text loses what stands
+// between "//user:" and the last "@" before the host, and the value of every password= it holds.
+QString locationForDisplay(const QString &location);
+
 } // namespace store

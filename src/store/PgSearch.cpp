@@ -1,10 +1,14 @@
 #include "store/PgSearch.h"
 
 #include "store/Database.h"
+#include "store/PgReconnect.h"
 #include "store/SearchFold.h"
 
 #include <QElapsedTimer>
 #include <QSet>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlField>
 #include <QSqlQuery>
 #include <QStringList>
 
@@ -12,11 +16,13 @@ namespace store {
 
 namespace {
 
-// Any fixed number: every writer of searchtext holds it until its transaction ends.
-constexpr qint64 kLockKey = 0x54616d5372636858; // "TamSrchX"
 // How the table stores the texts; another value in a library means the index is rebuilt.
-constexpr int kFormat = 1;
+constexpr int kFormat = 2;
 constexpr int kBuildRows = 500;
+// More changed rows than this are left to the scan rather than judged one by one.
+constexpr int kMaxJudged = 1000;
+// The share of the rows beyond which the index does not narrow a search enough to be worth it.
+constexpr double kMostRows = 0.5;
 
 } // namespace
 
@@ -39,7 +45,10 @@ qint64 PgSearch::scalar(const QString &sql, const QVariantList &values) const
     return nextRow(q) ? q.value(0).toLongLong() : 0;
 }
 
-void PgSearch::lockWriters() { run(QStringLiteral("SELECT pg_advisory_xact_lock(?)"), {kLockKey}); }
+// Waits for the writes under way to end and holds off new ones until this transaction ends, so
+// what is read from Code here is what stays there: for the folding of rows this connection did
+// not change itself. The writers' own folding takes no lock (drainPending).
+void PgSearch::lockWriters() { run(QStringLiteral("LOCK TABLE Code IN SHARE MODE")); }
 
 bool PgSearch::schemaComplete()
 {
@@ -117,8 +126,9 @@ void PgSearch::createSchema()
     run(QStringLiteral("DROP TABLE IF EXISTS searchtext, searchpending, searchstate"));
     run(QStringLiteral("CREATE TABLE searchtext (id integer PRIMARY KEY, head text NOT NULL, code text NOT NULL, "
                        "learn text NOT NULL)"));
+    // The transaction that noted the change: a writer folds its own rows and no others.
     run(QStringLiteral("CREATE TABLE searchpending (seq bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY, "
-                       "rid integer NOT NULL)"));
+                       "rid integer NOT NULL, xid xid8 NOT NULL DEFAULT pg_current_xact_id())"));
     run(QStringLiteral("CREATE TABLE searchstate (fold integer NOT NULL, format integer NOT NULL, "
                        "built bigint NOT NULL, done boolean NOT NULL)"));
     run(QStringLiteral("INSERT INTO searchstate VALUES (?, ?, 0, false)"), {kSearchFoldVersion, kFormat});
@@ -171,13 +181,18 @@ void PgSearch::attach(const Database &database, bool readOnly)
         m_usable = true;
         if (readOnly)
             return;
-        inTransaction(*m_db, [this] {
-            lockWriters();
-            drainNow();
-        });
-        // Rows written while the trigger was missing leave the counts apart.
+        // A role that may change Code but not the index leaves its changes noted, for others.
+        m_folds = scalar(QStringLiteral(
+                      "SELECT count(*) WHERE has_table_privilege('searchtext', 'INSERT, UPDATE, DELETE') "
+                      "AND has_table_privilege('searchpending', 'SELECT, DELETE')"))
+                  > 0;
+        foldOthers();
+        // Rows written while the trigger was missing leave the counts apart (changes still noted, if
+        // the writers under way kept them from being folded just now, would too).
         if (done()
-            && scalar(QStringLiteral("SELECT (SELECT count(*) FROM Code) - (SELECT count(*) FROM searchtext)")) != 0)
+            && scalar(QStringLiteral("SELECT CASE WHEN EXISTS (SELECT 1 FROM searchpending) THEN 0 ELSE "
+                                     "(SELECT count(*) FROM Code) - (SELECT count(*) FROM searchtext) END"))
+                   != 0)
             rebuild();
     } catch (const StoreError &) {
         m_usable = false;
@@ -243,6 +258,12 @@ bool PgSearch::buildStep(int budgetMs)
             end = ids.size() < kBuildRows;
         } while (!end && timer.elapsed() < budgetMs);
         run(QStringLiteral("UPDATE searchstate SET built = ?, done = ?"), {built, end});
+        if (end) {
+            // The planner's figures for the fresh table, which tell when the index narrows a search
+            // (narrows()); a role that does not own it is passed over, without a word.
+            run(QStringLiteral("SET LOCAL client_min_messages = error"));
+            run(QStringLiteral("ANALYZE searchtext"));
+        }
         more = !end;
     });
     return more;
@@ -254,7 +275,8 @@ bool PgSearch::rebuild()
         return false;
     try {
         inTransaction(*m_db, [this] {
-            lockWriters();
+            // The mode the trigger's own change takes, at once: no other rebuild gets in between.
+            run(QStringLiteral("LOCK TABLE Code IN SHARE ROW EXCLUSIVE MODE"));
             createSchema();
         });
         m_usable = true;
@@ -269,21 +291,27 @@ std::optional<QList<SearchCandidate>> PgSearch::candidates(const QString &folded
                                                            bool &restarted)
 {
     restarted = false;
-    if (!m_usable || foldedWord.toUcs4().size() < 3)
+    if (!m_usable || foldedWord.toUcs4().size() < 3 || foldedWord.contains(QChar(0)))
         return std::nullopt;
+    QList<qint64> changed;
     try {
         if (!done())
             return std::nullopt;
         if (scalar(QStringLiteral("SELECT count(*) FROM (SELECT 1 FROM searchpending LIMIT 1) p")) != 0) {
-            if (m_readOnly)
+            if (!m_readOnly)
+                foldOthers();
+            // What is still noted (a read-only client folds nothing) is judged row by row; so many
+            // rows that the scan reads little more are left to it.
+            QSqlQuery q = run(QStringLiteral("SELECT DISTINCT rid FROM (SELECT rid FROM searchpending LIMIT ?) p "
+                                             "ORDER BY rid"),
+                              {kMaxJudged + 1});
+            while (nextRow(q))
+                changed.append(q.value(0).toLongLong());
+            if (changed.size() > kMaxJudged || changed.contains(0))
                 return std::nullopt;
-            inTransaction(*m_db, [this] {
-                lockWriters();
-                drainNow();
-            });
         }
     } catch (const StoreError &) {
-        return std::nullopt; // not allowed to fold the changes others made: scan
+        return std::nullopt; // not allowed to read the notes: scan
     }
     QString pattern = foldedWord;
     pattern.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
@@ -310,6 +338,8 @@ std::optional<QList<SearchCandidate>> PgSearch::candidates(const QString &folded
         return QList<SearchCandidate>{};
     QList<SearchCandidate> rows;
     try {
+        if (!narrows(wheres.join(QLatin1String(" OR ")), pattern))
+            return std::nullopt;
         QSqlQuery q = run(QStringLiteral("SELECT id, %1 FROM searchtext WHERE %2 ORDER BY id")
                               .arg(tests.join(QLatin1String(", ")), wheres.join(QLatin1String(" OR "))),
                           values);
@@ -319,20 +349,122 @@ std::optional<QList<SearchCandidate>> PgSearch::candidates(const QString &folded
         restarted = rebuild(); // the tables are damaged or gone
         return std::nullopt;
     }
-    return rows;
+    if (changed.isEmpty())
+        return rows;
+    // Rows changed since they were folded: any of their fields may hold the word now.
+    QList<SearchCandidate> merged;
+    qsizetype at = 0;
+    for (qint64 rid : changed) {
+        while (at < rows.size() && rows[at].row < rid)
+            merged.append(rows[at++]);
+        if (at < rows.size() && rows[at].row == rid)
+            ++at;
+        merged.append({rid, head, code, learn});
+    }
+    merged.append(rows.mid(at));
+    return merged;
 }
 
+// Whether the index narrows the search to fewer rows than the scan reads anyway: a word in most
+// rows is found quicker by reading them all than through the index, which then reads most of
+// the folded table too. The planner's estimate tells it without running the query.
+bool PgSearch::narrows(const QString &where, const QString &pattern)
+{
+    // EXPLAIN cannot be prepared: the pattern goes in as an escape string literal.
+    QString literal = pattern;
+    literal.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
+    literal.replace(QLatin1Char('\''), QLatin1String("''"));
+    QString sql = where;
+    sql.replace(QLatin1String("?"), QLatin1String("E'") + literal + QLatin1Char('\''));
+    QSqlQuery q = run(QStringLiteral("EXPLAIN (FORMAT JSON) SELECT id FROM searchtext WHERE ") + sql);
+    if (!nextRow(q))
+        return true;
+    const QString plan = q.value(0).toString();
+    const qsizetype at = plan.indexOf(QLatin1String("\"Plan Rows\":"));
+    if (at < 0)
+        return true;
+    const double estimate = plan.mid(at + 12, 24).section(QLatin1Char(','), 0, 0).trimmed().toDouble();
+    const double total = double(scalar(QStringLiteral("SELECT greatest(reltuples, 0)::bigint FROM pg_catalog.pg_class "
+                                                      "WHERE oid = 'searchtext'::regclass")));
+    return total <= 0 || estimate < total * kMostRows;
+}
+
+// Folds the rows this transaction changed, and only those: each is locked in Code by this
+// transaction until it ends, so no other writer can change it meanwhile, and two writers never
+// fold the same row at once. Writers therefore fold in parallel, without a common lock, in two
+// round trips: the rows to fold, then their folded texts. A failure here has aborted the
+// transaction, so it fails the write (nothing stored); the index is then left to the next open.
 void PgSearch::drainPending()
+{
+    if (!m_usable || m_readOnly || !m_folds)
+        return;
+    QSqlQuery q(db());
+    const auto failed = [this, &q] {
+        // A server gone away is told as such, and the index serves again once it is back.
+        if (!connectionLost(q.driver()))
+            m_usable = false;
+        throwQueryError(q);
+    };
+    if (!q.exec(QStringLiteral(
+            "WITH p AS (DELETE FROM searchpending WHERE xid = pg_current_xact_id() RETURNING rid) "
+            "SELECT r.rid, c.id IS NOT NULL, c.Head, c.code, c.Learn FROM (SELECT DISTINCT rid FROM p) r "
+            "LEFT JOIN Code c ON c.id = r.rid")))
+        failed();
+    QSqlDriver *driver = db().driver();
+    QSqlField field(QString(), QMetaType(QMetaType::QString));
+    const auto literal = [&](const QString &text) {
+        field.setValue(text);
+        return driver->formatValue(field);
+    };
+    QStringList upserts, gone;
+    bool truncated = false;
+    while (q.next()) {
+        const qint64 id = q.value(0).toLongLong();
+        if (id == 0)
+            truncated = true;
+        else if (!q.value(1).toBool())
+            gone.append(QString::number(id));
+        else
+            upserts.append(QStringLiteral("(%1, %2, %3, %4)")
+                               .arg(id)
+                               .arg(literal(foldForSearch(q.value(2).toString())),
+                                    literal(foldForSearch(q.value(3).toString())),
+                                    literal(foldForSearch(q.value(4).toString()))));
+    }
+    if (q.lastError().isValid())
+        failed();
+    // Only numbers and the driver's own quoting of the texts are put into the SQL.
+    const QString deleteGone = QStringLiteral("DELETE FROM searchtext WHERE id IN (%1)").arg(gone.join(u','));
+    QString sql;
+    if (!upserts.isEmpty())
+        sql = QStringLiteral("%1INSERT INTO searchtext (id, head, code, learn) VALUES %2 ON CONFLICT (id) DO UPDATE "
+                             "SET head = excluded.head, code = excluded.code, learn = excluded.learn")
+                  .arg(gone.isEmpty() ? QString() : QStringLiteral("WITH d AS (%1) ").arg(deleteGone),
+                       upserts.join(QLatin1String(", ")));
+    else if (!gone.isEmpty())
+        sql = deleteGone;
+    if (!sql.isEmpty() && !q.exec(sql))
+        failed();
+    if (truncated
+        && !q.exec(
+            QStringLiteral("DELETE FROM searchtext s WHERE NOT EXISTS (SELECT 1 FROM Code c WHERE c.id = s.id)")))
+        failed();
+}
+
+// Folds the rows others changed (another tool, an older build, a client that failed to): best
+// effort, in a transaction of its own that waits only briefly for the writers under way.
+void PgSearch::foldOthers()
 {
     if (!m_usable || m_readOnly)
         return;
     try {
         inTransaction(*m_db, [this] {
+            run(QStringLiteral("SET LOCAL lock_timeout = '300ms'"));
             lockWriters();
             drainNow();
         });
     } catch (const StoreError &) {
-        // Left noted for a writer that may fold them; searches scan until then.
+        // Left noted for later; searches judge those rows meanwhile.
     }
 }
 

@@ -35,7 +35,8 @@ public:
     // nullopt: scan. A damaged index is rebuilt (restarted set).
     std::optional<QList<SearchCandidate>> candidates(const QString &foldedWord, bool head, bool code, bool learn,
                                                      bool &restarted);
-    // Inside the caller's transaction; never fails it.
+    // Inside the caller's transaction; throws StoreError when it fails, which has failed that
+    // transaction too.
     void drainPending();
 
 private:
@@ -46,12 +47,15 @@ private:
     bool schemaComplete();
     void refold(const QList<qint64> &ids);
     void drainNow();
+    void foldOthers();
+    bool narrows(const QString &where, const QString &pattern);
     void createSchema();
     bool done();
 
     const Database *m_db = nullptr;
     bool m_usable = false;
     bool m_readOnly = false;
+    bool m_folds = true; // may write the index tables
 };
 
 } // namespace store

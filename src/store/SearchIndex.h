@@ -74,8 +74,9 @@ public:
     // Called whenever buildStep gets work, so a window can drive it.
     void setBuildListener(std::function<void()> listener);
 
-    // Called inside Library::transaction before it commits. Never fails the write: an index that
-    // cannot follow is dropped and rebuilt.
+    // Called inside Library::transaction before it commits. On a file it never fails the write: an
+    // index that cannot follow is dropped and rebuilt. On a team library a failure there has failed
+    // the server's transaction as well, so it throws and the write is not stored.
     void drainPending();
     // Folds every pending change in now, in a transaction of its own; one that cannot be made
     // (read-only, busy) leaves them pending.

@@ -8,6 +8,11 @@ using namespace searchindex;
 
 namespace {
 
+// Below this many candidates the index is used whatever the table's size.
+constexpr qsizetype kFewRows = 1000;
+// The share of the rows beyond which the index does not narrow a search enough to be worth it.
+constexpr double kMostRows = 0.5;
+
 QString ftsQuery(const QStringList &trigrams)
 {
     QStringList tokens;
@@ -88,6 +93,11 @@ std::optional<QList<SearchCandidate>> SearchIndex::Private::candidates(const QSt
             const int f = q.value(1).toInt();
             rows.append({q.value(0).toLongLong(), (f & 1) != 0, (f & 2) != 0, (f & 4) != 0});
         }
+        // A word in most rows: reading the proposed rows one list at a time costs more than the
+        // scan, which reads them all in order, so the index leaves it to the scan.
+        if (rows.size() >= kFewRows
+            && double(rows.size()) > kMostRows * double(scalar(QStringLiteral("SELECT count(*) FROM Code"))))
+            return std::nullopt;
         // Rows changed since the index last saw them: any of their fields may hold the word now.
         QSqlQuery changed = run(QStringLiteral("SELECT DISTINCT rid FROM SearchPending ORDER BY rid"));
         QList<SearchCandidate> merged;

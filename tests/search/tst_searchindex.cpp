@@ -28,13 +28,14 @@ QList<qint32> ids(const QList<SearchHit> &hits)
 struct Answer {
     QList<qint32> ids;
     bool index = false;
+    qint64 rowsRead = 0;
 };
 
 Answer find(const QString &word, SearchFields fields, bool arabic, bool useIndex)
 {
     SnippetSearch s(testing::library(), word, fields, SnippetSearch::Measure{}, SearchOptions{arabic, useIndex});
     s.runToEnd();
-    return {ids(s.hits()), s.usedIndex()};
+    return {ids(s.hits()), s.usedIndex(), s.rowsRead()};
 }
 
 // The index's answer, checked to come from the index.
@@ -398,6 +399,27 @@ private slots:
         foreignExec(lib.path(), QStringLiteral("DELETE FROM Code"));
         QVERIFY(indexed("juliet").isEmpty());
         QCOMPARE(testing::library().snippetCount(), 0);
+    }
+
+    void aReadOnlyClientReadsOnlyTheRowsChangedElsewhere()
+    {
+        testing::TempLibrary lib;
+        const qint32 g = lib.addCategory("g");
+        QList<qint32> rows;
+        for (int i = 0; i < 300; ++i)
+            rows.append(lib.addSnippet(QStringLiteral("t%1").arg(i), g, i == 5 ? "quebec" : "romeo sierra"));
+        QCOMPARE(indexed("quebec"), QList<qint32>{rows[5]});
+        // Another tool changes one row (no folding of ours); a client that may not write searches.
+        foreignExec(lib.path(), QStringLiteral("UPDATE Code SET Learn = 'tango quebec' WHERE id = %1").arg(rows[7]));
+        reopen(lib.path(), true);
+        const Answer changed = find("quebec", All, true, true);
+        QCOMPARE(changed.ids, (QList<qint32>{rows[5], rows[7]}));
+        QVERIFY(changed.index);
+        QVERIFY2(changed.rowsRead <= 3, qPrintable(QString::number(changed.rowsRead)));
+        const Answer unchanged = find("uniform", All, true, true);
+        QVERIFY(unchanged.ids.isEmpty());
+        QVERIFY(unchanged.rowsRead <= 1);
+        testing::library().close();
     }
 
     void damagedOrMissingIndexIsRebuilt()
