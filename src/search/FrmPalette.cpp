@@ -1,5 +1,7 @@
 #include "search/FrmPalette.h"
 
+#include "export/core/Keywords.h"
+#include "highlight/Highlighter.h"
 #include "platform/RichTextBox.h"
 #include "store/Library.h"
 #include "store/StoreError.h"
@@ -13,6 +15,8 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QScreen>
+#include <QTextCharFormat>
+#include <QTextCursor>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -214,10 +218,34 @@ void FrmPalette::showPreview()
         return m_preview->clear();
     try {
         const std::optional<QVariant> code = m_library->snippetField(id, QStringLiteral("code"));
-        m_preview->setPlainText(code ? firstLines(code->toString()) : QString());
+        const QString lines = code ? firstLines(code->toString()) : QString();
+        m_preview->setPlainText(lines);
+        colour(lines, m_library->snippetLanguage(id));
     } catch (const platform::Error &e) {
         showMessage(e.message());
     }
+}
+
+// The first lines coloured as the view colours the whole snippet: by its language's grammar, or
+// Visual Basic's keywords.
+void FrmPalette::colour(const QString &lines, const QString &language)
+{
+    QTextCursor cursor(m_preview->document());
+    const auto paint = [&](qsizetype start, qsizetype length, unsigned rgb) {
+        cursor.setPosition(int(start));
+        cursor.setPosition(int(start + length), QTextCursor::KeepAnchor);
+        QTextCharFormat format;
+        format.setForeground(QColor::fromRgb(QRgb(rgb)));
+        cursor.mergeCharFormat(format);
+    };
+    if (language == highlight::VisualBasic) {
+        exporting::core::forEachKeyword(lines, [&](qsizetype start, qsizetype length) {
+            paint(start, length, exporting::core::KeywordRgb);
+        });
+        return;
+    }
+    for (const highlight::Span &span : highlight::highlightText(language, lines))
+        paint(span.start, span.length, highlight::colourOf(span.style));
 }
 
 qint32 FrmPalette::selectedId() const

@@ -55,6 +55,7 @@ private:
     void startSearch();
     void searchSlice();
     void showPreview();
+    void colour(const QString &lines, const QString &language);
     qint32 selectedId() const;
     void copySelected(bool comment);
     void openSelected();

@@ -6,6 +6,7 @@
 #include "app/Palette.h"
 #include "app/SingleInstance.h"
 #include "browser/FrmMain.h"
+#include "highlight/Styles.h"
 #include "search/FrmPalette.h"
 #include "search/core/SnippetSearch.h"
 #include "store/Library.h"
@@ -18,7 +19,9 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QProcess>
+#include <QTextCursor>
 #include <QApplication>
 #include <QTimer>
 #include <QTreeView>
@@ -43,6 +46,13 @@ QList<qint32> findDialogAnswer(const QString &word)
     for (const search::SearchHit &hit : search.hits())
         ids.append(hit.id);
     return ids;
+}
+
+QColor foregroundAt(search::FrmPalette *palette, int position)
+{
+    QTextCursor cursor(testing::control<QPlainTextEdit>(palette, "txtPalettePreview")->document());
+    cursor.setPosition(position);
+    return cursor.charFormat().foreground().color();
 }
 
 // Typed key by key; QTest::keyClicks takes Latin-1 only.
@@ -75,6 +85,7 @@ private slots:
         temp.addSnippet(QStringLiteral("غير ذلك"), other, QStringLiteral("Beep"));
         const qint32 inComment = temp.addSnippet(QStringLiteral("حفظ"), files, QStringLiteral("Put #1, , x"),
                                                  QStringLiteral("يحفظ بيانات المستخدم"));
+        testing::library().setSnippetLanguage(inComment, QStringLiteral("Python"));
 
         browser::FrmMain main(testing::library());
         app::installCommands(main);
@@ -102,6 +113,8 @@ private slots:
 
         // Down then Return: the exact code of the second line on the clipboard, and the palette gone.
         QTest::keyClick(box, Qt::Key_Down);
+        // Its first lines below, coloured as in the view: "Open" a Visual Basic keyword.
+        QCOMPARE(foregroundAt(palette, 1), QColor(0x000080));
         const qint32 second = shown.at(1);
         QTest::keyClick(box, Qt::Key_Return);
         QTRY_VERIFY(!palette->isVisible());
@@ -115,6 +128,8 @@ private slots:
         box->clear();
         type(box, QStringLiteral("حفظ"));
         QTRY_COMPARE(palette->resultIds(), QList<qint32>({inComment}));
+        // In Python, "#1, , x" is a comment.
+        QCOMPARE(foregroundAt(palette, 5), QColor(QRgb(highlight::colourOf(highlight::Style::Comment))));
         QTest::keyClick(box, Qt::Key_Return, Qt::ShiftModifier);
         QTRY_VERIFY(!palette->isVisible());
         QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("يحفظ بيانات المستخدم"));
