@@ -81,7 +81,7 @@ int showMessageBox(QWidget *owner, const QString &prompt, const QString &title, 
                    const QMap<int, QString> &buttonCaptions)
 {
     if (MessageBoxSeam::enabled()) {
-        MessageBoxSeam::Record record{prompt, title, style, buttonCaptions};
+        MessageBoxSeam::Record record{prompt, title, style, buttonCaptions, {}};
         for (int result : buttonResults(mb::buttonsOf(style)))
             record.shown.append(buttonCaptions.value(result, systemCaption(result)));
         MessageBoxSeam::record(record);

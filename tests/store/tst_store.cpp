@@ -227,7 +227,7 @@ private slots:
     // An insert into a view may store nothing and still look done: such a library never opens.
     void aLibraryWhoseTableIsAViewIsRefused()
     {
-        for (const QString table : {QStringLiteral("Code"), QStringLiteral("Groub")}) {
+        for (const QString &table : {QStringLiteral("Code"), QStringLiteral("Groub")}) {
             testing::TempLibrary lib;
             lib.exec(QStringLiteral("ALTER TABLE %1 RENAME TO %1Rows").arg(table));
             lib.exec(QStringLiteral("CREATE VIEW %1 AS SELECT * FROM %1Rows").arg(table));
