@@ -503,10 +503,12 @@ qint32 Library::addSnippet(const Snippet &s)
                                         "INSERT INTO Code (Head, Groub, code, Learn, \"User\") VALUES (?, ?, ?, ?, ?) "
                                         "RETURNING id"),
                                     {nullable(s.head), groub, nullable(s.code), nullable(s.learn), userValue(s.user)});
+        if (!holdCategory) {
+            id = insertedId(q);
+            return;
+        }
         if (!nextRow(q))
-            throw StoreError(holdCategory
-                                 ? QStringLiteral("لم يُضف الكود: التصنيف الذي اختير له لم يعد موجوداً في المكتبة")
-                                 : QStringLiteral("لم يُعرف رقم الصف المضاف"));
+            throw StoreError(QStringLiteral("لم يُضف الكود: التصنيف الذي اختير له لم يعد موجوداً في المكتبة"));
         id = q.value(0).toInt();
         q.finish();
     });

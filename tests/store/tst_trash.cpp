@@ -12,24 +12,7 @@ namespace {
 
 Library &library() { return testing::library(); }
 
-// The languages' table as the library keeps it (one row per snippet that has a language).
-void addLanguageTable(testing::TempLibrary &lib)
-{
-    lib.exec(testing::onPostgres() ? QStringLiteral("CREATE TABLE SnippetLanguage (id integer PRIMARY KEY, "
-                                                    "Language text NOT NULL)")
-                                   : QStringLiteral("CREATE TABLE SnippetLanguage (id INTEGER PRIMARY KEY, "
-                                                    "Language TEXT NOT NULL)"));
-}
-
-QString languageOf(qint32 id)
-{
-    QSqlQuery q(library().connection().database());
-    q.prepare(QStringLiteral("SELECT Language FROM SnippetLanguage WHERE id = ?"));
-    q.addBindValue(id);
-    if (!q.exec())
-        qFatal("cannot read the language");
-    return q.next() ? q.value(0).toString() : QString();
-}
+QString languageOf(qint32 id) { return library().snippetLanguage(id); }
 
 void compareRows(const Snippet &a, const Snippet &b)
 {
@@ -56,19 +39,16 @@ private slots:
     void deleteThenRestoreGivesTheSnippetBack()
     {
         testing::TempLibrary lib;
-        addLanguageTable(lib);
         const qint32 category = lib.addCategory(QStringLiteral("أدوات"));
         const qint32 other = lib.addSnippet(QStringLiteral("باقٍ"), category);
         const qint32 id = lib.addSnippet(QStringLiteral(" عنوان "), category, kCode, QVariant(), QVariant());
-        lib.exec(QStringLiteral("INSERT INTO SnippetLanguage (id, Language) VALUES (?, ?)"),
-                 {id, QStringLiteral("Python")});
+        library().setSnippetLanguage(id, QStringLiteral("Python"));
         library().updateSnippet({id, QStringLiteral("عنوان ثان"), category, QStringLiteral("x"), QVariant(), {}});
         const Snippet before = *library().snippet(id);
         QCOMPARE(library().snippetHistory(id).size(), 1);
 
         QVERIFY(library().deleteSnippet(id));
-        // The language goes with its snippet.
-        lib.exec(QStringLiteral("DELETE FROM SnippetLanguage WHERE id = ?"), {id});
+        QCOMPARE(library().snippetLanguages().size(), 0); // the language went with its snippet
         QVERIFY(!library().snippet(id));
         const QList<TrashItem> items = library().trashItems();
         QCOMPARE(items.size(), 1);
@@ -132,18 +112,16 @@ private slots:
     void anEditIsUndoneFromTheHistory()
     {
         testing::TempLibrary lib;
-        addLanguageTable(lib);
         const qint32 category = lib.addCategory(QStringLiteral("c"));
         const qint32 id = lib.addSnippet(QStringLiteral("أصل"), category, kCode, QStringLiteral(" تعليق\r\n"), true);
-        lib.exec(QStringLiteral("INSERT INTO SnippetLanguage (id, Language) VALUES (?, ?)"),
-                 {id, QStringLiteral("Go")});
+        library().setSnippetLanguage(id, QStringLiteral("Go"));
         const Snippet original = *library().snippet(id);
 
         // The edit dialog's save, a rename in the tree, an import that replaces.
         Snippet edited = original;
         edited.code = QStringLiteral("changed");
         QCOMPARE(library().updateSnippetIfUnchanged(original, edited), Library::CheckedUpdate::Updated);
-        lib.exec(QStringLiteral("UPDATE SnippetLanguage SET Language = 'Rust' WHERE id = ?"), {id});
+        library().setSnippetLanguage(id, QStringLiteral("Rust"));
         QVERIFY(library().renameSnippet(id, QStringLiteral("جديد")));
         QVERIFY(library().updateSnippet({id, QStringLiteral("جديد"), category, QStringLiteral("third"), {}, {}}));
         // Writing what is there already changes nothing and keeps nothing.

@@ -168,15 +168,14 @@ void RowWriter::flush()
     for (const QVariant &v : std::as_const(m_values))
         q.addBindValue(v);
     exec(q);
-    if (q.numRowsAffected() != rows.size())
-        throw store::StoreError(kNothingStored);
     // The ids come from the identity in the order the rows went in: ascending is their order.
     QList<qint64> ids;
     while (store::nextRow(q))
         ids.append(q.value(0).toLongLong());
     std::sort(ids.begin(), ids.end());
+    // As many ids as rows sent, or some were not stored.
     if (ids.size() != m_languages.size())
-        throw store::StoreError(store::describeSqlError(QString()));
+        throw store::StoreError(kNothingStored);
     for (qsizetype i = 0; i < ids.size(); ++i) {
         if (m_languages.at(i).isEmpty())
             continue;
