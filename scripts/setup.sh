@@ -7,12 +7,15 @@ cd "$(dirname "$0")/.."
 
 PACKAGES=(build-essential cmake pkg-config qt6-base-dev libqt6sql6-sqlite libqt6svg6-dev qt6-translations-l10n
           libgl-dev libsqlite3-dev libqt6sql6-psql postgresql mdbtools-dev fonts-dejavu-core fonts-noto-core fonts-noto-mono poppler-utils python3
-          adwaita-icon-theme lintian desktop-file-utils appstream libxml2-utils libtree-sitter-dev npm)
+          adwaita-icon-theme lintian desktop-file-utils appstream libxml2-utils libtree-sitter-dev)
 
 missing=()
 for p in "${PACKAGES[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
+# npm only fetches the grammars: any working one will do, and Debian's conflicts with a Node.js
+# installed from elsewhere, so it is asked for only when there is none.
+command -v npm >/dev/null 2>&1 || missing+=(npm)
 if [ ${#missing[@]} -gt 0 ]; then
   if [ "$(id -u)" = 0 ]; then
     export DEBIAN_FRONTEND=noninteractive
