@@ -241,6 +241,62 @@ private slots:
         QCOMPARE(MessageBoxSeam::count(), 1);
     }
 
+    // The file menu's copies: the selected snippet into a team library (made one after the question),
+    // then back from the team library, where it is a duplicate and nothing is copied.
+    void copiesBetweenMyLibraryAndTheTeams()
+    {
+        openLibrary();
+        const qint32 s = lib->addSnippet(QStringLiteral("فتح ملف"), lib->addCategory(QStringLiteral("الملفات")),
+                                         QStringLiteral("Open f For Input As #1"), QStringLiteral("شرح"), true);
+        testing::library().setSnippetLanguage(s, QStringLiteral("C#"));
+        openMain([](browser::FrmMain &m) { app::installCommands(m); });
+        main->selectNode(store::snippetKey(s));
+        main->menu(QStringLiteral("mnufile"))->aboutToShow();
+        QVERIFY(main->command(QStringLiteral("mnuCopyToTeam"))->isEnabled());
+        QVERIFY(!main->command(QStringLiteral("mnuCopyToMine"))->isEnabled());
+
+        testing::TempPgDatabase team;
+        const store::PgLocation server = store::parsePgLocation(testing::pgServerUri());
+        QTimer::singleShot(0, main.get(), [&] {
+            auto *d = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+            QVERIFY(d);
+            fill(d, server.host, 5432, team.name(), server.user, "prefer", QString());
+            QTest::mouseClick(control<QPushButton>(d, "CmdOpen"), Qt::LeftButton);
+        });
+        MessageBoxSeam::setNextAnswer(platform::mb::Yes); // give the empty database the tables
+        MessageBoxSeam::setNextAnswer(platform::mb::Yes); // copy what the preview says
+        main->command(QStringLiteral("mnuCopyToTeam"))->trigger();
+        QCOMPARE(MessageBoxSeam::count(), 3);
+        QVERIFY2(MessageBoxSeam::records().at(1).prompt.startsWith(QStringLiteral("سيُنسخ 1 من 1 إلى مكتبة الفريق")),
+                 qPrintable(MessageBoxSeam::records().at(1).prompt));
+        QCOMPARE(testing::library().path(), lib->path()); // the window stays on its library
+        {
+            store::Library copy;
+            copy.open(team.uri());
+            const QList<store::Snippet> rows = copy.allSnippets();
+            QCOMPARE(rows.size(), 1);
+            QCOMPARE(rows[0].head.toString(), QStringLiteral("فتح ملف"));
+            QCOMPARE(rows[0].code.toString(), QStringLiteral("Open f For Input As #1"));
+            QCOMPARE(rows[0].learn.toString(), QStringLiteral("شرح"));
+            QVERIFY(store::isTrue(rows[0].user));
+            QCOMPARE(copy.snippetLanguage(rows[0].id), QStringLiteral("C#"));
+            QCOMPARE(copy.categories().value(0).caption.toString(), QStringLiteral("الملفات"));
+        }
+
+        app::setFileLibrary(lib->path());
+        QVERIFY(app::switchLibrary(*main, team.uri()));
+        main->menu(QStringLiteral("mnufile"))->aboutToShow();
+        QVERIFY(main->command(QStringLiteral("mnuCopyToMine"))->isEnabled());
+        const QModelIndex category = main->TVCodeHead()->model()->index(0, 0, main->node(store::RootKey));
+        main->selectNode(browser::FrmMain::keyOf(category));
+        MessageBoxSeam::clear();
+        main->command(QStringLiteral("mnuCopyToMine"))->trigger();
+        QCOMPARE(MessageBoxSeam::count(), 1);
+        QVERIFY2(MessageBoxSeam::last().prompt.contains(QStringLiteral("لا شيء يُنسخ")), qPrintable(MessageBoxSeam::last().prompt));
+        main->command(QStringLiteral("mnuFileLibrary"))->trigger();
+        QCOMPARE(testing::library().snippetCount(), 1);
+    }
+
     // A role that may only read: the team library's notice, and nothing that writes.
     void readOnlyRoleGetsTheTeamNotice()
     {
