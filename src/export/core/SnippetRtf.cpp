@@ -7,27 +7,22 @@
 
 namespace exporting::core {
 
-QString snippetRtf(QStringView text, bool rightToLeft)
+namespace {
+
+// Characters the RTF writes as \uN escapes.
+qsizetype escapesIn(QStringView text)
 {
-    QString rtf;
     qsizetype escapes = 0;
     for (const QChar c : text)
         escapes += c.unicode() >= 0x7F;
-    // Room for every escape, keyword run and paragraph break, so the text is never copied as it
-    // grows; pages reserved and never written cost nothing.
-    // (A keyword run adds 16 characters to a word of two or more: at most 8 per character.)
-    rtf.reserve(text.size() * 9 + escapes * 8 + 512);
-    adviseLargeBuffer(rtf.constData(), rtf.capacity() * qsizetype(sizeof(QChar)));
-    rtf.append(QLatin1String("{\\rtf1\\ansi\\ansicpg1256\\deff0{\\fonttbl{\\f0\\fmodern\\fcharset0 "));
-    rtf.append(CodeFontName);
-    rtf.append(QLatin1String(";}}\r\n{\\colortbl\\red0\\green0\\blue0;\\red0\\green0\\blue128;}\r\n"));
-    // The paragraph properties hold for every paragraph up to the end: RTF keeps them until \pard.
-    rtf.append(QLatin1String("\\deflang1025\\viewkind4\\uc1"));
-    rtf.append(rightToLeft ? QLatin1String("\\pard\\rtlpar\\qr ") : QLatin1String("\\pard\\ltrpar\\ql "));
-    rtf.append(QLatin1String("\\f0\\fs20 "));
+    return escapes;
+}
 
-    // Text outside keywords has no colour of its own (no font tag in the web page); each keyword
-    // is one colour run closed by \plain, which resets the size, so that is said again.
+// Calls line(start, end) for each line of text, the last one too (empty after a final break);
+// CR LF, LF or CR is one line break each.
+template <typename Line>
+void forEachLine(QStringView text, Line &&line)
+{
     const QChar *data = text.data();
     const qsizetype n = text.size();
     qsizetype lineStart = 0;
@@ -35,7 +30,44 @@ QString snippetRtf(QStringView text, bool rightToLeft)
         qsizetype lineEnd = lineStart;
         while (lineEnd < n && data[lineEnd] != QLatin1Char('\n') && data[lineEnd] != QLatin1Char('\r'))
             ++lineEnd;
-        const QStringView line(data + lineStart, lineEnd - lineStart);
+        line(lineStart, lineEnd);
+        lineStart = lineEnd
+                    + (lineEnd + 1 < n && data[lineEnd] == QLatin1Char('\r') && data[lineEnd + 1] == QLatin1Char('\n')
+                           ? 2
+                           : 1);
+    }
+}
+
+// The document's start: the code font, black then colours as the colour table, and paragraph
+// properties that hold for every paragraph up to the end (RTF keeps them until \pard).
+void appendHeader(QString &rtf, const QString &colours, bool rightToLeft)
+{
+    rtf.append(QLatin1String("{\\rtf1\\ansi\\ansicpg1256\\deff0{\\fonttbl{\\f0\\fmodern\\fcharset0 "));
+    rtf.append(CodeFontName);
+    rtf.append(QLatin1String(";}}\r\n{\\colortbl\\red0\\green0\\blue0;"));
+    rtf.append(colours);
+    rtf.append(QLatin1String("}\r\n\\deflang1025\\viewkind4\\uc1"));
+    rtf.append(rightToLeft ? QLatin1String("\\pard\\rtlpar\\qr ") : QLatin1String("\\pard\\ltrpar\\ql "));
+    rtf.append(QLatin1String("\\f0\\fs20 "));
+}
+
+} // namespace
+
+QString snippetRtf(QStringView text, bool rightToLeft)
+{
+    QString rtf;
+    const qsizetype escapes = escapesIn(text);
+    // Room for every escape, keyword run and paragraph break, so the text is never copied as it
+    // grows; pages reserved and never written cost nothing.
+    // (A keyword run adds 16 characters to a word of two or more: at most 8 per character.)
+    rtf.reserve(text.size() * 9 + escapes * 8 + 512);
+    adviseLargeBuffer(rtf.constData(), rtf.capacity() * qsizetype(sizeof(QChar)));
+    appendHeader(rtf, QStringLiteral("\\red0\\green0\\blue128;"), rightToLeft); // \cf1: the keyword navy
+
+    // Text outside keywords has no colour of its own (no font tag in the web page); each keyword
+    // is one colour run closed by \plain, which resets the size, so that is said again.
+    forEachLine(text, [&](qsizetype lineStart, qsizetype lineEnd) {
+        const QStringView line = text.sliced(lineStart, lineEnd - lineStart);
         qsizetype written = 0;
         forEachKeyword(line, [&](qsizetype start, qsizetype length) {
             platform::appendRtfText(rtf, line.sliced(written, start - written));
@@ -47,12 +79,7 @@ QString snippetRtf(QStringView text, bool rightToLeft)
         platform::appendRtfText(rtf, line.sliced(written));
         // Every paragraph, the last one included, ends with a line-initial \par.
         rtf.append(u"\r\n\\par ");
-        // CR LF, LF or CR: one line break each.
-        lineStart = lineEnd
-                    + (lineEnd + 1 < n && data[lineEnd] == QLatin1Char('\r') && data[lineEnd + 1] == QLatin1Char('\n')
-                           ? 2
-                           : 1);
-    }
+    });
     rtf.append(QLatin1Char('}'));
     return rtf;
 }
@@ -64,32 +91,21 @@ QString snippetRtf(QStringView text, bool rightToLeft, const QString &language)
     const QList<highlight::Span> spans = rightToLeft ? QList<highlight::Span>()
                                                      : highlight::highlightText(language, text);
     QString rtf;
-    qsizetype escapes = 0;
-    for (const QChar c : text)
-        escapes += c.unicode() >= 0x7F;
+    const qsizetype escapes = escapesIn(text);
     // A run adds at most 17 characters, and there is at most one run per character.
     rtf.reserve(text.size() * 9 + escapes * 8 + spans.size() * 18 + 1024);
     adviseLargeBuffer(rtf.constData(), rtf.capacity() * qsizetype(sizeof(QChar)));
-    rtf.append(QLatin1String("{\\rtf1\\ansi\\ansicpg1256\\deff0{\\fonttbl{\\f0\\fmodern\\fcharset0 "));
-    rtf.append(CodeFontName);
     // \cfN is the colour of highlight::Style(N).
-    rtf.append(QLatin1String(";}}\r\n{\\colortbl\\red0\\green0\\blue0;"));
+    QString colours;
     for (int i = 1; i < highlight::StyleCount; ++i) {
         const unsigned rgb = highlight::colourOf(highlight::Style(i));
-        rtf.append(QStringLiteral("\\red%1\\green%2\\blue%3;").arg(rgb >> 16).arg((rgb >> 8) & 0xFF).arg(rgb & 0xFF));
+        colours += QStringLiteral("\\red%1\\green%2\\blue%3;").arg(rgb >> 16).arg((rgb >> 8) & 0xFF).arg(rgb & 0xFF);
     }
-    rtf.append(QLatin1String("}\r\n\\deflang1025\\viewkind4\\uc1"));
-    rtf.append(rightToLeft ? QLatin1String("\\pard\\rtlpar\\qr ") : QLatin1String("\\pard\\ltrpar\\ql "));
-    rtf.append(QLatin1String("\\f0\\fs20 "));
+    appendHeader(rtf, colours, rightToLeft);
 
     const QChar *data = text.data();
-    const qsizetype n = text.size();
-    qsizetype lineStart = 0;
     qsizetype next = 0; // the first run not wholly before the line
-    while (lineStart <= n) {
-        qsizetype lineEnd = lineStart;
-        while (lineEnd < n && data[lineEnd] != QLatin1Char('\n') && data[lineEnd] != QLatin1Char('\r'))
-            ++lineEnd;
+    forEachLine(text, [&](qsizetype lineStart, qsizetype lineEnd) {
         while (next < spans.size() && spans[next].start + spans[next].length <= lineStart)
             ++next;
         // A run over several lines (a block comment, a long string) is coloured on each.
@@ -107,11 +123,7 @@ QString snippetRtf(QStringView text, bool rightToLeft, const QString &language)
         }
         platform::appendRtfText(rtf, QStringView(data + written, lineEnd - written));
         rtf.append(u"\r\n\\par ");
-        lineStart = lineEnd
-                    + (lineEnd + 1 < n && data[lineEnd] == QLatin1Char('\r') && data[lineEnd + 1] == QLatin1Char('\n')
-                           ? 2
-                           : 1);
-    }
+    });
     rtf.append(QLatin1Char('}'));
     return rtf;
 }
