@@ -32,6 +32,19 @@ FrmEdit::FrmEdit(store::Library &library, qint32 snippetId, QWidget *parent)
 }
 
 namespace {
+
+// Equal as the store compares them (Null differs from an empty text), so exactly one of the
+// update and this dialog keeps the version an edit replaces.
+bool sameText(const QVariant &a, const QVariant &b)
+{
+    return a.isNull() == b.isNull() && a.toString() == b.toString();
+}
+
+bool sameTexts(const store::Snippet &a, const store::Snippet &b)
+{
+    return sameText(a.head, b.head) && sameText(a.code, b.code) && sameText(a.learn, b.learn);
+}
+
 constexpr int HistoryHeight = 1800; // twips, below the designed layout
 }
 
@@ -183,9 +196,16 @@ void FrmEdit::commit()
         if (!runGuarded(this, text::SaveSnippetFailed, [&] {
                 // The language is written with the fields, or not at all.
                 m_library.transaction([&] {
+                    // A change of language alone is an edit too: the update keeps no version for
+                    // it, so the one it replaces is kept here.
+                    const bool languageAlone = sameTexts(m_loaded, row)
+                                               && m_library.snippetLanguage(m_snippetId) != name;
                     result = m_library.updateSnippetIfUnchanged(m_loaded, row);
-                    if (result == Result::Updated)
-                        m_library.setSnippetLanguage(m_snippetId, name);
+                    if (result != Result::Updated)
+                        return;
+                    if (languageAlone)
+                        m_library.keepVersion(m_snippetId);
+                    m_library.setSnippetLanguage(m_snippetId, name);
                 });
             }))
             return;

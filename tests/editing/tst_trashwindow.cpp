@@ -9,6 +9,7 @@
 #include "store/Library.h"
 #include "store/NodeKey.h"
 
+#include <QComboBox>
 #include <QListWidget>
 #include <QTreeView>
 #include <QTreeWidget>
@@ -119,6 +120,27 @@ private slots:
         QCOMPARE(history.size(), 2);
         QCOMPARE(history[0].head.toString(), QStringLiteral("الثاني"));
         QCOMPARE(main->selectedKey(), store::snippetKey(id));
+    }
+
+    // Changing only the language in the edit dialog keeps the version it replaces, language and all.
+    void aChangeOfLanguageAloneIsKept()
+    {
+        const qint32 id = lib->addSnippet(QStringLiteral("t"), lib->addCategory(QStringLiteral("c")), QStringLiteral("x = 1"));
+        testing::library().setSnippetLanguage(id, QStringLiteral("Python"));
+        main->rebuildTree();
+        main->selectNode(store::snippetKey(id));
+        OnModal driver([&](QDialog *d) {
+            control<QComboBox>(d, "cmbLanguage")->setCurrentText(QStringLiteral("Ruby"));
+            click(d, "CmdAdd");
+        });
+        main->command(browser::cmd::edit)->trigger();
+        QVERIFY(driver.seen());
+        QTRY_VERIFY(!QApplication::activeModalWidget());
+        QCOMPARE(testing::library().snippetLanguage(id), QStringLiteral("Ruby"));
+        const QList<store::SnippetVersion> history = testing::library().snippetHistory(id);
+        QCOMPARE(history.size(), 1);
+        QCOMPARE(history[0].language, QStringLiteral("Python"));
+        QCOMPARE(history[0].code.toString(), QStringLiteral("x = 1"));
     }
 };
 
