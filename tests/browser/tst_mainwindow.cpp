@@ -44,20 +44,9 @@
 using browser::FrmMain;
 using platform::MessageBoxSeam;
 
-namespace {
+using testing::colourAt;
 
-// The colour drawn at a position: the keyword colours lie over the text in the blocks' layouts.
-QColor colourAt(QTextDocument *doc, int position)
-{
-    const QTextBlock block = doc->findBlock(position);
-    const int at = position - block.position();
-    for (const QTextLayout::FormatRange &r : block.layout()->formats())
-        if (at >= r.start && at < r.start + r.length && r.format.hasProperty(QTextFormat::ForegroundBrush))
-            return r.format.foreground().color();
-    QTextCursor c(doc);
-    c.setPosition(position + 1);
-    return c.charFormat().foreground().color();
-}
+namespace {
 
 QStringList childTexts(const QModelIndex &node)
 {

@@ -18,20 +18,9 @@
 
 using namespace highlight;
 
-namespace {
+using testing::colourAt;
 
-// The colour drawn at a position: the colours lie over the text in the blocks' layouts.
-QColor colourAt(QTextDocument *doc, int position)
-{
-    const QTextBlock block = doc->findBlock(position);
-    const int at = position - block.position();
-    for (const QTextLayout::FormatRange &r : block.layout()->formats())
-        if (at >= r.start && at < r.start + r.length && r.format.hasProperty(QTextFormat::ForegroundBrush))
-            return r.format.foreground().color();
-    QTextCursor c(doc);
-    c.setPosition(position + 1);
-    return c.charFormat().foreground().color();
-}
+namespace {
 
 QColor colour(Style style) { return QColor(QRgb(colourOf(style))); }
 

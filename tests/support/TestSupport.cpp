@@ -1,5 +1,9 @@
 #include "TestSupport.h"
 
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextLayout>
+
 #include "platform/InputDialog.h"
 #include "platform/PrintDialog.h"
 #include "store/Database.h"
@@ -183,6 +187,18 @@ void resetSeams()
     platform::PrintDialogSeam::enable(true);
     platform::InputDialogSeam::clear();
     platform::InputDialogSeam::enable(true);
+}
+
+QColor colourAt(QTextDocument *doc, int position)
+{
+    const QTextBlock block = doc->findBlock(position);
+    const int at = position - block.position();
+    for (const QTextLayout::FormatRange &r : block.layout()->formats())
+        if (at >= r.start && at < r.start + r.length && r.format.hasProperty(QTextFormat::ForegroundBrush))
+            return r.format.foreground().color();
+    QTextCursor c(doc);
+    c.setPosition(position + 1);
+    return c.charFormat().foreground().color();
 }
 
 } // namespace testing

@@ -7,6 +7,8 @@
 #include "store/Library.h"
 
 #include <QApplication>
+#include <QColor>
+#include <QTextDocument>
 #include <QDialog>
 #include <QTimer>
 #include <QTemporaryDir>
@@ -87,6 +89,10 @@ private:
 };
 
 QByteArray readFile(const QString &path);
+
+// The colour drawn at a position of a document: colourings lie over the text in the blocks'
+// layouts, else the character's own format.
+QColor colourAt(QTextDocument *doc, int position);
 void writeFile(const QString &path, const QByteArray &bytes);
 
 // Runs fn on the next modal dialog, once it is shown (a dialog that runs its own event loop).
