@@ -18,32 +18,32 @@ void run(QSqlQuery &query)
 } // namespace
 
 // Copied in SQL, so the version is the row's values exactly, whatever they are.
+QString Library::versionInsert(const QString &condition)
+{
+    return QStringLiteral("INSERT INTO SnippetHistory (id, Head, code, Learn, Language, Replaced) "
+                          "SELECT id, Head, code, Learn, %1, CAST(? AS BIGINT) FROM Code WHERE id = ? AND (%2)")
+        .arg(languageOf(QStringLiteral("Code.id")), condition);
+}
+
+QString Library::historyTrim(const QString &kept)
+{
+    return QStringLiteral("DELETE FROM SnippetHistory WHERE id = ? AND VersionId NOT IN "
+                          "(SELECT VersionId FROM SnippetHistory WHERE id = ? ORDER BY VersionId DESC LIMIT %1)")
+        .arg(kept);
+}
+
 void Library::keepVersionIf(qint32 id, const QString &condition, const QVariantList &values)
 {
     if (!sideTables().historyWrite)
         return;
-    QSqlQuery q = prepare(QStringLiteral("INSERT INTO SnippetHistory (id, Head, code, Learn, Language, Replaced) "
-                                         "SELECT id, Head, code, Learn, %1, CAST(? AS BIGINT) FROM Code "
-                                         "WHERE id = ? AND (%2)")
-                              .arg(languageOf(QStringLiteral("Code.id")), condition));
-    q.addBindValue(QDateTime::currentMSecsSinceEpoch());
-    q.addBindValue(id);
-    for (const QVariant &v : values)
-        q.addBindValue(v);
-    run(q);
+    runWith(versionInsert(condition), QVariantList{QDateTime::currentMSecsSinceEpoch(), id} + values);
 }
 
 void Library::trimHistory(qint32 id)
 {
     if (!sideTables().historyWrite)
         return;
-    QSqlQuery q = prepare(QStringLiteral("DELETE FROM SnippetHistory WHERE id = ? AND VersionId NOT IN "
-                                         "(SELECT VersionId FROM SnippetHistory WHERE id = ? ORDER BY VersionId DESC "
-                                         "LIMIT %1)")
-                              .arg(HistoryLength));
-    q.addBindValue(id);
-    q.addBindValue(id);
-    run(q);
+    runWith(historyTrim(QString::number(HistoryLength)), {id, id});
 }
 
 void Library::keepVersion(qint32 id)

@@ -348,16 +348,15 @@ QList<SnippetText> Library::snippetTexts(qint64 afterRow, int maxRows, bool with
     if (withLearn)
         sql += QStringLiteral(", ") + column("Learn");
     sql += QStringLiteral(" FROM Code WHERE %1 > ? ORDER BY %1 LIMIT ?").arg(row);
-    QSqlQuery q = prepare(sql);
+    QVariantList values;
     if (!fragment.isEmpty()) {
         if (withCode)
-            q.addBindValue(pattern);
+            values.append(pattern);
         if (withLearn)
-            q.addBindValue(pattern);
+            values.append(pattern);
     }
-    q.addBindValue(afterRow);
-    q.addBindValue(qMax(maxRows, 1));
-    run(q);
+    values << afterRow << qMax(maxRows, 1);
+    QSqlQuery q = runWith(sql, values);
     QList<SnippetText> result;
     while (nextRow(q)) {
         SnippetText t;
@@ -396,9 +395,9 @@ QList<SnippetText> Library::snippetTextsOf(const QList<qint64> &rows, const QLis
         return QStringLiteral("CASE WHEN %1 IN (%2) THEN %3 END").arg(row, list(which), QLatin1String(name));
     };
     // Only numbers are put into the text.
-    QSqlQuery q = prepare(QStringLiteral("SELECT %1, id, Head, %2, %3 FROM Code WHERE %1 IN (%4) ORDER BY %1")
-                              .arg(row, column("code", codeRows), column("Learn", learnRows), list(rows)));
-    run(q);
+    QSqlQuery q = runWith(QStringLiteral("SELECT %1, id, Head, %2, %3 FROM Code WHERE %1 IN (%4) ORDER BY %1")
+                              .arg(row, column("code", codeRows), column("Learn", learnRows), list(rows)),
+                          {});
     while (nextRow(q)) {
         SnippetText t;
         t.row = q.value(0).toLongLong();
@@ -494,11 +493,16 @@ qint32 Library::addSnippet(const Snippet &s)
     // the add is refused: no snippet is left without its category.
     const bool holdCategory = onPostgres() && !groub.isNull();
     transaction([&] {
+        QVariantList values{nullable(s.head), nullable(s.code), nullable(s.learn), userValue(s.user), groub};
+        const QString fold = holdCategory ? m_index.foldWith(QStringLiteral("c"), s.head, s.code, s.learn, values)
+                                          : QString();
         QSqlQuery q = holdCategory
-                          ? runWith(QStringLiteral("INSERT INTO Code (Head, Groub, code, Learn, \"User\") "
+                          ? runWith(QStringLiteral("WITH c AS (INSERT INTO Code (Head, Groub, code, Learn, \"User\") "
                                                    "SELECT ?::text, g.Groub, ?::text, ?::text, ?::boolean FROM Groub g "
-                                                   "WHERE g.Groub = ?::integer FOR KEY SHARE RETURNING id"),
-                                    {nullable(s.head), nullable(s.code), nullable(s.learn), userValue(s.user), groub})
+                                                   "WHERE g.Groub = ?::integer FOR KEY SHARE "
+                                                   "RETURNING id, Head, code, Learn)%1 SELECT id FROM c")
+                                        .arg(fold),
+                                    values)
                           : runWith(QStringLiteral(
                                         "INSERT INTO Code (Head, Groub, code, Learn, \"User\") VALUES (?, ?, ?, ?, ?) "
                                         "RETURNING id"),
@@ -511,6 +515,7 @@ qint32 Library::addSnippet(const Snippet &s)
             throw StoreError(QStringLiteral("لم يُضف الكود: التصنيف الذي اختير له لم يعد موجوداً في المكتبة"));
         id = q.value(0).toInt();
         q.finish();
+        m_foldedItself = !fold.isEmpty() && m_transactionDepth == 1;
     });
     return id;
 }
@@ -519,17 +524,36 @@ bool Library::updateSnippet(const Snippet &s)
 {
     bool changed = false;
     const QVariant groub = groubValue(s.groub);
+    const QVariantList texts{nullable(s.head), nullable(s.code), nullable(s.learn)};
     transaction([&] {
-        keepVersionIf(s.id, kChangesText, {nullable(s.head), nullable(s.code), nullable(s.learn)});
-        // The category filed under is held until the edit commits, as an add holds it.
-        if (onPostgres() && !groub.isNull())
-            changed = changeRow(QStringLiteral("WITH g AS (SELECT Groub FROM Groub WHERE Groub = ?::integer FOR KEY SHARE) "
-                                               "UPDATE Code SET Head = ?, Groub = ?, code = ?, Learn = ? "
-                                               "WHERE id = ? AND (SELECT count(*) FROM g) >= 0"),
-                                {groub, nullable(s.head), groub, nullable(s.code), nullable(s.learn), s.id});
-        else
-            changed = changeRow(QStringLiteral("UPDATE Code SET Head = ?, Groub = ?, code = ?, Learn = ? WHERE id = ?"),
-                                {nullable(s.head), groub, nullable(s.code), nullable(s.learn), s.id});
+        if (onPostgres() && !groub.isNull()) {
+            // One statement: the version it replaces, the history's trim (that version counted),
+            // the row, and its folding for the search. The category filed under is held until the
+            // edit commits, as an add holds it.
+            QString sql = QStringLiteral("WITH ");
+            QVariantList values;
+            if (sideTables().historyWrite) {
+                sql += QStringLiteral("h AS (%1 RETURNING 1), t AS (%2), ")
+                           .arg(versionInsert(kChangesText),
+                                historyTrim(QStringLiteral("%1 - (SELECT count(*) FROM h)").arg(HistoryLength)));
+                values << QDateTime::currentMSecsSinceEpoch() << s.id << texts << s.id << s.id;
+            }
+            sql += QStringLiteral("g AS (SELECT Groub FROM Groub WHERE Groub = ?::integer FOR KEY SHARE), "
+                                  "c AS (UPDATE Code SET Head = ?, Groub = ?, code = ?, Learn = ? "
+                                  "WHERE id = ? AND (SELECT count(*) FROM g) >= 0 RETURNING id, Head, code, Learn)");
+            values << groub << texts.at(0) << groub << texts.at(1) << texts.at(2) << s.id;
+            const QString fold = m_index.foldWith(QStringLiteral("c"), s.head, s.code, s.learn, values);
+            QSqlQuery q = runWith(sql + fold + QStringLiteral(" SELECT count(*) FROM c"), values);
+            changed = nextRow(q) && q.value(0).toInt() > 0;
+            q.finish();
+            m_foldedItself = !fold.isEmpty() && m_transactionDepth == 1;
+            return;
+        }
+        keepVersionIf(s.id, kChangesText, texts);
+        changed = runWith(QStringLiteral("UPDATE Code SET Head = ?, Groub = ?, code = ?, Learn = ? WHERE id = ?"),
+                          {texts.at(0), groub, texts.at(1), texts.at(2), s.id})
+                      .numRowsAffected()
+                  > 0;
         trimHistory(s.id);
     });
     return changed;
@@ -555,8 +579,19 @@ bool Library::deleteSnippet(qint32 id)
 {
     bool deleted = false;
     transaction([&] {
+        if (onPostgres() && sideTables().trashWrite) {
+            // The row the delete took is the one kept, in the same statement; the trigger drops its
+            // folded copy, so nothing is left to drain.
+            deleted = runWith(QStringLiteral("WITH c AS (DELETE FROM Code WHERE id = ? RETURNING *) ")
+                                  + trashInsert(QStringLiteral("c")),
+                              {id, QDateTime::currentMSecsSinceEpoch()})
+                          .numRowsAffected()
+                      > 0;
+            m_foldedItself = m_transactionDepth == 1;
+            return;
+        }
         keepInTrash(QStringLiteral("id = ?"), id);
-        deleted = changeRow(QStringLiteral("DELETE FROM Code WHERE id = ?"), {id});
+        deleted = runWith(QStringLiteral("DELETE FROM Code WHERE id = ?"), {id}).numRowsAffected() > 0;
     });
     return deleted;
 }
@@ -644,10 +679,12 @@ void Library::transaction(const std::function<void()> &work)
             throw StoreError(readOnlyLibraryMessage(engine()));
     }
     Transaction transaction(database());
+    if (m_transactionDepth == 0)
+        m_foldedItself = false;
     ++m_transactionDepth;
     try {
         work();
-        if (m_transactionDepth == 1)
+        if (m_transactionDepth == 1 && !m_foldedItself)
             m_index.drainPending(); // the index commits with the write
     } catch (...) {
         --m_transactionDepth;
@@ -656,6 +693,7 @@ void Library::transaction(const std::function<void()> &work)
     --m_transactionDepth;
     transaction.commit();
     if (m_transactionDepth == 0) {
+        m_index.settle();
         ++m_ownWrites;
         emit changed();
     }

@@ -246,6 +246,12 @@ private:
     void prepareSideTables(); // after a writable open: made when missing, old trash purged
     // Languages are kept, when the library has them, in SnippetLanguage (no row: none stored).
     QString languageOf(const QString &idColumn); // SQL for a snippet's stored language, "" for none
+    // The statements that keep a deleted row (from rows: Code's, aliased c) and a version, and
+    // that trim a snippet's history to its kept newest versions (an SQL expression); each takes
+    // its values as keepInTrash, keepVersionIf and trimHistory give them.
+    QString trashInsert(const QString &rows);
+    QString versionInsert(const QString &condition);
+    QString historyTrim(const QString &kept);
     void keepInTrash(const QString &condition, qint32 value);
     void keepVersionIf(qint32 id, const QString &condition, const QVariantList &values);
     void trimHistory(qint32 id);
@@ -256,6 +262,9 @@ private:
     SearchIndex m_index;
     LibraryWatcher *m_watcher = nullptr;
     int m_transactionDepth = 0;
+    // The write under way folded its own rows in its one statement: nothing for the index to drain.
+    bool m_foldedItself = false;
+    qint64 m_languagesSeen = -1; // the openCount SnippetLanguage was found for
     // This connection's committed writes, and a stand-in for the change count a role may not read.
     qint64 m_ownWrites = 0;
     qint64 m_unknownChanges = 0;

@@ -17,12 +17,22 @@ namespace store {
 namespace {
 
 // How the table stores the texts; another value in a library means the index is rebuilt.
-constexpr int kFormat = 2;
+constexpr int kFormat = 3;
 constexpr int kBuildRows = 500;
 // More changed rows than this are left to the scan rather than judged one by one.
 constexpr int kMaxJudged = 1000;
+// Rows folded by this connection after which it looks whether the planner's figures lag (settle()).
+constexpr int kSettleRows = 1000;
 // The share of the rows beyond which the index does not narrow a search enough to be worth it.
 constexpr double kMostRows = 0.5;
+
+// What a row of searchtext was folded from: the trigger leaves a changed row unnoted when its
+// folding is already there, written by the same statement (foldWith) or left by a change that
+// changed nothing (another tool's "SET Learn = Learn"). %1 is the row, as NEW or a table's alias.
+QString sourceOf(const QString &row)
+{
+    return QStringLiteral("md5(ROW(%1.Head, %1.code, %1.Learn)::text)").arg(row);
+}
 
 } // namespace
 
@@ -72,20 +82,22 @@ void PgSearch::refold(const QList<qint64> &ids)
     for (qint64 id : ids)
         list.append(QString::number(id));
     // Only numbers are put into the text.
-    QSqlQuery rows = run(
-        QStringLiteral("SELECT id, Head, code, Learn FROM Code WHERE id IN (%1)").arg(list.join(QLatin1Char(','))));
+    QSqlQuery rows = run(QStringLiteral("SELECT id, Head, code, Learn, %1 FROM Code c WHERE id IN (%2)")
+                             .arg(sourceOf(QStringLiteral("c")), list.join(QLatin1Char(','))));
     QSqlQuery upsert(db());
-    if (!upsert.prepare(QStringLiteral("INSERT INTO searchtext (id, head, code, learn) VALUES (?, ?, ?, ?) "
+    if (!upsert.prepare(QStringLiteral("INSERT INTO searchtext (id, head, code, learn, source) VALUES (?, ?, ?, ?, ?) "
                                        "ON CONFLICT (id) DO UPDATE SET head = excluded.head, code = excluded.code, "
-                                       "learn = excluded.learn")))
+                                       "learn = excluded.learn, source = excluded.source")))
         throwQueryError(upsert);
     QSet<qint64> present;
+    m_foldedSinceCheck += int(ids.size());
     while (nextRow(rows)) {
         const qint64 id = rows.value(0).toLongLong();
         present.insert(id);
         upsert.bindValue(0, id);
         for (int f = 0; f < 3; ++f)
             upsert.bindValue(f + 1, foldForSearch(rows.value(f + 1).toString()));
+        upsert.bindValue(4, rows.value(4));
         if (!upsert.exec())
             throwQueryError(upsert);
     }
@@ -125,7 +137,7 @@ void PgSearch::createSchema()
     run(QStringLiteral("DROP FUNCTION IF EXISTS searchpending_note()"));
     run(QStringLiteral("DROP TABLE IF EXISTS searchtext, searchpending, searchstate"));
     run(QStringLiteral("CREATE TABLE searchtext (id integer PRIMARY KEY, head text NOT NULL, code text NOT NULL, "
-                       "learn text NOT NULL)"));
+                       "learn text NOT NULL, source text)"));
     // The transaction that noted the change: a writer folds its own rows and no others.
     run(QStringLiteral("CREATE TABLE searchpending (seq bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY, "
                        "rid integer NOT NULL, xid xid8 NOT NULL DEFAULT pg_current_xact_id())"));
@@ -143,17 +155,24 @@ void PgSearch::createSchema()
         for (const char *field : {"head", "code", "learn"})
             run(QStringLiteral("CREATE INDEX searchtext_%1 ON searchtext USING gin (%1 gin_trgm_ops)")
                     .arg(QLatin1String(field)));
-    // Id 0 (never an identity value) stands for a truncated table.
+    // Id 0 (never an identity value) stands for a truncated table. A deleted row needs no folding,
+    // so its folded copy goes at once; a changed one is noted unless its folding is there already.
+    // The schema is written into the body, so its statements are planned once per session.
+    QSqlQuery schemaName = run(QStringLiteral("SELECT quote_ident(current_schema())"));
+    if (!nextRow(schemaName))
+        throw StoreError(QStringLiteral("فهرس البحث ناقص"));
+    const QString in = schemaName.value(0).toString() + QLatin1Char('.');
     run(QStringLiteral(
-        "CREATE FUNCTION searchpending_note() RETURNS trigger LANGUAGE plpgsql SECURITY DEFINER "
-        "SET search_path = pg_catalog, pg_temp AS $$ BEGIN "
-        "IF TG_OP = 'TRUNCATE' THEN "
-        "EXECUTE format('INSERT INTO %I.searchpending (rid) VALUES (0)', TG_TABLE_SCHEMA); RETURN NULL; END IF; "
-        "IF TG_OP <> 'INSERT' THEN "
-        "EXECUTE format('INSERT INTO %I.searchpending (rid) VALUES ($1)', TG_TABLE_SCHEMA) USING OLD.id; END IF; "
-        "IF TG_OP <> 'DELETE' THEN "
-        "EXECUTE format('INSERT INTO %I.searchpending (rid) VALUES ($1)', TG_TABLE_SCHEMA) USING NEW.id; END IF; "
-        "RETURN NULL; END $$"));
+            "CREATE FUNCTION searchpending_note() RETURNS trigger LANGUAGE plpgsql SECURITY DEFINER "
+            "SET search_path = pg_catalog, pg_temp AS $$ BEGIN "
+            "IF TG_OP = 'TRUNCATE' THEN INSERT INTO %1searchpending (rid) VALUES (0); RETURN NULL; END IF; "
+            "IF TG_OP = 'DELETE' THEN DELETE FROM %1searchtext WHERE id = OLD.id; RETURN NULL; END IF; "
+            "IF TG_OP = 'UPDATE' THEN IF OLD.id <> NEW.id THEN DELETE FROM %1searchtext WHERE id = OLD.id; END IF; "
+            "END IF; "
+            "IF NOT EXISTS (SELECT 1 FROM %1searchtext WHERE id = NEW.id AND source = %2) THEN "
+            "INSERT INTO %1searchpending (rid) VALUES (NEW.id); END IF; "
+            "RETURN NULL; END $$")
+            .arg(in, sourceOf(QStringLiteral("NEW"))));
     run(QStringLiteral("CREATE TRIGGER code_search AFTER INSERT OR DELETE OR UPDATE OF id, Head, code, Learn ON Code "
                        "FOR EACH ROW EXECUTE FUNCTION searchpending_note()"));
     run(QStringLiteral("CREATE TRIGGER code_search_truncate AFTER TRUNCATE ON Code "
@@ -294,10 +313,16 @@ std::optional<QList<SearchCandidate>> PgSearch::candidates(const QString &folded
     if (!m_usable || foldedWord.toUcs4().size() < 3 || foldedWord.contains(QChar(0)))
         return std::nullopt;
     QList<qint64> changed;
+    double total = 0;
     try {
-        if (!done())
+        // The index's state, whether changes wait, and the folded table's size, in one round trip.
+        QSqlQuery state = run(QStringLiteral(
+            "SELECT EXISTS (SELECT 1 FROM searchstate WHERE done), EXISTS (SELECT 1 FROM searchpending), "
+            "(SELECT greatest(reltuples, 0) FROM pg_catalog.pg_class WHERE oid = to_regclass('searchtext'))"));
+        if (!nextRow(state) || !state.value(0).toBool())
             return std::nullopt;
-        if (scalar(QStringLiteral("SELECT count(*) FROM (SELECT 1 FROM searchpending LIMIT 1) p")) != 0) {
+        total = state.value(2).toDouble();
+        if (state.value(1).toBool()) {
             if (!m_readOnly)
                 foldOthers();
             // What is still noted (a read-only client folds nothing) is judged row by row; so many
@@ -320,31 +345,31 @@ std::optional<QList<SearchCandidate>> PgSearch::candidates(const QString &folded
     pattern = QLatin1Char('%') + pattern + QLatin1Char('%');
     const bool fields[3] = {head, code, learn};
     const char *names[3] = {"head", "code", "learn"};
-    QStringList tests, wheres;
+    // One query per field, so a row is tested (and its text read from the table) only in the
+    // field whose trigrams proposed it: a comment's word never reads the long code.
+    QStringList wheres, parts;
     QVariantList values;
     for (int i = 0; i < 3; ++i) {
-        tests.append(fields[i] ? QStringLiteral("%1 LIKE ? ESCAPE '\\'").arg(QLatin1String(names[i]))
-                               : QStringLiteral("false"));
-        if (fields[i])
-            values.append(pattern);
-    }
-    for (int i = 0; i < 3; ++i) {
-        if (fields[i]) {
-            wheres.append(QStringLiteral("%1 LIKE ? ESCAPE '\\'").arg(QLatin1String(names[i])));
-            values.append(pattern);
-        }
+        if (!fields[i])
+            continue;
+        wheres.append(QStringLiteral("%1 LIKE ? ESCAPE '\\'").arg(QLatin1String(names[i])));
+        parts.append(QStringLiteral("SELECT id, %1 FROM searchtext WHERE %2").arg(i).arg(wheres.last()));
+        values.append(pattern);
     }
     if (wheres.isEmpty())
         return QList<SearchCandidate>{};
     QList<SearchCandidate> rows;
     try {
-        if (!narrows(wheres.join(QLatin1String(" OR ")), pattern))
+        if (!narrows(wheres.join(QLatin1String(" OR ")), pattern, total))
             return std::nullopt;
-        QSqlQuery q = run(QStringLiteral("SELECT id, %1 FROM searchtext WHERE %2 ORDER BY id")
-                              .arg(tests.join(QLatin1String(", ")), wheres.join(QLatin1String(" OR "))),
-                          values);
-        while (nextRow(q))
-            rows.append({q.value(0).toLongLong(), q.value(1).toBool(), q.value(2).toBool(), q.value(3).toBool()});
+        QSqlQuery q = run(parts.join(QLatin1String(" UNION ALL ")) + QStringLiteral(" ORDER BY 1"), values);
+        while (nextRow(q)) {
+            const qint64 id = q.value(0).toLongLong();
+            if (rows.isEmpty() || rows.last().row != id)
+                rows.append({id, false, false, false});
+            const int field = q.value(1).toInt();
+            (field == 0 ? rows.last().head : field == 1 ? rows.last().code : rows.last().learn) = true;
+        }
     } catch (const StoreError &) {
         restarted = rebuild(); // the tables are damaged or gone
         return std::nullopt;
@@ -368,7 +393,7 @@ std::optional<QList<SearchCandidate>> PgSearch::candidates(const QString &folded
 // Whether the index narrows the search to fewer rows than the scan reads anyway: a word in most
 // rows is found quicker by reading them all than through the index, which then reads most of
 // the folded table too. The planner's estimate tells it without running the query.
-bool PgSearch::narrows(const QString &where, const QString &pattern)
+bool PgSearch::narrows(const QString &where, const QString &pattern, double total)
 {
     // EXPLAIN cannot be prepared: the pattern goes in as an escape string literal.
     QString literal = pattern;
@@ -384,8 +409,6 @@ bool PgSearch::narrows(const QString &where, const QString &pattern)
     if (at < 0)
         return true;
     const double estimate = plan.mid(at + 12, 24).section(QLatin1Char(','), 0, 0).trimmed().toDouble();
-    const double total = double(scalar(QStringLiteral("SELECT greatest(reltuples, 0)::bigint FROM pg_catalog.pg_class "
-                                                      "WHERE oid = 'searchtext'::regclass")));
     return total <= 0 || estimate < total * kMostRows;
 }
 
@@ -407,8 +430,9 @@ void PgSearch::drainPending()
     };
     if (!q.exec(QStringLiteral(
             "WITH p AS (DELETE FROM searchpending WHERE xid = pg_current_xact_id() RETURNING rid) "
-            "SELECT r.rid, c.id IS NOT NULL, c.Head, c.code, c.Learn FROM (SELECT DISTINCT rid FROM p) r "
-            "LEFT JOIN Code c ON c.id = r.rid")))
+            "SELECT r.rid, c.id IS NOT NULL, c.Head, c.code, c.Learn, %1 FROM (SELECT DISTINCT rid FROM p) r "
+            "LEFT JOIN Code c ON c.id = r.rid")
+                    .arg(sourceOf(QStringLiteral("c")))))
         failed();
     QSqlDriver *driver = db().driver();
     QSqlField field(QString(), QMetaType(QMetaType::QString));
@@ -425,20 +449,22 @@ void PgSearch::drainPending()
         else if (!q.value(1).toBool())
             gone.append(QString::number(id));
         else
-            upserts.append(QStringLiteral("(%1, %2, %3, %4)")
+            upserts.append(QStringLiteral("(%1, %2, %3, %4, %5)")
                                .arg(id)
                                .arg(literal(foldForSearch(q.value(2).toString())),
                                     literal(foldForSearch(q.value(3).toString())),
-                                    literal(foldForSearch(q.value(4).toString()))));
+                                    literal(foldForSearch(q.value(4).toString())), literal(q.value(5).toString())));
     }
     if (q.lastError().isValid())
         failed();
+    m_foldedSinceCheck += int(upserts.size() + gone.size());
     // Only numbers and the driver's own quoting of the texts are put into the SQL.
     const QString deleteGone = QStringLiteral("DELETE FROM searchtext WHERE id IN (%1)").arg(gone.join(u','));
     QString sql;
     if (!upserts.isEmpty())
-        sql = QStringLiteral("%1INSERT INTO searchtext (id, head, code, learn) VALUES %2 ON CONFLICT (id) DO UPDATE "
-                             "SET head = excluded.head, code = excluded.code, learn = excluded.learn")
+        sql = QStringLiteral("%1INSERT INTO searchtext (id, head, code, learn, source) VALUES %2 ON CONFLICT (id) DO "
+                             "UPDATE SET head = excluded.head, code = excluded.code, learn = excluded.learn, "
+                             "source = excluded.source")
                   .arg(gone.isEmpty() ? QString() : QStringLiteral("WITH d AS (%1) ").arg(deleteGone),
                        upserts.join(QLatin1String(", ")));
     else if (!gone.isEmpty())
@@ -449,6 +475,45 @@ void PgSearch::drainPending()
         && !q.exec(
             QStringLiteral("DELETE FROM searchtext s WHERE NOT EXISTS (SELECT 1 FROM Code c WHERE c.id = s.id)")))
         failed();
+}
+
+QString PgSearch::foldWith(const QString &from, const QVariant &head, const QVariant &code, const QVariant &learn,
+                           QVariantList &values) const
+{
+    if (!m_usable || m_readOnly || !m_folds)
+        return {};
+    for (const QVariant *text : {&head, &code, &learn})
+        values.append(QVariant(foldForSearch(text->toString())));
+    ++m_foldedSinceCheck;
+    return QStringLiteral(", searchfold AS (INSERT INTO searchtext (id, head, code, learn, source) "
+                          "SELECT id, ?, ?, ?, %1 FROM %2 ON CONFLICT (id) DO UPDATE SET head = excluded.head, "
+                          "code = excluded.code, learn = excluded.learn, source = excluded.source)")
+        .arg(sourceOf(from), from);
+}
+
+// The planner's figures decide whether the index narrows a search (narrows()) and how it is read;
+// after a bulk change (an import) they are refreshed at once rather than when autovacuum comes by,
+// by this connection when it folded many rows and the figures lag by a tenth of the table. A
+// role that does not own the table is passed over, without a word.
+void PgSearch::settle()
+{
+    if (!m_usable || m_readOnly || !m_folds || m_foldedSinceCheck < kSettleRows)
+        return;
+    m_foldedSinceCheck = 0;
+    try {
+        inTransaction(*m_db, [this] {
+            QSqlQuery q = run(QStringLiteral(
+                "SELECT s.n_mod_since_analyze > greatest(?, c.reltuples / 10) FROM pg_catalog.pg_stat_user_tables s "
+                "JOIN pg_catalog.pg_class c ON c.oid = s.relid WHERE s.relid = 'searchtext'::regclass"),
+                              {kSettleRows});
+            if (!nextRow(q) || !q.value(0).toBool())
+                return;
+            run(QStringLiteral("SET LOCAL client_min_messages = error"));
+            run(QStringLiteral("ANALYZE searchtext"));
+        });
+    } catch (const StoreError &) {
+        // Left to autovacuum.
+    }
 }
 
 // Folds the rows others changed (another tool, an older build, a client that failed to): best

@@ -6,12 +6,14 @@
 // text then gives exactly the rows whose folded field holds the folded word, a superset of what
 // either way of matching finds, and the caller's exact test decides as on SQLite.
 //
-// The folding is this program's, so the server cannot compute it: a row trigger on Code (plain
-// SQL, security definer, so a role that may write Code needs nothing more) notes each changed id
-// in searchpending, and this program folds those rows inside the transaction of each of its own
-// writes, before a search, and while building. Every writer of searchtext first takes one
-// transaction-level advisory lock, so the last one to fold a row is the last one that changed it.
-// A role that may not write searchtext leaves the notes to others; its searches scan meanwhile.
+// The folding is this program's, so the server cannot compute it. This program's own adds and
+// edits write the folded texts in the statement that writes the row (foldWith). A row trigger on
+// Code (security definer, so a role that may write Code needs nothing more) drops the folded copy
+// of a deleted row, and notes in searchpending each changed row whose folding is not there yet
+// (another tool's writes, this program's other writes); those this program folds inside the
+// transaction of each of its own writes, before a search, and while building. A writer folds only
+// the rows its transaction holds locked in Code, so no common lock serialises writers.
+// A role that may not write searchtext leaves the notes to others; searches judge noted rows.
 #include "store/SearchIndex.h"
 
 #include <QSqlDatabase>
@@ -38,6 +40,13 @@ public:
     // Inside the caller's transaction; throws StoreError when it fails, which has failed that
     // transaction too.
     void drainPending();
+    // The part of a data-modifying WITH query that folds the rows the query named from returns
+    // (id, Head, code, Learn), from the texts head, code and learn, which were written there; its
+    // values are appended to values. Empty when this connection does not keep the index.
+    // After a write committed: refreshes the planner's figures after a bulk change.
+    void settle();
+    QString foldWith(const QString &from, const QVariant &head, const QVariant &code, const QVariant &learn,
+                     QVariantList &values) const;
 
 private:
     QSqlDatabase db() const;
@@ -48,7 +57,8 @@ private:
     void refold(const QList<qint64> &ids);
     void drainNow();
     void foldOthers();
-    bool narrows(const QString &where, const QString &pattern);
+    // total: the folded table's rows as the planner counts them.
+    bool narrows(const QString &where, const QString &pattern, double total);
     void createSchema();
     bool done();
 
@@ -56,6 +66,7 @@ private:
     bool m_usable = false;
     bool m_readOnly = false;
     bool m_folds = true; // may write the index tables
+    mutable int m_foldedSinceCheck = 0;
 };
 
 } // namespace store

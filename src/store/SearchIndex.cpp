@@ -180,6 +180,18 @@ std::optional<QList<SearchCandidate>> SearchIndex::candidates(const QString &fol
 
 void SearchIndex::setBuildListener(std::function<void()> listener) { d->listener = std::move(listener); }
 void SearchIndex::drainPending() { d->drainPending(); }
+
+void SearchIndex::settle()
+{
+    if (d->postgres)
+        d->postgres->settle();
+}
+
+QString SearchIndex::foldWith(const QString &from, const QVariant &head, const QVariant &code, const QVariant &learn,
+                              QVariantList &values) const
+{
+    return d->postgres ? d->postgres->foldWith(from, head, code, learn, values) : QString();
+}
 void SearchIndex::foldPending() { d->foldPending(); }
 
 QStringList SearchIndex::tableNames()

@@ -26,6 +26,7 @@
 // connection's thread.
 #include <QList>
 #include <QString>
+#include <QVariantList>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -78,6 +79,14 @@ public:
     // index that cannot follow is dropped and rebuilt. On a team library a failure there has failed
     // the server's transaction as well, so it throws and the write is not stored.
     void drainPending();
+    // On a team library whose index this connection keeps: the part of a data-modifying WITH query
+    // that folds, in the same statement, the rows its query named from writes (PgSearch::foldWith),
+    // so the write leaves nothing to drain. Empty otherwise.
+    QString foldWith(const QString &from, const QVariant &head, const QVariant &code, const QVariant &learn,
+                     QVariantList &values) const;
+    // Called after each write committed: on a team library, refreshes the figures its searches
+    // are planned by when this connection changed many rows.
+    void settle();
     // Folds every pending change in now, in a transaction of its own; one that cannot be made
     // (read-only, busy) leaves them pending.
     void foldPending();

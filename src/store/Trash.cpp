@@ -115,26 +115,33 @@ void Library::prepareSideTables()
 
 QString Library::languageOf(const QString &idColumn)
 {
-    if (!hasLanguageTable(database()))
-        return QStringLiteral("''");
+    // Once there, the table stays for the connection's life; its absence is looked up each time,
+    // since another write (a package's) may make it.
+    if (m_languagesSeen != m_connection.openCount()) {
+        if (!hasLanguageTable(database()))
+            return QStringLiteral("''");
+        m_languagesSeen = m_connection.openCount();
+    }
     return QStringLiteral("coalesce((SELECT l.Language FROM SnippetLanguage l WHERE l.id = %1), '')").arg(idColumn);
 }
 
 // Inside the delete's transaction, before the rows go (the language goes with its snippet).
+QString Library::trashInsert(const QString &rows)
+{
+    return QStringLiteral("INSERT INTO Trash (id, Head, code, Learn, \"User\", Groub, Caption, Language, Deleted) "
+                          "SELECT c.id, c.Head, c.code, c.Learn, c.\"User\", c.Groub, "
+                          "(SELECT g.Caption FROM Groub g WHERE g.Groub = c.Groub LIMIT 1), %1, CAST(? AS BIGINT) "
+                          "FROM %2")
+        .arg(languageOf(QStringLiteral("c.id")), rows);
+}
+
 void Library::keepInTrash(const QString &condition, qint32 value)
 {
     if (!sideTables().trashWrite)
         return;
-    QSqlQuery q = prepare(
-        QStringLiteral("INSERT INTO Trash (id, Head, code, Learn, \"User\", Groub, Caption, Language, Deleted) "
-                       "SELECT c.id, c.Head, c.code, c.Learn, c.\"User\", c.Groub, "
-                       "(SELECT g.Caption FROM Groub g WHERE g.Groub = c.Groub LIMIT 1), %1, CAST(? AS BIGINT) "
-                       "FROM Code c WHERE c.%2 ORDER BY %3")
-            .arg(languageOf(QStringLiteral("c.id")), condition,
-                 onPostgres() ? QStringLiteral("c.id") : QStringLiteral("c.rowid")));
-    q.addBindValue(QDateTime::currentMSecsSinceEpoch());
-    q.addBindValue(value);
-    run(q);
+    runWith(trashInsert(QStringLiteral("Code c WHERE c.%1 ORDER BY %2")
+                            .arg(condition, onPostgres() ? QStringLiteral("c.id") : QStringLiteral("c.rowid"))),
+            {QDateTime::currentMSecsSinceEpoch(), value});
 }
 
 QList<TrashItem> Library::trashItems()

@@ -59,6 +59,15 @@ void foreignExec(const QString &path, const QString &sql)
     other.exec(sql);
 }
 
+// Changes noted for folding later; a team library's own adds, edits and deletes leave none.
+qint64 pendingChanges()
+{
+    QSqlQuery q = testing::library().database().query(
+        testing::onPostgres() ? QStringLiteral("SELECT count(*) FROM searchpending")
+                              : QStringLiteral("SELECT count(*) FROM SearchPending"));
+    return q.next() ? q.value(0).toLongLong() : -1;
+}
+
 // The library file's own index, its pages and triggers: nothing of it on a team library.
 #define SQLITE_ONLY()                                                                                                  \
     if (testing::onPostgres())                                                                                         \
@@ -321,6 +330,7 @@ private slots:
         store::Snippet edited = *testing::library().snippet(a);
         edited.code = QStringLiteral("Dim charlie");
         QVERIFY(testing::library().updateSnippet(edited));
+        QCOMPARE(pendingChanges(), 0);
         QCOMPARE(indexed("charlie"), QList<qint32>{a}); // edit
         QVERIFY(indexed("alpha").isEmpty());
         QVERIFY(testing::library().renameSnippet(a, QStringLiteral("renamed delta")));
@@ -344,6 +354,7 @@ private slots:
         }
 
         QVERIFY(testing::library().deleteSnippet(a)); // delete
+        QCOMPARE(pendingChanges(), 0);
         QVERIFY(indexed("charlie").isEmpty());
         QVERIFY(testing::library().deleteCategory(other)); // a category with its snippets
         QVERIFY(indexed("bravo").isEmpty());
@@ -411,6 +422,11 @@ private slots:
         QCOMPARE(indexed("quebec"), QList<qint32>{rows[5]});
         // Another tool changes one row (no folding of ours); a client that may not write searches.
         foreignExec(lib.path(), QStringLiteral("UPDATE Code SET Learn = 'tango quebec' WHERE id = %1").arg(rows[7]));
+        if (testing::onPostgres()) {
+            // On a team library, a change that changes nothing leaves no row to judge.
+            foreignExec(lib.path(), QStringLiteral("UPDATE Code SET Learn = Learn WHERE id <> %1").arg(rows[7]));
+            QCOMPARE(pendingChanges(), 1);
+        }
         reopen(lib.path(), true);
         const Answer changed = find("quebec", All, true, true);
         QCOMPARE(changed.ids, (QList<qint32>{rows[5], rows[7]}));
