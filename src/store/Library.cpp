@@ -123,6 +123,7 @@ void Library::createSchema(const QString &location)
 
 void Library::close()
 {
+    m_frequent.reset(); // freed on the session they were prepared on
     m_check.stop();
     m_index.detach();
     m_connection.close();
@@ -224,6 +225,45 @@ QSqlQuery Library::runWith(const QString &sql, const QVariantList &values)
     if (!query.exec(text))
         throwQueryError(query);
     return query;
+}
+
+struct Library::Frequent {
+    qint64 session = -1; // openCount and reconnections combined
+    QHash<QString, QSqlQuery> statements;
+};
+
+void Library::runFrequent(const QString &sql, const QVariantList &values, const std::function<void(QSqlQuery &)> &read)
+{
+    if (!onPostgres()) {
+        QSqlQuery query = runWith(sql, values); // SQLite keeps prepared statements of its own
+        read(query);
+        return;
+    }
+    if (!m_frequent)
+        m_frequent = std::make_unique<Frequent>();
+    if (m_transactionDepth == 0)
+        m_connection.ensureConnected();
+    // A statement prepared on a session that has ended (closed, reconnected) is unknown to the next.
+    const qint64 session = m_connection.openCount() * 1000003 + m_connection.reconnects();
+    if (m_frequent->session != session) {
+        m_frequent->statements.clear();
+        m_frequent->session = session;
+    }
+    auto found = m_frequent->statements.find(sql);
+    if (found == m_frequent->statements.end()) {
+        QSqlQuery query(m_connection.database());
+        query.setForwardOnly(true);
+        if (!query.prepare(sql))
+            throwQueryError(query);
+        found = m_frequent->statements.emplace(sql, std::move(query));
+    }
+    QSqlQuery &query = *found;
+    for (qsizetype i = 0; i < values.size(); ++i)
+        query.bindValue(int(i), values[i]);
+    if (!query.exec())
+        throwQueryError(query);
+    read(query);
+    query.finish(); // the rows are not kept until the next time
 }
 
 // One statement that changes rows of one id; returns whether a row had it.
@@ -356,20 +396,21 @@ QList<SnippetText> Library::snippetTexts(qint64 afterRow, int maxRows, bool with
             values.append(pattern);
     }
     values << afterRow << qMax(maxRows, 1);
-    QSqlQuery q = runWith(sql, values);
     QList<SnippetText> result;
-    while (nextRow(q)) {
-        SnippetText t;
-        t.row = q.value(0).toLongLong();
-        t.id = q.value(1).toInt();
-        t.head = q.value(2);
-        int column = 3;
-        if (withCode)
-            t.code = q.value(column++);
-        if (withLearn)
-            t.learn = q.value(column);
-        result.append(std::move(t));
-    }
+    runFrequent(sql, values, [&](QSqlQuery &q) {
+        while (nextRow(q)) {
+            SnippetText t;
+            t.row = q.value(0).toLongLong();
+            t.id = q.value(1).toInt();
+            t.head = q.value(2);
+            int column = 3;
+            if (withCode)
+                t.code = q.value(column++);
+            if (withLearn)
+                t.learn = q.value(column);
+            result.append(std::move(t));
+        }
+    });
     return result;
 }
 
@@ -496,25 +537,24 @@ qint32 Library::addSnippet(const Snippet &s)
         QVariantList values{nullable(s.head), nullable(s.code), nullable(s.learn), userValue(s.user), groub};
         const QString fold = holdCategory ? m_index.foldWith(QStringLiteral("c"), s.head, s.code, s.learn, values)
                                           : QString();
-        QSqlQuery q = holdCategory
-                          ? runWith(QStringLiteral("WITH c AS (INSERT INTO Code (Head, Groub, code, Learn, \"User\") "
-                                                   "SELECT ?::text, g.Groub, ?::text, ?::text, ?::boolean FROM Groub g "
-                                                   "WHERE g.Groub = ?::integer FOR KEY SHARE "
-                                                   "RETURNING id, Head, code, Learn)%1 SELECT id FROM c")
-                                        .arg(fold),
-                                    values)
-                          : runWith(QStringLiteral(
-                                        "INSERT INTO Code (Head, Groub, code, Learn, \"User\") VALUES (?, ?, ?, ?, ?) "
-                                        "RETURNING id"),
-                                    {nullable(s.head), groub, nullable(s.code), nullable(s.learn), userValue(s.user)});
         if (!holdCategory) {
-            id = insertedId(q);
+            runFrequent(QStringLiteral("INSERT INTO Code (Head, Groub, code, Learn, \"User\") VALUES (?, ?, ?, ?, ?) "
+                                       "RETURNING id"),
+                        {nullable(s.head), groub, nullable(s.code), nullable(s.learn), userValue(s.user)},
+                        [&](QSqlQuery &q) { id = insertedId(q); });
             return;
         }
-        if (!nextRow(q))
-            throw StoreError(QStringLiteral("لم يُضف الكود: التصنيف الذي اختير له لم يعد موجوداً في المكتبة"));
-        id = q.value(0).toInt();
-        q.finish();
+        runFrequent(QStringLiteral("WITH c AS (INSERT INTO Code (Head, Groub, code, Learn, \"User\") "
+                                   "SELECT ?::text, g.Groub, ?::text, ?::text, ?::boolean FROM Groub g "
+                                   "WHERE g.Groub = ?::integer FOR KEY SHARE RETURNING id, Head, code, Learn)%1 "
+                                   "SELECT id FROM c")
+                        .arg(fold),
+                    values, [&](QSqlQuery &q) {
+                        if (!nextRow(q))
+                            throw StoreError(
+                                QStringLiteral("لم يُضف الكود: التصنيف الذي اختير له لم يعد موجوداً في المكتبة"));
+                        id = q.value(0).toInt();
+                    });
         m_foldedItself = !fold.isEmpty() && m_transactionDepth == 1;
     });
     return id;
@@ -543,9 +583,8 @@ bool Library::updateSnippet(const Snippet &s)
                                   "WHERE id = ? AND (SELECT count(*) FROM g) >= 0 RETURNING id, Head, code, Learn)");
             values << groub << texts.at(0) << groub << texts.at(1) << texts.at(2) << s.id;
             const QString fold = m_index.foldWith(QStringLiteral("c"), s.head, s.code, s.learn, values);
-            QSqlQuery q = runWith(sql + fold + QStringLiteral(" SELECT count(*) FROM c"), values);
-            changed = nextRow(q) && q.value(0).toInt() > 0;
-            q.finish();
+            runFrequent(sql + fold + QStringLiteral(" SELECT count(*) FROM c"), values,
+                        [&](QSqlQuery &q) { changed = nextRow(q) && q.value(0).toInt() > 0; });
             m_foldedItself = !fold.isEmpty() && m_transactionDepth == 1;
             return;
         }
@@ -582,11 +621,10 @@ bool Library::deleteSnippet(qint32 id)
         if (onPostgres() && sideTables().trashWrite) {
             // The row the delete took is the one kept, in the same statement; the trigger drops its
             // folded copy, so nothing is left to drain.
-            deleted = runWith(QStringLiteral("WITH c AS (DELETE FROM Code WHERE id = ? RETURNING *) ")
-                                  + trashInsert(QStringLiteral("c")),
-                              {id, QDateTime::currentMSecsSinceEpoch()})
-                          .numRowsAffected()
-                      > 0;
+            runFrequent(QStringLiteral("WITH c AS (DELETE FROM Code WHERE id = ? RETURNING *) ")
+                            + trashInsert(QStringLiteral("c")),
+                        {id, QDateTime::currentMSecsSinceEpoch()},
+                        [&](QSqlQuery &q) { deleted = q.numRowsAffected() > 0; });
             m_foldedItself = m_transactionDepth == 1;
             return;
         }

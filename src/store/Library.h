@@ -234,6 +234,10 @@ private:
     QSqlQuery prepare(const QString &sql);
     bool changeRow(const QString &sql, const QVariantList &values);
     QSqlQuery runWith(const QString &sql, const QVariantList &values);
+    // runWith for the few statements every team member runs all day (add, edit, delete, a page
+    // of the scan): prepared once per session, so the server plans them once. read gets the
+    // answer, which is let go of after it.
+    void runFrequent(const QString &sql, const QVariantList &values, const std::function<void(QSqlQuery &)> &read);
     bool onPostgres() const { return engine() == Engine::Postgres; }
     QString rowOrder(const char *key) const;
     void attachIndex();
@@ -269,6 +273,8 @@ private:
     qint64 m_ownWrites = 0;
     qint64 m_unknownChanges = 0;
     SideTables m_sideTables;
+    struct Frequent; // the prepared statements of runFrequent and the session they belong to
+    std::unique_ptr<Frequent> m_frequent;
 };
 
 } // namespace store

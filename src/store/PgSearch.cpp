@@ -342,34 +342,40 @@ std::optional<QList<SearchCandidate>> PgSearch::candidates(const QString &folded
     pattern.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
     pattern.replace(QLatin1Char('%'), QLatin1String("\\%"));
     pattern.replace(QLatin1Char('_'), QLatin1String("\\_"));
-    pattern = QLatin1Char('%') + pattern + QLatin1Char('%');
+    // EXPLAIN cannot be prepared: the pattern goes in as an escape string literal.
+    pattern.replace(QLatin1Char('\''), QLatin1String("''"));
+    pattern.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
+    const QString literal = QStringLiteral("E'%") + pattern + QStringLiteral("%'");
     const bool fields[3] = {head, code, learn};
     const char *names[3] = {"head", "code", "learn"};
     // One query per field, so a row is tested (and its text read from the table) only in the
     // field whose trigrams proposed it: a comment's word never reads the long code.
     QStringList wheres, parts;
-    QVariantList values;
     for (int i = 0; i < 3; ++i) {
         if (!fields[i])
             continue;
-        wheres.append(QStringLiteral("%1 LIKE ? ESCAPE '\\'").arg(QLatin1String(names[i])));
+        wheres.append(QStringLiteral("%1 LIKE %2 ESCAPE '\\'").arg(QLatin1String(names[i]), literal));
         parts.append(QStringLiteral("SELECT id, %1 FROM searchtext WHERE %2").arg(i).arg(wheres.last()));
-        values.append(pattern);
     }
     if (wheres.isEmpty())
         return QList<SearchCandidate>{};
     QList<SearchCandidate> rows;
     try {
-        if (!narrows(wheres.join(QLatin1String(" OR ")), pattern, total))
+        if (!narrows(wheres.join(QLatin1String(" OR ")), total))
             return std::nullopt;
-        QSqlQuery q = run(parts.join(QLatin1String(" UNION ALL ")) + QStringLiteral(" ORDER BY 1"), values);
-        while (nextRow(q)) {
-            const qint64 id = q.value(0).toLongLong();
-            if (rows.isEmpty() || rows.last().row != id)
-                rows.append({id, false, false, false});
-            const int field = q.value(1).toInt();
-            (field == 0 ? rows.last().head : field == 1 ? rows.last().code : rows.last().learn) = true;
-        }
+        // The planner prices a sequential scan by the table's pages, not by the long texts stored
+        // beside it that the scan would unpack; once the index is known to narrow, it is used.
+        inTransaction(*m_db, [&] {
+            run(QStringLiteral("SET LOCAL enable_seqscan = off"));
+            QSqlQuery q = run(parts.join(QLatin1String(" UNION ALL ")) + QStringLiteral(" ORDER BY 1"));
+            while (nextRow(q)) {
+                const qint64 id = q.value(0).toLongLong();
+                if (rows.isEmpty() || rows.last().row != id)
+                    rows.append({id, false, false, false});
+                const int field = q.value(1).toInt();
+                (field == 0 ? rows.last().head : field == 1 ? rows.last().code : rows.last().learn) = true;
+            }
+        });
     } catch (const StoreError &) {
         restarted = rebuild(); // the tables are damaged or gone
         return std::nullopt;
@@ -393,15 +399,9 @@ std::optional<QList<SearchCandidate>> PgSearch::candidates(const QString &folded
 // Whether the index narrows the search to fewer rows than the scan reads anyway: a word in most
 // rows is found quicker by reading them all than through the index, which then reads most of
 // the folded table too. The planner's estimate tells it without running the query.
-bool PgSearch::narrows(const QString &where, const QString &pattern, double total)
+bool PgSearch::narrows(const QString &where, double total)
 {
-    // EXPLAIN cannot be prepared: the pattern goes in as an escape string literal.
-    QString literal = pattern;
-    literal.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
-    literal.replace(QLatin1Char('\''), QLatin1String("''"));
-    QString sql = where;
-    sql.replace(QLatin1String("?"), QLatin1String("E'") + literal + QLatin1Char('\''));
-    QSqlQuery q = run(QStringLiteral("EXPLAIN (FORMAT JSON) SELECT id FROM searchtext WHERE ") + sql);
+    QSqlQuery q = run(QStringLiteral("EXPLAIN (FORMAT JSON) SELECT id FROM searchtext WHERE ") + where);
     if (!nextRow(q))
         return true;
     const QString plan = q.value(0).toString();
@@ -492,7 +492,8 @@ QString PgSearch::foldWith(const QString &from, const QVariant &head, const QVar
 }
 
 // The planner's figures decide whether the index narrows a search (narrows()) and how it is read;
-// after a bulk change (an import) they are refreshed at once rather than when autovacuum comes by,
+// after a bulk change (an import) they, and the trigram indexes' pending lists, are brought up to
+// date at once rather than when autovacuum comes by,
 // by this connection when it folded many rows and the figures lag by a tenth of the table. A
 // role that does not own the table is passed over, without a word.
 void PgSearch::settle()
@@ -510,6 +511,10 @@ void PgSearch::settle()
                 return;
             run(QStringLiteral("SET LOCAL client_min_messages = error"));
             run(QStringLiteral("ANALYZE searchtext"));
+            // New trigrams wait in each index's pending list, which every search reads through.
+            run(QStringLiteral("SELECT gin_clean_pending_list(i.indexrelid) FROM pg_catalog.pg_index i "
+                               "JOIN pg_catalog.pg_class c ON c.oid = i.indexrelid JOIN pg_catalog.pg_am a ON "
+                               "a.oid = c.relam WHERE i.indrelid = 'searchtext'::regclass AND a.amname = 'gin'"));
         });
     } catch (const StoreError &) {
         // Left to autovacuum.

@@ -58,7 +58,7 @@ private:
     void drainNow();
     void foldOthers();
     // total: the folded table's rows as the planner counts them.
-    bool narrows(const QString &where, const QString &pattern, double total);
+    bool narrows(const QString &where, double total);
     void createSchema();
     bool done();
 
