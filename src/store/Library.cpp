@@ -123,7 +123,7 @@ void Library::createSchema(const QString &location)
 
 void Library::close()
 {
-    m_frequent.reset(); // freed on the session they were prepared on
+    m_frequent.reset();
     m_check.stop();
     m_index.detach();
     m_connection.close();
@@ -207,7 +207,15 @@ QSqlQuery Library::runWith(const QString &sql, const QVariantList &values)
         m_connection.ensureConnected();
     QSqlQuery query(m_connection.database());
     query.setForwardOnly(true);
-    const QSqlDriver *driver = query.driver();
+    if (!query.exec(withValues(sql, values)))
+        throwQueryError(query);
+    return query;
+}
+
+// The statement with each ? replaced, in order, by a value in the driver's quoting.
+QString Library::withValues(const QString &sql, const QVariantList &values) const
+{
+    const QSqlDriver *driver = m_connection.database().driver();
     QString text;
     qsizetype value = 0;
     for (const QChar c : sql) {
@@ -222,16 +230,19 @@ QSqlQuery Library::runWith(const QString &sql, const QVariantList &values)
         field.setValue(v);
         text += driver->formatValue(field);
     }
-    if (!query.exec(text))
-        throwQueryError(query);
-    return query;
+    return text;
 }
 
 struct Library::Frequent {
     qint64 session = -1; // openCount and reconnections combined
-    QHash<QString, QSqlQuery> statements;
+    QHash<QString, QString> names; // statement -> its name on the server
+    int made = 0;
 };
 
+// The statements are prepared and run by name in plain SQL, with the values quoted as runWith
+// quotes them: one round trip each time, and nothing to free when the session ends (the
+// driver's own prepared statements would each send a DEALLOCATE, into whatever session is
+// there by then, and read long answers more slowly).
 void Library::runFrequent(const QString &sql, const QVariantList &values, const std::function<void(QSqlQuery &)> &read)
 {
     if (!onPostgres()) {
@@ -246,24 +257,32 @@ void Library::runFrequent(const QString &sql, const QVariantList &values, const 
     // A statement prepared on a session that has ended (closed, reconnected) is unknown to the next.
     const qint64 session = m_connection.openCount() * 1000003 + m_connection.reconnects();
     if (m_frequent->session != session) {
-        m_frequent->statements.clear();
+        m_frequent->names.clear();
         m_frequent->session = session;
     }
-    auto found = m_frequent->statements.find(sql);
-    if (found == m_frequent->statements.end()) {
-        QSqlQuery query(m_connection.database());
-        query.setForwardOnly(true);
-        if (!query.prepare(sql))
+    QSqlQuery query(m_connection.database());
+    query.setForwardOnly(true);
+    auto found = m_frequent->names.constFind(sql);
+    if (found == m_frequent->names.cend()) {
+        // A name never used before in this object, so a statement whose PREPARE outlived a
+        // failed write is never met again.
+        const QString name = QStringLiteral("tamrisk_%1").arg(++m_frequent->made);
+        QString text;
+        int number = 0;
+        for (const QChar c : sql)
+            text += c == u'?' ? QStringLiteral("$%1").arg(++number) : QString(c);
+        if (!query.exec(QStringLiteral("PREPARE %1 AS %2").arg(name, text)))
             throwQueryError(query);
-        found = m_frequent->statements.emplace(sql, std::move(query));
+        found = m_frequent->names.insert(sql, name);
     }
-    QSqlQuery &query = *found;
+    QStringList placeholders;
     for (qsizetype i = 0; i < values.size(); ++i)
-        query.bindValue(int(i), values[i]);
-    if (!query.exec())
+        placeholders.append(QStringLiteral("?"));
+    const QString execute = QStringLiteral("EXECUTE ") + *found
+                            + (values.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(placeholders.join(u',')));
+    if (!query.exec(withValues(execute, values)))
         throwQueryError(query);
     read(query);
-    query.finish(); // the rows are not kept until the next time
 }
 
 // One statement that changes rows of one id; returns whether a row had it.
@@ -396,21 +415,20 @@ QList<SnippetText> Library::snippetTexts(qint64 afterRow, int maxRows, bool with
             values.append(pattern);
     }
     values << afterRow << qMax(maxRows, 1);
+    QSqlQuery q = runWith(sql, values);
     QList<SnippetText> result;
-    runFrequent(sql, values, [&](QSqlQuery &q) {
-        while (nextRow(q)) {
-            SnippetText t;
-            t.row = q.value(0).toLongLong();
-            t.id = q.value(1).toInt();
-            t.head = q.value(2);
-            int column = 3;
-            if (withCode)
-                t.code = q.value(column++);
-            if (withLearn)
-                t.learn = q.value(column);
-            result.append(std::move(t));
-        }
-    });
+    while (nextRow(q)) {
+        SnippetText t;
+        t.row = q.value(0).toLongLong();
+        t.id = q.value(1).toInt();
+        t.head = q.value(2);
+        int column = 3;
+        if (withCode)
+            t.code = q.value(column++);
+        if (withLearn)
+            t.learn = q.value(column);
+        result.append(std::move(t));
+    }
     return result;
 }
 
@@ -420,12 +438,16 @@ QList<SnippetText> Library::snippetTextsOf(const QList<qint64> &rows, const QLis
     QList<SnippetText> result;
     if (rows.isEmpty())
         return result;
-    const auto list = [](const QList<qint64> &numbers) {
+    // Only numbers are put into the text. PostgreSQL is given one array rather than a list of
+    // thousands of constants, which it would parse and plan one by one.
+    const bool pg = onPostgres();
+    const auto in = [pg](const QList<qint64> &numbers) {
         QStringList texts;
         texts.reserve(numbers.size());
         for (qint64 n : numbers)
             texts.append(QString::number(n));
-        return texts.join(u',');
+        return pg ? QStringLiteral(" = ANY ('{%1}'::bigint[])").arg(texts.join(u','))
+                  : QStringLiteral(" IN (%1)").arg(texts.join(u','));
     };
     const QString row = rowOrder("id");
     const auto column = [&](const char *name, const QList<qint64> &which) {
@@ -433,11 +455,10 @@ QList<SnippetText> Library::snippetTextsOf(const QList<qint64> &rows, const QLis
             return QStringLiteral("NULL");
         if (which.size() == rows.size())
             return QString::fromLatin1(name);
-        return QStringLiteral("CASE WHEN %1 IN (%2) THEN %3 END").arg(row, list(which), QLatin1String(name));
+        return QStringLiteral("CASE WHEN %1%2 THEN %3 END").arg(row, in(which), QLatin1String(name));
     };
-    // Only numbers are put into the text.
-    QSqlQuery q = runWith(QStringLiteral("SELECT %1, id, Head, %2, %3 FROM Code WHERE %1 IN (%4) ORDER BY %1")
-                              .arg(row, column("code", codeRows), column("Learn", learnRows), list(rows)),
+    QSqlQuery q = runWith(QStringLiteral("SELECT %1, id, Head, %2, %3 FROM Code WHERE %1%4 ORDER BY %1")
+                              .arg(row, column("code", codeRows), column("Learn", learnRows), in(rows)),
                           {});
     while (nextRow(q)) {
         SnippetText t;

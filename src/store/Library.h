@@ -234,9 +234,9 @@ private:
     QSqlQuery prepare(const QString &sql);
     bool changeRow(const QString &sql, const QVariantList &values);
     QSqlQuery runWith(const QString &sql, const QVariantList &values);
-    // runWith for the few statements every team member runs all day (add, edit, delete, a page
-    // of the scan): prepared once per session, so the server plans them once. read gets the
-    // answer, which is let go of after it.
+    QString withValues(const QString &sql, const QVariantList &values) const;
+    // runWith for the few writes every team member makes all day (add, edit, delete): prepared
+    // once per session, so the server plans them once. read gets the answer.
     void runFrequent(const QString &sql, const QVariantList &values, const std::function<void(QSqlQuery &)> &read);
     bool onPostgres() const { return engine() == Engine::Postgres; }
     QString rowOrder(const char *key) const;

@@ -486,7 +486,7 @@ QString PgSearch::foldWith(const QString &from, const QVariant &head, const QVar
         values.append(QVariant(foldForSearch(text->toString())));
     ++m_foldedSinceCheck;
     return QStringLiteral(", searchfold AS (INSERT INTO searchtext (id, head, code, learn, source) "
-                          "SELECT id, ?, ?, ?, %1 FROM %2 ON CONFLICT (id) DO UPDATE SET head = excluded.head, "
+                          "SELECT id, ?::text, ?::text, ?::text, %1 FROM %2 ON CONFLICT (id) DO UPDATE SET head = excluded.head, "
                           "code = excluded.code, learn = excluded.learn, source = excluded.source)")
         .arg(sourceOf(from), from);
 }

@@ -57,7 +57,10 @@ private slots:
     void typedTextStaysAndWorkGoesOnWhenTheServerIsBack()
     {
         resetSeams();
-        testing::library().addCategory(QStringLiteral("c"));
+        const qint32 category = testing::library().addCategory(QStringLiteral("c"));
+        // An add before the server goes: what the session prepared for it is gone with the session.
+        const qint32 before = testing::library().addSnippet({0, QStringLiteral("before"), category, QStringLiteral("x"),
+                                                             QString(), true});
         openMain();
         editing::FrmAdd dialog(testing::library(), main.get());
         dialog.show();
@@ -73,9 +76,10 @@ private slots:
 
         server("resume");
         click(&dialog, "CmdAdd"); // connects again on its own
-        QCOMPARE(testing::library().snippetCount(), 1);
+        QCOMPARE(testing::library().snippetCount(), 2);
         QVERIFY(edit(&dialog, "TxtCodeHead")->text().isEmpty());
-        const qint32 mine = testing::library().snippetSummaries().constFirst().id;
+        const qint32 mine = testing::library().snippetSummaries().constLast().id;
+        QVERIFY(mine > before);
         // The tree reads again after the reconnection, and hears of others' changes again.
         QTRY_VERIFY_WITH_TIMEOUT(main->node(store::snippetKey(mine)).isValid(), 2000);
         store::Database other(store::parsePgLocation(uri("teamlib")), QString(), QStringLiteral("other"));
