@@ -29,10 +29,7 @@ constexpr double kMostRows = 0.5;
 // What a row of searchtext was folded from: the trigger leaves a changed row unnoted when its
 // folding is already there, written by the same statement (foldWith) or left by a change that
 // changed nothing (another tool's "SET Learn = Learn"). %1 is the row, as NEW or a table's alias.
-QString sourceOf(const QString &row)
-{
-    return QStringLiteral("md5(ROW(%1.Head, %1.code, %1.Learn)::text)").arg(row);
-}
+QString sourceOf(const QString &row) { return QStringLiteral("md5(ROW(%1.Head, %1.code, %1.Learn)::text)").arg(row); }
 
 } // namespace
 
@@ -429,9 +426,9 @@ void PgSearch::drainPending()
         throwQueryError(q);
     };
     if (!q.exec(QStringLiteral(
-            "WITH p AS (DELETE FROM searchpending WHERE xid = pg_current_xact_id() RETURNING rid) "
-            "SELECT r.rid, c.id IS NOT NULL, c.Head, c.code, c.Learn, %1 FROM (SELECT DISTINCT rid FROM p) r "
-            "LEFT JOIN Code c ON c.id = r.rid")
+                    "WITH p AS (DELETE FROM searchpending WHERE xid = pg_current_xact_id() RETURNING rid) "
+                    "SELECT r.rid, c.id IS NOT NULL, c.Head, c.code, c.Learn, %1 FROM (SELECT DISTINCT rid FROM p) r "
+                    "LEFT JOIN Code c ON c.id = r.rid")
                     .arg(sourceOf(QStringLiteral("c")))))
         failed();
     QSqlDriver *driver = db().driver();
@@ -485,17 +482,17 @@ QString PgSearch::foldWith(const QString &from, const QVariant &head, const QVar
     for (const QVariant *text : {&head, &code, &learn})
         values.append(QVariant(foldForSearch(text->toString())));
     ++m_foldedSinceCheck;
-    return QStringLiteral(", searchfold AS (INSERT INTO searchtext (id, head, code, learn, source) "
-                          "SELECT id, ?::text, ?::text, ?::text, %1 FROM %2 ON CONFLICT (id) DO UPDATE SET head = excluded.head, "
-                          "code = excluded.code, learn = excluded.learn, source = excluded.source)")
+    return QStringLiteral(
+               ", searchfold AS (INSERT INTO searchtext (id, head, code, learn, source) "
+               "SELECT id, ?::text, ?::text, ?::text, %1 FROM %2 ON CONFLICT (id) DO UPDATE SET head = excluded.head, "
+               "code = excluded.code, learn = excluded.learn, source = excluded.source)")
         .arg(sourceOf(from), from);
 }
 
-// The planner's figures decide whether the index narrows a search (narrows()) and how it is read;
-// after a bulk change (an import) they, and the trigram indexes' pending lists, are brought up to
-// date at once rather than when autovacuum comes by,
-// by this connection when it folded many rows and the figures lag by a tenth of the table. A
-// role that does not own the table is passed over, without a word.
+// The planner's figures decide whether the index narrows a search (narrows()) and how it is read.
+// After a bulk change (an import) the connection that folded the rows brings them, and the trigram
+// indexes' pending lists, up to date at once rather than when autovacuum comes by: when they lag by
+// a tenth of the table. A role that does not own the table is passed over, without a word.
 void PgSearch::settle()
 {
     if (!m_usable || m_readOnly || !m_folds || m_foldedSinceCheck < kSettleRows)
@@ -503,10 +500,11 @@ void PgSearch::settle()
     m_foldedSinceCheck = 0;
     try {
         inTransaction(*m_db, [this] {
-            QSqlQuery q = run(QStringLiteral(
-                "SELECT s.n_mod_since_analyze > greatest(?, c.reltuples / 10) FROM pg_catalog.pg_stat_user_tables s "
-                "JOIN pg_catalog.pg_class c ON c.oid = s.relid WHERE s.relid = 'searchtext'::regclass"),
-                              {kSettleRows});
+            QSqlQuery q = run(
+                QStringLiteral(
+                    "SELECT s.n_mod_since_analyze > greatest(?, c.reltuples / 10) FROM pg_catalog.pg_stat_user_tables s "
+                    "JOIN pg_catalog.pg_class c ON c.oid = s.relid WHERE s.relid = 'searchtext'::regclass"),
+                {kSettleRows});
             if (!nextRow(q) || !q.value(0).toBool())
                 return;
             run(QStringLiteral("SET LOCAL client_min_messages = error"));

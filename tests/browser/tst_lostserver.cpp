@@ -59,8 +59,8 @@ private slots:
         resetSeams();
         const qint32 category = testing::library().addCategory(QStringLiteral("c"));
         // An add before the server goes: what the session prepared for it is gone with the session.
-        const qint32 before = testing::library().addSnippet({0, QStringLiteral("before"), category, QStringLiteral("x"),
-                                                             QString(), true});
+        const qint32 before = testing::library().addSnippet(
+            {0, QStringLiteral("before"), category, QStringLiteral("x"), QString(), true});
         openMain();
         editing::FrmAdd dialog(testing::library(), main.get());
         dialog.show();

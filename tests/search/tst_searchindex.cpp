@@ -62,9 +62,9 @@ void foreignExec(const QString &path, const QString &sql)
 // Changes noted for folding later; a team library's own adds, edits and deletes leave none.
 qint64 pendingChanges()
 {
-    QSqlQuery q = testing::library().database().query(
-        testing::onPostgres() ? QStringLiteral("SELECT count(*) FROM searchpending")
-                              : QStringLiteral("SELECT count(*) FROM SearchPending"));
+    QSqlQuery q = testing::library().database().query(testing::onPostgres()
+                                                          ? QStringLiteral("SELECT count(*) FROM searchpending")
+                                                          : QStringLiteral("SELECT count(*) FROM SearchPending"));
     return q.next() ? q.value(0).toLongLong() : -1;
 }
 
