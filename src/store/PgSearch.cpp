@@ -5,6 +5,9 @@
 #include "store/SearchFold.h"
 
 #include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSet>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -17,7 +20,7 @@ namespace store {
 namespace {
 
 // How the table stores the texts; another value in a library means the index is rebuilt.
-constexpr int kFormat = 3;
+constexpr int kFormat = 4;
 constexpr int kBuildRows = 500;
 // More changed rows than this are left to the scan rather than judged one by one.
 constexpr int kMaxJudged = 1000;
@@ -30,6 +33,29 @@ constexpr double kMostRows = 0.5;
 // folding is already there, written by the same statement (foldWith) or left by a change that
 // changed nothing (another tool's "SET Learn = Learn"). %1 is the row, as NEW or a table's alias.
 QString sourceOf(const QString &row) { return QStringLiteral("md5(ROW(%1.Head, %1.code, %1.Learn)::text)").arg(row); }
+
+// The folded code has a table of its own, rewritten only when the code changed: an edit of a title
+// or a comment leaves the code's many trigrams in their index. source: the rows to write, as
+// (id, head, learn, source) and (id, code).
+QString upsertText(const QString &source)
+{
+    return QStringLiteral("INSERT INTO searchtext (id, head, learn, source) %1 ON CONFLICT (id) DO UPDATE SET "
+                          "head = excluded.head, learn = excluded.learn, source = excluded.source")
+        .arg(source);
+}
+
+QString upsertCode(const QString &source)
+{
+    return QStringLiteral("INSERT INTO searchcode (id, code) %1 ON CONFLICT (id) DO UPDATE SET code = excluded.code "
+                          "WHERE searchcode.code IS DISTINCT FROM excluded.code")
+        .arg(source);
+}
+
+// Drops the folded rows (aliased s) where the condition holds.
+QString dropFolded(const QString &where)
+{
+    return QStringLiteral("WITH d AS (DELETE FROM searchcode s WHERE %1) DELETE FROM searchtext s WHERE %1").arg(where);
+}
 
 } // namespace
 
@@ -59,10 +85,11 @@ void PgSearch::lockWriters() { run(QStringLiteral("LOCK TABLE Code IN SHARE MODE
 
 bool PgSearch::schemaComplete()
 {
-    return scalar(QStringLiteral("SELECT count(*) FROM pg_catalog.pg_class WHERE relnamespace = "
-                                 "current_schema()::regnamespace AND relname IN ('searchtext', 'searchpending', "
-                                 "'searchstate')"))
-               == 3
+    return scalar(QStringLiteral("SELECT (SELECT count(*) FROM pg_catalog.pg_class WHERE relnamespace = "
+                                 "current_schema()::regnamespace AND relname IN ('searchtext', 'searchcode', "
+                                 "'searchpending', 'searchstate')) + (SELECT count(*) FROM pg_catalog.pg_proc WHERE "
+                                 "pronamespace = current_schema()::regnamespace AND proname = 'searchcandidates')"))
+               == 5
            && scalar(QStringLiteral("SELECT count(*) FROM pg_catalog.pg_trigger t JOIN pg_catalog.pg_class c ON "
                                     "c.oid = t.tgrelid WHERE c.relname = 'code' AND c.relnamespace = "
                                     "current_schema()::regnamespace AND t.tgname IN ('code_search', "
@@ -82,9 +109,9 @@ void PgSearch::refold(const QList<qint64> &ids)
     QSqlQuery rows = run(QStringLiteral("SELECT id, Head, code, Learn, %1 FROM Code c WHERE id IN (%2)")
                              .arg(sourceOf(QStringLiteral("c")), list.join(QLatin1Char(','))));
     QSqlQuery upsert(db());
-    if (!upsert.prepare(QStringLiteral("INSERT INTO searchtext (id, head, code, learn, source) VALUES (?, ?, ?, ?, ?) "
-                                       "ON CONFLICT (id) DO UPDATE SET head = excluded.head, code = excluded.code, "
-                                       "learn = excluded.learn, source = excluded.source")))
+    if (!upsert.prepare(QStringLiteral("WITH t AS (%1) %2")
+                            .arg(upsertText(QStringLiteral("VALUES (?::integer, ?::text, ?::text, ?::text)")),
+                                 upsertCode(QStringLiteral("VALUES (?::integer, ?::text)")))))
         throwQueryError(upsert);
     QSet<qint64> present;
     m_foldedSinceCheck += int(ids.size());
@@ -92,9 +119,11 @@ void PgSearch::refold(const QList<qint64> &ids)
         const qint64 id = rows.value(0).toLongLong();
         present.insert(id);
         upsert.bindValue(0, id);
-        for (int f = 0; f < 3; ++f)
-            upsert.bindValue(f + 1, foldForSearch(rows.value(f + 1).toString()));
-        upsert.bindValue(4, rows.value(4));
+        upsert.bindValue(1, foldForSearch(rows.value(1).toString()));
+        upsert.bindValue(2, foldForSearch(rows.value(3).toString()));
+        upsert.bindValue(3, rows.value(4));
+        upsert.bindValue(4, id);
+        upsert.bindValue(5, foldForSearch(rows.value(2).toString()));
         if (!upsert.exec())
             throwQueryError(upsert);
     }
@@ -103,7 +132,7 @@ void PgSearch::refold(const QList<qint64> &ids)
         if (!present.contains(id))
             gone.append(QString::number(id));
     if (!gone.isEmpty())
-        run(QStringLiteral("DELETE FROM searchtext WHERE id IN (%1)").arg(gone.join(QLatin1Char(','))));
+        run(dropFolded(QStringLiteral("s.id IN (%1)").arg(gone.join(QLatin1Char(',')))));
 }
 
 // Folds the rows noted as changed; the caller holds a transaction and the writers' lock.
@@ -122,7 +151,7 @@ void PgSearch::drainNow()
         }
     }
     if (truncated)
-        run(QStringLiteral("DELETE FROM searchtext s WHERE NOT EXISTS (SELECT 1 FROM Code c WHERE c.id = s.id)"));
+        run(dropFolded(QStringLiteral("NOT EXISTS (SELECT 1 FROM Code c WHERE c.id = s.id)")));
     for (qsizetype i = 0; i < ids.size(); i += kBuildRows)
         refold(ids.mid(i, kBuildRows));
 }
@@ -132,9 +161,11 @@ void PgSearch::createSchema()
     run(QStringLiteral("DROP TRIGGER IF EXISTS code_search ON Code"));
     run(QStringLiteral("DROP TRIGGER IF EXISTS code_search_truncate ON Code"));
     run(QStringLiteral("DROP FUNCTION IF EXISTS searchpending_note()"));
-    run(QStringLiteral("DROP TABLE IF EXISTS searchtext, searchpending, searchstate"));
-    run(QStringLiteral("CREATE TABLE searchtext (id integer PRIMARY KEY, head text NOT NULL, code text NOT NULL, "
-                       "learn text NOT NULL, source text)"));
+    run(QStringLiteral("DROP FUNCTION IF EXISTS searchcandidates(text, integer)"));
+    run(QStringLiteral("DROP TABLE IF EXISTS searchtext, searchcode, searchpending, searchstate"));
+    run(QStringLiteral(
+        "CREATE TABLE searchtext (id integer PRIMARY KEY, head text NOT NULL, learn text NOT NULL, source text)"));
+    run(QStringLiteral("CREATE TABLE searchcode (id integer PRIMARY KEY, code text NOT NULL)"));
     // The transaction that noted the change: a writer folds its own rows and no others.
     run(QStringLiteral("CREATE TABLE searchpending (seq bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY, "
                        "rid integer NOT NULL, xid xid8 NOT NULL DEFAULT pg_current_xact_id())"));
@@ -149,9 +180,10 @@ void PgSearch::createSchema()
         trigrams = true;
     } catch (const StoreError &) { }
     if (trigrams)
-        for (const char *field : {"head", "code", "learn"})
-            run(QStringLiteral("CREATE INDEX searchtext_%1 ON searchtext USING gin (%1 gin_trgm_ops)")
-                    .arg(QLatin1String(field)));
+        for (const auto &[table, field] :
+             {std::pair{"searchtext", "head"}, {"searchtext", "learn"}, {"searchcode", "code"}})
+            run(QStringLiteral("CREATE INDEX %1_%2 ON %1 USING gin (%2 gin_trgm_ops)")
+                    .arg(QLatin1String(table), QLatin1String(field)));
     // Id 0 (never an identity value) stands for a truncated table. A deleted row needs no folding,
     // so its folded copy goes at once; a changed one is noted unless its folding is there already.
     // The schema is written into the body, so its statements are planned once per session.
@@ -159,17 +191,26 @@ void PgSearch::createSchema()
     if (!nextRow(schemaName))
         throw StoreError(QStringLiteral("فهرس البحث ناقص"));
     const QString in = schemaName.value(0).toString() + QLatin1Char('.');
-    run(QStringLiteral(
-            "CREATE FUNCTION searchpending_note() RETURNS trigger LANGUAGE plpgsql SECURITY DEFINER "
-            "SET search_path = pg_catalog, pg_temp AS $$ BEGIN "
-            "IF TG_OP = 'TRUNCATE' THEN INSERT INTO %1searchpending (rid) VALUES (0); RETURN NULL; END IF; "
-            "IF TG_OP = 'DELETE' THEN DELETE FROM %1searchtext WHERE id = OLD.id; RETURN NULL; END IF; "
-            "IF TG_OP = 'UPDATE' THEN IF OLD.id <> NEW.id THEN DELETE FROM %1searchtext WHERE id = OLD.id; END IF; "
-            "END IF; "
-            "IF NOT EXISTS (SELECT 1 FROM %1searchtext WHERE id = NEW.id AND source = %2) THEN "
-            "INSERT INTO %1searchpending (rid) VALUES (NEW.id); END IF; "
-            "RETURN NULL; END $$")
+    run(QStringLiteral("CREATE FUNCTION searchpending_note() RETURNS trigger LANGUAGE plpgsql SECURITY DEFINER "
+                       "SET search_path = pg_catalog, pg_temp AS $$ BEGIN "
+                       "IF TG_OP = 'TRUNCATE' THEN INSERT INTO %1searchpending (rid) VALUES (0); RETURN NULL; END IF; "
+                       "IF TG_OP = 'DELETE' OR OLD.id <> NEW.id THEN DELETE FROM %1searchtext WHERE id = OLD.id; "
+                       "DELETE FROM %1searchcode WHERE id = OLD.id; END IF; "
+                       "IF TG_OP = 'DELETE' THEN RETURN NULL; END IF; "
+                       "IF NOT EXISTS (SELECT 1 FROM %1searchtext WHERE id = NEW.id AND source = %2) THEN "
+                       "INSERT INTO %1searchpending (rid) VALUES (NEW.id); END IF; "
+                       "RETURN NULL; END $$")
             .arg(in, sourceOf(QStringLiteral("NEW"))));
+    // The rows whose folded fields (1 title, 2 code, 4 comment) are LIKE the pattern, by field.
+    // The planner prices a sequential scan by the table's pages, not by the long texts stored
+    // beside them that a scan unpacks; it is called once the index is known to narrow (narrows()).
+    run(QStringLiteral(
+            "CREATE FUNCTION searchcandidates(pattern text, fields integer) RETURNS TABLE (rid integer, field "
+            "integer) LANGUAGE sql STABLE SET enable_seqscan = off AS $$ "
+            "SELECT id, 0 FROM %1searchtext WHERE fields & 1 <> 0 AND head LIKE pattern ESCAPE '\\' UNION ALL "
+            "SELECT id, 1 FROM %1searchcode WHERE fields & 2 <> 0 AND code LIKE pattern ESCAPE '\\' UNION ALL "
+            "SELECT id, 2 FROM %1searchtext WHERE fields & 4 <> 0 AND learn LIKE pattern ESCAPE '\\' ORDER BY 1 $$")
+            .arg(in));
     run(QStringLiteral("CREATE TRIGGER code_search AFTER INSERT OR DELETE OR UPDATE OF id, Head, code, Learn ON Code "
                        "FOR EACH ROW EXECUTE FUNCTION searchpending_note()"));
     run(QStringLiteral("CREATE TRIGGER code_search_truncate AFTER TRUNCATE ON Code "
@@ -198,10 +239,11 @@ void PgSearch::attach(const Database &database, bool readOnly)
         if (readOnly)
             return;
         // A role that may change Code but not the index leaves its changes noted, for others.
-        m_folds = scalar(QStringLiteral(
-                      "SELECT count(*) WHERE has_table_privilege('searchtext', 'INSERT, UPDATE, DELETE') "
-                      "AND has_table_privilege('searchpending', 'SELECT, DELETE')"))
-                  > 0;
+        m_folds =
+            scalar(QStringLiteral(
+                "SELECT count(*) WHERE has_table_privilege('searchtext', 'INSERT, UPDATE, DELETE') "
+                "AND has_table_privilege('searchcode', 'INSERT, UPDATE, DELETE') AND has_table_privilege('searchpending', 'SELECT, DELETE')"))
+            > 0;
         foldOthers();
         // Rows written while the trigger was missing leave the counts apart (changes still noted, if
         // the writers under way kept them from being folded just now, would too).
@@ -278,7 +320,7 @@ bool PgSearch::buildStep(int budgetMs)
             // The planner's figures for the fresh table, which tell when the index narrows a search
             // (narrows()); a role that does not own it is passed over, without a word.
             run(QStringLiteral("SET LOCAL client_min_messages = error"));
-            run(QStringLiteral("ANALYZE searchtext"));
+            run(QStringLiteral("ANALYZE searchtext, searchcode"));
         }
         more = !end;
     });
@@ -343,36 +385,33 @@ std::optional<QList<SearchCandidate>> PgSearch::candidates(const QString &folded
     pattern.replace(QLatin1Char('\''), QLatin1String("''"));
     pattern.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
     const QString literal = QStringLiteral("E'%") + pattern + QStringLiteral("%'");
-    const bool fields[3] = {head, code, learn};
-    const char *names[3] = {"head", "code", "learn"};
-    // One query per field, so a row is tested (and its text read from the table) only in the
-    // field whose trigrams proposed it: a comment's word never reads the long code.
-    QStringList wheres, parts;
-    for (int i = 0; i < 3; ++i) {
-        if (!fields[i])
-            continue;
-        wheres.append(QStringLiteral("%1 LIKE %2 ESCAPE '\\'").arg(QLatin1String(names[i]), literal));
-        parts.append(QStringLiteral("SELECT id, %1 FROM searchtext WHERE %2").arg(i).arg(wheres.last()));
-    }
-    if (wheres.isEmpty())
+    // Each field is asked on its own, so a row is tested (and its text read) only in the field
+    // whose trigrams proposed it: a comment's word never reads the long code.
+    QStringList textWheres;
+    if (head)
+        textWheres.append(QStringLiteral("head LIKE %1 ESCAPE '\\'").arg(literal));
+    if (learn)
+        textWheres.append(QStringLiteral("learn LIKE %1 ESCAPE '\\'").arg(literal));
+    QStringList estimated;
+    if (!textWheres.isEmpty())
+        estimated.append(QStringLiteral("SELECT id FROM searchtext WHERE ") + textWheres.join(QLatin1String(" OR ")));
+    if (code)
+        estimated.append(QStringLiteral("SELECT id FROM searchcode WHERE code LIKE %1 ESCAPE '\\'").arg(literal));
+    if (estimated.isEmpty())
         return QList<SearchCandidate>{};
     QList<SearchCandidate> rows;
     try {
-        if (!narrows(wheres.join(QLatin1String(" OR ")), total))
+        if (!narrows(estimated.join(QLatin1String(" UNION ALL ")), total))
             return std::nullopt;
-        // The planner prices a sequential scan by the table's pages, not by the long texts stored
-        // beside it that the scan would unpack; once the index is known to narrow, it is used.
-        inTransaction(*m_db, [&] {
-            run(QStringLiteral("SET LOCAL enable_seqscan = off"));
-            QSqlQuery q = run(parts.join(QLatin1String(" UNION ALL ")) + QStringLiteral(" ORDER BY 1"));
-            while (nextRow(q)) {
-                const qint64 id = q.value(0).toLongLong();
-                if (rows.isEmpty() || rows.last().row != id)
-                    rows.append({id, false, false, false});
-                const int field = q.value(1).toInt();
-                (field == 0 ? rows.last().head : field == 1 ? rows.last().code : rows.last().learn) = true;
-            }
-        });
+        QSqlQuery q = run(QStringLiteral("SELECT rid, field FROM searchcandidates(%1, %2)")
+                              .arg(literal, QString::number(int(head) | int(code) << 1 | int(learn) << 2)));
+        while (nextRow(q)) {
+            const qint64 id = q.value(0).toLongLong();
+            if (rows.isEmpty() || rows.last().row != id)
+                rows.append({id, false, false, false});
+            const int field = q.value(1).toInt();
+            (field == 0 ? rows.last().head : field == 1 ? rows.last().code : rows.last().learn) = true;
+        }
     } catch (const StoreError &) {
         restarted = rebuild(); // the tables are damaged or gone
         return std::nullopt;
@@ -396,17 +435,20 @@ std::optional<QList<SearchCandidate>> PgSearch::candidates(const QString &folded
 // Whether the index narrows the search to fewer rows than the scan reads anyway: a word in most
 // rows is found quicker by reading them all than through the index, which then reads most of
 // the folded table too. The planner's estimate tells it without running the query.
-bool PgSearch::narrows(const QString &where, double total)
+bool PgSearch::narrows(const QString &query, double total)
 {
-    QSqlQuery q = run(QStringLiteral("EXPLAIN (FORMAT JSON) SELECT id FROM searchtext WHERE ") + where);
-    if (!nextRow(q))
+    QSqlQuery q = run(QStringLiteral("EXPLAIN (FORMAT JSON) ") + query);
+    if (!nextRow(q) || total <= 0)
         return true;
-    const QString plan = q.value(0).toString();
-    const qsizetype at = plan.indexOf(QLatin1String("\"Plan Rows\":"));
-    if (at < 0)
-        return true;
-    const double estimate = plan.mid(at + 12, 24).section(QLatin1Char(','), 0, 0).trimmed().toDouble();
-    return total <= 0 || estimate < total * kMostRows;
+    const QJsonObject top = QJsonDocument::fromJson(q.value(0).toString().toUtf8()).array().at(0)["Plan"].toObject();
+    // The fields' tables answer apart: a row proposed by both is read once, so their shares
+    // combine as independent chances rather than add up.
+    const QJsonArray parts = top["Node Type"].toString() == QLatin1String("Append") ? top["Plans"].toArray()
+                                                                                    : QJsonArray{top};
+    double outside = 1.0;
+    for (const QJsonValue &part : parts)
+        outside *= 1.0 - qMin(1.0, part["Plan Rows"].toDouble() / total);
+    return 1.0 - outside < kMostRows;
 }
 
 // Folds the rows this transaction changed, and only those: each is locked in Code by this
@@ -437,7 +479,7 @@ void PgSearch::drainPending()
         field.setValue(text);
         return driver->formatValue(field);
     };
-    QStringList upserts, gone;
+    QStringList texts, codes, gone;
     bool truncated = false;
     while (q.next()) {
         const qint64 id = q.value(0).toLongLong();
@@ -445,32 +487,26 @@ void PgSearch::drainPending()
             truncated = true;
         else if (!q.value(1).toBool())
             gone.append(QString::number(id));
-        else
-            upserts.append(QStringLiteral("(%1, %2, %3, %4, %5)")
-                               .arg(id)
-                               .arg(literal(foldForSearch(q.value(2).toString())),
-                                    literal(foldForSearch(q.value(3).toString())),
-                                    literal(foldForSearch(q.value(4).toString())), literal(q.value(5).toString())));
+        else {
+            texts.append(QStringLiteral("(%1, %2, %3, %4)")
+                             .arg(id)
+                             .arg(literal(foldForSearch(q.value(2).toString())),
+                                  literal(foldForSearch(q.value(4).toString())), literal(q.value(5).toString())));
+            codes.append(QStringLiteral("(%1, %2)").arg(id).arg(literal(foldForSearch(q.value(3).toString()))));
+        }
     }
     if (q.lastError().isValid())
         failed();
-    m_foldedSinceCheck += int(upserts.size() + gone.size());
+    m_foldedSinceCheck += int(texts.size() + gone.size());
     // Only numbers and the driver's own quoting of the texts are put into the SQL.
-    const QString deleteGone = QStringLiteral("DELETE FROM searchtext WHERE id IN (%1)").arg(gone.join(u','));
-    QString sql;
-    if (!upserts.isEmpty())
-        sql = QStringLiteral("%1INSERT INTO searchtext (id, head, code, learn, source) VALUES %2 ON CONFLICT (id) DO "
-                             "UPDATE SET head = excluded.head, code = excluded.code, learn = excluded.learn, "
-                             "source = excluded.source")
-                  .arg(gone.isEmpty() ? QString() : QStringLiteral("WITH d AS (%1) ").arg(deleteGone),
-                       upserts.join(QLatin1String(", ")));
-    else if (!gone.isEmpty())
-        sql = deleteGone;
-    if (!sql.isEmpty() && !q.exec(sql))
+    if (!gone.isEmpty() && !q.exec(dropFolded(QStringLiteral("s.id IN (%1)").arg(gone.join(u',')))))
         failed();
-    if (truncated
-        && !q.exec(
-            QStringLiteral("DELETE FROM searchtext s WHERE NOT EXISTS (SELECT 1 FROM Code c WHERE c.id = s.id)")))
+    if (!texts.isEmpty()
+        && !q.exec(QStringLiteral("WITH t AS (%1) %2")
+                       .arg(upsertText(QStringLiteral("VALUES ") + texts.join(QLatin1String(", "))),
+                            upsertCode(QStringLiteral("VALUES ") + codes.join(QLatin1String(", "))))))
+        failed();
+    if (truncated && !q.exec(dropFolded(QStringLiteral("NOT EXISTS (SELECT 1 FROM Code c WHERE c.id = s.id)"))))
         failed();
 }
 
@@ -479,14 +515,12 @@ QString PgSearch::foldWith(const QString &from, const QVariant &head, const QVar
 {
     if (!m_usable || m_readOnly || !m_folds)
         return {};
-    for (const QVariant *text : {&head, &code, &learn})
+    for (const QVariant *text : {&head, &learn, &code})
         values.append(QVariant(foldForSearch(text->toString())));
     ++m_foldedSinceCheck;
-    return QStringLiteral(
-               ", searchfold AS (INSERT INTO searchtext (id, head, code, learn, source) "
-               "SELECT id, ?::text, ?::text, ?::text, %1 FROM %2 ON CONFLICT (id) DO UPDATE SET head = excluded.head, "
-               "code = excluded.code, learn = excluded.learn, source = excluded.source)")
-        .arg(sourceOf(from), from);
+    return QStringLiteral(", searchfold AS (%1), searchfoldcode AS (%2)")
+        .arg(upsertText(QStringLiteral("SELECT id, ?::text, ?::text, %1 FROM %2").arg(sourceOf(from), from)),
+             upsertCode(QStringLiteral("SELECT id, ?::text FROM %1").arg(from)));
 }
 
 // The planner's figures decide whether the index narrows a search (narrows()) and how it is read.
@@ -508,11 +542,12 @@ void PgSearch::settle()
             if (!nextRow(q) || !q.value(0).toBool())
                 return;
             run(QStringLiteral("SET LOCAL client_min_messages = error"));
-            run(QStringLiteral("ANALYZE searchtext"));
+            run(QStringLiteral("ANALYZE searchtext, searchcode"));
             // New trigrams wait in each index's pending list, which every search reads through.
             run(QStringLiteral("SELECT gin_clean_pending_list(i.indexrelid) FROM pg_catalog.pg_index i "
                                "JOIN pg_catalog.pg_class c ON c.oid = i.indexrelid JOIN pg_catalog.pg_am a ON "
-                               "a.oid = c.relam WHERE i.indrelid = 'searchtext'::regclass AND a.amname = 'gin'"));
+                               "a.oid = c.relam WHERE i.indrelid IN ('searchtext'::regclass, 'searchcode'::regclass) "
+                               "AND a.amname = 'gin'"));
         });
     } catch (const StoreError &) {
         // Left to autovacuum.

@@ -1,10 +1,10 @@
 #pragma once
 // The search index of a team library (PostgreSQL), behind SearchIndex's functions.
 //
-// searchtext holds, for every row of Code, its title, code and comment folded by foldForSearch
-// (Null as empty), with pg_trgm's GIN indexes when the extension can be had; a LIKE on the folded
-// text then gives exactly the rows whose folded field holds the folded word, a superset of what
-// either way of matching finds, and the caller's exact test decides as on SQLite.
+// searchtext holds, for every row of Code, its title and comment folded by foldForSearch (Null as
+// empty), and searchcode its folded code, with pg_trgm's GIN indexes when the extension can be had; a LIKE on the
+// folded text then gives exactly the rows whose folded field holds the folded word, a superset of what either way of
+// matching finds, and the caller's exact test decides as on SQLite.
 //
 // The folding is this program's, so the server cannot compute it. This program's own adds and
 // edits write the folded texts in the statement that writes the row (foldWith). A row trigger on
@@ -58,7 +58,7 @@ private:
     void drainNow();
     void foldOthers();
     // total: the folded table's rows as the planner counts them.
-    bool narrows(const QString &where, double total);
+    bool narrows(const QString &query, double total);
     void createSchema();
     bool done();
 

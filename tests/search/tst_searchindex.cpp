@@ -333,6 +333,23 @@ private slots:
         QCOMPARE(pendingChanges(), 0);
         QCOMPARE(indexed("charlie"), QList<qint32>{a}); // edit
         QVERIFY(indexed("alpha").isEmpty());
+        if (testing::onPostgres()) {
+            // An edit that keeps the code leaves its folded copy, and its many trigrams, in place.
+            const auto codeVersion = [a] {
+                QSqlQuery q = testing::library().database().query(
+                    QStringLiteral("SELECT xmin::text FROM searchcode WHERE id = ?"), {a});
+                return q.next() ? q.value(0).toString() : QString();
+            };
+            const QString before = codeVersion();
+            QVERIFY(!before.isEmpty());
+            edited.head = QStringLiteral("golf");
+            edited.learn = QStringLiteral("hotel");
+            QVERIFY(testing::library().updateSnippet(edited));
+            QCOMPARE(codeVersion(), before);
+            QCOMPARE(indexed("golf"), QList<qint32>{a});
+            QCOMPARE(indexed("hotel"), QList<qint32>{a});
+            QCOMPARE(indexed("charlie"), QList<qint32>{a});
+        }
         QVERIFY(testing::library().renameSnippet(a, QStringLiteral("renamed delta")));
         QCOMPARE(indexed("delta"), QList<qint32>{a});
         QVERIFY(indexed("first").isEmpty());
