@@ -553,18 +553,18 @@ qint32 Library::addSnippet(const Snippet &s)
     // On a team library the category's row is held until the add commits, so a delete of that
     // category by someone else either waits and takes the new snippet along, or came first and
     // the add is refused: no snippet is left without its category.
-    const bool holdCategory = onPostgres() && !groub.isNull();
-    transaction([&] {
-        QVariantList values{nullable(s.head), nullable(s.code), nullable(s.learn), userValue(s.user), groub};
-        const QString fold = holdCategory ? m_index.foldWith(QStringLiteral("c"), s.head, s.code, s.learn, values)
-                                          : QString();
-        if (!holdCategory) {
+    if (!onPostgres() || groub.isNull()) {
+        transaction([&] {
             runFrequent(QStringLiteral("INSERT INTO Code (Head, Groub, code, Learn, \"User\") VALUES (?, ?, ?, ?, ?) "
                                        "RETURNING id"),
                         {nullable(s.head), groub, nullable(s.code), nullable(s.learn), userValue(s.user)},
                         [&](QSqlQuery &q) { id = insertedId(q); });
-            return;
-        }
+        });
+        return id;
+    }
+    QVariantList values{nullable(s.head), nullable(s.code), nullable(s.learn), userValue(s.user), groub};
+    const QString fold = m_index.foldWith(QStringLiteral("c"), s.head, s.code, s.learn, values);
+    writeAlone(!fold.isEmpty(), [&] {
         runFrequent(QStringLiteral("WITH c AS (INSERT INTO Code (Head, Groub, code, Learn, \"User\") "
                                    "SELECT ?::text, g.Groub, ?::text, ?::text, ?::boolean FROM Groub g "
                                    "WHERE g.Groub = ?::integer FOR KEY SHARE RETURNING id, Head, code, Learn)%1 "
@@ -576,7 +576,6 @@ qint32 Library::addSnippet(const Snippet &s)
                                 QStringLiteral("لم يُضف الكود: التصنيف الذي اختير له لم يعد موجوداً في المكتبة"));
                         id = q.value(0).toInt();
                     });
-        m_foldedItself = !fold.isEmpty() && m_transactionDepth == 1;
     });
     return id;
 }
@@ -586,8 +585,10 @@ bool Library::updateSnippet(const Snippet &s)
     bool changed = false;
     const QVariant groub = groubValue(s.groub);
     const QVariantList texts{nullable(s.head), nullable(s.code), nullable(s.learn)};
-    transaction([&] {
-        if (onPostgres() && !groub.isNull()) {
+    if (onPostgres() && !groub.isNull()) {
+        QVariantList folded;
+        const QString fold = m_index.foldWith(QStringLiteral("c"), s.head, s.code, s.learn, folded);
+        writeAlone(!fold.isEmpty(), [&] {
             // One statement: the version it replaces, the history's trim (that version counted),
             // the row, and its folding for the search. The category filed under is held until the
             // edit commits, as an add holds it.
@@ -602,13 +603,13 @@ bool Library::updateSnippet(const Snippet &s)
             sql += QStringLiteral("g AS (SELECT Groub FROM Groub WHERE Groub = ?::integer FOR KEY SHARE), "
                                   "c AS (UPDATE Code SET Head = ?, Groub = ?, code = ?, Learn = ? "
                                   "WHERE id = ? AND (SELECT count(*) FROM g) >= 0 RETURNING id, Head, code, Learn)");
-            values << groub << texts.at(0) << groub << texts.at(1) << texts.at(2) << s.id;
-            const QString fold = m_index.foldWith(QStringLiteral("c"), s.head, s.code, s.learn, values);
+            values << groub << texts.at(0) << groub << texts.at(1) << texts.at(2) << s.id << folded;
             runFrequent(sql + fold + QStringLiteral(" SELECT count(*) FROM c"), values,
                         [&](QSqlQuery &q) { changed = nextRow(q) && q.value(0).toInt() > 0; });
-            m_foldedItself = !fold.isEmpty() && m_transactionDepth == 1;
-            return;
-        }
+        });
+        return changed;
+    }
+    transaction([&] {
         keepVersionIf(s.id, kChangesText, texts);
         changed = runWith(QStringLiteral("UPDATE Code SET Head = ?, Groub = ?, code = ?, Learn = ? WHERE id = ?"),
                           {texts.at(0), groub, texts.at(1), texts.at(2), s.id})
@@ -638,17 +639,18 @@ bool Library::setUserFlag(qint32 id, const QVariant &user)
 bool Library::deleteSnippet(qint32 id)
 {
     bool deleted = false;
-    transaction([&] {
-        if (onPostgres() && sideTables().trashWrite) {
-            // The row the delete took is the one kept, in the same statement; the trigger drops its
-            // folded copy, so nothing is left to drain.
+    if (onPostgres() && sideTables().trashWrite) {
+        // The row the delete took is the one kept, in the same statement; the trigger drops its
+        // folded copy, so nothing is left to fold.
+        writeAlone(true, [&] {
             runFrequent(QStringLiteral("WITH c AS (DELETE FROM Code WHERE id = ? RETURNING *) ")
                             + trashInsert(QStringLiteral("c")),
                         {id, QDateTime::currentMSecsSinceEpoch()},
                         [&](QSqlQuery &q) { deleted = q.numRowsAffected() > 0; });
-            m_foldedItself = m_transactionDepth == 1;
-            return;
-        }
+        });
+        return deleted;
+    }
+    transaction([&] {
         keepInTrash(QStringLiteral("id = ?"), id);
         deleted = runWith(QStringLiteral("DELETE FROM Code WHERE id = ?"), {id}).numRowsAffected() > 0;
     });
@@ -738,12 +740,10 @@ void Library::transaction(const std::function<void()> &work)
             throw StoreError(readOnlyLibraryMessage(engine()));
     }
     Transaction transaction(database());
-    if (m_transactionDepth == 0)
-        m_foldedItself = false;
     ++m_transactionDepth;
     try {
         work();
-        if (m_transactionDepth == 1 && !m_foldedItself)
+        if (m_transactionDepth == 1)
             m_index.drainPending(); // the index commits with the write
     } catch (...) {
         --m_transactionDepth;
@@ -756,6 +756,33 @@ void Library::transaction(const std::function<void()> &work)
         ++m_ownWrites;
         emit changed();
     }
+}
+
+void Library::writeAlone(bool alone, const std::function<void()> &statement)
+{
+    if (!alone || !onPostgres() || m_transactionDepth > 0) {
+        transaction(statement);
+        return;
+    }
+    m_connection.ensureConnected(); // a session found gone is opened anew; nothing is sent before
+    if (isReadOnly())
+        throw StoreError(readOnlyLibraryMessage(engine()));
+    ++m_transactionDepth;
+    try {
+        statement();
+    } catch (const StoreError &) {
+        --m_transactionDepth;
+        // Sent, and its answer lost with the connection: it may have committed.
+        throwIfConnectionLost(database().db().driver(), lostAtCommitMessage());
+        throw;
+    } catch (...) {
+        --m_transactionDepth;
+        throw;
+    }
+    --m_transactionDepth;
+    m_index.settle();
+    ++m_ownWrites;
+    emit changed();
 }
 
 Library::CheckedUpdate Library::updateSnippetIfUnchanged(const Snippet &loaded, const Snippet &changed)

@@ -238,6 +238,11 @@ private:
     // runWith for the few writes every team member makes all day (add, edit, delete): prepared
     // once per session, so the server plans them once. read gets the answer.
     void runFrequent(const QString &sql, const QVariantList &values, const std::function<void(QSqlQuery &)> &read);
+    // A write of one statement that keeps the search index itself (alone) is atomic without a
+    // transaction: on a team library, outside a caller's transaction, it goes without BEGIN and
+    // COMMIT, two round trips fewer. Its answer lost with the connection leaves the outcome
+    // unknown, as a lost COMMIT does. Otherwise, or inside a transaction, it runs in transaction().
+    void writeAlone(bool alone, const std::function<void()> &statement);
     bool onPostgres() const { return engine() == Engine::Postgres; }
     QString rowOrder(const char *key) const;
     void attachIndex();
@@ -266,8 +271,6 @@ private:
     SearchIndex m_index;
     LibraryWatcher *m_watcher = nullptr;
     int m_transactionDepth = 0;
-    // The write under way folded its own rows in its one statement: nothing for the index to drain.
-    bool m_foldedItself = false;
     qint64 m_languagesSeen = -1; // the openCount SnippetLanguage was found for
     // This connection's committed writes, and a stand-in for the change count a role may not read.
     qint64 m_ownWrites = 0;

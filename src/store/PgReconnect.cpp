@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <libpq-fe.h>
+#include <poll.h>
 
 namespace store {
 
@@ -19,7 +20,12 @@ bool connectionLost(const QSqlDriver *driver)
     if (qstrcmp(handle.typeName(), "PGconn*") != 0 && qstrcmp(handle.typeName(), "pg_conn*") != 0)
         return false;
     PGconn *connection = *static_cast<PGconn *const *>(handle.data());
-    return !connection || PQstatus(connection) == CONNECTION_BAD;
+    if (!connection || PQstatus(connection) == CONNECTION_BAD)
+        return true;
+    // A server that ended the session while it was idle has closed its end: seen without a round
+    // trip or reading anything (a notification waiting is left for the driver).
+    pollfd socket{PQsocket(connection), POLLRDHUP, 0};
+    return socket.fd >= 0 && ::poll(&socket, 1, 0) > 0 && (socket.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0;
 }
 
 QString lostConnectionMessage()
