@@ -5,9 +5,6 @@
 #include "store/SearchFold.h"
 
 #include <QElapsedTimer>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QSet>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -161,7 +158,7 @@ void PgSearch::createSchema()
     run(QStringLiteral("DROP TRIGGER IF EXISTS code_search ON Code"));
     run(QStringLiteral("DROP TRIGGER IF EXISTS code_search_truncate ON Code"));
     run(QStringLiteral("DROP FUNCTION IF EXISTS searchpending_note()"));
-    run(QStringLiteral("DROP FUNCTION IF EXISTS searchcandidates(text, integer)"));
+    run(QStringLiteral("DROP FUNCTION IF EXISTS searchcandidates(text, integer, integer, float8)"));
     run(QStringLiteral("DROP TABLE IF EXISTS searchtext, searchcode, searchpending, searchstate"));
     run(QStringLiteral(
         "CREATE TABLE searchtext (id integer PRIMARY KEY, head text NOT NULL, learn text NOT NULL, source text)"));
@@ -187,10 +184,12 @@ void PgSearch::createSchema()
     // Id 0 (never an identity value) stands for a truncated table. A deleted row needs no folding,
     // so its folded copy goes at once; a changed one is noted unless its folding is there already.
     // The schema is written into the body, so its statements are planned once per session.
-    QSqlQuery schemaName = run(QStringLiteral("SELECT quote_ident(current_schema())"));
+    QSqlQuery schemaName = run(
+        QStringLiteral("SELECT quote_ident(current_schema()), quote_literal(quote_ident(current_schema()))"));
     if (!nextRow(schemaName))
         throw StoreError(QStringLiteral("فهرس البحث ناقص"));
     const QString in = schemaName.value(0).toString() + QLatin1Char('.');
+    const QString schemaLiteral = schemaName.value(1).toString();
     run(QStringLiteral("CREATE FUNCTION searchpending_note() RETURNS trigger LANGUAGE plpgsql SECURITY DEFINER "
                        "SET search_path = pg_catalog, pg_temp AS $$ BEGIN "
                        "IF TG_OP = 'TRUNCATE' THEN INSERT INTO %1searchpending (rid) VALUES (0); RETURN NULL; END IF; "
@@ -201,16 +200,69 @@ void PgSearch::createSchema()
                        "INSERT INTO %1searchpending (rid) VALUES (NEW.id); END IF; "
                        "RETURN NULL; END $$")
             .arg(in, sourceOf(QStringLiteral("NEW"))));
-    // The rows whose folded fields (1 title, 2 code, 4 comment) are LIKE the pattern, by field.
-    // The planner prices a sequential scan by the table's pages, not by the long texts stored
-    // beside them that a scan unpacks; it is called once the index is known to narrow (narrows()).
-    run(QStringLiteral(
-            "CREATE FUNCTION searchcandidates(pattern text, fields integer) RETURNS TABLE (rid integer, field "
-            "integer) LANGUAGE sql STABLE SET enable_seqscan = off AS $$ "
-            "SELECT id, 0 FROM %1searchtext WHERE fields & 1 <> 0 AND head LIKE pattern ESCAPE '\\' UNION ALL "
-            "SELECT id, 1 FROM %1searchcode WHERE fields & 2 <> 0 AND code LIKE pattern ESCAPE '\\' UNION ALL "
-            "SELECT id, 2 FROM %1searchtext WHERE fields & 4 <> 0 AND learn LIKE pattern ESCAPE '\\' ORDER BY 1 $$")
-            .arg(in));
+    // A search's candidates in one round trip: the rows whose folded fields (1 title, 2 code,
+    // 4 comment) are LIKE the pattern, by field, and the rows changed since they were folded (3),
+    // after a first row with no id telling why not when the index cannot answer: -1 not built,
+    // -2 too many changes to judge one by one, -3 the word is in so many rows that the scan is
+    // quicker (the planner's estimate, fields combined as independent chances); -4 says changes
+    // wait, judged among the rows (volatile, as EXPLAIN requires). The planner prices a sequential
+    // scan by the table's pages, not by the long texts stored beside them that a scan unpacks:
+    // once the index narrows, it is used. Costs so priced pass the threshold for compiling queries
+    // to machine code, which takes longer than these queries do: jit is off in here.
+    run(QStringLiteral(R"sql(
+CREATE FUNCTION searchcandidates(pattern text, fields integer, judged integer, most float8)
+RETURNS TABLE (found_id integer, found_field integer) LANGUAGE plpgsql
+SET enable_seqscan = off SET jit = off SET search_path = pg_catalog, pg_temp AS $$
+DECLARE
+  changed integer[];
+  total float8;
+  query text;
+  plan json;
+  top json;
+  part json;
+  outside float8 := 1;
+BEGIN
+  IF NOT EXISTS (SELECT 1 FROM %1searchstate WHERE done) THEN
+    RETURN QUERY SELECT NULL::integer, -1;
+    RETURN;
+  END IF;
+  SELECT array_agg(DISTINCT p.rid) INTO changed FROM (SELECT s.rid FROM %1searchpending s LIMIT judged + 1) p;
+  IF cardinality(changed) > judged OR 0 = ANY (changed) THEN
+    RETURN QUERY SELECT NULL::integer, -2;
+    RETURN;
+  END IF;
+  SELECT greatest(c.reltuples, 0) INTO total FROM pg_class c WHERE c.oid = (%2 || '.searchtext')::regclass;
+  IF total > 0 THEN
+    IF fields & 5 <> 0 THEN
+      query := 'SELECT id FROM ' || %2 || '.searchtext WHERE ' || concat_ws(' OR ',
+        CASE WHEN fields & 1 <> 0 THEN format('head LIKE %L ESCAPE ''\''', pattern) END,
+        CASE WHEN fields & 4 <> 0 THEN format('learn LIKE %L ESCAPE ''\''', pattern) END);
+    END IF;
+    IF fields & 2 <> 0 THEN
+      query := concat_ws(' UNION ALL ', query,
+        'SELECT id FROM ' || %2 || format('.searchcode WHERE code LIKE %L ESCAPE ''\''', pattern));
+    END IF;
+    EXECUTE 'EXPLAIN (FORMAT JSON) ' || query INTO plan;
+    top := plan -> 0 -> 'Plan';
+    FOR part IN SELECT json_array_elements(CASE WHEN top ->> 'Node Type' = 'Append' THEN top -> 'Plans'
+                                                ELSE json_build_array(top) END) LOOP
+      outside := outside * (1 - least(1, (part ->> 'Plan Rows')::float8 / total));
+    END LOOP;
+    IF 1 - outside >= most THEN
+      RETURN QUERY SELECT NULL::integer, -3;
+      RETURN;
+    END IF;
+  END IF;
+  IF cardinality(changed) > 0 THEN
+    RETURN QUERY SELECT NULL::integer, -4;
+  END IF;
+  RETURN QUERY SELECT f.id, f.field FROM (
+    SELECT t.id, 0 FROM %1searchtext t WHERE fields & 1 <> 0 AND t.head LIKE pattern ESCAPE '\'
+    UNION ALL SELECT c.id, 1 FROM %1searchcode c WHERE fields & 2 <> 0 AND c.code LIKE pattern ESCAPE '\'
+    UNION ALL SELECT t.id, 2 FROM %1searchtext t WHERE fields & 4 <> 0 AND t.learn LIKE pattern ESCAPE '\'
+    UNION ALL SELECT unnest(changed), 3) f(id, field) ORDER BY 1;
+END $$)sql")
+            .arg(in, schemaLiteral));
     run(QStringLiteral("CREATE TRIGGER code_search AFTER INSERT OR DELETE OR UPDATE OF id, Head, code, Learn ON Code "
                        "FOR EACH ROW EXECUTE FUNCTION searchpending_note()"));
     run(QStringLiteral("CREATE TRIGGER code_search_truncate AFTER TRUNCATE ON Code "
@@ -318,7 +370,7 @@ bool PgSearch::buildStep(int budgetMs)
         run(QStringLiteral("UPDATE searchstate SET built = ?, done = ?"), {built, end});
         if (end) {
             // The planner's figures for the fresh table, which tell when the index narrows a search
-            // (narrows()); a role that does not own it is passed over, without a word.
+            // (searchcandidates); a role that does not own it is passed over, without a word.
             run(QStringLiteral("SET LOCAL client_min_messages = error"));
             run(QStringLiteral("ANALYZE searchtext, searchcode"));
         }
@@ -351,104 +403,53 @@ std::optional<QList<SearchCandidate>> PgSearch::candidates(const QString &folded
     restarted = false;
     if (!m_usable || foldedWord.toUcs4().size() < 3 || foldedWord.contains(QChar(0)))
         return std::nullopt;
-    QList<qint64> changed;
-    double total = 0;
-    try {
-        // The index's state, whether changes wait, and the folded table's size, in one round trip.
-        QSqlQuery state = run(QStringLiteral(
-            "SELECT EXISTS (SELECT 1 FROM searchstate WHERE done), EXISTS (SELECT 1 FROM searchpending), "
-            "(SELECT greatest(reltuples, 0) FROM pg_catalog.pg_class WHERE oid = to_regclass('searchtext'))"));
-        if (!nextRow(state) || !state.value(0).toBool())
-            return std::nullopt;
-        total = state.value(2).toDouble();
-        if (state.value(1).toBool()) {
-            if (!m_readOnly)
-                foldOthers();
-            // What is still noted (a read-only client folds nothing) is judged row by row; so many
-            // rows that the scan reads little more are left to it.
-            QSqlQuery q = run(QStringLiteral("SELECT DISTINCT rid FROM (SELECT rid FROM searchpending LIMIT ?) p "
-                                             "ORDER BY rid"),
-                              {kMaxJudged + 1});
-            while (nextRow(q))
-                changed.append(q.value(0).toLongLong());
-            if (changed.size() > kMaxJudged || changed.contains(0))
-                return std::nullopt;
-        }
-    } catch (const StoreError &) {
-        return std::nullopt; // not allowed to read the notes: scan
-    }
+    const int fields = int(head) | int(code) << 1 | int(learn) << 2;
+    if (fields == 0)
+        return QList<SearchCandidate>{};
     QString pattern = foldedWord;
     pattern.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
     pattern.replace(QLatin1Char('%'), QLatin1String("\\%"));
     pattern.replace(QLatin1Char('_'), QLatin1String("\\_"));
-    // EXPLAIN cannot be prepared: the pattern goes in as an escape string literal.
+    // Sent as an escape string literal, in a statement of one round trip.
     pattern.replace(QLatin1Char('\''), QLatin1String("''"));
     pattern.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
-    const QString literal = QStringLiteral("E'%") + pattern + QStringLiteral("%'");
-    // Each field is asked on its own, so a row is tested (and its text read) only in the field
-    // whose trigrams proposed it: a comment's word never reads the long code.
-    QStringList textWheres;
-    if (head)
-        textWheres.append(QStringLiteral("head LIKE %1 ESCAPE '\\'").arg(literal));
-    if (learn)
-        textWheres.append(QStringLiteral("learn LIKE %1 ESCAPE '\\'").arg(literal));
-    QStringList estimated;
-    if (!textWheres.isEmpty())
-        estimated.append(QStringLiteral("SELECT id FROM searchtext WHERE ") + textWheres.join(QLatin1String(" OR ")));
-    if (code)
-        estimated.append(QStringLiteral("SELECT id FROM searchcode WHERE code LIKE %1 ESCAPE '\\'").arg(literal));
-    if (estimated.isEmpty())
-        return QList<SearchCandidate>{};
-    QList<SearchCandidate> rows;
-    try {
-        if (!narrows(estimated.join(QLatin1String(" UNION ALL ")), total))
+    const QString call = QStringLiteral("SELECT found_id, found_field FROM searchcandidates(E'%%1%', %2, %3, %4)")
+                             .arg(pattern, QString::number(fields), QString::number(kMaxJudged),
+                                  QString::number(kMostRows));
+    // A writer folds the changes it finds waiting (or a truncation), then asks again; what is
+    // still noted (a read-only client folds nothing) is judged row by row.
+    for (bool folded = m_readOnly;; folded = true) {
+        QList<SearchCandidate> rows;
+        int verdict = 0;
+        try {
+            QSqlQuery q = run(call);
+            while (nextRow(q)) {
+                if (q.isNull(0)) {
+                    verdict = q.value(1).toInt();
+                    continue;
+                }
+                const qint64 id = q.value(0).toLongLong();
+                if (rows.isEmpty() || rows.last().row != id)
+                    rows.append({id, false, false, false});
+                SearchCandidate &row = rows.last();
+                const int field = q.value(1).toInt();
+                if (field == 3)
+                    row = {id, head, code, learn}; // changed since folded: any field may hold the word now
+                else
+                    (field == 0 ? row.head : field == 1 ? row.code : row.learn) = true;
+            }
+        } catch (const StoreError &) {
+            restarted = rebuild(); // the tables are damaged or gone, or not this role's to read
             return std::nullopt;
-        QSqlQuery q = run(QStringLiteral("SELECT rid, field FROM searchcandidates(%1, %2)")
-                              .arg(literal, QString::number(int(head) | int(code) << 1 | int(learn) << 2)));
-        while (nextRow(q)) {
-            const qint64 id = q.value(0).toLongLong();
-            if (rows.isEmpty() || rows.last().row != id)
-                rows.append({id, false, false, false});
-            const int field = q.value(1).toInt();
-            (field == 0 ? rows.last().head : field == 1 ? rows.last().code : rows.last().learn) = true;
         }
-    } catch (const StoreError &) {
-        restarted = rebuild(); // the tables are damaged or gone
+        if ((verdict == -4 || verdict == -2) && !folded) {
+            foldOthers();
+            continue;
+        }
+        if (verdict == -4 || verdict == 0)
+            return rows;
         return std::nullopt;
     }
-    if (changed.isEmpty())
-        return rows;
-    // Rows changed since they were folded: any of their fields may hold the word now.
-    QList<SearchCandidate> merged;
-    qsizetype at = 0;
-    for (qint64 rid : changed) {
-        while (at < rows.size() && rows[at].row < rid)
-            merged.append(rows[at++]);
-        if (at < rows.size() && rows[at].row == rid)
-            ++at;
-        merged.append({rid, head, code, learn});
-    }
-    merged.append(rows.mid(at));
-    return merged;
-}
-
-// Whether the index narrows the search to fewer rows than the scan reads anyway: a word in most
-// rows is found quicker by reading them all than through the index, which then reads most of
-// the folded table too. The planner's estimate tells it without running the query.
-bool PgSearch::narrows(const QString &query, double total)
-{
-    QSqlQuery q = run(QStringLiteral("EXPLAIN (FORMAT JSON) ") + query);
-    if (!nextRow(q) || total <= 0)
-        return true;
-    const QJsonObject top = QJsonDocument::fromJson(q.value(0).toString().toUtf8()).array().at(0)["Plan"].toObject();
-    // The fields' tables answer apart: a row proposed by both is read once, so their shares
-    // combine as independent chances rather than add up.
-    const QJsonArray parts = top["Node Type"].toString() == QLatin1String("Append") ? top["Plans"].toArray()
-                                                                                    : QJsonArray{top};
-    double outside = 1.0;
-    for (const QJsonValue &part : parts)
-        outside *= 1.0 - qMin(1.0, part["Plan Rows"].toDouble() / total);
-    return 1.0 - outside < kMostRows;
 }
 
 // Folds the rows this transaction changed, and only those: each is locked in Code by this
@@ -523,7 +524,7 @@ QString PgSearch::foldWith(const QString &from, const QVariant &head, const QVar
              upsertCode(QStringLiteral("SELECT id, ?::text FROM %1").arg(from)));
 }
 
-// The planner's figures decide whether the index narrows a search (narrows()) and how it is read.
+// The planner's figures decide whether the index narrows a search (searchcandidates) and how it is read.
 // After a bulk change (an import) the connection that folded the rows brings them, and the trigram
 // indexes' pending lists, up to date at once rather than when autovacuum comes by: when they lag by
 // a tenth of the table. A role that does not own the table is passed over, without a word.

@@ -57,8 +57,6 @@ private:
     void refold(const QList<qint64> &ids);
     void drainNow();
     void foldOthers();
-    // total: the folded table's rows as the planner counts them.
-    bool narrows(const QString &query, double total);
     void createSchema();
     bool done();
 
