@@ -291,11 +291,11 @@ void PgSearch::attach(const Database &database, bool readOnly)
         if (readOnly)
             return;
         // A role that may change Code but not the index leaves its changes noted, for others.
-        m_folds =
-            scalar(QStringLiteral(
-                "SELECT count(*) WHERE has_table_privilege('searchtext', 'INSERT, UPDATE, DELETE') "
-                "AND has_table_privilege('searchcode', 'INSERT, UPDATE, DELETE') AND has_table_privilege('searchpending', 'SELECT, DELETE')"))
-            > 0;
+        m_folds = scalar(QStringLiteral(
+                      "SELECT count(*) WHERE has_table_privilege('searchtext', 'INSERT, UPDATE, DELETE') AND "
+                      "has_table_privilege('searchcode', 'INSERT, UPDATE, DELETE') AND "
+                      "has_table_privilege('searchpending', 'SELECT, DELETE')"))
+                  > 0;
         foldOthers();
         // Rows written while the trigger was missing leave the counts apart (changes still noted, if
         // the writers under way kept them from being folded just now, would too).
@@ -439,7 +439,9 @@ std::optional<QList<SearchCandidate>> PgSearch::candidates(const QString &folded
                     (field == 0 ? row.head : field == 1 ? row.code : row.learn) = true;
             }
         } catch (const StoreError &) {
-            restarted = rebuild(); // the tables are damaged or gone, or not this role's to read
+            // A server gone away is no reason to build anew; damaged or missing tables are.
+            if (!connectionLost(db().driver()))
+                restarted = rebuild();
             return std::nullopt;
         }
         if ((verdict == -4 || verdict == -2) && !folded) {
