@@ -732,13 +732,27 @@ QHash<qint32, QString> Library::snippetLanguages()
     return result;
 }
 
+// Before a write's first statement: a session found gone is opened anew (nothing is sent before),
+// and a read-only library refuses.
+void Library::startWrite()
+{
+    m_connection.ensureConnected();
+    if (isReadOnly())
+        throw StoreError(readOnlyLibraryMessage(engine()));
+}
+
+// After a write committed.
+void Library::writeDone()
+{
+    m_index.settle();
+    ++m_ownWrites;
+    emit changed();
+}
+
 void Library::transaction(const std::function<void()> &work)
 {
-    if (m_transactionDepth == 0) {
-        m_connection.ensureConnected();
-        if (isReadOnly())
-            throw StoreError(readOnlyLibraryMessage(engine()));
-    }
+    if (m_transactionDepth == 0)
+        startWrite();
     Transaction transaction(database());
     ++m_transactionDepth;
     try {
@@ -751,11 +765,8 @@ void Library::transaction(const std::function<void()> &work)
     }
     --m_transactionDepth;
     transaction.commit();
-    if (m_transactionDepth == 0) {
-        m_index.settle();
-        ++m_ownWrites;
-        emit changed();
-    }
+    if (m_transactionDepth == 0)
+        writeDone();
 }
 
 void Library::writeAlone(bool alone, const std::function<void()> &statement)
@@ -764,9 +775,7 @@ void Library::writeAlone(bool alone, const std::function<void()> &statement)
         transaction(statement);
         return;
     }
-    m_connection.ensureConnected(); // a session found gone is opened anew; nothing is sent before
-    if (isReadOnly())
-        throw StoreError(readOnlyLibraryMessage(engine()));
+    startWrite();
     ++m_transactionDepth;
     try {
         statement();
@@ -780,9 +789,7 @@ void Library::writeAlone(bool alone, const std::function<void()> &statement)
         throw;
     }
     --m_transactionDepth;
-    m_index.settle();
-    ++m_ownWrites;
-    emit changed();
+    writeDone();
 }
 
 Library::CheckedUpdate Library::updateSnippetIfUnchanged(const Snippet &loaded, const Snippet &changed)
