@@ -160,10 +160,17 @@ QSqlQuery Database::query(const QString &sql, const QVariantList &values) const
     return runQuery(db(), sql, values);
 }
 
+// A statement without values is sent as it is: a prepared one costs PostgreSQL two more round trips
+// (prepare, deallocate) and a second parse, and it prepares no transaction control or DDL.
 QSqlQuery runQuery(const QSqlDatabase &db, const QString &sql, const QVariantList &values)
 {
     QSqlQuery q(db);
     q.setForwardOnly(true);
+    if (values.isEmpty()) {
+        if (!q.exec(sql))
+            throwSqlError(q.lastError(), db);
+        return q;
+    }
     if (!q.prepare(sql))
         throwSqlError(q.lastError(), db);
     for (const QVariant &v : values)

@@ -32,32 +32,25 @@ const char *const kSchema[] = {
     "FOR EACH STATEMENT EXECUTE FUNCTION librarychanged()",
 };
 
-QStringList columnsOf(const Database &db, const QString &table)
-{
-    QSqlQuery q = db.query(QStringLiteral("SELECT a.attname FROM pg_catalog.pg_attribute a "
-                                          "JOIN pg_catalog.pg_class c ON c.oid = a.attrelid "
-                                          "WHERE c.relname = ? AND c.relnamespace = current_schema()::regnamespace "
-                                          "AND a.attnum > 0 AND NOT a.attisdropped"),
-                           {table});
-    QStringList columns;
-    while (nextRow(q))
-        columns.append(q.value(0).toString().toLower());
-    return columns;
-}
-
 } // namespace
 
 void requirePgLibrary(const Database &db)
 {
-    QSqlQuery q = db.query(QStringLiteral("SELECT c.relname, c.relkind = 'r' FROM pg_catalog.pg_class c "
-                                          "WHERE c.relnamespace = current_schema()::regnamespace "
-                                          "AND c.relkind IN ('r', 'p', 'v', 'm', 'f')"));
+    // The schema's tables, with the columns of the two that matter, in one round trip.
+    QSqlQuery q = db.query(QStringLiteral(
+        "SELECT c.relname, c.relkind = 'r', a.attname FROM pg_catalog.pg_class c LEFT JOIN pg_catalog.pg_attribute a "
+        "ON a.attrelid = c.oid AND c.relname IN ('groub', 'code') AND a.attnum > 0 AND NOT a.attisdropped "
+        "WHERE c.relnamespace = current_schema()::regnamespace AND c.relkind IN ('r', 'p', 'v', 'm', 'f')"));
     QSet<QString> tables;
     QSet<QString> plain;
+    QSet<QString> columns; // table.column
     while (nextRow(q)) {
-        tables.insert(q.value(0).toString());
+        const QString table = q.value(0).toString();
+        tables.insert(table);
         if (q.value(1).toBool())
-            plain.insert(q.value(0).toString());
+            plain.insert(table);
+        if (!q.isNull(2))
+            columns.insert(table + QLatin1Char('.') + q.value(2).toString().toLower());
     }
     if (tables.isEmpty())
         throw EmptyDatabaseError(QStringLiteral("قاعدة البيانات فارغة، ليس فيها جداول مكتبة الأكواد"));
@@ -77,12 +70,10 @@ void requirePgLibrary(const Database &db)
          {QStringLiteral("id"), QStringLiteral("Head"), QStringLiteral("Groub"), QStringLiteral("code"),
           QStringLiteral("Learn"), QStringLiteral("User")}},
     };
-    for (const auto &[table, fields] : required) {
-        const QStringList have = columnsOf(db, QString::fromLatin1(table).toLower());
+    for (const auto &[table, fields] : required)
         for (const QString &field : fields)
-            if (!have.contains(field.toLower()))
+            if (!columns.contains(QString::fromLatin1(table).toLower() + QLatin1Char('.') + field.toLower()))
                 throw StoreError(QStringLiteral("الجدول %1 لا يحتوي على الحقل %2").arg(QLatin1String(table), field));
-    }
 }
 
 void createPgSchema(const Database &db)
