@@ -12,19 +12,20 @@
 #include <QSqlQuery>
 #include <QStringList>
 
+#include <algorithm>
+#include <vector>
+
 namespace store {
 
 namespace {
 
 // How the table stores the texts; another value in a library means the index is rebuilt.
-constexpr int kFormat = 4;
+constexpr int kFormat = 5;
 constexpr int kBuildRows = 500;
 // More changed rows than this are left to the scan rather than judged one by one.
 constexpr int kMaxJudged = 1000;
 // Rows folded by this connection after which it looks whether the planner's figures lag (settle()).
 constexpr int kSettleRows = 1000;
-// The share of the rows beyond which the index does not narrow a search enough to be worth it.
-constexpr double kMostRows = 0.5;
 
 // What a row of searchtext was folded from: the trigger leaves a changed row unnoted when its
 // folding is already there, written by the same statement (foldWith) or left by a change that
@@ -58,7 +59,8 @@ QString dropFolded(const QString &where)
 
 QSqlDatabase PgSearch::db() const { return m_db->db(); }
 
-// Statements without values are sent as they are: PostgreSQL prepares no transaction control or DDL.
+// Statements without values are fetched whole, not row by row: the caller may run others while it
+// reads them (refold).
 QSqlQuery PgSearch::run(const QString &sql, const QVariantList &values) const
 {
     if (!values.isEmpty())
@@ -82,16 +84,15 @@ void PgSearch::lockWriters() { run(QStringLiteral("LOCK TABLE Code IN SHARE MODE
 
 bool PgSearch::schemaComplete()
 {
-    return scalar(QStringLiteral("SELECT (SELECT count(*) FROM pg_catalog.pg_class WHERE relnamespace = "
-                                 "current_schema()::regnamespace AND relname IN ('searchtext', 'searchcode', "
-                                 "'searchpending', 'searchstate')) + (SELECT count(*) FROM pg_catalog.pg_proc WHERE "
-                                 "pronamespace = current_schema()::regnamespace AND proname = 'searchcandidates')"))
-               == 5
-           && scalar(QStringLiteral("SELECT count(*) FROM pg_catalog.pg_trigger t JOIN pg_catalog.pg_class c ON "
-                                    "c.oid = t.tgrelid WHERE c.relname = 'code' AND c.relnamespace = "
-                                    "current_schema()::regnamespace AND t.tgname IN ('code_search', "
-                                    "'code_search_truncate')"))
-                  == 2;
+    return scalar(QStringLiteral(
+               "SELECT count(*) WHERE (SELECT count(*) FROM pg_catalog.pg_class WHERE relnamespace = "
+               "current_schema()::regnamespace AND relname IN ('searchtext', 'searchcode', 'searchpending', "
+               "'searchstate')) = 4 AND (SELECT count(*) FROM pg_catalog.pg_proc WHERE pronamespace = "
+               "current_schema()::regnamespace AND proname = 'searchcandidates') = 1 AND (SELECT count(*) FROM "
+               "pg_catalog.pg_trigger t JOIN pg_catalog.pg_class c ON c.oid = t.tgrelid WHERE c.relname = 'code' AND "
+               "c.relnamespace = current_schema()::regnamespace AND t.tgname IN ('code_search', "
+               "'code_search_truncate')) = 2"))
+           > 0;
 }
 
 // Writes the folded texts of the rows of Code with these ids; ids without a row are dropped.
@@ -158,7 +159,9 @@ void PgSearch::createSchema()
     run(QStringLiteral("DROP TRIGGER IF EXISTS code_search ON Code"));
     run(QStringLiteral("DROP TRIGGER IF EXISTS code_search_truncate ON Code"));
     run(QStringLiteral("DROP FUNCTION IF EXISTS searchpending_note()"));
+    // An older build's function too (another signature), which a rebuild from it brings back.
     run(QStringLiteral("DROP FUNCTION IF EXISTS searchcandidates(text, integer, integer, float8)"));
+    run(QStringLiteral("DROP FUNCTION IF EXISTS searchcandidates(text, integer, integer, integer, float8)"));
     run(QStringLiteral("DROP TABLE IF EXISTS searchtext, searchcode, searchpending, searchstate"));
     run(QStringLiteral(
         "CREATE TABLE searchtext (id integer PRIMARY KEY, head text NOT NULL, learn text NOT NULL, source text)"));
@@ -184,12 +187,12 @@ void PgSearch::createSchema()
     // Id 0 (never an identity value) stands for a truncated table. A deleted row needs no folding,
     // so its folded copy goes at once; a changed one is noted unless its folding is there already.
     // The schema is written into the body, so its statements are planned once per session.
-    QSqlQuery schemaName = run(
-        QStringLiteral("SELECT quote_ident(current_schema()), quote_literal(quote_ident(current_schema()))"));
+    QSqlQuery schemaName = run(QStringLiteral(
+        "SELECT quote_ident(current_schema()), quote_literal(quote_ident(current_schema()) || '.searchtext')"));
     if (!nextRow(schemaName))
         throw StoreError(QStringLiteral("فهرس البحث ناقص"));
     const QString in = schemaName.value(0).toString() + QLatin1Char('.');
-    const QString schemaLiteral = schemaName.value(1).toString();
+    const QString searchTextLiteral = schemaName.value(1).toString();
     run(QStringLiteral("CREATE FUNCTION searchpending_note() RETURNS trigger LANGUAGE plpgsql SECURITY DEFINER "
                        "SET search_path = pg_catalog, pg_temp AS $$ BEGIN "
                        "IF TG_OP = 'TRUNCATE' THEN INSERT INTO %1searchpending (rid) VALUES (0); RETURN NULL; END IF; "
@@ -202,25 +205,25 @@ void PgSearch::createSchema()
             .arg(in, sourceOf(QStringLiteral("NEW"))));
     // A search's candidates in one round trip: the rows whose folded fields (1 title, 2 code,
     // 4 comment) are LIKE the pattern, by field, and the rows changed since they were folded (3),
-    // after a first row with no id telling why not when the index cannot answer: -1 not built,
-    // -2 too many changes to judge one by one, -3 the word is in so many rows that the scan is
-    // quicker (the planner's estimate, fields combined as independent chances); -4 says changes
-    // wait, judged among the rows (volatile, as EXPLAIN requires). The planner prices a sequential
-    // scan by the table's pages, not by the long texts stored beside them that a scan unpacks:
-    // once the index narrows, it is used. Costs so priced pass the threshold for compiling queries
-    // to machine code, which takes longer than these queries do: jit is off in here.
+    // in no order, and a row with no id telling why not when the index cannot answer: -1 not
+    // built, -2 too many changes to judge one by one, -3 more than most of the rows (and more
+    // than few) found, where the scan is quicker; or -4, changes wait, judged among the rows.
+    // Counting stops past that many, so a word in every row costs a fraction of the scan it goes
+    // to. The planner prices a sequential scan by the table's pages, not by the long texts stored
+    // beside them that a scan unpacks: once the index narrows, it is used. Costs so priced pass
+    // the threshold for compiling queries to machine code, which takes longer than these queries
+    // do: jit is off in here. The plans do not depend on the word: made once per session.
+    // LIKE's escape character is the backslash.
     run(QStringLiteral(R"sql(
-CREATE FUNCTION searchcandidates(pattern text, fields integer, judged integer, most float8)
+CREATE FUNCTION searchcandidates(pattern text, fields integer, judged integer, few integer, most float8)
 RETURNS TABLE (found_id integer, found_field integer) LANGUAGE plpgsql
-SET enable_seqscan = off SET jit = off SET search_path = pg_catalog, pg_temp AS $$
+SET enable_seqscan = off SET jit = off SET plan_cache_mode = force_generic_plan
+SET search_path = pg_catalog, pg_temp AS $$
 DECLARE
   changed integer[];
-  total float8;
-  query text;
-  plan json;
-  top json;
-  part json;
-  outside float8 := 1;
+  cap bigint;
+  ids integer[];
+  kinds integer[];
 BEGIN
   IF NOT EXISTS (SELECT 1 FROM %1searchstate WHERE done) THEN
     RETURN QUERY SELECT NULL::integer, -1;
@@ -231,38 +234,20 @@ BEGIN
     RETURN QUERY SELECT NULL::integer, -2;
     RETURN;
   END IF;
-  SELECT greatest(c.reltuples, 0) INTO total FROM pg_class c WHERE c.oid = (%2 || '.searchtext')::regclass;
-  IF total > 0 THEN
-    IF fields & 5 <> 0 THEN
-      query := 'SELECT id FROM ' || %2 || '.searchtext WHERE ' || concat_ws(' OR ',
-        CASE WHEN fields & 1 <> 0 THEN format('head LIKE %L ESCAPE ''\''', pattern) END,
-        CASE WHEN fields & 4 <> 0 THEN format('learn LIKE %L ESCAPE ''\''', pattern) END);
-    END IF;
-    IF fields & 2 <> 0 THEN
-      query := concat_ws(' UNION ALL ', query,
-        'SELECT id FROM ' || %2 || format('.searchcode WHERE code LIKE %L ESCAPE ''\''', pattern));
-    END IF;
-    EXECUTE 'EXPLAIN (FORMAT JSON) ' || query INTO plan;
-    top := plan -> 0 -> 'Plan';
-    FOR part IN SELECT json_array_elements(CASE WHEN top ->> 'Node Type' = 'Append' THEN top -> 'Plans'
-                                                ELSE json_build_array(top) END) LOOP
-      outside := outside * (1 - least(1, (part ->> 'Plan Rows')::float8 / total));
-    END LOOP;
-    IF 1 - outside >= most THEN
-      RETURN QUERY SELECT NULL::integer, -3;
-      RETURN;
-    END IF;
+  SELECT greatest(few, ceil(c.reltuples * most)) INTO cap FROM pg_class c WHERE c.oid = %2::regclass;
+  SELECT array_agg(f.id), array_agg(f.field) INTO ids, kinds FROM (
+    SELECT t.id, 0 FROM %1searchtext t WHERE fields & 1 <> 0 AND t.head LIKE pattern
+    UNION ALL SELECT c.id, 1 FROM %1searchcode c WHERE fields & 2 <> 0 AND c.code LIKE pattern
+    UNION ALL SELECT t.id, 2 FROM %1searchtext t WHERE fields & 4 <> 0 AND t.learn LIKE pattern
+    LIMIT cap + 1) f(id, field);
+  IF cardinality(ids) > cap THEN
+    RETURN QUERY SELECT NULL::integer, -3;
+    RETURN;
   END IF;
-  IF cardinality(changed) > 0 THEN
-    RETURN QUERY SELECT NULL::integer, -4;
-  END IF;
-  RETURN QUERY SELECT f.id, f.field FROM (
-    SELECT t.id, 0 FROM %1searchtext t WHERE fields & 1 <> 0 AND t.head LIKE pattern ESCAPE '\'
-    UNION ALL SELECT c.id, 1 FROM %1searchcode c WHERE fields & 2 <> 0 AND c.code LIKE pattern ESCAPE '\'
-    UNION ALL SELECT t.id, 2 FROM %1searchtext t WHERE fields & 4 <> 0 AND t.learn LIKE pattern ESCAPE '\'
-    UNION ALL SELECT unnest(changed), 3) f(id, field) ORDER BY 1;
+  RETURN QUERY SELECT NULL::integer, -4 WHERE cardinality(changed) > 0
+    UNION ALL SELECT * FROM unnest(ids, kinds) UNION ALL SELECT unnest(changed), 3;
 END $$)sql")
-            .arg(in, schemaLiteral));
+            .arg(in, searchTextLiteral));
     run(QStringLiteral("CREATE TRIGGER code_search AFTER INSERT OR DELETE OR UPDATE OF id, Head, code, Learn ON Code "
                        "FOR EACH ROW EXECUTE FUNCTION searchpending_note()"));
     run(QStringLiteral("CREATE TRIGGER code_search_truncate AFTER TRUNCATE ON Code "
@@ -344,6 +329,7 @@ bool PgSearch::buildStep(int budgetMs)
     if (!m_usable || m_readOnly)
         return false;
     bool more = false;
+    bool finished = false;
     QElapsedTimer timer;
     timer.start();
     inTransaction(*m_db, [&] {
@@ -368,14 +354,11 @@ bool PgSearch::buildStep(int budgetMs)
             end = ids.size() < kBuildRows;
         } while (!end && timer.elapsed() < budgetMs);
         run(QStringLiteral("UPDATE searchstate SET built = ?, done = ?"), {built, end});
-        if (end) {
-            // The planner's figures for the fresh table, which tell when the index narrows a search
-            // (searchcandidates); a role that does not own it is passed over, without a word.
-            run(QStringLiteral("SET LOCAL client_min_messages = error"));
-            run(QStringLiteral("ANALYZE searchtext, searchcode"));
-        }
         more = !end;
+        finished = end;
     });
+    if (finished)
+        refresh(); // the fresh tables' size tells when the index narrows a search
     return more;
 }
 
@@ -413,30 +396,21 @@ std::optional<QList<SearchCandidate>> PgSearch::candidates(const QString &folded
     // Sent as an escape string literal, in a statement of one round trip.
     pattern.replace(QLatin1Char('\''), QLatin1String("''"));
     pattern.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
-    const QString call = QStringLiteral("SELECT found_id, found_field FROM searchcandidates(E'%%1%', %2, %3, %4)")
+    const QString call = QStringLiteral("SELECT found_id, found_field FROM searchcandidates(E'%%1%', %2, %3, %4, %5)")
                              .arg(pattern, QString::number(fields), QString::number(kMaxJudged),
-                                  QString::number(kMostRows));
+                                  QString::number(kFewRows), QString::number(kMostRows));
     // A writer folds the changes it finds waiting (or a truncation), then asks again; what is
     // still noted (a read-only client folds nothing) is judged row by row.
     for (bool folded = m_readOnly;; folded = true) {
-        QList<SearchCandidate> rows;
+        std::vector<std::pair<qint64, int>> found; // (row, field), as the server finds them
         int verdict = 0;
         try {
             QSqlQuery q = run(call);
             while (nextRow(q)) {
-                if (q.isNull(0)) {
+                if (q.isNull(0))
                     verdict = q.value(1).toInt();
-                    continue;
-                }
-                const qint64 id = q.value(0).toLongLong();
-                if (rows.isEmpty() || rows.last().row != id)
-                    rows.append({id, false, false, false});
-                SearchCandidate &row = rows.last();
-                const int field = q.value(1).toInt();
-                if (field == 3)
-                    row = {id, head, code, learn}; // changed since folded: any field may hold the word now
                 else
-                    (field == 0 ? row.head : field == 1 ? row.code : row.learn) = true;
+                    found.emplace_back(q.value(0).toLongLong(), q.value(1).toInt());
             }
         } catch (const StoreError &) {
             // A server gone away is no reason to build anew; damaged or missing tables are.
@@ -448,9 +422,20 @@ std::optional<QList<SearchCandidate>> PgSearch::candidates(const QString &folded
             foldOthers();
             continue;
         }
-        if (verdict == -4 || verdict == 0)
-            return rows;
-        return std::nullopt;
+        if (verdict != -4 && verdict != 0)
+            return std::nullopt;
+        std::sort(found.begin(), found.end());
+        QList<SearchCandidate> rows;
+        for (const auto &[id, field] : found) {
+            if (rows.isEmpty() || rows.last().row != id)
+                rows.append({id, false, false, false});
+            SearchCandidate &row = rows.last();
+            if (field == 3)
+                row = {id, head, code, learn}; // changed since folded: any field may hold the word now
+            else
+                (field == 0 ? row.head : field == 1 ? row.code : row.learn) = true;
+        }
+        return rows;
     }
 }
 
@@ -526,35 +511,41 @@ QString PgSearch::foldWith(const QString &from, const QVariant &head, const QVar
              upsertCode(QStringLiteral("SELECT id, ?::text FROM %1").arg(from)));
 }
 
-// The planner's figures decide whether the index narrows a search (searchcandidates) and how it is read.
-// After a bulk change (an import) the connection that folded the rows brings them, and the trigram
-// indexes' pending lists, up to date at once rather than when autovacuum comes by: when they lag by
-// a tenth of the table. A role that does not own the table is passed over, without a word.
+// After a bulk change (an import) the connection that folded the rows refreshes the tables' figures
+// at once rather than when autovacuum comes by: when they lag by a tenth of the table.
 void PgSearch::settle()
 {
     if (!m_usable || m_readOnly || !m_folds || m_foldedSinceCheck < kSettleRows)
         return;
     m_foldedSinceCheck = 0;
     try {
+        if (scalar(QStringLiteral("SELECT count(*) FROM pg_catalog.pg_stat_user_tables s JOIN pg_catalog.pg_class c "
+                                  "ON c.oid = s.relid WHERE s.relid = 'searchtext'::regclass AND "
+                                  "s.n_mod_since_analyze > greatest(?, c.reltuples / 10)"),
+                   {kSettleRows})
+            > 0)
+            refresh();
+    } catch (const StoreError &) {
+        // Left to autovacuum.
+    }
+}
+
+// The planner's figures (the table's size decides whether the index narrows a search, in
+// searchcandidates, and they tell how the index is read), and the trigram indexes' pending lists,
+// where new trigrams wait and which every search reads through. A role that does not own the
+// tables is passed over, without a word: autovacuum comes by later.
+void PgSearch::refresh()
+{
+    try {
         inTransaction(*m_db, [this] {
-            QSqlQuery q = run(
-                QStringLiteral(
-                    "SELECT s.n_mod_since_analyze > greatest(?, c.reltuples / 10) FROM pg_catalog.pg_stat_user_tables s "
-                    "JOIN pg_catalog.pg_class c ON c.oid = s.relid WHERE s.relid = 'searchtext'::regclass"),
-                {kSettleRows});
-            if (!nextRow(q) || !q.value(0).toBool())
-                return;
             run(QStringLiteral("SET LOCAL client_min_messages = error"));
             run(QStringLiteral("ANALYZE searchtext, searchcode"));
-            // New trigrams wait in each index's pending list, which every search reads through.
             run(QStringLiteral("SELECT gin_clean_pending_list(i.indexrelid) FROM pg_catalog.pg_index i "
                                "JOIN pg_catalog.pg_class c ON c.oid = i.indexrelid JOIN pg_catalog.pg_am a ON "
                                "a.oid = c.relam WHERE i.indrelid IN ('searchtext'::regclass, 'searchcode'::regclass) "
                                "AND a.amname = 'gin'"));
         });
-    } catch (const StoreError &) {
-        // Left to autovacuum.
-    }
+    } catch (const StoreError &) { }
 }
 
 // Folds the rows others changed (another tool, an older build, a client that failed to): best

@@ -24,6 +24,11 @@ namespace store {
 
 class Database;
 
+// When the index narrows a search, on either engine: with up to kFewRows candidates always; with
+// more than kMostRows of the rows the scan, which reads them all in order, is quicker.
+inline constexpr qsizetype kFewRows = 1000;
+inline constexpr double kMostRows = 0.5;
+
 class PgSearch
 {
 public:
@@ -57,6 +62,7 @@ private:
     void refold(const QList<qint64> &ids);
     void drainNow();
     void foldOthers();
+    void refresh();
     void createSchema();
     bool done();
 

@@ -8,11 +8,6 @@ using namespace searchindex;
 
 namespace {
 
-// Below this many candidates the index is used whatever the table's size.
-constexpr qsizetype kFewRows = 1000;
-// The share of the rows beyond which the index does not narrow a search enough to be worth it.
-constexpr double kMostRows = 0.5;
-
 QString ftsQuery(const QStringList &trigrams)
 {
     QStringList tokens;
