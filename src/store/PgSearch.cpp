@@ -549,11 +549,13 @@ void PgSearch::refresh()
 }
 
 // Folds the rows others changed (another tool, an older build, a client that failed to): best
-// effort, in a transaction of its own that waits only briefly for the writers under way.
+// effort, in a transaction of its own that waits only briefly for the writers under way. After a
+// bulk change so folded, the tables' figures follow at once (refresh()).
 void PgSearch::foldOthers()
 {
     if (!m_usable || m_readOnly)
         return;
+    const int before = m_foldedSinceCheck;
     try {
         inTransaction(*m_db, [this] {
             run(QStringLiteral("SET LOCAL lock_timeout = '300ms'"));
@@ -561,8 +563,10 @@ void PgSearch::foldOthers()
             drainNow();
         });
     } catch (const StoreError &) {
-        // Left noted for later; searches judge those rows meanwhile.
+        return; // left noted for later; searches judge those rows meanwhile
     }
+    if (m_foldedSinceCheck - before >= kSettleRows)
+        refresh();
 }
 
 } // namespace store
