@@ -34,32 +34,53 @@ const char *const kSchema[] = {
 
 } // namespace
 
-void requirePgLibrary(const Database &db)
-{
-    // The schema's tables, with the columns of the two that matter, in one round trip.
-    QSqlQuery q = db.query(QStringLiteral(
-        "SELECT c.relname, c.relkind = 'r', a.attname FROM pg_catalog.pg_class c LEFT JOIN pg_catalog.pg_attribute a "
-        "ON a.attrelid = c.oid AND c.relname IN ('groub', 'code') AND a.attnum > 0 AND NOT a.attisdropped "
-        "WHERE c.relnamespace = current_schema()::regnamespace AND c.relkind IN ('r', 'p', 'v', 'm', 'f')"));
+namespace {
+
+// The relations found, by lower-case name, and the columns of Groub and Code ("table.column").
+struct Relations {
     QSet<QString> tables;
     QSet<QString> plain;
-    QSet<QString> columns; // table.column
+    QSet<QString> columns;
+};
+
+Relations readRelations(const Database &db, const QString &which)
+{
+    QSqlQuery q = db.query(
+        QStringLiteral("SELECT c.relname, c.relkind = 'r', a.attname FROM pg_catalog.pg_class c LEFT JOIN "
+                       "pg_catalog.pg_attribute a ON a.attrelid = c.oid AND c.relname IN ('groub', 'code') AND "
+                       "a.attnum > 0 AND NOT a.attisdropped WHERE %1 AND c.relkind IN ('r', 'p', 'v', 'm', 'f')")
+            .arg(which));
+    Relations found;
     while (nextRow(q)) {
         const QString table = q.value(0).toString();
-        tables.insert(table);
+        found.tables.insert(table);
         if (q.value(1).toBool())
-            plain.insert(table);
+            found.plain.insert(table);
         if (!q.isNull(2))
-            columns.insert(table + QLatin1Char('.') + q.value(2).toString().toLower());
+            found.columns.insert(table + QLatin1Char('.') + q.value(2).toString().toLower());
     }
-    if (tables.isEmpty())
+    return found;
+}
+
+} // namespace
+
+void requirePgLibrary(const Database &db)
+{
+    // Groub and Code asked for by name, which a new session answers from its caches; the schema is
+    // listed whole only when they are not both there, to tell why.
+    Relations found = readRelations(db, QStringLiteral("c.oid IN (to_regclass(quote_ident(current_schema()) || "
+                                                       "'.groub'), to_regclass(quote_ident(current_schema()) || "
+                                                       "'.code'))"));
+    if (found.tables.size() < 2)
+        found = readRelations(db, QStringLiteral("c.relnamespace = current_schema()::regnamespace"));
+    if (found.tables.isEmpty())
         throw EmptyDatabaseError(QStringLiteral("قاعدة البيانات فارغة، ليس فيها جداول مكتبة الأكواد"));
-    if (!tables.contains(QStringLiteral("groub")) || !tables.contains(QStringLiteral("code")))
+    if (!found.tables.contains(QStringLiteral("groub")) || !found.tables.contains(QStringLiteral("code")))
         throw StoreError(QStringLiteral("قاعدة البيانات تحتوي على جداول أخرى وليست مكتبة أكواد، "
                                         "فلن يُكتب فيها شيء. اختر قاعدة بيانات فارغة أو مكتبة أكواد."));
     // A view, a partitioned or foreign table could take an insert and keep nothing of it here.
     for (const char *table : {"Groub", "Code"})
-        if (!plain.contains(QString::fromLatin1(table).toLower()))
+        if (!found.plain.contains(QString::fromLatin1(table).toLower()))
             throw StoreError(notATableMessage(QString::fromLatin1(table)));
     const struct {
         const char *table;
@@ -72,7 +93,7 @@ void requirePgLibrary(const Database &db)
     };
     for (const auto &[table, fields] : required)
         for (const QString &field : fields)
-            if (!columns.contains(QString::fromLatin1(table).toLower() + QLatin1Char('.') + field.toLower()))
+            if (!found.columns.contains(QString::fromLatin1(table).toLower() + QLatin1Char('.') + field.toLower()))
                 throw StoreError(QStringLiteral("الجدول %1 لا يحتوي على الحقل %2").arg(QLatin1String(table), field));
 }
 

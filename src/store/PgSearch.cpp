@@ -82,16 +82,19 @@ qint64 PgSearch::scalar(const QString &sql, const QVariantList &values) const
 // not change itself. The writers' own folding takes no lock (drainPending).
 void PgSearch::lockWriters() { run(QStringLiteral("LOCK TABLE Code IN SHARE MODE")); }
 
+// By name, as a new session answers from its caches rather than by reading the catalogs through.
 bool PgSearch::schemaComplete()
 {
-    return scalar(QStringLiteral(
-               "SELECT count(*) WHERE (SELECT count(*) FROM pg_catalog.pg_class WHERE relnamespace = "
-               "current_schema()::regnamespace AND relname IN ('searchtext', 'searchcode', 'searchpending', "
-               "'searchstate')) = 4 AND (SELECT count(*) FROM pg_catalog.pg_proc WHERE pronamespace = "
-               "current_schema()::regnamespace AND proname = 'searchcandidates') = 1 AND (SELECT count(*) FROM "
-               "pg_catalog.pg_trigger t JOIN pg_catalog.pg_class c ON c.oid = t.tgrelid WHERE c.relname = 'code' AND "
-               "c.relnamespace = current_schema()::regnamespace AND t.tgname IN ('code_search', "
-               "'code_search_truncate')) = 2"))
+    const auto here = [](const char *name) {
+        return QStringLiteral("quote_ident(current_schema()) || '.%1'").arg(QLatin1String(name));
+    };
+    QString tables;
+    for (const char *table : {"searchtext", "searchcode", "searchpending", "searchstate"})
+        tables += QStringLiteral("to_regclass(%1) IS NOT NULL AND ").arg(here(table));
+    return scalar(QStringLiteral("SELECT count(*) WHERE %1 to_regprocedure(%2) IS NOT NULL AND (SELECT count(*) FROM "
+                                 "pg_catalog.pg_trigger WHERE tgrelid = to_regclass(%3) AND tgname IN "
+                                 "('code_search', 'code_search_truncate')) = 2")
+                      .arg(tables, here("searchcandidates(text, integer, integer, integer, float8)"), here("code")))
            > 0;
 }
 
