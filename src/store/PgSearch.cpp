@@ -20,12 +20,26 @@ namespace store {
 namespace {
 
 // How the table stores the texts; another value in a library means the index is rebuilt.
-constexpr int kFormat = 5;
+constexpr int kFormat = 6;
 constexpr int kBuildRows = 500;
 // More changed rows than this are left to the scan rather than judged one by one.
 constexpr int kMaxJudged = 1000;
 // Rows folded by this connection after which it looks whether the planner's figures lag (settle()).
 constexpr int kSettleRows = 1000;
+
+// The numbers of an integer array as the driver gives it, "{1,2,3}"; none for NULL.
+QList<qint64> numbersOf(const QVariant &array)
+{
+    QList<qint64> numbers;
+    const QString text = array.toString();
+    if (text.size() < 3)
+        return numbers;
+    const QList<QStringView> parts = QStringView(text).mid(1, text.size() - 2).split(u',');
+    numbers.reserve(parts.size());
+    for (QStringView part : parts)
+        numbers.append(part.toLongLong());
+    return numbers;
+}
 
 // What a row of searchtext was folded from: the trigger leaves a changed row unnoted when its
 // folding is already there, written by the same statement (foldWith) or left by a change that
@@ -206,35 +220,35 @@ void PgSearch::createSchema()
                        "INSERT INTO %1searchpending (rid) VALUES (NEW.id); END IF; "
                        "RETURN NULL; END $$")
             .arg(in, sourceOf(QStringLiteral("NEW"))));
-    // A search's candidates in one round trip: the rows whose folded fields (1 title, 2 code,
-    // 4 comment) are LIKE the pattern, by field, and the rows changed since they were folded (3),
-    // in no order, and a row with no id telling why not when the index cannot answer: -1 not
-    // built, -2 too many changes to judge one by one, -3 more than most of the rows (and more
-    // than few) found, where the scan is quicker; or -4, changes wait, judged among the rows.
-    // Counting stops past that many, so a word in every row costs a fraction of the scan it goes
-    // to. The planner prices a sequential scan by the table's pages, not by the long texts stored
-    // beside them that a scan unpacks: once the index narrows, it is used. Costs so priced pass
-    // the threshold for compiling queries to machine code, which takes longer than these queries
-    // do: jit is off in here. The plans do not depend on the word: made once per session.
-    // LIKE's escape character is the backslash.
+    // A search's candidates in one round trip, as one row: a verdict, 0 when the index answers,
+    // else -1 not built, -2 too many changes to judge one by one, -3 more than most of the rows
+    // (and more than few) found, where the scan is quicker; the rows whose folded fields are LIKE
+    // the pattern with the field of each (0 title, 1 code, 2 comment), in no order; and the rows
+    // changed since they were folded. Arrays rather than a row each: thousands of candidates cost
+    // less to send and to read. Counting stops past the cap, so a word in every row costs a
+    // fraction of the scan it goes to. The planner prices a sequential scan by the table's pages,
+    // not by the long texts stored beside them that a scan unpacks: once the index narrows, it is
+    // used. Costs so priced pass the threshold for compiling queries to machine code, which takes
+    // longer than these queries do: jit is off in here. The plans do not depend on the word: made
+    // once per session. LIKE's escape character is the backslash.
     run(QStringLiteral(R"sql(
 CREATE FUNCTION searchcandidates(pattern text, fields integer, judged integer, few integer, most float8)
-RETURNS TABLE (found_id integer, found_field integer) LANGUAGE plpgsql
+RETURNS TABLE (verdict integer, found integer[], found_fields integer[], changed integer[]) LANGUAGE plpgsql
 SET enable_seqscan = off SET jit = off SET plan_cache_mode = force_generic_plan
 SET search_path = pg_catalog, pg_temp AS $$
 DECLARE
-  changed integer[];
+  noted integer[];
   cap bigint;
   ids integer[];
   kinds integer[];
 BEGIN
   IF NOT EXISTS (SELECT 1 FROM %1searchstate WHERE done) THEN
-    RETURN QUERY SELECT NULL::integer, -1;
+    RETURN QUERY SELECT -1, NULL::integer[], NULL::integer[], NULL::integer[];
     RETURN;
   END IF;
-  SELECT array_agg(DISTINCT p.rid) INTO changed FROM (SELECT s.rid FROM %1searchpending s LIMIT judged + 1) p;
-  IF cardinality(changed) > judged OR 0 = ANY (changed) THEN
-    RETURN QUERY SELECT NULL::integer, -2;
+  SELECT array_agg(DISTINCT p.rid) INTO noted FROM (SELECT s.rid FROM %1searchpending s LIMIT judged + 1) p;
+  IF cardinality(noted) > judged OR 0 = ANY (noted) THEN
+    RETURN QUERY SELECT -2, NULL::integer[], NULL::integer[], NULL::integer[];
     RETURN;
   END IF;
   SELECT greatest(few, ceil(c.reltuples * most)) INTO cap FROM pg_class c WHERE c.oid = %2::regclass;
@@ -244,11 +258,10 @@ BEGIN
     UNION ALL SELECT t.id, 2 FROM %1searchtext t WHERE fields & 4 <> 0 AND t.learn LIKE pattern
     LIMIT cap + 1) f(id, field);
   IF cardinality(ids) > cap THEN
-    RETURN QUERY SELECT NULL::integer, -3;
+    RETURN QUERY SELECT -3, NULL::integer[], NULL::integer[], NULL::integer[];
     RETURN;
   END IF;
-  RETURN QUERY SELECT NULL::integer, -4 WHERE cardinality(changed) > 0
-    UNION ALL SELECT * FROM unnest(ids, kinds) UNION ALL SELECT unnest(changed), 3;
+  RETURN QUERY SELECT 0, ids, kinds, noted;
 END $$)sql")
             .arg(in, searchTextLiteral));
     run(QStringLiteral("CREATE TRIGGER code_search AFTER INSERT OR DELETE OR UPDATE OF id, Head, code, Learn ON Code "
@@ -399,21 +412,21 @@ std::optional<QList<SearchCandidate>> PgSearch::candidates(const QString &folded
     // Sent as an escape string literal, in a statement of one round trip.
     pattern.replace(QLatin1Char('\''), QLatin1String("''"));
     pattern.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
-    const QString call = QStringLiteral("SELECT found_id, found_field FROM searchcandidates(E'%%1%', %2, %3, %4, %5)")
+    const QString call = QStringLiteral("SELECT * FROM searchcandidates(E'%%1%', %2, %3, %4, %5)")
                              .arg(pattern, QString::number(fields), QString::number(kMaxJudged),
                                   QString::number(kFewRows), QString::number(kMostRows));
     // A writer folds the changes it finds waiting (or a truncation), then asks again; what is
     // still noted (a read-only client folds nothing) is judged row by row.
     for (bool folded = m_readOnly;; folded = true) {
-        std::vector<std::pair<qint64, int>> found; // (row, field), as the server finds them
-        int verdict = 0;
+        int verdict = -1;
+        QList<qint64> ids, kinds, changed;
         try {
             QSqlQuery q = run(call);
-            while (nextRow(q)) {
-                if (q.isNull(0))
-                    verdict = q.value(1).toInt();
-                else
-                    found.emplace_back(q.value(0).toLongLong(), q.value(1).toInt());
+            if (nextRow(q)) {
+                verdict = q.value(0).toInt();
+                ids = numbersOf(q.value(1));
+                kinds = numbersOf(q.value(2));
+                changed = numbersOf(q.value(3));
             }
         } catch (const StoreError &) {
             // A server gone away is no reason to build anew; damaged or missing tables are.
@@ -421,12 +434,18 @@ std::optional<QList<SearchCandidate>> PgSearch::candidates(const QString &folded
                 restarted = rebuild();
             return std::nullopt;
         }
-        if ((verdict == -4 || verdict == -2) && !folded) {
+        if ((verdict == -2 || !changed.isEmpty()) && !folded) {
             foldOthers();
             continue;
         }
-        if (verdict != -4 && verdict != 0)
+        if (verdict != 0 || ids.size() != kinds.size())
             return std::nullopt;
+        std::vector<std::pair<qint64, int>> found; // (row, field), as the server finds them
+        found.reserve(size_t(ids.size() + changed.size()));
+        for (qsizetype i = 0; i < ids.size(); ++i)
+            found.emplace_back(ids[i], int(kinds[i]));
+        for (qint64 id : changed)
+            found.emplace_back(id, 3);
         std::sort(found.begin(), found.end());
         QList<SearchCandidate> rows;
         for (const auto &[id, field] : found) {
