@@ -233,7 +233,7 @@ void PgSearch::createSchema()
     // once per session. LIKE's escape character is the backslash.
     run(QStringLiteral(R"sql(
 CREATE FUNCTION searchcandidates(pattern text, fields integer, judged integer, few integer, most float8)
-RETURNS TABLE (verdict integer, found integer[], found_fields integer[], changed integer[]) LANGUAGE plpgsql
+RETURNS TABLE (verdict integer, hit_ids integer[], hit_fields integer[], changed_ids integer[]) LANGUAGE plpgsql
 SET enable_seqscan = off SET jit = off SET plan_cache_mode = force_generic_plan
 SET search_path = pg_catalog, pg_temp AS $$
 DECLARE
