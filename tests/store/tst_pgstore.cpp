@@ -85,6 +85,24 @@ private slots:
         QSqlQuery q = check.query(QStringLiteral("SELECT count(*) FROM pg_tables WHERE schemaname = 'public'"));
         QVERIFY(q.next());
         QCOMPARE(q.value(0).toInt(), 1);
+
+        // Groub and Code both there but not as a library has them: the fault is named.
+        const struct {
+            const char *sql;
+            const char *said;
+        } shapes[] = {
+            {"CREATE TABLE Groub (Groub integer, Caption text)", "جداول أخرى"},
+            {"CREATE TABLE Groub (Groub integer, Caption text); CREATE TABLE Code (id integer, Head text, "
+             "Groub integer, code text, \"User\" boolean)",
+             "الجدول Code لا يحتوي على الحقل Learn"},
+            {"CREATE TABLE Groub (Groub integer, Caption text); CREATE SEQUENCE Code", "جداول أخرى"},
+        };
+        for (const auto &[sql, said] : shapes) {
+            testing::TempPgDatabase other;
+            other.exec(QString::fromUtf8(sql));
+            const QString refused = testing::errorOf([&] { testing::library().open(other.uri(), true); });
+            QVERIFY2(refused.contains(QString::fromUtf8(said)), qPrintable(refused));
+        }
     }
 
     void idsComeFromASequenceAndAreNeverGivenTwice()
