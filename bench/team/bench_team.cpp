@@ -311,15 +311,15 @@ std::array<SearchFigures, 4> bestOfAll(store::Library &team, store::Library &fil
     QElapsedTimer spent;
     spent.start();
     std::array<SearchFigures, 4> best;
-    const auto keep = [&best](int which, const SearchFigures &f, bool first) {
-        if (first || f.ms < best[which].ms)
-            best[which] = f;
-    };
+    for (SearchFigures &b : best)
+        b.ms = 1e300;
+    // (figure, through the index): the even figures are the team's, the odd ones the file's.
+    constexpr std::pair<int, bool> kRound[] = {{0, true}, {1, true}, {0, true}, {1, true}, {2, false}, {3, false}};
     for (int round = 0; round < 50 && (round < 5 || spent.elapsed() < 2000); ++round) {
-        for (int i = 0; i < 6; ++i) {
-            const bool index = i < 4;
-            const int which = (i % 2) + (index ? 0 : 2);
-            keep(which, timeSearch(i % 2 == 0 ? team : file, word, index), round == 0 && (i < 2 || !index));
+        for (const auto &[which, index] : kRound) {
+            const SearchFigures f = timeSearch(which % 2 == 0 ? team : file, word, index);
+            if (f.ms < best[which].ms)
+                best[which] = f;
         }
     }
     return best;
